@@ -1,0 +1,105 @@
+// The dialogue both programs hold with the user, and the file handles they open by name.
+//
+// Nothing here knows about lists, matrices or FASTA records: every text shown is handed in
+// by the calling run, which also decides what follows each answer.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace console {
+
+// Raised by a failing step with its constant message; the run reports it once and lets
+// RAII close and release whatever the step held.
+struct Abort {
+    std::string_view message;
+};
+
+// (done * 100) / total, truncated. 64-bit so that a count near the 32-bit limit does not wrap.
+std::int64_t percentage(std::int64_t done, std::int64_t total);
+
+class Console {
+public:
+    Console(std::istream& in, std::ostream& out);
+
+    void print_banner(std::string_view title_line);
+
+    // An empty name when standard input ends before one is typed, so the caller's open
+    // fails with its own abort message instead of waiting forever.
+    std::string prompt_file_name(std::string_view prompt);
+
+    void report_abort(std::string_view message);
+
+    void progress_begin(std::string_view label);
+    // Redraws the meter line in place; `label` is the plain label, the carriage return is ours.
+    void progress_step(std::string_view label, std::int64_t percent);
+
+    // Yes only for "y" or "Y"; only that one character is consumed. End of input is no.
+    bool confirm_continue(std::string_view missing_line);
+
+    // For the run's own lines (counts, success texts).
+    std::ostream& out() { return out_; }
+
+private:
+    std::istream& in_;
+    std::ostream& out_;
+};
+
+// A file opened for reading. Directories are refused at open, as they cannot be read.
+class InputFile {
+public:
+    static std::optional<InputFile> open(const std::string& name);
+
+    InputFile(InputFile&& other) noexcept;
+    InputFile& operator=(InputFile&& other) noexcept;
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+    ~InputFile();
+
+    // Up to `size` bytes; 0 at the end of the file. A read error is treated as the end,
+    // as the programs report short input through their "not found" questions.
+    std::size_t read_some(char* into, std::size_t size);
+
+private:
+    explicit InputFile(int fd) : fd_(fd) {}
+    int fd_ = -1;
+};
+
+// A file opened for writing (created or emptied), with its own buffer. Write errors are
+// remembered rather than thrown, so the run finishes its meter and reports them once at close.
+class OutputFile {
+public:
+    static std::optional<OutputFile> create(const std::string& name);
+
+    OutputFile(OutputFile&& other) noexcept;
+    OutputFile& operator=(OutputFile&& other) noexcept;
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+    ~OutputFile();
+
+    void write(std::string_view text);
+    void put(char c);
+    void flush();
+
+    // Flushes and closes; false when any byte could not be written or the close failed.
+    bool close();
+
+    // True when both handles reach the same regular file, whatever names led to it.
+    bool same_file_as(const OutputFile& other) const;
+
+private:
+    explicit OutputFile(int fd);
+    void write_through(const char* data, std::size_t size);
+
+    int fd_ = -1;
+    bool failed_ = false;
+    std::vector<char> buffer_;
+    std::size_t used_ = 0;
+};
+
+}  // namespace console
