@@ -1,0 +1,132 @@
+#include "matrix_reading.hpp"
+
+#include <limits>
+#include <new>
+#include <utility>
+
+namespace orvane {
+
+namespace {
+
+constexpr std::string_view reading_label = "Reading INPUT distance matrix file. Completed... ";
+
+// After the matrix can no longer be read, the remaining rows cannot match. Rather than
+// redraw once per declared row (two billion for a lying header), draw each percentage those
+// rows would have reached once, in order: for an order up to 100 that is every row's own.
+void finish_reading_meter(console::Console& console, std::int64_t next_row, std::int64_t order) {
+    std::int64_t row = next_row;
+    while (row < order) {
+        const std::int64_t shown = console::percentage(row + 1, order);
+        console.progress_step(reading_label, shown);
+        // The first row whose percentage exceeds `shown`: (row + 1) * 100 / order >= shown + 1.
+        const std::int64_t first_above = ((shown + 1) * order + 99) / 100 - 1;
+        row = std::max(row + 1, first_above);
+    }
+}
+
+// Reads one matched row into `into`; false when any distance is missing or no number.
+bool read_distances(TokenReader& matrix, float* into, std::int32_t order) {
+    for (std::int32_t column = 0; column < order; ++column) {
+        if (!matrix.read_float(into[column])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void skip_distances(TokenReader& matrix, std::int32_t order) {
+    for (std::int32_t column = 0; column < order && matrix.skip_token(); ++column) {
+    }
+}
+
+}  // namespace
+
+IdTable::IdTable(ListTokens tokens) : text_(std::move(tokens.text)) {
+    entries_.reserve(tokens.ends.size());
+    slot_of_.reserve(tokens.ends.size());
+    std::size_t offset = 0;
+    for (const std::size_t end : tokens.ends) {
+        const std::string_view id(text_.data() + offset, end - offset);
+        const auto [where, added] =
+            slot_of_.try_emplace(id, static_cast<std::uint32_t>(matrix_row_.size()));
+        if (added) {
+            matrix_row_.push_back(not_found);
+        }
+        entries_.push_back({offset, end - offset, where->second});
+        offset = end;
+    }
+}
+
+std::int64_t IdTable::find_slot(std::string_view name) const {
+    const auto where = slot_of_.find(name);
+    return where == slot_of_.end() ? -1 : std::int64_t{where->second};
+}
+
+std::size_t IdTable::found_count() const {
+    std::size_t found = 0;
+    for (const Entry& entry : entries_) {
+        found += matrix_row_[entry.slot] != not_found ? 1 : 0;
+    }
+    return found;
+}
+
+DistanceRows::DistanceRows(std::size_t slot_count, std::size_t order) : order_(order) {
+    if (order != 0 && slot_count > std::numeric_limits<std::size_t>::max() / sizeof(float) / order) {
+        throw std::bad_alloc();
+    }
+    values_ = std::make_unique_for_overwrite<float[]>(slot_count * order);
+}
+
+ListTokens count_list_entries(TokenReader& list) {
+    ListTokens tokens;
+    for (std::string_view token = list.take_token(); !list.failed(); token = list.take_token()) {
+        tokens.text.append(token);
+        tokens.ends.push_back(tokens.text.size());
+    }
+    return tokens;
+}
+
+std::int32_t read_matrix_order(TokenReader& matrix) {
+    std::int32_t order = 0;
+    matrix.read_int32(order);
+    return order;
+}
+
+void read_distance_matrix(TokenReader& matrix, IdTable& ids, std::int32_t order, DistanceRows& rows,
+                          console::Console& console) {
+    console.progress_begin(reading_label);
+    for (std::int32_t row = 0; row < order; ++row) {
+        const std::string_view name = matrix.take_token();
+        if (!matrix.failed()) {
+            const std::int64_t slot = ids.find_slot(name);
+            if (slot >= 0) {
+                const auto matched = static_cast<std::uint32_t>(slot);
+                const bool complete = read_distances(matrix, rows.row(matched), order);
+                ids.set_matrix_row(matched, complete ? row : IdTable::not_found);
+            } else {
+                skip_distances(matrix, order);
+            }
+        }
+        console.progress_step(reading_label, console::percentage(std::int64_t{row} + 1, order));
+        if (matrix.failed()) {
+            finish_reading_meter(console, std::int64_t{row} + 1, order);
+            return;
+        }
+    }
+}
+
+bool confirm_missing_ids(const IdTable& ids, console::Console& console) {
+    std::string line;
+    for (const IdTable::Entry& entry : ids.entries()) {
+        if (ids.matrix_row(entry.slot) != IdTable::not_found) {
+            continue;
+        }
+        line.assign("Sequence ID ").append(ids.id(entry)).append(" not found in Matrix.");
+        if (!console.confirm_continue(line)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace orvane

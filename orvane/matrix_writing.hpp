@@ -1,0 +1,25 @@
+// Writing the extracted matrix and the sample file.
+#pragma once
+
+#include "console.hpp"
+#include "matrix_reading.hpp"
+
+#include <array>
+#include <cstddef>
+#include <string_view>
+
+namespace orvane {
+
+// Room for any float in fixed notation with six decimals (up to 39 integer digits), a sign
+// and the separating space.
+using DistanceField = std::array<char, 64>;
+
+// A distance as a right-aligned field of 10, fixed, six decimals. A text that fills or
+// overflows the field gets one space before it so that neighbouring values never touch.
+std::string_view format_distance(float distance, DistanceField& field);
+
+// Writes both files in list order, one row per found entry, and draws the writing meter.
+void write_output_files(console::OutputFile& matrix, console::OutputFile& sample, const IdTable& ids,
+                        const DistanceRows& rows, console::Console& console);
+
+}  // namespace orvane

@@ -1,0 +1,126 @@
+#include "run.hpp"
+
+#include "console.hpp"
+#include "matrix_reading.hpp"
+#include "matrix_writing.hpp"
+#include "token_reader.hpp"
+
+#include <new>
+#include <optional>
+#include <ostream>
+#include <stdexcept>
+#include <string>
+
+namespace orvane {
+
+namespace {
+
+using console::Abort;
+using console::Console;
+
+constexpr std::string_view title_line = "\t\tORVANE v2.0";
+constexpr std::string_view list_prompt = "Enter sequence list TEXT file name: ";
+constexpr std::string_view matrix_prompt = "Enter the INPUT distance matrix file name: ";
+constexpr std::string_view output_matrix_prompt = "Enter OUTPUT distance matrix file name: ";
+constexpr std::string_view sample_prompt = "Enter OUTPUT Sample file name: ";
+constexpr std::string_view file_not_found = "File not found, aborting....";
+constexpr std::string_view memory_failed = "Memory allocation failed, aborting....";
+constexpr std::string_view unable_to_create = "Unable to create file, aborting.....";
+constexpr std::string_view outputs_must_differ = "Output files must be different, aborting.....";
+constexpr std::string_view unable_to_write = "Unable to write file, aborting.....";
+
+TokenReader open_input(Console& console, std::string_view prompt) {
+    std::optional<console::InputFile> file = console::InputFile::open(console.prompt_file_name(prompt));
+    if (!file) {
+        throw Abort{file_not_found};
+    }
+    return TokenReader(std::move(*file));
+}
+
+console::OutputFile create_output(Console& console, std::string_view prompt) {
+    std::optional<console::OutputFile> file = console::OutputFile::create(console.prompt_file_name(prompt));
+    if (!file) {
+        throw Abort{unable_to_create};
+    }
+    return std::move(*file);
+}
+
+// The list file is closed when this returns.
+IdTable read_id_list(Console& console) {
+    TokenReader list = open_input(console, list_prompt);
+    ListTokens tokens;
+    try {
+        tokens = count_list_entries(list);
+    } catch (const std::bad_alloc&) {
+        throw Abort{memory_failed};
+    }
+    console.out() << "\nList file contains " << tokens.ends.size() << " entries.\n";
+    try {
+        return IdTable(std::move(tokens));
+    } catch (const std::bad_alloc&) {
+        throw Abort{memory_failed};
+    }
+}
+
+DistanceRows allocate_distance_rows(const IdTable& ids, std::int32_t order) {
+    if (order < 0 && ids.slot_count() > 0) {
+        throw Abort{memory_failed};  // a negative size cannot be represented
+    }
+    try {
+        return DistanceRows(ids.slot_count(), order < 0 ? 0 : static_cast<std::size_t>(order));
+    } catch (const std::bad_alloc&) {
+        throw Abort{memory_failed};
+    }
+}
+
+// The matrix file is closed when this returns, before any output can replace it.
+DistanceRows read_input_matrix(Console& console, IdTable& ids) {
+    TokenReader matrix = open_input(console, matrix_prompt);
+    const std::int32_t order = read_matrix_order(matrix);
+    console.out() << "\nDistance Matrix order is " << order << ".\n";
+    DistanceRows rows = allocate_distance_rows(ids, order);
+    read_distance_matrix(matrix, ids, order, rows, console);
+    console.out() << '\n';
+    return rows;
+}
+
+void write_outputs(Console& console, const IdTable& ids, const DistanceRows& rows) {
+    console::OutputFile matrix = create_output(console, output_matrix_prompt);
+    console::OutputFile sample = create_output(console, sample_prompt);
+    if (sample.same_file_as(matrix)) {
+        throw Abort{outputs_must_differ};
+    }
+    write_output_files(matrix, sample, ids, rows, console);
+    console.out() << '\n';
+    const bool matrix_written = matrix.close();
+    const bool sample_written = sample.close();
+    if (!matrix_written || !sample_written) {
+        throw Abort{unable_to_write};
+    }
+}
+
+void run_steps(Console& console) {
+    console.print_banner(title_line);
+    IdTable ids = read_id_list(console);
+    const DistanceRows rows = read_input_matrix(console, ids);
+    if (!confirm_missing_ids(ids, console)) {
+        return;
+    }
+    write_outputs(console, ids, rows);
+    console.out() << "\nSuccessfully written OUTPUT matrix file."
+                  << "\nSuccessfully written OUTPUT Sample file...Exiting now...\n";
+}
+
+}  // namespace
+
+void run(std::istream& in, std::ostream& out) {
+    Console console(in, out);
+    try {
+        run_steps(console);
+    } catch (const Abort& abort) {
+        console.report_abort(abort.message);
+    }
+    out.flush();
+}
+
+}  // namespace orvane

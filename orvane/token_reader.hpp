@@ -1,0 +1,68 @@
+// A buffered cursor over a whitespace-separated text file that reads tokens, integers and
+// floating-point numbers exactly as formatted stream extraction in the "C" locale does, at
+// a fraction of its cost.
+#pragma once
+
+#include "console.hpp"
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+namespace orvane {
+
+class TokenReader {
+public:
+    static constexpr std::size_t default_buffer_size = std::size_t{1} << 20;
+
+    explicit TokenReader(console::InputFile file, std::size_t buffer_size = default_buffer_size);
+
+    // Each read below fails when the input has no more to give or the text is no such value;
+    // like a stream, the reader then stays failed and every later read fails too.
+    bool failed() const { return failed_; }
+
+    // The next whitespace-delimited token, whole whatever its length. The view lasts until the
+    // next read. Empty (and failed) when no token is left.
+    std::string_view take_token();
+
+    // Passes over the next token without looking at it.
+    bool skip_token();
+
+    // A signed decimal integer as `stream >> int` takes it: a value outside 32 bits fails.
+    // On failure `value` is 0.
+    bool read_int32(std::int32_t& value);
+
+    // A number as `stream >> float` takes it: optional sign, digits, one point, exponent; a
+    // value too large for a float fails, one too small rounds towards zero. Characters after
+    // the number (junk glued to it) stay for the next read.
+    bool read_float(float& value);
+
+private:
+    static constexpr int end_of_input = -1;
+
+    int peek();
+    void advance() { ++pos_; }
+    bool skip_whitespace();
+    // Moves the unread bytes from `keep` on to the front and reads more behind them; the
+    // buffer doubles when a single token fills it. False when nothing more could be read.
+    bool refill(std::size_t& keep);
+
+    console::InputFile file_;
+    std::vector<char> buffer_;
+    std::size_t pos_ = 0;
+    std::size_t end_ = 0;
+    bool at_end_of_file_ = false;
+    bool failed_ = false;
+};
+
+// True for the bytes the classic locale counts as blanks: space, \t, \n, \v, \f, \r.
+constexpr bool is_blank(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+// Converts the characters that float extraction gathered (see read_float) the way the stream
+// library does. Exposed for the tests.
+bool convert_float_text(std::string_view text, float& value);
+
+}  // namespace orvane
