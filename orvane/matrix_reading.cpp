@@ -80,8 +80,18 @@ DistanceRows::DistanceRows(std::size_t slot_count, std::size_t order) : order_(o
 ListTokens count_list_entries(TokenReader& list) {
     ListTokens tokens;
     for (std::string_view token = list.take_token(); !list.failed(); token = list.take_token()) {
-        tokens.text.append(token);
-        tokens.ends.push_back(tokens.text.size());
+        ++tokens.count;
+        if (tokens.out_of_memory) {
+            continue;
+        }
+        try {
+            tokens.text.append(token);
+            tokens.ends.push_back(tokens.text.size());
+        } catch (const std::bad_alloc&) {
+            tokens.out_of_memory = true;
+            tokens.text = std::string();
+            tokens.ends = std::vector<std::size_t>();
+        }
     }
     return tokens;
 }

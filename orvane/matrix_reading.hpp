@@ -18,6 +18,8 @@ namespace orvane {
 struct ListTokens {
     std::string text;
     std::vector<std::size_t> ends;  // end offset of each token in `text`
+    std::size_t count = 0;          // every token, also those that found no room
+    bool out_of_memory = false;     // then `text` and `ends` are empty
 };
 
 // The listed IDs in list order. An ID listed more than once has one slot shared by all its
@@ -68,7 +70,8 @@ private:
     std::size_t order_;
 };
 
-// Gathers every token of the list file; their number is the list count.
+// Gathers every token of the list file; their number is the list count. When the tokens do
+// not fit in memory they are still counted, so the count can be shown before the abort.
 ListTokens count_list_entries(TokenReader& list);
 
 // The declared order, or 0 when the first token is no 32-bit integer.

@@ -5,6 +5,7 @@
 #include "matrix_writing.hpp"
 #include "token_reader.hpp"
 
+#include <limits>
 #include <new>
 #include <optional>
 #include <ostream>
@@ -48,13 +49,12 @@ console::OutputFile create_output(Console& console, std::string_view prompt) {
 // The list file is closed when this returns.
 IdTable read_id_list(Console& console) {
     TokenReader list = open_input(console, list_prompt);
-    ListTokens tokens;
-    try {
-        tokens = count_list_entries(list);
-    } catch (const std::bad_alloc&) {
+    ListTokens tokens = count_list_entries(list);
+    console.out() << "\nList file contains " << tokens.count << " entries.\n";
+    // The list count sizes every table as a signed 32-bit number; more cannot be represented.
+    if (tokens.out_of_memory || tokens.count > std::numeric_limits<std::int32_t>::max()) {
         throw Abort{memory_failed};
     }
-    console.out() << "\nList file contains " << tokens.ends.size() << " entries.\n";
     try {
         return IdTable(std::move(tokens));
     } catch (const std::bad_alloc&) {
@@ -119,6 +119,9 @@ void run(std::istream& in, std::ostream& out) {
         run_steps(console);
     } catch (const Abort& abort) {
         console.report_abort(abort.message);
+    } catch (const std::bad_alloc&) {
+        // Beyond the table allocations, only a single absurdly long token can exhaust memory.
+        console.report_abort(memory_failed);
     }
     out.flush();
 }

@@ -1,0 +1,96 @@
+#include "console.hpp"
+#include "support/session.hpp"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace {
+
+using console::Console;
+
+struct Dialogue {
+    std::istringstream in;
+    std::ostringstream out;
+    Console console{in, out};
+    explicit Dialogue(std::string answers = "") : in(std::move(answers)) {}
+};
+
+TEST(Console, BannerIsAnEmptyLineThenFourLines) {
+    Dialogue d;
+    d.console.print_banner("\t\tORVANE v2.0");
+    EXPECT_EQ(d.out.str(), testing_support::banner("ORVANE"));
+    EXPECT_EQ(d.out.str(),
+              "\n\t*******************************************************\n\t\tORVANE v2.0\n"
+              "\t*******************************************************\n"
+              "For latest updates and help, please visit " PROJECT_HOMEPAGE "\n");
+}
+
+TEST(Console, PromptReadsOneWordAndLeavesTheRest) {
+    Dialogue d("   \n  first.txt second.txt\nthird\n");
+    EXPECT_EQ(d.console.prompt_file_name("Name: "), "first.txt");
+    EXPECT_EQ(d.console.prompt_file_name("Next: "), "second.txt");
+    EXPECT_EQ(d.console.prompt_file_name("Last: "), "third");
+    EXPECT_EQ(d.out.str(), "\nName: \nNext: \nLast: ");
+}
+
+TEST(Console, PromptReadsNamesOfAnyLengthWhole) {
+    const std::string long_name(300, 'n');
+    Dialogue d(long_name + "\n");
+    EXPECT_EQ(d.console.prompt_file_name("Name: "), long_name);
+}
+
+TEST(Console, PromptAtEndOfInputGivesAnEmptyName) {
+    Dialogue d("only\n");
+    EXPECT_EQ(d.console.prompt_file_name("A: "), "only");
+    EXPECT_EQ(d.console.prompt_file_name("B: "), "");
+    EXPECT_EQ(d.console.prompt_file_name("C: "), "");
+}
+
+TEST(Console, AbortReportIsFramedByLineEnds) {
+    Dialogue d;
+    d.console.report_abort("File not found, aborting....");
+    EXPECT_EQ(d.out.str(), "\nFile not found, aborting....\n");
+}
+
+TEST(Console, MeterRedrawsInPlace) {
+    Dialogue d;
+    d.console.progress_begin("Label... ");
+    for (int item = 1; item <= 3; ++item) {
+        d.console.progress_step("Label... ", console::percentage(item, 3));
+    }
+    EXPECT_EQ(d.out.str(), "\nLabel... 0%\rLabel... 33%\rLabel... 66%\rLabel... 100%");
+}
+
+TEST(Console, PercentageTruncatesAndDoesNotWrapPast32Bits) {
+    EXPECT_EQ(console::percentage(1, 3), 33);
+    EXPECT_EQ(console::percentage(3, 2), 150);
+    EXPECT_EQ(console::percentage(1, 2'000'000'000), 0);
+    EXPECT_EQ(console::percentage(1'999'999'999, 2'000'000'000), 99);
+    EXPECT_EQ(console::percentage(2'000'000'000, 2'000'000'000), 100);
+}
+
+struct AnswerCase {
+    const char* typed;
+    bool first;
+    const char* next_word;  // what the following prompt then reads
+};
+
+class ContinueAnswer : public ::testing::TestWithParam<AnswerCase> {};
+
+TEST_P(ContinueAnswer, OnlyYesContinuesAndOnlyOneCharacterIsTaken) {
+    const AnswerCase& c = GetParam();
+    Dialogue d(c.typed);
+    EXPECT_EQ(d.console.confirm_continue("Sequence not found: x"), c.first);
+    EXPECT_EQ(d.out.str(), "\nSequence not found: x\nContinue (y//n)? ");
+    EXPECT_EQ(d.console.prompt_file_name("Next: "), c.next_word);
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, ContinueAnswer,
+                         ::testing::Values(AnswerCase{"y\n", true, ""}, AnswerCase{"Y\n", true, ""},
+                                           AnswerCase{"n\n", false, ""}, AnswerCase{"N\n", false, ""},
+                                           AnswerCase{"q\n", false, ""}, AnswerCase{"  \n\n y\n", true, ""},
+                                           AnswerCase{"yes\n", true, "es"}, AnswerCase{"", false, ""},
+                                           AnswerCase{"   \n", false, ""}));
+
+}  // namespace

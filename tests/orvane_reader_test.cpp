@@ -1,0 +1,224 @@
+// The matrix reader's own scanner and number parser must read exactly what formatted stream
+// extraction reads; the writer's formatting must match the stream's fixed output.
+#include "matrix_writing.hpp"
+#include "support/session.hpp"
+#include "token_reader.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <iomanip>
+#include <random>
+#include <sstream>
+#include <vector>
+
+namespace {
+
+using orvane::TokenReader;
+using testing_support::ScratchDir;
+
+enum class Read { token, integer, number };
+
+std::string describe(const std::string& text) {
+    std::string shown;
+    for (const char c : text) {
+        if (c == '\n') {
+            shown += "\\n";
+        } else if (c == '\r') {
+            shown += "\\r";
+        } else if (c == '\t') {
+            shown += "\\t";
+        } else {
+            shown += c;
+        }
+    }
+    return '"' + shown + '"';
+}
+
+// Applies the same reads to a string stream and to the reader and demands the same outcome.
+void expect_same_reads(const ScratchDir& dir, const std::string& text, const std::vector<Read>& reads,
+                       std::size_t buffer_size) {
+    SCOPED_TRACE("input " + describe(text) + " buffer " + std::to_string(buffer_size));
+    dir.write("input", text);
+    TokenReader reader(*console::InputFile::open((dir / "input").string()), buffer_size);
+    std::istringstream stream(text);
+    for (std::size_t index = 0; index < reads.size(); ++index) {
+        SCOPED_TRACE("read " + std::to_string(index));
+        bool stream_ok = false;
+        bool reader_ok = false;
+        switch (reads[index]) {
+        case Read::token: {
+            std::string expected;
+            stream_ok = static_cast<bool>(stream >> expected);
+            const std::string_view got = reader.take_token();
+            reader_ok = !reader.failed();
+            if (stream_ok && reader_ok) {
+                EXPECT_EQ(got, expected);
+            }
+            break;
+        }
+        case Read::integer: {
+            int expected = 0;
+            std::int32_t got = 0;
+            stream_ok = static_cast<bool>(stream >> expected);
+            reader_ok = reader.read_int32(got);
+            if (stream_ok && reader_ok) {
+                EXPECT_EQ(got, expected);
+            }
+            break;
+        }
+        case Read::number: {
+            float expected = 0;
+            float got = 0;
+            stream_ok = static_cast<bool>(stream >> expected);
+            reader_ok = reader.read_float(got);
+            if (stream_ok && reader_ok) {
+                EXPECT_EQ(std::memcmp(&got, &expected, sizeof got), 0) << got << " vs " << expected;
+            }
+            break;
+        }
+        }
+        ASSERT_EQ(reader_ok, stream_ok);
+        if (!stream_ok) {
+            return;
+        }
+    }
+}
+
+constexpr std::size_t buffer_sizes[] = {1, 2, 3, 7, 64, TokenReader::default_buffer_size};
+
+// Texts where formatted extraction has a rule of its own worth pinning down.
+const std::vector<std::string> tricky_numbers = {
+    "0", "-0", "+0", "00012", "1.5", "-1.5", "+1.5", ".5", "-.5", "5.", "1.e5", "1e5", "1E5", "1e+5", "1e-5",
+    "1e", "1e+", "1e-", "1ex", "1e.5", "e5", ".", "-", "+", "--5", "+-5", "-+5", "1.2.3", "1e5e3", "1.5abc",
+    "0x1p3", "0x10", "inf", "-inf", "nan", "INF", "1e38", "3.4028235e38", "3.4028236e38", "3.5e38", "1e39",
+    "-1e50", "1e-38", "1e-45", "1e-46", "1e-50", "1e-400", "0.000000000000000000000000000000000000000001",
+    "123456789012345678901234567890", "0.1", "0.30000001192092896", "16777217", "1,5", "1_000", "12abc34",
+    "999999999999999999999999999999999999999999999999999", "0e0", "0e", "00.00e00", "-0.0e-0", "1e0000000000005",
+    "1e-0000000000005", std::string(200, '9'), "0." + std::string(150, '0') + "1", "3." + std::string(120, '3'),
+};
+
+TEST(TokenReaderDifferential, TrickyNumbersReadAsByTheStream) {
+    ScratchDir dir;
+    for (const std::string& number : tricky_numbers) {
+        for (const std::size_t buffer_size : buffer_sizes) {
+            // The text alone, then followed by another number, so what the first read left
+            // behind is checked by the second.
+            expect_same_reads(dir, number, {Read::number, Read::number}, buffer_size);
+            expect_same_reads(dir, "  " + number + " 2.5\n", {Read::number, Read::number, Read::token},
+                              buffer_size);
+            expect_same_reads(dir, number + "\t7", {Read::integer, Read::token, Read::token}, buffer_size);
+        }
+    }
+}
+
+TEST(TokenReaderDifferential, IntegersAtTheEdgesOf32Bits) {
+    ScratchDir dir;
+    const std::vector<std::string> integers = {
+        "2147483647", "2147483648", "-2147483648", "-2147483649", "+17", "-0", "0000000000000000000000042",
+        "99999999999999999999999", "-99999999999999999999999", "3.7", "12abc", "abc", "-", "+", "", "0x1A", "  \r\n 8",
+    };
+    for (const std::string& integer : integers) {
+        for (const std::size_t buffer_size : buffer_sizes) {
+            expect_same_reads(dir, integer + " next", {Read::integer, Read::token, Read::token}, buffer_size);
+        }
+    }
+}
+
+TEST(TokenReaderDifferential, TokensOfAnyLengthAcrossBufferEdges) {
+    using namespace std::string_literals;
+    ScratchDir dir;
+    const std::string text = " a \t bb\r\nccc\v\fdddd "s + std::string(5000, 'x') + "\n\n e\0f g\x85h"s;
+    for (const std::size_t buffer_size : buffer_sizes) {
+        expect_same_reads(dir, text, std::vector<Read>(9, Read::token), buffer_size);
+    }
+}
+
+// Random texts built from the pieces numbers are made of, read with a random mix of reads.
+TEST(TokenReaderDifferential, GeneratedInputs) {
+    ScratchDir dir;
+    std::mt19937 random(20261208);
+    const std::vector<std::string> pieces = {"0", "1", "7", "42", "9999999", ".", "e", "E", "+", "-", "x",
+                                             "a", "00", "5e", "3.25", "1e38", "e-4", "1e-45"};
+    const std::vector<std::string> blanks = {" ", "\t", "\n", "\r\n", "\v", "\f", "  \n "};
+    for (int round = 0; round < 3000; ++round) {
+        std::string text;
+        const int tokens = 1 + static_cast<int>(random() % 6);
+        for (int token = 0; token < tokens; ++token) {
+            const int parts = 1 + static_cast<int>(random() % 4);
+            for (int part = 0; part < parts; ++part) {
+                text += pieces[random() % pieces.size()];
+            }
+            text += blanks[random() % blanks.size()];
+        }
+        std::vector<Read> reads;
+        for (int read = 0; read < tokens + 1; ++read) {
+            const unsigned kind = random() % 5;
+            reads.push_back(kind == 0 ? Read::token : kind == 1 ? Read::integer : Read::number);
+        }
+        expect_same_reads(dir, text, reads, buffer_sizes[random() % std::size(buffer_sizes)]);
+        if (::testing::Test::HasFailure()) {
+            return;
+        }
+    }
+}
+
+// Well-formed distances of every magnitude and digit count must round exactly as the stream.
+TEST(TokenReaderDifferential, GeneratedDistancesRoundAsTheStream) {
+    ScratchDir dir;
+    std::mt19937_64 random(42);
+    std::string text;
+    for (int value = 0; value < 20000; ++value) {
+        const int digits = 1 + static_cast<int>(random() % 12);
+        std::string number = (random() % 4 == 0) ? "-" : "";
+        for (int digit = 0; digit < digits; ++digit) {
+            number += static_cast<char>('0' + random() % 10);
+            if (digit == static_cast<int>(random() % 6)) {
+                number += '.';
+            }
+        }
+        if (number.find('.') == std::string::npos && random() % 2 == 0) {
+            number += '.';
+        }
+        if (random() % 5 == 0) {
+            number += "e" + std::to_string(static_cast<int>(random() % 90) - 45);
+        }
+        text += number + ((random() % 8 == 0) ? "\n" : " ");
+    }
+    expect_same_reads(dir, text, std::vector<Read>(20001, Read::number), 4096);
+    expect_same_reads(dir, text, std::vector<Read>(20001, Read::number), 5);
+}
+
+TEST(DistanceFormat, MatchesTheStreamWhereTheFieldHasRoom) {
+    std::mt19937 random(7);
+    std::vector<float> values = {0.0F, -0.0F, 0.1F, 1.0F, -0.5F, 0.1234565F, 0.0000005F, 0.0000004F, 99.9999995F,
+                                 999.999F, -99.999999F, 1e-30F, 3.4028235e38F, -3.4028235e38F, 1e-45F};
+    std::uniform_real_distribution<float> spread(-1200.0F, 1200.0F);
+    for (int index = 0; index < 100000; ++index) {
+        values.push_back(index % 2 == 0 ? spread(random) : spread(random) / 1000.0F);
+    }
+    orvane::DistanceField field{};
+    for (const float value : values) {
+        std::ostringstream stream;
+        stream << std::setw(10) << std::fixed << std::setprecision(6) << value;
+        const std::string expected = stream.str();
+        const std::string_view got = orvane::format_distance(value, field);
+        if (expected.size() > 10 || expected.front() != ' ') {
+            ASSERT_EQ(got, " " + expected) << value;  // a full field is kept apart from its neighbour
+        } else {
+            ASSERT_EQ(got, expected) << value;
+        }
+    }
+}
+
+TEST(DistanceFormat, FullFieldsGetOneSeparatingSpace) {
+    orvane::DistanceField field{};
+    EXPECT_EQ(orvane::format_distance(0.5F, field), "  0.500000");
+    EXPECT_EQ(orvane::format_distance(-0.5F, field), " -0.500000");
+    EXPECT_EQ(orvane::format_distance(99.25F, field), " 99.250000");
+    EXPECT_EQ(orvane::format_distance(100.0F, field), " 100.000000");
+    EXPECT_EQ(orvane::format_distance(-10.0F, field), " -10.000000");
+    EXPECT_EQ(orvane::format_distance(1234.5F, field), " 1234.500000");
+}
+
+}  // namespace

@@ -1,0 +1,286 @@
+// Whole orvane sessions, in-process and through the built binary, compared byte for byte.
+#include "run.hpp"
+#include "support/session.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace testing_support;
+
+const std::string reading_label = "Reading INPUT distance matrix file. Completed... ";
+const std::string writing_label = "Writing OUTPUT files. Completed... ";
+
+std::string list_prompt() { return "\nEnter sequence list TEXT file name: "; }
+std::string count_line(long long count) { return "\nList file contains " + std::to_string(count) + " entries.\n"; }
+std::string matrix_prompt() { return "\nEnter the INPUT distance matrix file name: "; }
+std::string order_line(long long order) { return "\nDistance Matrix order is " + std::to_string(order) + ".\n"; }
+std::string reading(const std::vector<long long>& percentages) { return meter(reading_label, percentages) + "\n"; }
+std::string missing(const std::string& id) {
+    return "\nSequence ID " + id + " not found in Matrix.\nContinue (y//n)? ";
+}
+std::string output_prompts() { return "\nEnter OUTPUT distance matrix file name: \nEnter OUTPUT Sample file name: "; }
+std::string writing(const std::vector<long long>& percentages) { return meter(writing_label, percentages) + "\n"; }
+std::string success() {
+    return "\nSuccessfully written OUTPUT matrix file.\nSuccessfully written OUTPUT Sample file...Exiting now...\n";
+}
+std::string aborted(const std::string& message) { return "\n" + message + "\n"; }
+
+const std::string file_not_found = "File not found, aborting....";
+const std::string memory_failed = "Memory allocation failed, aborting....";
+const std::string unable_to_create = "Unable to create file, aborting.....";
+
+// The list Q, P against the rows P, Q, R: the worked example every variation starts from.
+const std::string pqr_matrix = "3\nP 0 1 2\nQ 1 0 3\nR 2 3 0\n";
+const std::string all_answers = "list.txt\nmatrix.txt\nout.txt\nsample.txt\n";
+
+// The continue answers come between the input names and the output names.
+std::string answering(const std::string& continue_answers) {
+    return "list.txt\nmatrix.txt\n" + continue_answers + "out.txt\nsample.txt\n";
+}
+const std::string qp_output = "    2\nQ           0.000000  1.000000\nP           1.000000  0.000000\n";
+const std::string qp_sample = "  0.000000  1.000000\n  1.000000  0.000000\n";
+
+std::string start(long long count, long long order) {
+    return banner("ORVANE") + list_prompt() + count_line(count) + matrix_prompt() + order_line(order);
+}
+
+std::vector<long long> every_percent() {
+    std::vector<long long> percents;
+    for (long long percent = 0; percent <= 100; ++percent) {
+        percents.push_back(percent);
+    }
+    return percents;
+}
+
+std::vector<Scenario> scenarios() {
+    const std::string qp_success = start(2, 3) + reading({33, 66, 100}) + output_prompts() + writing({50, 100}) + success();
+    std::vector<Scenario> all = {
+        {"worked_example", {{"list.txt", "Q\nP\n"}, {"matrix.txt", pqr_matrix}}, all_answers, qp_success,
+         {{"out.txt", qp_output}, {"sample.txt", qp_sample}}},
+        {"rows_and_list_spread_over_lines",
+         {{"list.txt", "\n  Q \t\n\n P"}, {"matrix.txt", "  3 P\n0\n1 2 Q 1\n0 3\n\nR 2 3 0"}}, all_answers, qp_success,
+         {{"out.txt", qp_output}, {"sample.txt", qp_sample}}},
+        {"crlf_files", {{"list.txt", "Q\r\nP\r\n"}, {"matrix.txt", "3\r\nP 0 1 2\r\nQ 1 0 3\r\nR 2 3 0\r\n"}},
+         all_answers, qp_success, {{"out.txt", qp_output}, {"sample.txt", qp_sample}}},
+        {"answers_on_one_line_with_blanks", {{"list.txt", "Q P"}, {"matrix.txt", pqr_matrix}},
+         "  list.txt matrix.txt\n\n out.txt\tsample.txt", qp_success,
+         {{"out.txt", qp_output}, {"sample.txt", qp_sample}}},
+        {"outputs_replace_the_inputs", {{"list.txt", "Q\nP\n"}, {"matrix.txt", pqr_matrix}},
+         "list.txt\nmatrix.txt\nlist.txt\nmatrix.txt\n", qp_success,
+         {{"list.txt", qp_output}, {"matrix.txt", qp_sample}}},
+        {"list_file_missing", {}, "nothing.txt\n", banner("ORVANE") + list_prompt() + aborted(file_not_found), {}},
+        {"list_file_is_a_folder", {{"sub/x", ""}}, "sub\n", banner("ORVANE") + list_prompt() + aborted(file_not_found),
+         {}},
+        {"matrix_file_missing", {{"list.txt", "Q\n"}}, "list.txt\nnothing.txt\n",
+         banner("ORVANE") + list_prompt() + count_line(1) + matrix_prompt() + aborted(file_not_found), {}},
+        {"negative_order_with_a_list", {{"list.txt", "Q\n"}, {"matrix.txt", "-3\nP 0 1 2\n"}}, all_answers,
+         start(1, -3) + aborted(memory_failed), {}},
+        {"negative_order_with_an_empty_list", {{"list.txt", ""}, {"matrix.txt", "-3\nP 0 1 2\n"}}, all_answers,
+         start(0, -3) + reading({}) + output_prompts() + writing({}) + success(),
+         {{"out.txt", "    0\n"}, {"sample.txt", ""}}},
+        {"output_folder_missing", {{"list.txt", "Q\nP\n"}, {"matrix.txt", pqr_matrix}},
+         "list.txt\nmatrix.txt\nnowhere/out.txt\nsample.txt\n",
+         start(2, 3) + reading({33, 66, 100}) + "\nEnter OUTPUT distance matrix file name: " + aborted(unable_to_create),
+         {}},
+        {"sample_folder_missing_leaves_the_matrix_output_empty", {{"list.txt", "Q\nP\n"}, {"matrix.txt", pqr_matrix}},
+         "list.txt\nmatrix.txt\nout.txt\nnowhere/sample.txt\n",
+         start(2, 3) + reading({33, 66, 100}) + output_prompts() + aborted(unable_to_create), {{"out.txt", ""}}},
+        {"empty_list_reads_the_whole_matrix", {{"list.txt", " \n\n"}, {"matrix.txt", pqr_matrix}}, all_answers,
+         start(0, 3) + reading({33, 66, 100}) + output_prompts() + writing({}) + success(),
+         {{"out.txt", "    0\n"}, {"sample.txt", ""}}},
+        {"first_token_not_an_integer", {{"list.txt", "Q P"}, {"matrix.txt", "three\nP 0 1 2\n"}},
+         answering("y\ny\n"), start(2, 0) + reading({}) + missing("Q") + missing("P") + output_prompts() +
+                                     writing({}) + success(),
+         {{"out.txt", "    0\n"}, {"sample.txt", ""}}},
+        {"order_beyond_32_bits_reads_as_zero", {{"list.txt", "Q"}, {"matrix.txt", "3000000000\nQ 0\n"}},
+         answering("n\n"), start(1, 0) + reading({}) + missing("Q"), {}},
+        {"refusal_at_the_first_missing_id", {{"list.txt", "X P Y"}, {"matrix.txt", pqr_matrix}},
+         answering("n\n"), start(3, 3) + reading({33, 66, 100}) + missing("X"), {}},
+        {"refusal_at_a_later_missing_id", {{"list.txt", "X P Y"}, {"matrix.txt", pqr_matrix}},
+         "list.txt matrix.txt y N out.txt", start(3, 3) + reading({33, 66, 100}) + missing("X") + missing("Y"), {}},
+        {"yes_leaves_es_for_the_output_prompt", {{"list.txt", "P X"}, {"matrix.txt", pqr_matrix}},
+         "list.txt matrix.txt yes sample.txt",
+         start(2, 3) + reading({33, 66, 100}) + missing("X") + output_prompts() + writing({50}) + success(),
+         {{"es", "    1\nP           0.000000\n"}, {"sample.txt", "  0.000000\n"}}},
+        {"second_of_four_missing", {{"list.txt", "P X Q R"}, {"matrix.txt", pqr_matrix}}, answering("Y\n"),
+         start(4, 3) + reading({33, 66, 100}) + missing("X") + output_prompts() + writing({25, 75, 100}) + success(),
+         {{"out.txt",
+           "    3\nP           0.000000  1.000000  2.000000\nQ           1.000000  0.000000  3.000000\n"
+           "R           2.000000  3.000000  0.000000\n"},
+          {"sample.txt",
+           "  0.000000  1.000000  2.000000\n  1.000000  0.000000  3.000000\n  2.000000  3.000000  0.000000\n"}}},
+        {"last_of_four_missing_stops_the_meter_at_75", {{"list.txt", "R Q P X"}, {"matrix.txt", pqr_matrix}},
+         answering("y\n"),
+         start(4, 3) + reading({33, 66, 100}) + missing("X") + output_prompts() + writing({25, 50, 75}) + success(),
+         {{"out.txt",
+           "    3\nR           0.000000  3.000000  2.000000\nQ           3.000000  0.000000  1.000000\n"
+           "P           2.000000  1.000000  0.000000\n"},
+          {"sample.txt",
+           "  0.000000  3.000000  2.000000\n  3.000000  0.000000  1.000000\n  2.000000  1.000000  0.000000\n"}}},
+        {"ids_compare_exactly", {{"list.txt", "seq1 AB"}, {"matrix.txt", "2\nSEQ1 0 1\nABC 1 0\n"}},
+         answering("y\nn\n"), start(2, 2) + reading({50, 100}) + missing("seq1") + missing("AB"), {}},
+        {"later_row_of_the_same_name_wins", {{"list.txt", "P"}, {"matrix.txt", "3\nP 0 1 2\nQ 1 0 3\nP 9 8 7\n"}},
+         all_answers, start(1, 3) + reading({33, 66, 100}) + output_prompts() + writing({100}) + success(),
+         {{"out.txt", "    1\nP           7.000000\n"}, {"sample.txt", "  7.000000\n"}}},
+        {"asymmetric_matrix_keeps_its_orientation", {{"list.txt", "B A"}, {"matrix.txt", "2 A 0 0.25 B 0.75 0"}},
+         all_answers, start(2, 2) + reading({50, 100}) + output_prompts() + writing({50, 100}) + success(),
+         {{"out.txt", "    2\nB           0.000000  0.750000\nA           0.250000  0.000000\n"},
+          {"sample.txt", "  0.000000  0.750000\n  0.250000  0.000000\n"}}},
+        {"numbers_as_the_stream_reads_them", {{"list.txt", "P"}, {"matrix.txt", "2 P +1.5e-1 -.5 Q x y"}},
+         all_answers, start(1, 2) + reading({50, 100}) + output_prompts() + writing({100}) + success(),
+         {{"out.txt", "    1\nP           0.150000\n"}, {"sample.txt", "  0.150000\n"}}},
+        {"junk_glued_to_a_distance_becomes_the_next_name",
+         {{"list.txt", "P x2"}, {"matrix.txt", "2\nP 0 0.5x2 0.5 0\n"}}, all_answers,
+         start(2, 2) + reading({50, 100}) + output_prompts() + writing({50, 100}) + success(),
+         {{"out.txt", "    2\nP           0.000000  0.500000\nx2          0.500000  0.000000\n"},
+          {"sample.txt", "  0.000000  0.500000\n  0.500000  0.000000\n"}}},
+        // Changes from the original behaviour, one scenario each.
+        {"ids_of_any_length_are_held_whole",
+         {{"list.txt", "ABCDEFGHIJ ABCDEFGHIJK NC_000913.3_chromosome_full"},
+          {"matrix.txt",
+           "3\nNC_000913.3_chromosome_full 0 0.1 0.2\nABCDEFGHIJ 0.1 0 0.3\nABCDEFGHIJK 0.2 0.3 0\n"}},
+         all_answers, start(3, 3) + reading({33, 66, 100}) + output_prompts() + writing({33, 66, 100}) + success(),
+         {{"out.txt", "    3\nABCDEFGHIJ  0.000000  0.300000  0.100000\nABCDEFGHIJK  0.300000  0.000000  0.200000\n"
+                      "NC_000913.3_chromosome_full  0.100000  0.200000  0.000000\n"},
+          {"sample.txt", "  0.000000  0.300000  0.100000\n  0.300000  0.000000  0.200000\n"
+                         "  0.100000  0.200000  0.000000\n"}}},
+        {"an_id_listed_twice_is_found_at_both_places", {{"list.txt", "P Q P"}, {"matrix.txt", pqr_matrix}},
+         all_answers, start(3, 3) + reading({33, 66, 100}) + output_prompts() + writing({33, 66, 100}) + success(),
+         {{"out.txt", "    3\nP           0.000000  1.000000  0.000000\nQ           1.000000  0.000000  1.000000\n"
+                      "P           0.000000  1.000000  0.000000\n"},
+          {"sample.txt", "  0.000000  1.000000  0.000000\n  1.000000  0.000000  1.000000\n"
+                         "  0.000000  1.000000  0.000000\n"}}},
+        {"a_row_cut_short_by_the_end_of_file_is_not_found",
+         {{"list.txt", "Q P"}, {"matrix.txt", "3\nP 0 1 2\nQ 1 0"}}, answering("y\n"),
+         start(2, 3) + reading({33, 66, 100}) + missing("Q") + output_prompts() + writing({100}) + success(),
+         {{"out.txt", "    1\nP           0.000000\n"}, {"sample.txt", "  0.000000\n"}}},
+        {"a_row_with_a_word_for_a_distance_is_not_found",
+         {{"list.txt", "Q P R"}, {"matrix.txt", "3\nP 0 1 2\nQ 1 n/a 3\nR 2 3 0\n"}}, answering("y\ny\n"),
+         start(3, 3) + reading({33, 66, 100}) + missing("Q") + missing("R") + output_prompts() +
+             writing({66}) + success(),
+         {{"out.txt", "    1\nP           0.000000\n"}, {"sample.txt", "  0.000000\n"}}},
+        {"a_matrix_with_fewer_rows_than_declared", {{"list.txt", "P R"}, {"matrix.txt", "4\nP 0 1 2 3\nQ 1 0 3 4\n"}},
+         answering("n\n"), start(2, 4) + reading({25, 50, 75, 100}) + missing("R"), {}},
+        {"wide_values_never_touch",
+         {{"list.txt", "A B C"},
+          {"matrix.txt", "3\nA 0 100 -10\nB 100 0 1234.5\nC -10 1234.5 -0.5\n"}},
+         all_answers, start(3, 3) + reading({33, 66, 100}) + output_prompts() + writing({33, 66, 100}) + success(),
+         {{"out.txt", "    3\nA           0.000000 100.000000 -10.000000\nB          100.000000  0.000000 1234.500000\n"
+                      "C          -10.000000 1234.500000 -0.500000\n"},
+          {"sample.txt", "  0.000000 100.000000 -10.000000\n 100.000000  0.000000 1234.500000\n"
+                         " -10.000000 1234.500000 -0.500000\n"}}},
+        {"same_file_for_both_outputs_is_refused", {{"list.txt", "Q P"}, {"matrix.txt", pqr_matrix}},
+         "list.txt matrix.txt out.txt ./out.txt",
+         start(2, 3) + reading({33, 66, 100}) + output_prompts() +
+             aborted("Output files must be different, aborting....."),
+         {{"out.txt", ""}}},
+        {"input_ending_before_the_list_name", {}, "", banner("ORVANE") + list_prompt() + aborted(file_not_found), {}},
+        {"input_ending_before_the_output_name", {{"list.txt", "Q P"}, {"matrix.txt", pqr_matrix}},
+         "list.txt matrix.txt", start(2, 3) + reading({33, 66, 100}) +
+                                    "\nEnter OUTPUT distance matrix file name: " + aborted(unable_to_create), {}},
+        {"input_ending_before_a_continue_answer_is_no", {{"list.txt", "X"}, {"matrix.txt", pqr_matrix}},
+         "list.txt matrix.txt", start(1, 3) + reading({33, 66, 100}) + missing("X"), {}},
+    };
+    const std::string long_name(150, 'L');
+    all.push_back({"file_names_of_any_length", {{long_name, "Q P"}, {"matrix.txt", pqr_matrix}},
+                   long_name + " matrix.txt " + long_name + ".out sample.txt", qp_success,
+                   {{long_name + ".out", qp_output}, {"sample.txt", qp_sample}}});
+    const std::string write_failed = aborted("Unable to write file, aborting.....");
+    all.push_back({"a_matrix_output_that_cannot_be_written", {{"list.txt", "Q P"}, {"matrix.txt", pqr_matrix}},
+                   "list.txt matrix.txt /dev/full sample.txt",
+                   start(2, 3) + reading({33, 66, 100}) + output_prompts() + writing({50, 100}) + write_failed,
+                   {{"sample.txt", qp_sample}}});
+    all.push_back({"a_sample_output_that_cannot_be_written", {{"list.txt", "Q P"}, {"matrix.txt", pqr_matrix}},
+                   "list.txt matrix.txt out.txt /dev/full",
+                   start(2, 3) + reading({33, 66, 100}) + output_prompts() + writing({50, 100}) + write_failed,
+                   {{"out.txt", qp_output}}});
+    all.push_back({"dev_null_may_take_both_outputs", {{"list.txt", "Q P"}, {"matrix.txt", pqr_matrix}},
+                   "list.txt matrix.txt /dev/null /dev/null", qp_success, {}});
+    std::vector<long long> rest = every_percent();
+    all.push_back({"a_huge_declared_order_over_a_tiny_file_finishes_at_once",
+                   {{"list.txt", ""}, {"matrix.txt", "2000000000\nP 0.5 0.25\n"}}, all_answers,
+                   start(0, 2000000000) + [&] {
+                       std::vector<long long> drawn = {0};
+                       drawn.insert(drawn.end(), rest.begin(), rest.end());
+                       return reading(drawn);
+                   }() + output_prompts() + writing({}) + success(),
+                   {{"out.txt", "    0\n"}, {"sample.txt", ""}}});
+    all.push_back({"a_huge_declared_order_with_a_listed_id",
+                   {{"list.txt", "P"}, {"matrix.txt", "2000000000\nP 0.5 0.25\n"}}, answering("n\n"),
+                   start(1, 2000000000) + [&] {
+                       std::vector<long long> drawn = {0};
+                       drawn.insert(drawn.end(), rest.begin(), rest.end());
+                       return reading(drawn);
+                   }() + missing("P"),
+                   {}});
+    return all;
+}
+
+class OrvaneSession : public ::testing::TestWithParam<std::tuple<Scenario, Mode>> {};
+
+TEST_P(OrvaneSession, TranscriptAndFilesMatch) {
+    const auto& [scenario, mode] = GetParam();
+    expect_scenario(scenario, mode, orvane::run, ORVANE_BINARY);
+}
+
+INSTANTIATE_TEST_SUITE_P(Orvane, OrvaneSession,
+                         ::testing::Combine(::testing::ValuesIn(scenarios()),
+                                            ::testing::Values(Mode::in_process, Mode::binary)),
+                         [](const auto& info) {
+                             return scenario_test_name(std::get<0>(info.param), std::get<1>(info.param));
+                         });
+
+TEST(OrvaneSessionOutputs, TheSameFileReachedThroughALinkIsRefused) {
+    ScratchDir dir;
+    dir.write("list.txt", "Q P");
+    dir.write("matrix.txt", pqr_matrix);
+    dir.write("out.txt", "old content");
+    fs::create_symlink("out.txt", dir / "link.txt");
+    const ProcessResult result = run_process(ORVANE_BINARY, "list.txt matrix.txt out.txt link.txt", dir.path());
+    EXPECT_EQ(result.exit_status, 0);
+    EXPECT_EQ(result.output, start(2, 3) + reading({33, 66, 100}) + output_prompts() +
+                                 aborted("Output files must be different, aborting....."));
+    EXPECT_EQ(dir.read("out.txt"), "");
+}
+
+TEST(OrvaneSessionLimits, AHugeDeclaredOrderFinishesWellUnderASecond) {
+    ScratchDir dir;
+    dir.write("list.txt", "P");
+    dir.write("matrix.txt", "2000000000\nP 0.5 0.25\n");
+    const ProcessResult result = run_process_with_timeout(ORVANE_BINARY, "list.txt matrix.txt n", dir.path(), 10.0);
+    EXPECT_EQ(result.exit_status, 0);
+#ifndef UNDER_SANITIZERS
+    EXPECT_LT(result.seconds, 0.5);
+#endif
+}
+
+#ifndef UNDER_SANITIZERS
+// The list is counted and the count shown before the table that cannot be had is refused.
+TEST(OrvaneSessionLimits, AListTooLargeForMemoryAbortsAfterTheCount) {
+    ScratchDir dir;
+    std::string list;
+    constexpr int ids = 3'000'000;
+    for (int id = 0; id < ids; ++id) {
+        list += "ID" + std::to_string(id) + '\n';
+    }
+    dir.write("list.txt", list);
+    const ProcessResult result = run_process(ORVANE_BINARY, "list.txt", dir.path(), rlim_t{96} << 20);
+    EXPECT_EQ(result.exit_status, 0);
+    EXPECT_EQ(result.output, banner("ORVANE") + list_prompt() + count_line(ids) + aborted(memory_failed));
+}
+
+TEST(OrvaneSessionLimits, DistanceRowsTooLargeForMemoryAbort) {
+    ScratchDir dir;
+    dir.write("list.txt", "P Q");
+    dir.write("matrix.txt", "1000000000\nP 0\n");
+    const ProcessResult result = run_process(ORVANE_BINARY, "list.txt matrix.txt", dir.path(), rlim_t{512} << 20);
+    EXPECT_EQ(result.exit_status, 0);
+    EXPECT_EQ(result.output, start(2, 1000000000) + aborted(memory_failed));
+}
+#endif
+
+}  // namespace

@@ -1,0 +1,231 @@
+#include "session.hpp"
+
+#include <array>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <iterator>
+#include <poll.h>
+#include <sstream>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace testing_support {
+
+ScratchDir::ScratchDir() {
+    std::string pattern = (fs::temp_directory_path() / "orvane-talmiro-test-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("cannot create a scratch folder");
+    }
+    path_ = pattern;
+}
+
+ScratchDir::~ScratchDir() {
+    std::error_code ignored;
+    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
+    fs::remove_all(path_, ignored);
+}
+
+void ScratchDir::write(std::string_view name, std::string_view content) const { write_file(path_ / name, content); }
+std::string ScratchDir::read(std::string_view name) const { return read_file(path_ / name); }
+bool ScratchDir::exists(std::string_view name) const { return fs::exists(path_ / name); }
+
+std::string read_file(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        throw std::runtime_error("cannot read " + path.string());
+    }
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void write_file(const fs::path& path, std::string_view content) {
+    fs::create_directories(path.parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(content.data(), static_cast<std::streamsize>(content.size()));
+    if (!out) {
+        throw std::runtime_error("cannot write " + path.string());
+    }
+}
+
+namespace {
+
+// Feeds `answers` and collects the output at once, so neither side can block the other.
+// Returns false when the deadline passed first.
+bool exchange(int to_child, int from_child, std::string_view answers, std::string& output,
+              std::chrono::steady_clock::time_point deadline) {
+    std::size_t sent = 0;
+    if (answers.empty()) {
+        ::close(to_child);
+        to_child = -1;
+    }
+    std::array<char, 65536> chunk{};
+    for (;;) {
+        std::array<pollfd, 2> watched{{{from_child, POLLIN, 0}, {to_child, POLLOUT, 0}}};
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            if (to_child >= 0) {
+                ::close(to_child);
+            }
+            return false;
+        }
+        const int ready = ::poll(watched.data(), to_child >= 0 ? 2 : 1, static_cast<int>(left.count()));
+        if (ready < 0 && errno == EINTR) {
+            continue;
+        }
+        if (to_child >= 0 && (watched[1].revents & (POLLOUT | POLLERR | POLLHUP)) != 0) {
+            const ssize_t put = ::write(to_child, answers.data() + sent, answers.size() - sent);
+            if (put > 0) {
+                sent += static_cast<std::size_t>(put);
+            }
+            if (put < 0 || sent == answers.size()) {
+                ::close(to_child);
+                to_child = -1;
+            }
+        }
+        if ((watched[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
+            const ssize_t got = ::read(from_child, chunk.data(), chunk.size());
+            if (got > 0) {
+                output.append(chunk.data(), static_cast<std::size_t>(got));
+            } else if (got == 0 || errno != EINTR) {
+                if (to_child >= 0) {
+                    ::close(to_child);
+                }
+                return true;
+            }
+        }
+    }
+}
+
+ProcessResult run_child(const fs::path& binary, std::string_view answers, const fs::path& working_dir,
+                        rlim_t address_space_limit, double timeout_seconds) {
+    int input_pipe[2];
+    int output_pipe[2];
+    if (::pipe2(input_pipe, O_CLOEXEC) != 0 || ::pipe2(output_pipe, O_CLOEXEC) != 0) {
+        throw std::runtime_error("cannot create pipes");
+    }
+    const auto started = std::chrono::steady_clock::now();
+    const pid_t child = ::fork();
+    if (child < 0) {
+        throw std::runtime_error("cannot fork");
+    }
+    if (child == 0) {
+        ::dup2(input_pipe[0], STDIN_FILENO);
+        ::dup2(output_pipe[1], STDOUT_FILENO);
+        if (::chdir(working_dir.c_str()) != 0) {
+            ::_exit(127);
+        }
+        if (address_space_limit != 0) {
+            const rlimit limit{address_space_limit, address_space_limit};
+            ::setrlimit(RLIMIT_AS, &limit);
+        }
+        ::execl(binary.c_str(), binary.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(input_pipe[0]);
+    ::close(output_pipe[1]);
+    // A child that stops reading must not kill the test with SIGPIPE.
+    std::signal(SIGPIPE, SIG_IGN);
+
+    ProcessResult result;
+    const auto deadline = started + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                        std::chrono::duration<double>(timeout_seconds));
+    if (!exchange(input_pipe[1], output_pipe[0], answers, result.output, deadline)) {
+        ::kill(child, SIGKILL);
+    }
+    ::close(output_pipe[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    result.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+}  // namespace
+
+ProcessResult run_process(const fs::path& binary, std::string_view answers, const fs::path& working_dir,
+                          rlim_t address_space_limit) {
+    return run_child(binary, answers, working_dir, address_space_limit, 120.0);
+}
+
+ProcessResult run_process_with_timeout(const fs::path& binary, std::string_view answers,
+                                       const fs::path& working_dir, double timeout_seconds) {
+    return run_child(binary, answers, working_dir, 0, timeout_seconds);
+}
+
+WorkingDirGuard::WorkingDirGuard(const fs::path& dir) : previous_(fs::current_path()) { fs::current_path(dir); }
+WorkingDirGuard::~WorkingDirGuard() {
+    std::error_code ignored;
+    fs::current_path(previous_, ignored);
+}
+
+std::string banner(std::string_view program) {
+    const std::string_view rule = "\t*******************************************************\n";
+    std::string text = "\n";
+    text.append(rule).append("\t\t").append(program).append(" v2.0\n").append(rule);
+    text.append("For latest updates and help, please visit " PROJECT_HOMEPAGE "\n");
+    return text;
+}
+
+std::string meter(std::string_view label, const std::vector<long long>& percentages) {
+    std::string drawn = "\n";
+    drawn.append(label).append("0%");
+    for (const long long percent : percentages) {
+        drawn.append("\r").append(label).append(std::to_string(percent)).append("%");
+    }
+    return drawn;
+}
+
+}  // namespace testing_support
+
+#include <gtest/gtest.h>
+#include <set>
+
+namespace testing_support {
+
+void expect_scenario(const Scenario& scenario, Mode mode, const RunFunction& run, const fs::path& binary) {
+    ScratchDir dir;
+    std::set<std::string> expected_names;
+    for (const auto& [name, content] : scenario.inputs) {
+        dir.write(name, content);
+        expected_names.insert(name);
+    }
+    std::string transcript;
+    if (mode == Mode::in_process) {
+        WorkingDirGuard guard(dir.path());
+        std::istringstream in(scenario.answers);
+        std::ostringstream out;
+        run(in, out);
+        transcript = out.str();
+    } else {
+        const ProcessResult result = run_process(binary, scenario.answers, dir.path());
+        EXPECT_EQ(result.exit_status, 0);
+        transcript = result.output;
+    }
+    EXPECT_EQ(transcript, scenario.transcript);
+    for (const auto& [name, content] : scenario.outputs) {
+        expected_names.insert(name);
+        ASSERT_TRUE(dir.exists(name)) << name;
+        EXPECT_EQ(dir.read(name), content) << name;
+    }
+    std::set<std::string> present;
+    for (const auto& entry : fs::recursive_directory_iterator(dir.path())) {
+        if (entry.is_directory()) {
+            continue;
+        }
+        present.insert(fs::relative(entry.path(), dir.path()).string());
+    }
+    EXPECT_EQ(present, expected_names) << "files written that nobody named, or expected ones missing";
+}
+
+void PrintTo(const Scenario& scenario, std::ostream* out) { *out << scenario.name; }
+
+std::string scenario_test_name(const Scenario& scenario, Mode mode) {
+    return scenario.name + (mode == Mode::in_process ? "_in_process" : "_binary");
+}
+
+}  // namespace testing_support

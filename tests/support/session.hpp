@@ -1,0 +1,102 @@
+// Helpers shared by the tests: a scratch folder, a runner that drives a built binary through
+// pipes, and the fixed pieces of both programs' transcripts.
+#pragma once
+
+#include <filesystem>
+#include <vector>
+#include <string>
+#include <string_view>
+#include <sys/resource.h>
+
+namespace testing_support {
+
+namespace fs = std::filesystem;
+
+// A fresh folder for one test, removed with everything in it afterwards.
+class ScratchDir {
+public:
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+
+    const fs::path& path() const { return path_; }
+    fs::path operator/(std::string_view name) const { return path_ / name; }
+    void write(std::string_view name, std::string_view content) const;
+    std::string read(std::string_view name) const;
+    bool exists(std::string_view name) const;
+
+private:
+    fs::path path_;
+};
+
+std::string read_file(const fs::path& path);
+void write_file(const fs::path& path, std::string_view content);
+
+struct ProcessResult {
+    std::string output;
+    int exit_status = -1;  // -1 when the process did not exit normally
+    double seconds = 0.0;
+};
+
+// Runs `binary` in `working_dir` with `answers` on standard input and returns what it printed.
+// `address_space_limit`, when non-zero, caps the child's memory to provoke allocation failures.
+ProcessResult run_process(const fs::path& binary, std::string_view answers, const fs::path& working_dir,
+                          rlim_t address_space_limit = 0);
+
+// Runs the process and, whatever happens, never waits longer than `timeout_seconds`.
+ProcessResult run_process_with_timeout(const fs::path& binary, std::string_view answers,
+                                       const fs::path& working_dir, double timeout_seconds);
+
+// Changes the working folder for the life of the object, so in-process runs see the same
+// relative file names as a binary started there.
+class WorkingDirGuard {
+public:
+    explicit WorkingDirGuard(const fs::path& dir);
+    ~WorkingDirGuard();
+    WorkingDirGuard(const WorkingDirGuard&) = delete;
+    WorkingDirGuard& operator=(const WorkingDirGuard&) = delete;
+
+private:
+    fs::path previous_;
+};
+
+// The banner with the given program title ("ORVANE" or "TALMIRO").
+std::string banner(std::string_view program);
+
+// A meter drawn from 0% and redrawn at each of `percentages`, without the line end.
+std::string meter(std::string_view label, const std::vector<long long>& percentages);
+
+}  // namespace testing_support
+
+#include <functional>
+#include <iosfwd>
+#include <utility>
+
+namespace testing_support {
+
+using Files = std::vector<std::pair<std::string, std::string>>;
+
+// One whole session: the files present before, the answers typed, and everything expected
+// after: the transcript byte for byte, each output file byte for byte, and no other file.
+struct Scenario {
+    std::string name;
+    Files inputs;
+    std::string answers;
+    std::string transcript;
+    Files outputs;
+};
+
+enum class Mode { in_process, binary };
+
+// Lets a failing parameterised test name its scenario instead of dumping its bytes.
+void PrintTo(const Scenario& scenario, std::ostream* out);
+
+using RunFunction = std::function<void(std::istream&, std::ostream&)>;
+
+// Plays the scenario in a fresh folder, in-process through `run` or through the built binary.
+void expect_scenario(const Scenario& scenario, Mode mode, const RunFunction& run, const fs::path& binary);
+
+std::string scenario_test_name(const Scenario& scenario, Mode mode);
+
+}  // namespace testing_support
