@@ -73,54 +73,45 @@ bool convert_float_text(std::string_view text, float& value) {
 }
 
 TokenReader::TokenReader(console::InputFile file, std::size_t buffer_size)
-    : file_(std::move(file)), buffer_(buffer_size == 0 ? 1 : buffer_size) {}
-
-bool TokenReader::refill(std::size_t& keep) {
-    if (at_end_of_file_) {
-        return false;
-    }
-    const std::size_t kept = end_ - keep;
-    if (kept > 0 && keep > 0) {
-        std::memmove(buffer_.data(), buffer_.data() + keep, kept);
-    }
-    pos_ -= keep;
-    keep = 0;
-    end_ = kept;
-    if (end_ == buffer_.size()) {
-        buffer_.resize(buffer_.size() * 2);
-    }
-    const std::size_t got = file_.read_some(buffer_.data() + end_, buffer_.size() - end_);
-    if (got == 0) {
-        at_end_of_file_ = true;
-        return false;
-    }
-    end_ += got;
-    return true;
-}
+    : input_(std::move(file), buffer_size) {}
 
 int TokenReader::peek() {
-    if (pos_ == end_) {
-        std::size_t keep = pos_;
-        if (!refill(keep)) {
-            return end_of_input;
-        }
+    if (input_.pos() == input_.end() && !input_.refill()) {
+        return end_of_input;
     }
-    return static_cast<unsigned char>(buffer_[pos_]);
+    return static_cast<unsigned char>(input_.data()[input_.pos()]);
 }
 
 bool TokenReader::skip_whitespace() {
-    for (;;) {
-        while (pos_ < end_ && is_blank(buffer_[pos_])) {
-            ++pos_;
+    do {
+        const char* const data = input_.data();
+        std::size_t pos = input_.pos();
+        const std::size_t end = input_.end();
+        while (pos < end && is_blank(data[pos])) {
+            ++pos;
         }
-        if (pos_ < end_) {
+        input_.set_pos(pos);
+        if (pos < end) {
             return true;
         }
-        std::size_t keep = pos_;
-        if (!refill(keep)) {
-            return false;
+    } while (input_.refill());
+    return false;
+}
+
+bool TokenReader::skip_to_blank(std::size_t* keep) {
+    do {
+        const char* const data = input_.data();
+        std::size_t pos = input_.pos();
+        const std::size_t end = input_.end();
+        while (pos < end && !is_blank(data[pos])) {
+            ++pos;
         }
-    }
+        input_.set_pos(pos);
+        if (pos < end) {
+            return true;
+        }
+    } while (keep != nullptr ? input_.refill(*keep) : input_.refill());
+    return false;
 }
 
 std::string_view TokenReader::take_token() {
@@ -128,15 +119,9 @@ std::string_view TokenReader::take_token() {
         failed_ = true;
         return {};
     }
-    std::size_t start = pos_;
-    for (;;) {
-        while (pos_ < end_ && !is_blank(buffer_[pos_])) {
-            ++pos_;
-        }
-        if (pos_ < end_ || !refill(start)) {
-            return {buffer_.data() + start, pos_ - start};
-        }
-    }
+    std::size_t start = input_.pos();
+    skip_to_blank(&start);
+    return {input_.data() + start, input_.pos() - start};
 }
 
 bool TokenReader::skip_token() {
@@ -144,15 +129,8 @@ bool TokenReader::skip_token() {
         failed_ = true;
         return false;
     }
-    for (;;) {
-        while (pos_ < end_ && !is_blank(buffer_[pos_])) {
-            ++pos_;
-        }
-        std::size_t keep = pos_;
-        if (pos_ < end_ || !refill(keep)) {
-            return true;
-        }
-    }
+    skip_to_blank(nullptr);
+    return true;
 }
 
 bool TokenReader::read_int32(std::int32_t& value) {

@@ -8,13 +8,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
-#include <vector>
 
 namespace orvane {
 
 class TokenReader {
 public:
-    static constexpr std::size_t default_buffer_size = std::size_t{1} << 20;
+    static constexpr std::size_t default_buffer_size = console::ReadBuffer::default_size;
 
     explicit TokenReader(console::InputFile file, std::size_t buffer_size = default_buffer_size);
 
@@ -42,17 +41,13 @@ private:
     static constexpr int end_of_input = -1;
 
     int peek();
-    void advance() { ++pos_; }
+    void advance() { input_.set_pos(input_.pos() + 1); }
     bool skip_whitespace();
-    // Moves the unread bytes from `keep` on to the front and reads more behind them; the
-    // buffer doubles when a single token fills it. False when nothing more could be read.
-    bool refill(std::size_t& keep);
+    // Moves the cursor past non-blank bytes, keeping the bytes from `*keep` on (none when
+    // null) across refills; false when it stopped at the end of the file.
+    bool skip_to_blank(std::size_t* keep);
 
-    console::InputFile file_;
-    std::vector<char> buffer_;
-    std::size_t pos_ = 0;
-    std::size_t end_ = 0;
-    bool at_end_of_file_ = false;
+    console::ReadBuffer input_;
     bool failed_ = false;
 };
 

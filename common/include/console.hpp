@@ -70,6 +70,34 @@ private:
     int fd_ = -1;
 };
 
+// A window over an input file read in large blocks. Readers scan [data()+pos(), data()+end())
+// directly and call refill() when they run out; bytes from `keep` on survive a refill, moved to
+// the front, so a token or line that straddles two blocks can still be seen whole.
+class ReadBuffer {
+public:
+    static constexpr std::size_t default_size = std::size_t{1} << 20;
+
+    explicit ReadBuffer(InputFile file, std::size_t size = default_size);
+
+    const char* data() const { return buffer_.data(); }
+    std::size_t pos() const { return pos_; }
+    std::size_t end() const { return end_; }
+    void set_pos(std::size_t pos) { pos_ = pos; }
+
+    // Reads more behind the unread bytes. Offsets `keep` and pos() are moved along with the
+    // bytes; the buffer doubles when the kept bytes fill it. False once the file has no more.
+    bool refill(std::size_t& keep);
+    // The same, keeping nothing before pos().
+    bool refill();
+
+private:
+    InputFile file_;
+    std::vector<char> buffer_;
+    std::size_t pos_ = 0;
+    std::size_t end_ = 0;
+    bool exhausted_ = false;
+};
+
 // A file opened for writing (created or emptied), with its own buffer. Write errors are
 // remembered rather than thrown, so the run finishes its meter and reports them once at close.
 class OutputFile {

@@ -59,6 +59,37 @@ std::size_t InputFile::read_some(char* into, std::size_t size) {
     return 0;
 }
 
+ReadBuffer::ReadBuffer(InputFile file, std::size_t size)
+    : file_(std::move(file)), buffer_(size == 0 ? 1 : size) {}
+
+bool ReadBuffer::refill(std::size_t& keep) {
+    if (exhausted_) {
+        return false;
+    }
+    const std::size_t kept = end_ - keep;
+    if (kept > 0 && keep > 0) {
+        std::memmove(buffer_.data(), buffer_.data() + keep, kept);
+    }
+    pos_ -= keep;
+    keep = 0;
+    end_ = kept;
+    if (end_ == buffer_.size()) {
+        buffer_.resize(buffer_.size() * 2);
+    }
+    const std::size_t got = file_.read_some(buffer_.data() + end_, buffer_.size() - end_);
+    if (got == 0) {
+        exhausted_ = true;
+        return false;
+    }
+    end_ += got;
+    return true;
+}
+
+bool ReadBuffer::refill() {
+    std::size_t keep = pos_;
+    return refill(keep);
+}
+
 std::optional<OutputFile> OutputFile::create(const std::string& name) {
     const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) {
