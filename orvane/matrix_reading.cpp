@@ -41,33 +41,9 @@ void skip_distances(TokenReader& matrix, std::int32_t order) {
 
 }  // namespace
 
-IdTable::IdTable(ListTokens tokens) : text_(std::move(tokens.text)) {
-    entries_.reserve(tokens.ends.size());
-    slot_of_.reserve(tokens.ends.size());
-    std::size_t offset = 0;
-    for (const std::size_t end : tokens.ends) {
-        const std::string_view id(text_.data() + offset, end - offset);
-        const auto [where, added] =
-            slot_of_.try_emplace(id, static_cast<std::uint32_t>(matrix_row_.size()));
-        if (added) {
-            matrix_row_.push_back(not_found);
-        }
-        entries_.push_back({offset, end - offset, where->second});
-        offset = end;
-    }
-}
-
-std::int64_t IdTable::find_slot(std::string_view name) const {
-    const auto where = slot_of_.find(name);
-    return where == slot_of_.end() ? -1 : std::int64_t{where->second};
-}
-
-std::size_t IdTable::found_count() const {
-    std::size_t found = 0;
-    for (const Entry& entry : entries_) {
-        found += matrix_row_[entry.slot] != not_found ? 1 : 0;
-    }
-    return found;
+IdTable::IdTable(console::NameList ids) : ids_(std::move(ids)) {
+    ids_.assign_slots();
+    matrix_row_.assign(ids_.slot_count(), not_found);
 }
 
 DistanceRows::DistanceRows(std::size_t slot_count, std::size_t order) : order_(order) {
@@ -77,23 +53,12 @@ DistanceRows::DistanceRows(std::size_t slot_count, std::size_t order) : order_(o
     values_ = std::make_unique_for_overwrite<float[]>(slot_count * order);
 }
 
-ListTokens count_list_entries(TokenReader& list) {
-    ListTokens tokens;
+console::NameList count_list_entries(TokenReader& list) {
+    console::NameList ids;
     for (std::string_view token = list.take_token(); !list.failed(); token = list.take_token()) {
-        ++tokens.count;
-        if (tokens.out_of_memory) {
-            continue;
-        }
-        try {
-            tokens.text.append(token);
-            tokens.ends.push_back(tokens.text.size());
-        } catch (const std::bad_alloc&) {
-            tokens.out_of_memory = true;
-            tokens.text = std::string();
-            tokens.ends = std::vector<std::size_t>();
-        }
+        ids.add(token);
     }
-    return tokens;
+    return ids;
 }
 
 std::int32_t read_matrix_order(TokenReader& matrix) {
@@ -108,7 +73,7 @@ void read_distance_matrix(TokenReader& matrix, IdTable& ids, std::int32_t order,
     for (std::int32_t row = 0; row < order; ++row) {
         const std::string_view name = matrix.take_token();
         if (!matrix.failed()) {
-            const std::int64_t slot = ids.find_slot(name);
+            const std::int64_t slot = ids.ids().find_slot(name);
             if (slot >= 0) {
                 const auto matched = static_cast<std::uint32_t>(slot);
                 const bool complete = read_distances(matrix, rows.row(matched), order);
@@ -127,11 +92,11 @@ void read_distance_matrix(TokenReader& matrix, IdTable& ids, std::int32_t order,
 
 bool confirm_missing_ids(const IdTable& ids, console::Console& console) {
     std::string line;
-    for (const IdTable::Entry& entry : ids.entries()) {
-        if (ids.matrix_row(entry.slot) != IdTable::not_found) {
+    for (std::size_t position = 0; position < ids.size(); ++position) {
+        if (ids.found_at(position)) {
             continue;
         }
-        line.assign("Sequence ID ").append(ids.id(entry)).append(" not found in Matrix.");
+        line.assign("Sequence ID ").append(ids.ids().name(position)).append(" not found in Matrix.");
         if (!console.confirm_continue(line)) {
             return false;
         }

@@ -7,54 +7,29 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <string>
-#include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace orvane {
 
-// The list file's tokens as read, back to back in one text.
-struct ListTokens {
-    std::string text;
-    std::vector<std::size_t> ends;  // end offset of each token in `text`
-    std::size_t count = 0;          // every token, also those that found no room
-    bool out_of_memory = false;     // then `text` and `ends` are empty
-};
-
-// The listed IDs in list order. An ID listed more than once has one slot shared by all its
-// entries, so every occurrence is found by the same matrix row and written in its own place.
+// The listed IDs and, per distinct ID, the matrix row that supplied it.
 class IdTable {
 public:
-    struct Entry {
-        std::size_t offset;
-        std::size_t length;
-        std::uint32_t slot;
-    };
     static constexpr std::int32_t not_found = -1;
 
-    explicit IdTable(ListTokens tokens);
+    // Takes the list as read; may throw std::bad_alloc.
+    explicit IdTable(console::NameList ids);
 
-    std::size_t size() const { return entries_.size(); }
-    std::size_t slot_count() const { return matrix_row_.size(); }
-    const std::vector<Entry>& entries() const { return entries_; }
-    std::string_view id(const Entry& entry) const { return {text_.data() + entry.offset, entry.length}; }
-
-    // The slot whose ID equals `name` exactly, or -1.
-    std::int64_t find_slot(std::string_view name) const;
+    const console::NameList& ids() const { return ids_; }
+    std::size_t size() const { return ids_.size(); }
 
     // The 0-based matrix row of a slot, or not_found.
     std::int32_t matrix_row(std::uint32_t slot) const { return matrix_row_[slot]; }
     void set_matrix_row(std::uint32_t slot, std::int32_t row) { matrix_row_[slot] = row; }
-
-    // Entries whose ID some matrix row supplied.
-    std::size_t found_count() const;
+    bool found_at(std::size_t position) const { return matrix_row_[ids_.slot(position)] != not_found; }
 
 private:
-    std::string text_;
-    std::vector<Entry> entries_;
+    console::NameList ids_;
     std::vector<std::int32_t> matrix_row_;
-    std::unordered_map<std::string_view, std::uint32_t> slot_of_;
 };
 
 // One distance row per slot, in the input matrix's column order. Deliberately left
@@ -70,9 +45,8 @@ private:
     std::size_t order_;
 };
 
-// Gathers every token of the list file; their number is the list count. When the tokens do
-// not fit in memory they are still counted, so the count can be shown before the abort.
-ListTokens count_list_entries(TokenReader& list);
+// Gathers every token of the list file; their number is the list count.
+console::NameList count_list_entries(TokenReader& list);
 
 // The declared order, or 0 when the first token is no 32-bit integer.
 std::int32_t read_matrix_order(TokenReader& matrix);

@@ -53,9 +53,9 @@ void write_output_files(console::OutputFile& matrix, console::OutputFile& sample
     // The input columns of the found entries, in list order: the columns of every output row.
     std::vector<std::int32_t> columns;
     columns.reserve(ids.size());
-    for (const IdTable::Entry& entry : ids.entries()) {
-        if (ids.matrix_row(entry.slot) != IdTable::not_found) {
-            columns.push_back(ids.matrix_row(entry.slot));
+    for (std::size_t position = 0; position < ids.size(); ++position) {
+        if (ids.found_at(position)) {
+            columns.push_back(ids.matrix_row(ids.ids().slot(position)));
         }
     }
 
@@ -64,14 +64,12 @@ void write_output_files(console::OutputFile& matrix, console::OutputFile& sample
 
     const auto list_count = static_cast<std::int64_t>(ids.size());
     DistanceField field{};
-    std::int64_t position = 0;
-    for (const IdTable::Entry& entry : ids.entries()) {
-        ++position;
-        if (ids.matrix_row(entry.slot) == IdTable::not_found) {
+    for (std::size_t position = 0; position < ids.size(); ++position) {
+        if (!ids.found_at(position)) {
             continue;
         }
-        write_row_name(matrix, ids.id(entry));
-        const float* const row = rows.row(entry.slot);
+        write_row_name(matrix, ids.ids().name(position));
+        const float* const row = rows.row(ids.ids().slot(position));
         for (const std::int32_t column : columns) {
             const std::string_view text = format_distance(row[column], field);
             matrix.write(text);
@@ -81,7 +79,8 @@ void write_output_files(console::OutputFile& matrix, console::OutputFile& sample
         matrix.flush();
         sample.put('\n');
         sample.flush();
-        console.progress_step(writing_label, console::percentage(position, list_count));
+        console.progress_step(writing_label,
+                              console::percentage(static_cast<std::int64_t>(position) + 1, list_count));
     }
 }
 

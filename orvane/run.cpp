@@ -49,25 +49,25 @@ console::OutputFile create_output(Console& console, std::string_view prompt) {
 // The list file is closed when this returns.
 IdTable read_id_list(Console& console) {
     TokenReader list = open_input(console, list_prompt);
-    ListTokens tokens = count_list_entries(list);
-    console.out() << "\nList file contains " << tokens.count << " entries.\n";
+    console::NameList ids = count_list_entries(list);
+    console.out() << "\nList file contains " << ids.count() << " entries.\n";
     // The list count sizes every table as a signed 32-bit number; more cannot be represented.
-    if (tokens.out_of_memory || tokens.count > std::numeric_limits<std::int32_t>::max()) {
+    if (ids.out_of_memory() || ids.count() > std::numeric_limits<std::int32_t>::max()) {
         throw Abort{memory_failed};
     }
     try {
-        return IdTable(std::move(tokens));
+        return IdTable(std::move(ids));
     } catch (const std::bad_alloc&) {
         throw Abort{memory_failed};
     }
 }
 
 DistanceRows allocate_distance_rows(const IdTable& ids, std::int32_t order) {
-    if (order < 0 && ids.slot_count() > 0) {
+    if (order < 0 && ids.ids().slot_count() > 0) {
         throw Abort{memory_failed};  // a negative size cannot be represented
     }
     try {
-        return DistanceRows(ids.slot_count(), order < 0 ? 0 : static_cast<std::size_t>(order));
+        return DistanceRows(ids.ids().slot_count(), order < 0 ? 0 : static_cast<std::size_t>(order));
     } catch (const std::bad_alloc&) {
         throw Abort{memory_failed};
     }
