@@ -1,0 +1,97 @@
+#include "fasta_reading.hpp"
+
+#include "name_matcher.hpp"
+
+#include <ostream>
+#include <string>
+#include <utility>
+
+namespace talmiro {
+
+namespace {
+
+constexpr std::string_view reading_label = "Reading Input file. Completed... ";
+
+// A carriage return that ends a line belongs to the line break, not to the text matched.
+std::string_view without_carriage_return(std::string_view line) {
+    if (!line.empty() && line.back() == '\r') {
+        line.remove_suffix(1);
+    }
+    return line;
+}
+
+// Copies the rest of the record (its sequence text) behind the header already in the store,
+// closing it with a line break where the text lacks one, so records never run together.
+void keep_sequence_text(LineReader& fasta, RecordStore& store) {
+    char last = '\n';
+    fasta.pass_until('>', [&](std::string_view piece) {
+        if (!piece.empty()) {
+            store.append(piece);
+            last = piece.back();
+        }
+    });
+    if (last != '\n') {
+        store.append("\n");
+    }
+}
+
+}  // namespace
+
+NameTable::NameTable(console::NameList names) : names_(std::move(names)) {
+    names_.assign_slots();
+    records_.resize(names_.slot_count());
+}
+
+console::NameList count_list_lines(LineReader& list) {
+    console::NameList names;
+    while (!list.at_end_of_file()) {
+        const std::string_view name = without_carriage_return(list.take_until('\n'));
+        if (!name.empty()) {
+            names.add(name);
+        }
+    }
+    return names;
+}
+
+void read_fasta_records(LineReader& fasta, NameTable& table, console::Console& console) {
+    console.progress_begin(reading_label);
+    const NameMatcher matcher(table.names());
+    const auto list_count = static_cast<std::int64_t>(table.size());
+    std::int64_t matches = 0;
+    RecordStore& store = table.store();
+    // The first byte is taken for the first record's '>', whatever it is.
+    fasta.skip_byte();
+    while (!fasta.at_end_of_file()) {
+        const std::string_view header = fasta.take_until('\n');
+        const std::int64_t slot = matcher.first_match(without_carriage_return(header));
+        if (slot < 0) {
+            fasta.pass_until('>', [](std::string_view) {});
+            continue;
+        }
+        // The header view dies with the next read: store it first.
+        store.append(">");
+        store.append(header);
+        store.append("\n");
+        keep_sequence_text(fasta, store);
+        table.add_record(static_cast<std::uint32_t>(slot), store.finish_record());
+        ++matches;
+        console.progress_step(reading_label, console::percentage(matches, list_count));
+    }
+    console.out() << '\n';
+}
+
+bool confirm_missing_names(const NameTable& table, console::Console& console) {
+    std::string line;
+    for (std::size_t position = 0; position < table.size(); ++position) {
+        if (table.found_at(position)) {
+            continue;
+        }
+        line.assign("Sequence not found: ").append(table.names().name(position));
+        if (!console.confirm_continue(line)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace talmiro

@@ -1,0 +1,25 @@
+#include "fasta_writing.hpp"
+
+namespace talmiro {
+
+namespace {
+constexpr std::string_view writing_label = "Writing Output file. Completed... ";
+}
+
+void write_output_fasta(console::OutputFile& output, const NameTable& table, console::Console& console) {
+    console.progress_begin(writing_label);
+    const auto list_count = static_cast<std::int64_t>(table.size());
+    std::int64_t written = 0;
+    for (std::size_t position = 0; position < table.size(); ++position) {
+        if (!table.found_at(position)) {
+            continue;
+        }
+        for (const std::string_view record : table.records_at(position)) {
+            output.write(record);
+        }
+        ++written;
+        console.progress_step(writing_label, console::percentage(written, list_count));
+    }
+}
+
+}  // namespace talmiro

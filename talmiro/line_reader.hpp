@@ -1,0 +1,58 @@
+// A cursor over a text file that reads up to a delimiter, as bounded delimited stream reads
+// do, with no bound: lines and sequence texts of any length.
+#pragma once
+
+#include "console.hpp"
+
+#include <cstring>
+#include <string_view>
+
+namespace talmiro {
+
+class LineReader {
+public:
+    explicit LineReader(console::InputFile file, std::size_t buffer_size = console::ReadBuffer::default_size);
+
+    // Set once a read has met the end of the file, as a stream's end-of-file state is.
+    bool at_end_of_file() const { return at_end_of_file_; }
+
+    // Passes over one byte, whatever it is.
+    void skip_byte();
+
+    // The text up to `delimiter` (consumed, not included), whole and in one piece; valid until
+    // the next read. At the end of the file: the rest, possibly empty.
+    std::string_view take_until(char delimiter);
+
+    // Hands the text up to `delimiter` (consumed, not included) to `sink` in pieces, without
+    // copying it anywhere; a text nobody wants costs only the scan.
+    template <typename Sink>
+    void pass_until(char delimiter, Sink&& sink);
+
+private:
+    console::ReadBuffer input_;
+    bool at_end_of_file_ = false;
+};
+
+template <typename Sink>
+void LineReader::pass_until(char delimiter, Sink&& sink) {
+    for (;;) {
+        const char* const window = input_.data() + input_.pos();
+        const std::size_t size = input_.end() - input_.pos();
+        if (const void* found = std::memchr(window, delimiter, size)) {
+            const auto length = static_cast<std::size_t>(static_cast<const char*>(found) - window);
+            sink(std::string_view(window, length));
+            input_.set_pos(input_.pos() + length + 1);
+            return;
+        }
+        if (size > 0) {
+            sink(std::string_view(window, size));
+        }
+        input_.set_pos(input_.end());
+        if (!input_.refill()) {
+            at_end_of_file_ = true;
+            return;
+        }
+    }
+}
+
+}  // namespace talmiro
