@@ -1,5 +1,7 @@
 // Writes large, realistic benchmark inputs quickly and deterministically.
-//   generate matrix N LIST_SIZE DIR   -> DIR/matrix.txt (N x N) and DIR/ids.txt (LIST_SIZE IDs)
+//   generate matrix N LIST_SIZE DIR      -> DIR/matrix.txt (N x N) and DIR/ids.txt (LIST_SIZE IDs)
+//   generate fasta RECORDS LIST_SIZE DIR -> DIR/sequences.fa (wrapped at 60, headers with a
+//                                           description) and DIR/names.txt (LIST_SIZE of its IDs)
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +17,8 @@ std::string accession(std::size_t index) {
     std::snprintf(text, sizeof text, "AC%06zu.1", index);
     return text;
 }
+
+std::vector<std::size_t> pick_distinct(std::mt19937_64& random, std::size_t count, std::size_t limit);
 
 // Distances from points on a line plus noise: symmetric, between 0 and 1, zero diagonal.
 int generate_matrix(std::size_t order, std::size_t list_size, const std::string& dir) {
@@ -52,15 +56,59 @@ int generate_matrix(std::size_t order, std::size_t list_size, const std::string&
     std::fclose(out);
 
     std::FILE* ids = std::fopen((dir + "/ids.txt").c_str(), "w");
-    std::set<std::size_t> chosen;
-    std::uniform_int_distribution<std::size_t> pick(0, order - 1);
-    while (chosen.size() < std::min(list_size, order)) {
-        const std::size_t row = pick(random);
-        if (chosen.insert(row).second) {
-            std::fprintf(ids, "%s\n", accession(row).c_str());
-        }
+    for (const std::size_t row : pick_distinct(random, list_size, order)) {
+        std::fprintf(ids, "%s\n", accession(row).c_str());
     }
     std::fclose(ids);
+    return 0;
+}
+
+// Picks `count` distinct indexes below `limit`, in random order.
+std::vector<std::size_t> pick_distinct(std::mt19937_64& random, std::size_t count, std::size_t limit) {
+    std::set<std::size_t> chosen;
+    std::vector<std::size_t> order;
+    std::uniform_int_distribution<std::size_t> pick(0, limit - 1);
+    while (order.size() < std::min(count, limit)) {
+        const std::size_t index = pick(random);
+        if (chosen.insert(index).second) {
+            order.push_back(index);
+        }
+    }
+    return order;
+}
+
+int generate_fasta(std::size_t records, std::size_t list_size, const std::string& dir) {
+    static const char* const descriptions[] = {
+        "Escherichia coli str. K-12 substr. MG1655 16S ribosomal RNA, partial sequence",
+        "Homo sapiens mitochondrion cytochrome b (CYTB) gene, partial cds",
+        "Influenza A virus segment 4 hemagglutinin (HA) gene, complete cds",
+        "Severe acute respiratory syndrome coronavirus 2 isolate ORF1ab polyprotein gene",
+    };
+    std::mt19937_64 random(records);
+    std::uniform_int_distribution<std::size_t> length(600, 1200);
+    std::FILE* out = std::fopen((dir + "/sequences.fa").c_str(), "w");
+    if (out == nullptr) {
+        std::perror("sequences.fa");
+        return 1;
+    }
+    std::string record;
+    for (std::size_t index = 0; index < records; ++index) {
+        record.assign(">").append(accession(index)).append(" ").append(descriptions[index % 4]).append("\n");
+        const std::size_t bases = length(random);
+        for (std::size_t base = 0; base < bases; ++base) {
+            record += "ACGT"[random() & 3];
+            if (base % 60 == 59 || base + 1 == bases) {
+                record += '\n';
+            }
+        }
+        std::fwrite(record.data(), 1, record.size(), out);
+    }
+    std::fclose(out);
+    std::FILE* names = std::fopen((dir + "/names.txt").c_str(), "w");
+    for (const std::size_t index : pick_distinct(random, list_size, records)) {
+        std::fprintf(names, "%s\n", accession(index).c_str());
+    }
+    std::fclose(names);
     return 0;
 }
 
@@ -71,6 +119,9 @@ int main(int argc, char** argv) {
     if (what == "matrix" && argc == 5) {
         return generate_matrix(std::strtoull(argv[2], nullptr, 10), std::strtoull(argv[3], nullptr, 10), argv[4]);
     }
-    std::fprintf(stderr, "usage: generate matrix N LIST_SIZE DIR\n");
+    if (what == "fasta" && argc == 5) {
+        return generate_fasta(std::strtoull(argv[2], nullptr, 10), std::strtoull(argv[3], nullptr, 10), argv[4]);
+    }
+    std::fprintf(stderr, "usage: generate matrix N LIST_SIZE DIR | generate fasta RECORDS LIST_SIZE DIR\n");
     return 2;
 }

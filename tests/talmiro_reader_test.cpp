@@ -1,0 +1,231 @@
+// talmiro's fast paths against straightforward references: list reading, record reading with
+// records split at every buffer edge, the name matcher against a linear scan of the list.
+#include "fasta_reading.hpp"
+#include "name_matcher.hpp"
+#include "record_store.hpp"
+#include "support/session.hpp"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using testing_support::ScratchDir;
+
+constexpr std::size_t buffer_sizes[] = {1, 2, 3, 5, 16, console::ReadBuffer::default_size};
+
+talmiro::LineReader open_reader(const ScratchDir& dir, const std::string& content, std::size_t buffer_size) {
+    dir.write("input", content);
+    return talmiro::LineReader(*console::InputFile::open((dir / "input").string()), buffer_size);
+}
+
+std::vector<std::string> names_of(const console::NameList& list) {
+    std::vector<std::string> names;
+    for (std::size_t position = 0; position < list.size(); ++position) {
+        names.emplace_back(list.name(position));
+    }
+    return names;
+}
+
+struct ListCase {
+    std::string content;
+    std::vector<std::string> names;
+};
+
+TEST(TalmiroListReading, EveryNonEmptyLineIsAName) {
+    const std::string long_name(5000, 'n');
+    const std::vector<ListCase> cases = {
+        {"", {}},
+        {"\n", {}},
+        {"\r\n\r\n", {}},
+        {"a\nb", {"a", "b"}},
+        {"a\nb\n", {"a", "b"}},
+        {"a\n\nb\n\n", {"a", "b"}},
+        {"a\r\nb\r\n", {"a", "b"}},
+        {"a\r\r\n", {"a\r"}},
+        {" a b \n\tc", {" a b ", "\tc"}},
+        {"abcdefghijklm\nnext\n", {"abcdefghijklm", "next"}},
+        {long_name + "\nx", {long_name, "x"}},
+        {"a\nb\na\n", {"a", "b", "a"}},
+    };
+    ScratchDir dir;
+    for (const ListCase& c : cases) {
+        for (const std::size_t buffer_size : buffer_sizes) {
+            talmiro::LineReader reader = open_reader(dir, c.content, buffer_size);
+            const console::NameList list = talmiro::count_list_lines(reader);
+            EXPECT_EQ(names_of(list), c.names) << "list " << testing::PrintToString(c.content) << " buffer "
+                                               << buffer_size;
+            EXPECT_EQ(list.count(), c.names.size());
+        }
+    }
+}
+
+// The first position whose name begins the header, by scanning the whole list.
+std::int64_t first_listed_prefix(const std::vector<std::string>& names, std::string_view header) {
+    for (std::size_t position = 0; position < names.size(); ++position) {
+        if (header.substr(0, names[position].size()) == names[position]) {
+            return static_cast<std::int64_t>(position);
+        }
+    }
+    return -1;
+}
+
+console::NameList unassigned_list(const std::vector<std::string>& names) {
+    console::NameList list;
+    for (const std::string& name : names) {
+        list.add(name);
+    }
+    return list;
+}
+
+console::NameList make_list(const std::vector<std::string>& names) {
+    console::NameList list = unassigned_list(names);
+    list.assign_slots();
+    return list;
+}
+
+std::string random_text(std::mt19937& random, std::size_t max_length, std::string_view alphabet) {
+    std::string text(random() % (max_length + 1), ' ');
+    for (char& c : text) {
+        c = alphabet[random() % alphabet.size()];
+    }
+    return text;
+}
+
+TEST(TalmiroNameMatcher, AgreesWithALinearScanOfTheList) {
+    std::mt19937 random(99);
+    for (int round = 0; round < 200; ++round) {
+        std::vector<std::string> names;
+        const std::size_t count = 1 + random() % 30;
+        for (std::size_t index = 0; index < count; ++index) {
+            std::string name = random_text(random, 4, "abAB");
+            names.push_back(name.empty() ? "a" : name);
+        }
+        const console::NameList list = make_list(names);
+        const talmiro::NameMatcher matcher(list);
+        for (int header = 0; header < 200; ++header) {
+            const std::string text = random_text(random, 7, "abAB ");
+            const std::int64_t expected = first_listed_prefix(names, text);
+            const std::int64_t slot = matcher.first_match(text);
+            ASSERT_EQ(slot < 0, expected < 0) << text;
+            if (expected >= 0) {
+                ASSERT_EQ(slot, list.slot(static_cast<std::size_t>(expected))) << text;
+                ASSERT_EQ(list.first_position(static_cast<std::uint32_t>(slot)), static_cast<std::size_t>(expected));
+            }
+        }
+    }
+}
+
+TEST(TalmiroNameMatcher, ShadowingAndCase) {
+    const console::NameList list = make_list({"a", "ab", "Seq1", "seq12"});
+    const talmiro::NameMatcher matcher(list);
+    EXPECT_EQ(matcher.first_match("ab"), 0);
+    EXPECT_EQ(matcher.first_match("seq1"), -1);
+    EXPECT_EQ(matcher.first_match("seq12 description"), 3);
+    EXPECT_EQ(matcher.first_match("Seq10"), 2);
+    EXPECT_EQ(matcher.first_match(""), -1);
+}
+
+TEST(TalmiroRecordStore, RecordsStayWholeAcrossBlocks) {
+    std::mt19937 random(5);
+    talmiro::RecordStore store(8);
+    std::vector<std::string> expected;
+    std::vector<std::string_view> stored;
+    for (int record = 0; record < 500; ++record) {
+        std::string whole;
+        const int pieces = static_cast<int>(random() % 5);
+        for (int piece = 0; piece < pieces; ++piece) {
+            const std::string text = random_text(random, 20, "ACGT\n");
+            store.append(text);
+            whole += text;
+        }
+        expected.push_back(whole);
+        stored.push_back(store.finish_record());
+    }
+    for (std::size_t index = 0; index < expected.size(); ++index) {
+        ASSERT_EQ(stored[index], expected[index]) << index;
+    }
+}
+
+// The records each slot should receive, worked out on the whole text at once.
+std::vector<std::vector<std::string>> reference_records(const std::string& content,
+                                                        const std::vector<std::string>& names,
+                                                        const console::NameList& list) {
+    std::vector<std::vector<std::string>> records(list.slot_count());
+    std::size_t at = content.empty() ? 0 : 1;
+    bool at_end = false;
+    while (!at_end) {
+        std::size_t line_end = content.find('\n', at);
+        std::string header;
+        if (line_end == std::string::npos) {
+            header = content.substr(std::min(at, content.size()));
+            at = content.size();
+            at_end = true;
+        } else {
+            header = content.substr(at, line_end - at);
+            at = line_end + 1;
+        }
+        std::string text;
+        if (!at_end) {
+            const std::size_t next = content.find('>', at);
+            if (next == std::string::npos) {
+                text = content.substr(at);
+                at = content.size();
+                at_end = true;
+            } else {
+                text = content.substr(at, next - at);
+                at = next + 1;
+            }
+        }
+        std::string matched = header;
+        if (!matched.empty() && matched.back() == '\r') {
+            matched.pop_back();
+        }
+        const std::int64_t position = first_listed_prefix(names, matched);
+        if (position >= 0) {
+            if (!text.empty() && text.back() != '\n') {
+                text += '\n';
+            }
+            records[list.slot(static_cast<std::size_t>(position))].push_back(">" + header + "\n" + text);
+        }
+    }
+    return records;
+}
+
+TEST(TalmiroRecordReading, MatchesTheReferenceAtEveryBufferSize) {
+    std::mt19937 random(2026);
+    ScratchDir dir;
+    for (int round = 0; round < 300; ++round) {
+        std::string content;
+        const int records = static_cast<int>(random() % 6);
+        if (random() % 4 == 0) {
+            content += random_text(random, 3, "x >\n");  // whatever precedes the first record
+        }
+        for (int record = 0; record < records; ++record) {
+            content += ">" + random_text(random, 6, "abc d\r") + (random() % 8 == 0 ? "" : "\n");
+            content += random_text(random, 30, "ACGT\n\r");
+        }
+        const std::vector<std::string> names = {"a", "b", "ab", "c d", "a"};
+        for (const std::size_t buffer_size : {std::size_t{1}, std::size_t{2}, std::size_t{7}, std::size_t{4096}}) {
+            talmiro::NameTable table(unassigned_list(names));
+            talmiro::LineReader reader = open_reader(dir, content, buffer_size);
+            std::istringstream in;
+            std::ostringstream out;
+            console::Console console(in, out);
+            talmiro::read_fasta_records(reader, table, console);
+            const auto expected = reference_records(content, names, table.names());
+            for (std::size_t position = 0; position < names.size(); ++position) {
+                const auto& got = table.records_at(position);
+                const auto& want = expected[table.names().slot(position)];
+                ASSERT_EQ(std::vector<std::string>(got.begin(), got.end()), want)
+                    << testing::PrintToString(content) << " buffer " << buffer_size << " name " << names[position];
+            }
+        }
+    }
+}
+
+}  // namespace

@@ -1,0 +1,144 @@
+// Whole talmiro sessions, in-process and through the built binary, compared byte for byte.
+#include "run.hpp"
+#include "support/session.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace testing_support;
+
+const std::string reading_label = "Reading Input file. Completed... ";
+const std::string writing_label = "Writing Output file. Completed... ";
+const std::string closing = "\n\nSuccessfully written output file...Exiting now...";
+const std::string does_not_exist = "\nFile does not exist, aborting....\n";
+
+std::string list_prompt() { return "\nEnter sequence list file name: "; }
+std::string count_line(long long count) { return "\nList file contains " + std::to_string(count) + " entries.\n"; }
+std::string fasta_prompt() { return "\nEnter Input FASTA file name: "; }
+std::string output_prompt() { return "\nEnter Output FASTA file name: "; }
+std::string reading(const std::vector<long long>& percentages) { return meter(reading_label, percentages) + "\n"; }
+std::string writing(const std::vector<long long>& percentages) { return meter(writing_label, percentages); }
+std::string missing(const std::string& name) { return "\nSequence not found: " + name + "\nContinue (y//n)? "; }
+
+std::string start(long long count) { return banner("TALMIRO") + list_prompt() + count_line(count) + fasta_prompt(); }
+
+// The continue answers come between the input names and the output name.
+std::string answering(const std::string& continue_answers) {
+    return "list.txt\nin.fa\n" + continue_answers + "out.fa\n";
+}
+
+const std::string three_records = ">seq1 first record\nACGTACGT\nACGT\n>seq2\nGGGG\n>seq3 third\nTTTT\nTT\n";
+
+std::vector<Scenario> scenarios() {
+    const std::string found_all = reading({33, 66, 100}) + output_prompt() + writing({33, 66, 100}) + closing;
+    const std::string long_header = "NC_000913.3 Escherichia coli str. K-12 substr. MG1655, complete genome" +
+                                    std::string(300, '!');
+    std::string long_sequence;
+    for (int line = 0; line < 400; ++line) {
+        long_sequence += std::string(60, "ACGT"[line % 4]) + "\n";
+    }
+    return {
+        {"three_names_in_file_order", {{"list.txt", "seq1\nseq2\nseq3\n"}, {"in.fa", three_records}}, answering(""),
+         start(3) + found_all, {{"out.fa", three_records}}},
+        {"list_order_differs_from_file_order", {{"list.txt", "seq3\nseq1\nseq2"}, {"in.fa", three_records}},
+         answering(""), start(3) + found_all,
+         {{"out.fa", ">seq3 third\nTTTT\nTT\n>seq1 first record\nACGTACGT\nACGT\n>seq2\nGGGG\n"}}},
+        {"a_name_begins_the_header", {{"list.txt", "seq1\n"}, {"in.fa", ">seq10\nAA\n>seq1 more text\nCC\n"}},
+         answering(""), start(1) + reading({100, 200}) + output_prompt() + writing({100}) + closing,
+         {{"out.fa", ">seq10\nAA\n>seq1 more text\nCC\n"}}},
+        {"names_are_case_sensitive", {{"list.txt", "Seq1\n"}, {"in.fa", ">seq1\nAA\n"}}, answering("n\n"),
+         start(1) + reading({}) + missing("Seq1"), {}},
+        {"an_earlier_name_shadows_a_longer_one", {{"list.txt", "a\nab\n"}, {"in.fa", ">ab\nAA\n"}}, answering("y\n"),
+         start(2) + reading({50}) + missing("ab") + output_prompt() + writing({50}) + closing,
+         {{"out.fa", ">ab\nAA\n"}}},
+        {"refusal_ends_quietly", {{"list.txt", "x\nseq1\ny\n"}, {"in.fa", three_records}}, answering("n\n"),
+         start(3) + reading({33}) + missing("x"), {}},
+        {"yes_then_another_answer", {{"list.txt", "x\nseq1\ny\n"}, {"in.fa", three_records}}, answering("y\nq\n"),
+         start(3) + reading({33}) + missing("x") + missing("y"), {}},
+        {"every_missing_name_accepted", {{"list.txt", "x\nseq2\ny\n"}, {"in.fa", three_records}},
+         answering("Y\ny\n"),
+         start(3) + reading({33}) + missing("x") + missing("y") + output_prompt() + writing({33}) + closing,
+         {{"out.fa", ">seq2\nGGGG\n"}}},
+        {"list_file_missing", {}, "nothing.txt\n", banner("TALMIRO") + list_prompt() + does_not_exist, {}},
+        {"fasta_file_missing", {{"list.txt", "a\n"}}, "list.txt\nnothing.fa\n",
+         banner("TALMIRO") + list_prompt() + count_line(1) + fasta_prompt() + does_not_exist, {}},
+        {"output_folder_missing", {{"list.txt", "seq2\n"}, {"in.fa", three_records}}, "list.txt in.fa nowhere/out.fa",
+         start(1) + reading({100}) + output_prompt() + "\nUnable to create file, aborting....\n", {}},
+        {"empty_list", {{"list.txt", ""}, {"in.fa", three_records}}, answering(""),
+         start(0) + reading({}) + output_prompt() + writing({}) + closing, {{"out.fa", ""}}},
+        {"empty_fasta_file", {{"list.txt", "a\nb\n"}, {"in.fa", ""}}, answering("y\ny\n"),
+         start(2) + reading({}) + missing("a") + missing("b") + output_prompt() + writing({}) + closing,
+         {{"out.fa", ""}}},
+        {"no_final_line_break", {{"list.txt", "b\na\n"}, {"in.fa", ">a\nAC\nGT\n>b\nTTTT"}}, answering(""),
+         start(2) + reading({50, 100}) + output_prompt() + writing({50, 100}) + closing,
+         {{"out.fa", ">b\nTTTT\n>a\nAC\nGT\n"}}},
+        {"a_greater_than_sign_inside_a_line_starts_a_record", {{"list.txt", "b\na\n"}, {"in.fa", ">a\nACG>b\nTT\n"}},
+         answering(""), start(2) + reading({50, 100}) + output_prompt() + writing({50, 100}) + closing,
+         {{"out.fa", ">b\nTT\n>a\nACG\n"}}},
+        {"a_blank_before_the_first_record", {{"list.txt", "a\n"}, {"in.fa", " >a\nAC\n>a2\nGG\n"}}, answering(""),
+         start(1) + reading({100}) + output_prompt() + writing({100}) + closing, {{"out.fa", ">a2\nGG\n"}}},
+        {"the_first_byte_is_skipped_whatever_it_is", {{"list.txt", "seq\n"}, {"in.fa", "Xseq\nAC\n"}}, answering(""),
+         start(1) + reading({100}) + output_prompt() + writing({100}) + closing, {{"out.fa", ">seq\nAC\n"}}},
+        {"output_replaces_the_input", {{"list.txt", "seq2\n"}, {"in.fa", three_records}}, "list.txt in.fa in.fa",
+         start(1) + reading({100}) + output_prompt() + writing({100}) + closing, {{"in.fa", ">seq2\nGGGG\n"}}},
+        {"an_empty_sequence_is_written_as_its_header", {{"list.txt", "e\n"}, {"in.fa", ">e\n>f\nAA\n"}}, answering(""),
+         start(1) + reading({100}) + output_prompt() + writing({100}) + closing, {{"out.fa", ">e\n"}}},
+        // Changes from the original behaviour, one or more scenarios each.
+        {"long_names_headers_and_sequences_are_held_whole",
+         {{"list.txt", "NC_000913.3 Escherichia\nshort\n"},
+          {"in.fa", ">" + long_header + "\n" + long_sequence + ">short\nA\n"}},
+         answering(""), start(2) + reading({50, 100}) + output_prompt() + writing({50, 100}) + closing,
+         {{"out.fa", ">" + long_header + "\n" + long_sequence + ">short\nA\n"}}},
+        {"a_long_list_line_does_not_end_the_list",
+         {{"list.txt", "abcdefghijklmnop\nseq2\n"}, {"in.fa", three_records}}, answering("y\n"),
+         start(2) + reading({50}) + missing("abcdefghijklmnop") + output_prompt() + writing({50}) + closing,
+         {{"out.fa", ">seq2\nGGGG\n"}}},
+        {"empty_list_lines_are_not_names", {{"list.txt", "\nseq2\n\n\nseq3\n\n"}, {"in.fa", three_records}},
+         answering(""), start(2) + reading({50, 100}) + output_prompt() + writing({50, 100}) + closing,
+         {{"out.fa", ">seq2\nGGGG\n>seq3 third\nTTTT\nTT\n"}}},
+        {"a_name_keeps_every_record_it_takes", {{"list.txt", "x\ny\n"}, {"in.fa", ">x1\nA\n>y\nC\n>x2\nG\n"}},
+         answering(""), start(2) + reading({50, 100, 150}) + output_prompt() + writing({50, 100}) + closing,
+         {{"out.fa", ">x1\nA\n>x2\nG\n>y\nC\n"}}},
+        {"a_name_listed_twice_is_found_at_both_places", {{"list.txt", "seq2\nseq1\nseq2\n"}, {"in.fa", three_records}},
+         answering(""), start(3) + reading({33, 66}) + output_prompt() + writing({33, 66, 100}) + closing,
+         {{"out.fa", ">seq2\nGGGG\n>seq1 first record\nACGTACGT\nACGT\n>seq2\nGGGG\n"}}},
+        {"carriage_returns_end_lines_but_are_kept_in_records",
+         {{"list.txt", "seq1\r\nseq2\r\n"}, {"in.fa", ">seq2\r\nGG\r\n>seq1\r\nAA\r\n"}}, answering(""),
+         start(2) + reading({50, 100}) + output_prompt() + writing({50, 100}) + closing,
+         {{"out.fa", ">seq1\r\nAA\r\n>seq2\r\nGG\r\n"}}},
+        {"a_record_always_ends_with_a_line_break", {{"list.txt", "b\na\n"}, {"in.fa", ">a\nACGT>b\nTT"}},
+         answering(""), start(2) + reading({50, 100}) + output_prompt() + writing({50, 100}) + closing,
+         {{"out.fa", ">b\nTT\n>a\nACGT\n"}}},
+        {"a_header_at_the_end_of_the_file_without_a_line_break", {{"list.txt", "z\n"}, {"in.fa", ">a\nAC\n>z"}},
+         answering(""), start(1) + reading({100}) + output_prompt() + writing({100}) + closing,
+         {{"out.fa", ">z\n"}}},
+        {"an_output_that_cannot_be_written", {{"list.txt", "seq2\n"}, {"in.fa", three_records}},
+         "list.txt in.fa /dev/full",
+         start(1) + reading({100}) + output_prompt() + writing({100}) + "\nUnable to write file, aborting....\n", {}},
+        {"input_ending_before_the_list_name", {}, "", banner("TALMIRO") + list_prompt() + does_not_exist, {}},
+        {"input_ending_before_the_fasta_name", {{"list.txt", "a\n"}}, "list.txt",
+         banner("TALMIRO") + list_prompt() + count_line(1) + fasta_prompt() + does_not_exist, {}},
+        {"input_ending_before_a_continue_answer_is_no", {{"list.txt", "x\n"}, {"in.fa", three_records}},
+         "list.txt in.fa", start(1) + reading({}) + missing("x"), {}},
+    };
+}
+
+class TalmiroSession : public ::testing::TestWithParam<std::tuple<Scenario, Mode>> {};
+
+TEST_P(TalmiroSession, TranscriptAndFilesMatch) {
+    const auto& [scenario, mode] = GetParam();
+    expect_scenario(scenario, mode, talmiro::run, TALMIRO_BINARY);
+}
+
+INSTANTIATE_TEST_SUITE_P(Talmiro, TalmiroSession,
+                         ::testing::Combine(::testing::ValuesIn(scenarios()),
+                                            ::testing::Values(Mode::in_process, Mode::binary)),
+                         [](const auto& info) {
+                             return scenario_test_name(std::get<0>(info.param), std::get<1>(info.param));
+                         });
+
+}  // namespace
