@@ -24,19 +24,8 @@ void finish_reading_meter(console::Console& console, std::int64_t next_row, std:
     }
 }
 
-// Reads one matched row into `into`; false when any distance is missing or no number.
-bool read_distances(TokenReader& matrix, float* into, std::int32_t order) {
-    for (std::int32_t column = 0; column < order; ++column) {
-        if (!matrix.read_float(into[column])) {
-            return false;
-        }
-    }
-    return true;
-}
-
 void skip_distances(TokenReader& matrix, std::int32_t order) {
-    for (std::int32_t column = 0; column < order && matrix.skip_token(); ++column) {
-    }
+    matrix.skip_tokens(static_cast<std::uint64_t>(order));
 }
 
 }  // namespace
@@ -76,7 +65,7 @@ void read_distance_matrix(TokenReader& matrix, IdTable& ids, std::int32_t order,
             const std::int64_t slot = ids.ids().find_slot(name);
             if (slot >= 0) {
                 const auto matched = static_cast<std::uint32_t>(slot);
-                const bool complete = read_distances(matrix, rows.row(matched), order);
+                const bool complete = matrix.read_floats(rows.row(matched), static_cast<std::size_t>(order));
                 ids.set_matrix_row(matched, complete ? row : IdTable::not_found);
             } else {
                 skip_distances(matrix, order);

@@ -1,7 +1,10 @@
 #include "matrix_writing.hpp"
 
+#include <bit>
 #include <charconv>
+#include <cmath>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace orvane {
@@ -32,18 +35,95 @@ void write_row_name(console::OutputFile& matrix, std::string_view id) {
     }
 }
 
+// round(|distance| * 10^6), ties to even, exactly as printf rounds the float's exact binary
+// value; false for magnitudes of 2^31 and more (or not finite), left to the general path.
+bool scale_to_micro_units(float distance, std::uint64_t& micro_units) {
+    const auto bits = std::bit_cast<std::uint32_t>(distance);
+    const std::uint32_t biased_exponent = (bits >> 23) & 0xFF;
+    const std::uint32_t fraction = bits & 0x7FFFFF;
+    // distance = mantissa * 2^exponent exactly, with mantissa below 2^24.
+    const std::uint64_t mantissa = biased_exponent == 0 ? fraction : (fraction | 0x800000);
+    const int exponent = biased_exponent == 0 ? -149 : static_cast<int>(biased_exponent) - 150;
+    constexpr std::uint64_t million = 1000000;
+    if (exponent >= 0) {
+        if (biased_exponent == 0xFF || exponent > 7) {
+            return false;
+        }
+        micro_units = (mantissa << exponent) * million;  // below 2^31 * 10^6
+        return true;
+    }
+    const auto shift = static_cast<unsigned>(-exponent);
+    const std::uint64_t scaled = mantissa * million;  // below 2^44
+    if (shift >= 64) {
+        micro_units = 0;  // far below a half, and never exactly one: 10^6 is no power of two
+        return true;
+    }
+    const std::uint64_t quotient = scaled >> shift;
+    const std::uint64_t remainder = scaled & ((std::uint64_t{1} << shift) - 1);
+    const std::uint64_t half = std::uint64_t{1} << (shift - 1);
+    micro_units = quotient + ((remainder > half || (remainder == half && (quotient & 1) != 0)) ? 1 : 0);
+    return true;
+}
+
+constexpr char digit_pairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+int decimal_digits(std::uint64_t value) {
+    int digits = 1;
+    for (; value >= 10; value /= 10) {
+        ++digits;
+    }
+    return digits;
+}
+
+// Writes the field at `out` and returns its end. Every byte is stored once, forwards, and never
+// read back: building the text elsewhere and copying it stalls on store forwarding.
+char* write_distance_field(float distance, char* out) {
+    std::uint64_t micro_units = 0;
+    if (!scale_to_micro_units(distance, micro_units)) {
+        // As the stream writes a float: promoted to double, printf's %.6f. Up to 47 characters.
+        std::array<char, 64> text{};
+        const char* const stop =
+            std::to_chars(text.data(), text.data() + text.size(), static_cast<double>(distance),
+                          std::chars_format::fixed, 6).ptr;
+        const auto length = static_cast<std::size_t>(stop - text.data());
+        const std::size_t pad = length < distance_width ? distance_width - length : 1;
+        std::memset(out, ' ', pad);
+        std::memcpy(out + pad, text.data(), length);
+        return out + pad + length;
+    }
+    const std::uint64_t whole = micro_units / 1000000;
+    const bool negative = std::signbit(distance);  // printf keeps the sign of -0 and of tiny negatives
+    const std::size_t length = (negative ? 1 : 0) + static_cast<std::size_t>(decimal_digits(whole)) + 7;
+    const std::size_t pad = length < distance_width ? distance_width - length : 1;
+    std::memset(out, ' ', distance_width);  // a fixed-size store; digits overwrite what they need
+    char* const end = out + pad + length;
+    char* at = end;
+    std::uint64_t fraction = micro_units % 1000000;
+    for (int pair = 0; pair < 3; ++pair) {
+        at -= 2;
+        std::memcpy(at, digit_pairs + 2 * (fraction % 100), 2);
+        fraction /= 100;
+    }
+    *--at = '.';
+    std::uint64_t rest = whole;
+    do {
+        *--at = static_cast<char>('0' + rest % 10);
+        rest /= 10;
+    } while (rest != 0);
+    if (negative) {
+        *--at = '-';
+    }
+    return end;
+}
+
 }  // namespace
 
 std::string_view format_distance(float distance, DistanceField& field) {
-    // Fixed notation with precision 6, as the stream writes a float: promoted to double.
-    char* const digits = field.data() + distance_width;
-    const auto [stop, error] =
-        std::to_chars(digits, field.data() + field.size(), static_cast<double>(distance),
-                      std::chars_format::fixed, 6);
-    const std::size_t length = static_cast<std::size_t>(stop - digits);
-    const std::size_t pad = length < distance_width ? distance_width - length : 1;
-    std::memset(digits - pad, ' ', pad);
-    return {digits - pad, length + pad};
+    char* const end = write_distance_field(distance, field.data());
+    return {field.data(), static_cast<std::size_t>(end - field.data())};
 }
 
 void write_output_files(console::OutputFile& matrix, console::OutputFile& sample, const IdTable& ids,
@@ -63,21 +143,25 @@ void write_output_files(console::OutputFile& matrix, console::OutputFile& sample
     matrix.put('\n');
 
     const auto list_count = static_cast<std::int64_t>(ids.size());
-    DistanceField field{};
+    // Each row's fields are formatted once into one line, which both files then take whole.
+    std::string fields;
     for (std::size_t position = 0; position < ids.size(); ++position) {
         if (!ids.found_at(position)) {
             continue;
         }
-        write_row_name(matrix, ids.ids().name(position));
+        // Every field fits in a DistanceField, so the line is sized once and filled in place.
+        fields.resize(columns.size() * sizeof(DistanceField) + 1);
+        char* at = fields.data();
         const float* const row = rows.row(ids.ids().slot(position));
         for (const std::int32_t column : columns) {
-            const std::string_view text = format_distance(row[column], field);
-            matrix.write(text);
-            sample.write(text);
+            at = write_distance_field(row[column], at);
         }
-        matrix.put('\n');
+        *at++ = '\n';
+        fields.resize(static_cast<std::size_t>(at - fields.data()));
+        write_row_name(matrix, ids.ids().name(position));
+        matrix.write(fields);
         matrix.flush();
-        sample.put('\n');
+        sample.write(fields);
         sample.flush();
         console.progress_step(writing_label,
                               console::percentage(static_cast<std::int64_t>(position) + 1, list_count));

@@ -1,6 +1,9 @@
 #include "token_reader.hpp"
 
+#include "token_skipping.hpp"
+
 #include <algorithm>
+#include <bit>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -41,6 +44,33 @@ private:
 
 constexpr bool is_digit(int c) { return c >= '0' && c <= '9'; }
 
+constexpr std::uint64_t powers_of_ten_u64[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+
+std::uint64_t load_word(const char* at) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, at, sizeof word);
+    return word;
+}
+
+// How many of the word's first bytes (in memory order) are ASCII digits, 0 to 8.
+int leading_digit_count(std::uint64_t word) {
+    const std::uint64_t value = word - 0x3030303030303030ULL;
+    // A byte is no digit when it was below '0' (borrow sets its top bit) or above '9'.
+    const std::uint64_t not_digit = (value | (value + 0x7676767676767676ULL)) & 0x8080808080808080ULL;
+    return not_digit == 0 ? 8 : std::countr_zero(not_digit) / 8;
+}
+
+// The value of the first `count` (1 to 8) digits of the word, read as one decimal number.
+std::uint64_t eight_digit_value(std::uint64_t word, int count) {
+    // Drop the bytes after the digits; the zero bytes shifted in become leading zeros.
+    std::uint64_t value = (word - 0x3030303030303030ULL) << (8 * (8 - count));
+    value = (value * 10) + (value >> 8);
+    value = (((value & 0x000000FF000000FFULL) * (100 + (1000000ULL << 32))) +
+             (((value >> 16) & 0x000000FF000000FFULL) * (1 + (10000ULL << 32)))) >>
+            32;
+    return value;
+}
+
 }  // namespace
 
 bool convert_float_text(std::string_view text, float& value) {
@@ -72,8 +102,8 @@ bool convert_float_text(std::string_view text, float& value) {
     return true;
 }
 
-TokenReader::TokenReader(console::InputFile file, std::size_t buffer_size)
-    : input_(std::move(file), buffer_size) {}
+TokenReader::TokenReader(console::InputFile file, std::size_t buffer_size, console::ReadBuffer::Access access)
+    : input_(std::move(file), buffer_size, access) {}
 
 int TokenReader::peek() {
     if (input_.pos() == input_.end() && !input_.refill()) {
@@ -133,6 +163,93 @@ bool TokenReader::skip_token() {
     return true;
 }
 
+bool TokenReader::skip_tokens(std::uint64_t count) {
+    if (failed_) {
+        return false;
+    }
+    if (count == 0) {
+        return true;
+    }
+    // The cursor stands where skip_token would start: whatever precedes it does not join the
+    // first token, hence in_token false.
+    SkipProgress progress{input_.pos(), count, false};
+    for (;;) {
+        const char* const data = input_.data();
+        const std::size_t end = input_.end();
+        progress = skip_token_starts(data, end, progress);
+        for (; progress.remaining > 0 && progress.pos < end; ++progress.pos) {
+            const bool nonblank = !is_blank(data[progress.pos]);
+            if (nonblank && !progress.in_token && --progress.remaining == 0) {
+                break;
+            }
+            progress.in_token = nonblank;
+        }
+        input_.set_pos(progress.pos);
+        if (progress.remaining == 0) {
+            skip_to_blank(nullptr);  // the rest of the last token
+            return true;
+        }
+        if (!input_.refill()) {
+            failed_ = true;
+            return false;
+        }
+        progress.pos = input_.pos();
+    }
+}
+
+bool TokenReader::read_short_decimal(float& value) {
+    // Enough room that a number this path takes cannot reach the window's end unnoticed.
+    constexpr std::size_t room = 48;
+    constexpr std::uint64_t exact_float_limit = std::uint64_t{1} << 24;
+    static constexpr float powers_of_ten[] = {1e0F, 1e1F, 1e2F, 1e3F, 1e4F, 1e5F, 1e6F, 1e7F, 1e8F, 1e9F, 1e10F};
+    const char* const start = input_.data() + input_.pos();
+    if (input_.end() - input_.pos() < room) {
+        return false;
+    }
+    const char* at = start;
+    const bool negative = *at == '-';
+    if (*at == '-' || *at == '+') {
+        ++at;
+    }
+    std::uint64_t mantissa = 0;  // may wrap on a long run of digits; such a run is refused below
+    const char* const digits = at;
+    for (; is_digit(*at) && at - digits < 20; ++at) {
+        mantissa = mantissa * 10 + static_cast<std::uint64_t>(*at - '0');
+    }
+    const auto whole_digits = at - digits;
+    std::ptrdiff_t fraction_digits = 0;
+    if (*at == '.') {
+        ++at;
+        // Typical distances carry six fractional digits: take up to eight in one word. (The
+        // word arithmetic reads bytes in memory order only on little-endian machines.)
+        if constexpr (std::endian::native == std::endian::little) {
+            const std::uint64_t word = load_word(at);
+            const int count = leading_digit_count(word);
+            if (count > 0 && whole_digits < 11) {
+                mantissa = mantissa * powers_of_ten_u64[count] + eight_digit_value(word, count);
+                at += count;
+                fraction_digits = count;
+            }
+        }
+        for (const char* const rest = at; is_digit(*at) && (at - rest) + fraction_digits + whole_digits < 20; ++at) {
+            mantissa = mantissa * 10 + static_cast<std::uint64_t>(*at - '0');
+        }
+        fraction_digits = at - (digits + whole_digits + 1);
+    }
+    // An exponent, a second point, a run too long to have been read whole, or a value a float
+    // cannot hold exactly all go the general way.
+    if (whole_digits + fraction_digits == 0 || whole_digits + fraction_digits >= 19 || is_digit(*at) ||
+        *at == '.' || *at == 'e' || *at == 'E' || mantissa >= exact_float_limit || fraction_digits > 10) {
+        return false;
+    }
+    // Both operands are exact floats, and IEEE division rounds correctly: the result is the
+    // correctly rounded value of the decimal, which is what strtof returns.
+    const float magnitude = static_cast<float>(mantissa) / powers_of_ten[fraction_digits];
+    value = negative ? -magnitude : magnitude;
+    input_.set_pos(input_.pos() + static_cast<std::size_t>(at - start));
+    return true;
+}
+
 bool TokenReader::read_int32(std::int32_t& value) {
     value = 0;
     if (failed_ || !skip_whitespace()) {
@@ -165,11 +282,23 @@ bool TokenReader::read_int32(std::int32_t& value) {
     return true;
 }
 
+bool TokenReader::read_floats(float* into, std::size_t count) {
+    for (std::size_t index = 0; index < count; ++index) {
+        if (!read_float(into[index])) {
+            return false;
+        }
+    }
+    return true;
+}
+
 bool TokenReader::read_float(float& value) {
     value = 0.0F;
     if (failed_ || !skip_whitespace()) {
         failed_ = true;
         return false;
+    }
+    if (read_short_decimal(value)) {
+        return true;
     }
     // The same acceptance rules as libstdc++'s num_get: gather the longest run that can form
     // a number, then convert the whole run; a run that does not convert whole fails ("1e").

@@ -15,7 +15,8 @@ class TokenReader {
 public:
     static constexpr std::size_t default_buffer_size = console::ReadBuffer::default_size;
 
-    explicit TokenReader(console::InputFile file, std::size_t buffer_size = default_buffer_size);
+    explicit TokenReader(console::InputFile file, std::size_t buffer_size = default_buffer_size,
+                         console::ReadBuffer::Access access = console::ReadBuffer::Access::mapped_when_possible);
 
     // Each read below fails when the input has no more to give or the text is no such value;
     // like a stream, the reader then stays failed and every later read fails too.
@@ -28,6 +29,10 @@ public:
     // Passes over the next token without looking at it.
     bool skip_token();
 
+    // Passes over the next `count` tokens, as `count` calls of skip_token would, but scanning
+    // 64 bytes at a time. False (and failed) when the input ends first.
+    bool skip_tokens(std::uint64_t count);
+
     // A signed decimal integer as `stream >> int` takes it: a value outside 32 bits fails.
     // On failure `value` is 0.
     bool read_int32(std::int32_t& value);
@@ -37,8 +42,15 @@ public:
     // the number (junk glued to it) stay for the next read.
     bool read_float(float& value);
 
+    // `count` numbers into `into`, as `count` calls of read_float; false at the first failure.
+    bool read_floats(float* into, std::size_t count);
+
 private:
     static constexpr int end_of_input = -1;
+
+    // The common short decimal ("0.123456") converted in place when it lies wholly inside
+    // the window; false to leave anything else to the general path, nothing consumed.
+    bool read_short_decimal(float& value);
 
     int peek();
     void advance() { input_.set_pos(input_.pos() + 1); }

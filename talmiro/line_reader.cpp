@@ -4,7 +4,8 @@
 
 namespace talmiro {
 
-LineReader::LineReader(console::InputFile file, std::size_t buffer_size) : input_(std::move(file), buffer_size) {}
+LineReader::LineReader(console::InputFile file, std::size_t buffer_size, console::ReadBuffer::Access access)
+    : input_(std::move(file), buffer_size, access) {}
 
 void LineReader::skip_byte() {
     if (input_.pos() < input_.end() || input_.refill()) {

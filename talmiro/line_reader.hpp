@@ -11,7 +11,8 @@ namespace talmiro {
 
 class LineReader {
 public:
-    explicit LineReader(console::InputFile file, std::size_t buffer_size = console::ReadBuffer::default_size);
+    explicit LineReader(console::InputFile file, std::size_t buffer_size = console::ReadBuffer::default_size,
+                        console::ReadBuffer::Access access = console::ReadBuffer::Access::mapped_when_possible);
 
     // Set once a read has met the end of the file, as a stream's end-of-file state is.
     bool at_end_of_file() const { return at_end_of_file_; }

@@ -6,13 +6,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace talmiro {
 
-// Names are grouped by length, one hash per length: a header is looked up once per distinct
-// name length that fits it, however many names the list holds.
+// Names are grouped by length, one hash table per length: a header is looked up once per
+// distinct name length that fits it, however many names the list holds. The tables are flat
+// (open addressing, the hash kept beside the slot) because a lookup per record is the hot path
+// of the whole run: a chained table costs a cache miss or two per record.
 class NameMatcher {
 public:
     // `names` must have its slots assigned and outlive the matcher.
@@ -22,12 +23,24 @@ public:
     std::int64_t first_match(std::string_view header) const;
 
 private:
+    struct Cell {
+        std::uint32_t hash;
+        std::uint32_t slot;  // empty_cell when unused
+    };
     struct LengthGroup {
         std::size_t length;
-        std::unordered_map<std::string_view, std::uint32_t> slot_of_name;
+        std::size_t mask;  // cells.size() - 1, a power of two minus one
+        std::vector<Cell> cells;
     };
+    static constexpr std::uint32_t empty_cell = UINT32_MAX;
+
+    std::int64_t find_in(const LengthGroup& group, std::string_view prefix) const;
+
     const console::NameList& names_;
     std::vector<LengthGroup> groups_;  // by ascending length
 };
+
+// A fast, well-mixed hash of a short text, eight bytes at a time.
+std::uint64_t hash_text(std::string_view text);
 
 }  // namespace talmiro

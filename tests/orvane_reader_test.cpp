@@ -3,9 +3,12 @@
 #include "matrix_writing.hpp"
 #include "support/session.hpp"
 #include "token_reader.hpp"
+#include "token_skipping.hpp"
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cmath>
 #include <cstring>
 #include <iomanip>
 #include <random>
@@ -37,10 +40,10 @@ std::string describe(const std::string& text) {
 
 // Applies the same reads to a string stream and to the reader and demands the same outcome.
 void expect_same_reads(const ScratchDir& dir, const std::string& text, const std::vector<Read>& reads,
-                       std::size_t buffer_size) {
-    SCOPED_TRACE("input " + describe(text) + " buffer " + std::to_string(buffer_size));
+                       const testing_support::BufferSetup& setup) {
+    SCOPED_TRACE("input " + describe(text) + ", " + testing_support::describe(setup));
     dir.write("input", text);
-    TokenReader reader(*console::InputFile::open((dir / "input").string()), buffer_size);
+    TokenReader reader(*console::InputFile::open((dir / "input").string()), setup.size, setup.access);
     std::istringstream stream(text);
     for (std::size_t index = 0; index < reads.size(); ++index) {
         SCOPED_TRACE("read " + std::to_string(index));
@@ -85,7 +88,7 @@ void expect_same_reads(const ScratchDir& dir, const std::string& text, const std
     }
 }
 
-constexpr std::size_t buffer_sizes[] = {1, 2, 3, 7, 64, TokenReader::default_buffer_size};
+const std::vector<testing_support::BufferSetup> buffer_sizes = testing_support::buffer_setups();
 
 // Texts where formatted extraction has a rule of its own worth pinning down.
 const std::vector<std::string> tricky_numbers = {
@@ -101,7 +104,7 @@ const std::vector<std::string> tricky_numbers = {
 TEST(TokenReaderDifferential, TrickyNumbersReadAsByTheStream) {
     ScratchDir dir;
     for (const std::string& number : tricky_numbers) {
-        for (const std::size_t buffer_size : buffer_sizes) {
+        for (const auto& buffer_size : buffer_sizes) {
             // The text alone, then followed by another number, so what the first read left
             // behind is checked by the second.
             expect_same_reads(dir, number, {Read::number, Read::number}, buffer_size);
@@ -119,7 +122,7 @@ TEST(TokenReaderDifferential, IntegersAtTheEdgesOf32Bits) {
         "99999999999999999999999", "-99999999999999999999999", "3.7", "12abc", "abc", "-", "+", "", "0x1A", "  \r\n 8",
     };
     for (const std::string& integer : integers) {
-        for (const std::size_t buffer_size : buffer_sizes) {
+        for (const auto& buffer_size : buffer_sizes) {
             expect_same_reads(dir, integer + " next", {Read::integer, Read::token, Read::token}, buffer_size);
         }
     }
@@ -129,7 +132,7 @@ TEST(TokenReaderDifferential, TokensOfAnyLengthAcrossBufferEdges) {
     using namespace std::string_literals;
     ScratchDir dir;
     const std::string text = " a \t bb\r\nccc\v\fdddd "s + std::string(5000, 'x') + "\n\n e\0f g\x85h"s;
-    for (const std::size_t buffer_size : buffer_sizes) {
+    for (const auto& buffer_size : buffer_sizes) {
         expect_same_reads(dir, text, std::vector<Read>(9, Read::token), buffer_size);
     }
 }
@@ -156,7 +159,7 @@ TEST(TokenReaderDifferential, GeneratedInputs) {
             const unsigned kind = random() % 5;
             reads.push_back(kind == 0 ? Read::token : kind == 1 ? Read::integer : Read::number);
         }
-        expect_same_reads(dir, text, reads, buffer_sizes[random() % std::size(buffer_sizes)]);
+        expect_same_reads(dir, text, reads, buffer_sizes[random() % buffer_sizes.size()]);
         if (::testing::Test::HasFailure()) {
             return;
         }
@@ -185,8 +188,90 @@ TEST(TokenReaderDifferential, GeneratedDistancesRoundAsTheStream) {
         }
         text += number + ((random() % 8 == 0) ? "\n" : " ");
     }
-    expect_same_reads(dir, text, std::vector<Read>(20001, Read::number), 4096);
-    expect_same_reads(dir, text, std::vector<Read>(20001, Read::number), 5);
+    for (const auto& setup : buffer_sizes) {
+        expect_same_reads(dir, text, std::vector<Read>(20001, Read::number), setup);
+    }
+}
+
+// Texts of random tokens and every kind of blank, long enough to span many 64-byte blocks.
+std::string random_tokens_text(std::mt19937& random, std::size_t tokens) {
+    static const std::string blanks = " \t\n\v\f\r";
+    std::string text;
+    for (std::size_t token = 0; token < tokens; ++token) {
+        const std::size_t gap = random() % 4;
+        for (std::size_t blank = 0; blank < gap; ++blank) {
+            text += blanks[random() % blanks.size()];
+        }
+        const std::size_t length = 1 + (random() % 8 == 0 ? random() % 150 : random() % 9);
+        for (std::size_t at = 0; at < length; ++at) {
+            // Bytes next to the blanks in value, so the range tests are tried at their edges.
+            static const std::string near_blanks = "\x08\x0e\x1f!0.5e-x\x7f\x80\xff";
+            text += near_blanks[random() % near_blanks.size()];
+        }
+        text += blanks[random() % blanks.size()];
+    }
+    return text;
+}
+
+TEST(TokenSkipping, EachKernelFindsTheSameStartsAsAByteLoop) {
+    std::mt19937 random(64);
+    for (int round = 0; round < 300; ++round) {
+        const std::string text = random_tokens_text(random, 1 + random() % 200);
+        const std::uint64_t wanted = 1 + random() % 400;
+        const bool in_token = random() % 2 == 0;
+        // The reference: the same walk, one byte at a time, over the same whole blocks.
+        orvane::SkipProgress expected{0, wanted, in_token};
+        const std::size_t blocks_end = text.size() / 64 * 64;
+        for (; expected.pos < blocks_end; ++expected.pos) {
+            const bool nonblank = !orvane::is_blank(text[expected.pos]);
+            if (nonblank && !expected.in_token && --expected.remaining == 0) {
+                expected.in_token = false;
+                break;
+            }
+            expected.in_token = nonblank;
+        }
+        if (expected.remaining > 0) {
+            expected.pos = blocks_end;
+        }
+        for (const auto kernel : {orvane::ScanKernel::portable, orvane::ScanKernel::sse2, orvane::ScanKernel::avx2}) {
+            if (!orvane::scan_kernel_supported(kernel)) {
+                continue;
+            }
+            const orvane::SkipProgress got =
+                orvane::skip_token_starts(text.data(), text.size(), {0, wanted, in_token}, kernel);
+            ASSERT_EQ(got.pos, expected.pos) << "kernel " << static_cast<int>(kernel);
+            ASSERT_EQ(got.remaining, expected.remaining);
+            if (got.remaining > 0) {
+                ASSERT_EQ(got.in_token, expected.in_token);
+            }
+        }
+    }
+}
+
+TEST(TokenSkipping, SkippingManyEqualsSkippingOneByOne) {
+    ScratchDir dir;
+    std::mt19937 random(65);
+    for (int round = 0; round < 150; ++round) {
+        const std::string text = random_tokens_text(random, 1 + random() % 300);
+        const auto setup = testing_support::buffer_setups()[random() % testing_support::buffer_setups().size()];
+        dir.write("input", text);
+        TokenReader many(*console::InputFile::open((dir / "input").string()), setup.size, setup.access);
+        TokenReader single(*console::InputFile::open((dir / "input").string()), setup.size, setup.access);
+        for (int step = 0; step < 6; ++step) {
+            const std::uint64_t count = random() % 3 == 0 ? random() % 3 : random() % 120;
+            bool one_by_one = true;
+            for (std::uint64_t token = 0; token < count && one_by_one; ++token) {
+                one_by_one = single.skip_token();
+            }
+            ASSERT_EQ(many.skip_tokens(count), one_by_one) << describe(text) << " " << testing_support::describe(setup);
+            const std::string next_single(single.take_token());
+            ASSERT_EQ(std::string(many.take_token()), next_single);
+            ASSERT_EQ(many.failed(), single.failed());
+            if (single.failed()) {
+                break;
+            }
+        }
+    }
 }
 
 TEST(DistanceFormat, MatchesTheStreamWhereTheFieldHasRoom) {
@@ -196,6 +281,27 @@ TEST(DistanceFormat, MatchesTheStreamWhereTheFieldHasRoom) {
     std::uniform_real_distribution<float> spread(-1200.0F, 1200.0F);
     for (int index = 0; index < 100000; ++index) {
         values.push_back(index % 2 == 0 ? spread(random) : spread(random) / 1000.0F);
+    }
+    // Exact ties at the sixth decimal (odd multiples of 2^-7 and 2^-8) round to even.
+    for (int odd = 1; odd < 4000; odd += 2) {
+        values.push_back(static_cast<float>(odd) / 128.0F);
+        values.push_back(-static_cast<float>(odd) / 256.0F);
+    }
+    // Every magnitude a float has, around the 2^31 switch to the general path too.
+    for (int exponent = -149; exponent <= 127; ++exponent) {
+        for (const float scale : {1.0F, 1.5F, 1.999999F}) {
+            values.push_back(std::ldexp(scale, exponent));
+            values.push_back(-std::ldexp(scale, exponent));
+        }
+    }
+    values.push_back(2147483520.0F);
+    values.push_back(2147483648.0F);
+    // Every bit pattern of a stride through the whole float range.
+    for (std::uint64_t bits = 0; bits < (std::uint64_t{1} << 32); bits += 65537) {
+        const float value = std::bit_cast<float>(static_cast<std::uint32_t>(bits));
+        if (std::isfinite(value)) {
+            values.push_back(value);
+        }
     }
     orvane::DistanceField field{};
     for (const float value : values) {

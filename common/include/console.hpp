@@ -101,33 +101,57 @@ public:
     std::size_t read_some(char* into, std::size_t size);
 
 private:
+    friend class ReadBuffer;  // maps the file it reads
     explicit InputFile(int fd) : fd_(fd) {}
     int fd_ = -1;
 };
 
-// A window over an input file read in large blocks. Readers scan [data()+pos(), data()+end())
-// directly and call refill() when they run out; bytes from `keep` on survive a refill, moved to
-// the front, so a token or line that straddles two blocks can still be seen whole.
+// A window over an input file. Readers scan [data()+pos(), data()+end()) directly and call
+// refill() when they run out; bytes from `keep` on survive a refill, so a token or line that
+// straddles two windows can still be seen whole.
+//
+// A regular file is mapped a window at a time rather than copied: the scan then reads the page
+// cache itself, and unmapping the windows behind keeps the resident memory at about one window
+// whatever the file's size. Pipes and other unmappable inputs are copied into a buffer.
 class ReadBuffer {
 public:
-    static constexpr std::size_t default_size = std::size_t{1} << 20;
+    enum class Access { mapped_when_possible, copied };
+    static constexpr std::size_t default_size = std::size_t{4} << 20;
 
-    explicit ReadBuffer(InputFile file, std::size_t size = default_size);
+    explicit ReadBuffer(InputFile file, std::size_t window = default_size,
+                        Access access = Access::mapped_when_possible);
+    ReadBuffer(ReadBuffer&& other) noexcept;
+    ReadBuffer& operator=(ReadBuffer&&) = delete;
+    ReadBuffer(const ReadBuffer&) = delete;
+    ReadBuffer& operator=(const ReadBuffer&) = delete;
+    ~ReadBuffer();
 
-    const char* data() const { return buffer_.data(); }
+    const char* data() const { return data_; }
     std::size_t pos() const { return pos_; }
     std::size_t end() const { return end_; }
     void set_pos(std::size_t pos) { pos_ = pos; }
 
-    // Reads more behind the unread bytes. Offsets `keep` and pos() are moved along with the
-    // bytes; the buffer doubles when the kept bytes fill it. False once the file has no more.
+    // Brings more of the file behind the unread bytes. Offsets `keep` and pos() move with the
+    // bytes they point at; the window grows when the kept bytes fill it. False once the file
+    // has no more.
     bool refill(std::size_t& keep);
     // The same, keeping nothing before pos().
     bool refill();
 
 private:
+    bool refill_copied(std::size_t& keep);
+    bool refill_mapped(std::size_t& keep);
+    void unmap();
+
     InputFile file_;
-    std::vector<char> buffer_;
+    std::size_t window_;
+    bool mapped_ = false;
+    std::size_t file_size_ = 0;      // mapped: the size when opened
+    std::size_t window_offset_ = 0;  // mapped: the file offset of data()[0]
+    char* mapping_ = nullptr;
+    std::size_t mapping_length_ = 0;
+    std::vector<char> buffer_;       // copied
+    const char* data_ = nullptr;
     std::size_t pos_ = 0;
     std::size_t end_ = 0;
     bool exhausted_ = false;

@@ -1,8 +1,10 @@
 #include "console.hpp"
 
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -59,13 +61,64 @@ std::size_t InputFile::read_some(char* into, std::size_t size) {
     return 0;
 }
 
-ReadBuffer::ReadBuffer(InputFile file, std::size_t size)
-    : file_(std::move(file)), buffer_(size == 0 ? 1 : size) {}
+ReadBuffer::ReadBuffer(InputFile file, std::size_t window, Access access)
+    : file_(std::move(file)), window_(window == 0 ? 1 : window) {
+    struct stat info {};
+    if (access == Access::mapped_when_possible && ::fstat(file_.fd_, &info) == 0 && S_ISREG(info.st_mode) &&
+        info.st_size > 0) {
+        const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+        mapped_ = true;
+        file_size_ = static_cast<std::size_t>(info.st_size);
+        window_ = (window_ + page - 1) / page * page;
+        // Tell the kernel to read ahead generously: the whole file is passed once, in order.
+        ::posix_fadvise(file_.fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+    } else {
+        buffer_.resize(window_);
+        data_ = buffer_.data();
+    }
+}
+
+ReadBuffer::ReadBuffer(ReadBuffer&& other) noexcept
+    : file_(std::move(other.file_)),
+      window_(other.window_),
+      mapped_(other.mapped_),
+      file_size_(other.file_size_),
+      window_offset_(other.window_offset_),
+      mapping_(std::exchange(other.mapping_, nullptr)),
+      mapping_length_(std::exchange(other.mapping_length_, 0)),
+      buffer_(std::move(other.buffer_)),
+      data_(mapped_ ? mapping_ : buffer_.data()),
+      pos_(other.pos_),
+      end_(other.end_),
+      exhausted_(other.exhausted_) {}
+
+ReadBuffer::~ReadBuffer() { unmap(); }
+
+void ReadBuffer::unmap() {
+    if (mapping_ != nullptr) {
+        ::munmap(mapping_, mapping_length_);
+        mapping_ = nullptr;
+        mapping_length_ = 0;
+    }
+}
 
 bool ReadBuffer::refill(std::size_t& keep) {
     if (exhausted_) {
         return false;
     }
+    if (mapped_ ? refill_mapped(keep) : refill_copied(keep)) {
+        return true;
+    }
+    exhausted_ = true;
+    return false;
+}
+
+bool ReadBuffer::refill() {
+    std::size_t keep = pos_;
+    return refill(keep);
+}
+
+bool ReadBuffer::refill_copied(std::size_t& keep) {
     const std::size_t kept = end_ - keep;
     if (kept > 0 && keep > 0) {
         std::memmove(buffer_.data(), buffer_.data() + keep, kept);
@@ -75,19 +128,42 @@ bool ReadBuffer::refill(std::size_t& keep) {
     end_ = kept;
     if (end_ == buffer_.size()) {
         buffer_.resize(buffer_.size() * 2);
+        data_ = buffer_.data();
     }
     const std::size_t got = file_.read_some(buffer_.data() + end_, buffer_.size() - end_);
-    if (got == 0) {
-        exhausted_ = true;
-        return false;
-    }
     end_ += got;
-    return true;
+    return got > 0;
 }
 
-bool ReadBuffer::refill() {
-    std::size_t keep = pos_;
-    return refill(keep);
+bool ReadBuffer::refill_mapped(std::size_t& keep) {
+    const std::size_t window_end = window_offset_ + end_;
+    if (window_end >= file_size_) {
+        return false;
+    }
+    // The new window starts at the page holding the first kept byte: kept bytes are mapped
+    // again rather than copied. It reaches a whole window beyond the old one, or the end.
+    const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    const std::size_t kept_offset = window_offset_ + keep;
+    const std::size_t start = kept_offset - kept_offset % page;
+    const std::size_t length = std::min(file_size_ - start, window_end - start + window_);
+    unmap();
+    void* const mapped = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_POPULATE, file_.fd_,
+                                static_cast<off_t>(start));
+    if (mapped == MAP_FAILED) {
+        data_ = nullptr;
+        pos_ = end_ = keep = 0;
+        return false;
+    }
+    mapping_ = static_cast<char*>(mapped);
+    mapping_length_ = length;
+    ::madvise(mapping_, length, MADV_SEQUENTIAL);
+    const std::size_t shift = start - window_offset_;
+    window_offset_ = start;
+    data_ = mapping_;
+    pos_ -= shift;
+    keep -= shift;
+    end_ = length;
+    return true;
 }
 
 std::optional<OutputFile> OutputFile::create(const std::string& name) {

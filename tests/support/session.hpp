@@ -69,6 +69,8 @@ std::string meter(std::string_view label, const std::vector<long long>& percenta
 
 }  // namespace testing_support
 
+#include "console.hpp"
+
 #include <functional>
 #include <iosfwd>
 #include <utility>
@@ -98,5 +100,22 @@ using RunFunction = std::function<void(std::istream&, std::ostream&)>;
 void expect_scenario(const Scenario& scenario, Mode mode, const RunFunction& run, const fs::path& binary);
 
 std::string scenario_test_name(const Scenario& scenario, Mode mode);
+
+}  // namespace testing_support
+
+namespace testing_support {
+
+// How a reader under test sees its file: copied through a buffer of `size` bytes, or mapped in
+// windows of `size` rounded up to a page.
+struct BufferSetup {
+    std::size_t size;
+    console::ReadBuffer::Access access;
+};
+
+// Tiny copied buffers split tokens and lines at every byte; one-page mapped windows split long
+// inputs at page edges; the default setup is what the programs use.
+std::vector<BufferSetup> buffer_setups();
+
+std::string describe(const BufferSetup& setup);
 
 }  // namespace testing_support
