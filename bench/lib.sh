@@ -1,26 +1,61 @@
-# Shared by the bench scripts: building, timing and printing.
+# Shared by the bench scripts: tools, building, timing and the table.
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cache_root="${BENCH_CACHE:-$root/build/bench-cache}"
+runs=${BENCH_RUNS:-5}
+
+# Installs the measuring tools and the peers from Debian when they are missing.
+ensure_tools() {
+    local missing=()
+    command -v hyperfine >/dev/null || missing+=(hyperfine)
+    command -v mawk >/dev/null || missing+=(mawk)
+    command -v seqtk >/dev/null || missing+=(seqtk)
+    command -v seqkit >/dev/null || missing+=(seqkit)
+    [ -x /usr/bin/time ] || missing+=(time)
+    if [ ${#missing[@]} -gt 0 ]; then
+        if [ "$(id -u)" = 0 ]; then
+            DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}" >/dev/null ||
+                { apt-get update >/dev/null && DEBIAN_FRONTEND=noninteractive apt-get install -y \
+                    --no-install-recommends "${missing[@]}" >/dev/null; } || true
+        else
+            echo "not root: cannot install ${missing[*]}; their rows are left out" >&2
+        fi
+    fi
+}
 
 build_release() {  # targets...
     cmake --preset release >/dev/null
     cmake --build --preset release --target "$@" >/dev/null
 }
 
-best_seconds() {  # runs command...; prints the best wall time of `runs` runs
-    local runs=$1 best=""
-    shift
-    for _ in $(seq "$runs"); do
-        local start=$EPOCHREALTIME
-        "$@" > /dev/null
-        local took
-        took=$(awk -v a="$start" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.3f", b - a }')
-        if [ -z "$best" ] || awk -v t="$took" -v b="$best" 'BEGIN { exit !(t < b) }'; then best=$took; fi
-    done
-    echo "$best"
+# median_seconds COMMAND: the median of $runs runs (after one warm-up), by hyperfine.
+median_seconds() {
+    local json
+    json=$(mktemp)
+    hyperfine --warmup 1 --runs "$runs" --export-json "$json" "$1" >/dev/null 2>&1
+    python3 -c 'import json,sys; print("%.4f" % json.load(open(sys.argv[1]))["results"][0]["median"])' "$json"
+    rm -f "$json"
 }
 
-report() {  # name seconds megabytes baseline_seconds
-    awk -v n="$1" -v t="$2" -v mb="$3" -v w="$4" \
-        'BEGIN { printf "  %-22s %8.3fs  %6.0f MB/s  %6.2fx wc -l\n", n, t, mb / t, t / w }'
+# peak_rss_mb COMMAND: the largest resident set of one run, in MB.
+peak_rss_mb() {
+    local report kb
+    report=$(mktemp)
+    /usr/bin/time -o "$report" -f '%M' bash -c "$1" >/dev/null 2>&1
+    kb=$(tail -n 1 "$report")
+    rm -f "$report"
+    awk -v kb="$kb" 'BEGIN { printf "%.0f", kb / 1024 }'
+}
+
+table_header() {
+    printf '%-34s %-16s %9s %9s %9s  %s\n' job tool median MB/s "RSS MB" "ratios"
+}
+
+# table_row JOB TOOL SECONDS INPUT_MB RSS_MB RATIOS
+table_row() {
+    awk -v job="$1" -v tool="$2" -v t="$3" -v mb="$4" -v rss="$5" -v ratios="$6" \
+        'BEGIN { printf "%-34s %-16s %8.3fs %9.0f %9s  %s\n", job, tool, t, mb / t, rss, ratios }'
+}
+
+ratio() {  # A B: A / B with two decimals
+    awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'
 }

@@ -39,7 +39,19 @@ void keep_sequence_text(LineReader& fasta, RecordStore& store) {
 
 NameTable::NameTable(console::NameList names) : names_(std::move(names)) {
     names_.assign_slots();
-    records_.resize(names_.slot_count());
+    first_record_.assign(names_.slot_count(), no_record);
+    last_record_.assign(names_.slot_count(), no_record);
+}
+
+void NameTable::add_record(std::uint32_t slot, std::string_view record) {
+    const std::size_t index = records_.size();
+    records_.push_back({record, no_record});
+    if (first_record_[slot] == no_record) {
+        first_record_[slot] = index;
+    } else {
+        records_[last_record_[slot]].next = index;
+    }
+    last_record_[slot] = index;
 }
 
 console::NameList count_list_lines(LineReader& list) {

@@ -5,12 +5,15 @@
 #include "line_reader.hpp"
 #include "record_store.hpp"
 
+#include <cstdint>
 #include <string_view>
 #include <vector>
 
 namespace talmiro {
 
-// The listed names and, per distinct name, the records it took, in file order.
+// The listed names and, per distinct name, the records it took, in file order. The records
+// are one vector chained per name, not a vector per name: a list of 100,000 names then costs
+// no allocation per name, and most names take a single record anyway.
 class NameTable {
 public:
     // Takes the list as read; may throw std::bad_alloc.
@@ -19,17 +22,30 @@ public:
     const console::NameList& names() const { return names_; }
     std::size_t size() const { return names_.size(); }
 
-    const std::vector<std::string_view>& records_at(std::size_t position) const {
-        return records_[names_.slot(position)];
+    bool found_at(std::size_t position) const { return first_record_[names_.slot(position)] != no_record; }
+    void add_record(std::uint32_t slot, std::string_view record);
+
+    // Calls `visit` with each record of the name at `position`, in file order.
+    template <typename Visit>
+    void for_each_record_at(std::size_t position, Visit&& visit) const {
+        for (std::size_t at = first_record_[names_.slot(position)]; at != no_record; at = records_[at].next) {
+            visit(records_[at].text);
+        }
     }
-    bool found_at(std::size_t position) const { return !records_at(position).empty(); }
-    void add_record(std::uint32_t slot, std::string_view record) { records_[slot].push_back(record); }
 
     RecordStore& store() { return store_; }
 
 private:
+    static constexpr std::size_t no_record = SIZE_MAX;
+    struct Record {
+        std::string_view text;  // in store_
+        std::size_t next;       // the same name's next record, or no_record
+    };
+
     console::NameList names_;
-    std::vector<std::vector<std::string_view>> records_;  // per slot, views into store_
+    std::vector<std::size_t> first_record_;  // per slot
+    std::vector<std::size_t> last_record_;   // per slot
+    std::vector<Record> records_;            // every record taken, in file order
     RecordStore store_;
 };
 

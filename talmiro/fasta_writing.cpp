@@ -14,9 +14,7 @@ void write_output_fasta(console::OutputFile& output, const NameTable& table, con
         if (!table.found_at(position)) {
             continue;
         }
-        for (const std::string_view record : table.records_at(position)) {
-            output.write(record);
-        }
+        table.for_each_record_at(position, [&](std::string_view record) { output.write(record); });
         ++written;
         console.progress_step(writing_label, console::percentage(written, list_count));
     }

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
-#include <limits>
 #include <map>
 
 namespace talmiro {
@@ -11,6 +10,10 @@ namespace talmiro {
 namespace {
 
 constexpr std::uint64_t multiplier = 0x9E3779B97F4A7C15ULL;
+
+// The two filter bits of a hash, from bits the table index does not use.
+std::size_t first_filter_bit(std::uint64_t hash) { return static_cast<std::size_t>(hash >> 24); }
+std::size_t second_filter_bit(std::uint64_t hash) { return static_cast<std::size_t>((hash >> 44) ^ (hash >> 3)); }
 
 std::uint64_t mix(std::uint64_t state, std::uint64_t word) {
     state = (state ^ word) * multiplier;
@@ -36,7 +39,7 @@ std::uint64_t hash_text(std::string_view text) {
     return state ^ (state >> 32);
 }
 
-NameMatcher::NameMatcher(const console::NameList& names) : names_(names) {
+NameMatcher::NameMatcher(const console::NameList& names) {
     std::map<std::size_t, std::vector<std::uint32_t>> slots_by_length;
     for (std::uint32_t slot = 0; slot < names.slot_count(); ++slot) {
         slots_by_length[names.name(names.first_position(slot)).size()].push_back(slot);
@@ -45,47 +48,60 @@ NameMatcher::NameMatcher(const console::NameList& names) : names_(names) {
     for (const auto& [length, slots] : slots_by_length) {
         // At most half full, so probes stay short.
         const std::size_t capacity = std::bit_ceil(std::max<std::size_t>(8, slots.size() * 2));
-        LengthGroup& group = groups_.emplace_back(
-            LengthGroup{length, capacity - 1, std::vector<Cell>(capacity, Cell{0, empty_cell})});
+        const std::size_t filter_bits = std::bit_ceil(std::max<std::size_t>(512, slots.size() * 16));
+        LengthGroup& group = groups_.emplace_back(LengthGroup{length, capacity - 1,
+                                                              std::vector<Cell>(capacity, Cell{0, empty_cell, 0, nullptr}),
+                                                              filter_bits - 1, std::vector<std::uint64_t>(filter_bits / 64)});
         for (const std::uint32_t slot : slots) {
-            const std::uint64_t hash = hash_text(names.name(names.first_position(slot)));
+            const std::string_view name = names.name(names.first_position(slot));
+            const std::uint64_t hash = hash_text(name);
             std::size_t at = hash & group.mask;
             while (group.cells[at].slot != empty_cell) {
                 at = (at + 1) & group.mask;
             }
-            group.cells[at] = Cell{static_cast<std::uint32_t>(hash), slot};
+            group.cells[at] = Cell{static_cast<std::uint32_t>(hash), slot, names.first_position(slot), name.data()};
+            for (const std::size_t bit : {first_filter_bit(hash) & group.filter_mask,
+                                          second_filter_bit(hash) & group.filter_mask}) {
+                group.filter[bit / 64] |= std::uint64_t{1} << (bit % 64);
+            }
         }
     }
 }
 
-std::int64_t NameMatcher::find_in(const LengthGroup& group, std::string_view prefix) const {
+bool NameMatcher::maybe_listed(const LengthGroup& group, std::uint64_t hash) {
+    const std::size_t first = first_filter_bit(hash) & group.filter_mask;
+    const std::size_t second = second_filter_bit(hash) & group.filter_mask;
+    return ((group.filter[first / 64] >> (first % 64)) & (group.filter[second / 64] >> (second % 64)) & 1) != 0;
+}
+
+const NameMatcher::Cell* NameMatcher::find_in(const LengthGroup& group, std::string_view prefix) const {
     const std::uint64_t hash = hash_text(prefix);
+    if (!maybe_listed(group, hash)) {
+        return nullptr;
+    }
     for (std::size_t at = hash & group.mask;; at = (at + 1) & group.mask) {
         const Cell& cell = group.cells[at];
         if (cell.slot == empty_cell) {
-            return -1;
+            return nullptr;
         }
-        if (cell.hash == static_cast<std::uint32_t>(hash) &&
-            std::memcmp(names_.name(names_.first_position(cell.slot)).data(), prefix.data(), prefix.size()) == 0) {
-            return cell.slot;
+        if (cell.hash == static_cast<std::uint32_t>(hash) && std::memcmp(cell.name, prefix.data(), prefix.size()) == 0) {
+            return &cell;
         }
     }
 }
 
 std::int64_t NameMatcher::first_match(std::string_view header) const {
-    std::int64_t best_slot = -1;
-    std::size_t best_position = std::numeric_limits<std::size_t>::max();
+    const Cell* best = nullptr;
     for (const LengthGroup& group : groups_) {
         if (group.length > header.size()) {
             break;
         }
-        const std::int64_t slot = find_in(group, header.substr(0, group.length));
-        if (slot >= 0 && names_.first_position(static_cast<std::uint32_t>(slot)) < best_position) {
-            best_position = names_.first_position(static_cast<std::uint32_t>(slot));
-            best_slot = slot;
+        const Cell* const found = find_in(group, header.substr(0, group.length));
+        if (found != nullptr && (best == nullptr || found->first_position < best->first_position)) {
+            best = found;
         }
     }
-    return best_slot;
+    return best == nullptr ? -1 : std::int64_t{best->slot};
 }
 
 }  // namespace talmiro

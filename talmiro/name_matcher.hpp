@@ -16,27 +16,36 @@ namespace talmiro {
 // of the whole run: a chained table costs a cache miss or two per record.
 class NameMatcher {
 public:
-    // `names` must have its slots assigned and outlive the matcher.
+    // `names` must have its slots assigned and outlive the matcher (cells point at its text).
     explicit NameMatcher(const console::NameList& names);
 
     // The slot of the listed name with the smallest list position that begins `header`, or -1.
     std::int64_t first_match(std::string_view header) const;
 
 private:
+    // Everything a probe needs is in the cell, so a probe touches the table and, on a hash
+    // hit, the name's text: nothing else of the list.
     struct Cell {
         std::uint32_t hash;
         std::uint32_t slot;  // empty_cell when unused
+        std::uint64_t first_position;
+        const char* name;
     };
+    // Most headers match no name. A bit filter (two bits a name, 16 bits of room a name) small
+    // enough to stay in cache turns nearly all of them away before the table, which for a long
+    // list is far larger than the cache, is touched at all.
     struct LengthGroup {
         std::size_t length;
         std::size_t mask;  // cells.size() - 1, a power of two minus one
         std::vector<Cell> cells;
+        std::size_t filter_mask;  // filter bits - 1
+        std::vector<std::uint64_t> filter;
     };
+    static bool maybe_listed(const LengthGroup& group, std::uint64_t hash);
     static constexpr std::uint32_t empty_cell = UINT32_MAX;
 
-    std::int64_t find_in(const LengthGroup& group, std::string_view prefix) const;
+    const Cell* find_in(const LengthGroup& group, std::string_view prefix) const;
 
-    const console::NameList& names_;
     std::vector<LengthGroup> groups_;  // by ascending length
 };
 

@@ -62,6 +62,45 @@ TEST(Console, MeterRedrawsInPlace) {
     EXPECT_EQ(d.out.str(), "\nLabel... 0%\rLabel... 33%\rLabel... 66%\rLabel... 100%");
 }
 
+// Counts how often the stream is pushed to its destination.
+class FlushCounter : public std::stringbuf {
+public:
+    int flushes = 0;
+
+protected:
+    int sync() override {
+        ++flushes;
+        return std::stringbuf::sync();
+    }
+};
+
+TEST(Console, MeterRedrawsAreThrottledButNothingWaitsBeforeARead) {
+    FlushCounter counter;
+    std::ostream out(&counter);
+    std::istringstream in("y\nname\n");
+    Console console(in, out);
+    console.progress_begin("L ");
+    EXPECT_EQ(counter.flushes, 1) << "the meter appears at once";
+    for (int step = 1; step <= 99; ++step) {
+        console.progress_step("L ", step);
+    }
+    EXPECT_LT(counter.flushes, 10) << "redraws in quick succession share flushes";
+    const int before_last = counter.flushes;
+    console.progress_step("L ", 100);
+    EXPECT_EQ(counter.flushes, before_last + 1) << "a finished meter is shown at once";
+    console.progress_step("L ", 150);
+    const int before_question = counter.flushes;
+    EXPECT_TRUE(console.confirm_continue("missing"));
+    EXPECT_EQ(counter.flushes, before_question + 1);
+    EXPECT_EQ(console.prompt_file_name("P: "), "name");
+    EXPECT_EQ(counter.flushes, before_question + 2);
+    std::string expected = "\nL 0%";
+    for (int step = 1; step <= 100; ++step) {
+        expected += "\rL " + std::to_string(step) + "%";
+    }
+    EXPECT_EQ(counter.str(), expected + "\rL 150%\nmissing\nContinue (y//n)? \nP: ");
+}
+
 TEST(Console, PercentageTruncatesAndDoesNotWrapPast32Bits) {
     EXPECT_EQ(console::percentage(1, 3), 33);
     EXPECT_EQ(console::percentage(3, 2), 150);

@@ -4,6 +4,7 @@
 // by the calling run, which also decides what follows each answer.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <iosfwd>
@@ -38,7 +39,12 @@ public:
 
     void progress_begin(std::string_view label);
     // Redraws the meter line in place; `label` is the plain label, the carriage return is ours.
+    // Every redraw is written, but pushed to the screen at most every `redraw_interval`: a
+    // person cannot see more, and a flush per matched row or record would cost a system call
+    // each. A redraw at 100% is pushed at once; whatever else is still buffered goes out with
+    // the next prompt, question or the end.
     void progress_step(std::string_view label, std::int64_t percent);
+    static constexpr std::chrono::milliseconds redraw_interval{40};
 
     // Yes only for "y" or "Y"; only that one character is consumed. End of input is no.
     bool confirm_continue(std::string_view missing_line);
@@ -49,6 +55,7 @@ public:
 private:
     std::istream& in_;
     std::ostream& out_;
+    std::chrono::steady_clock::time_point last_flush_{};
 };
 
 // The names of a list file in list order, each held whole. A name listed more than once has

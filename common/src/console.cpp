@@ -37,15 +37,21 @@ std::string Console::prompt_file_name(std::string_view prompt) {
 }
 
 void Console::report_abort(std::string_view message) {
-    out_ << '\n' << message << '\n';
+    out_ << '\n' << message << '\n' << std::flush;
 }
 
 void Console::progress_begin(std::string_view label) {
     out_ << '\n' << label << 0 << '%' << std::flush;
+    last_flush_ = std::chrono::steady_clock::now();
 }
 
 void Console::progress_step(std::string_view label, std::int64_t percent) {
-    out_ << '\r' << label << percent << '%' << std::flush;
+    out_ << '\r' << label << percent << '%';
+    const auto now = std::chrono::steady_clock::now();
+    if (percent == 100 || now - last_flush_ >= redraw_interval) {
+        out_.flush();
+        last_flush_ = now;
+    }
 }
 
 bool Console::confirm_continue(std::string_view missing_line) {
