@@ -19,7 +19,9 @@ std::string_view LineReader::take_until(char delimiter) {
     for (;;) {
         const char* const data = input_.data();
         const std::size_t end = input_.end();
-        if (const void* found = std::memchr(data + searched, delimiter, end - searched)) {
+        // (An empty window may have no storage at all yet: memchr must not see its null pointer.)
+        const void* const found = end > searched ? std::memchr(data + searched, delimiter, end - searched) : nullptr;
+        if (found != nullptr) {
             const auto stop = static_cast<std::size_t>(static_cast<const char*>(found) - data);
             input_.set_pos(stop + 1);
             return {data + start, stop - start};

@@ -39,7 +39,8 @@ void LineReader::pass_until(char delimiter, Sink&& sink) {
     for (;;) {
         const char* const window = input_.data() + input_.pos();
         const std::size_t size = input_.end() - input_.pos();
-        if (const void* found = std::memchr(window, delimiter, size)) {
+        const void* const found = size > 0 ? std::memchr(window, delimiter, size) : nullptr;
+        if (found != nullptr) {
             const auto length = static_cast<std::size_t>(static_cast<const char*>(found) - window);
             sink(std::string_view(window, length));
             input_.set_pos(input_.pos() + length + 1);

@@ -3,6 +3,7 @@
 #include "fasta_reading.hpp"
 #include "name_matcher.hpp"
 #include "record_store.hpp"
+#include "support/reference.hpp"
 #include "support/session.hpp"
 
 #include <gtest/gtest.h>
@@ -15,6 +16,8 @@
 
 namespace {
 
+using testing_support::first_listed_prefix;
+using testing_support::reference_records;
 using testing_support::ScratchDir;
 
 using testing_support::BufferSetup;
@@ -63,16 +66,6 @@ TEST(TalmiroListReading, EveryNonEmptyLineIsAName) {
             EXPECT_EQ(list.count(), c.names.size());
         }
     }
-}
-
-// The first position whose name begins the header, by scanning the whole list.
-std::int64_t first_listed_prefix(const std::vector<std::string>& names, std::string_view header) {
-    for (std::size_t position = 0; position < names.size(); ++position) {
-        if (header.substr(0, names[position].size()) == names[position]) {
-            return static_cast<std::int64_t>(position);
-        }
-    }
-    return -1;
 }
 
 console::NameList unassigned_list(const std::vector<std::string>& names) {
@@ -189,51 +182,6 @@ TEST(TalmiroRecordStore, RecordsStayWholeAcrossBlocks) {
     }
 }
 
-// The records each slot should receive, worked out on the whole text at once.
-std::vector<std::vector<std::string>> reference_records(const std::string& content,
-                                                        const std::vector<std::string>& names,
-                                                        const console::NameList& list) {
-    std::vector<std::vector<std::string>> records(list.slot_count());
-    std::size_t at = content.empty() ? 0 : 1;
-    bool at_end = false;
-    while (!at_end) {
-        std::size_t line_end = content.find('\n', at);
-        std::string header;
-        if (line_end == std::string::npos) {
-            header = content.substr(std::min(at, content.size()));
-            at = content.size();
-            at_end = true;
-        } else {
-            header = content.substr(at, line_end - at);
-            at = line_end + 1;
-        }
-        std::string text;
-        if (!at_end) {
-            const std::size_t next = content.find('>', at);
-            if (next == std::string::npos) {
-                text = content.substr(at);
-                at = content.size();
-                at_end = true;
-            } else {
-                text = content.substr(at, next - at);
-                at = next + 1;
-            }
-        }
-        std::string matched = header;
-        if (!matched.empty() && matched.back() == '\r') {
-            matched.pop_back();
-        }
-        const std::int64_t position = first_listed_prefix(names, matched);
-        if (position >= 0) {
-            if (!text.empty() && text.back() != '\n') {
-                text += '\n';
-            }
-            records[list.slot(static_cast<std::size_t>(position))].push_back(">" + header + "\n" + text);
-        }
-    }
-    return records;
-}
-
 TEST(TalmiroRecordReading, MatchesTheReferenceAtEveryBufferSize) {
     std::mt19937 random(2026);
     ScratchDir dir;
@@ -257,11 +205,11 @@ TEST(TalmiroRecordReading, MatchesTheReferenceAtEveryBufferSize) {
             std::ostringstream out;
             console::Console console(in, out);
             talmiro::read_fasta_records(reader, table, console);
-            const auto expected = reference_records(content, names, table.names());
+            const auto expected = reference_records(content, names);
             for (std::size_t position = 0; position < names.size(); ++position) {
                 std::vector<std::string> got;
                 table.for_each_record_at(position, [&](std::string_view record) { got.emplace_back(record); });
-                const auto& want = expected[table.names().slot(position)];
+                const auto& want = expected[position];
                 ASSERT_EQ(got, want)
                     << testing::PrintToString(content) << ", " << testing_support::describe(setup) << ", name "
                     << names[position];

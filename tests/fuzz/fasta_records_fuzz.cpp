@@ -1,0 +1,35 @@
+// talmiro's record reading and name matching against the straightforward reading: every name
+// receives exactly the records, byte for byte, that the reference gives it.
+#include "fasta_reading.hpp"
+#include "fuzz_support.hpp"
+#include "support/reference.hpp"
+
+#include <sstream>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    fuzzing::Parts parts(data, size);
+    const std::uint8_t choice = parts.take_byte();
+    const std::string list = parts.take_part();
+    const std::string fasta = parts.take_rest();
+    const std::vector<std::string> names = testing_support::reference_list_lines(list);
+
+    console::NameList listed;
+    for (const std::string& name : names) {
+        listed.add(name);
+    }
+    talmiro::NameTable table(std::move(listed));
+    const fuzzing::MemoryFile file(fasta);
+    talmiro::LineReader reader(file.open(), fuzzing::buffer_size_for(choice), fuzzing::access_for(choice));
+    std::istringstream in;
+    std::ostringstream out;
+    console::Console console(in, out);
+    talmiro::read_fasta_records(reader, table, console);
+
+    const auto expected = testing_support::reference_records(fasta, names);
+    for (std::size_t position = 0; position < names.size(); ++position) {
+        std::vector<std::string> got;
+        table.for_each_record_at(position, [&](std::string_view record) { got.emplace_back(record); });
+        fuzzing::require(got == expected[position], "each name takes exactly its records, as read");
+    }
+    return 0;
+}

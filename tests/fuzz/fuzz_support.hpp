@@ -1,0 +1,172 @@
+// Helpers for the fuzz targets: inputs as in-memory files the readers open by name, and a
+// splitter that cuts the fuzzer's bytes into the parts of a session.
+#pragma once
+
+#include "console.hpp"
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+#include <cstdlib>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <sys/mman.h>
+#include <unistd.h>
+
+namespace fuzzing {
+
+// Stops the run loudly: the fuzzer records the input that broke an invariant.
+[[noreturn]] inline void broken(const char* invariant) {
+    std::fprintf(stderr, "invariant broken: %s\n", invariant);
+    std::abort();
+}
+
+inline void require(bool holds, const char* invariant) {
+    if (!holds) {
+        broken(invariant);
+    }
+}
+
+// A file held in memory, reachable through a path like any other file.
+class MemoryFile {
+public:
+    explicit MemoryFile(std::string_view content) : fd_(::memfd_create("fuzz-input", MFD_CLOEXEC)) {
+        require(fd_ >= 0, "memfd_create works");
+        for (std::size_t written = 0; written < content.size();) {
+            const ssize_t put = ::write(fd_, content.data() + written, content.size() - written);
+            require(put > 0, "an in-memory file takes its content");
+            written += static_cast<std::size_t>(put);
+        }
+        path_ = "/proc/self/fd/" + std::to_string(fd_);
+    }
+    ~MemoryFile() { ::close(fd_); }
+    MemoryFile(const MemoryFile&) = delete;
+    MemoryFile& operator=(const MemoryFile&) = delete;
+
+    const std::string& path() const { return path_; }
+    console::InputFile open() const { return *console::InputFile::open(path_); }
+
+private:
+    int fd_;
+    std::string path_;
+};
+
+// Cuts the fuzzer's bytes into parts: each part but the last is preceded by two bytes of length.
+class Parts {
+public:
+    Parts(const std::uint8_t* data, std::size_t size) : rest_(reinterpret_cast<const char*>(data), size) {}
+
+    std::uint8_t take_byte() {
+        if (rest_.empty()) {
+            return 0;
+        }
+        const auto byte = static_cast<std::uint8_t>(rest_.front());
+        rest_.remove_prefix(1);
+        return byte;
+    }
+    std::string take_part() {
+        const std::size_t length = std::size_t{take_byte()} << 8 | take_byte();
+        const std::string_view part = rest_.substr(0, length);
+        rest_.remove_prefix(part.size());
+        return std::string(part);
+    }
+    std::string take_rest() {
+        const std::string rest(rest_);
+        rest_ = {};
+        return rest;
+    }
+
+private:
+    std::string_view rest_;
+};
+
+// How the reader under test sees its file, chosen by one byte: tiny copied buffers split every
+// token, mapped windows are what the programs use.
+inline console::ReadBuffer::Access access_for(std::uint8_t choice) {
+    return choice % 2 == 0 ? console::ReadBuffer::Access::copied : console::ReadBuffer::Access::mapped_when_possible;
+}
+inline std::size_t buffer_size_for(std::uint8_t choice) {
+    static constexpr std::size_t sizes[] = {1, 2, 3, 7, 64, console::ReadBuffer::default_size};
+    return sizes[(choice / 2) % 6];
+}
+
+// The words typed after the input names: one single-character continue answer per fuzzed byte
+// (characters that cannot form a path), then the output names. Each question takes one answer;
+// the output prompts take the next words, whichever they are.
+inline std::vector<std::string> typed_words(std::string_view answer_bytes, std::vector<std::string> output_names) {
+    static constexpr char choices[] = {'y', 'Y', 'n', 'q'};
+    std::vector<std::string> words;
+    for (const char byte : answer_bytes) {
+        words.emplace_back(1, choices[static_cast<unsigned char>(byte) % sizeof choices]);
+    }
+    words.insert(words.end(), output_names.begin(), output_names.end());
+    return words;
+}
+
+// Questions asked in a transcript. A listed name may hold any text but never a line break, so
+// only a real question starts a line with the question's text.
+inline std::size_t questions_asked(const std::string& transcript) {
+    std::size_t count = 0;
+    for (std::size_t at = transcript.find("\nContinue (y//n)? "); at != std::string::npos;
+         at = transcript.find("\nContinue (y//n)? ", at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+// A run succeeded when its transcript ends with its closing text (a name may contain that text).
+inline bool ends_with(const std::string& transcript, std::string_view closing) {
+    return transcript.size() >= closing.size() &&
+           transcript.compare(transcript.size() - closing.size(), closing.size(), closing) == 0;
+}
+
+// A fresh scratch folder, made once per process, holding every file a whole run reads or writes.
+inline const std::filesystem::path& scratch_folder() {
+    static const std::filesystem::path folder = [] {
+        char pattern[] = "/tmp/orvane-talmiro-fuzz-XXXXXX";
+        require(::mkdtemp(pattern) != nullptr, "a scratch folder");
+        return std::filesystem::path(pattern);
+    }();
+    return folder;
+}
+
+// Empties the scratch folder and works inside it for the life of the object, so that whatever
+// name a run is given stays there; the working folder is restored after (libFuzzer reads its
+// corpus relative to it).
+class InScratchFolder {
+public:
+    InScratchFolder() : previous_(std::filesystem::current_path()) {
+        for (const auto& entry : std::filesystem::directory_iterator(scratch_folder())) {
+            std::filesystem::remove_all(entry.path());
+        }
+        std::filesystem::current_path(scratch_folder());
+    }
+    ~InScratchFolder() { std::filesystem::current_path(previous_); }
+    InScratchFolder(const InScratchFolder&) = delete;
+    InScratchFolder& operator=(const InScratchFolder&) = delete;
+
+private:
+    std::filesystem::path previous_;
+};
+
+inline std::string read_whole(const std::string& name) {
+    std::ifstream in(name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline void write_whole(const std::string& name, const std::string& content) {
+    std::ofstream(name, std::ios::binary) << content;
+}
+
+inline std::string joined(const std::vector<std::string>& words) {
+    std::string text;
+    for (const std::string& word : words) {
+        text += word + ' ';
+    }
+    return text;
+}
+
+}  // namespace fuzzing

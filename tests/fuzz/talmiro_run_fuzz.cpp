@@ -1,0 +1,36 @@
+// A whole talmiro session with fuzzed list, FASTA file and continue answers, in-process. When it
+// reports success, the output is exactly the reference records of the listed names, in list order.
+#include "fuzz_support.hpp"
+#include "run.hpp"
+#include "support/reference.hpp"
+
+#include <sstream>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    fuzzing::Parts parts(data, size);
+    const std::string answer_bytes = parts.take_part();
+    const std::string list = parts.take_part();
+    const std::string fasta = parts.take_rest();
+    const fuzzing::InScratchFolder scratch;
+    fuzzing::write_whole("list", list);
+    fuzzing::write_whole("in.fa", fasta);
+    const std::vector<std::string> words = fuzzing::typed_words(answer_bytes, {"out.fa"});
+    std::istringstream in("list in.fa " + fuzzing::joined(words));
+    std::ostringstream out;
+    talmiro::run(in, out);
+    const std::string transcript = out.str();
+    fuzzing::require(transcript.rfind("\n\t***", 0) == 0, "the session opens with the banner");
+    if (!fuzzing::ends_with(transcript, "\n\nSuccessfully written output file...Exiting now...")) {
+        return 0;
+    }
+    const auto records = testing_support::reference_records(fasta, testing_support::reference_list_lines(list));
+    std::string expected;
+    for (const auto& of_name : records) {
+        for (const std::string& record : of_name) {
+            expected += record;
+        }
+    }
+    const std::string written = fuzzing::read_whole(words.at(fuzzing::questions_asked(transcript)));
+    fuzzing::require(written == expected, "the output holds exactly the listed records, in list order");
+    return 0;
+}

@@ -1,0 +1,22 @@
+// Straightforward readings of the programs' input files, written for clarity rather than speed:
+// the references the fast readers are tested and fuzzed against.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace testing_support {
+
+// The first position whose name begins the header, by scanning the whole list.
+std::int64_t first_listed_prefix(const std::vector<std::string>& names, std::string_view header);
+
+// The records each listed position receives from the FASTA text, each as it is to be written.
+std::vector<std::vector<std::string>> reference_records(const std::string& content,
+                                                        const std::vector<std::string>& names);
+
+// The names of a talmiro list file: every non-empty line, without a carriage return ending it.
+std::vector<std::string> reference_list_lines(const std::string& content);
+
+}  // namespace testing_support
