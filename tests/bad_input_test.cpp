@@ -1,0 +1,185 @@
+// Bad input through the real binaries: each row has a defined outcome, exit status 0, a bound
+// on time, and leaves no file behind that the user did not name as an output.
+#include "support/session.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <set>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using namespace testing_support;
+
+struct BadInput {
+    std::string name;
+    std::string binary;
+    Files inputs;
+    std::string answers;
+    std::string ending;                  // what the transcript must end with
+    std::vector<std::string> may_write;  // files the run may create or change
+    double seconds = 10.0;
+};
+
+void PrintTo(const BadInput& row, std::ostream* out) { *out << row.name; }
+
+std::string binary_data(std::size_t size, unsigned seed) {
+    std::mt19937 random(seed);
+    std::string data(size, '\0');
+    for (char& c : data) {
+        c = static_cast<char>(random() % 4 == 0 ? 0 : random());
+    }
+    return data;
+}
+
+const std::string orvane_binary = ORVANE_BINARY;
+const std::string talmiro_binary = TALMIRO_BINARY;
+const std::string matrix = "3\nP 0 1 2\nQ 1 0 3\nR 2 3 0\n";
+const std::string fasta = ">seq1 a\nACGT\n>seq2\nGG\n";
+const std::string orvane_done = "Successfully written OUTPUT Sample file...Exiting now...\n";
+const std::string orvane_not_found = "\nFile not found, aborting....\n";
+const std::string orvane_cannot_create = "\nUnable to create file, aborting.....\n";
+const std::string orvane_cannot_write = "\nUnable to write file, aborting.....\n";
+const std::string talmiro_done = "\n\nSuccessfully written output file...Exiting now...";
+const std::string talmiro_not_found = "\nFile does not exist, aborting....\n";
+const std::string talmiro_cannot_create = "\nUnable to create file, aborting....\n";
+const std::string question = "Continue (y//n)? ";
+
+std::string many_names(std::size_t count) {
+    std::string names;
+    for (std::size_t index = 0; index < count; ++index) {
+        names += "NM_" + std::to_string(index) + ".1\n";
+    }
+    return names;
+}
+
+std::vector<BadInput> rows() {
+    const std::string huge_header = "seq1" + std::string(100u << 20, 'h');
+    return {
+        // Binary data and NUL bytes in every input.
+        {"orvane_binary_list", orvane_binary, {{"list", binary_data(5000, 1)}, {"matrix", matrix}},
+         "list matrix n out sample", question, {}},
+        {"orvane_binary_matrix", orvane_binary, {{"list", "P Q"}, {"matrix", binary_data(5000, 2)}},
+         "list matrix n out sample", question, {}},
+        {"orvane_nul_inside_ids_and_numbers", orvane_binary,
+         {{"list", std::string("P\0x Q", 5)}, {"matrix", std::string("2 P\0x 0 1\0 Q 1 0", 16)}},
+         "list matrix y out sample", orvane_done, {"out", "sample"}},
+        {"talmiro_binary_list", talmiro_binary, {{"list", binary_data(5000, 3)}, {"in.fa", fasta}},
+         "list in.fa n out.fa", question, {}},
+        {"talmiro_binary_fasta", talmiro_binary, {{"list", "seq1\n"}, {"in.fa", binary_data(200000, 4)}},
+         "list in.fa n out.fa", question, {}},
+        {"talmiro_nul_in_names_and_records", talmiro_binary,
+         {{"list", std::string("s\0q\n", 4)}, {"in.fa", std::string(">s\0q1\nA\0C\n", 10)}}, "list in.fa out.fa",
+         talmiro_done, {"out.fa"}},
+        // Folders, missing folders and full devices where files are expected.
+        {"orvane_folder_as_list", orvane_binary, {{"adir/x", ""}}, "adir", orvane_not_found, {}},
+        {"orvane_folder_as_matrix", orvane_binary, {{"list", "P"}, {"adir/x", ""}}, "list adir", orvane_not_found, {}},
+        {"orvane_folder_as_output", orvane_binary, {{"list", "P"}, {"matrix", matrix}, {"adir/x", ""}},
+         "list matrix adir sample", orvane_cannot_create, {}},
+        {"orvane_folder_as_sample", orvane_binary, {{"list", "P"}, {"matrix", matrix}, {"adir/x", ""}},
+         "list matrix out adir", orvane_cannot_create, {"out"}},
+        {"orvane_missing_folder_in_output", orvane_binary, {{"list", "P"}, {"matrix", matrix}},
+         "list matrix nowhere/out sample", orvane_cannot_create, {}},
+        {"orvane_full_device_as_output", orvane_binary, {{"list", "P"}, {"matrix", matrix}},
+         "list matrix /dev/full sample", orvane_cannot_write, {"sample"}},
+        {"orvane_full_device_as_sample", orvane_binary, {{"list", "P"}, {"matrix", matrix}},
+         "list matrix out /dev/full", orvane_cannot_write, {"out"}},
+        {"talmiro_folder_as_list", talmiro_binary, {{"adir/x", ""}}, "adir", talmiro_not_found, {}},
+        {"talmiro_folder_as_fasta", talmiro_binary, {{"list", "a"}, {"adir/x", ""}}, "list adir", talmiro_not_found, {}},
+        {"talmiro_folder_as_output", talmiro_binary, {{"list", "seq2"}, {"in.fa", fasta}, {"adir/x", ""}},
+         "list in.fa adir", talmiro_cannot_create, {}},
+        {"talmiro_missing_folder_in_output", talmiro_binary, {{"list", "seq2"}, {"in.fa", fasta}},
+         "list in.fa nowhere/out.fa", talmiro_cannot_create, {}},
+        {"talmiro_full_device_as_output", talmiro_binary, {{"list", "seq2"}, {"in.fa", fasta}},
+         "list in.fa /dev/full", "\nUnable to write file, aborting....\n", {}},
+        // Outputs named like inputs, and one file for both outputs.
+        {"orvane_output_named_like_the_list", orvane_binary, {{"list", "P"}, {"matrix", matrix}},
+         "list matrix list sample", orvane_done, {"list", "sample"}},
+        {"orvane_same_file_for_both_outputs", orvane_binary, {{"list", "P"}, {"matrix", matrix}},
+         "list matrix out ./out", "\nOutput files must be different, aborting.....\n", {"out"}},
+        {"talmiro_output_named_like_the_list", talmiro_binary, {{"list", "seq2"}, {"in.fa", fasta}},
+         "list in.fa list", talmiro_done, {"list"}},
+        // Sizes: a lying header, a single 100 MB line, a list of a million names.
+        {"orvane_order_of_two_billion_over_a_tiny_file", orvane_binary,
+         {{"list", ""}, {"matrix", "2000000000 P 0.5"}}, "list matrix out sample", orvane_done, {"out", "sample"}, 5.0},
+        {"talmiro_header_of_100_megabytes", talmiro_binary, {{"list", "seq1\n"}, {"in.fa", ">" + huge_header + "\nAC\n"}},
+         "list in.fa out.fa", talmiro_done, {"out.fa"}, 30.0},
+        {"orvane_list_of_a_million_ids", orvane_binary, {{"list", many_names(1000000)}, {"matrix", matrix}},
+         "list matrix n", question, {}, 30.0},
+        {"talmiro_list_of_a_million_names", talmiro_binary, {{"list", many_names(1000000)}, {"in.fa", fasta}},
+         "list in.fa n", question, {}, 30.0},
+        // Standard input that ends at each prompt and question, and answers with extra words.
+        {"orvane_input_ends_at_the_list_prompt", orvane_binary, {}, "", orvane_not_found, {}},
+        {"orvane_input_ends_at_the_matrix_prompt", orvane_binary, {{"list", "P"}}, "list", orvane_not_found, {}},
+        {"orvane_input_ends_at_the_question", orvane_binary, {{"list", "X"}, {"matrix", matrix}}, "list matrix",
+         question, {}},
+        {"orvane_input_ends_at_the_output_prompt", orvane_binary, {{"list", "P"}, {"matrix", matrix}}, "list matrix",
+         orvane_cannot_create, {}},
+        {"orvane_input_ends_at_the_sample_prompt", orvane_binary, {{"list", "P"}, {"matrix", matrix}},
+         "list matrix out", orvane_cannot_create, {"out"}},
+        {"orvane_extra_words_shift_the_answers", orvane_binary, {{"list", "P"}, {"matrix", matrix}},
+         "list please matrix", orvane_not_found, {}},
+        {"talmiro_input_ends_at_the_list_prompt", talmiro_binary, {}, "", talmiro_not_found, {}},
+        {"talmiro_input_ends_at_the_fasta_prompt", talmiro_binary, {{"list", "a"}}, "list", talmiro_not_found, {}},
+        {"talmiro_input_ends_at_the_question", talmiro_binary, {{"list", "x"}, {"in.fa", fasta}}, "list in.fa",
+         question, {}},
+        {"talmiro_input_ends_at_the_output_prompt", talmiro_binary, {{"list", "seq1"}, {"in.fa", fasta}},
+         "list in.fa", talmiro_cannot_create, {}},
+        {"talmiro_extra_words_shift_the_answers", talmiro_binary, {{"list", "x"}, {"in.fa", fasta}},
+         "list in.fa yes please out.fa", talmiro_done, {"es"}},
+    };
+}
+
+class BadInputRun : public ::testing::TestWithParam<BadInput> {};
+
+TEST_P(BadInputRun, HasItsDefinedOutcome) {
+    const BadInput& row = GetParam();
+    ScratchDir dir;
+    std::set<std::string> before;
+    for (const auto& [name, content] : row.inputs) {
+        dir.write(name, content);
+        before.insert(name);
+    }
+    const ProcessResult result = run_process_with_timeout(row.binary, row.answers, dir.path(), row.seconds * 3);
+    EXPECT_EQ(result.exit_status, 0) << "the run must end by itself, with status 0";
+    EXPECT_LT(result.seconds, row.seconds);
+    ASSERT_GE(result.output.size(), row.ending.size());
+    EXPECT_EQ(result.output.substr(result.output.size() - row.ending.size()), row.ending);
+    std::set<std::string> allowed = before;
+    allowed.insert(row.may_write.begin(), row.may_write.end());
+    for (const auto& entry : fs::recursive_directory_iterator(dir.path())) {
+        const std::string name = fs::relative(entry.path(), dir.path()).string();
+        if (!entry.is_directory()) {
+            EXPECT_TRUE(allowed.count(name) == 1) << "written though nobody named it: " << name;
+        }
+    }
+    for (const auto& [name, content] : row.inputs) {
+        const bool named_as_output =
+            std::find(row.may_write.begin(), row.may_write.end(), name) != row.may_write.end();
+        if (!named_as_output) {
+            EXPECT_EQ(dir.read(name), content) << "an input changed: " << name;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, BadInputRun, ::testing::ValuesIn(rows()),
+                         [](const auto& info) { return info.param.name; });
+
+// An unreadable input can only be tried by a user whom the permissions bind.
+TEST(BadInputPermissions, UnreadableInputsAreNotFound) {
+    if (::geteuid() == 0) {
+        GTEST_SKIP() << "permissions do not bind root";
+    }
+    ScratchDir dir;
+    dir.write("list", "P");
+    fs::permissions(dir / "list", fs::perms::none);
+    const ProcessResult result = run_process_with_timeout(ORVANE_BINARY, "list", dir.path(), 10);
+    EXPECT_EQ(result.exit_status, 0);
+    EXPECT_TRUE(result.output.ends_with(orvane_not_found));
+}
+
+}  // namespace
