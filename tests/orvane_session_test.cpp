@@ -158,6 +158,13 @@ std::vector<Scenario> scenarios() {
          {{"list.txt", "Q P"}, {"matrix.txt", "3\nP 0 1 2\nQ 1 0"}}, answering("y\n"),
          start(2, 3) + reading({33, 66, 100}) + missing("Q") + output_prompts() + writing({100}) + success(),
          {{"out.txt", "    1\nP           0.000000\n"}, {"sample.txt", "  0.000000\n"}}},
+        // Several distances missing: the ones after the first were never set, and memcheck (in
+        // the valgrind run of these sessions) sees it should any of them be written.
+        {"a_row_missing_several_distances_is_not_found",
+         {{"list.txt", "Q P R"}, {"matrix.txt", "3\nP 0 1 2\nR 2 3 0\nQ 1"}}, answering("y\n"),
+         start(3, 3) + reading({33, 66, 100}) + missing("Q") + output_prompts() + writing({66, 100}) + success(),
+         {{"out.txt", "    2\nP           0.000000  1.000000\nR           2.000000  3.000000\n"},
+          {"sample.txt", "  0.000000  1.000000\n  2.000000  3.000000\n"}}},
         {"a_row_with_a_word_for_a_distance_is_not_found",
          {{"list.txt", "Q P R"}, {"matrix.txt", "3\nP 0 1 2\nQ 1 n/a 3\nR 2 3 0\n"}}, answering("y\ny\n"),
          start(3, 3) + reading({33, 66, 100}) + missing("Q") + missing("R") + output_prompts() +

@@ -1,0 +1,189 @@
+#!/usr/bin/python3
+"""Our files against the real programs that write and read them.
+
+  clustalo        orvane cuts a listed subset out of the full distance matrix clustalo writes;
+                  every value equals clustalo's to six decimals, in list order.
+  neighbor        PHYLIP's neighbor builds a tree from orvane's output; the tree holds exactly
+                  the found IDs. neighbor_wide does the same with distances of 100 and more.
+  biopython       talmiro's output parses with Bio.SeqIO and holds exactly the listed records,
+                  sequences equal to the input's, in list order.
+
+Each case exits 77 (skipped) when the program it needs is not installed.
+"""
+import argparse
+import os
+import random
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+
+SKIP = 77
+NEIGHBOR = "/usr/lib/phylip/bin/neighbor"
+AMINO_ACIDS = "ACDEFGHIKLMNPQRSTVWY"
+
+
+def fail(message):
+    print("FAILED: " + message)
+    sys.exit(1)
+
+
+def check(condition, message):
+    if not condition:
+        fail(message)
+
+
+def run_session(binary, answers, folder):
+    result = subprocess.run([binary], input=answers.encode(), cwd=folder, capture_output=True, timeout=120)
+    check(result.returncode == 0, "%s exits with 0" % binary)
+    return result.stdout.decode(errors="replace")
+
+
+def related_sequences(count, length, rng):
+    """Sequences that descend from one ancestor, so a tree and its distances mean something."""
+    ancestor = [rng.choice(AMINO_ACIDS) for _ in range(length)]
+    sequences = []
+    for _ in range(count):
+        sequence = list(ancestor)
+        for _ in range(rng.randint(5, length // 3)):
+            sequence[rng.randrange(length)] = rng.choice(AMINO_ACIDS)
+        sequences.append("".join(sequence))
+    return sequences
+
+
+def read_square_matrix(path):
+    """Name -> {name -> text} of a full distance matrix, one row per line."""
+    with open(path) as handle:
+        lines = handle.read().split("\n")
+    order = int(lines[0].split()[0])
+    rows = [line.split() for line in lines[1:1 + order]]
+    names = [row[0] for row in rows]
+    return {row[0]: dict(zip(names, row[1:])) for row in rows}
+
+
+def read_orvane_output(folder):
+    with open(os.path.join(folder, "out.txt")) as handle:
+        lines = handle.read().split("\n")
+    count = int(lines[0])
+    rows = [(line[:10].strip() if len(line.split()[0]) <= 10 else line.split()[0], line.split()[1:])
+            for line in lines[1:1 + count]]
+    with open(os.path.join(folder, "sample.txt")) as handle:
+        samples = [line.split() for line in handle.read().split("\n") if line]
+    check(lines[1 + count:] == [""], "the output matrix ends after its rows")
+    check([values for _, values in rows] == samples, "the sample file holds the same distances")
+    return rows
+
+
+def extract_with_orvane(orvane, folder, matrix_name, listed, missing_answers):
+    with open(os.path.join(folder, "ids.txt"), "w") as handle:
+        handle.write("\n".join(listed) + "\n")
+    transcript = run_session(orvane, "ids.txt\n%s\n%sout.txt\nsample.txt\n" % (matrix_name, missing_answers), folder)
+    check(transcript.endswith("Successfully written OUTPUT Sample file...Exiting now...\n"), "orvane succeeds")
+    return read_orvane_output(folder)
+
+
+def clustalo_case(args, folder, rng):
+    if shutil.which("clustalo") is None:
+        return SKIP
+    names = ["P%05d_ORG" % (index * 37) for index in range(36)]
+    with open(os.path.join(folder, "seqs.fa"), "w") as handle:
+        for name, sequence in zip(names, related_sequences(len(names), 150, rng)):
+            handle.write(">%s\n%s\n" % (name, sequence))
+    subprocess.run(["clustalo", "-i", "seqs.fa", "--full", "--distmat-out=dist.mat", "-o", "aln.fa", "--force"],
+                   cwd=folder, check=True, capture_output=True, timeout=300)
+    produced = read_square_matrix(os.path.join(folder, "dist.mat"))
+    listed = rng.sample(names, 14)
+    rows = extract_with_orvane(args.orvane, folder, "dist.mat", listed[:7] + ["Q99999_ORG"] + listed[7:], "y\n")
+    check([name for name, _ in rows] == listed, "the found IDs in list order")
+    for name, values in rows:
+        expected = ["%.6f" % float(produced[name][column]) for column in listed]
+        check(values == expected, "row %s equals clustalo's distances: %s vs %s" % (name, values, expected))
+    return 0
+
+
+def tree_leaves(newick):
+    return set(re.findall(r"[(,]\s*([^(),:;\s]+)\s*:", newick))
+
+
+def neighbor_case(args, folder, rng, scale):
+    if not os.access(NEIGHBOR, os.X_OK):
+        return SKIP
+    # A matrix from points on a line, so neighbor-joining has a clear tree to find.
+    names = ["S%03d_taxon" % index for index in range(30)]
+    position = {name: rng.uniform(0.0, 1.0) for name in names}
+    noise = {}
+    for row in names:
+        for column in names:
+            noise[(row, column)] = noise.get((column, row), rng.uniform(0.001, 0.01))
+    with open(os.path.join(folder, "matrix.txt"), "w") as handle:
+        handle.write("%5d\n" % len(names))
+        for row in names:
+            distances = [0.0 if row == column else scale * (abs(position[row] - position[column]) + noise[(row, column)])
+                         for column in names]
+            handle.write("%-10s %s\n" % (row, " ".join("%.6f" % value for value in distances)))
+    listed = rng.sample(names, 12)
+    rows = extract_with_orvane(args.orvane, folder, "matrix.txt", listed, "")
+    check([name for name, _ in rows] == listed, "the found IDs in list order")
+    if scale >= 100:
+        check(any(float(value) >= 100 for _, values in rows for value in values), "distances of 100 and more")
+    tree_folder = os.path.join(folder, "tree")
+    os.mkdir(tree_folder)
+    shutil.copy(os.path.join(folder, "out.txt"), os.path.join(tree_folder, "infile"))
+    result = subprocess.run([NEIGHBOR], input=b"Y\n", cwd=tree_folder, capture_output=True, timeout=120)
+    check(result.returncode == 0, "neighbor accepts the matrix: " + result.stdout.decode(errors="replace")[-500:])
+    with open(os.path.join(tree_folder, "outtree")) as handle:
+        leaves = tree_leaves(handle.read())
+    check(leaves == set(listed), "the tree holds exactly the found IDs: %s" % sorted(leaves ^ set(listed)))
+    return 0
+
+
+def biopython_case(args, folder, rng):
+    try:
+        from Bio import SeqIO
+    except ImportError:
+        return SKIP
+    records = []
+    with open(os.path.join(folder, "in.fa"), "w") as handle:
+        for index in range(60):
+            identifier = "XM_%06d.%d" % (index * 101, 1 + index % 3)
+            sequence = "".join(rng.choice("ACGT") for _ in range(rng.randint(50, 400)))
+            records.append(identifier)
+            wrapped = "\n".join(sequence[at:at + 60] for at in range(0, len(sequence), 60))
+            handle.write(">%s predicted mRNA, transcript variant %d\n%s\n" % (identifier, index, wrapped))
+    listed = rng.sample(records, 20)
+    with open(os.path.join(folder, "names.txt"), "w") as handle:
+        handle.write("\n".join(listed[:10] + ["XM_999999.1"] + listed[10:]) + "\n")
+    transcript = run_session(args.talmiro, "names.txt\nin.fa\ny\nout.fa\n", folder)
+    check(transcript.endswith("Successfully written output file...Exiting now..."), "talmiro succeeds")
+    source = {record.id: record for record in SeqIO.parse(os.path.join(folder, "in.fa"), "fasta")}
+    written = list(SeqIO.parse(os.path.join(folder, "out.fa"), "fasta"))
+    check([record.id for record in written] == listed, "exactly the listed records, in list order")
+    for record in written:
+        check(str(record.seq) == str(source[record.id].seq), "the sequence of %s as in the input" % record.id)
+        check(record.description == source[record.id].description, "the header of %s as in the input" % record.id)
+    return 0
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("case", choices=["clustalo", "neighbor", "neighbor_wide", "biopython"])
+    parser.add_argument("--orvane")
+    parser.add_argument("--talmiro")
+    args = parser.parse_args()
+    rng = random.Random(20261208)
+    with tempfile.TemporaryDirectory() as folder:
+        if args.case == "clustalo":
+            outcome = clustalo_case(args, folder, rng)
+        elif args.case == "neighbor":
+            outcome = neighbor_case(args, folder, rng, 1.0)
+        elif args.case == "neighbor_wide":
+            outcome = neighbor_case(args, folder, rng, 250.0)
+        else:
+            outcome = biopython_case(args, folder, rng)
+    print("skipped: the program is not installed" if outcome == SKIP else "passed")
+    sys.exit(outcome)
+
+
+if __name__ == "__main__":
+    main()
