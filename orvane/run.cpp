@@ -7,9 +7,7 @@
 
 #include <limits>
 #include <new>
-#include <optional>
 #include <ostream>
-#include <stdexcept>
 #include <string>
 
 namespace orvane {
@@ -31,19 +29,7 @@ constexpr std::string_view outputs_must_differ = "Output files must be different
 constexpr std::string_view unable_to_write = "Unable to write file, aborting.....";
 
 TokenReader open_input(Console& console, std::string_view prompt) {
-    std::optional<console::InputFile> file = console::InputFile::open(console.prompt_file_name(prompt));
-    if (!file) {
-        throw Abort{file_not_found};
-    }
-    return TokenReader(std::move(*file));
-}
-
-console::OutputFile create_output(Console& console, std::string_view prompt) {
-    std::optional<console::OutputFile> file = console::OutputFile::create(console.prompt_file_name(prompt));
-    if (!file) {
-        throw Abort{unable_to_create};
-    }
-    return std::move(*file);
+    return TokenReader(console.open_input_file(prompt, file_not_found));
 }
 
 // The list file is closed when this returns.
@@ -85,8 +71,8 @@ DistanceRows read_input_matrix(Console& console, IdTable& ids) {
 }
 
 void write_outputs(Console& console, const IdTable& ids, const DistanceRows& rows) {
-    console::OutputFile matrix = create_output(console, output_matrix_prompt);
-    console::OutputFile sample = create_output(console, sample_prompt);
+    console::OutputFile matrix = console.create_output_file(output_matrix_prompt, unable_to_create);
+    console::OutputFile sample = console.create_output_file(sample_prompt, unable_to_create);
     if (sample.same_file_as(matrix)) {
         throw Abort{outputs_must_differ};
     }
@@ -113,17 +99,6 @@ void run_steps(Console& console) {
 
 }  // namespace
 
-void run(std::istream& in, std::ostream& out) {
-    Console console(in, out);
-    try {
-        run_steps(console);
-    } catch (const Abort& abort) {
-        console.report_abort(abort.message);
-    } catch (const std::bad_alloc&) {
-        // Beyond the table allocations, only a single absurdly long token can exhaust memory.
-        console.report_abort(memory_failed);
-    }
-    out.flush();
-}
+void run(std::istream& in, std::ostream& out) { console::run_session(in, out, memory_failed, run_steps); }
 
 }  // namespace orvane

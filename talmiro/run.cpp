@@ -7,7 +7,6 @@
 
 #include <limits>
 #include <new>
-#include <optional>
 #include <ostream>
 
 namespace talmiro {
@@ -28,11 +27,7 @@ constexpr std::string_view unable_to_write = "Unable to write file, aborting....
 constexpr std::string_view closing_text = "\n\nSuccessfully written output file...Exiting now...";
 
 LineReader open_input(Console& console, std::string_view prompt) {
-    std::optional<console::InputFile> file = console::InputFile::open(console.prompt_file_name(prompt));
-    if (!file) {
-        throw Abort{file_does_not_exist};
-    }
-    return LineReader(std::move(*file));
+    return LineReader(console.open_input_file(prompt, file_does_not_exist));
 }
 
 // The list file is closed when this returns.
@@ -58,12 +53,9 @@ void read_fasta_file(Console& console, NameTable& table) {
 }
 
 void write_fasta_file(Console& console, const NameTable& table) {
-    std::optional<console::OutputFile> output = console::OutputFile::create(console.prompt_file_name(output_prompt));
-    if (!output) {
-        throw Abort{unable_to_create};
-    }
-    write_output_fasta(*output, table, console);
-    if (!output->close()) {
+    console::OutputFile output = console.create_output_file(output_prompt, unable_to_create);
+    write_output_fasta(output, table, console);
+    if (!output.close()) {
         throw Abort{unable_to_write};
     }
 }
@@ -81,17 +73,6 @@ void run_steps(Console& console) {
 
 }  // namespace
 
-void run(std::istream& in, std::ostream& out) {
-    Console console(in, out);
-    try {
-        run_steps(console);
-    } catch (const Abort& abort) {
-        console.report_abort(abort.message);
-    } catch (const std::bad_alloc&) {
-        // The records taken, or one absurdly long line, outgrew memory.
-        console.report_abort(memory_failed);
-    }
-    out.flush();
-}
+void run(std::istream& in, std::ostream& out) { console::run_session(in, out, memory_failed, run_steps); }
 
 }  // namespace talmiro

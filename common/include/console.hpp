@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -24,6 +25,9 @@ struct Abort {
 
 // (done * 100) / total, truncated. 64-bit so that a count near the 32-bit limit does not wrap.
 std::int64_t percentage(std::int64_t done, std::int64_t total);
+
+class InputFile;
+class OutputFile;
 
 class Console {
 public:
@@ -48,6 +52,11 @@ public:
 
     // Yes only for "y" or "Y"; only that one character is consumed. End of input is no.
     bool confirm_continue(std::string_view missing_line);
+
+    // Asks for a file name and opens that file for reading, or for writing (creating it, or
+    // emptying it); raises Abort with `abort_message` when it cannot be opened.
+    InputFile open_input_file(std::string_view prompt, std::string_view abort_message);
+    OutputFile create_output_file(std::string_view prompt, std::string_view abort_message);
 
     // For the run's own lines (counts, success texts).
     std::ostream& out() { return out_; }
@@ -91,6 +100,12 @@ private:
     std::vector<std::size_t> first_position_of_slot_;
     std::unordered_map<std::string_view, std::uint32_t> slot_of_name_;
 };
+
+// Holds one session: the steps run with a console over `in` and `out`; a step's Abort, or memory
+// running out anywhere, is reported once with report_abort, and every way out simply returns
+// (RAII has closed and released whatever the steps held).
+void run_session(std::istream& in, std::ostream& out, std::string_view memory_message,
+                 const std::function<void(Console&)>& steps);
 
 // A file opened for reading. Directories are refused at open, as they cannot be read.
 class InputFile {

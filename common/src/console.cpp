@@ -1,6 +1,7 @@
 #include "console.hpp"
 
 #include <istream>
+#include <new>
 #include <ostream>
 
 #ifndef PROJECT_HOMEPAGE
@@ -34,6 +35,37 @@ std::string Console::prompt_file_name(std::string_view prompt) {
         name.clear();
     }
     return name;
+}
+
+InputFile Console::open_input_file(std::string_view prompt, std::string_view abort_message) {
+    std::optional<InputFile> file = InputFile::open(prompt_file_name(prompt));
+    if (!file) {
+        throw Abort{abort_message};
+    }
+    return std::move(*file);
+}
+
+OutputFile Console::create_output_file(std::string_view prompt, std::string_view abort_message) {
+    std::optional<OutputFile> file = OutputFile::create(prompt_file_name(prompt));
+    if (!file) {
+        throw Abort{abort_message};
+    }
+    return std::move(*file);
+}
+
+void run_session(std::istream& in, std::ostream& out, std::string_view memory_message,
+                 const std::function<void(Console&)>& steps) {
+    Console console(in, out);
+    try {
+        steps(console);
+    } catch (const Abort& abort) {
+        console.report_abort(abort.message);
+    } catch (const std::bad_alloc&) {
+        // Beyond the tables each step sizes and checks itself, only an absurdly long line or
+        // token, or more taken records than memory holds, can get here.
+        console.report_abort(memory_message);
+    }
+    out.flush();
 }
 
 void Console::report_abort(std::string_view message) {
