@@ -24,10 +24,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string answer_bytes = parts.take_part();
     const std::string list = parts.take_part();
     const std::string matrix = parts.take_rest();
-    // A huge declared order allocates its rows lazily, by design; the sessions tests cover it.
-    // Here it would only trip the fuzzer's allocation limit.
+    // A huge declared order allocates its rows lazily, by design (the session tests cover it);
+    // times tens of thousands of listed IDs it would only trip the fuzzer's allocation limit.
     long long declared = 0;
-    if (std::istringstream(matrix) >> declared && declared > 100000) {
+    if (std::istringstream(matrix) >> declared && declared > 1000) {
         return 0;
     }
     const fuzzing::InScratchFolder scratch;
