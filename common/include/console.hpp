@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -132,9 +133,11 @@ private:
 // refill() when they run out; bytes from `keep` on survive a refill, so a token or line that
 // straddles two windows can still be seen whole.
 //
-// A regular file is mapped a window at a time rather than copied: the scan then reads the page
-// cache itself, and unmapping the windows behind keeps the resident memory at about one window
-// whatever the file's size. Pipes and other unmappable inputs are copied into a buffer.
+// A regular file is mapped, not copied: the scan reads the page cache itself. The whole file is
+// mapped at once (address space is cheap) but only about a window of it is kept resident: a
+// helper thread fills in the page tables a couple of windows ahead of the reader, so that work
+// runs on the other core while this one scans, and pages far behind the reader are dropped.
+// Pipes and other unmappable inputs are copied into a buffer.
 class ReadBuffer {
 public:
     enum class Access { mapped_when_possible, copied };
@@ -153,26 +156,26 @@ public:
     std::size_t end() const { return end_; }
     void set_pos(std::size_t pos) { pos_ = pos; }
 
-    // Brings more of the file behind the unread bytes. Offsets `keep` and pos() move with the
-    // bytes they point at; the window grows when the kept bytes fill it. False once the file
-    // has no more.
+    // Brings more of the file behind the unread bytes. Offsets `keep` and pos() stay valid for
+    // the bytes they point at (they may move); the window grows when the kept bytes fill it.
+    // False once the file has no more.
     bool refill(std::size_t& keep);
     // The same, keeping nothing before pos().
     bool refill();
 
 private:
+    struct Prefetcher;  // the helper thread and what it shares with the reader
+
     bool refill_copied(std::size_t& keep);
-    bool refill_mapped(std::size_t& keep);
-    void unmap();
+    bool refill_mapped(std::size_t keep);
 
     InputFile file_;
     std::size_t window_;
-    bool mapped_ = false;
-    std::size_t file_size_ = 0;      // mapped: the size when opened
-    std::size_t window_offset_ = 0;  // mapped: the file offset of data()[0]
-    char* mapping_ = nullptr;
-    std::size_t mapping_length_ = 0;
-    std::vector<char> buffer_;       // copied
+    char* mapping_ = nullptr;  // mapped: the whole file
+    std::size_t file_size_ = 0;
+    std::size_t released_ = 0;  // mapped: pages before this offset have been dropped
+    std::unique_ptr<Prefetcher> prefetcher_;
+    std::vector<char> buffer_;  // copied
     const char* data_ = nullptr;
     std::size_t pos_ = 0;
     std::size_t end_ = 0;

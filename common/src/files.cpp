@@ -2,6 +2,10 @@
 
 #include <cerrno>
 #include <algorithm>
+#include <atomic>
+#include <cstdint>
+#include <stop_token>
+#include <thread>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -61,44 +65,97 @@ std::size_t InputFile::read_some(char* into, std::size_t size) {
     return 0;
 }
 
+// Fills in the page tables of the mapping ahead of the reader. Only a hint: the reader would
+// fault the same pages in itself, so nothing it reads depends on this thread.
+struct ReadBuffer::Prefetcher {
+    Prefetcher(const char* base, std::size_t size, std::size_t lead)
+        : base(base), size(size), lead(lead), thread([this](std::stop_token stop) { populate(stop); }) {}
+
+    ~Prefetcher() {
+        thread.request_stop();
+        wanted_end.store(SIZE_MAX);
+        wanted_end.notify_all();
+    }  // the thread is joined here, before the mapping goes
+
+    // The reader has reached `reader_end`: keep `lead` bytes beyond it populated.
+    void reader_reached(std::size_t reader_end) {
+        wanted_end.store(std::min(size, reader_end + lead));
+        wanted_end.notify_one();
+    }
+
+    void populate(std::stop_token stop) {
+        constexpr std::size_t chunk = std::size_t{1} << 20;
+        std::size_t populated = 0;
+        while (!stop.stop_requested()) {
+            const std::size_t wanted = wanted_end.load();
+            const std::size_t target = std::min(size, wanted);
+            if (populated >= target) {
+                wanted_end.wait(wanted);  // until the reader moves on, or the end
+                continue;
+            }
+            // Nothing is gained behind the reader: start from where the lead begins.
+            populated = std::max(populated, target > 2 * lead ? target - 2 * lead : 0);
+            const std::size_t length = std::min(chunk, target - populated);
+            prefault(populated, length);
+            populated += length;
+        }
+    }
+
+    void prefault(std::size_t offset, std::size_t length) const {
+        const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+        const std::size_t first = offset - offset % page;
+        if (::madvise(const_cast<char*>(base) + first, offset + length - first, MADV_POPULATE_READ) != 0) {
+            // Kernels before 5.14: touching a byte of each page does the same.
+            for (std::size_t at = first; at < offset + length; at += page) {
+                static_cast<void>(*static_cast<const volatile char*>(base + at));
+            }
+        }
+    }
+
+    const char* const base;
+    const std::size_t size;
+    const std::size_t lead;
+    std::atomic<std::size_t> wanted_end{0};
+    std::jthread thread;  // last: started after the fields it reads, stopped first
+};
+
 ReadBuffer::ReadBuffer(InputFile file, std::size_t window, Access access)
     : file_(std::move(file)), window_(window == 0 ? 1 : window) {
     struct stat info {};
     if (access == Access::mapped_when_possible && ::fstat(file_.fd_, &info) == 0 && S_ISREG(info.st_mode) &&
         info.st_size > 0) {
-        const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
-        mapped_ = true;
-        file_size_ = static_cast<std::size_t>(info.st_size);
-        window_ = (window_ + page - 1) / page * page;
-        // Tell the kernel to read ahead generously: the whole file is passed once, in order.
-        ::posix_fadvise(file_.fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
-    } else {
-        buffer_.resize(window_);
-        data_ = buffer_.data();
+        const auto size = static_cast<std::size_t>(info.st_size);
+        void* const mapped = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, file_.fd_, 0);
+        if (mapped != MAP_FAILED) {
+            mapping_ = static_cast<char*>(mapped);
+            file_size_ = size;
+            data_ = mapping_;
+            ::madvise(mapping_, size, MADV_SEQUENTIAL);
+            prefetcher_ = std::make_unique<Prefetcher>(mapping_, size, 2 * std::max(window_, default_size));
+            return;
+        }
     }
+    buffer_.resize(window_);
+    data_ = buffer_.data();
 }
 
 ReadBuffer::ReadBuffer(ReadBuffer&& other) noexcept
     : file_(std::move(other.file_)),
       window_(other.window_),
-      mapped_(other.mapped_),
-      file_size_(other.file_size_),
-      window_offset_(other.window_offset_),
       mapping_(std::exchange(other.mapping_, nullptr)),
-      mapping_length_(std::exchange(other.mapping_length_, 0)),
+      file_size_(other.file_size_),
+      released_(other.released_),
+      prefetcher_(std::move(other.prefetcher_)),
       buffer_(std::move(other.buffer_)),
-      data_(mapped_ ? mapping_ : buffer_.data()),
+      data_(mapping_ != nullptr ? mapping_ : buffer_.data()),
       pos_(other.pos_),
       end_(other.end_),
       exhausted_(other.exhausted_) {}
 
-ReadBuffer::~ReadBuffer() { unmap(); }
-
-void ReadBuffer::unmap() {
+ReadBuffer::~ReadBuffer() {
+    prefetcher_.reset();  // the helper must be done with the mapping before it goes
     if (mapping_ != nullptr) {
-        ::munmap(mapping_, mapping_length_);
-        mapping_ = nullptr;
-        mapping_length_ = 0;
+        ::munmap(mapping_, file_size_);
     }
 }
 
@@ -106,7 +163,7 @@ bool ReadBuffer::refill(std::size_t& keep) {
     if (exhausted_) {
         return false;
     }
-    if (mapped_ ? refill_mapped(keep) : refill_copied(keep)) {
+    if (mapping_ != nullptr ? refill_mapped(keep) : refill_copied(keep)) {
         return true;
     }
     exhausted_ = true;
@@ -135,34 +192,23 @@ bool ReadBuffer::refill_copied(std::size_t& keep) {
     return got > 0;
 }
 
-bool ReadBuffer::refill_mapped(std::size_t& keep) {
-    const std::size_t window_end = window_offset_ + end_;
-    if (window_end >= file_size_) {
+bool ReadBuffer::refill_mapped(std::size_t keep) {
+    if (end_ >= file_size_) {
         return false;
     }
-    // The new window starts at the page holding the first kept byte: kept bytes are mapped
-    // again rather than copied. It reaches a whole window beyond the old one, or the end.
+    // The whole file is mapped: the window just reaches further, and kept bytes stay put.
+    end_ = std::min(file_size_, end_ + window_);
+    prefetcher_->reader_reached(end_);
+    // Pages well behind everything still wanted are dropped from this process (the page cache
+    // keeps them), so the resident set stays near a few windows whatever the file's size.
     const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
-    const std::size_t kept_offset = window_offset_ + keep;
-    const std::size_t start = kept_offset - kept_offset % page;
-    const std::size_t length = std::min(file_size_ - start, window_end - start + window_);
-    unmap();
-    void* const mapped = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_POPULATE, file_.fd_,
-                                static_cast<off_t>(start));
-    if (mapped == MAP_FAILED) {
-        data_ = nullptr;
-        pos_ = end_ = keep = 0;
-        return false;
+    const std::size_t oldest_wanted = std::min(keep, pos_);
+    const std::size_t slack = 2 * std::max(window_, default_size);
+    if (oldest_wanted > released_ + 2 * slack) {
+        const std::size_t until = (oldest_wanted - slack) / page * page;
+        ::madvise(mapping_ + released_, until - released_, MADV_DONTNEED);
+        released_ = until;
     }
-    mapping_ = static_cast<char*>(mapped);
-    mapping_length_ = length;
-    ::madvise(mapping_, length, MADV_SEQUENTIAL);
-    const std::size_t shift = start - window_offset_;
-    window_offset_ = start;
-    data_ = mapping_;
-    pos_ -= shift;
-    keep -= shift;
-    end_ = length;
     return true;
 }
 
