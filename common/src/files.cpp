@@ -73,7 +73,7 @@ struct ReadBuffer::Prefetcher {
 
     ~Prefetcher() {
         thread.request_stop();
-        wanted_end.store(SIZE_MAX);
+        wanted_end.store(stopping);
         wanted_end.notify_all();
     }  // the thread is joined here, before the mapping goes
 
@@ -88,6 +88,10 @@ struct ReadBuffer::Prefetcher {
         std::size_t populated = 0;
         while (!stop.stop_requested()) {
             const std::size_t wanted = wanted_end.load();
+            // Seen here, the stop value can no longer change: waiting on it would never end.
+            if (wanted == stopping) {
+                return;
+            }
             const std::size_t target = std::min(size, wanted);
             if (populated >= target) {
                 wanted_end.wait(wanted);  // until the reader moves on, or the end
@@ -112,6 +116,7 @@ struct ReadBuffer::Prefetcher {
         }
     }
 
+    static constexpr std::size_t stopping = SIZE_MAX;  // wanted_end's value once the reader is done
     const char* const base;
     const std::size_t size;
     const std::size_t lead;
