@@ -93,6 +93,27 @@ inline std::size_t buffer_size_for(std::uint8_t choice) {
     return sizes[(choice / 2) % 6];
 }
 
+// The fuzzer's bytes as one input file: a first byte chooses how the reader sees it (see
+// access_for and buffer_size_for), the rest is the file's content.
+class FuzzedFile {
+public:
+    FuzzedFile(const std::uint8_t* data, std::size_t size)
+        : parts_(data, size), choice_(parts_.take_byte()), text_(parts_.take_rest()), file_(text_) {}
+
+    const std::string& text() const { return text_; }
+
+    template <typename Reader>
+    Reader open_reader() const {
+        return Reader(file_.open(), buffer_size_for(choice_), access_for(choice_));
+    }
+
+private:
+    Parts parts_;
+    std::uint8_t choice_;
+    std::string text_;
+    MemoryFile file_;
+};
+
 // The words typed after the input names: one single-character continue answer per fuzzed byte
 // (characters that cannot form a path), then the output names. Each question takes one answer;
 // the output prompts take the next words, whichever they are.

@@ -7,11 +7,9 @@
 #include <sstream>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    fuzzing::Parts parts(data, size);
-    const std::uint8_t choice = parts.take_byte();
-    const std::string text = parts.take_rest();
-    const fuzzing::MemoryFile file(text);
-    orvane::TokenReader reader(file.open(), fuzzing::buffer_size_for(choice), fuzzing::access_for(choice));
+    const fuzzing::FuzzedFile input(data, size);
+    const std::string& text = input.text();
+    auto reader = input.open_reader<orvane::TokenReader>();
     std::istringstream stream(text);
 
     std::int32_t order = 0;

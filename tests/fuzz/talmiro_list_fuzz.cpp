@@ -4,11 +4,9 @@
 #include "support/reference.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    fuzzing::Parts parts(data, size);
-    const std::uint8_t choice = parts.take_byte();
-    const std::string text = parts.take_rest();
-    const fuzzing::MemoryFile file(text);
-    talmiro::LineReader reader(file.open(), fuzzing::buffer_size_for(choice), fuzzing::access_for(choice));
+    const fuzzing::FuzzedFile input(data, size);
+    const std::string& text = input.text();
+    auto reader = input.open_reader<talmiro::LineReader>();
     const console::NameList names = talmiro::count_list_lines(reader);
     const std::vector<std::string> expected = testing_support::reference_list_lines(text);
     fuzzing::require(names.count() == expected.size() && names.size() == expected.size(), "every non-empty line");
