@@ -1,6 +1,7 @@
 // Micro-benchmarks of the hot loops: token skipping, number parsing, record scanning, name
 // matching. Run: build/release/bench/micro_bench
-#include "console.hpp"
+#include "io.hpp"
+#include "name_list.hpp"
 #include "line_reader.hpp"
 #include "name_matcher.hpp"
 #include "token_reader.hpp"
@@ -65,7 +66,7 @@ void parse_distances(benchmark::State& state) {
     const TempFile file(distance_row_text(values));
     std::vector<float> into(values);
     for (auto _ : state) {
-        orvane::TokenReader reader(*console::InputFile::open(file.path()));
+        orvane::TokenReader reader(*io::InputFile::open(file.path()));
         benchmark::DoNotOptimize(reader.read_floats(into.data(), values));
     }
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * values));
@@ -83,7 +84,7 @@ void scan_records(benchmark::State& state) {
     }
     const TempFile file(fasta);
     for (auto _ : state) {
-        talmiro::LineReader reader(*console::InputFile::open(file.path()));
+        talmiro::LineReader reader(*io::InputFile::open(file.path()));
         std::size_t headers = 0;
         reader.skip_byte();
         while (!reader.at_end_of_file()) {
@@ -97,7 +98,7 @@ void scan_records(benchmark::State& state) {
 BENCHMARK(scan_records);
 
 void match_names(benchmark::State& state) {
-    console::NameList names;
+    lists::NameList names;
     for (std::int64_t index = 0; index < state.range(0); ++index) {
         names.add("AC" + std::to_string(1000000 + index * 7) + ".1");
     }

@@ -13,11 +13,11 @@ constexpr std::string_view reading_label = "Reading INPUT distance matrix file. 
 // After the matrix can no longer be read, the remaining rows cannot match. Rather than
 // redraw once per declared row (two billion for a lying header), draw each percentage those
 // rows would have reached once, in order: for an order up to 100 that is every row's own.
-void finish_reading_meter(console::Console& console, std::int64_t next_row, std::int64_t order) {
+void finish_reading_meter(console::Meter& meter, std::int64_t next_row, std::int64_t order) {
     std::int64_t row = next_row;
     while (row < order) {
         const std::int64_t shown = console::percentage(row + 1, order);
-        console.progress_step(reading_label, shown);
+        meter.step(reading_label, shown);
         // The first row whose percentage exceeds `shown`: (row + 1) * 100 / order >= shown + 1.
         const std::int64_t first_above = ((shown + 1) * order + 99) / 100 - 1;
         row = std::max(row + 1, first_above);
@@ -30,7 +30,7 @@ void skip_distances(TokenReader& matrix, std::int32_t order) {
 
 }  // namespace
 
-IdTable::IdTable(console::NameList ids) : ids_(std::move(ids)) {
+IdTable::IdTable(lists::NameList ids) : ids_(std::move(ids)) {
     ids_.assign_slots();
     matrix_row_.assign(ids_.slot_count(), not_found);
 }
@@ -42,8 +42,8 @@ DistanceRows::DistanceRows(std::size_t slot_count, std::size_t order) : order_(o
     values_ = std::make_unique_for_overwrite<float[]>(slot_count * order);
 }
 
-console::NameList count_list_entries(TokenReader& list) {
-    console::NameList ids;
+lists::NameList count_list_entries(TokenReader& list) {
+    lists::NameList ids;
     for (std::string_view token = list.take_token(); !list.failed(); token = list.take_token()) {
         ids.add(token);
     }
@@ -57,8 +57,8 @@ std::int32_t read_matrix_order(TokenReader& matrix) {
 }
 
 void read_distance_matrix(TokenReader& matrix, IdTable& ids, std::int32_t order, DistanceRows& rows,
-                          console::Console& console) {
-    console.progress_begin(reading_label);
+                          console::Meter& meter) {
+    meter.begin(reading_label);
     for (std::int32_t row = 0; row < order; ++row) {
         const std::string_view name = matrix.take_token();
         if (!matrix.failed()) {
@@ -71,26 +71,12 @@ void read_distance_matrix(TokenReader& matrix, IdTable& ids, std::int32_t order,
                 skip_distances(matrix, order);
             }
         }
-        console.progress_step(reading_label, console::percentage(std::int64_t{row} + 1, order));
+        meter.step(reading_label, console::percentage(std::int64_t{row} + 1, order));
         if (matrix.failed()) {
-            finish_reading_meter(console, std::int64_t{row} + 1, order);
+            finish_reading_meter(meter, std::int64_t{row} + 1, order);
             return;
         }
     }
-}
-
-bool confirm_missing_ids(const IdTable& ids, console::Console& console) {
-    std::string line;
-    for (std::size_t position = 0; position < ids.size(); ++position) {
-        if (ids.found_at(position)) {
-            continue;
-        }
-        line.assign("Sequence ID ").append(ids.ids().name(position)).append(" not found in Matrix.");
-        if (!console.confirm_continue(line)) {
-            return false;
-        }
-    }
-    return true;
 }
 
 }  // namespace orvane

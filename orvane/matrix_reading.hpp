@@ -1,7 +1,8 @@
 // Reading the ID list and the input distance matrix.
 #pragma once
 
-#include "console.hpp"
+#include "dialogue.hpp"
+#include "name_list.hpp"
 #include "token_reader.hpp"
 
 #include <cstddef>
@@ -17,9 +18,9 @@ public:
     static constexpr std::int32_t not_found = -1;
 
     // Takes the list as read; may throw std::bad_alloc.
-    explicit IdTable(console::NameList ids);
+    explicit IdTable(lists::NameList ids);
 
-    const console::NameList& ids() const { return ids_; }
+    const lists::NameList& ids() const { return ids_; }
     std::size_t size() const { return ids_.size(); }
 
     // The 0-based matrix row of a slot, or not_found.
@@ -28,7 +29,7 @@ public:
     bool found_at(std::size_t position) const { return matrix_row_[ids_.slot(position)] != not_found; }
 
 private:
-    console::NameList ids_;
+    lists::NameList ids_;
     std::vector<std::int32_t> matrix_row_;
 };
 
@@ -46,17 +47,14 @@ private:
 };
 
 // Gathers every token of the list file; their number is the list count.
-console::NameList count_list_entries(TokenReader& list);
+lists::NameList count_list_entries(TokenReader& list);
 
 // The declared order, or 0 when the first token is no 32-bit integer.
 std::int32_t read_matrix_order(TokenReader& matrix);
 
-// Fills the rows of the listed IDs and draws the reading meter. A row whose distances cannot
+// Fills the rows of the listed IDs and draws the reading meter (the caller ends its line). A row whose distances cannot
 // all be read leaves its ID unfound, so nothing unset is ever written out.
 void read_distance_matrix(TokenReader& matrix, IdTable& ids, std::int32_t order, DistanceRows& rows,
-                          console::Console& console);
-
-// One question per missing ID, in list order; false at the first refusal.
-bool confirm_missing_ids(const IdTable& ids, console::Console& console);
+                          console::Meter& meter);
 
 }  // namespace orvane

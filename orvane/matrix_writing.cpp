@@ -17,7 +17,7 @@ constexpr std::size_t id_width = 10;
 constexpr std::size_t count_width = 5;
 
 // Right-aligns `count` in a field of 5; a longer number is written whole.
-void write_row_count(console::OutputFile& matrix, std::size_t count) {
+void write_row_count(io::OutputFile& matrix, std::size_t count) {
     std::array<char, 32> digits{};
     const auto [stop, error] = std::to_chars(digits.data(), digits.data() + digits.size(), count);
     const std::size_t length = static_cast<std::size_t>(stop - digits.data());
@@ -28,7 +28,7 @@ void write_row_count(console::OutputFile& matrix, std::size_t count) {
 }
 
 // Left-aligns the ID in a field of 10; a longer ID is written whole.
-void write_row_name(console::OutputFile& matrix, std::string_view id) {
+void write_row_name(io::OutputFile& matrix, std::string_view id) {
     matrix.write(id);
     for (std::size_t pad = id.size(); pad < id_width; ++pad) {
         matrix.put(' ');
@@ -126,9 +126,9 @@ std::string_view format_distance(float distance, DistanceField& field) {
     return {field.data(), static_cast<std::size_t>(end - field.data())};
 }
 
-void write_output_files(console::OutputFile& matrix, console::OutputFile& sample, const IdTable& ids,
-                        const DistanceRows& rows, console::Console& console) {
-    console.progress_begin(writing_label);
+void write_output_files(io::OutputFile& matrix, io::OutputFile& sample, const IdTable& ids,
+                        const DistanceRows& rows, console::Meter& meter) {
+    meter.begin(writing_label);
 
     // The input columns of the found entries, in list order: the columns of every output row.
     std::vector<std::int32_t> columns;
@@ -160,10 +160,8 @@ void write_output_files(console::OutputFile& matrix, console::OutputFile& sample
         fields.resize(static_cast<std::size_t>(at - fields.data()));
         write_row_name(matrix, ids.ids().name(position));
         matrix.write(fields);
-        matrix.flush();
         sample.write(fields);
-        sample.flush();
-        console.progress_step(writing_label,
+        meter.step(writing_label,
                               console::percentage(static_cast<std::int64_t>(position) + 1, list_count));
     }
 }

@@ -1,7 +1,8 @@
 // Writing the extracted matrix and the sample file.
 #pragma once
 
-#include "console.hpp"
+#include "dialogue.hpp"
+#include "io.hpp"
 #include "matrix_reading.hpp"
 
 #include <array>
@@ -18,8 +19,9 @@ using DistanceField = std::array<char, 64>;
 // overflows the field gets one space before it so that neighbouring values never touch.
 std::string_view format_distance(float distance, DistanceField& field);
 
-// Writes both files in list order, one row per found entry, and draws the writing meter.
-void write_output_files(console::OutputFile& matrix, console::OutputFile& sample, const IdTable& ids,
-                        const DistanceRows& rows, console::Console& console);
+// Writes both files in list order, one row per found entry, and draws the writing meter (the
+// caller ends its line).
+void write_output_files(io::OutputFile& matrix, io::OutputFile& sample, const IdTable& ids,
+                        const DistanceRows& rows, console::Meter& meter);
 
 }  // namespace orvane

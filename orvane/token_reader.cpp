@@ -1,108 +1,19 @@
 #include "token_reader.hpp"
 
+#include "number_parsing.hpp"
 #include "token_skipping.hpp"
 
 #include <algorithm>
-#include <bit>
-#include <array>
-#include <charconv>
-#include <cmath>
-#include <cstdlib>
-#include <cstring>
 #include <limits>
-#include <string>
 #include <utility>
 
 namespace orvane {
 
 namespace {
-
-// The characters one float extraction gathers. Short numbers stay in the inline array; an
-// absurdly long one (thousands of digits) moves to the heap, off the hot path.
-class NumberText {
-public:
-    void push(char c) {
-        if (size_ < inline_.size()) {
-            inline_[size_++] = c;
-            return;
-        }
-        if (spill_.empty()) {
-            spill_.assign(inline_.data(), size_);
-        }
-        spill_.push_back(c);
-        ++size_;
-    }
-    std::string_view view() const {
-        return spill_.empty() ? std::string_view(inline_.data(), size_) : std::string_view(spill_);
-    }
-
-private:
-    std::array<char, 64> inline_{};
-    std::size_t size_ = 0;
-    std::string spill_;
-};
-
 constexpr bool is_digit(int c) { return c >= '0' && c <= '9'; }
-
-constexpr std::uint64_t powers_of_ten_u64[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
-
-std::uint64_t load_word(const char* at) {
-    std::uint64_t word = 0;
-    std::memcpy(&word, at, sizeof word);
-    return word;
-}
-
-// How many of the word's first bytes (in memory order) are ASCII digits, 0 to 8.
-int leading_digit_count(std::uint64_t word) {
-    const std::uint64_t value = word - 0x3030303030303030ULL;
-    // A byte is no digit when it was below '0' (borrow sets its top bit) or above '9'.
-    const std::uint64_t not_digit = (value | (value + 0x7676767676767676ULL)) & 0x8080808080808080ULL;
-    return not_digit == 0 ? 8 : std::countr_zero(not_digit) / 8;
-}
-
-// The value of the first `count` (1 to 8) digits of the word, read as one decimal number.
-std::uint64_t eight_digit_value(std::uint64_t word, int count) {
-    // Drop the bytes after the digits; the zero bytes shifted in become leading zeros.
-    std::uint64_t value = (word - 0x3030303030303030ULL) << (8 * (8 - count));
-    value = (value * 10) + (value >> 8);
-    value = (((value & 0x000000FF000000FFULL) * (100 + (1000000ULL << 32))) +
-             (((value >> 16) & 0x000000FF000000FFULL) * (1 + (10000ULL << 32)))) >>
-            32;
-    return value;
-}
-
 }  // namespace
 
-bool convert_float_text(std::string_view text, float& value) {
-    value = 0.0F;
-    // from_chars takes no '+'; the gathered text holds at most one sign, first.
-    if (!text.empty() && text.front() == '+') {
-        text.remove_prefix(1);
-    }
-    const char* const first = text.data();
-    const char* const last = first + text.size();
-    float parsed = 0.0F;
-    const auto [stop, error] = std::from_chars(first, last, parsed, std::chars_format::general);
-    if (error == std::errc() && stop == last) {
-        value = parsed;
-        return true;
-    }
-    if (error != std::errc::result_out_of_range) {
-        return false;
-    }
-    // Out of range: the stream accepts an underflow (rounded towards zero) but fails an
-    // overflow. strtof tells the two apart; this path is cold.
-    const std::string copy(text);
-    char* copy_stop = nullptr;
-    const float rounded = std::strtof(copy.c_str(), &copy_stop);
-    if (copy_stop != copy.c_str() + copy.size() || std::isinf(rounded)) {
-        return false;
-    }
-    value = rounded;
-    return true;
-}
-
-TokenReader::TokenReader(console::InputFile file, std::size_t buffer_size, console::ReadBuffer::Access access)
+TokenReader::TokenReader(io::InputFile file, std::size_t buffer_size, io::ReadBuffer::Access access)
     : input_(std::move(file), buffer_size, access) {}
 
 int TokenReader::peek() {
@@ -146,7 +57,7 @@ bool TokenReader::skip_to_blank(std::size_t* keep) {
 
 std::string_view TokenReader::take_token() {
     if (failed_ || !skip_whitespace()) {
-        failed_ = true;
+        fail(Stop::end_of_input);
         return {};
     }
     std::size_t start = input_.pos();
@@ -156,7 +67,7 @@ std::string_view TokenReader::take_token() {
 
 bool TokenReader::skip_token() {
     if (failed_ || !skip_whitespace()) {
-        failed_ = true;
+        fail(Stop::end_of_input);
         return false;
     }
     skip_to_blank(nullptr);
@@ -190,70 +101,17 @@ bool TokenReader::skip_tokens(std::uint64_t count) {
             return true;
         }
         if (!input_.refill()) {
-            failed_ = true;
+            fail(Stop::end_of_input);
             return false;
         }
         progress.pos = input_.pos();
     }
 }
 
-bool TokenReader::read_short_decimal(float& value) {
-    // Enough room that a number this path takes cannot reach the window's end unnoticed.
-    constexpr std::size_t room = 48;
-    constexpr std::uint64_t exact_float_limit = std::uint64_t{1} << 24;
-    static constexpr float powers_of_ten[] = {1e0F, 1e1F, 1e2F, 1e3F, 1e4F, 1e5F, 1e6F, 1e7F, 1e8F, 1e9F, 1e10F};
-    const char* const start = input_.data() + input_.pos();
-    if (input_.end() - input_.pos() < room) {
-        return false;
-    }
-    const char* at = start;
-    const bool negative = *at == '-';
-    if (*at == '-' || *at == '+') {
-        ++at;
-    }
-    std::uint64_t mantissa = 0;  // may wrap on a long run of digits; such a run is refused below
-    const char* const digits = at;
-    for (; is_digit(*at) && at - digits < 20; ++at) {
-        mantissa = mantissa * 10 + static_cast<std::uint64_t>(*at - '0');
-    }
-    const auto whole_digits = at - digits;
-    std::ptrdiff_t fraction_digits = 0;
-    if (*at == '.') {
-        ++at;
-        // Typical distances carry six fractional digits: take up to eight in one word. (The
-        // word arithmetic reads bytes in memory order only on little-endian machines.)
-        if constexpr (std::endian::native == std::endian::little) {
-            const std::uint64_t word = load_word(at);
-            const int count = leading_digit_count(word);
-            if (count > 0 && whole_digits < 11) {
-                mantissa = mantissa * powers_of_ten_u64[count] + eight_digit_value(word, count);
-                at += count;
-                fraction_digits = count;
-            }
-        }
-        for (const char* const rest = at; is_digit(*at) && (at - rest) + fraction_digits + whole_digits < 20; ++at) {
-            mantissa = mantissa * 10 + static_cast<std::uint64_t>(*at - '0');
-        }
-        fraction_digits = at - (digits + whole_digits + 1);
-    }
-    // An exponent, a second point, a run too long to have been read whole, or a value a float
-    // cannot hold exactly all go the general way.
-    if (whole_digits + fraction_digits == 0 || whole_digits + fraction_digits >= 19 || is_digit(*at) ||
-        *at == '.' || *at == 'e' || *at == 'E' || mantissa >= exact_float_limit || fraction_digits > 10) {
-        return false;
-    }
-    // Both operands are exact floats, and IEEE division rounds correctly: the result is the
-    // correctly rounded value of the decimal, which is what strtof returns.
-    const float magnitude = static_cast<float>(mantissa) / powers_of_ten[fraction_digits];
-    value = negative ? -magnitude : magnitude;
-    input_.set_pos(input_.pos() + static_cast<std::size_t>(at - start));
-    return true;
-}
-
 bool TokenReader::read_int32(std::int32_t& value) {
     value = 0;
     if (failed_ || !skip_whitespace()) {
-        failed_ = true;
+        fail(Stop::end_of_input);
         return false;
     }
     int c = peek();
@@ -275,7 +133,7 @@ bool TokenReader::read_int32(std::int32_t& value) {
     const std::int64_t signed_value = negative ? -magnitude : magnitude;
     if (!any_digit || signed_value < std::numeric_limits<std::int32_t>::min() ||
         signed_value > std::numeric_limits<std::int32_t>::max()) {
-        failed_ = true;
+        fail(Stop::no_number);
         return false;
     }
     value = static_cast<std::int32_t>(signed_value);
@@ -294,59 +152,32 @@ bool TokenReader::read_floats(float* into, std::size_t count) {
 bool TokenReader::read_float(float& value) {
     value = 0.0F;
     if (failed_ || !skip_whitespace()) {
-        failed_ = true;
+        fail(Stop::end_of_input);
         return false;
     }
-    if (read_short_decimal(value)) {
-        return true;
+    const char* stop = parse_float(input_.data() + input_.pos(), input_.data() + input_.end(), value);
+    if (stop == nullptr || stop == input_.data() + input_.end()) {
+        // The number may have been cut by the end of the window: see the token whole (a blank or
+        // the end of the file ends any number) and read it again.
+        std::size_t start = input_.pos();
+        skip_to_blank(&start);
+        input_.set_pos(start);
+        stop = parse_float(input_.data() + start, input_.data() + input_.end(), value);
     }
-    // The same acceptance rules as libstdc++'s num_get: gather the longest run that can form
-    // a number, then convert the whole run; a run that does not convert whole fails ("1e").
-    NumberText text;
-    int c = peek();
-    if (c == '+' || c == '-') {
-        text.push(static_cast<char>(c));
-        advance();
-        c = peek();
-    }
-    bool mantissa = false;
-    while (c == '0') {
-        if (!mantissa) {
-            text.push('0');
-            mantissa = true;
-        }
-        advance();
-        c = peek();
-    }
-    bool point = false;
-    bool exponent = false;
-    while (c != end_of_input) {
-        if (is_digit(c)) {
-            text.push(static_cast<char>(c));
-            mantissa = true;
-        } else if (c == '.' && !point && !exponent) {
-            text.push('.');
-            point = true;
-        } else if ((c == 'e' || c == 'E') && !exponent && mantissa) {
-            text.push('e');
-            exponent = true;
-            advance();
-            c = peek();
-            if (c != '+' && c != '-') {
-                continue;
-            }
-            text.push(static_cast<char>(c));
-        } else {
-            break;
-        }
-        advance();
-        c = peek();
-    }
-    if (!convert_float_text(text.view(), value)) {
-        failed_ = true;
+    if (stop == nullptr) {
+        fail(Stop::no_number);
         return false;
     }
+    input_.set_pos(static_cast<std::size_t>(stop - input_.data()));
     return true;
+}
+
+void TokenReader::fail(Stop why) {
+    if (!failed_) {
+        failed_ = true;
+        // The end of what could be read is a read error when the source says so.
+        stop_ = why == Stop::end_of_input && input_.error() ? Stop::read_error : why;
+    }
 }
 
 }  // namespace orvane

@@ -3,7 +3,7 @@
 // a fraction of its cost.
 #pragma once
 
-#include "console.hpp"
+#include "io.hpp"
 
 #include <cstddef>
 #include <cstdint>
@@ -13,14 +13,20 @@ namespace orvane {
 
 class TokenReader {
 public:
-    static constexpr std::size_t default_buffer_size = console::ReadBuffer::default_size;
+    static constexpr std::size_t default_buffer_size = io::ReadBuffer::default_size;
 
-    explicit TokenReader(console::InputFile file, std::size_t buffer_size = default_buffer_size,
-                         console::ReadBuffer::Access access = console::ReadBuffer::Access::mapped_when_possible);
+    explicit TokenReader(io::InputFile file, std::size_t buffer_size = default_buffer_size,
+                         io::ReadBuffer::Access access = io::ReadBuffer::Access::mapped_when_possible);
 
     // Each read below fails when the input has no more to give or the text is no such value;
     // like a stream, the reader then stays failed and every later read fails too.
     bool failed() const { return failed_; }
+
+    // Why the reader failed: the end of the input, a read error (see input().error()), or a
+    // text that is no number of the kind asked for.
+    enum class Stop { none, end_of_input, read_error, no_number };
+    Stop stop() const { return stop_; }
+    const io::ReadBuffer& input() const { return input_; }
 
     // The next whitespace-delimited token, whole whatever its length. The view lasts until the
     // next read. Empty (and failed) when no token is left.
@@ -48,28 +54,22 @@ public:
 private:
     static constexpr int end_of_input = -1;
 
-    // The common short decimal ("0.123456") converted in place when it lies wholly inside
-    // the window; false to leave anything else to the general path, nothing consumed.
-    bool read_short_decimal(float& value);
-
     int peek();
     void advance() { input_.set_pos(input_.pos() + 1); }
     bool skip_whitespace();
     // Moves the cursor past non-blank bytes, keeping the bytes from `*keep` on (none when
     // null) across refills; false when it stopped at the end of the file.
     bool skip_to_blank(std::size_t* keep);
+    void fail(Stop why);
 
-    console::ReadBuffer input_;
+    io::ReadBuffer input_;
     bool failed_ = false;
+    Stop stop_ = Stop::none;
 };
 
 // True for the bytes the classic locale counts as blanks: space, \t, \n, \v, \f, \r.
 constexpr bool is_blank(char c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
 }
-
-// Converts the characters that float extraction gathered (see read_float) the way the stream
-// library does. Exposed for the tests.
-bool convert_float_text(std::string_view text, float& value);
 
 }  // namespace orvane

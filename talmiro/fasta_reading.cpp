@@ -2,8 +2,6 @@
 
 #include "name_matcher.hpp"
 
-#include <ostream>
-#include <string>
 #include <utility>
 
 namespace talmiro {
@@ -37,7 +35,7 @@ void keep_sequence_text(LineReader& fasta, RecordStore& store) {
 
 }  // namespace
 
-NameTable::NameTable(console::NameList names) : names_(std::move(names)) {
+NameTable::NameTable(lists::NameList names) : names_(std::move(names)) {
     names_.assign_slots();
     first_record_.assign(names_.slot_count(), no_record);
     last_record_.assign(names_.slot_count(), no_record);
@@ -54,8 +52,8 @@ void NameTable::add_record(std::uint32_t slot, std::string_view record) {
     last_record_[slot] = index;
 }
 
-console::NameList count_list_lines(LineReader& list) {
-    console::NameList names;
+lists::NameList count_list_lines(LineReader& list) {
+    lists::NameList names;
     while (!list.at_end_of_file()) {
         const std::string_view name = without_carriage_return(list.take_until('\n'));
         if (!name.empty()) {
@@ -65,8 +63,8 @@ console::NameList count_list_lines(LineReader& list) {
     return names;
 }
 
-void read_fasta_records(LineReader& fasta, NameTable& table, console::Console& console) {
-    console.progress_begin(reading_label);
+void read_fasta_records(LineReader& fasta, NameTable& table, console::Meter& meter) {
+    meter.begin(reading_label);
     const NameMatcher matcher(table.names());
     const auto list_count = static_cast<std::int64_t>(table.size());
     std::int64_t matches = 0;
@@ -87,23 +85,8 @@ void read_fasta_records(LineReader& fasta, NameTable& table, console::Console& c
         keep_sequence_text(fasta, store);
         table.add_record(static_cast<std::uint32_t>(slot), store.finish_record());
         ++matches;
-        console.progress_step(reading_label, console::percentage(matches, list_count));
+        meter.step(reading_label, console::percentage(matches, list_count));
     }
-    console.out() << '\n';
-}
-
-bool confirm_missing_names(const NameTable& table, console::Console& console) {
-    std::string line;
-    for (std::size_t position = 0; position < table.size(); ++position) {
-        if (table.found_at(position)) {
-            continue;
-        }
-        line.assign("Sequence not found: ").append(table.names().name(position));
-        if (!console.confirm_continue(line)) {
-            return false;
-        }
-    }
-    return true;
 }
 
 }  // namespace talmiro

@@ -1,7 +1,8 @@
 // Reading the name list and the FASTA file.
 #pragma once
 
-#include "console.hpp"
+#include "dialogue.hpp"
+#include "name_list.hpp"
 #include "line_reader.hpp"
 #include "record_store.hpp"
 
@@ -17,9 +18,9 @@ namespace talmiro {
 class NameTable {
 public:
     // Takes the list as read; may throw std::bad_alloc.
-    explicit NameTable(console::NameList names);
+    explicit NameTable(lists::NameList names);
 
-    const console::NameList& names() const { return names_; }
+    const lists::NameList& names() const { return names_; }
     std::size_t size() const { return names_.size(); }
 
     bool found_at(std::size_t position) const { return first_record_[names_.slot(position)] != no_record; }
@@ -42,7 +43,7 @@ private:
         std::size_t next;       // the same name's next record, or no_record
     };
 
-    console::NameList names_;
+    lists::NameList names_;
     std::vector<std::size_t> first_record_;  // per slot
     std::vector<std::size_t> last_record_;   // per slot
     std::vector<Record> records_;            // every record taken, in file order
@@ -50,13 +51,10 @@ private:
 };
 
 // Every non-empty line of the list file, without the carriage return that may end it.
-console::NameList count_list_lines(LineReader& list);
+lists::NameList count_list_lines(LineReader& list);
 
 // Gives each record to the first listed name (in list order) that begins its header line and
-// keeps it, ready to write. Draws the reading meter and ends its line.
-void read_fasta_records(LineReader& fasta, NameTable& table, console::Console& console);
-
-// One question per name not found, in list order; false at the first refusal.
-bool confirm_missing_names(const NameTable& table, console::Console& console);
+// keeps it, ready to write. Draws the reading meter (the caller ends its line).
+void read_fasta_records(LineReader& fasta, NameTable& table, console::Meter& meter);
 
 }  // namespace talmiro

@@ -6,8 +6,8 @@ namespace {
 constexpr std::string_view writing_label = "Writing Output file. Completed... ";
 }
 
-void write_output_fasta(console::OutputFile& output, const NameTable& table, console::Console& console) {
-    console.progress_begin(writing_label);
+void write_output_fasta(io::OutputFile& output, const NameTable& table, console::Meter& meter) {
+    meter.begin(writing_label);
     const auto list_count = static_cast<std::int64_t>(table.size());
     std::int64_t written = 0;
     for (std::size_t position = 0; position < table.size(); ++position) {
@@ -16,7 +16,7 @@ void write_output_fasta(console::OutputFile& output, const NameTable& table, con
         }
         table.for_each_record_at(position, [&](std::string_view record) { output.write(record); });
         ++written;
-        console.progress_step(writing_label, console::percentage(written, list_count));
+        meter.step(writing_label, console::percentage(written, list_count));
     }
 }
 

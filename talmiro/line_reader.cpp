@@ -4,7 +4,7 @@
 
 namespace talmiro {
 
-LineReader::LineReader(console::InputFile file, std::size_t buffer_size, console::ReadBuffer::Access access)
+LineReader::LineReader(io::InputFile file, std::size_t buffer_size, io::ReadBuffer::Access access)
     : input_(std::move(file), buffer_size, access) {}
 
 void LineReader::skip_byte() {

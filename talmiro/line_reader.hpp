@@ -2,7 +2,7 @@
 // do, with no bound: lines and sequence texts of any length.
 #pragma once
 
-#include "console.hpp"
+#include "io.hpp"
 
 #include <cstring>
 #include <string_view>
@@ -11,8 +11,8 @@ namespace talmiro {
 
 class LineReader {
 public:
-    explicit LineReader(console::InputFile file, std::size_t buffer_size = console::ReadBuffer::default_size,
-                        console::ReadBuffer::Access access = console::ReadBuffer::Access::mapped_when_possible);
+    explicit LineReader(io::InputFile file, std::size_t buffer_size = io::ReadBuffer::default_size,
+                        io::ReadBuffer::Access access = io::ReadBuffer::Access::mapped_when_possible);
 
     // Set once a read has met the end of the file, as a stream's end-of-file state is.
     bool at_end_of_file() const { return at_end_of_file_; }
@@ -30,7 +30,7 @@ public:
     void pass_until(char delimiter, Sink&& sink);
 
 private:
-    console::ReadBuffer input_;
+    io::ReadBuffer input_;
     bool at_end_of_file_ = false;
 };
 

@@ -39,7 +39,7 @@ std::uint64_t hash_text(std::string_view text) {
     return state ^ (state >> 32);
 }
 
-NameMatcher::NameMatcher(const console::NameList& names) {
+NameMatcher::NameMatcher(const lists::NameList& names) {
     std::map<std::size_t, std::vector<std::uint32_t>> slots_by_length;
     for (std::uint32_t slot = 0; slot < names.slot_count(); ++slot) {
         slots_by_length[names.name(names.first_position(slot)).size()].push_back(slot);

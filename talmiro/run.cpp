@@ -1,78 +1,66 @@
 #include "run.hpp"
 
-#include "console.hpp"
 #include "fasta_reading.hpp"
 #include "fasta_writing.hpp"
 #include "line_reader.hpp"
-
-#include <limits>
-#include <new>
-#include <ostream>
 
 namespace talmiro {
 
 namespace {
 
-using console::Abort;
-using console::Console;
+using session::Front;
+using session::Outcome;
+using session::Role;
 
-constexpr std::string_view title_line = "\t\tTALMIRO v2.0";
-constexpr std::string_view list_prompt = "Enter sequence list file name: ";
-constexpr std::string_view fasta_prompt = "Enter Input FASTA file name: ";
-constexpr std::string_view output_prompt = "Enter Output FASTA file name: ";
-constexpr std::string_view file_does_not_exist = "File does not exist, aborting....";
-constexpr std::string_view memory_failed = "Memory allocation failed, aborting....";
-constexpr std::string_view unable_to_create = "Unable to create file, aborting....";
-constexpr std::string_view unable_to_write = "Unable to write file, aborting....";
-constexpr std::string_view closing_text = "\n\nSuccessfully written output file...Exiting now...";
-
-LineReader open_input(Console& console, std::string_view prompt) {
-    return LineReader(console.open_input_file(prompt, file_does_not_exist));
-}
+const session::DialogueTexts dialogue_texts{
+    .title_line = "\t\tTALMIRO v2.0",
+    .prompts = {"Enter sequence list file name: ", "Enter Input FASTA file name: ", "Enter Output FASTA file name: ",
+                {}},
+    .aborts = {"File does not exist, aborting....", "Memory allocation failed, aborting....",
+               "Unable to create file, aborting....", {}, "Unable to write file, aborting...."},
+    .count_lines = {{{"List file contains ", " entries."}, {}}},
+    .missing_line = {"Sequence not found: ", ""},
+    .closing = "\nSuccessfully written output file...Exiting now...",
+};
 
 // The list file is closed when this returns.
-NameTable read_name_list(Console& console) {
-    LineReader list = open_input(console, list_prompt);
-    console::NameList names = count_list_lines(list);
-    console.out() << "\nList file contains " << names.count() << " entries.\n";
-    // The list count sizes the tables as a signed 32-bit number; more cannot be represented.
-    if (names.out_of_memory() || names.count() > std::numeric_limits<std::int32_t>::max()) {
-        throw Abort{memory_failed};
-    }
-    try {
-        return NameTable(std::move(names));
-    } catch (const std::bad_alloc&) {
-        throw Abort{memory_failed};
-    }
+NameTable read_name_list(Front& front) {
+    LineReader list(front.open_input(Role::list));
+    return session::take_list<NameTable>(front, count_list_lines(list));
 }
 
 // The FASTA file is closed when this returns, before the output can replace it.
-void read_fasta_file(Console& console, NameTable& table) {
-    LineReader fasta = open_input(console, fasta_prompt);
-    read_fasta_records(fasta, table, console);
+void read_fasta_file(Front& front, NameTable& table) {
+    LineReader fasta(front.open_input(Role::input));
+    read_fasta_records(fasta, table, front.meter());
+    front.meter().end_line();
 }
 
-void write_fasta_file(Console& console, const NameTable& table) {
-    console::OutputFile output = console.create_output_file(output_prompt, unable_to_create);
-    write_output_fasta(output, table, console);
-    if (!output.close()) {
-        throw Abort{unable_to_write};
-    }
+void write_fasta_file(Front& front, const NameTable& table) {
+    io::OutputFile output = front.create_output(Role::output);
+    write_output_fasta(output, table, front.meter());
+    session::close_outputs({&output});
+    front.meter().end_line();
 }
 
-void run_steps(Console& console) {
-    console.print_banner(title_line);
-    NameTable table = read_name_list(console);
-    read_fasta_file(console, table);
-    if (!confirm_missing_names(table, console)) {
-        return;
+Outcome run_steps(Front& front) {
+    NameTable table = read_name_list(front);
+    read_fasta_file(front, table);
+    if (!session::confirm_missing(front, table.names(),
+                                  [&](std::size_t position) { return table.found_at(position); })) {
+        return Outcome::declined;
     }
-    write_fasta_file(console, table);
-    console.out() << closing_text;
+    write_fasta_file(front, table);
+    return Outcome::done;
 }
 
 }  // namespace
 
-void run(std::istream& in, std::ostream& out) { console::run_session(in, out, memory_failed, run_steps); }
+Outcome run_with(Front& front) { return session::run_session(front, run_steps); }
+
+Outcome run(std::istream& in, std::ostream& out) {
+    session::DialogueFront front(in, out, dialogue_texts);
+    return run_with(front);
+}
 
 }  // namespace talmiro

@@ -1,9 +1,11 @@
-#include "console.hpp"
+#include "dialogue.hpp"
+#include "io.hpp"
 #include "support/session.hpp"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <optional>
 #include <sstream>
 
 namespace {
@@ -56,9 +58,9 @@ TEST(Console, AbortReportIsFramedByLineEnds) {
 
 TEST(Console, MeterRedrawsInPlace) {
     Dialogue d;
-    d.console.progress_begin("Label... ");
+    d.console.meter().begin("Label... ");
     for (int item = 1; item <= 3; ++item) {
-        d.console.progress_step("Label... ", console::percentage(item, 3));
+        d.console.meter().step("Label... ", console::percentage(item, 3));
     }
     EXPECT_EQ(d.out.str(), "\nLabel... 0%\rLabel... 33%\rLabel... 66%\rLabel... 100%");
 }
@@ -80,16 +82,16 @@ TEST(Console, MeterRedrawsAreThrottledButNothingWaitsBeforeARead) {
     std::ostream out(&counter);
     std::istringstream in("y\nname\n");
     Console console(in, out);
-    console.progress_begin("L ");
+    console.meter().begin("L ");
     EXPECT_EQ(counter.flushes, 1) << "the meter appears at once";
     for (int step = 1; step <= 99; ++step) {
-        console.progress_step("L ", step);
+        console.meter().step("L ", step);
     }
     EXPECT_LT(counter.flushes, 10) << "redraws in quick succession share flushes";
     const int before_last = counter.flushes;
-    console.progress_step("L ", 100);
+    console.meter().step("L ", 100);
     EXPECT_EQ(counter.flushes, before_last + 1) << "a finished meter is shown at once";
-    console.progress_step("L ", 150);
+    console.meter().step("L ", 150);
     const int before_question = counter.flushes;
     EXPECT_TRUE(console.confirm_continue("missing"));
     EXPECT_EQ(counter.flushes, before_question + 1);
@@ -146,7 +148,7 @@ TEST(ReadBuffer, ClosingNeverWaitsOnTheReadAheadHelper) {
     dir.write("small", std::string(10000, 'x'));
     const auto started = std::chrono::steady_clock::now();
     for (int round = 0; round < 20000; ++round) {
-        console::ReadBuffer buffer(*console::InputFile::open((dir / "small").string()), 4096);
+        io::ReadBuffer buffer(*io::InputFile::open((dir / "small").string()), 4096);
         std::size_t bytes = 0;
         while (buffer.refill()) {
             bytes = buffer.end();
@@ -155,6 +157,60 @@ TEST(ReadBuffer, ClosingNeverWaitsOnTheReadAheadHelper) {
         ASSERT_EQ(bytes, 10000U);
     }
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(60));
+}
+
+
+// Each failure keeps the file, what was being done and the system's reason, for a report that
+// can name them; the readers and writers go on as at the end of the input or a lost write.
+TEST(IoErrors, NameTheFileTheActionAndTheReason) {
+    testing_support::ScratchDir dir;
+    const std::string missing = (dir / "missing.txt").string();
+    std::optional<io::IoError> error;
+    EXPECT_FALSE(io::InputFile::open(missing, &error));
+    EXPECT_EQ(error->describe(), "cannot open '" + missing + "': No such file or directory");
+    EXPECT_FALSE(io::InputFile::open(dir.path().string(), &error));
+    EXPECT_EQ(error->describe(), "cannot open '" + dir.path().string() + "': Is a directory");
+    const std::string nowhere = (dir / "nowhere" / "out.txt").string();
+    EXPECT_FALSE(io::OutputFile::create(nowhere, &error));
+    EXPECT_EQ(error->describe(), "cannot create '" + nowhere + "': No such file or directory");
+
+    std::optional<io::OutputFile> full = io::OutputFile::create("/dev/full");
+    ASSERT_TRUE(full);
+    full->write("anything");
+    EXPECT_FALSE(full->close());
+    EXPECT_EQ(full->error()->describe(), "cannot write '/dev/full': No space left on device");
+
+    // Reading a process's own memory from offset 0 fails: a read error, not an end of file.
+    for (const auto access : {io::ReadBuffer::Access::copied, io::ReadBuffer::Access::mapped_when_possible}) {
+        io::ReadBuffer unreadable(*io::InputFile::open("/proc/self/mem"), 4096, access);
+        EXPECT_FALSE(unreadable.refill());
+        ASSERT_TRUE(unreadable.error());
+        EXPECT_EQ(unreadable.error()->describe(), "cannot read '/proc/self/mem': Input/output error");
+    }
+    io::ReadBuffer empty(*io::InputFile::open("/dev/null"));
+    EXPECT_FALSE(empty.refill());
+    EXPECT_FALSE(empty.error());
+}
+
+TEST(ReadBuffer, CountsLinesUpToAnyByteAcrossRefills) {
+    testing_support::ScratchDir dir;
+    std::string text;
+    for (int line = 0; line < 3000; ++line) {
+        text += std::string(static_cast<std::size_t>(line % 7), 'x') + '\n';
+    }
+    dir.write("lines", text);
+    for (const auto& setup : testing_support::buffer_setups()) {
+        io::ReadBuffer buffer(*io::InputFile::open((dir / "lines").string()), setup.size, setup.access);
+        std::uint64_t line = 1;
+        for (std::size_t offset = 0; offset < text.size(); ++offset) {
+            if (buffer.pos() == buffer.end()) {
+                ASSERT_TRUE(buffer.refill());
+            }
+            ASSERT_EQ(buffer.line_at(buffer.pos()), line) << testing_support::describe(setup) << ", byte " << offset;
+            line += text[offset] == '\n' ? 1 : 0;
+            buffer.set_pos(buffer.pos() + 1);
+        }
+    }
 }
 
 }  // namespace

@@ -43,12 +43,14 @@ void expect_same_reads(const ScratchDir& dir, const std::string& text, const std
                        const testing_support::BufferSetup& setup) {
     SCOPED_TRACE("input " + describe(text) + ", " + testing_support::describe(setup));
     dir.write("input", text);
-    TokenReader reader(*console::InputFile::open((dir / "input").string()), setup.size, setup.access);
+    TokenReader reader(*io::InputFile::open((dir / "input").string()), setup.size, setup.access);
     std::istringstream stream(text);
     for (std::size_t index = 0; index < reads.size(); ++index) {
         SCOPED_TRACE("read " + std::to_string(index));
         bool stream_ok = false;
         bool reader_ok = false;
+        // A read that fails with nothing but blanks left met the end; any other is no value.
+        const bool nothing_left = (stream >> std::ws).eof();
         switch (reads[index]) {
         case Read::token: {
             std::string expected;
@@ -83,6 +85,7 @@ void expect_same_reads(const ScratchDir& dir, const std::string& text, const std
         }
         ASSERT_EQ(reader_ok, stream_ok);
         if (!stream_ok) {
+            EXPECT_EQ(reader.stop(), nothing_left ? TokenReader::Stop::end_of_input : TokenReader::Stop::no_number);
             return;
         }
     }
@@ -255,8 +258,8 @@ TEST(TokenSkipping, SkippingManyEqualsSkippingOneByOne) {
         const std::string text = random_tokens_text(random, 1 + random() % 300);
         const auto setup = testing_support::buffer_setups()[random() % testing_support::buffer_setups().size()];
         dir.write("input", text);
-        TokenReader many(*console::InputFile::open((dir / "input").string()), setup.size, setup.access);
-        TokenReader single(*console::InputFile::open((dir / "input").string()), setup.size, setup.access);
+        TokenReader many(*io::InputFile::open((dir / "input").string()), setup.size, setup.access);
+        TokenReader single(*io::InputFile::open((dir / "input").string()), setup.size, setup.access);
         for (int step = 0; step < 6; ++step) {
             const std::uint64_t count = random() % 3 == 0 ? random() % 3 : random() % 120;
             bool one_by_one = true;

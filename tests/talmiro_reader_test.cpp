@@ -24,10 +24,10 @@ using testing_support::BufferSetup;
 
 talmiro::LineReader open_reader(const ScratchDir& dir, const std::string& content, const BufferSetup& setup) {
     dir.write("input", content);
-    return talmiro::LineReader(*console::InputFile::open((dir / "input").string()), setup.size, setup.access);
+    return talmiro::LineReader(*io::InputFile::open((dir / "input").string()), setup.size, setup.access);
 }
 
-std::vector<std::string> names_of(const console::NameList& list) {
+std::vector<std::string> names_of(const lists::NameList& list) {
     std::vector<std::string> names;
     for (std::size_t position = 0; position < list.size(); ++position) {
         names.emplace_back(list.name(position));
@@ -60,7 +60,7 @@ TEST(TalmiroListReading, EveryNonEmptyLineIsAName) {
     for (const ListCase& c : cases) {
         for (const BufferSetup& setup : testing_support::buffer_setups()) {
             talmiro::LineReader reader = open_reader(dir, c.content, setup);
-            const console::NameList list = talmiro::count_list_lines(reader);
+            const lists::NameList list = talmiro::count_list_lines(reader);
             EXPECT_EQ(names_of(list), c.names) << "list " << testing::PrintToString(c.content) << ", "
                                                << testing_support::describe(setup);
             EXPECT_EQ(list.count(), c.names.size());
@@ -68,16 +68,16 @@ TEST(TalmiroListReading, EveryNonEmptyLineIsAName) {
     }
 }
 
-console::NameList unassigned_list(const std::vector<std::string>& names) {
-    console::NameList list;
+lists::NameList unassigned_list(const std::vector<std::string>& names) {
+    lists::NameList list;
     for (const std::string& name : names) {
         list.add(name);
     }
     return list;
 }
 
-console::NameList make_list(const std::vector<std::string>& names) {
-    console::NameList list = unassigned_list(names);
+lists::NameList make_list(const std::vector<std::string>& names) {
+    lists::NameList list = unassigned_list(names);
     list.assign_slots();
     return list;
 }
@@ -99,7 +99,7 @@ TEST(TalmiroNameMatcher, AgreesWithALinearScanOfTheList) {
             std::string name = random_text(random, 4, "abAB");
             names.push_back(name.empty() ? "a" : name);
         }
-        const console::NameList list = make_list(names);
+        const lists::NameList list = make_list(names);
         const talmiro::NameMatcher matcher(list);
         for (int header = 0; header < 200; ++header) {
             const std::string text = random_text(random, 7, "abAB ");
@@ -137,7 +137,7 @@ TEST(TalmiroNameMatcher, LongListsKeepEveryNameAndRefuseNearMisses) {
         }
         return best;
     };
-    const console::NameList list = make_list(names);
+    const lists::NameList list = make_list(names);
     const talmiro::NameMatcher matcher(list);
     const auto slot_at = [&](std::int64_t position) -> std::int64_t {
         return position < 0 ? std::int64_t{-1} : std::int64_t{list.slot(static_cast<std::size_t>(position))};
@@ -152,7 +152,7 @@ TEST(TalmiroNameMatcher, LongListsKeepEveryNameAndRefuseNearMisses) {
 }
 
 TEST(TalmiroNameMatcher, ShadowingAndCase) {
-    const console::NameList list = make_list({"a", "ab", "Seq1", "seq12"});
+    const lists::NameList list = make_list({"a", "ab", "Seq1", "seq12"});
     const talmiro::NameMatcher matcher(list);
     EXPECT_EQ(matcher.first_match("ab"), 0);
     EXPECT_EQ(matcher.first_match("seq1"), -1);
@@ -201,10 +201,8 @@ TEST(TalmiroRecordReading, MatchesTheReferenceAtEveryBufferSize) {
         for (const BufferSetup& setup : testing_support::buffer_setups()) {
             talmiro::NameTable table(unassigned_list(names));
             talmiro::LineReader reader = open_reader(dir, content, setup);
-            std::istringstream in;
-            std::ostringstream out;
-            console::Console console(in, out);
-            talmiro::read_fasta_records(reader, table, console);
+            console::Meter silent;
+            talmiro::read_fasta_records(reader, table, silent);
             const auto expected = reference_records(content, names);
             for (std::size_t position = 0; position < names.size(); ++position) {
                 std::vector<std::string> got;

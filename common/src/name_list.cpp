@@ -1,8 +1,8 @@
-#include "console.hpp"
+#include "name_list.hpp"
 
 #include <new>
 
-namespace console {
+namespace lists {
 
 void NameList::add(std::string_view name) {
     ++count_;
@@ -42,4 +42,4 @@ std::int64_t NameList::find_slot(std::string_view name) const {
     return where == slot_of_name_.end() ? -1 : std::int64_t{where->second};
 }
 
-}  // namespace console
+}  // namespace lists

@@ -13,17 +13,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string fasta = parts.take_rest();
     const std::vector<std::string> names = testing_support::reference_list_lines(list);
 
-    console::NameList listed;
+    lists::NameList listed;
     for (const std::string& name : names) {
         listed.add(name);
     }
     talmiro::NameTable table(std::move(listed));
     const fuzzing::MemoryFile file(fasta);
     talmiro::LineReader reader(file.open(), fuzzing::buffer_size_for(choice), fuzzing::access_for(choice));
-    std::istringstream in;
-    std::ostringstream out;
-    console::Console console(in, out);
-    talmiro::read_fasta_records(reader, table, console);
+    console::Meter silent;
+    talmiro::read_fasta_records(reader, table, silent);
 
     const auto expected = testing_support::reference_records(fasta, names);
     for (std::size_t position = 0; position < names.size(); ++position) {

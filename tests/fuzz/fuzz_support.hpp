@@ -2,7 +2,8 @@
 // splitter that cuts the fuzzer's bytes into the parts of a session.
 #pragma once
 
-#include "console.hpp"
+#include "io.hpp"
+#include "name_list.hpp"
 
 #include <cstdint>
 #include <filesystem>
@@ -47,7 +48,7 @@ public:
     MemoryFile& operator=(const MemoryFile&) = delete;
 
     const std::string& path() const { return path_; }
-    console::InputFile open() const { return *console::InputFile::open(path_); }
+    io::InputFile open() const { return *io::InputFile::open(path_); }
 
 private:
     int fd_;
@@ -85,11 +86,11 @@ private:
 
 // How the reader under test sees its file, chosen by one byte: tiny copied buffers split every
 // token, mapped windows are what the programs use.
-inline console::ReadBuffer::Access access_for(std::uint8_t choice) {
-    return choice % 2 == 0 ? console::ReadBuffer::Access::copied : console::ReadBuffer::Access::mapped_when_possible;
+inline io::ReadBuffer::Access access_for(std::uint8_t choice) {
+    return choice % 2 == 0 ? io::ReadBuffer::Access::copied : io::ReadBuffer::Access::mapped_when_possible;
 }
 inline std::size_t buffer_size_for(std::uint8_t choice) {
-    static constexpr std::size_t sizes[] = {1, 2, 3, 7, 64, console::ReadBuffer::default_size};
+    static constexpr std::size_t sizes[] = {1, 2, 3, 7, 64, io::ReadBuffer::default_size};
     return sizes[(choice / 2) % 6];
 }
 

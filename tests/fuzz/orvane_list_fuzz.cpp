@@ -9,7 +9,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const fuzzing::FuzzedFile input(data, size);
     const std::string& text = input.text();
     auto reader = input.open_reader<orvane::TokenReader>();
-    const console::NameList ids = orvane::count_list_entries(reader);
+    const lists::NameList ids = orvane::count_list_entries(reader);
 
     std::istringstream stream(text);
     std::vector<std::string> expected;

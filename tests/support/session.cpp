@@ -233,14 +233,14 @@ std::string scenario_test_name(const Scenario& scenario, Mode mode) {
 namespace testing_support {
 
 std::vector<BufferSetup> buffer_setups() {
-    using Access = console::ReadBuffer::Access;
+    using Access = io::ReadBuffer::Access;
     return {{1, Access::copied},    {2, Access::copied},        {3, Access::copied},
             {7, Access::copied},    {64, Access::copied},       {1, Access::mapped_when_possible},
-            {console::ReadBuffer::default_size, Access::mapped_when_possible}};
+            {io::ReadBuffer::default_size, Access::mapped_when_possible}};
 }
 
 std::string describe(const BufferSetup& setup) {
-    return (setup.access == console::ReadBuffer::Access::copied ? "copied buffer of " : "mapped window of ") +
+    return (setup.access == io::ReadBuffer::Access::copied ? "copied buffer of " : "mapped window of ") +
            std::to_string(setup.size);
 }
 

@@ -69,7 +69,8 @@ std::string meter(std::string_view label, const std::vector<long long>& percenta
 
 }  // namespace testing_support
 
-#include "console.hpp"
+#include "io.hpp"
+#include "name_list.hpp"
 
 #include <functional>
 #include <iosfwd>
@@ -109,7 +110,7 @@ namespace testing_support {
 // windows of `size` rounded up to a page.
 struct BufferSetup {
     std::size_t size;
-    console::ReadBuffer::Access access;
+    io::ReadBuffer::Access access;
 };
 
 // Tiny copied buffers split tokens and lines at every byte; one-page mapped windows split long

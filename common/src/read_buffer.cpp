@@ -1,69 +1,17 @@
-#include "console.hpp"
+#include "io.hpp"
 
-#include <cerrno>
 #include <algorithm>
 #include <atomic>
-#include <cstdint>
-#include <stop_token>
-#include <thread>
+#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
+#include <stop_token>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 
-namespace console {
-
-namespace {
-
-constexpr std::size_t output_buffer_size = std::size_t{1} << 16;
-
-void close_quietly(int fd) {
-    if (fd >= 0) {
-        ::close(fd);
-    }
-}
-
-}  // namespace
-
-std::optional<InputFile> InputFile::open(const std::string& name) {
-    const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return std::nullopt;
-    }
-    InputFile file(fd);
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
-        return std::nullopt;
-    }
-    return file;
-}
-
-InputFile::InputFile(InputFile&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-
-InputFile& InputFile::operator=(InputFile&& other) noexcept {
-    if (this != &other) {
-        close_quietly(fd_);
-        fd_ = std::exchange(other.fd_, -1);
-    }
-    return *this;
-}
-
-InputFile::~InputFile() { close_quietly(fd_); }
-
-std::size_t InputFile::read_some(char* into, std::size_t size) {
-    while (fd_ >= 0) {
-        const ssize_t got = ::read(fd_, into, size);
-        if (got >= 0) {
-            return static_cast<std::size_t>(got);
-        }
-        if (errno != EINTR) {
-            break;
-        }
-    }
-    return 0;
-}
+namespace io {
 
 // Fills in the page tables of the mapping ahead of the reader. Only a hint: the reader would
 // fault the same pages in itself, so nothing it reads depends on this thread.
@@ -100,37 +48,54 @@ struct ReadBuffer::Prefetcher {
             // Nothing is gained behind the reader: start from where the lead begins.
             populated = std::max(populated, target > 2 * lead ? target - 2 * lead : 0);
             const std::size_t length = std::min(chunk, target - populated);
-            prefault(populated, length);
+            if (!prefault(populated, length)) {
+                return;
+            }
             populated += length;
         }
     }
 
-    void prefault(std::size_t offset, std::size_t length) const {
+    // False when populating must stop: the file no longer has these pages.
+    bool prefault(std::size_t offset, std::size_t length) {
         const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
         const std::size_t first = offset - offset % page;
-        if (::madvise(const_cast<char*>(base) + first, offset + length - first, MADV_POPULATE_READ) != 0) {
-            // Kernels before 5.14: touching a byte of each page does the same.
-            for (std::size_t at = first; at < offset + length; at += page) {
-                static_cast<void>(*static_cast<const volatile char*>(base + at));
-            }
+        if (populate_supported &&
+            ::madvise(const_cast<char*>(base) + first, offset + length - first, MADV_POPULATE_READ) == 0) {
+            return true;
         }
+        // Only a kernel that does not know the advice (before 5.14) gets pages touched by hand.
+        // Any other failure (EFAULT: the file shrank under the mapping) would turn into SIGBUS
+        // in this thread if touched, so the helper simply stops.
+        if (populate_supported && errno != EINVAL) {
+            return false;
+        }
+        populate_supported = false;
+        for (std::size_t at = first; at < offset + length; at += page) {
+            static_cast<void>(*static_cast<const volatile char*>(base + at));
+        }
+        return true;
     }
 
     static constexpr std::size_t stopping = SIZE_MAX;  // wanted_end's value once the reader is done
     const char* const base;
     const std::size_t size;
     const std::size_t lead;
+    bool populate_supported = true;  // the helper thread's own
     std::atomic<std::size_t> wanted_end{0};
     std::jthread thread;  // last: started after the fields it reads, stopped first
 };
 
 ReadBuffer::ReadBuffer(InputFile file, std::size_t window, Access access)
-    : file_(std::move(file)), window_(window == 0 ? 1 : window) {
+    : ReadBuffer(open_source(std::move(file)), window, access) {}
+
+ReadBuffer::ReadBuffer(std::unique_ptr<ByteSource> source, std::size_t window, Access access)
+    : source_(std::move(source)), window_(window == 0 ? 1 : window) {
+    const InputFile* const plain = source_->plain_file();
     struct stat info {};
-    if (access == Access::mapped_when_possible && ::fstat(file_.fd_, &info) == 0 && S_ISREG(info.st_mode) &&
-        info.st_size > 0) {
+    if (access == Access::mapped_when_possible && plain != nullptr && ::fstat(plain->descriptor(), &info) == 0 &&
+        S_ISREG(info.st_mode) && info.st_size > 0) {
         const auto size = static_cast<std::size_t>(info.st_size);
-        void* const mapped = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, file_.fd_, 0);
+        void* const mapped = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, plain->descriptor(), 0);
         if (mapped != MAP_FAILED) {
             mapping_ = static_cast<char*>(mapped);
             file_size_ = size;
@@ -145,13 +110,14 @@ ReadBuffer::ReadBuffer(InputFile file, std::size_t window, Access access)
 }
 
 ReadBuffer::ReadBuffer(ReadBuffer&& other) noexcept
-    : file_(std::move(other.file_)),
+    : source_(std::move(other.source_)),
       window_(other.window_),
       mapping_(std::exchange(other.mapping_, nullptr)),
       file_size_(other.file_size_),
       released_(other.released_),
       prefetcher_(std::move(other.prefetcher_)),
       buffer_(std::move(other.buffer_)),
+      lines_before_buffer_(other.lines_before_buffer_),
       data_(mapping_ != nullptr ? mapping_ : buffer_.data()),
       pos_(other.pos_),
       end_(other.end_),
@@ -162,6 +128,18 @@ ReadBuffer::~ReadBuffer() {
     if (mapping_ != nullptr) {
         ::munmap(mapping_, file_size_);
     }
+}
+
+const std::string& ReadBuffer::name() const {
+    static const std::string unnamed;
+    const InputFile* const plain = source_->plain_file();
+    return plain != nullptr ? plain->name() : unnamed;
+}
+
+std::uint64_t ReadBuffer::line_at(std::size_t at) const {
+    const char* const begin = data_;
+    const std::uint64_t before = mapping_ != nullptr ? 0 : lines_before_buffer_;
+    return before + static_cast<std::uint64_t>(std::count(begin, begin + std::min(at, end_), '\n')) + 1;
 }
 
 bool ReadBuffer::refill(std::size_t& keep) {
@@ -182,6 +160,7 @@ bool ReadBuffer::refill() {
 
 bool ReadBuffer::refill_copied(std::size_t& keep) {
     const std::size_t kept = end_ - keep;
+    lines_before_buffer_ += static_cast<std::uint64_t>(std::count(buffer_.data(), buffer_.data() + keep, '\n'));
     if (kept > 0 && keep > 0) {
         std::memmove(buffer_.data(), buffer_.data() + keep, kept);
     }
@@ -192,7 +171,7 @@ bool ReadBuffer::refill_copied(std::size_t& keep) {
         buffer_.resize(buffer_.size() * 2);
         data_ = buffer_.data();
     }
-    const std::size_t got = file_.read_some(buffer_.data() + end_, buffer_.size() - end_);
+    const std::size_t got = source_->read(buffer_.data() + end_, buffer_.size() - end_);
     end_ += got;
     return got > 0;
 }
@@ -217,98 +196,4 @@ bool ReadBuffer::refill_mapped(std::size_t keep) {
     return true;
 }
 
-std::optional<OutputFile> OutputFile::create(const std::string& name) {
-    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        return std::nullopt;
-    }
-    return OutputFile(fd);
-}
-
-OutputFile::OutputFile(int fd) : fd_(fd), buffer_(output_buffer_size) {}
-
-OutputFile::OutputFile(OutputFile&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)),
-      failed_(other.failed_),
-      buffer_(std::move(other.buffer_)),
-      used_(std::exchange(other.used_, 0)) {}
-
-OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
-    if (this != &other) {
-        close();
-        fd_ = std::exchange(other.fd_, -1);
-        failed_ = other.failed_;
-        buffer_ = std::move(other.buffer_);
-        used_ = std::exchange(other.used_, 0);
-    }
-    return *this;
-}
-
-OutputFile::~OutputFile() { close(); }
-
-void OutputFile::write(std::string_view text) {
-    if (text.size() > buffer_.size() - used_) {
-        flush();
-        if (text.size() >= buffer_.size()) {
-            write_through(text.data(), text.size());
-            return;
-        }
-    }
-    std::memcpy(buffer_.data() + used_, text.data(), text.size());
-    used_ += text.size();
-}
-
-void OutputFile::put(char c) {
-    if (used_ == buffer_.size()) {
-        flush();
-    }
-    buffer_[used_++] = c;
-}
-
-void OutputFile::flush() {
-    write_through(buffer_.data(), used_);
-    used_ = 0;
-}
-
-void OutputFile::write_through(const char* data, std::size_t size) {
-    // After the first failure nothing more is attempted: the outcome is already decided,
-    // and a full disk should not be hammered with the rest of a large output.
-    while (size > 0 && !failed_ && fd_ >= 0) {
-        const ssize_t put = ::write(fd_, data, size);
-        if (put < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            failed_ = true;
-        } else if (put == 0) {
-            failed_ = true;
-        } else {
-            data += put;
-            size -= static_cast<std::size_t>(put);
-        }
-    }
-}
-
-bool OutputFile::close() {
-    if (fd_ < 0) {
-        return !failed_;
-    }
-    flush();
-    if (::close(std::exchange(fd_, -1)) != 0) {
-        failed_ = true;
-    }
-    return !failed_;
-}
-
-bool OutputFile::same_file_as(const OutputFile& other) const {
-    struct stat mine {};
-    struct stat theirs {};
-    if (::fstat(fd_, &mine) != 0 || ::fstat(other.fd_, &theirs) != 0) {
-        return false;
-    }
-    // Two handles on one device (/dev/null, a terminal) corrupt nothing; only a shared
-    // regular file would hold two interleaved outputs.
-    return S_ISREG(mine.st_mode) && mine.st_dev == theirs.st_dev && mine.st_ino == theirs.st_ino;
-}
-
-}  // namespace console
+}  // namespace io

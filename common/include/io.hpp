@@ -1,0 +1,170 @@
+// The input and output layer both programs read and write through: files opened by name, the
+// byte sources a reader draws from, the read window over them, and buffered output files.
+//
+// Failures are kept, not thrown: each object remembers its first error (which file, where, and
+// the system's reason), readers see it as the end of the input, and the run decides what to say.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace io {
+
+// The first thing that went wrong with one file.
+struct IoError {
+    enum class Action { open, read, create, write };
+    Action action;
+    std::string path;
+    int error_number;  // errno, or 0 when `reason` says what was wrong
+    std::string reason;
+
+    // "cannot open 'x.txt': No such file or directory"
+    std::string describe() const;
+};
+
+// A file opened for reading. Directories are refused at open, as they cannot be read.
+class InputFile {
+public:
+    // On failure `error` (when given) says why.
+    static std::optional<InputFile> open(const std::string& name, std::optional<IoError>* error = nullptr);
+
+    InputFile(InputFile&& other) noexcept;
+    InputFile& operator=(InputFile&& other) noexcept;
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+    ~InputFile();
+
+    const std::string& name() const { return name_; }
+    int descriptor() const { return fd_; }
+
+    // Up to `size` bytes; 0 at the end of the file or after an error, which error() keeps.
+    std::size_t read_some(char* into, std::size_t size);
+    const std::optional<IoError>& error() const { return error_; }
+
+private:
+    InputFile(int fd, std::string name) : fd_(fd), name_(std::move(name)) {}
+    int fd_ = -1;
+    std::string name_;
+    std::optional<IoError> error_;
+};
+
+// Where a reader's bytes come from. A file stored as is reads straight from the file (and can be
+// mapped); a compressed file will read through its decoder, chosen by the file's first bytes.
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    // Up to `size` bytes; 0 at the end, or after an error that error() then keeps.
+    virtual std::size_t read(char* into, std::size_t size) = 0;
+    virtual const std::optional<IoError>& error() const = 0;
+    // The file itself when its bytes are the text (so it may be mapped), else null.
+    virtual const InputFile* plain_file() const = 0;
+};
+
+// The source for an opened file, recognised by its first bytes.
+std::unique_ptr<ByteSource> open_source(InputFile file);
+
+// A window over a byte source. Readers scan [data()+pos(), data()+end()) directly and call
+// refill() when they run out; bytes from `keep` on survive a refill, so a token or line that
+// straddles two windows can still be seen whole.
+//
+// A plain regular file is mapped, not copied: the scan reads the page cache itself. The whole
+// file is mapped at once (address space is cheap) but only about a window of it is kept resident:
+// a helper thread fills in the page tables a couple of windows ahead of the reader, so that work
+// runs on the other core while this one scans, and pages far behind the reader are dropped.
+// Pipes, decoders and other unmappable sources are copied into a buffer.
+class ReadBuffer {
+public:
+    enum class Access { mapped_when_possible, copied };
+    static constexpr std::size_t default_size = std::size_t{4} << 20;
+
+    explicit ReadBuffer(std::unique_ptr<ByteSource> source, std::size_t window = default_size,
+                        Access access = Access::mapped_when_possible);
+    explicit ReadBuffer(InputFile file, std::size_t window = default_size,
+                        Access access = Access::mapped_when_possible);
+    ReadBuffer(ReadBuffer&& other) noexcept;
+    ReadBuffer& operator=(ReadBuffer&&) = delete;
+    ReadBuffer(const ReadBuffer&) = delete;
+    ReadBuffer& operator=(const ReadBuffer&) = delete;
+    ~ReadBuffer();
+
+    const char* data() const { return data_; }
+    std::size_t pos() const { return pos_; }
+    std::size_t end() const { return end_; }
+    void set_pos(std::size_t pos) { pos_ = pos; }
+
+    // Brings more of the file behind the unread bytes. Offsets `keep` and pos() stay valid for
+    // the bytes they point at (they may move); the window grows when the kept bytes fill it.
+    // False once the file has no more, or it could not be read (see error()).
+    bool refill(std::size_t& keep);
+    // The same, keeping nothing before pos().
+    bool refill();
+
+    // Why the input ended early, when it did: a read error rather than the end of the file.
+    const std::optional<IoError>& error() const { return source_->error(); }
+    const std::string& name() const;
+
+    // The 1-based line of the byte at window offset `at` (cold: for error messages).
+    std::uint64_t line_at(std::size_t at) const;
+
+private:
+    struct Prefetcher;  // the helper thread and what it shares with the reader
+
+    bool refill_copied(std::size_t& keep);
+    bool refill_mapped(std::size_t keep);
+
+    std::unique_ptr<ByteSource> source_;
+    std::size_t window_;
+    char* mapping_ = nullptr;  // mapped: the whole file
+    std::size_t file_size_ = 0;
+    std::size_t released_ = 0;  // mapped: pages before this offset have been dropped
+    std::unique_ptr<Prefetcher> prefetcher_;
+    std::vector<char> buffer_;  // copied
+    std::uint64_t lines_before_buffer_ = 0;  // copied: line ends in the bytes already moved out
+    const char* data_ = nullptr;
+    std::size_t pos_ = 0;
+    std::size_t end_ = 0;
+    bool exhausted_ = false;
+};
+
+// A file opened for writing (created or emptied), with its own buffer. Write errors are
+// remembered rather than thrown, so the run finishes its meter and reports them once at close.
+class OutputFile {
+public:
+    static std::optional<OutputFile> create(const std::string& name, std::optional<IoError>* error = nullptr);
+
+    OutputFile(OutputFile&& other) noexcept;
+    OutputFile& operator=(OutputFile&& other) noexcept;
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+    ~OutputFile();
+
+    void write(std::string_view text);
+    void put(char c);
+    void flush();
+
+    // Flushes and closes; false when any byte could not be written or the close failed.
+    bool close();
+    const std::optional<IoError>& error() const { return error_; }
+    const std::string& name() const { return name_; }
+
+    // True when both handles reach the same regular file, whatever names led to it.
+    bool same_file_as(const OutputFile& other) const;
+
+private:
+    OutputFile(int fd, std::string name);
+    void write_through(const char* data, std::size_t size);
+    void fail(int error_number);
+
+    int fd_ = -1;
+    std::string name_;
+    std::optional<IoError> error_;
+    std::vector<char> buffer_;
+    std::size_t used_ = 0;
+};
+
+}  // namespace io

@@ -1,0 +1,51 @@
+#include "session.hpp"
+
+#include <ostream>
+
+namespace session {
+
+DialogueFront::DialogueFront(std::istream& in, std::ostream& out, const DialogueTexts& texts)
+    : console_(in, out), texts_(texts) {}
+
+void DialogueFront::start() { console_.print_banner(texts_.title_line); }
+
+io::InputFile DialogueFront::open_input(Role role) {
+    std::optional<io::IoError> error;
+    std::optional<io::InputFile> file =
+        io::InputFile::open(console_.prompt_file_name(texts_.prompts[static_cast<std::size_t>(role)]), &error);
+    if (!file) {
+        throw Abort{Failure::cannot_open_input, error->describe()};
+    }
+    return std::move(*file);
+}
+
+io::OutputFile DialogueFront::create_output(Role role) {
+    std::optional<io::IoError> error;
+    std::optional<io::OutputFile> file =
+        io::OutputFile::create(console_.prompt_file_name(texts_.prompts[static_cast<std::size_t>(role)]), &error);
+    if (!file) {
+        throw Abort{Failure::cannot_create_output, error->describe()};
+    }
+    return std::move(*file);
+}
+
+void DialogueFront::show_count(Count what, std::int64_t count) {
+    const auto& [before, after] = texts_.count_lines[static_cast<std::size_t>(what)];
+    if (!before.empty()) {
+        console_.out() << '\n' << before << count << after << '\n';
+    }
+}
+
+bool DialogueFront::go_on_without(std::string_view name) {
+    std::string line;
+    line.append(texts_.missing_line[0]).append(name).append(texts_.missing_line[1]);
+    return console_.confirm_continue(line);
+}
+
+void DialogueFront::report(const Abort& abort) {
+    console_.report_abort(texts_.aborts[static_cast<std::size_t>(abort.failure)]);
+}
+
+void DialogueFront::finish() { console_.out() << texts_.closing << std::flush; }
+
+}  // namespace session

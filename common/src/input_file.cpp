@@ -1,0 +1,111 @@
+#include "io.hpp"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace io {
+
+namespace {
+
+std::string_view verb(IoError::Action action) {
+    switch (action) {
+    case IoError::Action::open:
+        return "cannot open";
+    case IoError::Action::read:
+        return "cannot read";
+    case IoError::Action::create:
+        return "cannot create";
+    case IoError::Action::write:
+        break;
+    }
+    return "cannot write";
+}
+
+// The bytes of the file are the text itself.
+class PlainSource final : public ByteSource {
+public:
+    explicit PlainSource(InputFile file) : file_(std::move(file)) {}
+    std::size_t read(char* into, std::size_t size) override { return file_.read_some(into, size); }
+    const std::optional<IoError>& error() const override { return file_.error(); }
+    const InputFile* plain_file() const override { return &file_; }
+
+private:
+    InputFile file_;
+};
+
+}  // namespace
+
+std::string IoError::describe() const {
+    std::string text(verb(action));
+    text.append(" '").append(path).append("': ");
+    text.append(error_number != 0 ? std::strerror(error_number) : reason);
+    return text;
+}
+
+std::optional<InputFile> InputFile::open(const std::string& name, std::optional<IoError>* error) {
+    const auto refuse = [&](int error_number) -> std::optional<InputFile> {
+        if (error != nullptr) {
+            *error = IoError{IoError::Action::open, name, error_number, {}};
+        }
+        return std::nullopt;
+    };
+    const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return refuse(errno);
+    }
+    InputFile file(fd, name);
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        return refuse(errno);
+    }
+    if (S_ISDIR(info.st_mode)) {
+        return refuse(EISDIR);
+    }
+    return file;
+}
+
+InputFile::InputFile(InputFile&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), name_(std::move(other.name_)), error_(std::move(other.error_)) {}
+
+InputFile& InputFile::operator=(InputFile&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+        fd_ = std::exchange(other.fd_, -1);
+        name_ = std::move(other.name_);
+        error_ = std::move(other.error_);
+    }
+    return *this;
+}
+
+InputFile::~InputFile() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+}
+
+std::size_t InputFile::read_some(char* into, std::size_t size) {
+    while (fd_ >= 0 && !error_) {
+        const ssize_t got = ::read(fd_, into, size);
+        if (got >= 0) {
+            return static_cast<std::size_t>(got);
+        }
+        if (errno != EINTR) {
+            error_ = IoError{IoError::Action::read, name_, errno, {}};
+        }
+    }
+    return 0;
+}
+
+std::unique_ptr<ByteSource> open_source(InputFile file) {
+    // Every input is plain text for now; decoders are chosen here once they exist, by the
+    // file's first bytes and never by its name.
+    return std::make_unique<PlainSource>(std::move(file));
+}
+
+}  // namespace io
