@@ -67,7 +67,7 @@ void parse_distances(benchmark::State& state) {
     std::vector<float> into(values);
     for (auto _ : state) {
         orvane::TokenReader reader(*io::InputFile::open(file.path()));
-        benchmark::DoNotOptimize(reader.read_floats(into.data(), values));
+        benchmark::DoNotOptimize(reader.read_numbers(into.data(), values));
     }
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * values));
 }
@@ -86,7 +86,7 @@ void scan_records(benchmark::State& state) {
     for (auto _ : state) {
         talmiro::LineReader reader(*io::InputFile::open(file.path()));
         std::size_t headers = 0;
-        reader.skip_byte();
+        reader.skip_to_first_record();
         while (!reader.at_end_of_file()) {
             headers += reader.take_until('\n').size();
             reader.pass_until('>', [](std::string_view) {});

@@ -28,6 +28,25 @@ void skip_distances(TokenReader& matrix, std::int32_t order) {
     matrix.skip_tokens(static_cast<std::uint64_t>(order));
 }
 
+// Where and why the reading stopped at row `row` (0-based), whose name is `name` (empty when
+// the row's name itself could not be read).
+std::string describe_stop(const TokenReader& matrix, std::int32_t row, std::int32_t order, const std::string& name) {
+    const io::ReadBuffer& input = matrix.input();
+    if (matrix.stop() == TokenReader::Stop::read_error) {
+        return input.error()->describe();
+    }
+    const std::string file = io::file_label(input.name(), false);
+    if (matrix.stop() == TokenReader::Stop::no_number) {
+        return file + " line " + std::to_string(matrix.line()) + ": row " + io::quoted(name) + ": " +
+               io::quoted(matrix.text_at_cursor()) + " is no number";
+    }
+    if (name.empty()) {
+        return file + ": the file ends after " + std::to_string(row) + " of " + std::to_string(order) + " rows";
+    }
+    return file + ": the file ends inside row " + io::quoted(name) + " (row " + std::to_string(row + 1) + " of " +
+           std::to_string(order) + ")";
+}
+
 }  // namespace
 
 IdTable::IdTable(lists::NameList ids) : ids_(std::move(ids)) {
@@ -35,14 +54,16 @@ IdTable::IdTable(lists::NameList ids) : ids_(std::move(ids)) {
     matrix_row_.assign(ids_.slot_count(), not_found);
 }
 
-DistanceRows::DistanceRows(std::size_t slot_count, std::size_t order) : order_(order) {
-    if (order != 0 && slot_count > std::numeric_limits<std::size_t>::max() / sizeof(float) / order) {
+template <typename Distance>
+DistanceRows<Distance>::DistanceRows(std::size_t slot_count, std::size_t order) : order_(order) {
+    if (order != 0 && slot_count > std::numeric_limits<std::size_t>::max() / sizeof(Distance) / order) {
         throw std::bad_alloc();
     }
-    values_ = std::make_unique_for_overwrite<float[]>(slot_count * order);
+    values_ = std::make_unique_for_overwrite<Distance[]>(slot_count * order);
 }
 
 lists::NameList count_list_entries(TokenReader& list) {
+    list.skip_byte_order_mark();
     lists::NameList ids;
     for (std::string_view token = list.take_token(); !list.failed(); token = list.take_token()) {
         ids.add(token);
@@ -56,16 +77,32 @@ std::int32_t read_matrix_order(TokenReader& matrix) {
     return order;
 }
 
-void read_distance_matrix(TokenReader& matrix, IdTable& ids, std::int32_t order, DistanceRows& rows,
-                          console::Meter& meter) {
+std::string describe_unreadable_order(const TokenReader& matrix) {
+    if (matrix.stop() == TokenReader::Stop::read_error) {
+        return matrix.input().error()->describe();
+    }
+    const std::string file = io::file_label(matrix.input().name(), false);
+    if (matrix.stop() == TokenReader::Stop::end_of_input) {
+        return file + ": no matrix order: the file is empty";
+    }
+    return file + " line " + std::to_string(matrix.line()) + ": " + io::quoted(matrix.text_at_cursor()) +
+           " is no matrix order (a whole number of 32 bits)";
+}
+
+template <typename Distance>
+std::optional<std::string> read_distance_matrix(TokenReader& matrix, IdTable& ids, std::int32_t order,
+                                                DistanceRows<Distance>& rows, Strictness strictness,
+                                                console::Meter& meter) {
+    const auto glued = strictness == Strictness::whole_numbers ? TokenReader::Glued::refused : TokenReader::Glued::left;
     meter.begin(reading_label);
+    std::string name;  // the current row's, kept for a message (the token's view dies with the next read)
     for (std::int32_t row = 0; row < order; ++row) {
-        const std::string_view name = matrix.take_token();
+        name.assign(matrix.take_token());
         if (!matrix.failed()) {
             const std::int64_t slot = ids.ids().find_slot(name);
             if (slot >= 0) {
                 const auto matched = static_cast<std::uint32_t>(slot);
-                const bool complete = matrix.read_floats(rows.row(matched), static_cast<std::size_t>(order));
+                const bool complete = matrix.read_numbers(rows.row(matched), static_cast<std::size_t>(order), glued);
                 ids.set_matrix_row(matched, complete ? row : IdTable::not_found);
             } else {
                 skip_distances(matrix, order);
@@ -74,9 +111,17 @@ void read_distance_matrix(TokenReader& matrix, IdTable& ids, std::int32_t order,
         meter.step(reading_label, console::percentage(std::int64_t{row} + 1, order));
         if (matrix.failed()) {
             finish_reading_meter(meter, std::int64_t{row} + 1, order);
-            return;
+            return describe_stop(matrix, row, order, name);
         }
     }
+    return std::nullopt;
 }
+
+template class DistanceRows<float>;
+template class DistanceRows<double>;
+template std::optional<std::string> read_distance_matrix(TokenReader&, IdTable&, std::int32_t, DistanceRows<float>&,
+                                                         Strictness, console::Meter&);
+template std::optional<std::string> read_distance_matrix(TokenReader&, IdTable&, std::int32_t, DistanceRows<double>&,
+                                                         Strictness, console::Meter&);
 
 }  // namespace orvane

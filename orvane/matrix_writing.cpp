@@ -4,7 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <string>
+#include <memory>
 #include <vector>
 
 namespace orvane {
@@ -35,34 +35,52 @@ void write_row_name(io::OutputFile& matrix, std::string_view id) {
     }
 }
 
-// round(|distance| * 10^6), ties to even, exactly as printf rounds the float's exact binary
+// round(|distance| * 10^6), ties to even, exactly as printf rounds the value's exact binary
 // value; false for magnitudes of 2^31 and more (or not finite), left to the general path.
-bool scale_to_micro_units(float distance, std::uint64_t& micro_units) {
-    const auto bits = std::bit_cast<std::uint32_t>(distance);
-    const std::uint32_t biased_exponent = (bits >> 23) & 0xFF;
-    const std::uint32_t fraction = bits & 0x7FFFFF;
-    // distance = mantissa * 2^exponent exactly, with mantissa below 2^24.
-    const std::uint64_t mantissa = biased_exponent == 0 ? fraction : (fraction | 0x800000);
-    const int exponent = biased_exponent == 0 ? -149 : static_cast<int>(biased_exponent) - 150;
+// `Bits` holds the IEEE layout of `Float`: mantissa_bits stored, exponent bias.
+template <typename Float, typename Bits, int mantissa_bits, int bias>
+bool scale_to_micro_units(Float distance, std::uint64_t& micro_units) {
+    __extension__ using Wide = unsigned __int128;  // 2^53 * 10^6 needs 73 bits
+    constexpr int exponent_bits = static_cast<int>(sizeof(Bits) * 8) - 1 - mantissa_bits;
+    constexpr Bits max_exponent = (Bits{1} << exponent_bits) - 1;
+    const auto bits = std::bit_cast<Bits>(distance);
+    const Bits biased_exponent = (bits >> mantissa_bits) & max_exponent;
+    const Bits fraction = bits & ((Bits{1} << mantissa_bits) - 1);
+    if (biased_exponent == max_exponent) {
+        return false;  // infinite or not a number
+    }
+    // distance = mantissa * 2^exponent exactly.
+    const Wide mantissa = biased_exponent == 0 ? fraction : (fraction | (Bits{1} << mantissa_bits));
+    const int exponent = (biased_exponent == 0 ? 1 : static_cast<int>(biased_exponent)) - bias - mantissa_bits;
     constexpr std::uint64_t million = 1000000;
+    constexpr Wide limit = Wide{std::uint64_t{1} << 31} * million;
     if (exponent >= 0) {
-        if (biased_exponent == 0xFF || exponent > 7) {
+        if (exponent > 31) {
             return false;
         }
-        micro_units = (mantissa << exponent) * million;  // below 2^31 * 10^6
-        return true;
+        const Wide scaled = (mantissa << exponent) * million;
+        micro_units = static_cast<std::uint64_t>(scaled);
+        return scaled < limit;
     }
     const auto shift = static_cast<unsigned>(-exponent);
-    const std::uint64_t scaled = mantissa * million;  // below 2^44
-    if (shift >= 64) {
+    const Wide scaled = mantissa * million;
+    if (shift >= 127) {
         micro_units = 0;  // far below a half, and never exactly one: 10^6 is no power of two
         return true;
     }
-    const std::uint64_t quotient = scaled >> shift;
-    const std::uint64_t remainder = scaled & ((std::uint64_t{1} << shift) - 1);
-    const std::uint64_t half = std::uint64_t{1} << (shift - 1);
-    micro_units = quotient + ((remainder > half || (remainder == half && (quotient & 1) != 0)) ? 1 : 0);
-    return true;
+    const Wide quotient = scaled >> shift;
+    const Wide remainder = scaled & ((Wide{1} << shift) - 1);
+    const Wide half = Wide{1} << (shift - 1);
+    const Wide rounded = quotient + ((remainder > half || (remainder == half && (quotient & 1) != 0)) ? 1 : 0);
+    micro_units = static_cast<std::uint64_t>(rounded);
+    return rounded < limit;
+}
+
+bool scale_to_micro_units(float distance, std::uint64_t& micro_units) {
+    return scale_to_micro_units<float, std::uint32_t, 23, 127>(distance, micro_units);
+}
+bool scale_to_micro_units(double distance, std::uint64_t& micro_units) {
+    return scale_to_micro_units<double, std::uint64_t, 52, 1023>(distance, micro_units);
 }
 
 constexpr char digit_pairs[] =
@@ -80,11 +98,12 @@ int decimal_digits(std::uint64_t value) {
 
 // Writes the field at `out` and returns its end. Every byte is stored once, forwards, and never
 // read back: building the text elsewhere and copying it stalls on store forwarding.
-char* write_distance_field(float distance, char* out) {
+template <typename Distance>
+char* write_distance_field(Distance distance, char* out) {
     std::uint64_t micro_units = 0;
     if (!scale_to_micro_units(distance, micro_units)) {
-        // As the stream writes a float: promoted to double, printf's %.6f. Up to 47 characters.
-        std::array<char, 64> text{};
+        // As the stream writes it (a float promoted to double): printf's %.6f.
+        std::array<char, sizeof(DistanceField)> text{};
         const char* const stop =
             std::to_chars(text.data(), text.data() + text.size(), static_cast<double>(distance),
                           std::chars_format::fixed, 6).ptr;
@@ -126,8 +145,14 @@ std::string_view format_distance(float distance, DistanceField& field) {
     return {field.data(), static_cast<std::size_t>(end - field.data())};
 }
 
-void write_output_files(io::OutputFile& matrix, io::OutputFile& sample, const IdTable& ids,
-                        const DistanceRows& rows, console::Meter& meter) {
+std::string_view format_distance(double distance, DistanceField& field) {
+    char* const end = write_distance_field(distance, field.data());
+    return {field.data(), static_cast<std::size_t>(end - field.data())};
+}
+
+template <typename Distance>
+std::size_t write_output_files(io::OutputFile& matrix, io::OutputFile* sample, const IdTable& ids,
+                        const DistanceRows<Distance>& rows, console::Meter& meter) {
     meter.begin(writing_label);
 
     // The input columns of the found entries, in list order: the columns of every output row.
@@ -143,27 +168,33 @@ void write_output_files(io::OutputFile& matrix, io::OutputFile& sample, const Id
     matrix.put('\n');
 
     const auto list_count = static_cast<std::int64_t>(ids.size());
-    // Each row's fields are formatted once into one line, which both files then take whole.
-    std::string fields;
+    // Each row's fields are formatted once into one line, which both files then take whole. The
+    // line is sized once for the widest fields and filled in place, never cleared.
+    const auto fields = std::make_unique_for_overwrite<char[]>(columns.size() * sizeof(DistanceField) + 1);
     for (std::size_t position = 0; position < ids.size(); ++position) {
         if (!ids.found_at(position)) {
             continue;
         }
-        // Every field fits in a DistanceField, so the line is sized once and filled in place.
-        fields.resize(columns.size() * sizeof(DistanceField) + 1);
-        char* at = fields.data();
-        const float* const row = rows.row(ids.ids().slot(position));
+        char* at = fields.get();
+        const Distance* const row = rows.row(ids.ids().slot(position));
         for (const std::int32_t column : columns) {
             at = write_distance_field(row[column], at);
         }
         *at++ = '\n';
-        fields.resize(static_cast<std::size_t>(at - fields.data()));
+        const std::string_view line(fields.get(), static_cast<std::size_t>(at - fields.get()));
         write_row_name(matrix, ids.ids().name(position));
-        matrix.write(fields);
-        sample.write(fields);
-        meter.step(writing_label,
-                              console::percentage(static_cast<std::int64_t>(position) + 1, list_count));
+        matrix.write(line);
+        if (sample != nullptr) {
+            sample->write(line);
+        }
+        meter.step(writing_label, console::percentage(static_cast<std::int64_t>(position) + 1, list_count));
     }
+    return columns.size();
 }
+
+template std::size_t write_output_files(io::OutputFile&, io::OutputFile*, const IdTable&, const DistanceRows<float>&,
+                                 console::Meter&);
+template std::size_t write_output_files(io::OutputFile&, io::OutputFile*, const IdTable&, const DistanceRows<double>&,
+                                 console::Meter&);
 
 }  // namespace orvane

@@ -11,17 +11,19 @@
 
 namespace orvane {
 
-// Room for any float in fixed notation with six decimals (up to 39 integer digits), a sign
+// Room for any double in fixed notation with six decimals (up to 309 integer digits), a sign
 // and the separating space.
-using DistanceField = std::array<char, 64>;
+using DistanceField = std::array<char, 320>;
 
 // A distance as a right-aligned field of 10, fixed, six decimals. A text that fills or
 // overflows the field gets one space before it so that neighbouring values never touch.
 std::string_view format_distance(float distance, DistanceField& field);
+std::string_view format_distance(double distance, DistanceField& field);
 
-// Writes both files in list order, one row per found entry, and draws the writing meter (the
-// caller ends its line).
-void write_output_files(io::OutputFile& matrix, io::OutputFile& sample, const IdTable& ids,
-                        const DistanceRows& rows, console::Meter& meter);
+// Writes the matrix, and the sample when there is one, in list order, one row per found entry,
+// and draws the writing meter (the caller ends its line). Returns the number of rows written.
+template <typename Distance>
+std::size_t write_output_files(io::OutputFile& matrix, io::OutputFile* sample, const IdTable& ids,
+                        const DistanceRows<Distance>& rows, console::Meter& meter);
 
 }  // namespace orvane

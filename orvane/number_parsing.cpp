@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <string_view>
 
@@ -72,9 +73,24 @@ std::uint64_t eight_digit_value(std::uint64_t word, int count) {
 // general path. Needs `room` readable bytes from `first`, as it reads digits a word at a time.
 constexpr std::size_t room = 48;
 
-const char* parse_short_decimal(const char* first, float& value) {
-    constexpr std::uint64_t exact_float_limit = std::uint64_t{1} << 24;
+// What a type holds exactly: integers below 2^digits, and powers of ten up to max_power.
+template <typename T>
+struct Exact;
+template <>
+struct Exact<float> {
+    static constexpr std::uint64_t integer_limit = std::uint64_t{1} << 24;
     static constexpr float powers_of_ten[] = {1e0F, 1e1F, 1e2F, 1e3F, 1e4F, 1e5F, 1e6F, 1e7F, 1e8F, 1e9F, 1e10F};
+};
+template <>
+struct Exact<double> {
+    static constexpr std::uint64_t integer_limit = std::uint64_t{1} << 53;
+    static constexpr double powers_of_ten[] = {1e0, 1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                               1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+};
+
+template <typename T>
+const char* parse_short_decimal(const char* first, T& value) {
+    constexpr std::ptrdiff_t max_fraction_digits = std::size(Exact<T>::powers_of_ten) - 1;
     const char* at = first;
     const bool negative = *at == '-';
     if (*at == '-' || *at == '+') {
@@ -105,29 +121,42 @@ const char* parse_short_decimal(const char* first, float& value) {
         }
         fraction_digits = at - (digits + whole_digits + 1);
     }
-    // An exponent, a second point, a run too long to have been read whole, or a value a float
+    // An exponent, a second point, a run too long to have been read whole, or a value the type
     // cannot hold exactly all go the general way.
     if (whole_digits + fraction_digits == 0 || whole_digits + fraction_digits >= 19 || is_digit(*at) ||
-        *at == '.' || *at == 'e' || *at == 'E' || mantissa >= exact_float_limit || fraction_digits > 10) {
+        *at == '.' || *at == 'e' || *at == 'E' || mantissa >= Exact<T>::integer_limit ||
+        fraction_digits > max_fraction_digits) {
         return nullptr;
     }
-    // Both operands are exact floats, and IEEE division rounds correctly: the result is the
-    // correctly rounded value of the decimal, which is what strtof returns.
-    const float magnitude = static_cast<float>(mantissa) / powers_of_ten[fraction_digits];
+    // Both operands are exact, and IEEE division rounds correctly: the result is the correctly
+    // rounded value of the decimal, which is what strtof and strtod return.
+    const T magnitude = static_cast<T>(mantissa) / Exact<T>::powers_of_ten[fraction_digits];
     value = negative ? -magnitude : magnitude;
     return at;
 }
 
-// Converts the characters that float extraction gathered the way the stream library does.
-bool convert_float_text(std::string_view text, float& value) {
-    value = 0.0F;
+template <typename T>
+T parse_out_of_range(const char* text, char** stop);
+template <>
+float parse_out_of_range<float>(const char* text, char** stop) {
+    return std::strtof(text, stop);
+}
+template <>
+double parse_out_of_range<double>(const char* text, char** stop) {
+    return std::strtod(text, stop);
+}
+
+// Converts the characters that number extraction gathered the way the stream library does.
+template <typename T>
+bool convert_number_text(std::string_view text, T& value) {
+    value = 0;
     // from_chars takes no '+'; the gathered text holds at most one sign, first.
     if (!text.empty() && text.front() == '+') {
         text.remove_prefix(1);
     }
     const char* const first = text.data();
     const char* const last = first + text.size();
-    float parsed = 0.0F;
+    T parsed = 0;
     const auto [stop, error] = std::from_chars(first, last, parsed, std::chars_format::general);
     if (error == std::errc() && stop == last) {
         value = parsed;
@@ -137,10 +166,10 @@ bool convert_float_text(std::string_view text, float& value) {
         return false;
     }
     // Out of range: the stream accepts an underflow (rounded towards zero) but fails an
-    // overflow. strtof tells the two apart; this path is cold.
+    // overflow. strtof and strtod tell the two apart; this path is cold.
     const std::string copy(text);
     char* copy_stop = nullptr;
-    const float rounded = std::strtof(copy.c_str(), &copy_stop);
+    const T rounded = parse_out_of_range<T>(copy.c_str(), &copy_stop);
     if (copy_stop != copy.c_str() + copy.size() || std::isinf(rounded)) {
         return false;
     }
@@ -150,8 +179,9 @@ bool convert_float_text(std::string_view text, float& value) {
 
 }  // namespace
 
-const char* parse_float(const char* first, const char* last, float& value) {
-    value = 0.0F;
+template <typename T>
+const char* parse_number(const char* first, const char* last, T& value) {
+    value = 0;
     if (static_cast<std::size_t>(last - first) >= room) {
         if (const char* const stop = parse_short_decimal(first, value)) {
             return stop;
@@ -201,10 +231,13 @@ const char* parse_float(const char* first, const char* last, float& value) {
         ++at;
         c = peek();
     }
-    if (!convert_float_text(text.view(), value)) {
+    if (!convert_number_text(text.view(), value)) {
         return nullptr;
     }
     return at;
 }
+
+template const char* parse_number(const char* first, const char* last, float& value);
+template const char* parse_number(const char* first, const char* last, double& value);
 
 }  // namespace orvane

@@ -1,13 +1,14 @@
 #pragma once
 
-#include "session.hpp"
+#include "batch.hpp"
 
 #include <iosfwd>
 
 namespace orvane {
 
-// One whole run through `front`: the steps from the list to the written outputs.
-session::Outcome run_with(session::Front& front);
+// One run from the command line. Distances are held in double precision there, so the six
+// decimals written are the six read, and a matrix that cannot be read to its end is an error.
+session::Outcome run_batch(session::Front& front, const session::BatchOptions& options);
 
 // One whole interactive session: answers come from `in`, everything shown goes to `out`.
 // Every way out, aborts included, simply returns.

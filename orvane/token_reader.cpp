@@ -140,36 +140,52 @@ bool TokenReader::read_int32(std::int32_t& value) {
     return true;
 }
 
-bool TokenReader::read_floats(float* into, std::size_t count) {
+template <typename T>
+bool TokenReader::read_numbers(T* into, std::size_t count, Glued glued) {
     for (std::size_t index = 0; index < count; ++index) {
-        if (!read_float(into[index])) {
+        if (!read_number(into[index], glued)) {
             return false;
         }
     }
     return true;
 }
 
-bool TokenReader::read_float(float& value) {
-    value = 0.0F;
+template <typename T>
+bool TokenReader::read_number(T& value, Glued glued) {
+    value = 0;
     if (failed_ || !skip_whitespace()) {
         fail(Stop::end_of_input);
         return false;
     }
-    const char* stop = parse_float(input_.data() + input_.pos(), input_.data() + input_.end(), value);
+    const char* stop = parse_number(input_.data() + input_.pos(), input_.data() + input_.end(), value);
     if (stop == nullptr || stop == input_.data() + input_.end()) {
         // The number may have been cut by the end of the window: see the token whole (a blank or
         // the end of the file ends any number) and read it again.
         std::size_t start = input_.pos();
         skip_to_blank(&start);
         input_.set_pos(start);
-        stop = parse_float(input_.data() + start, input_.data() + input_.end(), value);
+        stop = parse_number(input_.data() + start, input_.data() + input_.end(), value);
     }
-    if (stop == nullptr) {
+    const bool whole = stop != nullptr && (stop == input_.data() + input_.end() || is_blank(*stop));
+    if (stop == nullptr || (glued == Glued::refused && !whole)) {
+        value = 0;
         fail(Stop::no_number);
         return false;
     }
     input_.set_pos(static_cast<std::size_t>(stop - input_.data()));
     return true;
+}
+
+template bool TokenReader::read_number(float&, Glued);
+template bool TokenReader::read_number(double&, Glued);
+template bool TokenReader::read_numbers(float*, std::size_t, Glued);
+template bool TokenReader::read_numbers(double*, std::size_t, Glued);
+
+std::string_view TokenReader::text_at_cursor() const {
+    constexpr std::size_t longest_shown = 40;
+    const char* const start = input_.data() + input_.pos();
+    const char* const end = input_.data() + std::min(input_.end(), input_.pos() + longest_shown);
+    return {start, static_cast<std::size_t>(std::find_if(start, end, is_blank) - start)};
 }
 
 void TokenReader::fail(Stop why) {

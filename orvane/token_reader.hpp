@@ -43,13 +43,25 @@ public:
     // On failure `value` is 0.
     bool read_int32(std::int32_t& value);
 
-    // A number as `stream >> float` takes it: optional sign, digits, one point, exponent; a
-    // value too large for a float fails, one too small rounds towards zero. Characters after
-    // the number (junk glued to it) stay for the next read.
-    bool read_float(float& value);
+    // A number as `stream >> value` takes it (float or double): optional sign, digits, one
+    // point, exponent; a value too large for the type fails, one too small rounds towards zero.
+    // Characters glued to the number stay for the next read, as the stream leaves them, unless
+    // they are refused: then the whole token must be the number.
+    enum class Glued { left, refused };
+    template <typename T>
+    bool read_number(T& value, Glued glued = Glued::left);
+    bool read_float(float& value) { return read_number(value); }
 
-    // `count` numbers into `into`, as `count` calls of read_float; false at the first failure.
-    bool read_floats(float* into, std::size_t count);
+    // `count` numbers into `into`, as `count` calls of read_number; false at the first failure.
+    template <typename T>
+    bool read_numbers(T* into, std::size_t count, Glued glued = Glued::left);
+
+    // For messages once a read failed: the line of the cursor, and the text there (cut short).
+    std::uint64_t line() const { return input_.line_at(input_.pos()); }
+    std::string_view text_at_cursor() const;
+
+    // Passes over a UTF-8 byte order mark at the very start.
+    void skip_byte_order_mark() { input_.skip_byte_order_mark(); }
 
 private:
     static constexpr int end_of_input = -1;

@@ -2,6 +2,8 @@
 
 #include "name_matcher.hpp"
 
+#include <algorithm>
+
 #include <utility>
 
 namespace talmiro {
@@ -16,6 +18,11 @@ std::string_view without_carriage_return(std::string_view line) {
         line.remove_suffix(1);
     }
     return line;
+}
+
+// A header's first word: up to the first blank.
+std::string_view first_word(std::string_view header) {
+    return header.substr(0, std::min(header.find(' '), header.find('\t')));
 }
 
 // Copies the rest of the record (its sequence text) behind the header already in the store,
@@ -53,6 +60,7 @@ void NameTable::add_record(std::uint32_t slot, std::string_view record) {
 }
 
 lists::NameList count_list_lines(LineReader& list) {
+    list.skip_byte_order_mark();
     lists::NameList names;
     while (!list.at_end_of_file()) {
         const std::string_view name = without_carriage_return(list.take_until('\n'));
@@ -63,17 +71,21 @@ lists::NameList count_list_lines(LineReader& list) {
     return names;
 }
 
-void read_fasta_records(LineReader& fasta, NameTable& table, console::Meter& meter) {
+std::size_t read_fasta_records(LineReader& fasta, NameTable& table, console::Meter& meter, Matching matching) {
     meter.begin(reading_label);
     const NameMatcher matcher(table.names());
     const auto list_count = static_cast<std::int64_t>(table.size());
     std::int64_t matches = 0;
     RecordStore& store = table.store();
-    // The first byte is taken for the first record's '>', whatever it is.
-    fasta.skip_byte();
+    fasta.skip_to_first_record();
+    std::size_t records = 0;
     while (!fasta.at_end_of_file()) {
         const std::string_view header = fasta.take_until('\n');
-        const std::int64_t slot = matcher.first_match(without_carriage_return(header));
+        // (A file that ends at a '>', or is empty, gives one last empty pass: no record.)
+        records += fasta.at_end_of_file() && header.empty() ? 0 : 1;
+        const std::string_view line = without_carriage_return(header);
+        const std::int64_t slot =
+            matching == Matching::prefix ? matcher.first_match(line) : matcher.exact_match(first_word(line));
         if (slot < 0) {
             fasta.pass_until('>', [](std::string_view) {});
             continue;
@@ -87,6 +99,7 @@ void read_fasta_records(LineReader& fasta, NameTable& table, console::Meter& met
         ++matches;
         meter.step(reading_label, console::percentage(matches, list_count));
     }
+    return records;
 }
 
 }  // namespace talmiro

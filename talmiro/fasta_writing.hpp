@@ -8,7 +8,8 @@
 namespace talmiro {
 
 // Writes, for each found name in list order, all of its records in file order, and draws the
-// writing meter (one step per found name; the caller ends its line).
-void write_output_fasta(io::OutputFile& output, const NameTable& table, console::Meter& meter);
+// writing meter (one step per found name; the caller ends its line). Returns the number of
+// records written.
+std::size_t write_output_fasta(io::OutputFile& output, const NameTable& table, console::Meter& meter);
 
 }  // namespace talmiro

@@ -7,9 +7,37 @@ namespace talmiro {
 LineReader::LineReader(io::InputFile file, std::size_t buffer_size, io::ReadBuffer::Access access)
     : input_(std::move(file), buffer_size, access) {}
 
-void LineReader::skip_byte() {
-    if (input_.pos() < input_.end() || input_.refill()) {
-        input_.set_pos(input_.pos() + 1);
+void LineReader::skip_to_first_record() {
+    // Look past whole blank lines, keeping everything from the start should no '>' follow them.
+    std::size_t start = input_.pos();
+    std::size_t at = start;
+    std::size_t after_blank_lines = start;
+    for (;;) {
+        if (at == input_.end()) {
+            const std::size_t seen = at - start;
+            const std::size_t lines = after_blank_lines - start;
+            if (!input_.refill(start)) {
+                break;
+            }
+            at = start + seen;
+            after_blank_lines = start + lines;
+            continue;
+        }
+        const char c = input_.data()[at];
+        if (c == '\n') {
+            after_blank_lines = ++at;
+        } else if (c == ' ' || c == '\t' || c == '\r') {
+            ++at;
+        } else {
+            break;
+        }
+    }
+    if (after_blank_lines > start && after_blank_lines < input_.end() && input_.data()[after_blank_lines] == '>') {
+        input_.set_pos(after_blank_lines + 1);
+    } else if (start < input_.end()) {
+        input_.set_pos(start + 1);  // the first byte, taken for the first record's '>'
+    } else {
+        input_.set_pos(start);
     }
 }
 

@@ -5,6 +5,7 @@
 #include "io.hpp"
 
 #include <cstring>
+#include <optional>
 #include <string_view>
 
 namespace talmiro {
@@ -17,8 +18,15 @@ public:
     // Set once a read has met the end of the file, as a stream's end-of-file state is.
     bool at_end_of_file() const { return at_end_of_file_; }
 
-    // Passes over one byte, whatever it is.
-    void skip_byte();
+    // Passes over what stands before the first record's header line: the first byte, taken for
+    // its '>' whatever it is, or blank lines and then the '>' that follows them.
+    void skip_to_first_record();
+
+    // Passes over a UTF-8 byte order mark at the very start.
+    void skip_byte_order_mark() { input_.skip_byte_order_mark(); }
+
+    // Why the input ended early, when a read failed.
+    const std::optional<io::IoError>& error() const { return input_.error(); }
 
     // The text up to `delimiter` (consumed, not included), whole and in one piece; valid until
     // the next read. At the end of the file: the rest, possibly empty.

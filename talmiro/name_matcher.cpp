@@ -104,4 +104,14 @@ std::int64_t NameMatcher::first_match(std::string_view header) const {
     return best == nullptr ? -1 : std::int64_t{best->slot};
 }
 
+std::int64_t NameMatcher::exact_match(std::string_view word) const {
+    const auto group = std::lower_bound(groups_.begin(), groups_.end(), word.size(),
+                                        [](const LengthGroup& candidate, std::size_t length) { return candidate.length < length; });
+    if (group == groups_.end() || group->length != word.size()) {
+        return -1;
+    }
+    const Cell* const found = find_in(*group, word);
+    return found == nullptr ? -1 : std::int64_t{found->slot};
+}
+
 }  // namespace talmiro

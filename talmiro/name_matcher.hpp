@@ -21,6 +21,8 @@ public:
 
     // The slot of the listed name with the smallest list position that begins `header`, or -1.
     std::int64_t first_match(std::string_view header) const;
+    // The slot of the listed name that equals `word`, or -1.
+    std::int64_t exact_match(std::string_view word) const;
 
 private:
     // Everything a probe needs is in the cell, so a probe touches the table and, on a hash

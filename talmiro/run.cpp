@@ -17,8 +17,8 @@ const session::DialogueTexts dialogue_texts{
     .prompts = {"Enter sequence list file name: ", "Enter Input FASTA file name: ", "Enter Output FASTA file name: ",
                 {}},
     .aborts = {"File does not exist, aborting....", "Memory allocation failed, aborting....",
-               "Unable to create file, aborting....", {}, "Unable to write file, aborting...."},
-    .count_lines = {{{"List file contains ", " entries."}, {}}},
+               "Unable to create file, aborting....", {}, "Unable to write file, aborting....", {}},
+    .count_lines = {{{"List file contains ", " entries."}, {}, {}, {}, {}, {}}},
     .missing_line = {"Sequence not found: ", ""},
     .closing = "\nSuccessfully written output file...Exiting now...",
 };
@@ -26,26 +26,36 @@ const session::DialogueTexts dialogue_texts{
 // The list file is closed when this returns.
 NameTable read_name_list(Front& front) {
     LineReader list(front.open_input(Role::list));
-    return session::take_list<NameTable>(front, count_list_lines(list));
+    lists::NameList names = count_list_lines(list);
+    if (list.error()) {
+        front.input_cut_short(list.error()->describe());
+    }
+    return session::take_list<NameTable>(front, std::move(names));
 }
 
 // The FASTA file is closed when this returns, before the output can replace it.
-void read_fasta_file(Front& front, NameTable& table) {
+void read_fasta_file(Front& front, NameTable& table, Matching matching) {
     LineReader fasta(front.open_input(Role::input));
-    read_fasta_records(fasta, table, front.meter());
+    const std::size_t records = read_fasta_records(fasta, table, front.meter(), matching);
     front.meter().end_line();
+    if (fasta.error()) {
+        front.input_cut_short(fasta.error()->describe());
+    }
+    front.show_count(session::Count::records_read, static_cast<std::int64_t>(records));
 }
 
 void write_fasta_file(Front& front, const NameTable& table) {
     io::OutputFile output = front.create_output(Role::output);
-    write_output_fasta(output, table, front.meter());
+    session::begin_writing({&output});
+    const std::size_t written = write_output_fasta(output, table, front.meter());
     session::close_outputs({&output});
     front.meter().end_line();
+    front.show_count(session::Count::written, static_cast<std::int64_t>(written));
 }
 
-Outcome run_steps(Front& front) {
+Outcome run_steps(Front& front, Matching matching) {
     NameTable table = read_name_list(front);
-    read_fasta_file(front, table);
+    read_fasta_file(front, table, matching);
     if (!session::confirm_missing(front, table.names(),
                                   [&](std::size_t position) { return table.found_at(position); })) {
         return Outcome::declined;
@@ -56,11 +66,14 @@ Outcome run_steps(Front& front) {
 
 }  // namespace
 
-Outcome run_with(Front& front) { return session::run_session(front, run_steps); }
-
 Outcome run(std::istream& in, std::ostream& out) {
     session::DialogueFront front(in, out, dialogue_texts);
-    return run_with(front);
+    return session::run_session(front, [](Front& steps_front) { return run_steps(steps_front, Matching::prefix); });
+}
+
+Outcome run_batch(Front& front, const session::BatchOptions& options) {
+    const Matching matching = options.exact ? Matching::first_word : Matching::prefix;
+    return session::run_session(front, [matching](Front& steps_front) { return run_steps(steps_front, matching); });
 }
 
 }  // namespace talmiro

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "session.hpp"
+#include "batch.hpp"
 
 #include <iosfwd>
 
 namespace talmiro {
 
-// One whole run through `front`: the steps from the list to the written outputs.
-session::Outcome run_with(session::Front& front);
+// One run from the command line; --exact matches a header's first word whole.
+session::Outcome run_batch(session::Front& front, const session::BatchOptions& options);
 
 // One whole interactive session: answers come from `in`, everything shown goes to `out`.
 // Every way out, aborts included, simply returns.

@@ -4,7 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <string>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -86,6 +91,13 @@ std::vector<Scenario> scenarios() {
          "list.txt\nmatrix.txt\nnowhere/out.txt\nsample.txt\n",
          start(2, 3) + reading({33, 66, 100}) + "\nEnter OUTPUT distance matrix file name: " + aborted(unable_to_create),
          {}},
+        {"an_existing_matrix_output_is_kept_when_the_sample_cannot_be_created",
+         {{"list.txt", "Q\nP\n"}, {"matrix.txt", pqr_matrix}, {"out.txt", "kept"}},
+         "list.txt\nmatrix.txt\nout.txt\nnowhere/sample.txt\n",
+         start(2, 3) + reading({33, 66, 100}) + output_prompts() + aborted(unable_to_create), {{"out.txt", "kept"}}},
+        {"a_byte_order_mark_is_not_part_of_the_first_id",
+         {{"list.txt", "\xEF\xBB\xBFQ\nP\n"}, {"matrix.txt", pqr_matrix}}, all_answers, qp_success,
+         {{"out.txt", qp_output}, {"sample.txt", qp_sample}}},
         {"sample_folder_missing_leaves_the_matrix_output_empty", {{"list.txt", "Q\nP\n"}, {"matrix.txt", pqr_matrix}},
          "list.txt\nmatrix.txt\nout.txt\nnowhere/sample.txt\n",
          start(2, 3) + reading({33, 66, 100}) + output_prompts() + aborted(unable_to_create), {{"out.txt", ""}}},
@@ -241,7 +253,8 @@ INSTANTIATE_TEST_SUITE_P(Orvane, OrvaneSession,
                              return scenario_test_name(std::get<0>(info.param), std::get<1>(info.param));
                          });
 
-TEST(OrvaneSessionOutputs, TheSameFileReachedThroughALinkIsRefused) {
+// Refused before writing begins, so the user's file keeps what it held.
+TEST(OrvaneSessionOutputs, TheSameFileReachedThroughALinkIsRefusedAndKept) {
     ScratchDir dir;
     dir.write("list.txt", "Q P");
     dir.write("matrix.txt", pqr_matrix);
@@ -251,7 +264,7 @@ TEST(OrvaneSessionOutputs, TheSameFileReachedThroughALinkIsRefused) {
     EXPECT_EQ(result.exit_status, 0);
     EXPECT_EQ(result.output, start(2, 3) + reading({33, 66, 100}) + output_prompts() +
                                  aborted("Output files must be different, aborting....."));
-    EXPECT_EQ(dir.read("out.txt"), "");
+    EXPECT_EQ(dir.read("out.txt"), "old content");
 }
 
 TEST(OrvaneSessionLimits, AHugeDeclaredOrderFinishesWellUnderASecond) {
@@ -289,5 +302,217 @@ TEST(OrvaneSessionLimits, DistanceRowsTooLargeForMemoryAbort) {
     EXPECT_EQ(result.output, start(2, 1000000000) + aborted(memory_failed));
 }
 #endif
+
+// Batch mode through the built binary.
+std::vector<std::string> arguments(std::vector<std::string> extra) {
+    std::vector<std::string> all = {"-l", "list.txt", "-i", "matrix.txt", "-o", "out.txt"};
+    all.insert(all.end(), extra.begin(), extra.end());
+    return all;
+}
+const std::string usage_hint = "Try 'orvane --help' for more information.\n";
+
+std::vector<BatchScenario> batch_scenarios() {
+    const Files inputs = {{"list.txt", "Q\nP\n"}, {"matrix.txt", pqr_matrix}};
+    const auto with = [&](const std::string& matrix, const std::string& list = "Q\nP\n") {
+        return Files{{"list.txt", list}, {"matrix.txt", matrix}, {"out.txt", "kept"}};
+    };
+    return {
+        {"matrix_and_sample", inputs, arguments({"-s", "sample.txt"}), "", 0, "", "",
+         {{"out.txt", qp_output}, {"sample.txt", qp_sample}}},
+        {"no_sample_unless_asked", inputs, arguments({}), "", 0, "", "", {{"out.txt", qp_output}}},
+        {"long_options", inputs, {"--list=list.txt", "--input", "matrix.txt", "--output=out.txt", "--sample", "s.txt"},
+         "", 0, "", "", {{"out.txt", qp_output}, {"s.txt", qp_sample}}},
+        {"list_from_standard_input", {{"matrix.txt", pqr_matrix}}, {"-l", "-", "-i", "matrix.txt", "-o", "out.txt"},
+         "Q P", 0, "", "", {{"out.txt", qp_output}}},
+        {"matrix_from_standard_input_to_standard_output", {{"list.txt", "Q P"}},
+         {"-l", "list.txt", "-i", "-", "-o", "-"}, pqr_matrix, 0, qp_output, "", {}},
+        {"sample_to_standard_output", inputs, arguments({"-s", "-"}), "", 0, qp_sample, "", {{"out.txt", qp_output}}},
+        {"six_decimals_written_are_the_six_read", {{"list.txt", "A B"}, {"matrix.txt", "2\nA 0 78.833333\nB 12345.6789 0\n"}},
+         arguments({}), "", 0, "", "", {{"out.txt", "    2\nA           0.000000 78.833333\nB          12345.678900  0.000000\n"}}},
+        {"missing_ids_fail_before_any_output", with(pqr_matrix, "X P Y\x01"), arguments({"-s", "sample.txt"}), "", 1, "",
+         "orvane: 'X' not found in 'matrix.txt'\norvane: 'Y\\x01' not found in 'matrix.txt'\n", {}},
+        {"missing_ids_allowed_are_warnings", {{"list.txt", "X P"}, {"matrix.txt", pqr_matrix}},
+         arguments({"--allow-missing"}), "", 0, "", "orvane: warning: 'X' not found in 'matrix.txt'\n",
+         {{"out.txt", "    1\nP           0.000000\n"}}},
+        {"verbose_counts", inputs, arguments({"-v"}), "", 0, "",
+         "orvane: list entries: 2\norvane: matrix order: 3\norvane: found: 2\norvane: missing: 0\norvane: written: 2\n",
+         {{"out.txt", qp_output}}},
+        {"a_word_for_a_distance", with("3\nP 0 1 2\nQ 1 NA 3\nR 2 3 0\n"), arguments({}), "", 1, "",
+         "orvane: 'matrix.txt' line 3: row 'Q': 'NA' is no number\n", {}},
+        {"junk_glued_to_a_distance", with("3\nP 0 0.5x2 1\nQ 1 0 3\nR 2 3 0\n"), arguments({}), "", 1, "",
+         "orvane: 'matrix.txt' line 2: row 'P': '0.5x2' is no number\n", {}},
+        {"a_row_cut_short", with("3\nP 0 1 2\nQ 1 0"), arguments({}), "", 1, "",
+         "orvane: 'matrix.txt': the file ends inside row 'Q' (row 2 of 3)\n", {}},
+        {"fewer_rows_than_declared", with("3\nP 0 1 2\nQ 1 0 3\n"), arguments({}), "", 1, "",
+         "orvane: 'matrix.txt': the file ends after 2 of 3 rows\n", {}},
+        {"no_order", with("three\nP 0 1 2\n"), arguments({}), "", 1, "",
+         "orvane: 'matrix.txt' line 1: 'three' is no matrix order (a whole number of 32 bits)\n", {}},
+        {"negative_order", with("-3\nP 0 1 2\n"), arguments({}), "", 1, "", "orvane: the matrix order -3 is negative\n",
+         {}},
+        {"matrix_missing", {{"list.txt", "Q"}}, arguments({}), "", 1, "",
+         "orvane: cannot open 'matrix.txt': No such file or directory\n", {}},
+        {"one_file_for_both_outputs", inputs, arguments({"-s", "./out.txt"}), "", 1, "",
+         "orvane: the matrix and the sample name the same file, 'out.txt'\n", {}},
+        {"dev_null_may_take_both_outputs", inputs, {"-l", "list.txt", "-i", "matrix.txt", "-o", "/dev/null", "-s",
+                                                    "/dev/null"}, "", 0, "", "", {}},
+        {"an_output_that_cannot_be_written", with(pqr_matrix), arguments({"-s", "/dev/full"}), "", 1, "",
+         "orvane: cannot write '/dev/full': No space left on device\n", {}},
+        {"output_replaces_the_matrix", inputs, {"-l", "list.txt", "-i", "matrix.txt", "-o", "matrix.txt"}, "", 0, "",
+         "", {{"matrix.txt", qp_output}}},
+        {"both_outputs_to_standard_output", inputs, {"-l", "list.txt", "-i", "matrix.txt", "-o", "-", "-s", "-"}, "", 2, "",
+         "orvane: only one of --output and --sample can be standard output (-)\n" + usage_hint, {}},
+        {"unknown_option", inputs, arguments({"--exact"}), "", 2, "", "orvane: unknown option '--exact'\n" + usage_hint,
+         {}},
+        {"quiet_and_verbose", inputs, arguments({"-q", "-v"}), "", 2, "",
+         "orvane: --quiet and --verbose exclude each other\n" + usage_hint, {}},
+        {"version", {}, {"-V"}, "", 0, "orvane 2.0\n", "", {}},
+    };
+}
+
+class OrvaneBatch : public ::testing::TestWithParam<BatchScenario> {};
+
+TEST_P(OrvaneBatch, StreamsStatusAndFilesMatch) { expect_batch_scenario(GetParam(), ORVANE_BINARY); }
+
+INSTANTIATE_TEST_SUITE_P(Orvane, OrvaneBatch, ::testing::ValuesIn(batch_scenarios()),
+                         [](const auto& info) { return info.param.name; });
+
+// A square matrix of `order` rows named ID0, ID1, ... with distances that float and double
+// hold alike (eighths), so that both precisions write the same text.
+std::string generated_matrix(int order) {
+    const std::vector<std::string> eighths = {"125", "25", "375", "5", "625", "75", "875", "0"};
+    std::string matrix = std::to_string(order) + "\n";
+    for (int row = 0; row < order; ++row) {
+        matrix += "ID" + std::to_string(row);
+        for (int column = 0; column < order; ++column) {
+            matrix += ' ' + std::to_string((row * 7 + column * 3) % 1000) + "." + eighths[(row + column) % 8];
+        }
+        matrix += '\n';
+    }
+    return matrix;
+}
+
+std::string generated_list(int count) {
+    std::string list;
+    for (int id = count - 1; id >= 0; --id) {
+        list += "ID" + std::to_string(id) + "\n";
+    }
+    return list;
+}
+
+// Where every number is written the same way at float and at double precision, batch mode
+// writes the very bytes the dialogue writes after y to every question.
+TEST(OrvaneBatchOutputs, AreTheDialoguesBytes) {
+    // The inputs, and the answers to the questions about missing IDs.
+    const std::vector<std::pair<Files, std::string>> cases = {
+        {{{"list.txt", "Q P"}, {"matrix.txt", pqr_matrix}}, ""},
+        {{{"list.txt", "A X B C Y"}, {"matrix.txt", "3\nA 0 100 -10\nB 100 0 1234.5\nC -10 1234.5 -0.5\n"}}, "y y"},
+        {{{"list.txt", "P Q P\r\n"}, {"matrix.txt", "3\r\nP 0 1 2\r\nQ 1 0 3\r\nR 2 3 0\r\n"}}, ""},
+        {{{"list.txt", "ABCDEFGHIJK NC_000913.3_chromosome_full"},
+          {"matrix.txt", "2 NC_000913.3_chromosome_full 0 0.25\nABCDEFGHIJK\n0.25 0"}}, ""},
+        {{{"list.txt", generated_list(60)}, {"matrix.txt", generated_matrix(80)}}, ""},
+    };
+    for (const auto& [inputs, continue_answers] : cases) {
+        ScratchDir dir;
+        for (const auto& [name, content] : inputs) {
+            dir.write(name, content);
+        }
+        run_process(ORVANE_BINARY, "list.txt matrix.txt " + continue_answers + " dialogue.txt dialogue-sample.txt",
+                    dir.path());
+        const ProcessResult batch = run_command(ORVANE_BINARY, {"-l", "list.txt", "-i", "matrix.txt", "-o", "batch.txt",
+                                                                "-s", "batch-sample.txt", "--allow-missing"},
+                                                "", dir.path());
+        EXPECT_EQ(batch.exit_status, 0) << batch.errors;
+        EXPECT_TRUE(dir.read("batch.txt") == dir.read("dialogue.txt")) << inputs[0].second;
+        EXPECT_TRUE(dir.read("batch-sample.txt") == dir.read("dialogue-sample.txt")) << inputs[0].second;
+    }
+}
+
+TEST(OrvaneBatchOutputs, HelpListsEveryOptionOnALineOfItsOwn) {
+    ScratchDir dir;
+    const ProcessResult help = run_command(ORVANE_BINARY, {"--help"}, "", dir.path());
+    EXPECT_EQ(help.exit_status, 0);
+    for (const std::string option : {"-h,--help", "-V,--version", "-l,--list LIST", "-i,--input MATRIX",
+                                     "-o,--output OUTPUT", "-s,--sample SAMPLE", "--allow-missing", "-q,--quiet",
+                                     "-v,--verbose"}) {
+        EXPECT_NE(help.output.find("\n  " + option + " "), std::string::npos) << option;
+    }
+    EXPECT_NE(help.output.find("Example:\n  orvane -l ids.txt"), std::string::npos);
+}
+
+// Through a link, the file the link names is replaced and the link stays; the file keeps its
+// permissions.
+TEST(OrvaneBatchOutputs, ReplaceTheFileALinkNamesAndKeepItsPermissions) {
+    ScratchDir dir;
+    dir.write("list.txt", "Q P");
+    dir.write("matrix.txt", pqr_matrix);
+    dir.write("real.txt", "old");
+    fs::permissions(dir / "real.txt", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    fs::create_symlink("real.txt", dir / "link.txt");
+    const ProcessResult result =
+        run_command(ORVANE_BINARY, {"-l", "list.txt", "-i", "matrix.txt", "-o", "link.txt"}, "", dir.path());
+    EXPECT_EQ(result.exit_status, 0) << result.errors;
+    EXPECT_TRUE(fs::is_symlink(dir / "link.txt"));
+    EXPECT_EQ(dir.read("real.txt"), qp_output);
+    EXPECT_EQ(fs::status(dir / "real.txt").permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
+// A file size limit makes the write fail and be reported, in both modes; the signal it raises
+// would otherwise end the program with a cut file and no word.
+TEST(OrvaneBatchOutputs, AFileSizeLimitIsAWriteFailure) {
+    ScratchDir dir;
+    dir.write("list.txt", generated_list(200));
+    dir.write("matrix.txt", generated_matrix(200));
+    dir.write("out.txt", "kept");
+    const std::string limited = "ulimit -f 64; exec \"$0\" \"$@\"";
+    const ProcessResult batch = run_command("/bin/sh", {"-c", limited, ORVANE_BINARY, "-l", "list.txt", "-i",
+                                                        "matrix.txt", "-o", "out.txt"},
+                                            "", dir.path());
+    EXPECT_EQ(batch.exit_status, 1);
+    EXPECT_EQ(batch.errors, "orvane: cannot write 'out.txt': File too large\n");
+    EXPECT_EQ(dir.read("out.txt"), "kept");
+    const ProcessResult dialogue =
+        run_command("/bin/sh", {"-c", limited, ORVANE_BINARY}, "list.txt matrix.txt big.txt /dev/null", dir.path());
+    EXPECT_EQ(dialogue.exit_status, 0);
+    EXPECT_TRUE(dialogue.output.ends_with("\nUnable to write file, aborting.....\n")) << dialogue.output.substr(0, 200);
+}
+
+// Interrupted while writing, a run leaves the target as it was and no temporary file behind.
+TEST(OrvaneBatchOutputs, AnInterruptedRunKeepsTheTarget) {
+    ScratchDir dir;
+    dir.write("list.txt", generated_list(1500));
+    dir.write("matrix.txt", generated_matrix(1500));
+    dir.write("out.txt", "kept");
+    for (const int signal : {SIGINT, SIGTERM}) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::chdir(dir.path().c_str());
+            ::execl(ORVANE_BINARY, ORVANE_BINARY, "-l", "list.txt", "-i", "matrix.txt", "-o", "out.txt", "-s",
+                    "sample.txt", static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        // Wait for the first temporary file, then interrupt.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        bool writing = false;
+        while (!writing && std::chrono::steady_clock::now() < deadline) {
+            for (const auto& entry : fs::directory_iterator(dir.path())) {
+                writing = writing || entry.path().filename().string().starts_with(".out.txt.");
+            }
+        }
+        ::kill(child, signal);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        ASSERT_TRUE(writing);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+        EXPECT_EQ(dir.read("out.txt"), "kept");
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir.path())) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(names, (std::vector<std::string>{"list.txt", "matrix.txt", "out.txt"}));
+    }
+}
 
 }  // namespace

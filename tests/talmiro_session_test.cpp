@@ -81,6 +81,13 @@ std::vector<Scenario> scenarios() {
          {{"out.fa", ">b\nTT\n>a\nACG\n"}}},
         {"a_blank_before_the_first_record", {{"list.txt", "a\n"}, {"in.fa", " >a\nAC\n>a2\nGG\n"}}, answering(""),
          start(1) + reading({100}) + output_prompt() + writing({100}) + closing, {{"out.fa", ">a2\nGG\n"}}},
+        {"blank_lines_before_the_first_record_are_skipped",
+         {{"list.txt", "a\n"}, {"in.fa", "\n \t\r\n\n>a\nAC\n>b\nGG\n"}}, answering(""),
+         start(1) + reading({100}) + output_prompt() + writing({100}) + closing, {{"out.fa", ">a\nAC\n"}}},
+        {"a_byte_order_mark_is_not_part_of_the_first_name",
+         {{"list.txt", "\xEF\xBB\xBFseq2\nseq1\n"}, {"in.fa", three_records}}, answering(""),
+         start(2) + reading({50, 100}) + output_prompt() + writing({50, 100}) + closing,
+         {{"out.fa", ">seq2\nGGGG\n>seq1 first record\nACGTACGT\nACGT\n"}}},
         {"the_first_byte_is_skipped_whatever_it_is", {{"list.txt", "seq\n"}, {"in.fa", "Xseq\nAC\n"}}, answering(""),
          start(1) + reading({100}) + output_prompt() + writing({100}) + closing, {{"out.fa", ">seq\nAC\n"}}},
         {"output_replaces_the_input", {{"list.txt", "seq2\n"}, {"in.fa", three_records}}, "list.txt in.fa in.fa",
@@ -140,5 +147,67 @@ INSTANTIATE_TEST_SUITE_P(Talmiro, TalmiroSession,
                          [](const auto& info) {
                              return scenario_test_name(std::get<0>(info.param), std::get<1>(info.param));
                          });
+
+// Batch mode through the built binary.
+const std::string contigs = ">contig_1 a\nAA\n>contig_10\nCC\n>contig_2\nGG\n";
+std::vector<std::string> arguments(std::vector<std::string> extra) {
+    std::vector<std::string> all = {"-l", "list.txt", "-i", "in.fa", "-o", "out.fa"};
+    all.insert(all.end(), extra.begin(), extra.end());
+    return all;
+}
+const std::string usage_hint = "Try 'talmiro --help' for more information.\n";
+
+std::vector<BatchScenario> batch_scenarios() {
+    const Files inputs = {{"list.txt", "seq3\nseq1\n"}, {"in.fa", three_records}};
+    const std::string seq3_seq1 = ">seq3 third\nTTTT\nTT\n>seq1 first record\nACGTACGT\nACGT\n";
+    return {
+        {"short_options", inputs, arguments({}), "", 0, "", "", {{"out.fa", seq3_seq1}}},
+        {"long_options_with_equals", inputs, {"--list=list.txt", "--input", "in.fa", "--output=out.fa"}, "", 0, "", "",
+         {{"out.fa", seq3_seq1}}},
+        {"list_from_standard_input", {{"in.fa", three_records}}, {"-l", "-", "-i", "in.fa", "-o", "out.fa"},
+         "seq3\nseq1\n", 0, "", "", {{"out.fa", seq3_seq1}}},
+        {"fasta_from_standard_input_to_standard_output", {{"list.txt", "seq3\nseq1\n"}},
+         {"-l", "list.txt", "-i", "-", "-o", "-"}, three_records, 0, seq3_seq1, "", {}},
+        {"prefix_matching_by_default", {{"list.txt", "contig_1\n"}, {"in.fa", contigs}}, arguments({}), "", 0, "", "",
+         {{"out.fa", ">contig_1 a\nAA\n>contig_10\nCC\n"}}},
+        {"exact_matches_the_first_word", {{"list.txt", "contig_1\ncontig_2\n"}, {"in.fa", contigs}},
+         arguments({"--exact"}), "", 0, "", "", {{"out.fa", ">contig_1 a\nAA\n>contig_2\nGG\n"}}},
+        {"missing_names_fail_before_any_output", {{"list.txt", "x\nseq1\ny\t\n"}, {"in.fa", three_records},
+                                                  {"out.fa", "kept"}},
+         arguments({}), "", 1, "",
+         "talmiro: 'x' not found in 'in.fa'\ntalmiro: 'y\\t' not found in 'in.fa'\n", {}},
+        {"missing_names_allowed_are_warnings", {{"list.txt", "x\nseq1\n"}, {"in.fa", three_records}},
+         arguments({"--allow-missing", "-q"}), "", 0, "", "talmiro: warning: 'x' not found in 'in.fa'\n",
+         {{"out.fa", ">seq1 first record\nACGTACGT\nACGT\n"}}},
+        {"verbose_counts", inputs, arguments({"-v"}), "", 0, "",
+         "talmiro: list entries: 2\ntalmiro: records read: 3\ntalmiro: found: 2\ntalmiro: missing: 0\n"
+         "talmiro: written: 2\n",
+         {{"out.fa", seq3_seq1}}},
+        {"list_file_missing", {{"in.fa", three_records}}, arguments({}), "", 1, "",
+         "talmiro: cannot open 'list.txt': No such file or directory\n", {}},
+        {"output_folder_missing", inputs, {"-l", "list.txt", "-i", "in.fa", "-o", "nowhere/out.fa"}, "", 1, "",
+         "talmiro: cannot create 'nowhere/out.fa': No such file or directory\n", {}},
+        {"output_that_cannot_be_written", inputs, {"-l", "list.txt", "-i", "in.fa", "-o", "/dev/full"}, "", 1, "",
+         "talmiro: cannot write '/dev/full': No space left on device\n", {}},
+        {"output_replaces_the_input", inputs, {"-l", "list.txt", "-i", "in.fa", "-o", "in.fa"}, "", 0, "", "",
+         {{"in.fa", seq3_seq1}}},
+        {"unknown_option", inputs, arguments({"--sample", "x"}), "", 2, "",
+         "talmiro: unknown option '--sample'\n" + usage_hint, {}},
+        {"missing_option", inputs, {"-l", "list.txt", "-o", "out.fa"}, "", 2, "",
+         "talmiro: --input is required\n" + usage_hint, {}},
+        {"stray_argument", inputs, arguments({"extra"}), "", 2, "", "talmiro: unexpected argument 'extra'\n" + usage_hint,
+         {}},
+        {"both_inputs_from_standard_input", {}, {"-l", "-", "-i", "-", "-o", "out.fa"}, "", 2, "",
+         "talmiro: only one of --list and --input can be standard input (-)\n" + usage_hint, {}},
+        {"version", {}, {"--version"}, "", 0, "talmiro 2.0\n", "", {}},
+    };
+}
+
+class TalmiroBatch : public ::testing::TestWithParam<BatchScenario> {};
+
+TEST_P(TalmiroBatch, StreamsStatusAndFilesMatch) { expect_batch_scenario(GetParam(), TALMIRO_BINARY); }
+
+INSTANTIATE_TEST_SUITE_P(Talmiro, TalmiroBatch, ::testing::ValuesIn(batch_scenarios()),
+                         [](const auto& info) { return info.param.name; });
 
 }  // namespace

@@ -15,6 +15,12 @@
 
 namespace io {
 
+// A name as messages show it: in single quotes, with control characters, quotes and bytes that
+// are no UTF-8 escaped, so that a trailing tab or a stray byte can be seen.
+std::string quoted(std::string_view name);
+// A file as messages name it: quoted, or "standard input" / "standard output" for "-".
+std::string file_label(std::string_view path, bool output);
+
 // The first thing that went wrong with one file.
 struct IoError {
     enum class Action { open, read, create, write };
@@ -25,6 +31,8 @@ struct IoError {
 
     // "cannot open 'x.txt': No such file or directory"
     std::string describe() const;
+    // "'x.txt': reason" for a file whose bytes were at fault rather than the system.
+    static IoError bad_content(const std::string& path, std::string reason);
 };
 
 // A file opened for reading. Directories are refused at open, as they cannot be read.
@@ -32,6 +40,8 @@ class InputFile {
 public:
     // On failure `error` (when given) says why.
     static std::optional<InputFile> open(const std::string& name, std::optional<IoError>* error = nullptr);
+    // Standard input, named "-".
+    static InputFile standard_input();
 
     InputFile(InputFile&& other) noexcept;
     InputFile& operator=(InputFile&& other) noexcept;
@@ -106,6 +116,9 @@ public:
 
     // Why the input ended early, when it did: a read error rather than the end of the file.
     const std::optional<IoError>& error() const { return source_->error(); }
+
+    // Passes over a UTF-8 byte order mark at the very start, as Windows editors write one.
+    void skip_byte_order_mark();
     const std::string& name() const;
 
     // The 1-based line of the byte at window offset `at` (cold: for error messages).
@@ -131,40 +144,92 @@ private:
     bool exhausted_ = false;
 };
 
-// A file opened for writing (created or emptied), with its own buffer. Write errors are
-// remembered rather than thrown, so the run finishes its meter and reports them once at close.
+class TempFiles;
+
+// A file opened for writing, with its own buffer. Write errors are remembered rather than thrown,
+// so the run finishes its meter and reports them once at close.
+//
+// Two ways to write a file. In place (the dialogue): opening creates a missing file but empties
+// nothing, as a later step may still stop the run; begin_writing() empties it once every output
+// step has passed. Replacing (batch mode): the bytes go to a temporary file beside the target,
+// renamed over it only by a close after everything was written, so a failed or interrupted run
+// leaves the target as it was. Targets that are not regular files (a device, a pipe) are always
+// written in place.
 class OutputFile {
 public:
     static std::optional<OutputFile> create(const std::string& name, std::optional<IoError>* error = nullptr);
+    // `temps` removes the temporary file should the process be interrupted.
+    static std::optional<OutputFile> replace(const std::string& target, TempFiles& temps,
+                                             std::optional<IoError>* error = nullptr);
+    // Standard output, named "-".
+    static OutputFile standard_output();
 
     OutputFile(OutputFile&& other) noexcept;
     OutputFile& operator=(OutputFile&& other) noexcept;
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
+    // Without a successful close, a replacing file leaves the target untouched.
     ~OutputFile();
+
+    // Empties a file opened in place; nothing to do for one that replaces its target.
+    void begin_writing();
 
     void write(std::string_view text);
     void put(char c);
     void flush();
 
-    // Flushes and closes; false when any byte could not be written or the close failed.
+    // Flushes and closes (and replaces the target); false when any byte could not be written,
+    // the close failed or the target could not be replaced.
     bool close();
+    // close() in two halves, so that several outputs replace their targets only once all of
+    // them are written: flushing and closing, then the replacing.
+    bool finish();
+    bool commit();
     const std::optional<IoError>& error() const { return error_; }
     const std::string& name() const { return name_; }
 
-    // True when both handles reach the same regular file, whatever names led to it.
+    // True when both reach the same regular file, whatever names led to it: two outputs there
+    // would corrupt each other. Devices such as /dev/null may take both.
     bool same_file_as(const OutputFile& other) const;
 
 private:
     OutputFile(int fd, std::string name);
     void write_through(const char* data, std::size_t size);
-    void fail(int error_number);
+    void fail(IoError::Action action, int error_number);
+    bool identity(std::uint64_t& device, std::uint64_t& inode) const;
+    void release();
+    void discard_temporary();
 
     int fd_ = -1;
     std::string name_;
     std::optional<IoError> error_;
     std::vector<char> buffer_;
     std::size_t used_ = 0;
+    std::string temporary_;  // replacing: the file written, renamed to target_ at close
+    std::string target_;
+    TempFiles* temps_ = nullptr;
+};
+
+// The temporary files of outputs being written. While it lives, SIGINT, SIGTERM and SIGHUP are
+// caught by a helper thread, which removes every file still listed and then lets the signal
+// end the process as it would have. Create it before any other thread starts, so that all of
+// them leave these signals to the helper.
+class TempFiles {
+public:
+    TempFiles();
+    ~TempFiles();
+    TempFiles(const TempFiles&) = delete;
+    TempFiles& operator=(const TempFiles&) = delete;
+
+    // Creates and lists a new file from `path_template` (ending in XXXXXX, replaced by the
+    // name made); the descriptor, or -1 with errno set. Created and listed in one step, so an
+    // interrupt never leaves a file that was not listed.
+    int create(std::string& path_template);
+    void remove(const std::string& path);
+
+private:
+    struct Watcher;
+    std::unique_ptr<Watcher> watcher_;
 };
 
 }  // namespace io

@@ -26,8 +26,9 @@ enum class Failure {
     cannot_create_output,
     same_outputs,
     cannot_write_output,
+    unreadable_input,  // batch mode only: the dialogue reads on as if the input had ended
 };
-constexpr std::size_t failure_kinds = 5;
+constexpr std::size_t failure_kinds = 6;
 
 // Raised by a failing step; the session reports it once and RAII closes and releases whatever
 // the steps held.
@@ -45,8 +46,8 @@ enum class Role { list, input, output, sample };
 constexpr std::size_t role_count = 4;
 
 // The counts a run reports as it goes.
-enum class Count { list_entries, matrix_order };
-constexpr std::size_t count_kinds = 2;
+enum class Count { list_entries, matrix_order, records_read, found, missing, written };
+constexpr std::size_t count_kinds = 6;
 
 // Whoever drives a run: where its files come from, where its counts, meter and failures go,
 // and whether it goes on without a listed name the input lacks.
@@ -56,10 +57,18 @@ public:
 
     virtual void start() = 0;
     virtual io::InputFile open_input(Role role) = 0;
+    // Whether the run writes this output at all (batch mode writes the sample only on request).
+    virtual bool wants_output(Role role) const = 0;
     virtual io::OutputFile create_output(Role role) = 0;
     virtual void show_count(Count what, std::int64_t count) = 0;
     virtual console::Meter& meter() = 0;
+    // Each listed name the input lacks, in list order, then their number; false from either
+    // stops the run.
     virtual bool go_on_without(std::string_view name) = 0;
+    virtual bool accept_missing(std::size_t missing) = 0;
+    // An input that could not be read to its end (a read error, a value that is no number, a
+    // file shorter than it says). The dialogue reads on as designed: what follows is not found.
+    virtual void input_cut_short(const std::string& detail) = 0;
     virtual void report(const Abort& abort) = 0;
     virtual void finish() = 0;
 };
@@ -82,10 +91,13 @@ public:
 
     void start() override;
     io::InputFile open_input(Role role) override;
+    bool wants_output(Role) const override { return true; }
     io::OutputFile create_output(Role role) override;
     void show_count(Count what, std::int64_t count) override;
     console::Meter& meter() override { return console_.meter(); }
     bool go_on_without(std::string_view name) override;
+    bool accept_missing(std::size_t) override { return true; }
+    void input_cut_short(const std::string&) override {}
     void report(const Abort& abort) override;
     void finish() override;
 
@@ -115,14 +127,14 @@ Table take_list(Front& front, lists::NameList names) {
     }
 }
 
-// Puts each listed name that was not found to the front, in list order; false at the first
-// refusal, when the names after it are not asked about.
+// Puts each listed name that was not found to the front, in list order, and shows how many were
+// found and missing; false at the first refusal, when the names after it are not asked about.
 bool confirm_missing(Front& front, const lists::NameList& names, const std::function<bool(std::size_t)>& found_at);
 
-// Closes every output, then raises the first write failure among them.
+// Closes every output (null: none), then raises the first write failure among them.
 void close_outputs(std::initializer_list<io::OutputFile*> outputs);
 
-// The whole program: the dialogue over the standard streams. Exit status 0 on every way out.
-int dialogue_main(Outcome (*run)(std::istream&, std::ostream&));
+// Empties the outputs (null: none) a run opened in place, once every output step has passed.
+void begin_writing(std::initializer_list<io::OutputFile*> outputs);
 
 }  // namespace session

@@ -31,6 +31,7 @@ io::OutputFile DialogueFront::create_output(Role role) {
 
 void DialogueFront::show_count(Count what, std::int64_t count) {
     const auto& [before, after] = texts_.count_lines[static_cast<std::size_t>(what)];
+    // The dialogue shows only the counts it has a line for.
     if (!before.empty()) {
         console_.out() << '\n' << before << count << after << '\n';
     }

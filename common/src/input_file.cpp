@@ -1,7 +1,6 @@
 #include "io.hpp"
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,20 +9,6 @@
 namespace io {
 
 namespace {
-
-std::string_view verb(IoError::Action action) {
-    switch (action) {
-    case IoError::Action::open:
-        return "cannot open";
-    case IoError::Action::read:
-        return "cannot read";
-    case IoError::Action::create:
-        return "cannot create";
-    case IoError::Action::write:
-        break;
-    }
-    return "cannot write";
-}
 
 // The bytes of the file are the text itself.
 class PlainSource final : public ByteSource {
@@ -38,13 +23,6 @@ private:
 };
 
 }  // namespace
-
-std::string IoError::describe() const {
-    std::string text(verb(action));
-    text.append(" '").append(path).append("': ");
-    text.append(error_number != 0 ? std::strerror(error_number) : reason);
-    return text;
-}
 
 std::optional<InputFile> InputFile::open(const std::string& name, std::optional<IoError>* error) {
     const auto refuse = [&](int error_number) -> std::optional<InputFile> {
@@ -101,6 +79,8 @@ std::size_t InputFile::read_some(char* into, std::size_t size) {
     }
     return 0;
 }
+
+InputFile InputFile::standard_input() { return InputFile(::dup(STDIN_FILENO), "-"); }
 
 std::unique_ptr<ByteSource> open_source(InputFile file) {
     // Every input is plain text for now; decoders are chosen here once they exist, by the

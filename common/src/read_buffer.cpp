@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <string_view>
 #include <stop_token>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -140,6 +141,16 @@ std::uint64_t ReadBuffer::line_at(std::size_t at) const {
     const char* const begin = data_;
     const std::uint64_t before = mapping_ != nullptr ? 0 : lines_before_buffer_;
     return before + static_cast<std::uint64_t>(std::count(begin, begin + std::min(at, end_), '\n')) + 1;
+}
+
+void ReadBuffer::skip_byte_order_mark() {
+    constexpr std::string_view mark = "\xEF\xBB\xBF";
+    std::size_t keep = pos_;
+    while (end_ - pos_ < mark.size() && refill(keep)) {
+    }
+    if (std::string_view(data_ + pos_, std::min(end_ - pos_, mark.size())) == mark) {
+        pos_ += mark.size();
+    }
 }
 
 bool ReadBuffer::refill(std::size_t& keep) {

@@ -1,7 +1,5 @@
 #include "session.hpp"
 
-#include <iostream>
-
 namespace session {
 
 Outcome run_session(Front& front, const std::function<Outcome(Front&)>& steps) {
@@ -23,32 +21,52 @@ Outcome run_session(Front& front, const std::function<Outcome(Front&)>& steps) {
 }
 
 bool confirm_missing(Front& front, const lists::NameList& names, const std::function<bool(std::size_t)>& found_at) {
+    std::size_t missing = 0;
+    for (std::size_t position = 0; position < names.size(); ++position) {
+        if (!found_at(position)) {
+            ++missing;
+        }
+    }
+    front.show_count(Count::found, static_cast<std::int64_t>(names.size() - missing));
+    front.show_count(Count::missing, static_cast<std::int64_t>(missing));
     for (std::size_t position = 0; position < names.size(); ++position) {
         if (!found_at(position) && !front.go_on_without(names.name(position))) {
             return false;
         }
     }
-    return true;
+    return front.accept_missing(missing);
+}
+
+void begin_writing(std::initializer_list<io::OutputFile*> outputs) {
+    for (io::OutputFile* const output : outputs) {
+        if (output != nullptr) {
+            output->begin_writing();
+        }
+    }
 }
 
 void close_outputs(std::initializer_list<io::OutputFile*> outputs) {
-    const io::IoError* first_error = nullptr;
+    // Every output is written in full before any replaces its target: a failed one leaves all
+    // targets as they were.
+    const auto raise_first_error = [&] {
+        for (io::OutputFile* const output : outputs) {
+            if (output != nullptr && output->error()) {
+                throw Abort{Failure::cannot_write_output, output->error()->describe()};
+            }
+        }
+    };
     for (io::OutputFile* const output : outputs) {
-        if (!output->close() && first_error == nullptr) {
-            first_error = &*output->error();
+        if (output != nullptr) {
+            output->finish();
         }
     }
-    if (first_error != nullptr) {
-        throw Abort{Failure::cannot_write_output, first_error->describe()};
+    raise_first_error();
+    for (io::OutputFile* const output : outputs) {
+        if (output != nullptr) {
+            output->commit();
+        }
     }
-}
-
-int dialogue_main(Outcome (*run)(std::istream&, std::ostream&)) {
-    // The console streams carry only prompts, counts and the meter; stdio sync buys nothing.
-    std::ios::sync_with_stdio(false);
-    std::cin.tie(&std::cout);
-    run(std::cin, std::cout);
-    return 0;
+    raise_first_error();
 }
 
 }  // namespace session

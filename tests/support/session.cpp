@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
@@ -101,8 +102,20 @@ bool exchange(int to_child, int from_child, std::string_view answers, std::strin
     }
 }
 
-ProcessResult run_child(const fs::path& binary, std::string_view answers, const fs::path& working_dir,
-                        rlim_t address_space_limit, double timeout_seconds) {
+ProcessResult run_child(const fs::path& binary, const std::vector<std::string>& arguments, std::string_view answers,
+                        const fs::path& working_dir, rlim_t address_space_limit, double timeout_seconds) {
+    // Standard error goes to an unnamed file, so it neither blocks the child nor shows in the folder.
+    std::FILE* const errors = std::tmpfile();
+    if (errors == nullptr) {
+        throw std::runtime_error("cannot create a file for standard error");
+    }
+    std::vector<std::string> words = {binary.string()};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) {
+        argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
     int input_pipe[2];
     int output_pipe[2];
     if (::pipe2(input_pipe, O_CLOEXEC) != 0 || ::pipe2(output_pipe, O_CLOEXEC) != 0) {
@@ -116,6 +129,7 @@ ProcessResult run_child(const fs::path& binary, std::string_view answers, const 
     if (child == 0) {
         ::dup2(input_pipe[0], STDIN_FILENO);
         ::dup2(output_pipe[1], STDOUT_FILENO);
+        ::dup2(::fileno(errors), STDERR_FILENO);
         if (::chdir(working_dir.c_str()) != 0) {
             ::_exit(127);
         }
@@ -123,7 +137,7 @@ ProcessResult run_child(const fs::path& binary, std::string_view answers, const 
             const rlimit limit{address_space_limit, address_space_limit};
             ::setrlimit(RLIMIT_AS, &limit);
         }
-        ::execl(binary.c_str(), binary.c_str(), static_cast<char*>(nullptr));
+        ::execv(binary.c_str(), argv.data());
         ::_exit(127);
     }
     ::close(input_pipe[0]);
@@ -142,6 +156,13 @@ ProcessResult run_child(const fs::path& binary, std::string_view answers, const 
     ::waitpid(child, &status, 0);
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     result.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+    std::rewind(errors);
+    std::array<char, 4096> chunk{};
+    for (std::size_t got = 0; (got = std::fread(chunk.data(), 1, chunk.size(), errors)) > 0;) {
+        result.errors.append(chunk.data(), got);
+    }
+    std::fclose(errors);
     return result;
 }
 
@@ -149,12 +170,17 @@ ProcessResult run_child(const fs::path& binary, std::string_view answers, const 
 
 ProcessResult run_process(const fs::path& binary, std::string_view answers, const fs::path& working_dir,
                           rlim_t address_space_limit) {
-    return run_child(binary, answers, working_dir, address_space_limit, 120.0);
+    return run_child(binary, {}, answers, working_dir, address_space_limit, 120.0);
 }
 
 ProcessResult run_process_with_timeout(const fs::path& binary, std::string_view answers,
                                        const fs::path& working_dir, double timeout_seconds) {
-    return run_child(binary, answers, working_dir, 0, timeout_seconds);
+    return run_child(binary, {}, answers, working_dir, 0, timeout_seconds);
+}
+
+ProcessResult run_command(const fs::path& binary, const std::vector<std::string>& arguments,
+                          std::string_view standard_input, const fs::path& working_dir, double timeout_seconds) {
+    return run_child(binary, arguments, standard_input, working_dir, 0, timeout_seconds);
 }
 
 WorkingDirGuard::WorkingDirGuard(const fs::path& dir) : previous_(fs::current_path()) { fs::current_path(dir); }
@@ -183,6 +209,7 @@ std::string meter(std::string_view label, const std::vector<long long>& percenta
 }  // namespace testing_support
 
 #include <gtest/gtest.h>
+#include <map>
 #include <set>
 
 namespace testing_support {
@@ -223,6 +250,31 @@ void expect_scenario(const Scenario& scenario, Mode mode, const RunFunction& run
 }
 
 void PrintTo(const Scenario& scenario, std::ostream* out) { *out << scenario.name; }
+void PrintTo(const BatchScenario& scenario, std::ostream* out) { *out << scenario.name; }
+
+void expect_batch_scenario(const BatchScenario& scenario, const fs::path& binary) {
+    ScratchDir dir;
+    std::map<std::string, std::string> expected;
+    for (const auto& [name, content] : scenario.inputs) {
+        dir.write(name, content);
+        expected[name] = content;
+    }
+    const ProcessResult result = run_command(binary, scenario.arguments, scenario.standard_input, dir.path());
+    EXPECT_EQ(result.exit_status, scenario.exit_status) << result.errors;
+    EXPECT_EQ(result.output, scenario.standard_output);
+    EXPECT_EQ(result.errors, scenario.standard_error);
+    for (const auto& [name, content] : scenario.outputs) {
+        expected[name] = content;
+    }
+    std::map<std::string, std::string> present;
+    for (const auto& entry : fs::recursive_directory_iterator(dir.path())) {
+        if (!entry.is_directory()) {
+            const std::string name = fs::relative(entry.path(), dir.path()).string();
+            present[name] = read_file(entry.path());
+        }
+    }
+    EXPECT_EQ(present, expected) << "every file, byte for byte: inputs untouched, outputs as expected, nothing else";
+}
 
 std::string scenario_test_name(const Scenario& scenario, Mode mode) {
     return scenario.name + (mode == Mode::in_process ? "_in_process" : "_binary");

@@ -35,7 +35,9 @@ void write_file(const fs::path& path, std::string_view content);
 
 struct ProcessResult {
     std::string output;
+    std::string errors;    // standard error
     int exit_status = -1;  // -1 when the process did not exit normally
+    int signal = 0;        // the signal that ended it, if one did
     double seconds = 0.0;
 };
 
@@ -47,6 +49,10 @@ ProcessResult run_process(const fs::path& binary, std::string_view answers, cons
 // Runs the process and, whatever happens, never waits longer than `timeout_seconds`.
 ProcessResult run_process_with_timeout(const fs::path& binary, std::string_view answers,
                                        const fs::path& working_dir, double timeout_seconds);
+
+// Runs `binary` with `arguments` in `working_dir`, `standard_input` piped in.
+ProcessResult run_command(const fs::path& binary, const std::vector<std::string>& arguments,
+                          std::string_view standard_input, const fs::path& working_dir, double timeout_seconds = 120.0);
 
 // Changes the working folder for the life of the object, so in-process runs see the same
 // relative file names as a binary started there.
@@ -92,8 +98,24 @@ struct Scenario {
 
 enum class Mode { in_process, binary };
 
+// A run in batch mode through the built binary: the files before, the command line and standard
+// input, and everything expected after: exit status, both standard streams and every file in
+// the folder, byte for byte (outputs listed; inputs as they were; nothing else).
+struct BatchScenario {
+    std::string name;
+    Files inputs;
+    std::vector<std::string> arguments;
+    std::string standard_input;
+    int exit_status;
+    std::string standard_output;
+    std::string standard_error;
+    Files outputs;
+};
+void expect_batch_scenario(const BatchScenario& scenario, const fs::path& binary);
+
 // Lets a failing parameterised test name its scenario instead of dumping its bytes.
 void PrintTo(const Scenario& scenario, std::ostream* out);
+void PrintTo(const BatchScenario& scenario, std::ostream* out);
 
 using RunFunction = std::function<void(std::istream&, std::ostream&)>;
 
