@@ -85,7 +85,7 @@ ParsedCommandLine parse_command_line(const Program& program, const std::vector<s
     app.set_help_flag("-h,--help", "show this help and exit");
     app.set_version_flag("-V,--version", std::string(program.name) + " " + std::string(program.version),
                          "show the version and exit");
-    auto formatter = std::make_shared<UsageFormatter>("Usage: " + usage_line(program) + "\n       " +
+    auto formatter = std::make_shared<UsageFormatter>("Usage: " + usage_line(program) + "\n  or:  " +
                                                       std::string(program.name) +
                                                       "    (without arguments: the interactive dialogue)\n");
     formatter->column_width(24);
