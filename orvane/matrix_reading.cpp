@@ -1,5 +1,6 @@
 #include "matrix_reading.hpp"
 
+#include <algorithm>
 #include <limits>
 #include <new>
 #include <utility>
@@ -95,11 +96,16 @@ std::optional<std::string> read_distance_matrix(TokenReader& matrix, IdTable& id
                                                 console::Meter& meter) {
     const auto glued = strictness == Strictness::whole_numbers ? TokenReader::Glued::refused : TokenReader::Glued::left;
     meter.begin(reading_label);
+    // A row name longer than every listed ID cannot match one, and need not be held whole.
+    std::size_t longest = 0;
+    for (std::size_t position = 0; position < ids.size(); ++position) {
+        longest = std::max(longest, ids.ids().name(position).size());
+    }
     std::string name;  // the current row's, kept for a message (the token's view dies with the next read)
     for (std::int32_t row = 0; row < order; ++row) {
-        name.assign(matrix.take_token());
+        const bool listable = matrix.take_name(longest, name);
         if (!matrix.failed()) {
-            const std::int64_t slot = ids.ids().find_slot(name);
+            const std::int64_t slot = listable ? ids.ids().find_slot(name) : -1;
             if (slot >= 0) {
                 const auto matched = static_cast<std::uint32_t>(slot);
                 const bool complete = matrix.read_numbers(rows.row(matched), static_cast<std::size_t>(order), glued);

@@ -34,6 +34,7 @@ const session::DialogueTexts dialogue_texts{
 IdTable read_id_list(Front& front) {
     TokenReader list(front.open_input(Role::list));
     lists::NameList ids = count_list_entries(list);
+    session::check_unchanged(front, list.input());
     if (list.stop() == TokenReader::Stop::read_error) {
         front.input_cut_short(list.input().error()->describe());
     }
@@ -60,12 +61,14 @@ DistanceRows<Distance> read_input_matrix(Front& front, IdTable& ids, Strictness 
     TokenReader matrix(front.open_input(Role::input));
     const std::int32_t order = read_matrix_order(matrix);
     if (matrix.failed()) {
+        session::check_unchanged(front, matrix.input());
         front.input_cut_short(describe_unreadable_order(matrix));
     }
     front.show_count(session::Count::matrix_order, order);
     DistanceRows<Distance> rows = allocate_distance_rows<Distance>(ids, order);
     const std::optional<std::string> cut_short = read_distance_matrix(matrix, ids, order, rows, strictness, front.meter());
     front.meter().end_line();
+    session::check_unchanged(front, matrix.input());
     if (cut_short) {
         front.input_cut_short(*cut_short);
     }

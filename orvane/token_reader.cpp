@@ -65,6 +65,37 @@ std::string_view TokenReader::take_token() {
     return {input_.data() + start, input_.pos() - start};
 }
 
+bool TokenReader::take_name(std::size_t longest, std::string& name) {
+    name.clear();
+    if (failed_ || !skip_whitespace()) {
+        fail(Stop::end_of_input);
+        return false;
+    }
+    // Like skip_to_blank with the start kept, but only while the token could still be a name.
+    std::size_t start = input_.pos();
+    for (;;) {
+        const char* const data = input_.data();
+        const std::size_t end = std::min(input_.end(), start + longest + 1);
+        std::size_t pos = input_.pos();
+        while (pos < end && !is_blank(data[pos])) {
+            ++pos;
+        }
+        input_.set_pos(pos);
+        if (pos < input_.end() && (pos < end || pos - start > longest)) {
+            break;  // a blank, or more than any name holds
+        }
+        if (!input_.refill(start)) {
+            break;
+        }
+    }
+    name.assign(input_.data() + start, input_.pos() - start);
+    if (name.size() <= longest) {
+        return true;
+    }
+    skip_to_blank(nullptr);  // the rest of a token no name can equal, not kept
+    return false;
+}
+
 bool TokenReader::skip_token() {
     if (failed_ || !skip_whitespace()) {
         fail(Stop::end_of_input);

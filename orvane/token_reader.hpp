@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace orvane {
@@ -31,6 +32,11 @@ public:
     // The next whitespace-delimited token, whole whatever its length. The view lasts until the
     // next read. Empty (and failed) when no token is left.
     std::string_view take_token();
+
+    // The next token into `name` when it has at most `longest` bytes; a longer one is passed
+    // over with only its first longest + 1 bytes kept (so memory stays bounded whatever its
+    // length), and the result is false. Fails like take_token at the end of the input.
+    bool take_name(std::size_t longest, std::string& name);
 
     // Passes over the next token without looking at it.
     bool skip_token();

@@ -78,21 +78,31 @@ std::size_t read_fasta_records(LineReader& fasta, NameTable& table, console::Met
     std::int64_t matches = 0;
     RecordStore& store = table.store();
     fasta.skip_to_first_record();
+    // Matching needs no more of a header than the longest name, a blank after a first word, and
+    // a carriage return: a longer header is read whole only when a name takes its record.
+    const std::size_t wanted = matcher.longest_name() + 2;
     std::size_t records = 0;
     while (!fasta.at_end_of_file()) {
-        const std::string_view header = fasta.take_until('\n');
+        bool whole = true;
+        const std::string_view header = fasta.take_until_at_most('\n', wanted, whole);
         // (A file that ends at a '>', or is empty, gives one last empty pass: no record.)
         records += fasta.at_end_of_file() && header.empty() ? 0 : 1;
-        const std::string_view line = without_carriage_return(header);
+        const std::string_view line = whole ? without_carriage_return(header) : header;
         const std::int64_t slot =
             matching == Matching::prefix ? matcher.first_match(line) : matcher.exact_match(first_word(line));
         if (slot < 0) {
+            if (!whole) {
+                fasta.pass_until('\n', [](std::string_view) {});
+            }
             fasta.pass_until('>', [](std::string_view) {});
             continue;
         }
         // The header view dies with the next read: store it first.
         store.append(">");
         store.append(header);
+        if (!whole) {
+            fasta.pass_until('\n', [&](std::string_view piece) { store.append(piece); });
+        }
         store.append("\n");
         keep_sequence_text(fasta, store);
         table.add_record(static_cast<std::uint32_t>(slot), store.finish_record());

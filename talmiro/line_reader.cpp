@@ -1,11 +1,45 @@
 #include "line_reader.hpp"
 
+#include <algorithm>
 #include <utility>
 
 namespace talmiro {
 
 LineReader::LineReader(io::InputFile file, std::size_t buffer_size, io::ReadBuffer::Access access)
     : input_(std::move(file), buffer_size, access) {}
+
+std::string_view LineReader::take_until_at_most(char delimiter, std::size_t most, bool& whole) {
+    std::size_t start = input_.pos();
+    std::size_t searched = start;  // bytes before this hold no delimiter
+    for (;;) {
+        const char* const data = input_.data();
+        const std::size_t limit = std::min(input_.end(), start + most);
+        const void* const found = limit > searched ? std::memchr(data + searched, delimiter, limit - searched) : nullptr;
+        if (input_.settle()) {
+            continue;  // the file shrank under the scan: scan again up to its new end
+        }
+        if (found != nullptr) {
+            const auto stop = static_cast<std::size_t>(static_cast<const char*>(found) - data);
+            input_.set_pos(stop + 1);
+            whole = true;
+            return {data + start, stop - start};
+        }
+        if (limit == start + most && input_.end() > limit) {
+            // Longer than wanted (or exactly as long, the delimiter next): the rest stays unread.
+            input_.set_pos(limit);
+            whole = false;
+            return {data + start, most};
+        }
+        const std::size_t scanned = limit - start;
+        input_.set_pos(limit);
+        if (!input_.refill(start)) {
+            at_end_of_file_ = true;
+            whole = true;
+            return {input_.data() + start, input_.end() - start};
+        }
+        searched = start + scanned;
+    }
+}
 
 void LineReader::skip_to_first_record() {
     // Look past whole blank lines, keeping everything from the start should no '>' follow them.
@@ -49,6 +83,9 @@ std::string_view LineReader::take_until(char delimiter) {
         const std::size_t end = input_.end();
         // (An empty window may have no storage at all yet: memchr must not see its null pointer.)
         const void* const found = end > searched ? std::memchr(data + searched, delimiter, end - searched) : nullptr;
+        if (input_.settle()) {
+            continue;  // the file shrank under the scan: scan again up to its new end
+        }
         if (found != nullptr) {
             const auto stop = static_cast<std::size_t>(static_cast<const char*>(found) - data);
             input_.set_pos(stop + 1);

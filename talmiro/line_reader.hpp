@@ -27,10 +27,16 @@ public:
 
     // Why the input ended early, when a read failed.
     const std::optional<io::IoError>& error() const { return input_.error(); }
+    const io::ReadBuffer& input() const { return input_; }
 
     // The text up to `delimiter` (consumed, not included), whole and in one piece; valid until
     // the next read. At the end of the file: the rest, possibly empty.
     std::string_view take_until(char delimiter);
+
+    // The text up to `delimiter` as take_until gives it when it has at most `most` bytes (then
+    // `whole` is true). A longer text gives its first `most` bytes and leaves the rest unread, so
+    // that a line nobody needs whole costs no memory however long it is.
+    std::string_view take_until_at_most(char delimiter, std::size_t most, bool& whole);
 
     // Hands the text up to `delimiter` (consumed, not included) to `sink` in pieces, without
     // copying it anywhere; a text nobody wants costs only the scan.
@@ -48,6 +54,9 @@ void LineReader::pass_until(char delimiter, Sink&& sink) {
         const char* const window = input_.data() + input_.pos();
         const std::size_t size = input_.end() - input_.pos();
         const void* const found = size > 0 ? std::memchr(window, delimiter, size) : nullptr;
+        if (input_.settle()) {
+            continue;  // the file shrank under the scan: scan again up to its new end
+        }
         if (found != nullptr) {
             const auto length = static_cast<std::size_t>(static_cast<const char*>(found) - window);
             sink(std::string_view(window, length));

@@ -9,37 +9,13 @@ namespace talmiro {
 
 namespace {
 
-constexpr std::uint64_t multiplier = 0x9E3779B97F4A7C15ULL;
-
 // The two filter bits of a hash, from bits the table index does not use.
 std::size_t first_filter_bit(std::uint64_t hash) { return static_cast<std::size_t>(hash >> 24); }
 std::size_t second_filter_bit(std::uint64_t hash) { return static_cast<std::size_t>((hash >> 44) ^ (hash >> 3)); }
 
-std::uint64_t mix(std::uint64_t state, std::uint64_t word) {
-    state = (state ^ word) * multiplier;
-    return state ^ (state >> 29);
-}
-
 }  // namespace
 
-std::uint64_t hash_text(std::string_view text) {
-    std::uint64_t state = text.size() * multiplier;
-    const char* at = text.data();
-    std::size_t left = text.size();
-    for (; left >= 8; at += 8, left -= 8) {
-        std::uint64_t word = 0;
-        std::memcpy(&word, at, 8);
-        state = mix(state, word);
-    }
-    if (left > 0) {
-        std::uint64_t word = 0;
-        std::memcpy(&word, at, left);
-        state = mix(state, word);
-    }
-    return state ^ (state >> 32);
-}
-
-NameMatcher::NameMatcher(const lists::NameList& names) {
+NameMatcher::NameMatcher(const lists::NameList& names) : seed_(lists::random_seed()) {
     std::map<std::size_t, std::vector<std::uint32_t>> slots_by_length;
     for (std::uint32_t slot = 0; slot < names.slot_count(); ++slot) {
         slots_by_length[names.name(names.first_position(slot)).size()].push_back(slot);
@@ -54,7 +30,7 @@ NameMatcher::NameMatcher(const lists::NameList& names) {
                                                               filter_bits - 1, std::vector<std::uint64_t>(filter_bits / 64)});
         for (const std::uint32_t slot : slots) {
             const std::string_view name = names.name(names.first_position(slot));
-            const std::uint64_t hash = hash_text(name);
+            const std::uint64_t hash = lists::hash_text(name, seed_);
             std::size_t at = hash & group.mask;
             while (group.cells[at].slot != empty_cell) {
                 at = (at + 1) & group.mask;
@@ -75,7 +51,7 @@ bool NameMatcher::maybe_listed(const LengthGroup& group, std::uint64_t hash) {
 }
 
 const NameMatcher::Cell* NameMatcher::find_in(const LengthGroup& group, std::string_view prefix) const {
-    const std::uint64_t hash = hash_text(prefix);
+    const std::uint64_t hash = lists::hash_text(prefix, seed_);
     if (!maybe_listed(group, hash)) {
         return nullptr;
     }

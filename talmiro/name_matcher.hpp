@@ -21,6 +21,8 @@ public:
 
     // The slot of the listed name with the smallest list position that begins `header`, or -1.
     std::int64_t first_match(std::string_view header) const;
+    // The length of the longest listed name.
+    std::size_t longest_name() const { return groups_.empty() ? 0 : groups_.back().length; }
     // The slot of the listed name that equals `word`, or -1.
     std::int64_t exact_match(std::string_view word) const;
 
@@ -48,10 +50,8 @@ private:
 
     const Cell* find_in(const LengthGroup& group, std::string_view prefix) const;
 
+    std::uint64_t seed_;               // secret per run: see lists::hash_text
     std::vector<LengthGroup> groups_;  // by ascending length
 };
-
-// A fast, well-mixed hash of a short text, eight bytes at a time.
-std::uint64_t hash_text(std::string_view text);
 
 }  // namespace talmiro

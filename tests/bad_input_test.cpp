@@ -5,6 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <thread>
 #include <random>
 #include <set>
 #include <string>
@@ -180,6 +184,126 @@ TEST(BadInputPermissions, UnreadableInputsAreNotFound) {
     const ProcessResult result = run_process_with_timeout(ORVANE_BINARY, "list", dir.path(), 10);
     EXPECT_EQ(result.exit_status, 0);
     EXPECT_TRUE(result.output.ends_with(orvane_not_found));
+}
+
+// The read-ahead helper and the interrupt watcher are threads; where none can be started (a
+// process limit, or here: stacks too large for the address space), both programs run without.
+TEST(BadInputLimits, NoThreadToBeHadIsNoFailure) {
+    ScratchDir dir;
+    dir.write("list", "Q P");
+    dir.write("matrix", matrix);
+    dir.write("names", "seq2\n");
+    dir.write("in.fa", fasta);
+    const std::string limited = "ulimit -s 4000000; ulimit -v 1000000; exec \"$0\" \"$@\"";
+    const ProcessResult orvane = run_command("/bin/sh", {"-c", limited, orvane_binary}, "list matrix out sample", dir.path());
+    EXPECT_TRUE(orvane.output.ends_with(orvane_done)) << orvane.errors;
+    const ProcessResult talmiro = run_command("/bin/sh", {"-c", limited, talmiro_binary}, "names in.fa out.fa", dir.path());
+    EXPECT_TRUE(talmiro.output.ends_with(talmiro_done)) << talmiro.errors;
+    const ProcessResult batch = run_command(
+        "/bin/sh", {"-c", limited, orvane_binary, "-l", "list", "-i", "matrix", "-o", "batch"}, "", dir.path());
+    EXPECT_EQ(batch.exit_status, 0) << batch.errors;
+    EXPECT_EQ(dir.read("batch"), dir.read("out"));
+}
+
+// A line or token that nothing takes is passed over without being held: memory stays near the
+// read window whatever its length.
+TEST(BadInputLimits, HugeLinesAndTokensNobodyTakesCostNoMemory) {
+    ScratchDir dir;
+    // Made by the shell: a child's peak memory counts what it shared with this process at fork.
+    const std::string huge = "head -c 200000000 /dev/zero | tr '\\0' x";
+    run_command("/bin/sh", {"-c", "{ printf '>'; " + huge + "; printf '\\nAC\\n>seq2\\nGG\\n'; } > in.fa; "
+                                  "{ printf '2\\n'; " + huge + "; printf ' 0 1\\nP 1 0\\n'; } > matrix"},
+                "", dir.path());
+    dir.write("names", "seq2\n");
+    dir.write("list", "P");
+    // GNU time reports the program's own peak: wait4 would count what the forked test shared.
+    const bool measured = fs::exists("/usr/bin/time");
+    const auto run = [&](const std::string& binary, std::vector<std::string> arguments) {
+        if (measured) {
+            arguments.insert(arguments.begin(), {"-f", "peak %M", binary});
+        }
+        return run_command(measured ? "/usr/bin/time" : binary, arguments, "", dir.path());
+    };
+    const auto peak_kb = [](const ProcessResult& result) {
+        return std::stol(result.errors.substr(result.errors.rfind("peak ") + 5));
+    };
+    const ProcessResult talmiro = run(talmiro_binary, {"-l", "names", "-i", "in.fa", "-o", "out.fa"});
+    EXPECT_EQ(talmiro.exit_status, 0) << talmiro.errors;
+    EXPECT_EQ(dir.read("out.fa"), ">seq2\nGG\n");
+    const ProcessResult orvane = run(orvane_binary, {"-l", "list", "-i", "matrix", "-o", "out"});
+    EXPECT_EQ(orvane.exit_status, 0) << orvane.errors;
+    EXPECT_EQ(dir.read("out"), "    1\nP           0.000000\n");
+#ifndef UNDER_SANITIZERS
+    if (measured) {
+        EXPECT_LT(peak_kb(talmiro), 80'000);
+        EXPECT_LT(peak_kb(orvane), 80'000);
+    }
+#endif
+}
+
+// Another process cuts the input short while a run reads it. Whenever that happens, the run
+// ends normally: in batch mode with the reason (or, cut before it was opened, as for a short
+// file), in the dialogue as for a short file; never with SIGBUS, never with bytes the file did
+// not hold.
+TEST(BadInputLimits, AnInputCutShortWhileItIsReadEndsCleanly) {
+    ScratchDir dir;
+    std::string fasta;
+    std::string names;
+    for (int record = 0; record < 60'000; ++record) {
+        fasta += ">r" + std::to_string(record) + "\n" + std::string(600, "ACGT"[record % 4]) + "\n";
+        if (record % 997 == 0) {
+            names += "r" + std::to_string(record) + "\n";
+        }
+    }
+    dir.write("names", names);
+    // One y for every name, so the dialogue always writes: once the names that are missing have
+    // their answers, the next y is taken as the output's name.
+    std::string answers = "names in.fa";
+    for (int name = 0; name < 62; ++name) {
+        answers += " y";
+    }
+    dir.write("answers", answers + " out.fa");
+    std::mt19937 random(7);
+    for (int round = 0; round < 12; ++round) {
+        const bool batch = round % 2 == 0;
+        dir.write("in.fa", fasta);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::chdir(dir.path().c_str());
+            if (batch) {
+                ::execl(TALMIRO_BINARY, TALMIRO_BINARY, "-l", "names", "-i", "in.fa", "-o", "out.fa", "--allow-missing",
+                        "-q", static_cast<char*>(nullptr));
+            } else {
+                const int answers = ::open("answers", O_RDONLY);
+                const int nowhere = ::open("/dev/null", O_WRONLY);
+                ::dup2(answers, STDIN_FILENO);
+                ::dup2(nowhere, STDOUT_FILENO);
+                ::execl(TALMIRO_BINARY, TALMIRO_BINARY, static_cast<char*>(nullptr));
+            }
+            ::_exit(127);
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(random() % 15'000));
+        fs::resize_file(dir / "in.fa", random() % fasta.size());
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status)) << "round " << round << " ended by signal " << WTERMSIG(status);
+        const std::string output = dir.exists("y") ? "y" : "out.fa";
+        if (!dir.exists(output)) {
+            EXPECT_TRUE(batch && WEXITSTATUS(status) == 1) << "round " << round;
+            continue;
+        }
+        const std::string written = dir.read(output);
+        EXPECT_EQ(written.find('\0'), std::string::npos) << "round " << round << ": bytes the file never held";
+        // Every record written is the start of one in the file, cut only by the file's new end.
+        for (std::size_t at = 0; at < written.size();) {
+            const std::size_t next = std::min(written.find('>', at + 1), written.size());
+            const std::string record = written.substr(at, next - at);
+            EXPECT_NE(fasta.find(record.substr(0, record.size() - 1)), std::string::npos) << "round " << round;
+            at = next;
+        }
+        fs::remove(dir / output);
+    }
 }
 
 }  // namespace

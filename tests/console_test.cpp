@@ -1,10 +1,12 @@
 #include "dialogue.hpp"
 #include "io.hpp"
+#include "name_list.hpp"
 #include "support/session.hpp"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <map>
 #include <optional>
 #include <sstream>
 
@@ -211,6 +213,29 @@ TEST(ReadBuffer, CountsLinesUpToAnyByteAcrossRefills) {
             buffer.set_pos(buffer.pos() + 1);
         }
     }
+}
+
+// Names crafted to share a table index under one seed spread out under another: a list made
+// against one run's hash cannot flood the next run's tables.
+TEST(SeededHash, CollisionsFoundForOneSeedDoNotCarryOver) {
+    constexpr std::uint64_t mask = 0xFFF;
+    std::vector<std::string> colliding;
+    for (int candidate = 0; colliding.size() < 200; ++candidate) {
+        const std::string name = "NM_" + std::to_string(candidate);
+        if ((lists::hash_text(name, 1) & mask) == 0) {
+            colliding.push_back(name);
+        }
+    }
+    std::map<std::uint64_t, int> buckets;
+    for (const std::string& name : colliding) {
+        ++buckets[lists::hash_text(name, 2) & mask];
+    }
+    int fullest = 0;
+    for (const auto& [bucket, count] : buckets) {
+        fullest = std::max(fullest, count);
+    }
+    EXPECT_LE(fullest, 4);
+    EXPECT_NE(lists::random_seed(), lists::random_seed());
 }
 
 }  // namespace

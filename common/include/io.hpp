@@ -78,6 +78,8 @@ public:
 // The source for an opened file, recognised by its first bytes.
 std::unique_ptr<ByteSource> open_source(InputFile file);
 
+class MappingGuard;
+
 // A window over a byte source. Readers scan [data()+pos(), data()+end()) directly and call
 // refill() when they run out; bytes from `keep` on survive a refill, so a token or line that
 // straddles two windows can still be seen whole.
@@ -119,6 +121,13 @@ public:
 
     // Passes over a UTF-8 byte order mark at the very start, as Windows editors write one.
     void skip_byte_order_mark();
+
+    // True when the file was cut short by another process while it was being read: the bytes
+    // read since may not be the file's. Readers that copy what they scan call settle() after each
+    // scan: it ends the window where the file now ends, and is true when it moved that end (the
+    // scan must then be redone).
+    bool changed() const;
+    bool settle();
     const std::string& name() const;
 
     // The 1-based line of the byte at window offset `at` (cold: for error messages).
@@ -126,6 +135,7 @@ public:
 
 private:
     struct Prefetcher;  // the helper thread and what it shares with the reader
+    void end_where_the_file_ends();
 
     bool refill_copied(std::size_t& keep);
     bool refill_mapped(std::size_t keep);
@@ -135,8 +145,12 @@ private:
     char* mapping_ = nullptr;  // mapped: the whole file
     std::size_t file_size_ = 0;
     std::size_t released_ = 0;  // mapped: pages before this offset have been dropped
+    std::size_t readable_size_ = 0;  // mapped: file_size_, or less once the file shrank
+    std::unique_ptr<MappingGuard> guard_;
     std::unique_ptr<Prefetcher> prefetcher_;
     std::vector<char> buffer_;  // copied
+    std::uint64_t expected_size_ = 0;  // copied from a regular file: its size when opened
+    std::uint64_t bytes_read_ = 0;
     std::uint64_t lines_before_buffer_ = 0;  // copied: line ends in the bytes already moved out
     const char* data_ = nullptr;
     std::size_t pos_ = 0;

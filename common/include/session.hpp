@@ -131,6 +131,9 @@ Table take_list(Front& front, lists::NameList names) {
 // found and missing; false at the first refusal, when the names after it are not asked about.
 bool confirm_missing(Front& front, const lists::NameList& names, const std::function<bool(std::size_t)>& found_at);
 
+// Tells the front when another process cut the input short while it was being read.
+void check_unchanged(Front& front, const io::ReadBuffer& input);
+
 // Closes every output (null: none), then raises the first write failure among them.
 void close_outputs(std::initializer_list<io::OutputFile*> outputs);
 

@@ -1,5 +1,7 @@
 #include "io.hpp"
 
+#include "mapping_guard.hpp"
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -7,6 +9,7 @@
 #include <string_view>
 #include <stop_token>
 #include <sys/mman.h>
+#include <system_error>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -100,11 +103,20 @@ ReadBuffer::ReadBuffer(std::unique_ptr<ByteSource> source, std::size_t window, A
         if (mapped != MAP_FAILED) {
             mapping_ = static_cast<char*>(mapped);
             file_size_ = size;
+            readable_size_ = size;
+            guard_ = std::make_unique<MappingGuard>(mapping_, size);
             data_ = mapping_;
             ::madvise(mapping_, size, MADV_SEQUENTIAL);
-            prefetcher_ = std::make_unique<Prefetcher>(mapping_, size, 2 * std::max(window_, default_size));
+            try {
+                prefetcher_ = std::make_unique<Prefetcher>(mapping_, size, 2 * std::max(window_, default_size));
+            } catch (const std::system_error&) {
+                // No thread to be had (a process limit): the helper is only a hint, read without it.
+            }
             return;
         }
+    }
+    if (plain != nullptr && ::fstat(plain->descriptor(), &info) == 0 && S_ISREG(info.st_mode)) {
+        expected_size_ = static_cast<std::uint64_t>(info.st_size);
     }
     buffer_.resize(window_);
     data_ = buffer_.data();
@@ -116,8 +128,12 @@ ReadBuffer::ReadBuffer(ReadBuffer&& other) noexcept
       mapping_(std::exchange(other.mapping_, nullptr)),
       file_size_(other.file_size_),
       released_(other.released_),
+      readable_size_(other.readable_size_),
+      guard_(std::move(other.guard_)),
       prefetcher_(std::move(other.prefetcher_)),
       buffer_(std::move(other.buffer_)),
+      expected_size_(other.expected_size_),
+      bytes_read_(other.bytes_read_),
       lines_before_buffer_(other.lines_before_buffer_),
       data_(mapping_ != nullptr ? mapping_ : buffer_.data()),
       pos_(other.pos_),
@@ -126,6 +142,7 @@ ReadBuffer::ReadBuffer(ReadBuffer&& other) noexcept
 
 ReadBuffer::~ReadBuffer() {
     prefetcher_.reset();  // the helper must be done with the mapping before it goes
+    guard_.reset();
     if (mapping_ != nullptr) {
         ::munmap(mapping_, file_size_);
     }
@@ -151,6 +168,33 @@ void ReadBuffer::skip_byte_order_mark() {
     if (std::string_view(data_ + pos_, std::min(end_ - pos_, mark.size())) == mark) {
         pos_ += mark.size();
     }
+}
+
+bool ReadBuffer::changed() const {
+    if (mapping_ == nullptr) {
+        return exhausted_ && bytes_read_ < expected_size_;
+    }
+    struct stat info {};
+    const InputFile* const plain = source_->plain_file();
+    return (guard_ && guard_->faulted()) ||
+           (::fstat(plain->descriptor(), &info) == 0 && static_cast<std::size_t>(info.st_size) < file_size_);
+}
+
+bool ReadBuffer::settle() {
+    if (!guard_ || !guard_->faulted() || readable_size_ < file_size_) {
+        return false;
+    }
+    end_where_the_file_ends();
+    return true;
+}
+
+void ReadBuffer::end_where_the_file_ends() {
+    // What lies past the file's new end reads as zeros: no byte of it is the file's.
+    struct stat info {};
+    const InputFile* const plain = source_->plain_file();
+    const std::size_t now = ::fstat(plain->descriptor(), &info) == 0 ? static_cast<std::size_t>(info.st_size) : 0;
+    readable_size_ = std::min(now, file_size_ - 1);  // below file_size_: settled once
+    end_ = std::max(pos_, std::min(end_, readable_size_));
 }
 
 bool ReadBuffer::refill(std::size_t& keep) {
@@ -184,16 +228,20 @@ bool ReadBuffer::refill_copied(std::size_t& keep) {
     }
     const std::size_t got = source_->read(buffer_.data() + end_, buffer_.size() - end_);
     end_ += got;
+    bytes_read_ += got;
     return got > 0;
 }
 
 bool ReadBuffer::refill_mapped(std::size_t keep) {
-    if (end_ >= file_size_) {
+    settle();
+    if (end_ >= readable_size_) {
         return false;
     }
     // The whole file is mapped: the window just reaches further, and kept bytes stay put.
-    end_ = std::min(file_size_, end_ + window_);
-    prefetcher_->reader_reached(end_);
+    end_ = std::min(readable_size_, end_ + window_);
+    if (prefetcher_) {
+        prefetcher_->reader_reached(end_);
+    }
     // Pages well behind everything still wanted are dropped from this process (the page cache
     // keeps them), so the resident set stays near a few windows whatever the file's size.
     const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));

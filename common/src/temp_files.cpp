@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <mutex>
 #include <pthread.h>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 
@@ -21,14 +22,22 @@ struct TempFiles::Watcher {
             sigaddset(&watched, signal);
         }
         pthread_sigmask(SIG_BLOCK, &watched, &previous);
-        thread = std::thread([this] { watch(); });
+        try {
+            thread = std::thread([this] { watch(); });
+        } catch (const std::system_error&) {
+            // No thread to be had (a process limit): the signals keep their default, and an
+            // interrupt may leave a temporary file behind, though never a cut target.
+            pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+        }
     }
 
     ~Watcher() {
-        stopping.store(true);
-        pthread_kill(thread.native_handle(), SIGUSR2);
-        thread.join();
-        pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+        if (thread.joinable()) {
+            stopping.store(true);
+            pthread_kill(thread.native_handle(), SIGUSR2);
+            thread.join();
+            pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+        }
     }
 
     void watch() {
