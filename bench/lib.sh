@@ -10,6 +10,9 @@ ensure_tools() {
     command -v mawk >/dev/null || missing+=(mawk)
     command -v seqtk >/dev/null || missing+=(seqtk)
     command -v seqkit >/dev/null || missing+=(seqkit)
+    command -v igzip >/dev/null || missing+=(isal)
+    command -v bgzip >/dev/null || missing+=(tabix)
+    command -v zstd >/dev/null || missing+=(zstd)
     [ -x /usr/bin/time ] || missing+=(time)
     if [ ${#missing[@]} -gt 0 ]; then
         if [ "$(id -u)" = 0 ]; then

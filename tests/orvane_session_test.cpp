@@ -515,4 +515,26 @@ TEST(OrvaneBatchOutputs, AnInterruptedRunKeepsTheTarget) {
     }
 }
 
+// A compressed matrix and list read as the plain files do, in both modes.
+TEST(OrvaneCompressed, EveryFormReadsAsThePlainFile) {
+    ScratchDir dir;
+    dir.write("list.txt", generated_list(40));
+    dir.write("matrix.txt", generated_matrix(90));
+    run_command(ORVANE_BINARY, {"-l", "list.txt", "-i", "matrix.txt", "-o", "expected.txt"}, "", dir.path());
+    const std::string expected = dir.read("expected.txt");
+    for (const std::string compress : {"gzip -c", "bgzip -c", "zstd -q -c"}) {
+        SCOPED_TRACE(compress);
+        const ProcessResult made = run_command(
+            "/bin/sh", {"-c", compress + " < matrix.txt > matrix.z && " + compress + " < list.txt > list.z"}, "",
+            dir.path());
+        ASSERT_EQ(made.exit_status, 0) << made.errors;
+        const ProcessResult batch =
+            run_command(ORVANE_BINARY, {"-l", "list.z", "-i", "matrix.z", "-o", "batch.txt"}, "", dir.path());
+        EXPECT_EQ(batch.exit_status, 0) << batch.errors;
+        EXPECT_TRUE(dir.read("batch.txt") == expected);
+        run_process(ORVANE_BINARY, "list.z matrix.z dialogue.txt /dev/null", dir.path());
+        EXPECT_TRUE(dir.read("dialogue.txt") == expected);
+    }
+}
+
 }  // namespace

@@ -210,4 +210,113 @@ TEST_P(TalmiroBatch, StreamsStatusAndFilesMatch) { expect_batch_scenario(GetPara
 INSTANTIATE_TEST_SUITE_P(Talmiro, TalmiroBatch, ::testing::ValuesIn(batch_scenarios()),
                          [](const auto& info) { return info.param.name; });
 
+// Compressed inputs, recognised by their first bytes: every form reads as the plain file does,
+// in both modes, from a file or from standard input.
+struct Compressor {
+    std::string name;
+    std::string command;  // from standard input to standard output
+    std::string damage;   // batch mode's message for a damaged file
+};
+
+const std::vector<Compressor> compressors = {
+    {"gzip", "gzip -c", "corrupt or truncated gzip data"},
+    {"gzip_two_members", "{ head -c 3000 > part; gzip -c part; gzip -c; }", "corrupt or truncated gzip data"},
+    {"bgzip", "bgzip -c", "corrupt or truncated gzip data"},
+    {"zstd", "zstd -q -c", "corrupt or truncated zstd data"},
+    {"zstd_two_frames", "{ head -c 3000 > part; zstd -q -c part; zstd -q -c; }", "corrupt or truncated zstd data"},
+};
+
+std::string many_records() {
+    std::string fasta;
+    for (int record = 0; record < 400; ++record) {
+        fasta += ">r" + std::to_string(record) + " x\n" + std::string(120, "ACGT"[record % 4]) + "\n";
+    }
+    return fasta;
+}
+
+// `text` through `command`, made by the shell in `dir` as `name`.
+void write_through(const ScratchDir& dir, const std::string& command, const std::string& text, const std::string& name) {
+    dir.write("plain", text);
+    const ProcessResult made = run_command("/bin/sh", {"-c", command + " < plain > " + name + "; rm -f plain part"}, "",
+                                           dir.path());
+    ASSERT_EQ(made.exit_status, 0) << made.errors;
+}
+
+TEST(TalmiroCompressed, EveryFormReadsAsThePlainFile) {
+    const std::string fasta = many_records();
+    const std::string list = "r399\nr0\nr17\nr250\n";
+    ScratchDir dir;
+    dir.write("in.fa", fasta);
+    dir.write("list.txt", list);
+    run_command(TALMIRO_BINARY, {"-l", "list.txt", "-i", "in.fa", "-o", "expected.fa"}, "", dir.path());
+    const std::string expected = dir.read("expected.fa");
+    for (const Compressor& form : compressors) {
+        SCOPED_TRACE(form.name);
+        write_through(dir, form.command, fasta, "in.z");
+        write_through(dir, form.command, list, "list.z");
+        const ProcessResult batch =
+            run_command(TALMIRO_BINARY, {"-l", "list.z", "-i", "in.z", "-o", "batch.fa"}, "", dir.path());
+        EXPECT_EQ(batch.exit_status, 0) << batch.errors;
+        EXPECT_TRUE(dir.read("batch.fa") == expected);
+        const ProcessResult piped = run_command(
+            "/bin/sh", {"-c", std::string(TALMIRO_BINARY) + " -l list.txt -i - -o - < in.z > piped.fa"}, "", dir.path());
+        EXPECT_EQ(piped.exit_status, 0) << piped.errors;
+        EXPECT_TRUE(dir.read("piped.fa") == expected);
+        run_process(TALMIRO_BINARY, "list.z in.z dialogue.fa", dir.path());
+        EXPECT_TRUE(dir.read("dialogue.fa") == expected);
+    }
+}
+
+// Cut or damaged compressed data: batch mode fails and writes nothing; the dialogue reads the
+// data up to the damage, as it reads a short file.
+TEST(TalmiroCompressed, DamagedDataEndsTheInput) {
+    const std::string fasta = many_records();
+    ScratchDir dir;
+    dir.write("list.txt", "r0\nr399\n");
+    for (const Compressor& form : compressors) {
+        write_through(dir, form.command, fasta, "whole.z");
+        const std::string whole = dir.read("whole.z");
+        for (const double where : {0.1, 0.5, 0.97}) {
+            const auto at = static_cast<std::size_t>(static_cast<double>(whole.size()) * where);
+            std::string flipped = whole;
+            flipped[at] = static_cast<char>(flipped[at] ^ 0x55);
+            for (const std::string& damaged : {whole.substr(0, at), flipped}) {
+                SCOPED_TRACE(form.name + " at " + std::to_string(at));
+                dir.write("in.z", damaged);
+                const ProcessResult batch =
+                    run_command(TALMIRO_BINARY, {"-l", "list.txt", "-i", "in.z", "-o", "out.fa"}, "", dir.path());
+                EXPECT_EQ(batch.exit_status, 1);
+                EXPECT_EQ(batch.errors, "talmiro: 'in.z': " + form.damage + "\n");
+                EXPECT_FALSE(dir.exists("out.fa"));
+                const ProcessResult dialogue = run_process(TALMIRO_BINARY, "list.txt in.z y out.fa", dir.path());
+                EXPECT_EQ(dialogue.exit_status, 0);
+                if (dir.exists("out.fa")) {
+                    const std::string written = dir.read("out.fa");
+                    EXPECT_TRUE(written.empty() || fasta.starts_with(written.substr(0, written.size() - 1)) ||
+                                fasta.find(written) != std::string::npos);
+                    fs::remove(dir / "out.fa");
+                }
+            }
+        }
+    }
+}
+
+// Batch mode writes .gz and .zst outputs compressed; any other name, and standard output, plain.
+TEST(TalmiroCompressed, OutputsNamedGzOrZstAreCompressed) {
+    ScratchDir dir;
+    dir.write("in.fa", many_records());
+    dir.write("list.txt", "r3\nr1\n");
+    for (const std::string output : {"out.fa", "out.fa.gz", "out.fa.zst"}) {
+        const ProcessResult run =
+            run_command(TALMIRO_BINARY, {"-l", "list.txt", "-i", "in.fa", "-o", output}, "", dir.path());
+        EXPECT_EQ(run.exit_status, 0) << run.errors;
+    }
+    const ProcessResult check = run_command(
+        "/bin/sh", {"-c", "gzip -t out.fa.gz && zstd -q -t out.fa.zst && gzip -dc out.fa.gz | cmp - out.fa && "
+                          "zstd -q -dc out.fa.zst | cmp - out.fa"},
+        "", dir.path());
+    EXPECT_EQ(check.exit_status, 0) << check.output << check.errors;
+    EXPECT_TRUE(dir.read("out.fa").starts_with(">r3 x\n"));
+}
+
 }  // namespace

@@ -73,6 +73,8 @@ public:
     virtual const std::optional<IoError>& error() const = 0;
     // The file itself when its bytes are the text (so it may be mapped), else null.
     virtual const InputFile* plain_file() const = 0;
+    // The file's name, for messages.
+    virtual const std::string& name() const = 0;
 };
 
 // The source for an opened file, recognised by its first bytes.
@@ -159,6 +161,7 @@ private:
 };
 
 class TempFiles;
+class Encoder;
 
 // A file opened for writing, with its own buffer. Write errors are remembered rather than thrown,
 // so the run finishes its meter and reports them once at close.
@@ -188,6 +191,10 @@ public:
     // Empties a file opened in place; nothing to do for one that replaces its target.
     void begin_writing();
 
+    // From now on, compresses what is written when the name ends in ".gz" (gzip) or ".zst"
+    // (zstd); any other name is written as it is.
+    void compress_as_named();
+
     void write(std::string_view text);
     void put(char c);
     void flush();
@@ -209,6 +216,7 @@ public:
 private:
     OutputFile(int fd, std::string name);
     void write_through(const char* data, std::size_t size);
+    void write_raw(const char* data, std::size_t size);
     void fail(IoError::Action action, int error_number);
     bool identity(std::uint64_t& device, std::uint64_t& inode) const;
     void release();
@@ -222,6 +230,7 @@ private:
     std::string temporary_;  // replacing: the file written, renamed to target_ at close
     std::string target_;
     TempFiles* temps_ = nullptr;
+    std::unique_ptr<Encoder> encoder_;
 };
 
 // The temporary files of outputs being written. While it lives, SIGINT, SIGTERM and SIGHUP are

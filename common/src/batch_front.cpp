@@ -57,6 +57,7 @@ io::OutputFile BatchFront::create_output(Role role) {
     if (!file) {
         throw Abort{Failure::cannot_create_output, error->describe()};
     }
+    file->compress_as_named();
     return std::move(*file);
 }
 

@@ -1,5 +1,10 @@
 #include "io.hpp"
 
+#include "codecs.hpp"
+
+#include <algorithm>
+#include <cstring>
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,17 +15,51 @@ namespace io {
 
 namespace {
 
-// The bytes of the file are the text itself.
+// The bytes of the file are the text itself; from a pipe, the first few were already taken to
+// recognise it, and come first.
 class PlainSource final : public ByteSource {
 public:
-    explicit PlainSource(InputFile file) : file_(std::move(file)) {}
-    std::size_t read(char* into, std::size_t size) override { return file_.read_some(into, size); }
+    PlainSource(InputFile file, std::string already_read)
+        : file_(std::move(file)), already_read_(std::move(already_read)) {}
+
+    std::size_t read(char* into, std::size_t size) override {
+        if (given_ < already_read_.size()) {
+            const std::size_t count = std::min(size, already_read_.size() - given_);
+            std::memcpy(into, already_read_.data() + given_, count);
+            given_ += count;
+            return count;
+        }
+        return file_.read_some(into, size);
+    }
     const std::optional<IoError>& error() const override { return file_.error(); }
     const InputFile* plain_file() const override { return &file_; }
+    const std::string& name() const override { return file_.name(); }
 
 private:
     InputFile file_;
+    std::string already_read_;
+    std::size_t given_ = 0;
 };
+
+// The first bytes of a file, enough to tell its form. A regular file is read at its start and
+// left as it was; from anything else they are read for good, and handed back.
+std::string first_bytes(InputFile& file, bool& consumed) {
+    constexpr std::size_t wanted = 4;
+    std::string bytes(wanted, '\0');
+    struct stat info {};
+    consumed = !(::fstat(file.descriptor(), &info) == 0 && S_ISREG(info.st_mode));
+    std::size_t got = 0;
+    if (!consumed) {
+        const ssize_t read = ::pread(file.descriptor(), bytes.data(), wanted, 0);
+        got = read > 0 ? static_cast<std::size_t>(read) : 0;
+    } else {
+        for (std::size_t more = 1; got < wanted && more > 0; got += more) {
+            more = file.read_some(bytes.data() + got, wanted - got);
+        }
+    }
+    bytes.resize(got);
+    return bytes;
+}
 
 }  // namespace
 
@@ -82,10 +121,32 @@ std::size_t InputFile::read_some(char* into, std::size_t size) {
 
 InputFile InputFile::standard_input() { return InputFile(::dup(STDIN_FILENO), "-"); }
 
+Compression compression_of(std::string_view first_bytes) {
+    if (first_bytes.starts_with("\x1f\x8b")) {
+        return Compression::gzip;
+    }
+    if (first_bytes.starts_with("\x28\xb5\x2f\xfd")) {
+        return Compression::zstd;
+    }
+    return Compression::none;
+}
+
 std::unique_ptr<ByteSource> open_source(InputFile file) {
-    // Every input is plain text for now; decoders are chosen here once they exist, by the
-    // file's first bytes and never by its name.
-    return std::make_unique<PlainSource>(std::move(file));
+    bool consumed = false;
+    std::string first = first_bytes(file, consumed);
+    const Compression compression = compression_of(first);
+    if (!consumed) {
+        first.clear();
+    }
+    switch (compression) {
+    case Compression::gzip:
+        return read_ahead(gzip_source(std::move(file), std::move(first)));
+    case Compression::zstd:
+        return read_ahead(zstd_source(std::move(file), std::move(first)));
+    case Compression::none:
+        break;
+    }
+    return std::make_unique<PlainSource>(std::move(file), std::move(first));
 }
 
 }  // namespace io

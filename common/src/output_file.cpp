@@ -1,5 +1,7 @@
 #include "io.hpp"
 
+#include "codecs.hpp"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -95,7 +97,8 @@ OutputFile::OutputFile(OutputFile&& other) noexcept
       used_(std::exchange(other.used_, 0)),
       temporary_(std::exchange(other.temporary_, {})),
       target_(std::move(other.target_)),
-      temps_(other.temps_) {}
+      temps_(other.temps_),
+      encoder_(std::move(other.encoder_)) {}
 
 OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
     if (this != &other) {
@@ -108,6 +111,7 @@ OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
         temporary_ = std::exchange(other.temporary_, {});
         target_ = std::move(other.target_);
         temps_ = other.temps_;
+        encoder_ = std::move(other.encoder_);
     }
     return *this;
 }
@@ -170,7 +174,38 @@ void OutputFile::fail(IoError::Action action, int error_number) {
     }
 }
 
+void OutputFile::compress_as_named() {
+    switch (compression_for_name(name_)) {
+    case Compression::gzip:
+        encoder_ = gzip_encoder();
+        break;
+    case Compression::zstd:
+        encoder_ = zstd_encoder();
+        break;
+    case Compression::none:
+        break;
+    }
+}
+
+Compression compression_for_name(std::string_view name) {
+    if (name.ends_with(".gz")) {
+        return Compression::gzip;
+    }
+    if (name.ends_with(".zst")) {
+        return Compression::zstd;
+    }
+    return Compression::none;
+}
+
 void OutputFile::write_through(const char* data, std::size_t size) {
+    if (encoder_ && size > 0) {
+        encoder_->compress(data, size, [this](const char* bytes, std::size_t count) { write_raw(bytes, count); });
+        return;
+    }
+    write_raw(data, size);
+}
+
+void OutputFile::write_raw(const char* data, std::size_t size) {
     // After the first failure nothing more is attempted: the outcome is already decided,
     // and a full disk should not be hammered with the rest of a large output.
     while (size > 0 && !error_ && fd_ >= 0) {
@@ -191,6 +226,10 @@ void OutputFile::write_through(const char* data, std::size_t size) {
 bool OutputFile::finish() {
     if (fd_ >= 0) {
         flush();
+        if (encoder_) {
+            encoder_->finish([this](const char* bytes, std::size_t count) { write_raw(bytes, count); });
+            encoder_.reset();
+        }
         if (::close(std::exchange(fd_, -1)) != 0) {
             fail(IoError::Action::write, errno);
         }

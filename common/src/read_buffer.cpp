@@ -148,11 +148,7 @@ ReadBuffer::~ReadBuffer() {
     }
 }
 
-const std::string& ReadBuffer::name() const {
-    static const std::string unnamed;
-    const InputFile* const plain = source_->plain_file();
-    return plain != nullptr ? plain->name() : unnamed;
-}
+const std::string& ReadBuffer::name() const { return source_->name(); }
 
 std::uint64_t ReadBuffer::line_at(std::size_t at) const {
     const char* const begin = data_;

@@ -1,0 +1,45 @@
+// Private to the I/O layer: the compressed forms an input may take and an output may be written
+// in, and the sources and encoders for them.
+#pragma once
+
+#include "io.hpp"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace io {
+
+enum class Compression { none, gzip, zstd };
+
+// Recognised by the first bytes, never by the name: gzip (and BGZF, which is gzip) 1f 8b,
+// zstd 28 b5 2f fd.
+Compression compression_of(std::string_view first_bytes);
+
+// Decoders over a file whose first bytes (`already_read`, for a pipe that cannot be read twice)
+// were taken to recognise it. Every member or frame is read in turn; damaged or cut data ends the
+// bytes with error() saying so.
+std::unique_ptr<ByteSource> gzip_source(InputFile file, std::string already_read);
+std::unique_ptr<ByteSource> zstd_source(InputFile file, std::string already_read);
+
+// Runs `inner` on a helper thread a few blocks ahead of the reader, so decoding and scanning
+// share the two cores; where no thread can be had, reads `inner` directly.
+std::unique_ptr<ByteSource> read_ahead(std::unique_ptr<ByteSource> inner);
+
+// Compresses what an output writes; `write` takes the compressed bytes.
+class Encoder {
+public:
+    using Write = std::function<void(const char*, std::size_t)>;
+    virtual ~Encoder() = default;
+    virtual void compress(const char* data, std::size_t size, const Write& write) = 0;
+    virtual void finish(const Write& write) = 0;
+};
+
+std::unique_ptr<Encoder> gzip_encoder();
+std::unique_ptr<Encoder> zstd_encoder();
+
+// The compression an output's name asks for: ".gz" or ".zst", none otherwise.
+Compression compression_for_name(std::string_view name);
+
+}  // namespace io

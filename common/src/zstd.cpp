@@ -1,0 +1,129 @@
+#include "codecs.hpp"
+
+#include <zstd.h>
+
+#include <vector>
+
+namespace io {
+
+namespace {
+
+// Decompresses frame after frame; ZSTD_decompressStream moves on to the next frame by itself.
+class ZstdSource final : public ByteSource {
+public:
+    ZstdSource(InputFile file, std::string already_read)
+        : file_(std::move(file)), context_(ZSTD_createDCtx()), input_(already_read.begin(), already_read.end()) {
+        input_.reserve(ZSTD_DStreamInSize());
+        buffer_ = {input_.data(), input_.size(), 0};
+        if (context_ == nullptr) {
+            throw std::bad_alloc();
+        }
+    }
+    ~ZstdSource() override { ZSTD_freeDCtx(context_); }
+    ZstdSource(const ZstdSource&) = delete;
+    ZstdSource& operator=(const ZstdSource&) = delete;
+
+    std::size_t read(char* into, std::size_t size) override {
+        while (!done_) {
+            if (buffer_.pos == buffer_.size && !file_ended_) {
+                fill_input();
+                continue;
+            }
+            if (buffer_.pos == buffer_.size && frame_complete_) {
+                done_ = true;  // the data ends after a whole frame
+                break;
+            }
+            ZSTD_outBuffer output{into, size, 0};
+            const std::size_t status = ZSTD_decompressStream(context_, &output, &buffer_);
+            if (ZSTD_isError(status) != 0) {
+                fail();
+                break;
+            }
+            frame_complete_ = status == 0;
+            if (output.pos > 0) {
+                return output.pos;
+            }
+            if (buffer_.pos == buffer_.size && file_ended_ && !frame_complete_) {
+                fail();  // the data stops inside a frame
+            }
+        }
+        return 0;
+    }
+
+    const std::optional<IoError>& error() const override { return error_ ? error_ : file_.error(); }
+    const InputFile* plain_file() const override { return nullptr; }
+    const std::string& name() const override { return file_.name(); }
+
+private:
+    void fill_input() {
+        input_.resize(ZSTD_DStreamInSize());
+        const std::size_t got = file_.read_some(reinterpret_cast<char*>(input_.data()), input_.size());
+        input_.resize(got);
+        file_ended_ = got == 0;
+        if (file_.error()) {
+            done_ = true;
+        }
+        buffer_ = {input_.data(), got, 0};
+    }
+
+    void fail() {
+        error_ = IoError::bad_content(file_.name(), "corrupt or truncated zstd data");
+        done_ = true;
+    }
+
+    InputFile file_;
+    ZSTD_DCtx* context_;
+    std::vector<std::uint8_t> input_;
+    ZSTD_inBuffer buffer_{};
+    bool file_ended_ = false;
+    bool frame_complete_ = true;  // nothing begun yet; an empty file is no zstd file anyway
+    bool done_ = false;
+    std::optional<IoError> error_;
+};
+
+class ZstdEncoder final : public Encoder {
+public:
+    ZstdEncoder() : context_(ZSTD_createCCtx()), output_(ZSTD_CStreamOutSize()) {
+        if (context_ == nullptr) {
+            throw std::bad_alloc();
+        }
+        ZSTD_CCtx_setParameter(context_, ZSTD_c_compressionLevel, 3);
+    }
+    ~ZstdEncoder() override { ZSTD_freeCCtx(context_); }
+    ZstdEncoder(const ZstdEncoder&) = delete;
+    ZstdEncoder& operator=(const ZstdEncoder&) = delete;
+
+    void compress(const char* data, std::size_t size, const Write& write) override {
+        ZSTD_inBuffer input{data, size, 0};
+        while (input.pos < input.size) {
+            run(input, ZSTD_e_continue, write);
+        }
+    }
+
+    void finish(const Write& write) override {
+        ZSTD_inBuffer input{nullptr, 0, 0};
+        while (run(input, ZSTD_e_end, write) != 0) {
+        }
+    }
+
+private:
+    std::size_t run(ZSTD_inBuffer& input, ZSTD_EndDirective directive, const Write& write) {
+        ZSTD_outBuffer output{output_.data(), output_.size(), 0};
+        const std::size_t left = ZSTD_compressStream2(context_, &output, &input, directive);
+        write(output_.data(), output.pos);
+        return ZSTD_isError(left) != 0 ? 0 : left;
+    }
+
+    ZSTD_CCtx* context_;
+    std::vector<char> output_;
+};
+
+}  // namespace
+
+std::unique_ptr<ByteSource> zstd_source(InputFile file, std::string already_read) {
+    return std::make_unique<ZstdSource>(std::move(file), std::move(already_read));
+}
+
+std::unique_ptr<Encoder> zstd_encoder() { return std::make_unique<ZstdEncoder>(); }
+
+}  // namespace io

@@ -1,0 +1,107 @@
+// The decompressing reader against the reference decoders (zlib for gzip, zstd's one-shot API):
+// whatever the bytes, it yields exactly the reference's output, or a prefix of it and an error.
+#include "fuzz_support.hpp"
+
+#include <zlib.h>
+#include <zstd.h>
+
+#include <string>
+
+namespace {
+
+enum class Verdict { whole, damaged, unknown };
+
+// Every member in turn; damaged when the data is, or stops inside a member.
+std::string reference_gunzip(const std::string& data, Verdict& verdict) {
+    std::string out;
+    std::size_t at = 0;
+    verdict = Verdict::whole;
+    while (at < data.size()) {
+        z_stream stream{};
+        inflateInit2(&stream, 16 + MAX_WBITS);
+        stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data() + at));
+        stream.avail_in = static_cast<uInt>(data.size() - at);
+        int status = Z_OK;
+        char buffer[65536];
+        while (status == Z_OK) {
+            stream.next_out = reinterpret_cast<Bytef*>(buffer);
+            stream.avail_out = sizeof buffer;
+            status = inflate(&stream, Z_NO_FLUSH);
+            out.append(buffer, sizeof buffer - stream.avail_out);
+            if (status == Z_BUF_ERROR && stream.avail_in > 0) {
+                status = Z_OK;
+            }
+        }
+        at = data.size() - stream.avail_in;
+        // Reserved header flags: zlib refuses them, ISA-L reads past them; neither is wrong.
+        const bool reserved_flags = stream.msg != nullptr && std::string(stream.msg) == "unknown header flags set";
+        inflateEnd(&stream);
+        if (status != Z_STREAM_END) {
+            verdict = reserved_flags ? Verdict::unknown : Verdict::damaged;
+            break;
+        }
+    }
+    return out;
+}
+
+// Frames the one-shot API cannot size (skippable, unknown or huge content) leave it unknown.
+std::string reference_unzstd(const std::string& data, Verdict& verdict) {
+    std::string out;
+    std::size_t at = 0;
+    verdict = Verdict::whole;
+    while (at < data.size()) {
+        const std::size_t frame = ZSTD_findFrameCompressedSize(data.data() + at, data.size() - at);
+        if (ZSTD_isError(frame) != 0) {
+            verdict = Verdict::damaged;
+            break;
+        }
+        const unsigned long long content = ZSTD_getFrameContentSize(data.data() + at, frame);
+        if (content == ZSTD_CONTENTSIZE_ERROR || content == ZSTD_CONTENTSIZE_UNKNOWN || content > (1U << 24)) {
+            verdict = Verdict::unknown;
+            break;
+        }
+        std::string piece(content, '\0');
+        const std::size_t got = ZSTD_decompress(piece.data(), piece.size(), data.data() + at, frame);
+        if (ZSTD_isError(got) != 0) {
+            verdict = Verdict::damaged;
+            break;
+        }
+        out.append(piece.data(), got);
+        at += frame;
+    }
+    return out;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    fuzzing::Parts parts(data, size);
+    const std::uint8_t choice = parts.take_byte();
+    // Half the inputs get a real header, so the decoders are reached often.
+    std::string bytes = parts.take_rest();
+    if (choice % 4 == 1) {
+        bytes.insert(0, "\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\x03", 10);
+    } else if (choice % 4 == 2) {
+        bytes.insert(0, "\x28\xb5\x2f\xfd", 4);
+    }
+    const fuzzing::MemoryFile file(bytes);
+    io::ReadBuffer reader(file.open(), fuzzing::buffer_size_for(choice >> 2), fuzzing::access_for(choice >> 2));
+    std::size_t keep = 0;  // everything: the window grows to hold all that is decoded
+    while (reader.refill(keep)) {
+    }
+    const std::string got(reader.data(), reader.end());
+    Verdict verdict = Verdict::whole;
+    std::string expected = bytes;
+    if (bytes.starts_with("\x1f\x8b")) {
+        expected = reference_gunzip(bytes, verdict);
+    } else if (bytes.starts_with("\x28\xb5\x2f\xfd")) {
+        expected = reference_unzstd(bytes, verdict);
+    }
+    if (verdict == Verdict::whole) {
+        fuzzing::require(got == expected && !reader.error(), "whole data decodes as the reference decodes it");
+    } else if (verdict == Verdict::damaged) {
+        fuzzing::require(reader.error().has_value(), "damaged data is reported");
+        fuzzing::require(expected.starts_with(got) || got.starts_with(expected), "and decodes alike as far as both go");
+    }
+    return 0;
+}
