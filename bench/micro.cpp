@@ -84,7 +84,7 @@ void scan_records(benchmark::State& state) {
     }
     const TempFile file(fasta);
     for (auto _ : state) {
-        talmiro::LineReader reader(*io::InputFile::open(file.path()));
+        io::LineReader reader(*io::InputFile::open(file.path()));
         std::size_t headers = 0;
         reader.skip_to_first_record();
         while (!reader.at_end_of_file()) {

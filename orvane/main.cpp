@@ -11,7 +11,9 @@ constexpr session::Program orvane_program{
     .output_help = "the sub-matrix to write (- for standard output)",
     .sample_help = "also write the bare distances, without header and names",
     .exact_help = {},
+    .has_layouts = true,
     .examples = "Example:\n  orvane -l ids.txt -i distances.txt -o subset.txt -s sample.txt\n"
+                "  orvane -l ids.txt -i snp-dists.tsv -o subset.phy --output-format square\n"
                 "  cut -f1 hits.tsv | orvane -l - -i distances.txt -o - | gzip > subset.txt.gz\n\n"
                 "Exit status: 0 success, 1 failure (a file, memory, listed IDs not found), 2 usage error.",
     .dialogue = orvane::run,

@@ -151,8 +151,8 @@ std::string_view format_distance(double distance, DistanceField& field) {
 }
 
 template <typename Distance>
-std::size_t write_output_files(io::OutputFile& matrix, io::OutputFile* sample, const IdTable& ids,
-                        const DistanceRows<Distance>& rows, console::Meter& meter) {
+std::size_t write_output_files(io::OutputFile* matrix, io::OutputFile* sample, const IdTable& ids,
+                               const DistanceRows<Distance>& rows, console::Meter& meter, Shape shape) {
     meter.begin(writing_label);
 
     // The input columns of the found entries, in list order: the columns of every output row.
@@ -164,37 +164,52 @@ std::size_t write_output_files(io::OutputFile& matrix, io::OutputFile* sample, c
         }
     }
 
-    write_row_count(matrix, columns.size());
-    matrix.put('\n');
+    if (matrix != nullptr) {
+        write_row_count(*matrix, columns.size());
+        matrix->put('\n');
+    }
 
     const auto list_count = static_cast<std::int64_t>(ids.size());
     // Each row's fields are formatted once into one line, which both files then take whole. The
     // line is sized once for the widest fields and filled in place, never cleared.
     const auto fields = std::make_unique_for_overwrite<char[]>(columns.size() * sizeof(DistanceField) + 1);
+    std::size_t written = 0;
     for (std::size_t position = 0; position < ids.size(); ++position) {
         if (!ids.found_at(position)) {
             continue;
         }
         char* at = fields.get();
+        char* triangle_end = at;  // lower: after the fields of the rows before this one
         const Distance* const row = rows.row(ids.ids().slot(position));
-        for (const std::int32_t column : columns) {
-            at = write_distance_field(row[column], at);
+        for (std::size_t index = 0; index < columns.size(); ++index) {
+            if (index == written) {
+                triangle_end = at;
+            }
+            at = write_distance_field(row[columns[index]], at);
         }
         *at++ = '\n';
         const std::string_view line(fields.get(), static_cast<std::size_t>(at - fields.get()));
-        write_row_name(matrix, ids.ids().name(position));
-        matrix.write(line);
+        if (matrix != nullptr) {
+            write_row_name(*matrix, ids.ids().name(position));
+            if (shape == Shape::square) {
+                matrix->write(line);
+            } else {
+                matrix->write({fields.get(), static_cast<std::size_t>(triangle_end - fields.get())});
+                matrix->put('\n');
+            }
+        }
         if (sample != nullptr) {
             sample->write(line);
         }
+        ++written;
         meter.step(writing_label, console::percentage(static_cast<std::int64_t>(position) + 1, list_count));
     }
-    return columns.size();
+    return written;
 }
 
-template std::size_t write_output_files(io::OutputFile&, io::OutputFile*, const IdTable&, const DistanceRows<float>&,
-                                 console::Meter&);
-template std::size_t write_output_files(io::OutputFile&, io::OutputFile*, const IdTable&, const DistanceRows<double>&,
-                                 console::Meter&);
+template std::size_t write_output_files(io::OutputFile*, io::OutputFile*, const IdTable&, const DistanceRows<float>&,
+                                        console::Meter&, Shape);
+template std::size_t write_output_files(io::OutputFile*, io::OutputFile*, const IdTable&, const DistanceRows<double>&,
+                                        console::Meter&, Shape);
 
 }  // namespace orvane

@@ -20,10 +20,14 @@ using DistanceField = std::array<char, 320>;
 std::string_view format_distance(float distance, DistanceField& field);
 std::string_view format_distance(double distance, DistanceField& field);
 
-// Writes the matrix, and the sample when there is one, in list order, one row per found entry,
-// and draws the writing meter (the caller ends its line). Returns the number of rows written.
+// The shapes of the fixed-width layouts: the whole square, or the lower triangle (row k holds
+// its values to the k rows before it).
+enum class Shape { square, lower };
+
+// Writes the matrix and the sample (each when there is one) in list order, one row per found
+// entry, and draws the writing meter (the caller ends its line). Returns the number of rows.
 template <typename Distance>
-std::size_t write_output_files(io::OutputFile& matrix, io::OutputFile* sample, const IdTable& ids,
-                        const DistanceRows<Distance>& rows, console::Meter& meter);
+std::size_t write_output_files(io::OutputFile* matrix, io::OutputFile* sample, const IdTable& ids,
+                               const DistanceRows<Distance>& rows, console::Meter& meter, Shape shape = Shape::square);
 
 }  // namespace orvane

@@ -1,10 +1,16 @@
 #include "run.hpp"
 
 #include "matrix_reading.hpp"
+#include "layouts.hpp"
 #include "matrix_writing.hpp"
+#include "table_reading.hpp"
+#include "table_writing.hpp"
 #include "token_reader.hpp"
 
+#include <algorithm>
+#include <climits>
 #include <new>
+#include <type_traits>
 #include <optional>
 #include <string>
 
@@ -55,10 +61,9 @@ DistanceRows<Distance> allocate_distance_rows(const IdTable& ids, std::int32_t o
     }
 }
 
-// The matrix file is closed when this returns, before any output can replace it.
+// The square layout, as the dialogue has always read it.
 template <typename Distance>
-DistanceRows<Distance> read_input_matrix(Front& front, IdTable& ids, Strictness strictness) {
-    TokenReader matrix(front.open_input(Role::input));
+DistanceRows<Distance> read_square(Front& front, IdTable& ids, TokenReader& matrix, Strictness strictness) {
     const std::int32_t order = read_matrix_order(matrix);
     if (matrix.failed()) {
         session::check_unchanged(front, matrix.input());
@@ -75,9 +80,91 @@ DistanceRows<Distance> read_input_matrix(Front& front, IdTable& ids, Strictness 
     return rows;
 }
 
+DistanceRows<double> read_lower(Front& front, IdTable& ids, TokenReader& triangle, bool with_diagonal) {
+    const std::int32_t order = read_matrix_order(triangle);
+    if (triangle.failed()) {
+        session::check_unchanged(front, triangle.input());
+        front.input_cut_short(describe_unreadable_order(triangle));
+    }
+    front.show_count(session::Count::matrix_order, order);
+    DistanceRows<double> rows = allocate_distance_rows<double>(ids, order);
+    const std::optional<std::string> cut_short =
+        read_lower_triangle(triangle, ids, order, with_diagonal, rows, front.meter());
+    front.meter().end_line();
+    session::check_unchanged(front, triangle.input());
+    if (cut_short) {
+        front.input_cut_short(*cut_short);
+    }
+    return rows;
+}
+
+// What batch mode read of the input matrix: its layout, the rows of the listed IDs and, from a
+// labelled table that is written as one, the rows' own text.
+struct BatchInput {
+    Layout layout;
+    DistanceRows<double> rows;
+    std::optional<RowTexts> texts;
+};
+
+BatchInput read_table(Front& front, IdTable& ids, io::LineReader& table, Layout layout, bool keep_texts) {
+    std::string first_row;
+    const TableHeader header = read_table_header(table, layout, first_row);
+    const auto order = static_cast<std::int32_t>(std::min<std::size_t>(header.names.size(), INT32_MAX));
+    front.show_count(session::Count::matrix_order, order);
+    BatchInput input{layout, allocate_distance_rows<double>(ids, order), std::nullopt};
+    if (keep_texts) {
+        input.texts.emplace(ids.ids().slot_count(), delimiter_of(layout));
+    }
+    const std::optional<std::string> cut_short =
+        read_table_rows(table, layout, header, std::move(first_row), ids, input.rows,
+                        input.texts ? &*input.texts : nullptr, front.meter());
+    front.meter().end_line();
+    session::check_unchanged(front, table.input());
+    if (cut_short) {
+        front.input_cut_short(*cut_short);
+    }
+    return input;
+}
+
+// The layout named, or told from the first lines.
+Detection choose_layout(io::ReadBuffer& input, const session::BatchOptions& options) {
+    constexpr std::size_t enough = std::size_t{1} << 20;
+    const std::string_view start = input.peek(enough);
+    if (options.input_format != "auto") {
+        const Layout layout = *layout_named(options.input_format);
+        return {layout, layout == Layout::lower && lower_rows_hold_the_diagonal(start), {}};
+    }
+    Detection detection = detect_layout(start, start.size() < enough);
+    if (!detection.layout) {
+        throw Abort{Failure::unreadable_input, io::file_label(input.name(), false) + ": cannot tell its layout: " +
+                                                   detection.why + "; name it with --input-format"};
+    }
+    return detection;
+}
+
+// The matrix file is closed when this returns, before any output can replace it.
+BatchInput read_batch_input(Front& front, IdTable& ids, const session::BatchOptions& options, Layout& output_layout) {
+    io::ReadBuffer input(front.open_input(Role::input));
+    const Detection detection = choose_layout(input, options);
+    const Layout layout = *detection.layout;
+    output_layout = options.output_format.empty() ? layout : *layout_named(options.output_format);
+    const bool labelled = [](Layout which) { return which == Layout::tsv || which == Layout::csv; }(layout);
+    if (labelled) {
+        io::LineReader table(std::move(input));
+        const bool pass_through = output_layout == Layout::tsv || output_layout == Layout::csv;
+        return read_table(front, ids, table, layout, pass_through);
+    }
+    TokenReader matrix(std::move(input));
+    if (layout == Layout::lower) {
+        return {layout, read_lower(front, ids, matrix, detection.with_diagonal), std::nullopt};
+    }
+    return {layout, read_square<double>(front, ids, matrix, Strictness::whole_numbers), std::nullopt};
+}
+
 // Every output step passes before any output is emptied or written.
 template <typename Distance>
-void write_outputs(Front& front, const IdTable& ids, const DistanceRows<Distance>& rows) {
+void write_outputs(Front& front, const IdTable& ids, const DistanceRows<Distance>& rows, Layout layout,
+                   const RowTexts* texts) {
     io::OutputFile matrix = front.create_output(Role::output);
     std::optional<io::OutputFile> sample;
     if (front.wants_output(Role::sample)) {
@@ -89,20 +176,48 @@ void write_outputs(Front& front, const IdTable& ids, const DistanceRows<Distance
     }
     io::OutputFile* const sample_file = sample ? &*sample : nullptr;
     session::begin_writing({&matrix, sample_file});
-    const std::size_t written = write_output_files(matrix, sample_file, ids, rows, front.meter());
+    std::size_t written = 0;
+    if (layout == Layout::square || layout == Layout::lower) {
+        const Shape shape = layout == Layout::square ? Shape::square : Shape::lower;
+        written = write_output_files(&matrix, sample_file, ids, rows, front.meter(), shape);
+    } else {
+        if constexpr (std::is_same_v<Distance, double>) {
+            written = write_table(matrix, layout, ids, rows, texts, front.meter());
+        }
+        if (sample_file != nullptr) {
+            write_output_files<Distance>(nullptr, sample_file, ids, rows, front.meter());
+        }
+    }
     front.meter().end_line();
     front.show_count(session::Count::written, static_cast<std::int64_t>(written));
     session::close_outputs({&matrix, sample_file});
 }
 
-template <typename Distance>
-Outcome run_steps(Front& front, Strictness strictness) {
+bool confirm_missing_ids(Front& front, const IdTable& ids) {
+    return session::confirm_missing(front, ids.ids(), [&](std::size_t position) { return ids.found_at(position); });
+}
+
+Outcome dialogue_steps(Front& front) {
     IdTable ids = read_id_list(front);
-    const DistanceRows<Distance> rows = read_input_matrix<Distance>(front, ids, strictness);
-    if (!session::confirm_missing(front, ids.ids(), [&](std::size_t position) { return ids.found_at(position); })) {
+    DistanceRows<float> rows = [&] {
+        TokenReader matrix(front.open_input(Role::input));
+        return read_square<float>(front, ids, matrix, Strictness::as_the_stream);
+    }();
+    if (!confirm_missing_ids(front, ids)) {
         return Outcome::declined;
     }
-    write_outputs(front, ids, rows);
+    write_outputs(front, ids, rows, Layout::square, nullptr);
+    return Outcome::done;
+}
+
+Outcome batch_steps(Front& front, const session::BatchOptions& options) {
+    IdTable ids = read_id_list(front);
+    Layout output_layout = Layout::square;
+    const BatchInput input = read_batch_input(front, ids, options, output_layout);
+    if (!confirm_missing_ids(front, ids)) {
+        return Outcome::declined;
+    }
+    write_outputs(front, ids, input.rows, output_layout, input.texts ? &*input.texts : nullptr);
     return Outcome::done;
 }
 
@@ -110,15 +225,11 @@ Outcome run_steps(Front& front, Strictness strictness) {
 
 Outcome run(std::istream& in, std::ostream& out) {
     session::DialogueFront front(in, out, dialogue_texts);
-    return session::run_session(front, [](Front& steps_front) {
-        return run_steps<float>(steps_front, Strictness::as_the_stream);
-    });
+    return session::run_session(front, dialogue_steps);
 }
 
-Outcome run_batch(Front& front, const session::BatchOptions&) {
-    return session::run_session(front, [](Front& steps_front) {
-        return run_steps<double>(steps_front, Strictness::whole_numbers);
-    });
+Outcome run_batch(Front& front, const session::BatchOptions& options) {
+    return session::run_session(front, [&](Front& steps_front) { return batch_steps(steps_front, options); });
 }
 
 }  // namespace orvane

@@ -7,7 +7,8 @@
 namespace orvane {
 
 // One run from the command line. Distances are held in double precision there, so the six
-// decimals written are the six read, and a matrix that cannot be read to its end is an error.
+// decimals written are the six read, and a matrix that cannot be read to its end is an error;
+// the matrix may be in any layout, and the sub-matrix written in any.
 session::Outcome run_batch(session::Front& front, const session::BatchOptions& options);
 
 // One whole interactive session: answers come from `in`, everything shown goes to `out`.

@@ -14,7 +14,11 @@ constexpr bool is_digit(int c) { return c >= '0' && c <= '9'; }
 }  // namespace
 
 TokenReader::TokenReader(io::InputFile file, std::size_t buffer_size, io::ReadBuffer::Access access)
-    : input_(std::move(file), buffer_size, access) {}
+    : input_(std::move(file), buffer_size, access) {
+    input_.count_lines();  // for messages that name the line of a bad value
+}
+
+TokenReader::TokenReader(io::ReadBuffer input) : input_(std::move(input)) { input_.count_lines(); }
 
 int TokenReader::peek() {
     if (input_.pos() == input_.end() && !input_.refill()) {

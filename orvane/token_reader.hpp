@@ -18,6 +18,8 @@ public:
 
     explicit TokenReader(io::InputFile file, std::size_t buffer_size = default_buffer_size,
                          io::ReadBuffer::Access access = io::ReadBuffer::Access::mapped_when_possible);
+    // Reads on from a window already opened (and perhaps peeked at).
+    explicit TokenReader(io::ReadBuffer input);
 
     // Each read below fails when the input has no more to give or the text is no such value;
     // like a stream, the reader then stays failed and every later read fails too.

@@ -27,7 +27,7 @@ std::string_view first_word(std::string_view header) {
 
 // Copies the rest of the record (its sequence text) behind the header already in the store,
 // closing it with a line break where the text lacks one, so records never run together.
-void keep_sequence_text(LineReader& fasta, RecordStore& store) {
+void keep_sequence_text(io::LineReader& fasta, RecordStore& store) {
     char last = '\n';
     fasta.pass_until('>', [&](std::string_view piece) {
         if (!piece.empty()) {
@@ -59,7 +59,7 @@ void NameTable::add_record(std::uint32_t slot, std::string_view record) {
     last_record_[slot] = index;
 }
 
-lists::NameList count_list_lines(LineReader& list) {
+lists::NameList count_list_lines(io::LineReader& list) {
     list.skip_byte_order_mark();
     lists::NameList names;
     while (!list.at_end_of_file()) {
@@ -71,7 +71,7 @@ lists::NameList count_list_lines(LineReader& list) {
     return names;
 }
 
-std::size_t read_fasta_records(LineReader& fasta, NameTable& table, console::Meter& meter, Matching matching) {
+std::size_t read_fasta_records(io::LineReader& fasta, NameTable& table, console::Meter& meter, Matching matching) {
     meter.begin(reading_label);
     const NameMatcher matcher(table.names());
     const auto list_count = static_cast<std::int64_t>(table.size());

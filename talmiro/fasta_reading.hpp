@@ -51,7 +51,7 @@ private:
 };
 
 // Every non-empty line of the list file, without the carriage return that may end it.
-lists::NameList count_list_lines(LineReader& list);
+lists::NameList count_list_lines(io::LineReader& list);
 
 // Which records a name takes: those whose header line begins with it (the dialogue's way, so
 // `contig_1` also takes `contig_10`), or those whose header's first word is the name.
@@ -59,7 +59,7 @@ enum class Matching { prefix, first_word };
 
 // Gives each record to the first listed name (in list order) that takes it and keeps it, ready
 // to write. Draws the reading meter (the caller ends its line). Returns the number of records read.
-std::size_t read_fasta_records(LineReader& fasta, NameTable& table, console::Meter& meter,
+std::size_t read_fasta_records(io::LineReader& fasta, NameTable& table, console::Meter& meter,
                                Matching matching = Matching::prefix);
 
 }  // namespace talmiro

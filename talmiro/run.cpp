@@ -25,7 +25,7 @@ const session::DialogueTexts dialogue_texts{
 
 // The list file is closed when this returns.
 NameTable read_name_list(Front& front) {
-    LineReader list(front.open_input(Role::list));
+    io::LineReader list(front.open_input(Role::list));
     lists::NameList names = count_list_lines(list);
     session::check_unchanged(front, list.input());
     if (list.error()) {
@@ -36,7 +36,7 @@ NameTable read_name_list(Front& front) {
 
 // The FASTA file is closed when this returns, before the output can replace it.
 void read_fasta_file(Front& front, NameTable& table, Matching matching) {
-    LineReader fasta(front.open_input(Role::input));
+    io::LineReader fasta(front.open_input(Role::input));
     const std::size_t records = read_fasta_records(fasta, table, front.meter(), matching);
     front.meter().end_line();
     session::check_unchanged(front, fasta.input());

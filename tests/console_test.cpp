@@ -203,6 +203,7 @@ TEST(ReadBuffer, CountsLinesUpToAnyByteAcrossRefills) {
     dir.write("lines", text);
     for (const auto& setup : testing_support::buffer_setups()) {
         io::ReadBuffer buffer(*io::InputFile::open((dir / "lines").string()), setup.size, setup.access);
+        buffer.count_lines();
         std::uint64_t line = 1;
         for (std::size_t offset = 0; offset < text.size(); ++offset) {
             if (buffer.pos() == buffer.end()) {

@@ -366,6 +366,42 @@ std::vector<BatchScenario> batch_scenarios() {
         {"quiet_and_verbose", inputs, arguments({"-q", "-v"}), "", 2, "",
          "orvane: --quiet and --verbose exclude each other\n" + usage_hint, {}},
         {"version", {}, {"-V"}, "", 0, "orvane 2.0\n", "", {}},
+        // Layouts: each read (told from the first lines) and written, values as read where both
+        // sides are labelled tables.
+        {"tsv_values_pass_through", {{"list.txt", "C A"}, {"m.tsv", "\tA\tB\tC\nA\t0\t5\t1.5e-3\nB\t5\t0\t7\nC\t1.5e-3\t7\t0\n"}},
+         {"-l", "list.txt", "-i", "m.tsv", "-o", "out.tsv"}, "", 0, "", "", {{"out.tsv", "\tC\tA\nC\t0\t1.5e-3\nA\t1.5e-3\t0\n"}}},
+        {"r_header_without_a_corner_and_crlf", {{"list.txt", "C A"}, {"m.csv", "A,B,C\r\nA,0,5,12\r\nB,5,0,7\r\nC,12,7,0\r\n"}},
+         {"-l", "list.txt", "-i", "m.csv", "-o", "out.csv"}, "", 0, "", "", {{"out.csv", ",C,A\nC,0,12\nA,12,0\n"}}},
+        {"quoted_names_are_unquoted_and_quoted_again", {{"list.txt", "x,y B"}, {"m.csv", "\"\",\"x,y\",\"B\"\n\"x,y\",0,1\n\"B\",1,0\n"}},
+         {"-l", "list.txt", "-i", "m.csv", "-o", "-"}, "", 0, ",\"x,y\",B\n\"x,y\",0,1\nB,1,0\n", "", {}},
+        {"table_to_square", {{"list.txt", "C A"}, {"m.tsv", "x\tA\tB\tC\nA\t0\t5\t12\nB\t5\t0\t7\nC\t12\t7\t0\n"}},
+         {"-l", "list.txt", "-i", "m.tsv", "-o", "-", "--output-format", "square"}, "", 0,
+         "    2\nC           0.000000 12.000000\nA          12.000000  0.000000\n", "", {}},
+        {"square_to_tsv_and_lower", inputs, {"-l", "list.txt", "-i", "matrix.txt", "-o", "out.tsv", "--output-format=tsv"},
+         "", 0, "", "", {{"out.tsv", "\tQ\tP\nQ\t0\t1\nP\t1\t0\n"}}},
+        {"square_to_lower", inputs, {"-l", "list.txt", "-i", "matrix.txt", "-o", "-", "--output-format", "lower"}, "", 0,
+         "    2\nQ         \nP           1.000000\n", "", {}},
+        {"lower_without_the_diagonal", {{"list.txt", "C A"}, {"m.txt", "3\nA\nB\t0.1\nC\t0.2\t0.3\n"}},
+         {"-l", "list.txt", "-i", "m.txt", "-o", "-"}, "", 0, "    2\nC         \nA           0.200000\n", "", {}},
+        {"lower_with_the_diagonal_to_square", {{"list.txt", "C B"}, {"m.txt", "3\nA 0\nB 0.1 0\nC 0.2 0.3 0\n"}},
+         {"-l", "list.txt", "-i", "m.txt", "-o", "-", "-s", "s.txt", "--output-format", "square"}, "", 0,
+         "    2\nC           0.000000  0.300000\nB           0.300000  0.000000\n", "",
+         {{"s.txt", "  0.000000  0.300000\n  0.300000  0.000000\n"}}},
+        {"a_table_whose_rows_differ_from_its_header", {{"list.txt", "A"}, {"m.tsv", "\tA\tB\nB\t0\t1\nA\t1\t0\n"}},
+         {"-l", "list.txt", "-i", "m.tsv", "-o", "out"}, "", 1, "",
+         "orvane: 'm.tsv' line 2: row 'B' where the header has 'A': the row names differ from the header's, so this "
+         "is no distance matrix\n", {}},
+        {"a_cell_that_is_no_number", {{"list.txt", "B"}, {"m.csv", ",A,B\nA,0,1\nB,NA,0\n"}},
+         {"-l", "list.txt", "-i", "m.csv", "-o", "out"}, "", 1, "",
+         "orvane: 'm.csv' line 3: row 'B', column 'A': 'NA' is no number\n", {}},
+        {"a_layout_that_cannot_be_told", {{"list.txt", "A"}, {"m.txt", "A B\nA 0 1\n"}},
+         {"-l", "list.txt", "-i", "m.txt", "-o", "out"}, "", 1, "",
+         "orvane: 'm.txt': cannot tell its layout: the first lines fit no layout (no order first, and no header and "
+         "row of equal fields); name it with --input-format\n", {}},
+        {"a_layout_named", {{"list.txt", "A"}, {"m.txt", "1\nA 0\n"}},
+         {"-l", "list.txt", "-i", "m.txt", "-o", "-", "--input-format", "lower"}, "", 0, "    1\nA         \n", "", {}},
+        {"an_unknown_layout", inputs, arguments({"--output-format", "phylip"}), "", 2, "",
+         "orvane: --output-format: phylip not in {square,lower,tsv,csv}\n" + usage_hint, {}},
     };
 }
 

@@ -22,9 +22,9 @@ using testing_support::ScratchDir;
 
 using testing_support::BufferSetup;
 
-talmiro::LineReader open_reader(const ScratchDir& dir, const std::string& content, const BufferSetup& setup) {
+io::LineReader open_reader(const ScratchDir& dir, const std::string& content, const BufferSetup& setup) {
     dir.write("input", content);
-    return talmiro::LineReader(*io::InputFile::open((dir / "input").string()), setup.size, setup.access);
+    return io::LineReader(*io::InputFile::open((dir / "input").string()), setup.size, setup.access);
 }
 
 std::vector<std::string> names_of(const lists::NameList& list) {
@@ -59,7 +59,7 @@ TEST(TalmiroListReading, EveryNonEmptyLineIsAName) {
     ScratchDir dir;
     for (const ListCase& c : cases) {
         for (const BufferSetup& setup : testing_support::buffer_setups()) {
-            talmiro::LineReader reader = open_reader(dir, c.content, setup);
+            io::LineReader reader = open_reader(dir, c.content, setup);
             const lists::NameList list = talmiro::count_list_lines(reader);
             EXPECT_EQ(names_of(list), c.names) << "list " << testing::PrintToString(c.content) << ", "
                                                << testing_support::describe(setup);
@@ -200,7 +200,7 @@ TEST(TalmiroRecordReading, MatchesTheReferenceAtEveryBufferSize) {
         const std::vector<std::string> names = {"a", "b", "ab", "c d", "a"};
         for (const BufferSetup& setup : testing_support::buffer_setups()) {
             talmiro::NameTable table(unassigned_list(names));
-            talmiro::LineReader reader = open_reader(dir, content, setup);
+            io::LineReader reader = open_reader(dir, content, setup);
             console::Meter silent;
             talmiro::read_fasta_records(reader, table, silent);
             const auto expected = reference_records(content, names);

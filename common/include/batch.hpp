@@ -19,6 +19,8 @@ struct BatchOptions {
     std::string sample;  // orvane only; empty: no sample file
     bool allow_missing = false;
     bool exact = false;  // talmiro only
+    std::string input_format = "auto";  // orvane only: auto, square, lower, tsv, csv
+    std::string output_format;          // orvane only; empty: the input's
     bool quiet = false;
     bool verbose = false;
 };
@@ -33,6 +35,7 @@ struct Program {
     std::string_view output_help;
     std::string_view sample_help;  // empty: the program has no sample output
     std::string_view exact_help;   // empty: the program has no --exact
+    bool has_layouts = false;      // --input-format and --output-format
     std::string_view examples;
     Outcome (*dialogue)(std::istream& in, std::ostream& out);
     Outcome (*batch)(Front& front, const BatchOptions& options);

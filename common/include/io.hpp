@@ -121,6 +121,10 @@ public:
     // Why the input ended early, when it did: a read error rather than the end of the file.
     const std::optional<IoError>& error() const { return source_->error(); }
 
+    // At least `wanted` bytes from pos() on where the input has them (fewer at its end), without
+    // consuming them: for telling a file's layout from its first lines.
+    std::string_view peek(std::size_t wanted);
+
     // Passes over a UTF-8 byte order mark at the very start, as Windows editors write one.
     void skip_byte_order_mark();
 
@@ -132,7 +136,10 @@ public:
     bool settle();
     const std::string& name() const;
 
-    // The 1-based line of the byte at window offset `at` (cold: for error messages).
+    // The 1-based line of the byte at window offset `at` (cold: for error messages). A copied
+    // window counts the line ends of the bytes it lets go only once asked to, as that costs a
+    // pass over every byte.
+    void count_lines() { counting_lines_ = true; }
     std::uint64_t line_at(std::size_t at) const;
 
 private:
@@ -154,6 +161,7 @@ private:
     std::uint64_t expected_size_ = 0;  // copied from a regular file: its size when opened
     std::uint64_t bytes_read_ = 0;
     std::uint64_t lines_before_buffer_ = 0;  // copied: line ends in the bytes already moved out
+    bool counting_lines_ = false;
     const char* data_ = nullptr;
     std::size_t pos_ = 0;
     std::size_t end_ = 0;
@@ -188,7 +196,7 @@ public:
     // Without a successful close, a replacing file leaves the target untouched.
     ~OutputFile();
 
-    // Empties a file opened in place; nothing to do for one that replaces its target.
+    // Empties a file opened in place by create(); nothing to do for any other.
     void begin_writing();
 
     // From now on, compresses what is written when the name ends in ".gz" (gzip) or ".zst"
@@ -231,6 +239,7 @@ private:
     std::string target_;
     TempFiles* temps_ = nullptr;
     std::unique_ptr<Encoder> encoder_;
+    bool empty_when_writing_begins_ = false;  // opened in place by create(); never standard output
 };
 
 // The temporary files of outputs being written. While it lives, SIGINT, SIGTERM and SIGHUP are

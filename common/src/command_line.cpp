@@ -18,6 +18,9 @@ std::string usage_line(const Program& program) {
     if (!program.exact_help.empty()) {
         usage += " [--exact]";
     }
+    if (program.has_layouts) {
+        usage += " [--input-format F] [--output-format F]";
+    }
     return usage + " [-q | -v]";
 }
 
@@ -45,6 +48,16 @@ void describe_options(CLI::App& app, const Program& program, BatchOptions& optio
                  "warn about listed names the input lacks and write the rest (default: fail)");
     if (!program.exact_help.empty()) {
         app.add_flag("--exact", options.exact, std::string(program.exact_help));
+    }
+    if (program.has_layouts) {
+        app.add_option("--input-format", options.input_format,
+                       "the input's layout: auto (default: told from the first lines), square, lower, tsv, csv")
+            ->option_text("F")
+            ->check(CLI::IsMember({"auto", "square", "lower", "tsv", "csv"}));
+        app.add_option("--output-format", options.output_format,
+                       "the output's layout: square, lower, tsv, csv (default: the input's)")
+            ->option_text("F")
+            ->check(CLI::IsMember({"square", "lower", "tsv", "csv"}));
     }
     app.add_flag("-q,--quiet", options.quiet, "draw no meter on a terminal");
     app.add_flag("-v,--verbose", options.verbose, "show the counts on standard error");

@@ -25,7 +25,9 @@ std::optional<OutputFile> OutputFile::create(const std::string& name, std::optio
         }
         return std::nullopt;
     }
-    return OutputFile(fd, name);
+    OutputFile file(fd, name);
+    file.empty_when_writing_begins_ = true;
+    return file;
 }
 
 std::optional<OutputFile> OutputFile::replace(const std::string& target, TempFiles& temps,
@@ -98,7 +100,8 @@ OutputFile::OutputFile(OutputFile&& other) noexcept
       temporary_(std::exchange(other.temporary_, {})),
       target_(std::move(other.target_)),
       temps_(other.temps_),
-      encoder_(std::move(other.encoder_)) {}
+      encoder_(std::move(other.encoder_)),
+      empty_when_writing_begins_(other.empty_when_writing_begins_) {}
 
 OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
     if (this != &other) {
@@ -112,6 +115,7 @@ OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
         target_ = std::move(other.target_);
         temps_ = other.temps_;
         encoder_ = std::move(other.encoder_);
+        empty_when_writing_begins_ = other.empty_when_writing_begins_;
     }
     return *this;
 }
@@ -138,7 +142,7 @@ void OutputFile::discard_temporary() {
 
 void OutputFile::begin_writing() {
     struct stat info {};
-    if (temporary_.empty() && fd_ >= 0 && ::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode) &&
+    if (empty_when_writing_begins_ && fd_ >= 0 && ::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode) &&
         ::ftruncate(fd_, 0) != 0) {
         fail(IoError::Action::write, errno);
     }

@@ -135,6 +135,7 @@ ReadBuffer::ReadBuffer(ReadBuffer&& other) noexcept
       expected_size_(other.expected_size_),
       bytes_read_(other.bytes_read_),
       lines_before_buffer_(other.lines_before_buffer_),
+      counting_lines_(other.counting_lines_),
       data_(mapping_ != nullptr ? mapping_ : buffer_.data()),
       pos_(other.pos_),
       end_(other.end_),
@@ -154,6 +155,13 @@ std::uint64_t ReadBuffer::line_at(std::size_t at) const {
     const char* const begin = data_;
     const std::uint64_t before = mapping_ != nullptr ? 0 : lines_before_buffer_;
     return before + static_cast<std::uint64_t>(std::count(begin, begin + std::min(at, end_), '\n')) + 1;
+}
+
+std::string_view ReadBuffer::peek(std::size_t wanted) {
+    std::size_t keep = pos_;
+    while (end_ - pos_ < wanted && refill(keep)) {
+    }
+    return {data_ + pos_, end_ - pos_};
 }
 
 void ReadBuffer::skip_byte_order_mark() {
@@ -211,7 +219,9 @@ bool ReadBuffer::refill() {
 
 bool ReadBuffer::refill_copied(std::size_t& keep) {
     const std::size_t kept = end_ - keep;
-    lines_before_buffer_ += static_cast<std::uint64_t>(std::count(buffer_.data(), buffer_.data() + keep, '\n'));
+    if (counting_lines_) {
+        lines_before_buffer_ += static_cast<std::uint64_t>(std::count(buffer_.data(), buffer_.data() + keep, '\n'));
+    }
     if (kept > 0 && keep > 0) {
         std::memmove(buffer_.data(), buffer_.data() + keep, kept);
     }

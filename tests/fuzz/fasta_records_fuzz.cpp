@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     talmiro::NameTable table(std::move(listed));
     const fuzzing::MemoryFile file(fasta);
-    talmiro::LineReader reader(file.open(), fuzzing::buffer_size_for(choice), fuzzing::access_for(choice));
+    io::LineReader reader(file.open(), fuzzing::buffer_size_for(choice), fuzzing::access_for(choice));
     console::Meter silent;
     talmiro::read_fasta_records(reader, table, silent);
 

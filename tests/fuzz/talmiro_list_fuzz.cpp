@@ -6,7 +6,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const fuzzing::FuzzedFile input(data, size);
     const std::string& text = input.text();
-    auto reader = input.open_reader<talmiro::LineReader>();
+    auto reader = input.open_reader<io::LineReader>();
     const lists::NameList names = talmiro::count_list_lines(reader);
     const std::vector<std::string> expected = testing_support::reference_list_lines(text);
     fuzzing::require(names.count() == expected.size() && names.size() == expected.size(), "every non-empty line");

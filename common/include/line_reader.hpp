@@ -7,13 +7,16 @@
 #include <cstring>
 #include <optional>
 #include <string_view>
+#include <utility>
 
-namespace talmiro {
+namespace io {
 
 class LineReader {
 public:
-    explicit LineReader(io::InputFile file, std::size_t buffer_size = io::ReadBuffer::default_size,
-                        io::ReadBuffer::Access access = io::ReadBuffer::Access::mapped_when_possible);
+    explicit LineReader(InputFile file, std::size_t buffer_size = ReadBuffer::default_size,
+                        ReadBuffer::Access access = ReadBuffer::Access::mapped_when_possible);
+    // Reads on from a window already opened (and perhaps peeked at).
+    explicit LineReader(ReadBuffer input) : input_(std::move(input)) {}
 
     // Set once a read has met the end of the file, as a stream's end-of-file state is.
     bool at_end_of_file() const { return at_end_of_file_; }
@@ -26,8 +29,8 @@ public:
     void skip_byte_order_mark() { input_.skip_byte_order_mark(); }
 
     // Why the input ended early, when a read failed.
-    const std::optional<io::IoError>& error() const { return input_.error(); }
-    const io::ReadBuffer& input() const { return input_; }
+    const std::optional<IoError>& error() const { return input_.error(); }
+    const ReadBuffer& input() const { return input_; }
 
     // The text up to `delimiter` (consumed, not included), whole and in one piece; valid until
     // the next read. At the end of the file: the rest, possibly empty.
@@ -44,7 +47,7 @@ public:
     void pass_until(char delimiter, Sink&& sink);
 
 private:
-    io::ReadBuffer input_;
+    ReadBuffer input_;
     bool at_end_of_file_ = false;
 };
 
@@ -74,4 +77,4 @@ void LineReader::pass_until(char delimiter, Sink&& sink) {
     }
 }
 
-}  // namespace talmiro
+}  // namespace io

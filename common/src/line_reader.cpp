@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <utility>
 
-namespace talmiro {
+namespace io {
 
-LineReader::LineReader(io::InputFile file, std::size_t buffer_size, io::ReadBuffer::Access access)
+LineReader::LineReader(InputFile file, std::size_t buffer_size, ReadBuffer::Access access)
     : input_(std::move(file), buffer_size, access) {}
 
 std::string_view LineReader::take_until_at_most(char delimiter, std::size_t most, bool& whole) {
@@ -101,4 +101,4 @@ std::string_view LineReader::take_until(char delimiter) {
     }
 }
 
-}  // namespace talmiro
+}  // namespace io

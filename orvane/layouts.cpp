@@ -1,0 +1,167 @@
+#include "layouts.hpp"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdint>
+
+namespace orvane {
+
+namespace {
+
+constexpr bool is_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// The first few lines, without their line breaks (a carriage return before one included).
+std::vector<std::string_view> first_lines(std::string_view start, bool whole, std::size_t wanted) {
+    std::vector<std::string_view> lines;
+    while (lines.size() < wanted && !start.empty()) {
+        const std::size_t end = start.find('\n');
+        if (end == std::string_view::npos && !whole) {
+            break;  // a line cut by the end of what was read
+        }
+        std::string_view line = start.substr(0, end);
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        lines.push_back(line);
+        start.remove_prefix(end == std::string_view::npos ? start.size() : end + 1);
+    }
+    return lines;
+}
+
+std::size_t count_tokens(std::string_view line) {
+    std::size_t tokens = 0;
+    bool in_token = false;
+    for (const char c : line) {
+        const bool blank = is_space(c);
+        tokens += !blank && !in_token ? 1 : 0;
+        in_token = !blank;
+    }
+    return tokens;
+}
+
+// The first whitespace-separated token of a line, when it is a whole number.
+std::optional<std::int64_t> leading_number(std::string_view line) {
+    while (!line.empty() && is_space(line.front())) {
+        line.remove_prefix(1);
+    }
+    const std::size_t end = std::min(line.size(), static_cast<std::size_t>(std::find_if(line.begin(), line.end(), is_space) - line.begin()));
+    std::int64_t number = 0;
+    const char* const first = line.data() + (line.starts_with('+') ? 1 : 0);
+    const auto [stop, error] = std::from_chars(first, line.data() + end, number);
+    if (end == 0 || error != std::errc() || stop != line.data() + end) {
+        return std::nullopt;
+    }
+    return number;
+}
+
+// Whether the first lines read as a labelled table with this delimiter: a header and a row
+// whose numbers of fields agree (with or without a corner cell).
+bool fits_table(const std::vector<std::string_view>& lines, char delimiter) {
+    if (lines.size() < 2) {
+        return false;
+    }
+    std::vector<Field> header;
+    std::vector<Field> row;
+    split_fields(lines[0], delimiter, header);
+    split_fields(lines[1], delimiter, row);
+    return row.size() >= 2 && (header.size() == row.size() || header.size() + 1 == row.size());
+}
+
+}  // namespace
+
+std::optional<Layout> layout_named(std::string_view name) {
+    if (name == "square") {
+        return Layout::square;
+    }
+    if (name == "lower") {
+        return Layout::lower;
+    }
+    if (name == "tsv") {
+        return Layout::tsv;
+    }
+    if (name == "csv") {
+        return Layout::csv;
+    }
+    return std::nullopt;
+}
+
+char delimiter_of(Layout layout) { return layout == Layout::csv ? ',' : '\t'; }
+
+void split_fields(std::string_view line, char delimiter, std::vector<Field>& fields) {
+    fields.clear();
+    std::size_t at = 0;
+    for (;;) {
+        if (at < line.size() && line[at] == '"') {
+            // Quoted: up to the quote that is not doubled.
+            std::size_t close = at + 1;
+            while (close < line.size() && !(line[close] == '"' && (close + 1 >= line.size() || line[close + 1] != '"'))) {
+                close += line[close] == '"' ? 2 : 1;
+            }
+            fields.push_back({at + 1, std::min(close, line.size()), true});
+            const std::size_t next = line.find(delimiter, close);
+            if (next == std::string_view::npos) {
+                return;
+            }
+            at = next + 1;
+            continue;
+        }
+        const std::size_t next = line.find(delimiter, at);
+        if (next == std::string_view::npos) {
+            fields.push_back({at, line.size(), false});
+            return;
+        }
+        fields.push_back({at, next, false});
+        at = next + 1;
+    }
+}
+
+std::string field_text(std::string_view line, const Field& field) {
+    std::string text(line.substr(field.begin, field.end - field.begin));
+    if (field.quoted) {
+        for (std::size_t at = text.find("\"\""); at != std::string::npos; at = text.find("\"\"", at + 1)) {
+            text.erase(at, 1);
+        }
+    }
+    return text;
+}
+
+bool lower_rows_hold_the_diagonal(std::string_view start) {
+    const std::vector<std::string_view> lines = first_lines(start, true, 2);
+    return lines.size() == 2 && count_tokens(lines[1]) == 2;
+}
+
+Detection detect_layout(std::string_view start, bool whole) {
+    const std::vector<std::string_view> lines = first_lines(start, whole, 3);
+    if (lines.empty()) {
+        return {std::nullopt, false, "the file is empty"};
+    }
+    if (const auto order = leading_number(lines[0])) {
+        // The order first: a square matrix (whose rows may wrap anywhere), or a lower triangle,
+        // whose row 1 holds its name (and perhaps its diagonal) alone and row 2 one more.
+        if (count_tokens(lines[0]) == 1 && *order >= 1 && lines.size() >= 2) {
+            const std::size_t second = count_tokens(lines[1]);
+            const bool full_rows = second == static_cast<std::uint64_t>(*order) + 1;
+            const bool lower = (second == 1 || second == 2) &&
+                               (*order == 1 || (lines.size() >= 3 && count_tokens(lines[2]) == second + 1));
+            if (lower && !full_rows) {
+                return {Layout::lower, second == 2, {}};
+            }
+        }
+        return {Layout::square, false, {}};
+    }
+    const bool tsv = fits_table(lines, '\t');
+    const bool csv = fits_table(lines, ',');
+    if (tsv && csv) {
+        return {std::nullopt, false, "the first lines read as a table with tabs and with commas alike"};
+    }
+    if (tsv || csv) {
+        return {tsv ? Layout::tsv : Layout::csv, false, {}};
+    }
+    if (count_tokens(lines[0]) == 1) {
+        return {Layout::square, false, {}};  // an order that is no number: the square reader says so
+    }
+    return {std::nullopt, false,
+            "the first lines fit no layout (no order first, and no header and row of equal fields)"};
+}
+
+}  // namespace orvane

@@ -1,0 +1,46 @@
+// The distance-matrix layouts batch mode reads and writes, and how a file's layout is told from
+// its first lines.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orvane {
+
+// square: the order, then per row a name and order values (rows may wrap); lower: the order,
+// then row i with its name and the i - 1 values before the diagonal (or i, the diagonal too);
+// tsv and csv: a header row of names, then one row per name.
+enum class Layout { square, lower, tsv, csv };
+
+std::optional<Layout> layout_named(std::string_view name);
+
+// The layout of a matrix whose first bytes are `start` (all of the file when `whole`), or why
+// it cannot be told.
+struct Detection {
+    std::optional<Layout> layout;
+    bool with_diagonal = false;  // lower: each row holds its diagonal value too
+    std::string why;
+};
+Detection detect_layout(std::string_view start, bool whole);
+
+// Whether a lower triangle's rows hold the diagonal, from its first row.
+bool lower_rows_hold_the_diagonal(std::string_view start);
+
+// A field of a line of a labelled table: where its text lies in the line, without the quotes
+// around it when it was quoted (RFC 4180: a quote inside is written twice).
+struct Field {
+    std::size_t begin;
+    std::size_t end;
+    bool quoted;
+};
+
+// Splits a line (without its line break) into `fields`, reused from line to line.
+void split_fields(std::string_view line, char delimiter, std::vector<Field>& fields);
+// A field's text, a doubled quote inside a quoted field read as one.
+std::string field_text(std::string_view line, const Field& field);
+
+char delimiter_of(Layout layout);
+
+}  // namespace orvane
