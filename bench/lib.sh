@@ -30,11 +30,11 @@ build_release() {  # targets...
     cmake --build --preset release --target "$@" >/dev/null
 }
 
-# median_seconds COMMAND: the median of $runs runs (after one warm-up), by hyperfine.
+# median_seconds COMMAND [RUNS]: the median of $runs (or RUNS) runs (after one warm-up), by hyperfine.
 median_seconds() {
     local json
     json=$(mktemp)
-    hyperfine --warmup 1 --runs "$runs" --export-json "$json" "$1" >/dev/null 2>&1
+    hyperfine --warmup 1 --runs "${2:-$runs}" --export-json "$json" "$1" >/dev/null 2>&1
     python3 -c 'import json,sys; print("%.4f" % json.load(open(sys.argv[1]))["results"][0]["median"])' "$json"
     rm -f "$json"
 }

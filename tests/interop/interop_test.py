@@ -7,6 +7,11 @@
                   the found IDs. neighbor_wide does the same with distances of 100 and more.
   biopython       talmiro's output parses with Bio.SeqIO and holds exactly the listed records,
                   sequences equal to the input's, in list order.
+  mash            orvane cuts mash triangle's lower triangle to a square matrix; every value
+                  equals mash's, and PHYLIP's neighbor builds a tree of exactly the listed IDs.
+  r               a matrix R writes (write.table of as.matrix(dist(...))), cut by orvane, read back
+                  by R equals R's own m[ids, ids].
+  pandas          the same with a DataFrame's to_csv and df.loc[ids, ids].
 
 Each case exits 77 (skipped) when the program it needs is not installed.
 """
@@ -165,9 +170,106 @@ def biopython_case(args, folder, rng):
     return 0
 
 
+def batch(binary, arguments, folder):
+    result = subprocess.run([binary] + arguments, cwd=folder, capture_output=True, timeout=120)
+    check(result.returncode == 0, "%s %s: %s" % (binary, " ".join(arguments), result.stderr.decode(errors="replace")))
+
+
+def mash_case(args, folder, rng):
+    if shutil.which("mash") is None or not os.access(NEIGHBOR, os.X_OK):
+        return SKIP
+    ancestor = [rng.choice("ACGT") for _ in range(30000)]
+    names = []
+    for index in range(10):
+        genome = list(ancestor)
+        for _ in range(300 * (index + 1)):
+            genome[rng.randrange(len(genome))] = rng.choice("ACGT")
+        name = "g%02d.fa" % index
+        with open(os.path.join(folder, name), "w") as handle:
+            handle.write(">genome%d\n%s\n" % (index, "".join(genome)))
+        names.append(name)
+    triangle = subprocess.run(["mash", "triangle"] + names, cwd=folder, capture_output=True, timeout=120)
+    check(triangle.returncode == 0, "mash triangle: " + triangle.stderr.decode(errors="replace"))
+    with open(os.path.join(folder, "triangle.txt"), "wb") as handle:
+        handle.write(triangle.stdout)
+    lines = triangle.stdout.decode().strip("\n").split("\n")
+    rows = [line.split("\t") for line in lines[1:]]
+    distance = {}
+    for row_index, row in enumerate(rows):
+        for column_index, value in enumerate(row[1:]):
+            distance[(row[0], rows[column_index][0])] = distance[(rows[column_index][0], row[0])] = float(value)
+    listed = rng.sample(names, 6)
+    with open(os.path.join(folder, "ids.txt"), "w") as handle:
+        handle.write("\n".join(listed) + "\n")
+    batch(args.orvane, ["-l", "ids.txt", "-i", "triangle.txt", "-o", "out.txt", "-s", "sample.txt",
+                        "--output-format", "square"], folder)
+    for name, values in read_orvane_output(folder):
+        expected = ["%.6f" % (0.0 if name == other else distance[(name, other)]) for other in listed]
+        check(values == expected, "row %s equals mash's distances: %s vs %s" % (name, values, expected))
+    tree_folder = os.path.join(folder, "tree")
+    os.mkdir(tree_folder)
+    shutil.copy(os.path.join(folder, "out.txt"), os.path.join(tree_folder, "infile"))
+    result = subprocess.run([NEIGHBOR], input=b"Y\n", cwd=tree_folder, capture_output=True, timeout=120)
+    check(result.returncode == 0, "neighbor accepts the matrix")
+    with open(os.path.join(tree_folder, "outtree")) as handle:
+        leaves = tree_leaves(handle.read())
+    check(leaves == set(listed), "the tree holds exactly the listed IDs: %s" % sorted(leaves ^ set(listed)))
+    return 0
+
+
+def r_case(args, folder, rng):
+    if shutil.which("Rscript") is None:
+        return SKIP
+    listed = ["s%d" % index for index in rng.sample(range(1, 16), 7)]
+    with open(os.path.join(folder, "ids.txt"), "w") as handle:
+        handle.write("\n".join(listed) + "\n")
+    script = """
+set.seed(4); x <- matrix(rnorm(75), 15); rownames(x) <- paste0("s", 1:15)
+m <- as.matrix(dist(x))
+write.table(m, "m.tsv", sep = "\\t", quote = TRUE)
+write.csv(m, "m.csv")
+status <- system2("%s", c("-l", "ids.txt", "-i", "m.tsv", "-o", "sub.tsv"))
+status <- status + system2("%s", c("-l", "ids.txt", "-i", "m.csv", "-o", "sub.csv"))
+ids <- readLines("ids.txt")
+from_tsv <- as.matrix(read.table("sub.tsv", sep = "\\t", header = TRUE, row.names = 1, check.names = FALSE))
+from_csv <- as.matrix(read.csv("sub.csv", row.names = 1, check.names = FALSE))
+same <- function(a, b) isTRUE(all.equal(a, b, tolerance = 1e-14, check.attributes = FALSE)) &&
+    identical(rownames(a), rownames(b)) && identical(colnames(a), colnames(b))
+if (status != 0 || !same(from_tsv, m[ids, ids]) || !same(from_csv, m[ids, ids])) quit(status = 1)
+""" % (args.orvane, args.orvane)
+    result = subprocess.run(["Rscript", "-e", script], cwd=folder, capture_output=True, timeout=300)
+    check(result.returncode == 0, "R reads back m[ids, ids]: " + result.stderr.decode(errors="replace")[-800:])
+    return 0
+
+
+def pandas_case(args, folder, rng):
+    try:
+        import numpy
+        import pandas
+    except ImportError:
+        return SKIP
+    # A name with a comma, which the csv quotes (orvane's list is whitespace-separated, so no blanks).
+    names = ["taxon_%d" % index for index in range(20)] + ["a,b"]
+    points = numpy.array([[rng.random() for _ in range(4)] for _ in names])
+    values = numpy.sqrt(((points[:, None, :] - points[None, :, :]) ** 2).sum(axis=2))
+    frame = pandas.DataFrame(values, index=names, columns=names)
+    frame.to_csv(os.path.join(folder, "m.csv"))
+    frame.to_csv(os.path.join(folder, "m.tsv"), sep="\t")
+    ids = rng.sample(names, 7) + ["a,b"]
+    with open(os.path.join(folder, "ids.txt"), "w") as handle:
+        handle.write("\n".join(ids) + "\n")
+    for source, output, separator in (("m.csv", "sub.csv", ","), ("m.tsv", "sub.tsv", "\t")):
+        batch(args.orvane, ["-l", "ids.txt", "-i", source, "-o", output], folder)
+        back = pandas.read_csv(os.path.join(folder, output), sep=separator, index_col=0, float_precision="round_trip")
+        expected = frame.loc[ids, ids]
+        check(list(back.index) == ids and list(back.columns) == ids, "the listed names, in list order")
+        check(numpy.array_equal(back.to_numpy(), expected.to_numpy()), "the values exactly as pandas wrote them")
+    return 0
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("case", choices=["clustalo", "neighbor", "neighbor_wide", "biopython"])
+    parser.add_argument("case", choices=["clustalo", "neighbor", "neighbor_wide", "biopython", "mash", "r", "pandas"])
     parser.add_argument("--orvane")
     parser.add_argument("--talmiro")
     args = parser.parse_args()
@@ -179,6 +281,12 @@ def main():
             outcome = neighbor_case(args, folder, rng, 1.0)
         elif args.case == "neighbor_wide":
             outcome = neighbor_case(args, folder, rng, 250.0)
+        elif args.case == "mash":
+            outcome = mash_case(args, folder, rng)
+        elif args.case == "r":
+            outcome = r_case(args, folder, rng)
+        elif args.case == "pandas":
+            outcome = pandas_case(args, folder, rng)
         else:
             outcome = biopython_case(args, folder, rng)
     print("skipped: the program is not installed" if outcome == SKIP else "passed")

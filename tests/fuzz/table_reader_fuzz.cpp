@@ -1,0 +1,64 @@
+// The labelled-table and lower-triangle readers on any text: a defined outcome always, and a
+// table that reads whole gives each listed row the values its cells hold.
+#include "fuzz_support.hpp"
+#include "session.hpp"
+#include "table_reading.hpp"
+
+#include <cstdlib>
+#include <sstream>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    fuzzing::Parts parts(data, size);
+    const std::uint8_t choice = parts.take_byte();
+    const std::string list = parts.take_part();
+    const std::string text = parts.take_rest();
+    lists::NameList names;
+    std::istringstream words(list);
+    for (std::string word; words >> word;) {
+        names.add(word);
+    }
+    orvane::IdTable ids(std::move(names));
+    const fuzzing::MemoryFile file(text);
+    console::Meter silent;
+    const auto layout = choice % 3 == 0 ? orvane::Layout::lower : choice % 3 == 1 ? orvane::Layout::tsv : orvane::Layout::csv;
+    try {
+        io::ReadBuffer input(file.open(), fuzzing::buffer_size_for(choice >> 2), fuzzing::access_for(choice >> 2));
+        if (layout == orvane::Layout::lower) {
+            orvane::TokenReader triangle(std::move(input));
+            std::int32_t order = orvane::read_matrix_order(triangle);
+            order = std::min(std::max(order, 0), 4096);
+            orvane::DistanceRows<double> rows(ids.ids().slot_count(), static_cast<std::size_t>(order));
+            orvane::read_lower_triangle(triangle, ids, order, (choice & 8) != 0, rows, silent);
+            return 0;
+        }
+        io::LineReader table(std::move(input));
+        std::string first_row;
+        const orvane::TableHeader header = orvane::read_table_header(table, layout, first_row);
+        if (header.names.size() > 4096) {
+            return 0;
+        }
+        orvane::DistanceRows<double> rows(ids.ids().slot_count(), header.names.size());
+        orvane::RowTexts texts(ids.ids().slot_count(), orvane::delimiter_of(layout));
+        if (orvane::read_table_rows(table, layout, header, first_row, ids, rows, &texts, silent)) {
+            return 0;
+        }
+        std::vector<orvane::Field> fields;
+        for (std::uint32_t slot = 0; slot < ids.ids().slot_count(); ++slot) {
+            if (ids.matrix_row(slot) == orvane::IdTable::not_found) {
+                continue;
+            }
+            orvane::split_fields(texts.line(slot), orvane::delimiter_of(layout), fields);
+            for (std::size_t column = 0; column < header.names.size(); ++column) {
+                const orvane::Field& cell = fields[column + 1];
+                const std::string cell_text = texts.line(slot).substr(cell.begin, cell.end - cell.begin);
+                char* end = nullptr;
+                const double expected = std::strtod(cell_text.c_str(), &end);
+                const double got = rows.row(slot)[column];
+                fuzzing::require(got == expected || (got != got && expected != expected), "each value as its cell holds it");
+            }
+        }
+    } catch (const session::Abort&) {
+        // A header and row that make no table: refused with a message, as designed.
+    }
+    return 0;
+}
