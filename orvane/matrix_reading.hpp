@@ -71,6 +71,6 @@ std::optional<std::string> read_distance_matrix(TokenReader& matrix, IdTable& id
                                                 console::Meter& meter);
 
 // Why the order could not be read, for a matrix whose first token is no order.
-std::string describe_unreadable_order(const TokenReader& matrix);
+std::string describe_unreadable_order(TokenReader& matrix);
 
 }  // namespace orvane

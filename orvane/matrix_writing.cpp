@@ -3,8 +3,14 @@
 #include <bit>
 #include <charconv>
 #include <cmath>
+#include <atomic>
 #include <cstring>
+#include <functional>
 #include <memory>
+#include <sched.h>
+#include <stop_token>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace orvane {
@@ -150,16 +156,113 @@ std::string_view format_distance(double distance, DistanceField& field) {
     return {field.data(), static_cast<std::size_t>(end - field.data())};
 }
 
+namespace {
+
+// One output row formatted: every field of the square row, and where the lower triangle's part
+// of it ends.
+struct FormattedRow {
+    std::unique_ptr<char[]> text;
+    std::size_t size = 0;
+    std::size_t triangle_size = 0;
+};
+
+// Hands out the formatted rows in order. Formatting is most of the work of writing, and rows are
+// independent: where a second core can be had, a helper thread formats the odd rows while this
+// one formats the even ones and writes every row in order, so the bytes are the same either way.
+// Rows live in a ring of buffers; a buffer is reused once the row before in it has been written.
+class RowFormatting {
+public:
+    using Format = std::function<void(std::size_t row, FormattedRow& into)>;
+    static constexpr std::size_t ring = 4;
+
+    RowFormatting(std::size_t rows, std::size_t row_bytes, Format format) : rows_(rows), format_(std::move(format)) {
+        for (FormattedRow& buffer : buffers_) {
+            buffer.text = std::make_unique_for_overwrite<char[]>(row_bytes);
+        }
+        if (rows_ >= minimum_for_helper && two_cores()) {
+            try {
+                helper_ = std::jthread([this](std::stop_token stop) { format_odd_rows(stop); });
+            } catch (const std::system_error&) {
+                // No thread to be had: every row is formatted here.
+            }
+        }
+    }
+
+    ~RowFormatting() {
+        if (helper_.joinable()) {
+            helper_.request_stop();
+            written_.store(SIZE_MAX);  // releases a helper waiting for a buffer
+            written_.notify_all();
+        }
+    }
+    RowFormatting(const RowFormatting&) = delete;
+    RowFormatting& operator=(const RowFormatting&) = delete;
+
+    // Row `row`, formatted; valid until done_with(row).
+    const FormattedRow& get(std::size_t row) {
+        FormattedRow& buffer = buffers_[row % ring];
+        if (!helper_.joinable() || row % 2 == 0) {
+            format_(row, buffer);
+        } else {
+            for (std::size_t done = formatted_.load(); done < row + 1; done = formatted_.load()) {
+                formatted_.wait(done);
+            }
+        }
+        return buffer;
+    }
+
+    void done_with(std::size_t row) {
+        if (helper_.joinable()) {
+            written_.store(row + 1);
+            written_.notify_one();
+        }
+    }
+
+private:
+    static constexpr std::size_t minimum_for_helper = 64;
+
+    static bool two_cores() {
+        cpu_set_t allowed;
+        return ::sched_getaffinity(0, sizeof allowed, &allowed) == 0 && CPU_COUNT(&allowed) >= 2;
+    }
+
+    void format_odd_rows(const std::stop_token& stop) {
+        for (std::size_t row = 1; row < rows_ && !stop.stop_requested(); row += 2) {
+            // The buffer's previous row (row - ring) must have been written.
+            const std::size_t needed = row >= ring ? row - ring + 1 : 0;
+            for (std::size_t written = written_.load(); written < needed; written = written_.load()) {
+                written_.wait(written);
+            }
+            if (stop.stop_requested()) {
+                return;
+            }
+            format_(row, buffers_[row % ring]);
+            formatted_.store(row + 1);
+            formatted_.notify_one();
+        }
+    }
+
+    std::size_t rows_;
+    Format format_;
+    std::array<FormattedRow, ring> buffers_;
+    std::atomic<std::size_t> formatted_{0};  // the helper has formatted every odd row below this
+    std::atomic<std::size_t> written_{0};    // every row below this has been written
+    std::jthread helper_;                    // last: started once the rest is in place
+};
+
+}  // namespace
+
 template <typename Distance>
 std::size_t write_output_files(io::OutputFile* matrix, io::OutputFile* sample, const IdTable& ids,
                                const DistanceRows<Distance>& rows, console::Meter& meter, Shape shape) {
     meter.begin(writing_label);
 
-    // The input columns of the found entries, in list order: the columns of every output row.
+    // The found entries in list order, and their input columns: the columns of every output row.
+    std::vector<std::size_t> found;
     std::vector<std::int32_t> columns;
-    columns.reserve(ids.size());
     for (std::size_t position = 0; position < ids.size(); ++position) {
         if (ids.found_at(position)) {
+            found.push_back(position);
             columns.push_back(ids.matrix_row(ids.ids().slot(position)));
         }
     }
@@ -169,42 +272,42 @@ std::size_t write_output_files(io::OutputFile* matrix, io::OutputFile* sample, c
         matrix->put('\n');
     }
 
-    const auto list_count = static_cast<std::int64_t>(ids.size());
     // Each row's fields are formatted once into one line, which both files then take whole. The
-    // line is sized once for the widest fields and filled in place, never cleared.
-    const auto fields = std::make_unique_for_overwrite<char[]>(columns.size() * sizeof(DistanceField) + 1);
-    std::size_t written = 0;
-    for (std::size_t position = 0; position < ids.size(); ++position) {
-        if (!ids.found_at(position)) {
-            continue;
-        }
-        char* at = fields.get();
-        char* triangle_end = at;  // lower: after the fields of the rows before this one
-        const Distance* const row = rows.row(ids.ids().slot(position));
-        for (std::size_t index = 0; index < columns.size(); ++index) {
-            if (index == written) {
-                triangle_end = at;
-            }
-            at = write_distance_field(row[columns[index]], at);
-        }
-        *at++ = '\n';
-        const std::string_view line(fields.get(), static_cast<std::size_t>(at - fields.get()));
+    // line is sized for the widest fields and filled in place, never cleared.
+    RowFormatting formatting(found.size(), columns.size() * sizeof(DistanceField) + 1,
+                             [&](std::size_t index, FormattedRow& into) {
+                                 char* const start = into.text.get();
+                                 char* at = start;
+                                 const Distance* const row = rows.row(ids.ids().slot(found[index]));
+                                 for (std::size_t column = 0; column < columns.size(); ++column) {
+                                     if (column == index) {
+                                         into.triangle_size = static_cast<std::size_t>(at - start);
+                                     }
+                                     at = write_distance_field(row[columns[column]], at);
+                                 }
+                                 *at++ = '\n';
+                                 into.size = static_cast<std::size_t>(at - start);
+                             });
+    const auto list_count = static_cast<std::int64_t>(ids.size());
+    for (std::size_t index = 0; index < found.size(); ++index) {
+        const FormattedRow& row = formatting.get(index);
+        const std::string_view line(row.text.get(), row.size);
         if (matrix != nullptr) {
-            write_row_name(*matrix, ids.ids().name(position));
+            write_row_name(*matrix, ids.ids().name(found[index]));
             if (shape == Shape::square) {
                 matrix->write(line);
             } else {
-                matrix->write({fields.get(), static_cast<std::size_t>(triangle_end - fields.get())});
+                matrix->write(line.substr(0, row.triangle_size));
                 matrix->put('\n');
             }
         }
         if (sample != nullptr) {
             sample->write(line);
         }
-        ++written;
-        meter.step(writing_label, console::percentage(static_cast<std::int64_t>(position) + 1, list_count));
+        formatting.done_with(index);
+        meter.step(writing_label, console::percentage(static_cast<std::int64_t>(found[index]) + 1, list_count));
     }
-    return written;
+    return found.size();
 }
 
 template std::size_t write_output_files(io::OutputFile*, io::OutputFile*, const IdTable&, const DistanceRows<float>&,

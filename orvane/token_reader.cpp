@@ -216,11 +216,17 @@ template bool TokenReader::read_number(double&, Glued);
 template bool TokenReader::read_numbers(float*, std::size_t, Glued);
 template bool TokenReader::read_numbers(double*, std::size_t, Glued);
 
-std::string_view TokenReader::text_at_cursor() const {
+std::string_view TokenReader::text_at_cursor() {
     constexpr std::size_t longest_shown = 40;
-    const char* const start = input_.data() + input_.pos();
-    const char* const end = input_.data() + std::min(input_.end(), input_.pos() + longest_shown);
-    return {start, static_cast<std::size_t>(std::find_if(start, end, is_blank) - start)};
+    const std::string_view ahead = input_.peek(longest_shown);
+    const std::string_view shown = ahead.substr(0, longest_shown);
+    return shown.substr(0, static_cast<std::size_t>(std::find_if(shown.begin(), shown.end(), is_blank) - shown.begin()));
+}
+
+void TokenReader::return_to(std::size_t cursor) {
+    input_.set_pos(cursor);
+    failed_ = false;
+    stop_ = Stop::none;
 }
 
 void TokenReader::fail(Stop why) {

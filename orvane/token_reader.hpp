@@ -66,7 +66,12 @@ public:
 
     // For messages once a read failed: the line of the cursor, and the text there (cut short).
     std::uint64_t line() const { return input_.line_at(input_.pos()); }
-    std::string_view text_at_cursor() const;
+    std::string_view text_at_cursor();
+
+    // Where the cursor stands, and back to such a place (clearing a failure): only for a mapped
+    // input, whose bytes stay where they are.
+    std::size_t cursor() const { return input_.pos(); }
+    void return_to(std::size_t cursor);
 
     // Passes over a UTF-8 byte order mark at the very start.
     void skip_byte_order_mark() { input_.skip_byte_order_mark(); }

@@ -1,5 +1,6 @@
 // The matrix reader's own scanner and number parser must read exactly what formatted stream
 // extraction reads; the writer's formatting must match the stream's fixed output.
+#include "matrix_reading.hpp"
 #include "matrix_writing.hpp"
 #include "support/session.hpp"
 #include "token_reader.hpp"
@@ -7,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -328,6 +330,85 @@ TEST(DistanceFormat, FullFieldsGetOneSeparatingSpace) {
     EXPECT_EQ(orvane::format_distance(100.0F, field), " 100.000000");
     EXPECT_EQ(orvane::format_distance(-10.0F, field), " -10.000000");
     EXPECT_EQ(orvane::format_distance(1234.5F, field), " 1234.500000");
+}
+
+// Converting listed rows on a helper thread (mapped inputs, two cores) against reading every row
+// here (a copied window): the same rows found, the same values, the same meter and the same
+// reason to stop, on plain matrices and on every kind of row that must fall back to the one-core
+// reading, with windows from one page (rows straddle every edge) to the whole file.
+TEST(MatrixReadingDifferential, RowsConvertedAlongsideReadAsOneByOne) {
+    ScratchDir dir;
+    std::mt19937 random(12);
+    const int order = 120;
+    const std::vector<std::string> spoilers = {"", "NA", "0.5x", "1e", "", "", "nan", ""};
+    for (int round = 0; round < 40; ++round) {
+        std::vector<std::string> names;
+        for (int row = 0; row < order; ++row) {
+            names.push_back("N" + std::to_string(row));
+        }
+        if (round % 5 == 1) {
+            names[static_cast<std::size_t>(random() % order)] = names[static_cast<std::size_t>(random() % order)];
+        }
+        std::string text = std::to_string(order) + "\n";
+        for (int row = 0; row < order; ++row) {
+            text += names[static_cast<std::size_t>(row)];
+            for (int column = 0; column < order; ++column) {
+                text += (column % 9 == 0 ? "\n " : " ") + std::to_string(random() % 1000) + "." + std::to_string(random() % 1000);
+            }
+            text += "\n";
+        }
+        // One spoiled value somewhere, or a cut file.
+        const std::string spoiler = spoilers[static_cast<std::size_t>(round) % spoilers.size()];
+        if (!spoiler.empty()) {
+            const std::size_t at = text.find(' ', text.size() / 2 + static_cast<std::size_t>(random() % 1000));
+            text.insert(at + 1, spoiler);
+        } else if (round % 3 == 2) {
+            text.resize(text.size() * 3 / 4);
+        }
+        dir.write("input", text);
+        std::string list;
+        for (int id = 0; id < order; id += 1 + static_cast<int>(random() % 4)) {
+            list += "N" + std::to_string(id) + " ";
+        }
+        const auto read = [&](std::size_t window, io::ReadBuffer::Access access, bool strict) {
+            lists::NameList ids_list;
+            std::istringstream words(list);
+            for (std::string word; words >> word;) {
+                ids_list.add(word);
+            }
+            orvane::IdTable ids(std::move(ids_list));
+            TokenReader reader(*io::InputFile::open((dir / "input").string()), window, access);
+            const std::int32_t declared = orvane::read_matrix_order(reader);
+            orvane::DistanceRows<double> rows(ids.ids().slot_count(), static_cast<std::size_t>(declared));
+            std::ostringstream shown;
+            console::Meter meter(shown);
+            const auto stop = orvane::read_distance_matrix(
+                reader, ids, declared, rows,
+                strict ? orvane::Strictness::whole_numbers : orvane::Strictness::as_the_stream, meter);
+            std::string outcome = shown.str() + "|" + stop.value_or("whole") + "|";
+            for (std::size_t position = 0; position < ids.size(); ++position) {
+                const std::uint32_t slot = ids.ids().slot(position);
+                outcome += std::to_string(ids.matrix_row(slot)) + ":";
+                if (ids.found_at(position)) {
+                    for (int column = 0; column < declared; ++column) {
+                        outcome += std::to_string(rows.row(slot)[column]) + ",";
+                    }
+                }
+            }
+            return outcome;
+        };
+        for (const bool strict : {false, true}) {
+            const std::string expected = read(64, io::ReadBuffer::Access::copied, strict);
+            for (const std::size_t window : {std::size_t{4096}, io::ReadBuffer::default_size}) {
+                const std::string got = read(window, io::ReadBuffer::Access::mapped_when_possible, strict);
+                const auto differ = std::mismatch(got.begin(), got.end(), expected.begin(), expected.end());
+                EXPECT_TRUE(got == expected) << "round " << round << ", window " << window << (strict ? ", strict" : "")
+                                             << ": from byte " << (differ.first - got.begin()) << " "
+                                             << got.substr(static_cast<std::size_t>(differ.first - got.begin()), 80)
+                                             << " vs " << expected.substr(static_cast<std::size_t>(differ.first - got.begin()), 80);
+            }
+        }
+    }
 }
 
 }  // namespace

@@ -107,6 +107,9 @@ public:
     ~ReadBuffer();
 
     const char* data() const { return data_; }
+    // Mapped: data() is the whole file and never moves, so offsets stay valid forever.
+    bool mapped() const { return mapping_ != nullptr; }
+    std::size_t mapped_size() const { return readable_size_; }
     std::size_t pos() const { return pos_; }
     std::size_t end() const { return end_; }
     void set_pos(std::size_t pos) { pos_ = pos; }
