@@ -61,40 +61,41 @@ DistanceRows<Distance> allocate_distance_rows(const IdTable& ids, std::int32_t o
     }
 }
 
-// The square layout, as the dialogue has always read it.
-template <typename Distance>
-DistanceRows<Distance> read_square(Front& front, IdTable& ids, TokenReader& matrix, Strictness strictness) {
+// The matrix order, as the square and lower layouts begin.
+std::int32_t read_order(Front& front, TokenReader& matrix) {
     const std::int32_t order = read_matrix_order(matrix);
     if (matrix.failed()) {
         session::check_unchanged(front, matrix.input());
         front.input_cut_short(describe_unreadable_order(matrix));
     }
     front.show_count(session::Count::matrix_order, order);
-    DistanceRows<Distance> rows = allocate_distance_rows<Distance>(ids, order);
-    const std::optional<std::string> cut_short = read_distance_matrix(matrix, ids, order, rows, strictness, front.meter());
+    return order;
+}
+
+// After any reading of the matrix: the meter's line ended, and what stopped the reading early,
+// when something did, told (batch mode fails on it; the dialogue reads on as designed).
+void finish_reading(Front& front, const io::ReadBuffer& input, const std::optional<std::string>& cut_short) {
     front.meter().end_line();
-    session::check_unchanged(front, matrix.input());
+    session::check_unchanged(front, input);
     if (cut_short) {
         front.input_cut_short(*cut_short);
     }
+}
+
+// The square layout, as the dialogue has always read it.
+template <typename Distance>
+DistanceRows<Distance> read_square(Front& front, IdTable& ids, TokenReader& matrix, Strictness strictness) {
+    const std::int32_t order = read_order(front, matrix);
+    DistanceRows<Distance> rows = allocate_distance_rows<Distance>(ids, order);
+    finish_reading(front, matrix.input(), read_distance_matrix(matrix, ids, order, rows, strictness, front.meter()));
     return rows;
 }
 
 DistanceRows<double> read_lower(Front& front, IdTable& ids, TokenReader& triangle, bool with_diagonal) {
-    const std::int32_t order = read_matrix_order(triangle);
-    if (triangle.failed()) {
-        session::check_unchanged(front, triangle.input());
-        front.input_cut_short(describe_unreadable_order(triangle));
-    }
-    front.show_count(session::Count::matrix_order, order);
+    const std::int32_t order = read_order(front, triangle);
     DistanceRows<double> rows = allocate_distance_rows<double>(ids, order);
-    const std::optional<std::string> cut_short =
-        read_lower_triangle(triangle, ids, order, with_diagonal, rows, front.meter());
-    front.meter().end_line();
-    session::check_unchanged(front, triangle.input());
-    if (cut_short) {
-        front.input_cut_short(*cut_short);
-    }
+    finish_reading(front, triangle.input(),
+                   read_lower_triangle(triangle, ids, order, with_diagonal, rows, front.meter()));
     return rows;
 }
 
@@ -115,14 +116,9 @@ BatchInput read_table(Front& front, IdTable& ids, io::LineReader& table, Layout 
     if (keep_texts) {
         input.texts.emplace(ids.ids().slot_count(), delimiter_of(layout));
     }
-    const std::optional<std::string> cut_short =
-        read_table_rows(table, layout, header, std::move(first_row), ids, input.rows,
-                        input.texts ? &*input.texts : nullptr, front.meter());
-    front.meter().end_line();
-    session::check_unchanged(front, table.input());
-    if (cut_short) {
-        front.input_cut_short(*cut_short);
-    }
+    finish_reading(front, table.input(),
+                   read_table_rows(table, layout, header, std::move(first_row), ids, input.rows,
+                                   input.texts ? &*input.texts : nullptr, front.meter()));
     return input;
 }
 

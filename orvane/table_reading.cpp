@@ -9,13 +9,6 @@ namespace {
 
 constexpr std::string_view reading_label = "Reading INPUT distance matrix file. Completed... ";
 
-std::string_view without_carriage_return(std::string_view line) {
-    if (!line.empty() && line.back() == '\r') {
-        line.remove_suffix(1);
-    }
-    return line;
-}
-
 std::string at_line(const io::LineReader& table, std::uint64_t line) {
     return io::file_label(table.input().name(), false) + " line " + std::to_string(line);
 }
@@ -92,8 +85,8 @@ TableHeader read_table_header(io::LineReader& table, Layout layout, std::string&
     const char delimiter = delimiter_of(layout);
     table.skip_byte_order_mark();
     std::vector<Field> fields;
-    const std::string header_line(without_carriage_return(table.take_until('\n')));
-    first_row.assign(without_carriage_return(table.take_until('\n')));
+    const std::string header_line(io::without_carriage_return(table.take_until('\n')));
+    first_row.assign(io::without_carriage_return(table.take_until('\n')));
     std::vector<Field> header_fields;
     split_fields(header_line, delimiter, header_fields);
     split_fields(first_row, delimiter, fields);
@@ -127,7 +120,7 @@ std::optional<std::string> read_table_rows(io::LineReader& table, Layout layout,
                 return io::file_label(table.input().name(), false) + ": the file ends after " + std::to_string(row) +
                        " of " + std::to_string(order) + " rows";
             }
-            line = without_carriage_return(table.take_until('\n'));
+            line = io::without_carriage_return(table.take_until('\n'));
         }
         split_fields(line, delimiter, fields);
         const std::string name = fields.empty() ? std::string() : field_text(line, fields[0]);
@@ -163,7 +156,7 @@ std::optional<std::string> read_table_rows(io::LineReader& table, Layout layout,
         meter.step(reading_label, console::percentage(row + 1, order));
     }
     while (!table.at_end_of_file()) {
-        const std::string_view rest = without_carriage_return(table.take_until('\n'));
+        const std::string_view rest = io::without_carriage_return(table.take_until('\n'));
         if (!rest.empty()) {
             return io::file_label(table.input().name(), false) + ": more rows than the header's " +
                    std::to_string(order) + " names";

@@ -12,14 +12,6 @@ namespace {
 
 constexpr std::string_view reading_label = "Reading Input file. Completed... ";
 
-// A carriage return that ends a line belongs to the line break, not to the text matched.
-std::string_view without_carriage_return(std::string_view line) {
-    if (!line.empty() && line.back() == '\r') {
-        line.remove_suffix(1);
-    }
-    return line;
-}
-
 // A header's first word: up to the first blank.
 std::string_view first_word(std::string_view header) {
     return header.substr(0, std::min(header.find(' '), header.find('\t')));
@@ -63,7 +55,7 @@ lists::NameList count_list_lines(io::LineReader& list) {
     list.skip_byte_order_mark();
     lists::NameList names;
     while (!list.at_end_of_file()) {
-        const std::string_view name = without_carriage_return(list.take_until('\n'));
+        const std::string_view name = io::without_carriage_return(list.take_until('\n'));
         if (!name.empty()) {
             names.add(name);
         }
@@ -87,7 +79,7 @@ std::size_t read_fasta_records(io::LineReader& fasta, NameTable& table, console:
         const std::string_view header = fasta.take_until_at_most('\n', wanted, whole);
         // (A file that ends at a '>', or is empty, gives one last empty pass: no record.)
         records += fasta.at_end_of_file() && header.empty() ? 0 : 1;
-        const std::string_view line = whole ? without_carriage_return(header) : header;
+        const std::string_view line = whole ? io::without_carriage_return(header) : header;
         const std::int64_t slot =
             matching == Matching::prefix ? matcher.first_match(line) : matcher.exact_match(first_word(line));
         if (slot < 0) {

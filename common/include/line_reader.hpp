@@ -11,6 +11,11 @@
 
 namespace io {
 
+// A carriage return that ends a line belongs to the line break, not to the text.
+constexpr std::string_view without_carriage_return(std::string_view line) {
+    return !line.empty() && line.back() == '\r' ? line.substr(0, line.size() - 1) : line;
+}
+
 class LineReader {
 public:
     explicit LineReader(InputFile file, std::size_t buffer_size = ReadBuffer::default_size,

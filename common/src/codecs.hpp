@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace io {
 
@@ -16,6 +17,45 @@ enum class Compression { none, gzip, zstd };
 // Recognised by the first bytes, never by the name: gzip (and BGZF, which is gzip) 1f 8b,
 // zstd 28 b5 2f fd.
 Compression compression_of(std::string_view first_bytes);
+
+// What the decoders share: the compressed file, read a block at a time (after the bytes taken to
+// recognise it), and the first failure, which ends the decoded bytes.
+class CompressedSource : public ByteSource {
+public:
+    const std::optional<IoError>& error() const override { return error_ ? error_ : file_.error(); }
+    const InputFile* plain_file() const override { return nullptr; }
+    const std::string& name() const override { return file_.name(); }
+
+protected:
+    CompressedSource(InputFile file, std::string already_read, std::string_view format)
+        : file_(std::move(file)), input_(already_read.begin(), already_read.end()), format_(format) {}
+
+    // The next block of the file into input(); 0 at its end or after a read error.
+    std::size_t fill_input(std::size_t block) {
+        input_.resize(block);
+        const std::size_t got = file_.read_some(reinterpret_cast<char*>(input_.data()), input_.size());
+        input_.resize(got);
+        file_ended_ = got == 0;
+        done_ = done_ || file_.error().has_value();
+        return got;
+    }
+    void fail() {
+        error_ = IoError::bad_content(file_.name(), "corrupt or truncated " + std::string(format_) + " data");
+        done_ = true;
+    }
+    std::vector<std::uint8_t>& input() { return input_; }
+    bool file_ended() const { return file_ended_; }
+    bool done() const { return done_; }
+    void end() { done_ = true; }
+
+private:
+    InputFile file_;
+    std::vector<std::uint8_t> input_;
+    std::string_view format_;
+    bool file_ended_ = false;
+    bool done_ = false;
+    std::optional<IoError> error_;
+};
 
 // Decoders over a file whose first bytes (`already_read`, for a pipe that cannot be read twice)
 // were taken to recognise it. Every member or frame is read in turn; damaged or cut data ends the

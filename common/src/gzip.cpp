@@ -12,21 +12,19 @@ namespace {
 constexpr std::size_t input_block = std::size_t{1} << 20;
 
 // Inflates member after member (a BGZF file is a series of small ones) with ISA-L.
-class GzipSource final : public ByteSource {
+class GzipSource final : public CompressedSource {
 public:
-    GzipSource(InputFile file, std::string already_read)
-        : file_(std::move(file)), input_(already_read.begin(), already_read.end()) {
-        input_.reserve(input_block);
+    GzipSource(InputFile file, std::string already_read) : CompressedSource(std::move(file), std::move(already_read), "gzip") {
         isal_inflate_init(&state_);
         state_.crc_flag = ISAL_GZIP;
-        state_.next_in = input_.data();
-        state_.avail_in = static_cast<std::uint32_t>(input_.size());
+        state_.next_in = input().data();
+        state_.avail_in = static_cast<std::uint32_t>(input().size());
     }
 
     std::size_t read(char* into, std::size_t size) override {
-        while (!done_) {
-            if (state_.avail_in == 0 && !file_ended_) {
-                fill_input();
+        while (!done()) {
+            if (state_.avail_in == 0 && !file_ended()) {
+                refill();
             }
             if (state_.block_state == ISAL_BLOCK_FINISH) {
                 if (!next_member()) {
@@ -42,37 +40,26 @@ public:
                 fail();
             } else if (produced > 0) {
                 return produced;
-            } else if (state_.avail_in == 0 && file_ended_ && state_.block_state != ISAL_BLOCK_FINISH) {
+            } else if (state_.avail_in == 0 && file_ended() && state_.block_state != ISAL_BLOCK_FINISH) {
                 fail();  // the data stops inside a member
             }
         }
         return 0;
     }
 
-    const std::optional<IoError>& error() const override { return error_ ? error_ : file_.error(); }
-    const InputFile* plain_file() const override { return nullptr; }
-    const std::string& name() const override { return file_.name(); }
-
 private:
-    void fill_input() {
-        input_.resize(input_block);
-        const std::size_t got = file_.read_some(reinterpret_cast<char*>(input_.data()), input_.size());
-        input_.resize(got);
-        file_ended_ = got == 0;
-        if (file_.error()) {
-            done_ = true;
-        }
-        state_.next_in = input_.data();
-        state_.avail_in = static_cast<std::uint32_t>(got);
+    void refill() {
+        state_.avail_in = static_cast<std::uint32_t>(fill_input(input_block));
+        state_.next_in = input().data();
     }
 
     // After a member, another may follow; the end of the data after a whole member is the end.
     bool next_member() {
-        if (state_.avail_in == 0 && !file_ended_) {
-            fill_input();
+        if (state_.avail_in == 0 && !file_ended()) {
+            refill();
         }
         if (state_.avail_in == 0) {
-            done_ = true;
+            end();
             return false;
         }
         std::uint8_t* const next_in = state_.next_in;
@@ -84,17 +71,7 @@ private:
         return true;
     }
 
-    void fail() {
-        error_ = IoError::bad_content(file_.name(), "corrupt or truncated gzip data");
-        done_ = true;
-    }
-
-    InputFile file_;
-    std::vector<std::uint8_t> input_;
     inflate_state state_{};
-    bool file_ended_ = false;
-    bool done_ = false;
-    std::optional<IoError> error_;
 };
 
 // Deflates with ISA-L at its fastest level, as one gzip member.

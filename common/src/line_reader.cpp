@@ -1,6 +1,7 @@
 #include "line_reader.hpp"
 
 #include <algorithm>
+#include <limits>
 #include <utility>
 
 namespace io {
@@ -76,29 +77,8 @@ void LineReader::skip_to_first_record() {
 }
 
 std::string_view LineReader::take_until(char delimiter) {
-    std::size_t start = input_.pos();
-    std::size_t searched = start;  // bytes before this hold no delimiter
-    for (;;) {
-        const char* const data = input_.data();
-        const std::size_t end = input_.end();
-        // (An empty window may have no storage at all yet: memchr must not see its null pointer.)
-        const void* const found = end > searched ? std::memchr(data + searched, delimiter, end - searched) : nullptr;
-        if (input_.settle()) {
-            continue;  // the file shrank under the scan: scan again up to its new end
-        }
-        if (found != nullptr) {
-            const auto stop = static_cast<std::size_t>(static_cast<const char*>(found) - data);
-            input_.set_pos(stop + 1);
-            return {data + start, stop - start};
-        }
-        const std::size_t scanned = end - start;
-        input_.set_pos(end);
-        if (!input_.refill(start)) {
-            at_end_of_file_ = true;
-            return {input_.data() + start, input_.end() - start};
-        }
-        searched = start + scanned;
-    }
+    bool whole = true;
+    return take_until_at_most(delimiter, std::numeric_limits<std::size_t>::max() / 2, whole);
 }
 
 }  // namespace io

@@ -9,12 +9,11 @@ namespace io {
 namespace {
 
 // Decompresses frame after frame; ZSTD_decompressStream moves on to the next frame by itself.
-class ZstdSource final : public ByteSource {
+class ZstdSource final : public CompressedSource {
 public:
     ZstdSource(InputFile file, std::string already_read)
-        : file_(std::move(file)), context_(ZSTD_createDCtx()), input_(already_read.begin(), already_read.end()) {
-        input_.reserve(ZSTD_DStreamInSize());
-        buffer_ = {input_.data(), input_.size(), 0};
+        : CompressedSource(std::move(file), std::move(already_read), "zstd"), context_(ZSTD_createDCtx()) {
+        buffer_ = {input().data(), input().size(), 0};
         if (context_ == nullptr) {
             throw std::bad_alloc();
         }
@@ -24,13 +23,14 @@ public:
     ZstdSource& operator=(const ZstdSource&) = delete;
 
     std::size_t read(char* into, std::size_t size) override {
-        while (!done_) {
-            if (buffer_.pos == buffer_.size && !file_ended_) {
-                fill_input();
+        while (!done()) {
+            if (buffer_.pos == buffer_.size && !file_ended()) {
+                const std::size_t got = fill_input(ZSTD_DStreamInSize());
+                buffer_ = {input().data(), got, 0};
                 continue;
             }
             if (buffer_.pos == buffer_.size && frame_complete_) {
-                done_ = true;  // the data ends after a whole frame
+                end();  // the data ends after a whole frame
                 break;
             }
             ZSTD_outBuffer output{into, size, 0};
@@ -43,42 +43,17 @@ public:
             if (output.pos > 0) {
                 return output.pos;
             }
-            if (buffer_.pos == buffer_.size && file_ended_ && !frame_complete_) {
+            if (buffer_.pos == buffer_.size && file_ended() && !frame_complete_) {
                 fail();  // the data stops inside a frame
             }
         }
         return 0;
     }
 
-    const std::optional<IoError>& error() const override { return error_ ? error_ : file_.error(); }
-    const InputFile* plain_file() const override { return nullptr; }
-    const std::string& name() const override { return file_.name(); }
-
 private:
-    void fill_input() {
-        input_.resize(ZSTD_DStreamInSize());
-        const std::size_t got = file_.read_some(reinterpret_cast<char*>(input_.data()), input_.size());
-        input_.resize(got);
-        file_ended_ = got == 0;
-        if (file_.error()) {
-            done_ = true;
-        }
-        buffer_ = {input_.data(), got, 0};
-    }
-
-    void fail() {
-        error_ = IoError::bad_content(file_.name(), "corrupt or truncated zstd data");
-        done_ = true;
-    }
-
-    InputFile file_;
     ZSTD_DCtx* context_;
-    std::vector<std::uint8_t> input_;
     ZSTD_inBuffer buffer_{};
-    bool file_ended_ = false;
     bool frame_complete_ = true;  // nothing begun yet; an empty file is no zstd file anyway
-    bool done_ = false;
-    std::optional<IoError> error_;
 };
 
 class ZstdEncoder final : public Encoder {
