@@ -10,7 +10,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzzing::Parts parts(data, size);
     const std::uint8_t choice = parts.take_byte();
     const std::string list = parts.take_part();
-    const std::string fasta = parts.take_rest();
+    const std::string fasta = fuzzing::as_plain_text(parts.take_rest());
     const std::vector<std::string> names = testing_support::reference_list_lines(list);
 
     lists::NameList listed;

@@ -9,8 +9,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzzing::Parts parts(data, size);
     const std::string answer_bytes = parts.take_part();
-    const std::string list = parts.take_part();
-    const std::string fasta = parts.take_rest();
+    const std::string list = fuzzing::as_plain_text(parts.take_part());
+    const std::string fasta = fuzzing::as_plain_text(parts.take_rest());
     const fuzzing::InScratchFolder scratch;
     fuzzing::write_whole("list", list);
     fuzzing::write_whole("in.fa", fasta);

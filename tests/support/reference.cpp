@@ -18,7 +18,16 @@ std::int64_t first_listed_prefix(const std::vector<std::string>& names, std::str
 std::vector<std::vector<std::string>> reference_records(const std::string& content,
                                                         const std::vector<std::string>& names) {
     std::vector<std::vector<std::string>> records(names.size());
+    // The first byte is the first record's '>', whatever it is, unless whole blank lines come
+    // before a '>': then they and the '>' go.
     std::size_t at = content.empty() ? 0 : 1;
+    const std::size_t first_other = content.find_first_not_of(" \t\r\n");
+    if (first_other != std::string::npos && content[first_other] == '>') {
+        const std::size_t last_line_end = content.rfind('\n', first_other);
+        if (last_line_end != std::string::npos && last_line_end + 1 == first_other) {
+            at = first_other + 1;
+        }
+    }
     bool at_end = false;
     while (!at_end) {
         const std::size_t line_end = content.find('\n', at);
@@ -66,7 +75,7 @@ std::vector<std::vector<std::string>> reference_records(const std::string& conte
 
 std::vector<std::string> reference_list_lines(const std::string& content) {
     std::vector<std::string> names;
-    std::size_t at = 0;
+    std::size_t at = content.starts_with("\xEF\xBB\xBF") ? 3 : 0;  // a byte order mark is no text
     while (at < content.size()) {
         std::size_t end = content.find('\n', at);
         if (end == std::string::npos) {
