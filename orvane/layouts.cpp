@@ -87,10 +87,10 @@ std::optional<Layout> layout_named(std::string_view name) {
 
 char delimiter_of(Layout layout) { return layout == Layout::csv ? ',' : '\t'; }
 
-void split_fields(std::string_view line, char delimiter, std::vector<Field>& fields) {
+void split_fields(std::string_view line, char delimiter, std::vector<Field>& fields, std::size_t most) {
     fields.clear();
     std::size_t at = 0;
-    for (;;) {
+    while (fields.size() < most) {
         if (at < line.size() && line[at] == '"') {
             // Quoted: up to the quote that is not doubled.
             std::size_t close = at + 1;

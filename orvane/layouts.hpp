@@ -36,8 +36,10 @@ struct Field {
     bool quoted;
 };
 
-// Splits a line (without its line break) into `fields`, reused from line to line.
-void split_fields(std::string_view line, char delimiter, std::vector<Field>& fields);
+// Splits a line (without its line break) into `fields`, reused from line to line; at most
+// `most` fields are taken (the last of them then ends at the next delimiter).
+void split_fields(std::string_view line, char delimiter, std::vector<Field>& fields,
+                  std::size_t most = static_cast<std::size_t>(-1));
 // A field's text, a doubled quote inside a quoted field read as one.
 std::string field_text(std::string_view line, const Field& field);
 

@@ -60,18 +60,9 @@ std::optional<std::string> read_lower_triangle(TokenReader& triangle, IdTable& i
             ids.set_matrix_row(static_cast<std::uint32_t>(slot), row);
             matched.push_back({row, static_cast<std::uint32_t>(slot)});
         } else {
-            // Any other row: only the values in the columns of listed rows are read.
-            std::uint64_t column = 0;
-            for (const Matched& earlier : matched) {
-                double value = 0.0;
-                if (!triangle.skip_tokens(static_cast<std::uint64_t>(earlier.row) - column) ||
-                    !triangle.read_number(value, TokenReader::Glued::refused)) {
-                    return stop(row);
-                }
-                rows.row(earlier.slot)[row] = value;
-                column = static_cast<std::uint64_t>(earlier.row) + 1;
-            }
-            triangle.skip_tokens(values - column);
+            // Any other row holds no distance between two listed IDs: the later of each pair
+            // holds it.
+            triangle.skip_tokens(values);
         }
         if (triangle.failed()) {
             return stop(row);
@@ -122,12 +113,9 @@ std::optional<std::string> read_table_rows(io::LineReader& table, Layout layout,
             }
             line = io::without_carriage_return(table.take_until('\n'));
         }
-        split_fields(line, delimiter, fields);
+        // Every row's name is checked against the header; only a listed row is split whole.
+        split_fields(line, delimiter, fields, 1);
         const std::string name = fields.empty() ? std::string() : field_text(line, fields[0]);
-        if (fields.size() != header.names.size() + 1) {
-            return at_line(table, line_number) + ": row " + io::quoted(name) + " has " +
-                   std::to_string(fields.size() - 1) + " values for the header's " + std::to_string(order) + " names";
-        }
         if (name != header.names[static_cast<std::size_t>(row)]) {
             return at_line(table, line_number) + ": row " + io::quoted(name) + " where the header has " +
                    io::quoted(header.names[static_cast<std::size_t>(row)]) +
@@ -135,6 +123,12 @@ std::optional<std::string> read_table_rows(io::LineReader& table, Layout layout,
         }
         const std::int64_t slot = ids.ids().find_slot(name);
         if (slot >= 0) {
+            split_fields(line, delimiter, fields);
+            if (fields.size() != header.names.size() + 1) {
+                return at_line(table, line_number) + ": row " + io::quoted(name) + " has " +
+                       std::to_string(fields.size() - 1) + " values for the header's " + std::to_string(order) +
+                       " names";
+            }
             double* const values = rows.row(static_cast<std::uint32_t>(slot));
             for (std::size_t column = 1; column < fields.size(); ++column) {
                 const Field& cell = fields[column];

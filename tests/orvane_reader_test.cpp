@@ -353,7 +353,8 @@ TEST(MatrixReadingDifferential, RowsConvertedAlongsideReadAsOneByOne) {
         for (int row = 0; row < order; ++row) {
             text += names[static_cast<std::size_t>(row)];
             for (int column = 0; column < order; ++column) {
-                text += (column % 9 == 0 ? "\n " : " ") + std::to_string(random() % 1000) + "." + std::to_string(random() % 1000);
+                text.append(column % 9 == 0 ? "\n " : " ").append(std::to_string(random() % 1000));
+                text.append(".").append(std::to_string(random() % 1000));
             }
             text += "\n";
         }
