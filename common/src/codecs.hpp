@@ -63,6 +63,11 @@ private:
 std::unique_ptr<ByteSource> gzip_source(InputFile file, std::string already_read);
 std::unique_ptr<ByteSource> zstd_source(InputFile file, std::string already_read);
 
+// A BGZF file, recognised by its first member's header, is inflated on two helper threads at
+// once, its members being independent (a regular file only: it is read from its start).
+bool is_bgzf(std::string_view first_bytes);
+std::unique_ptr<ByteSource> bgzf_source(InputFile file);
+
 // Runs `inner` on a helper thread a few blocks ahead of the reader, so decoding and scanning
 // share the two cores; where no thread can be had, reads `inner` directly.
 std::unique_ptr<ByteSource> read_ahead(std::unique_ptr<ByteSource> inner);

@@ -44,7 +44,7 @@ private:
 // The first bytes of a file, enough to tell its form. A regular file is read at its start and
 // left as it was; from anything else they are read for good, and handed back.
 std::string first_bytes(InputFile& file, bool& consumed) {
-    constexpr std::size_t wanted = 4;
+    constexpr std::size_t wanted = 18;  // a BGZF header; gzip and zstd need fewer
     std::string bytes(wanted, '\0');
     struct stat info {};
     consumed = !(::fstat(file.descriptor(), &info) == 0 && S_ISREG(info.st_mode));
@@ -135,11 +135,15 @@ std::unique_ptr<ByteSource> open_source(InputFile file) {
     bool consumed = false;
     std::string first = first_bytes(file, consumed);
     const Compression compression = compression_of(first);
+    const bool bgzf = !consumed && compression == Compression::gzip && is_bgzf(first);
     if (!consumed) {
         first.clear();
     }
     switch (compression) {
     case Compression::gzip:
+        if (bgzf) {
+            return bgzf_source(std::move(file));
+        }
         return read_ahead(gzip_source(std::move(file), std::move(first)));
     case Compression::zstd:
         return read_ahead(zstd_source(std::move(file), std::move(first)));
