@@ -14,8 +14,9 @@ namespace io {
 
 namespace {
 
-// A BGZF member: an 18-byte gzip header whose extra field "BC" gives the member's size, the
-// deflated data, the CRC and the length. The format says a member inflates to at most 64 KiB.
+// A BGZF member: an 18-byte gzip header that flags only its extra field, whose subfield "BC"
+// gives the member's size; the deflated data; the CRC and the length. The format says a member
+// inflates to at most 64 KiB.
 constexpr std::size_t header_size = 18;
 constexpr std::size_t trailer_size = 8;
 constexpr std::size_t largest_inflated = std::size_t{1} << 16;
@@ -32,7 +33,7 @@ std::uint32_t little_endian(const std::uint8_t* at, int bytes) {
 
 // The size of the BGZF member at `at` (of `available` bytes), 0 when these bytes are none.
 std::size_t member_size(const std::uint8_t* at, std::size_t available) {
-    if (available < header_size || at[0] != 0x1f || at[1] != 0x8b || at[2] != 8 || (at[3] & 4) == 0 ||
+    if (available < header_size || at[0] != 0x1f || at[1] != 0x8b || at[2] != 8 || at[3] != 4 ||
         little_endian(at + 10, 2) != 6 || at[12] != 'B' || at[13] != 'C' || little_endian(at + 14, 2) != 2) {
         return 0;
     }

@@ -78,7 +78,7 @@ bool mixes_bgzf_with_other_members(const std::string& data) {
     const auto byte = [&](std::size_t at) { return static_cast<unsigned char>(data[at]); };
     const auto is_bgzf = [&](std::size_t at) {
         return at + 18 <= data.size() && byte(at) == 0x1f && byte(at + 1) == 0x8b && byte(at + 2) == 8 &&
-               (byte(at + 3) & 4) != 0 && byte(at + 10) == 6 && byte(at + 11) == 0 && data[at + 12] == 'B' &&
+               byte(at + 3) == 4 && byte(at + 10) == 6 && byte(at + 11) == 0 && data[at + 12] == 'B' &&
                data[at + 13] == 'C' && byte(at + 14) == 2 && byte(at + 15) == 0;
     };
     if (!is_bgzf(0)) {
