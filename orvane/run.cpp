@@ -40,10 +40,7 @@ const session::DialogueTexts dialogue_texts{
 IdTable read_id_list(Front& front) {
     TokenReader list(front.open_input(Role::list));
     lists::NameList ids = count_list_entries(list);
-    session::check_unchanged(front, list.input());
-    if (list.stop() == TokenReader::Stop::read_error) {
-        front.input_cut_short(list.input().error()->describe());
-    }
+    session::check_read_whole(front, list.input());
     return session::take_list<IdTable>(front, std::move(ids));
 }
 
@@ -65,7 +62,7 @@ DistanceRows<Distance> allocate_distance_rows(const IdTable& ids, std::int32_t o
 std::int32_t read_order(Front& front, TokenReader& matrix) {
     const std::int32_t order = read_matrix_order(matrix);
     if (matrix.failed()) {
-        session::check_unchanged(front, matrix.input());
+        session::check_read_whole(front, matrix.input());
         front.input_cut_short(describe_unreadable_order(matrix));
     }
     front.show_count(session::Count::matrix_order, order);
@@ -76,7 +73,7 @@ std::int32_t read_order(Front& front, TokenReader& matrix) {
 // when something did, told (batch mode fails on it; the dialogue reads on as designed).
 void finish_reading(Front& front, const io::ReadBuffer& input, const std::optional<std::string>& cut_short) {
     front.meter().end_line();
-    session::check_unchanged(front, input);
+    session::check_read_whole(front, input);
     if (cut_short) {
         front.input_cut_short(*cut_short);
     }

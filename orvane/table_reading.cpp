@@ -156,9 +156,6 @@ std::optional<std::string> read_table_rows(io::LineReader& table, Layout layout,
                    std::to_string(order) + " names";
         }
     }
-    if (table.error()) {
-        return table.error()->describe();
-    }
     return std::nullopt;
 }
 

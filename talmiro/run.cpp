@@ -27,10 +27,7 @@ const session::DialogueTexts dialogue_texts{
 NameTable read_name_list(Front& front) {
     io::LineReader list(front.open_input(Role::list));
     lists::NameList names = count_list_lines(list);
-    session::check_unchanged(front, list.input());
-    if (list.error()) {
-        front.input_cut_short(list.error()->describe());
-    }
+    session::check_read_whole(front, list.input());
     return session::take_list<NameTable>(front, std::move(names));
 }
 
@@ -39,10 +36,7 @@ void read_fasta_file(Front& front, NameTable& table, Matching matching) {
     io::LineReader fasta(front.open_input(Role::input));
     const std::size_t records = read_fasta_records(fasta, table, front.meter(), matching);
     front.meter().end_line();
-    session::check_unchanged(front, fasta.input());
-    if (fasta.error()) {
-        front.input_cut_short(fasta.error()->describe());
-    }
+    session::check_read_whole(front, fasta.input());
     front.show_count(session::Count::records_read, static_cast<std::int64_t>(records));
 }
 

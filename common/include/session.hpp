@@ -13,6 +13,7 @@
 #include <iosfwd>
 #include <limits>
 #include <new>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -106,6 +107,15 @@ private:
     const DialogueTexts& texts_;
 };
 
+// The file an open or create gave, or the step's Abort with the reason it could not be had.
+template <typename File>
+File opened_or_abort(std::optional<File> file, const std::optional<io::IoError>& error, Failure failure) {
+    if (!file) {
+        throw Abort{failure, error->describe()};
+    }
+    return std::move(*file);
+}
+
 // Runs the steps through `front`: a step's Abort, or memory running out anywhere, is reported
 // once, and every way out simply returns (RAII has closed and released whatever the steps held).
 // The front's closing follows steps that end done.
@@ -131,8 +141,9 @@ Table take_list(Front& front, lists::NameList names) {
 // found and missing; false at the first refusal, when the names after it are not asked about.
 bool confirm_missing(Front& front, const lists::NameList& names, const std::function<bool(std::size_t)>& found_at);
 
-// Tells the front when another process cut the input short while it was being read.
-void check_unchanged(Front& front, const io::ReadBuffer& input);
+// Tells the front when the input could not be read to its end: another process cut it short
+// while it was read, or a read (or its decoding) failed.
+void check_read_whole(Front& front, const io::ReadBuffer& input);
 
 // Closes every output (null: none), then raises the first write failure among them.
 void close_outputs(std::initializer_list<io::OutputFile*> outputs);

@@ -42,23 +42,17 @@ io::InputFile BatchFront::open_input(Role role) {
         return io::InputFile::standard_input();
     }
     std::optional<io::IoError> error;
-    std::optional<io::InputFile> file = io::InputFile::open(path, &error);
-    if (!file) {
-        throw Abort{Failure::cannot_open_input, error->describe()};
-    }
-    return std::move(*file);
+    return opened_or_abort(io::InputFile::open(path, &error), error, Failure::cannot_open_input);
 }
 
 bool BatchFront::wants_output(Role role) const { return !path_of(role).empty(); }
 
 io::OutputFile BatchFront::create_output(Role role) {
     std::optional<io::IoError> error;
-    std::optional<io::OutputFile> file = io::OutputFile::replace(path_of(role), temps_, &error);
-    if (!file) {
-        throw Abort{Failure::cannot_create_output, error->describe()};
-    }
-    file->compress_as_named();
-    return std::move(*file);
+    io::OutputFile file =
+        opened_or_abort(io::OutputFile::replace(path_of(role), temps_, &error), error, Failure::cannot_create_output);
+    file.compress_as_named();
+    return file;
 }
 
 void BatchFront::show_count(Count what, std::int64_t count) {

@@ -10,23 +10,15 @@ DialogueFront::DialogueFront(std::istream& in, std::ostream& out, const Dialogue
 void DialogueFront::start() { console_.print_banner(texts_.title_line); }
 
 io::InputFile DialogueFront::open_input(Role role) {
+    const std::string name = console_.prompt_file_name(texts_.prompts[static_cast<std::size_t>(role)]);
     std::optional<io::IoError> error;
-    std::optional<io::InputFile> file =
-        io::InputFile::open(console_.prompt_file_name(texts_.prompts[static_cast<std::size_t>(role)]), &error);
-    if (!file) {
-        throw Abort{Failure::cannot_open_input, error->describe()};
-    }
-    return std::move(*file);
+    return opened_or_abort(io::InputFile::open(name, &error), error, Failure::cannot_open_input);
 }
 
 io::OutputFile DialogueFront::create_output(Role role) {
+    const std::string name = console_.prompt_file_name(texts_.prompts[static_cast<std::size_t>(role)]);
     std::optional<io::IoError> error;
-    std::optional<io::OutputFile> file =
-        io::OutputFile::create(console_.prompt_file_name(texts_.prompts[static_cast<std::size_t>(role)]), &error);
-    if (!file) {
-        throw Abort{Failure::cannot_create_output, error->describe()};
-    }
-    return std::move(*file);
+    return opened_or_abort(io::OutputFile::create(name, &error), error, Failure::cannot_create_output);
 }
 
 void DialogueFront::show_count(Count what, std::int64_t count) {

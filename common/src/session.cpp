@@ -37,9 +37,12 @@ bool confirm_missing(Front& front, const lists::NameList& names, const std::func
     return front.accept_missing(missing);
 }
 
-void check_unchanged(Front& front, const io::ReadBuffer& input) {
+void check_read_whole(Front& front, const io::ReadBuffer& input) {
     if (input.changed()) {
         front.input_cut_short(io::file_label(input.name(), false) + " changed while it was being read");
+    }
+    if (input.error()) {
+        front.input_cut_short(input.error()->describe());
     }
 }
 
