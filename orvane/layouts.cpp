@@ -1,4 +1,6 @@
-#include "layouts.hpp"
+#include "orvane/layouts.hpp"
+
+#include "text/characters.hpp"
 
 #include <algorithm>
 #include <charconv>
@@ -7,8 +9,6 @@
 namespace orvane {
 
 namespace {
-
-constexpr bool is_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 // The first few lines, without their line breaks (a carriage return before one included).
 std::vector<std::string_view> first_lines(std::string_view start, bool whole, std::size_t wanted) {
@@ -32,7 +32,7 @@ std::size_t count_tokens(std::string_view line) {
     std::size_t tokens = 0;
     bool in_token = false;
     for (const char c : line) {
-        const bool blank = is_space(c);
+        const bool blank = text::is_blank(c);
         tokens += !blank && !in_token ? 1 : 0;
         in_token = !blank;
     }
@@ -41,10 +41,10 @@ std::size_t count_tokens(std::string_view line) {
 
 // The first whitespace-separated token of a line, when it is a whole number.
 std::optional<std::int64_t> leading_number(std::string_view line) {
-    while (!line.empty() && is_space(line.front())) {
+    while (!line.empty() && text::is_blank(line.front())) {
         line.remove_prefix(1);
     }
-    const std::size_t end = std::min(line.size(), static_cast<std::size_t>(std::find_if(line.begin(), line.end(), is_space) - line.begin()));
+    const std::size_t end = std::min(line.size(), static_cast<std::size_t>(std::find_if(line.begin(), line.end(), text::is_blank) - line.begin()));
     std::int64_t number = 0;
     const char* const first = line.data() + (line.starts_with('+') ? 1 : 0);
     const auto [stop, error] = std::from_chars(first, line.data() + end, number);
@@ -70,17 +70,10 @@ bool fits_table(const std::vector<std::string_view>& lines, char delimiter) {
 }  // namespace
 
 std::optional<Layout> layout_named(std::string_view name) {
-    if (name == "square") {
-        return Layout::square;
-    }
-    if (name == "lower") {
-        return Layout::lower;
-    }
-    if (name == "tsv") {
-        return Layout::tsv;
-    }
-    if (name == "csv") {
-        return Layout::csv;
+    for (std::size_t index = 0; index < layout_names.size(); ++index) {
+        if (layout_names[index] == name) {
+            return static_cast<Layout>(index);
+        }
     }
     return std::nullopt;
 }

@@ -2,6 +2,7 @@
 // its first lines.
 #pragma once
 
+#include <array>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,7 +13,11 @@ namespace orvane {
 // square: the order, then per row a name and order values (rows may wrap); lower: the order,
 // then row i with its name and the i - 1 values before the diagonal (or i, the diagonal too);
 // tsv and csv: a header row of names, then one row per name.
-enum class Layout { square, lower, tsv, csv };
+enum class Layout { square, lower, tsv, csv, count };
+
+// Each layout's name on the command line, in the enum's order.
+inline constexpr std::array<std::string_view, static_cast<std::size_t>(Layout::count)> layout_names = {
+    "square", "lower", "tsv", "csv"};
 
 std::optional<Layout> layout_named(std::string_view name);
 

@@ -1,6 +1,8 @@
-#include "matrix_reading.hpp"
+#include "orvane/matrix_reading.hpp"
 
-#include "row_conversion.hpp"
+#include "orvane/reading_errors.hpp"
+#include "orvane/row_conversion.hpp"
+#include "text/quoting.hpp"
 
 #include <algorithm>
 #include <limits>
@@ -10,8 +12,6 @@
 namespace orvane {
 
 namespace {
-
-constexpr std::string_view reading_label = "Reading INPUT distance matrix file. Completed... ";
 
 // After the matrix can no longer be read, the remaining rows cannot match. Rather than
 // redraw once per declared row (two billion for a lying header), draw each percentage those
@@ -27,34 +27,31 @@ void finish_reading_meter(console::Meter& meter, std::int64_t next_row, std::int
     }
 }
 
+// A failure shows in the reader's state, which the row loop looks at after every row.
 void skip_distances(TokenReader& matrix, std::int32_t order) {
-    matrix.skip_tokens(static_cast<std::uint64_t>(order));
+    static_cast<void>(matrix.skip_tokens(static_cast<std::uint64_t>(order)));
 }
 
 // Where and why the reading stopped at row `row` (0-based), whose name is `name` (empty when
 // the row's name itself could not be read).
-std::string describe_stop(TokenReader& matrix, std::int32_t row, std::int32_t order, const std::string& name) {
-    const io::ReadBuffer& input = matrix.input();
-    if (matrix.stop() == TokenReader::Stop::read_error) {
-        return input.error()->describe();
-    }
-    const std::string file = io::file_label(input.name(), false);
-    if (matrix.stop() == TokenReader::Stop::no_number) {
-        return file + " line " + std::to_string(matrix.line()) + ": row " + io::quoted(name) + ": " +
-               io::quoted(matrix.text_at_cursor()) + " is no number";
-    }
+io::IoError describe_stop(TokenReader& matrix, std::int32_t row, std::int32_t order, const std::string& name) {
     if (name.empty()) {
-        return file + ": the file ends after " + std::to_string(row) + " of " + std::to_string(order) + " rows";
+        return token_stop(matrix, name,
+                          "the file ends after " + std::to_string(row) + " of " + std::to_string(order) + " rows");
     }
-    return file + ": the file ends inside row " + io::quoted(name) + " (row " + std::to_string(row + 1) + " of " +
-           std::to_string(order) + ")";
+    return token_stop(matrix, name,
+                      "the file ends inside row " + text::quoted(name) + " (row " + std::to_string(row + 1) + " of " +
+                          std::to_string(order) + ")");
 }
 
 }  // namespace
 
-IdTable::IdTable(lists::NameList ids) : ids_(std::move(ids)) {
+IdTable::IdTable(text::NameList ids) : ids_(std::move(ids)) {
     ids_.assign_slots();
     matrix_row_.assign(ids_.slot_count(), not_found);
+    for (std::size_t position = 0; position < ids_.size(); ++position) {
+        longest_name_ = std::max(longest_name_, ids_.name(position).size());
+    }
 }
 
 template <typename Distance>
@@ -65,9 +62,9 @@ DistanceRows<Distance>::DistanceRows(std::size_t slot_count, std::size_t order) 
     values_ = std::make_unique_for_overwrite<Distance[]>(slot_count * order);
 }
 
-lists::NameList count_list_entries(TokenReader& list) {
+text::NameList read_id_tokens(TokenReader& list) {
     list.skip_byte_order_mark();
-    lists::NameList ids;
+    text::NameList ids;
     for (std::string_view token = list.take_token(); !list.failed(); token = list.take_token()) {
         ids.add(token);
     }
@@ -80,33 +77,31 @@ std::int32_t read_matrix_order(TokenReader& matrix) {
     return order;
 }
 
-std::string describe_unreadable_order(TokenReader& matrix) {
+io::IoError describe_unreadable_order(TokenReader& matrix) {
+    const io::ReadBuffer& input = matrix.input();
     if (matrix.stop() == TokenReader::Stop::read_error) {
-        return matrix.input().error()->describe();
+        return *input.error();
     }
-    const std::string file = io::file_label(matrix.input().name(), false);
     if (matrix.stop() == TokenReader::Stop::end_of_input) {
-        return file + ": no matrix order: the file is empty";
+        return io::IoError::bad_content(input.name(), "no matrix order: the file is empty");
     }
-    return file + " line " + std::to_string(matrix.line()) + ": " + io::quoted(matrix.text_at_cursor()) +
-           " is no matrix order (a whole number of 32 bits)";
+    return io::IoError::bad_content(
+        input.name(), text::quoted(matrix.text_at_cursor()) + " is no matrix order (a whole number of 32 bits)",
+        matrix.line());
 }
 
 template <typename Distance>
-std::optional<std::string> read_distance_matrix(TokenReader& matrix, IdTable& ids, std::int32_t order,
+std::optional<io::IoError> read_distance_matrix(TokenReader& matrix, IdTable& ids, std::int32_t order,
                                                 DistanceRows<Distance>& rows, Strictness strictness,
-                                                console::Meter& meter) {
+                                                console::Meter& meter, threads::Cores cores) {
     const auto glued = strictness == Strictness::whole_numbers ? TokenReader::Glued::refused : TokenReader::Glued::left;
     meter.begin(reading_label);
     // A row name longer than every listed ID cannot match one, and need not be held whole.
-    std::size_t longest = 0;
-    for (std::size_t position = 0; position < ids.size(); ++position) {
-        longest = std::max(longest, ids.ids().name(position).size());
-    }
+    const std::size_t longest = ids.longest_name();
     std::string name;  // the current row's, kept for a message (the token's view dies with the next read)
     // On two cores the plain rows go faster; from the first row that is not plain (or from the
     // start, on one core) each row is read here, one after the other.
-    for (std::int32_t row = convert_rows_alongside(matrix, ids, order, rows, longest, meter, reading_label); row < order;
+    for (std::int32_t row = convert_rows_alongside(matrix, ids, order, rows, meter, cores); row < order;
          ++row) {
         const bool listable = matrix.take_name(longest, name);
         if (!matrix.failed()) {
@@ -130,9 +125,9 @@ std::optional<std::string> read_distance_matrix(TokenReader& matrix, IdTable& id
 
 template class DistanceRows<float>;
 template class DistanceRows<double>;
-template std::optional<std::string> read_distance_matrix(TokenReader&, IdTable&, std::int32_t, DistanceRows<float>&,
-                                                         Strictness, console::Meter&);
-template std::optional<std::string> read_distance_matrix(TokenReader&, IdTable&, std::int32_t, DistanceRows<double>&,
-                                                         Strictness, console::Meter&);
+template std::optional<io::IoError> read_distance_matrix(TokenReader&, IdTable&, std::int32_t, DistanceRows<float>&,
+                                                        Strictness, console::Meter&, threads::Cores);
+template std::optional<io::IoError> read_distance_matrix(TokenReader&, IdTable&, std::int32_t, DistanceRows<double>&,
+                                                        Strictness, console::Meter&, threads::Cores);
 
 }  // namespace orvane

@@ -1,9 +1,11 @@
 // Reading the ID list and the input distance matrix.
 #pragma once
 
-#include "dialogue.hpp"
-#include "name_list.hpp"
-#include "token_reader.hpp"
+#include "front/dialogue.hpp"
+#include "io/io_error.hpp"
+#include "text/name_list.hpp"
+#include "orvane/token_reader.hpp"
+#include "threads/helper.hpp"
 
 #include <cstddef>
 #include <cstdint>
@@ -20,10 +22,12 @@ public:
     static constexpr std::int32_t not_found = -1;
 
     // Takes the list as read; may throw std::bad_alloc.
-    explicit IdTable(lists::NameList ids);
+    explicit IdTable(text::NameList ids);
 
-    const lists::NameList& ids() const { return ids_; }
+    const text::NameList& ids() const { return ids_; }
     std::size_t size() const { return ids_.size(); }
+    // The length of the longest ID: a longer row name matches none, and need not be held whole.
+    std::size_t longest_name() const { return longest_name_; }
 
     // The 0-based matrix row of a slot, or not_found.
     std::int32_t matrix_row(std::uint32_t slot) const { return matrix_row_[slot]; }
@@ -31,8 +35,9 @@ public:
     bool found_at(std::size_t position) const { return matrix_row_[ids_.slot(position)] != not_found; }
 
 private:
-    lists::NameList ids_;
+    text::NameList ids_;
     std::vector<std::int32_t> matrix_row_;
+    std::size_t longest_name_ = 0;
 };
 
 // One distance row per slot, in the input matrix's column order, as float (the dialogue, which
@@ -56,8 +61,8 @@ private:
 // unfound. Batch mode wants every distance of a listed row to be a number, whole.
 enum class Strictness { as_the_stream, whole_numbers };
 
-// Gathers every token of the list file; their number is the list count.
-lists::NameList count_list_entries(TokenReader& list);
+// Every token of the list file, each an ID; their number is the list count.
+text::NameList read_id_tokens(TokenReader& list);
 
 // The declared order, or 0 when the first token is no 32-bit integer.
 std::int32_t read_matrix_order(TokenReader& matrix);
@@ -65,12 +70,14 @@ std::int32_t read_matrix_order(TokenReader& matrix);
 // Fills the rows of the listed IDs and draws the reading meter (the caller ends its line). A
 // row whose distances cannot all be read leaves its ID unfound, so nothing unset is ever
 // written out. When the matrix could not be read to its last row, says where and why.
+// On two cores the plain listed rows are converted alongside the scan (`cores` may force either).
 template <typename Distance>
-std::optional<std::string> read_distance_matrix(TokenReader& matrix, IdTable& ids, std::int32_t order,
+std::optional<io::IoError> read_distance_matrix(TokenReader& matrix, IdTable& ids, std::int32_t order,
                                                 DistanceRows<Distance>& rows, Strictness strictness,
-                                                console::Meter& meter);
+                                                console::Meter& meter,
+                                                threads::Cores cores = threads::Cores::from_affinity);
 
 // Why the order could not be read, for a matrix whose first token is no order.
-std::string describe_unreadable_order(TokenReader& matrix);
+io::IoError describe_unreadable_order(TokenReader& matrix);
 
 }  // namespace orvane

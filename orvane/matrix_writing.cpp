@@ -1,4 +1,6 @@
-#include "matrix_writing.hpp"
+#include "orvane/matrix_writing.hpp"
+
+#include "orvane/reading_errors.hpp"
 
 #include <bit>
 #include <charconv>
@@ -7,17 +9,13 @@
 #include <cstring>
 #include <functional>
 #include <memory>
-#include <sched.h>
-#include <stop_token>
-#include <system_error>
-#include <thread>
+#include <optional>
 #include <vector>
 
 namespace orvane {
 
 namespace {
 
-constexpr std::string_view writing_label = "Writing OUTPUT files. Completed... ";
 constexpr std::size_t distance_width = 10;
 constexpr std::size_t id_width = 10;
 constexpr std::size_t count_width = 5;
@@ -175,24 +173,18 @@ public:
     using Format = std::function<void(std::size_t row, FormattedRow& into)>;
     static constexpr std::size_t ring = 4;
 
-    RowFormatting(std::size_t rows, std::size_t row_bytes, Format format) : rows_(rows), format_(std::move(format)) {
+    RowFormatting(std::size_t rows, std::size_t row_bytes, Format format, threads::Cores cores)
+        : rows_(rows), format_(std::move(format)) {
         for (FormattedRow& buffer : buffers_) {
             buffer.text = std::make_unique_for_overwrite<char[]>(row_bytes);
         }
-        if (rows_ >= minimum_for_helper && two_cores()) {
-            try {
-                helper_ = std::jthread([this](std::stop_token stop) { format_odd_rows(stop); });
-            } catch (const std::system_error&) {
-                // No thread to be had: every row is formatted here.
-            }
-        }
-    }
-
-    ~RowFormatting() {
-        if (helper_.joinable()) {
-            helper_.request_stop();
-            written_.store(SIZE_MAX);  // releases a helper waiting for a buffer
-            written_.notify_all();
+        // Where no thread can be had, every row is formatted here.
+        if (rows_ >= minimum_for_helper && threads::second_core(cores)) {
+            helper_.emplace([this](const std::stop_token& stop) { format_odd_rows(stop); },
+                            [this] {
+                                written_.store(SIZE_MAX);  // releases a helper waiting for a buffer
+                                written_.notify_all();
+                            });
         }
     }
     RowFormatting(const RowFormatting&) = delete;
@@ -201,7 +193,7 @@ public:
     // Row `row`, formatted; valid until done_with(row).
     const FormattedRow& get(std::size_t row) {
         FormattedRow& buffer = buffers_[row % ring];
-        if (!helper_.joinable() || row % 2 == 0) {
+        if (!helping() || row % 2 == 0) {
             format_(row, buffer);
         } else {
             for (std::size_t done = formatted_.load(); done < row + 1; done = formatted_.load()) {
@@ -212,7 +204,7 @@ public:
     }
 
     void done_with(std::size_t row) {
-        if (helper_.joinable()) {
+        if (helping()) {
             written_.store(row + 1);
             written_.notify_one();
         }
@@ -221,10 +213,7 @@ public:
 private:
     static constexpr std::size_t minimum_for_helper = 64;
 
-    static bool two_cores() {
-        cpu_set_t allowed;
-        return ::sched_getaffinity(0, sizeof allowed, &allowed) == 0 && CPU_COUNT(&allowed) >= 2;
-    }
+    bool helping() const { return helper_ && helper_->running(); }
 
     void format_odd_rows(const std::stop_token& stop) {
         for (std::size_t row = 1; row < rows_ && !stop.stop_requested(); row += 2) {
@@ -247,14 +236,15 @@ private:
     std::array<FormattedRow, ring> buffers_;
     std::atomic<std::size_t> formatted_{0};  // the helper has formatted every odd row below this
     std::atomic<std::size_t> written_{0};    // every row below this has been written
-    std::jthread helper_;                    // last: started once the rest is in place
+    std::optional<threads::Helper> helper_;  // last: started once the rest is in place
 };
 
 }  // namespace
 
 template <typename Distance>
 std::size_t write_output_files(io::OutputFile* matrix, io::OutputFile* sample, const IdTable& ids,
-                               const DistanceRows<Distance>& rows, console::Meter& meter, Shape shape) {
+                               const DistanceRows<Distance>& rows, console::Meter& meter, Layout layout,
+                               threads::Cores cores) {
     meter.begin(writing_label);
 
     // The found entries in list order, and their input columns: the columns of every output row.
@@ -287,14 +277,15 @@ std::size_t write_output_files(io::OutputFile* matrix, io::OutputFile* sample, c
                                  }
                                  *at++ = '\n';
                                  into.size = static_cast<std::size_t>(at - start);
-                             });
+                             },
+                             cores);
     const auto list_count = static_cast<std::int64_t>(ids.size());
     for (std::size_t index = 0; index < found.size(); ++index) {
         const FormattedRow& row = formatting.get(index);
         const std::string_view line(row.text.get(), row.size);
         if (matrix != nullptr) {
             write_row_name(*matrix, ids.ids().name(found[index]));
-            if (shape == Shape::square) {
+            if (layout == Layout::square) {
                 matrix->write(line);
             } else {
                 matrix->write(line.substr(0, row.triangle_size));
@@ -311,8 +302,8 @@ std::size_t write_output_files(io::OutputFile* matrix, io::OutputFile* sample, c
 }
 
 template std::size_t write_output_files(io::OutputFile*, io::OutputFile*, const IdTable&, const DistanceRows<float>&,
-                                        console::Meter&, Shape);
+                                        console::Meter&, Layout, threads::Cores);
 template std::size_t write_output_files(io::OutputFile*, io::OutputFile*, const IdTable&, const DistanceRows<double>&,
-                                        console::Meter&, Shape);
+                                        console::Meter&, Layout, threads::Cores);
 
 }  // namespace orvane

@@ -1,9 +1,11 @@
 // Writing the extracted matrix and the sample file.
 #pragma once
 
-#include "dialogue.hpp"
-#include "io.hpp"
-#include "matrix_reading.hpp"
+#include "front/dialogue.hpp"
+#include "io/output_file.hpp"
+#include "orvane/layouts.hpp"
+#include "orvane/matrix_reading.hpp"
+#include "threads/helper.hpp"
 
 #include <array>
 #include <cstddef>
@@ -20,14 +22,13 @@ using DistanceField = std::array<char, 320>;
 std::string_view format_distance(float distance, DistanceField& field);
 std::string_view format_distance(double distance, DistanceField& field);
 
-// The shapes of the fixed-width layouts: the whole square, or the lower triangle (row k holds
-// its values to the k rows before it).
-enum class Shape { square, lower };
-
-// Writes the matrix and the sample (each when there is one) in list order, one row per found
-// entry, and draws the writing meter (the caller ends its line). Returns the number of rows.
+// Writes the matrix in one of the fixed-width layouts, square or lower (row k holds its values
+// to the k rows before it), and the sample (each when there is one) in list order, one row per
+// found entry, and draws the writing meter (the caller ends its line). Returns the number of
+// rows. On two cores every other row is formatted on a helper (`cores` may force either way).
 template <typename Distance>
 std::size_t write_output_files(io::OutputFile* matrix, io::OutputFile* sample, const IdTable& ids,
-                               const DistanceRows<Distance>& rows, console::Meter& meter, Shape shape = Shape::square);
+                               const DistanceRows<Distance>& rows, console::Meter& meter,
+                               Layout layout = Layout::square, threads::Cores cores = threads::Cores::from_affinity);
 
 }  // namespace orvane

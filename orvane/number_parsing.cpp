@@ -1,4 +1,4 @@
-#include "number_parsing.hpp"
+#include "orvane/number_parsing.hpp"
 
 #include <array>
 #include <bit>

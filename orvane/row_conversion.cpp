@@ -1,14 +1,12 @@
-#include "row_conversion.hpp"
+#include "orvane/row_conversion.hpp"
 
-#include "number_parsing.hpp"
+#include "orvane/number_parsing.hpp"
+#include "orvane/reading_errors.hpp"
 
 #include <array>
 #include <atomic>
 #include <optional>
-#include <sched.h>
 #include <string>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 namespace orvane {
@@ -51,11 +49,6 @@ bool convert(const char* data, std::size_t file_end, const Job& job, std::size_t
     return true;
 }
 
-bool two_cores() {
-    cpu_set_t allowed;
-    return ::sched_getaffinity(0, sizeof allowed, &allowed) == 0 && CPU_COUNT(&allowed) >= 2;
-}
-
 // The helper, fed through a ring of jobs: it converts them in order and tells, for each,
 // whether it read as plain numbers.
 template <typename Distance>
@@ -65,17 +58,19 @@ public:
     static constexpr std::size_t stop = SIZE_MAX;  // `added_`'s value once nothing more will come
 
     Converter(const io::ReadBuffer& input, std::size_t order, DistanceRows<Distance>& rows)
-        : data_(input.data()), file_end_(input.mapped_size()), order_(order), rows_(rows) {
-        thread_ = std::thread([this] { work(); });
-    }
-    ~Converter() {
-        added_.store(stop);
-        added_.notify_all();
-        thread_.join();
-    }
+        : data_(input.data()),
+          file_end_(input.mapped_size()),
+          order_(order),
+          rows_(rows),
+          helper_([this](const std::stop_token&) { work(); },
+                  [this] {
+                      added_.store(stop);
+                      added_.notify_all();
+                  }) {}
     Converter(const Converter&) = delete;
     Converter& operator=(const Converter&) = delete;
 
+    bool running() const { return helper_.running(); }
     bool full(std::size_t confirmed) const { return count_ - confirmed >= ring; }
     void add(const Job& job) {
         jobs_[count_ % ring] = job;
@@ -87,6 +82,8 @@ public:
     bool read_whole(std::size_t index) const { return whole_[index % ring]; }
     std::size_t finished() const { return finished_.load(std::memory_order_acquire); }
     void wait_beyond(std::size_t finished) const { finished_.wait(finished, std::memory_order_acquire); }
+    // Done with the rows: nobody else may write them while the helper still might.
+    void stop_helper() { helper_.stop(); }
 
 private:
     void work() {
@@ -115,104 +112,137 @@ private:
     std::size_t count_ = 0;  // the scan's own
     std::atomic<std::size_t> added_{0};
     std::atomic<std::size_t> finished_{0};
-    std::thread thread_;  // last: started once the rest is in place
+    threads::Helper helper_;  // last: started once the rest is in place
+};
+
+// The scan's side: it finds each row's end, hands listed rows over, confirms the converted ones
+// in order and draws the meter's steps for the rows before the first one still unconfirmed.
+template <typename Distance>
+class AlongsideScan {
+public:
+    AlongsideScan(TokenReader& matrix, IdTable& ids, std::int32_t order, DistanceRows<Distance>& rows,
+                  console::Meter& meter)
+        : matrix_(matrix),
+          ids_(ids),
+          order_(order),
+          meter_(meter),
+          converter_(matrix.input(), static_cast<std::size_t>(order), rows),
+          taken_(ids.ids().slot_count(), false) {}
+
+    bool running() const { return converter_.running(); }
+
+    // The row the one-core reading takes up (the order when every row was read).
+    std::int32_t scan() {
+        for (std::int32_t row = 0; row < order_ && !stopped_at_; ++row) {
+            scan_row(row);
+        }
+        settle(true);
+        converter_.stop_helper();
+        if (stopped_at_) {
+            matrix_.return_to(stopped_at_->name_start);
+            return stopped_at_->row;
+        }
+        return order_;
+    }
+
+private:
+    void scan_row(std::int32_t row) {
+        const std::size_t name_start = matrix_.cursor();
+        const bool listable = matrix_.take_name(ids_.longest_name(), name_);
+        const std::int64_t slot = listable && !matrix_.failed() ? ids_.ids().find_slot(name_) : -1;
+        // A failure, or a name heading a second row, is left to the one-core reading.
+        if (matrix_.failed() || (slot >= 0 && taken_[static_cast<std::size_t>(slot)])) {
+            stopped_at_ = Job{row, 0, name_start, 0, 0};
+            return;
+        }
+        const std::size_t begin = matrix_.cursor();
+        if (!matrix_.skip_tokens(static_cast<std::uint64_t>(order_))) {
+            stopped_at_ = Job{row, 0, name_start, 0, 0};
+            return;
+        }
+        if (slot >= 0 && !hand_over(Job{row, static_cast<std::uint32_t>(slot), name_start, begin, matrix_.cursor()})) {
+            return;
+        }
+        scanned_ = row + 1;
+        settle(false);
+    }
+
+    // Waits while the ring is full or the helper lags too far behind; false once a row before
+    // this one stopped the conversion.
+    bool hand_over(const Job& job) {
+        while (converter_.full(confirmed_) ||
+               (unsettled() && matrix_.cursor() - converter_.job(confirmed_).begin > most_bytes_ahead)) {
+            settle(true);
+            if (stopped_at_) {
+                return false;
+            }
+        }
+        taken_[job.slot] = true;
+        converter_.add(job);
+        return true;
+    }
+
+    // Jobs handed over and not yet confirmed, before the row that stopped the conversion.
+    bool unsettled() const {
+        return confirmed_ < converter_.added() && !(stopped_at_ && stopped_at_->row <= converter_.job(confirmed_).row);
+    }
+
+    // Confirms the finished jobs in order, and draws the steps of the rows before the first job
+    // not yet confirmed. With `wait`, until every job is settled.
+    void settle(bool wait) {
+        for (;;) {
+            const std::size_t finished = converter_.finished();
+            while (confirmed_ < finished && unsettled()) {
+                const Job& job = converter_.job(confirmed_);
+                if (!converter_.read_whole(confirmed_)) {
+                    stopped_at_ = job;
+                    break;
+                }
+                ids_.set_matrix_row(job.slot, job.row);
+                ++confirmed_;
+            }
+            const bool pending = unsettled();
+            const std::int32_t limit =
+                std::min(stopped_at_ ? stopped_at_->row : scanned_, pending ? converter_.job(confirmed_).row : scanned_);
+            for (; drawn_ < limit; ++drawn_) {
+                meter_.step(reading_label, console::percentage(std::int64_t{drawn_} + 1, order_));
+            }
+            if (!wait || !pending) {
+                return;
+            }
+            converter_.wait_beyond(finished);
+        }
+    }
+
+    TokenReader& matrix_;
+    IdTable& ids_;
+    std::int32_t order_;
+    console::Meter& meter_;
+    Converter<Distance> converter_;
+    std::vector<bool> taken_;      // slots with a row in this pass
+    std::size_t confirmed_ = 0;    // jobs done and read whole, their rows set, in order
+    std::int32_t drawn_ = 0;       // meter steps drawn for the rows below this
+    std::int32_t scanned_ = 0;     // rows the scan has passed
+    std::optional<Job> stopped_at_;  // the first row left to the one-core reading
+    std::string name_;
 };
 
 }  // namespace
 
 template <typename Distance>
 std::int32_t convert_rows_alongside(TokenReader& matrix, IdTable& ids, std::int32_t order, DistanceRows<Distance>& rows,
-                                    std::size_t longest, console::Meter& meter, std::string_view label) {
-    if (order < minimum_order || ids.size() == 0 || !two_cores()) {
-        return 0;
-    }
+                                    console::Meter& meter, threads::Cores cores) {
     // Mapped, the whole file stays where it is: the helper reads rows the scan has passed.
-    const io::ReadBuffer& input = matrix.input();
-    if (!input.mapped()) {
+    if (order < minimum_order || ids.size() == 0 || !threads::second_core(cores) || !matrix.input().mapped()) {
         return 0;
     }
-    std::optional<Converter<Distance>> converter;
-    try {
-        converter.emplace(input, static_cast<std::size_t>(order), rows);
-    } catch (const std::system_error&) {
-        return 0;
-    }
-    std::vector<bool> taken(ids.ids().slot_count(), false);  // slots with a row in this pass
-    std::size_t confirmed = 0;      // jobs done and read whole, their rows set, in order
-    std::int32_t drawn = 0;         // meter steps drawn for the rows below this
-    std::int32_t scanned = 0;       // rows the scan has passed
-    std::optional<Job> stopped_at;  // the first row left to the one-core reading
-    std::string name;
-
-    // Confirms the finished jobs in order, and draws the steps of the rows before the first job
-    // not yet confirmed. With `wait`, until every job is settled.
-    const auto settle = [&](bool wait) {
-        for (;;) {
-            const std::size_t finished = converter->finished();
-            while (confirmed < finished && !(stopped_at && stopped_at->row <= converter->job(confirmed).row)) {
-                const Job& job = converter->job(confirmed);
-                if (!converter->read_whole(confirmed)) {
-                    stopped_at = job;
-                    break;
-                }
-                ids.set_matrix_row(job.slot, job.row);
-                ++confirmed;
-            }
-            const bool pending = confirmed < converter->added() && !(stopped_at && stopped_at->row <= converter->job(confirmed).row);
-            const std::int32_t limit =
-                std::min(stopped_at ? stopped_at->row : scanned, pending ? converter->job(confirmed).row : scanned);
-            for (; drawn < limit; ++drawn) {
-                meter.step(label, console::percentage(std::int64_t{drawn} + 1, order));
-            }
-            if (!wait || !pending) {
-                return;
-            }
-            converter->wait_beyond(finished);
-        }
-    };
-
-    for (std::int32_t row = 0; row < order && !stopped_at; ++row) {
-        const std::size_t name_start = matrix.cursor();
-        const bool listable = matrix.take_name(longest, name);
-        const std::int64_t slot = listable && !matrix.failed() ? ids.ids().find_slot(name) : -1;
-        if (matrix.failed() || (slot >= 0 && taken[static_cast<std::size_t>(slot)])) {
-            stopped_at = Job{row, 0, name_start, 0, 0};
-            break;
-        }
-        const std::size_t begin = matrix.cursor();
-        if (!matrix.skip_tokens(static_cast<std::uint64_t>(order))) {
-            stopped_at = Job{row, 0, name_start, 0, 0};
-            break;
-        }
-        if (slot >= 0) {
-            while (converter->full(confirmed) ||
-                   (confirmed < converter->added() && matrix.cursor() - converter->job(confirmed).begin > most_bytes_ahead)) {
-                settle(true);
-                if (stopped_at) {
-                    break;
-                }
-            }
-            if (stopped_at) {
-                break;
-            }
-            taken[static_cast<std::size_t>(slot)] = true;
-            converter->add(Job{row, static_cast<std::uint32_t>(slot), name_start, begin, matrix.cursor()});
-        }
-        scanned = row + 1;
-        settle(false);
-    }
-    settle(true);
-    converter.reset();  // the helper is done with the rows before anyone else writes them
-    if (stopped_at) {
-        matrix.return_to(stopped_at->name_start);
-        return stopped_at->row;
-    }
-    return order;
+    AlongsideScan<Distance> scan(matrix, ids, order, rows, meter);
+    return scan.running() ? scan.scan() : 0;
 }
 
-template std::int32_t convert_rows_alongside(TokenReader&, IdTable&, std::int32_t, DistanceRows<float>&, std::size_t,
-                                             console::Meter&, std::string_view);
-template std::int32_t convert_rows_alongside(TokenReader&, IdTable&, std::int32_t, DistanceRows<double>&, std::size_t,
-                                             console::Meter&, std::string_view);
+template std::int32_t convert_rows_alongside(TokenReader&, IdTable&, std::int32_t, DistanceRows<float>&, console::Meter&,
+                                             threads::Cores);
+template std::int32_t convert_rows_alongside(TokenReader&, IdTable&, std::int32_t, DistanceRows<double>&,
+                                             console::Meter&, threads::Cores);
 
 }  // namespace orvane

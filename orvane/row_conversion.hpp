@@ -1,12 +1,12 @@
 // Converting the distances of listed rows on the second core while this one scans on.
 #pragma once
 
-#include "dialogue.hpp"
-#include "matrix_reading.hpp"
-#include "token_reader.hpp"
+#include "front/dialogue.hpp"
+#include "orvane/matrix_reading.hpp"
+#include "orvane/token_reader.hpp"
+#include "threads/helper.hpp"
 
 #include <cstdint>
-#include <string_view>
 
 namespace orvane {
 
@@ -16,10 +16,10 @@ namespace orvane {
 // it are converted, and at the first row that does not read as plain numbers (a failure, junk
 // glued to a number, a name heading a second row, the end of the file) this stops with the
 // cursor at that row's start, for the caller to read on one row at a time. Returns that row
-// (the order when every row was read). Reads nothing unless the input is mapped, two cores are
-// there and a thread can be had.
+// (the order when every row was read). Reads nothing unless the input is mapped, a second core
+// is there (or `cores` says two) and a thread can be had.
 template <typename Distance>
 std::int32_t convert_rows_alongside(TokenReader& matrix, IdTable& ids, std::int32_t order, DistanceRows<Distance>& rows,
-                                    std::size_t longest, console::Meter& meter, std::string_view label);
+                                    console::Meter& meter, threads::Cores cores = threads::Cores::from_affinity);
 
 }  // namespace orvane

@@ -1,18 +1,22 @@
-#include "run.hpp"
+#include "orvane/run.hpp"
 
-#include "matrix_reading.hpp"
-#include "layouts.hpp"
-#include "matrix_writing.hpp"
-#include "table_reading.hpp"
-#include "table_writing.hpp"
-#include "token_reader.hpp"
+#include "front/dialogue_front.hpp"
+#include "orvane/files.hpp"
+#include "orvane/layouts.hpp"
+#include "orvane/matrix_reading.hpp"
+#include "orvane/matrix_writing.hpp"
+#include "orvane/table_reading.hpp"
+#include "orvane/table_writing.hpp"
+#include "orvane/token_reader.hpp"
+#include "project/version.hpp"
+#include "text/quoting.hpp"
 
 #include <algorithm>
 #include <climits>
 #include <new>
-#include <type_traits>
 #include <optional>
 #include <string>
+#include <type_traits>
 
 namespace orvane {
 
@@ -22,26 +26,29 @@ using session::Abort;
 using session::Failure;
 using session::Front;
 using session::Outcome;
-using session::Role;
 
 const session::DialogueTexts dialogue_texts{
-    .title_line = "\t\tORVANE v2.0",
-    .prompts = {"Enter sequence list TEXT file name: ", "Enter the INPUT distance matrix file name: ",
-                "Enter OUTPUT distance matrix file name: ", "Enter OUTPUT Sample file name: "},
-    .aborts = {"File not found, aborting....", "Memory allocation failed, aborting....",
-               "Unable to create file, aborting.....", "Output files must be different, aborting.....",
-               "Unable to write file, aborting.....", {}},
-    .count_lines = {{{"List file contains ", " entries."}, {"Distance Matrix order is ", "."}, {}, {}, {}, {}}},
+    .title_line = "\t\tORVANE v" ORVANE_TALMIRO_VERSION,
+    .aborts = {{Failure::cannot_open_input, "File not found, aborting...."},
+               {Failure::out_of_memory, "Memory allocation failed, aborting...."},
+               {Failure::cannot_create_output, "Unable to create file, aborting....."},
+               {Failure::same_outputs, "Output files must be different, aborting....."},
+               {Failure::cannot_write_output, "Unable to write file, aborting....."},
+               {Failure::unreadable_input, {}}},
     .missing_line = {"Sequence ID ", " not found in Matrix."},
     .closing = "\nSuccessfully written OUTPUT matrix file.\nSuccessfully written OUTPUT Sample file...Exiting now...\n",
 };
 
+constexpr session::CountKind list_entries{"list entries", "List file contains ", " entries."};
+constexpr session::CountKind matrix_order{"matrix order", "Distance Matrix order is ", "."};
+constexpr session::CountKind rows_written{"written", {}, {}};
+
 // The list file is closed when this returns.
 IdTable read_id_list(Front& front) {
-    TokenReader list(front.open_input(Role::list));
-    lists::NameList ids = count_list_entries(list);
+    TokenReader list(front.open_input(list_file));
+    text::NameList ids = read_id_tokens(list);
     session::check_read_whole(front, list.input());
-    return session::take_list<IdTable>(front, std::move(ids));
+    return session::take_list<IdTable>(front, list_entries, std::move(ids));
 }
 
 template <typename Distance>
@@ -65,13 +72,13 @@ std::int32_t read_order(Front& front, TokenReader& matrix) {
         session::check_read_whole(front, matrix.input());
         front.input_cut_short(describe_unreadable_order(matrix));
     }
-    front.show_count(session::Count::matrix_order, order);
+    front.show_count(matrix_order, order);
     return order;
 }
 
 // After any reading of the matrix: the meter's line ended, and what stopped the reading early,
 // when something did, told (batch mode fails on it; the dialogue reads on as designed).
-void finish_reading(Front& front, const io::ReadBuffer& input, const std::optional<std::string>& cut_short) {
+void finish_reading(Front& front, const io::ReadBuffer& input, const std::optional<io::IoError>& cut_short) {
     front.meter().end_line();
     session::check_read_whole(front, input);
     if (cut_short) {
@@ -106,9 +113,12 @@ struct BatchInput {
 
 BatchInput read_table(Front& front, IdTable& ids, io::LineReader& table, Layout layout, bool keep_texts) {
     std::string first_row;
-    const TableHeader header = read_table_header(table, layout, first_row);
+    TableHeader header;
+    if (const auto unreadable = read_table_header(table, layout, header, first_row)) {
+        session::raise_unreadable(*unreadable);
+    }
     const auto order = static_cast<std::int32_t>(std::min<std::size_t>(header.names.size(), INT32_MAX));
-    front.show_count(session::Count::matrix_order, order);
+    front.show_count(matrix_order, order);
     BatchInput input{layout, allocate_distance_rows<double>(ids, order), std::nullopt};
     if (keep_texts) {
         input.texts.emplace(ids.ids().slot_count(), delimiter_of(layout));
@@ -120,7 +130,7 @@ BatchInput read_table(Front& front, IdTable& ids, io::LineReader& table, Layout 
 }
 
 // The layout named, or told from the first lines.
-Detection choose_layout(io::ReadBuffer& input, const session::BatchOptions& options) {
+Detection choose_layout(io::ReadBuffer& input, const Options& options) {
     constexpr std::size_t enough = std::size_t{1} << 20;
     const std::string_view start = input.peek(enough);
     if (options.input_format != "auto") {
@@ -129,23 +139,23 @@ Detection choose_layout(io::ReadBuffer& input, const session::BatchOptions& opti
     }
     Detection detection = detect_layout(start, start.size() < enough);
     if (!detection.layout) {
-        throw Abort{Failure::unreadable_input, io::file_label(input.name(), false) + ": cannot tell its layout: " +
-                                                   detection.why + "; name it with --input-format"};
+        session::raise_unreadable(io::IoError::bad_content(
+            input.name(), "cannot tell its layout: " + detection.why + "; name it with --input-format"));
     }
     return detection;
 }
 
+bool is_labelled(Layout layout) { return layout == Layout::tsv || layout == Layout::csv; }
+
 // The matrix file is closed when this returns, before any output can replace it.
-BatchInput read_batch_input(Front& front, IdTable& ids, const session::BatchOptions& options, Layout& output_layout) {
-    io::ReadBuffer input(front.open_input(Role::input));
+BatchInput read_batch_input(Front& front, IdTable& ids, const Options& options, Layout& output_layout) {
+    io::ReadBuffer input(front.open_input(matrix_file));
     const Detection detection = choose_layout(input, options);
     const Layout layout = *detection.layout;
     output_layout = options.output_format.empty() ? layout : *layout_named(options.output_format);
-    const bool labelled = [](Layout which) { return which == Layout::tsv || which == Layout::csv; }(layout);
-    if (labelled) {
+    if (is_labelled(layout)) {
         io::LineReader table(std::move(input));
-        const bool pass_through = output_layout == Layout::tsv || output_layout == Layout::csv;
-        return read_table(front, ids, table, layout, pass_through);
+        return read_table(front, ids, table, layout, is_labelled(output_layout));
     }
     TokenReader matrix(std::move(input));
     if (layout == Layout::lower) {
@@ -158,32 +168,31 @@ BatchInput read_batch_input(Front& front, IdTable& ids, const session::BatchOpti
 template <typename Distance>
 void write_outputs(Front& front, const IdTable& ids, const DistanceRows<Distance>& rows, Layout layout,
                    const RowTexts* texts) {
-    io::OutputFile matrix = front.create_output(Role::output);
+    io::OutputFile matrix = front.create_output(output_file);
     std::optional<io::OutputFile> sample;
-    if (front.wants_output(Role::sample)) {
-        sample = front.create_output(Role::sample);
+    if (front.wants_output(sample_file)) {
+        sample = front.create_output(sample_file);
         if (sample->same_file_as(matrix)) {
             throw Abort{Failure::same_outputs,
-                        "the matrix and the sample name the same file, " + io::quoted(matrix.name())};
+                        "the matrix and the sample name the same file, " + text::quoted(matrix.name())};
         }
     }
-    io::OutputFile* const sample_file = sample ? &*sample : nullptr;
-    session::begin_writing({&matrix, sample_file});
+    io::OutputFile* const sample_output = sample ? &*sample : nullptr;
+    session::begin_writing({&matrix, sample_output});
     std::size_t written = 0;
-    if (layout == Layout::square || layout == Layout::lower) {
-        const Shape shape = layout == Layout::square ? Shape::square : Shape::lower;
-        written = write_output_files(&matrix, sample_file, ids, rows, front.meter(), shape);
+    if (!is_labelled(layout)) {
+        written = write_output_files(&matrix, sample_output, ids, rows, front.meter(), layout);
     } else {
         if constexpr (std::is_same_v<Distance, double>) {
             written = write_table(matrix, layout, ids, rows, texts, front.meter());
         }
-        if (sample_file != nullptr) {
-            write_output_files<Distance>(nullptr, sample_file, ids, rows, front.meter());
+        if (sample_output != nullptr) {
+            write_output_files<Distance>(nullptr, sample_output, ids, rows, front.meter());
         }
     }
     front.meter().end_line();
-    front.show_count(session::Count::written, static_cast<std::int64_t>(written));
-    session::close_outputs({&matrix, sample_file});
+    front.show_count(rows_written, static_cast<std::int64_t>(written));
+    session::close_outputs({&matrix, sample_output});
 }
 
 bool confirm_missing_ids(Front& front, const IdTable& ids) {
@@ -193,7 +202,7 @@ bool confirm_missing_ids(Front& front, const IdTable& ids) {
 Outcome dialogue_steps(Front& front) {
     IdTable ids = read_id_list(front);
     DistanceRows<float> rows = [&] {
-        TokenReader matrix(front.open_input(Role::input));
+        TokenReader matrix(front.open_input(matrix_file));
         return read_square<float>(front, ids, matrix, Strictness::as_the_stream);
     }();
     if (!confirm_missing_ids(front, ids)) {
@@ -203,7 +212,7 @@ Outcome dialogue_steps(Front& front) {
     return Outcome::done;
 }
 
-Outcome batch_steps(Front& front, const session::BatchOptions& options) {
+Outcome batch_steps(Front& front, const Options& options) {
     IdTable ids = read_id_list(front);
     Layout output_layout = Layout::square;
     const BatchInput input = read_batch_input(front, ids, options, output_layout);
@@ -221,7 +230,7 @@ Outcome run(std::istream& in, std::ostream& out) {
     return session::run_session(front, dialogue_steps);
 }
 
-Outcome run_batch(Front& front, const session::BatchOptions& options) {
+Outcome run_batch(Front& front, const session::BatchOptions&, const Options& options) {
     return session::run_session(front, [&](Front& steps_front) { return batch_steps(steps_front, options); });
 }
 

@@ -1,6 +1,8 @@
+// orvane's run: the steps in order, for the dialogue and for batch mode.
 #pragma once
 
-#include "batch.hpp"
+#include "front/program.hpp"
+#include "orvane/options.hpp"
 
 #include <iosfwd>
 
@@ -9,7 +11,7 @@ namespace orvane {
 // One run from the command line. Distances are held in double precision there, so the six
 // decimals written are the six read, and a matrix that cannot be read to its end is an error;
 // the matrix may be in any layout, and the sub-matrix written in any.
-session::Outcome run_batch(session::Front& front, const session::BatchOptions& options);
+session::Outcome run_batch(session::Front& front, const session::BatchOptions& common, const Options& options);
 
 // One whole interactive session: answers come from `in`, everything shown goes to `out`.
 // Every way out, aborts included, simply returns.

@@ -1,9 +1,9 @@
 // Reading the layouts batch mode adds: lower triangles and labelled tables (tsv, csv).
 #pragma once
 
-#include "layouts.hpp"
-#include "line_reader.hpp"
-#include "matrix_reading.hpp"
+#include "orvane/layouts.hpp"
+#include "io/line_reader.hpp"
+#include "orvane/matrix_reading.hpp"
 
 #include <cstdint>
 #include <optional>
@@ -28,7 +28,7 @@ private:
 
 // A lower triangle: fills the rows of the listed IDs, each value read from the row of whichever
 // of its two names comes later. Says where and why, when the triangle cannot be read whole.
-std::optional<std::string> read_lower_triangle(TokenReader& triangle, IdTable& ids, std::int32_t order,
+std::optional<io::IoError> read_lower_triangle(TokenReader& triangle, IdTable& ids, std::int32_t order,
                                                bool with_diagonal, DistanceRows<double>& rows,
                                                console::Meter& meter);
 
@@ -39,12 +39,13 @@ struct TableHeader {
 };
 
 // Reads the header and the first row (to tell whether the header has a corner cell); the row is
-// kept for read_table_rows. Throws session::Abort when no table can be made of them.
-TableHeader read_table_header(io::LineReader& table, Layout layout, std::string& first_row);
+// kept for read_table_rows. Says why when no table can be made of them.
+std::optional<io::IoError> read_table_header(io::LineReader& table, Layout layout, TableHeader& header,
+                                             std::string& first_row);
 
 // The rows, each of which must be named as the header names them, in that order; the listed
 // ones are converted (and kept whole in `texts`, when given).
-std::optional<std::string> read_table_rows(io::LineReader& table, Layout layout, const TableHeader& header,
+std::optional<io::IoError> read_table_rows(io::LineReader& table, Layout layout, const TableHeader& header,
                                            std::string first_row, IdTable& ids, DistanceRows<double>& rows,
                                            RowTexts* texts, console::Meter& meter);
 

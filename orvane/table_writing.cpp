@@ -1,4 +1,4 @@
-#include "table_writing.hpp"
+#include "orvane/table_writing.hpp"
 
 #include <array>
 #include <charconv>

@@ -1,11 +1,11 @@
 // Writing the sub-matrix as a labelled table (tsv or csv).
 #pragma once
 
-#include "dialogue.hpp"
-#include "io.hpp"
-#include "layouts.hpp"
-#include "matrix_reading.hpp"
-#include "table_reading.hpp"
+#include "front/dialogue.hpp"
+#include "io/output_file.hpp"
+#include "orvane/layouts.hpp"
+#include "orvane/matrix_reading.hpp"
+#include "orvane/table_reading.hpp"
 
 namespace orvane {
 

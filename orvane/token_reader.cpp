@@ -1,7 +1,7 @@
-#include "token_reader.hpp"
+#include "orvane/token_reader.hpp"
 
-#include "number_parsing.hpp"
-#include "token_skipping.hpp"
+#include "orvane/number_parsing.hpp"
+#include "orvane/token_skipping.hpp"
 
 #include <algorithm>
 #include <limits>

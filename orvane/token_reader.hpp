@@ -3,7 +3,8 @@
 // a fraction of its cost.
 #pragma once
 
-#include "io.hpp"
+#include "io/read_buffer.hpp"
+#include "text/characters.hpp"
 
 #include <cstddef>
 #include <cstdint>
@@ -92,9 +93,6 @@ private:
     Stop stop_ = Stop::none;
 };
 
-// True for the bytes the classic locale counts as blanks: space, \t, \n, \v, \f, \r.
-constexpr bool is_blank(char c) {
-    return c == ' ' || (c >= '\t' && c <= '\r');
-}
+using text::is_blank;
 
 }  // namespace orvane

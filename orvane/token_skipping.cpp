@@ -1,4 +1,4 @@
-#include "token_skipping.hpp"
+#include "orvane/token_skipping.hpp"
 
 #include <bit>
 

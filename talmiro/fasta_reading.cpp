@@ -1,6 +1,6 @@
-#include "fasta_reading.hpp"
+#include "talmiro/fasta_reading.hpp"
 
-#include "name_matcher.hpp"
+#include "talmiro/name_matcher.hpp"
 
 #include <algorithm>
 
@@ -32,9 +32,45 @@ void keep_sequence_text(io::LineReader& fasta, RecordStore& store) {
     }
 }
 
+// Passes over what stands before the first record's header line: the first byte, taken for its
+// '>' whatever it is, or blank lines and then the '>' that follows them.
+void skip_to_first_record(io::ReadBuffer& input) {
+    // Look past whole blank lines, keeping everything from the start should no '>' follow them.
+    std::size_t start = input.pos();
+    std::size_t at = start;
+    std::size_t after_blank_lines = start;
+    for (;;) {
+        if (at == input.end()) {
+            const std::size_t seen = at - start;
+            const std::size_t lines = after_blank_lines - start;
+            if (!input.refill(start)) {
+                break;
+            }
+            at = start + seen;
+            after_blank_lines = start + lines;
+            continue;
+        }
+        const char c = input.data()[at];
+        if (c == '\n') {
+            after_blank_lines = ++at;
+        } else if (c == ' ' || c == '\t' || c == '\r') {
+            ++at;
+        } else {
+            break;
+        }
+    }
+    if (after_blank_lines > start && after_blank_lines < input.end() && input.data()[after_blank_lines] == '>') {
+        input.set_pos(after_blank_lines + 1);
+    } else if (start < input.end()) {
+        input.set_pos(start + 1);  // the first byte, taken for the first record's '>'
+    } else {
+        input.set_pos(start);
+    }
+}
+
 }  // namespace
 
-NameTable::NameTable(lists::NameList names) : names_(std::move(names)) {
+NameTable::NameTable(text::NameList names) : names_(std::move(names)) {
     names_.assign_slots();
     first_record_.assign(names_.slot_count(), no_record);
     last_record_.assign(names_.slot_count(), no_record);
@@ -51,9 +87,9 @@ void NameTable::add_record(std::uint32_t slot, std::string_view record) {
     last_record_[slot] = index;
 }
 
-lists::NameList count_list_lines(io::LineReader& list) {
+text::NameList read_name_lines(io::LineReader& list) {
     list.skip_byte_order_mark();
-    lists::NameList names;
+    text::NameList names;
     while (!list.at_end_of_file()) {
         const std::string_view name = io::without_carriage_return(list.take_until('\n'));
         if (!name.empty()) {
@@ -69,7 +105,7 @@ std::size_t read_fasta_records(io::LineReader& fasta, NameTable& table, console:
     const auto list_count = static_cast<std::int64_t>(table.size());
     std::int64_t matches = 0;
     RecordStore& store = table.store();
-    fasta.skip_to_first_record();
+    skip_to_first_record(fasta.window());
     // Matching needs no more of a header than the longest name, a blank after a first word, and
     // a carriage return: a longer header is read whole only when a name takes its record.
     const std::size_t wanted = matcher.longest_name() + 2;

@@ -1,10 +1,10 @@
 // Reading the name list and the FASTA file.
 #pragma once
 
-#include "dialogue.hpp"
-#include "name_list.hpp"
-#include "line_reader.hpp"
-#include "record_store.hpp"
+#include "front/dialogue.hpp"
+#include "text/name_list.hpp"
+#include "io/line_reader.hpp"
+#include "talmiro/record_store.hpp"
 
 #include <cstdint>
 #include <string_view>
@@ -18,9 +18,9 @@ namespace talmiro {
 class NameTable {
 public:
     // Takes the list as read; may throw std::bad_alloc.
-    explicit NameTable(lists::NameList names);
+    explicit NameTable(text::NameList names);
 
-    const lists::NameList& names() const { return names_; }
+    const text::NameList& names() const { return names_; }
     std::size_t size() const { return names_.size(); }
 
     bool found_at(std::size_t position) const { return first_record_[names_.slot(position)] != no_record; }
@@ -43,7 +43,7 @@ private:
         std::size_t next;       // the same name's next record, or no_record
     };
 
-    lists::NameList names_;
+    text::NameList names_;
     std::vector<std::size_t> first_record_;  // per slot
     std::vector<std::size_t> last_record_;   // per slot
     std::vector<Record> records_;            // every record taken, in file order
@@ -51,7 +51,7 @@ private:
 };
 
 // Every non-empty line of the list file, without the carriage return that may end it.
-lists::NameList count_list_lines(io::LineReader& list);
+text::NameList read_name_lines(io::LineReader& list);
 
 // Which records a name takes: those whose header line begins with it (the dialogue's way, so
 // `contig_1` also takes `contig_10`), or those whose header's first word is the name.

@@ -1,4 +1,4 @@
-#include "fasta_writing.hpp"
+#include "talmiro/fasta_writing.hpp"
 
 namespace talmiro {
 

@@ -1,9 +1,9 @@
 // Writing the extracted FASTA file.
 #pragma once
 
-#include "dialogue.hpp"
-#include "io.hpp"
-#include "fasta_reading.hpp"
+#include "front/dialogue.hpp"
+#include "io/output_file.hpp"
+#include "talmiro/fasta_reading.hpp"
 
 namespace talmiro {
 

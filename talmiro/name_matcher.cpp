@@ -1,4 +1,4 @@
-#include "name_matcher.hpp"
+#include "talmiro/name_matcher.hpp"
 
 #include <algorithm>
 #include <bit>
@@ -15,7 +15,7 @@ std::size_t second_filter_bit(std::uint64_t hash) { return static_cast<std::size
 
 }  // namespace
 
-NameMatcher::NameMatcher(const lists::NameList& names) : seed_(lists::random_seed()) {
+NameMatcher::NameMatcher(const text::NameList& names) : seed_(text::random_seed()) {
     std::map<std::size_t, std::vector<std::uint32_t>> slots_by_length;
     for (std::uint32_t slot = 0; slot < names.slot_count(); ++slot) {
         slots_by_length[names.name(names.first_position(slot)).size()].push_back(slot);
@@ -30,7 +30,7 @@ NameMatcher::NameMatcher(const lists::NameList& names) : seed_(lists::random_see
                                                               filter_bits - 1, std::vector<std::uint64_t>(filter_bits / 64)});
         for (const std::uint32_t slot : slots) {
             const std::string_view name = names.name(names.first_position(slot));
-            const std::uint64_t hash = lists::hash_text(name, seed_);
+            const std::uint64_t hash = text::hash_text(name, seed_);
             std::size_t at = hash & group.mask;
             while (group.cells[at].slot != empty_cell) {
                 at = (at + 1) & group.mask;
@@ -51,7 +51,7 @@ bool NameMatcher::maybe_listed(const LengthGroup& group, std::uint64_t hash) {
 }
 
 const NameMatcher::Cell* NameMatcher::find_in(const LengthGroup& group, std::string_view prefix) const {
-    const std::uint64_t hash = lists::hash_text(prefix, seed_);
+    const std::uint64_t hash = text::hash_text(prefix, seed_);
     if (!maybe_listed(group, hash)) {
         return nullptr;
     }

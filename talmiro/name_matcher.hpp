@@ -1,7 +1,7 @@
 // Finds, for a FASTA header line, the first listed name (in list order) that begins it.
 #pragma once
 
-#include "name_list.hpp"
+#include "text/name_list.hpp"
 
 #include <cstddef>
 #include <cstdint>
@@ -17,7 +17,7 @@ namespace talmiro {
 class NameMatcher {
 public:
     // `names` must have its slots assigned and outlive the matcher (cells point at its text).
-    explicit NameMatcher(const lists::NameList& names);
+    explicit NameMatcher(const text::NameList& names);
 
     // The slot of the listed name with the smallest list position that begins `header`, or -1.
     std::int64_t first_match(std::string_view header) const;
@@ -50,7 +50,7 @@ private:
 
     const Cell* find_in(const LengthGroup& group, std::string_view prefix) const;
 
-    std::uint64_t seed_;               // secret per run: see lists::hash_text
+    std::uint64_t seed_;               // secret per run: see text::hash_text
     std::vector<LengthGroup> groups_;  // by ascending length
 };
 

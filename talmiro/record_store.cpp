@@ -1,4 +1,4 @@
-#include "record_store.hpp"
+#include "talmiro/record_store.hpp"
 
 #include <algorithm>
 #include <cstring>

@@ -1,13 +1,15 @@
+// talmiro's run: the steps in order, for the dialogue and for batch mode.
 #pragma once
 
-#include "batch.hpp"
+#include "front/program.hpp"
+#include "talmiro/options.hpp"
 
 #include <iosfwd>
 
 namespace talmiro {
 
 // One run from the command line; --exact matches a header's first word whole.
-session::Outcome run_batch(session::Front& front, const session::BatchOptions& options);
+session::Outcome run_batch(session::Front& front, const session::BatchOptions& common, const Options& options);
 
 // One whole interactive session: answers come from `in`, everything shown goes to `out`.
 // Every way out, aborts included, simply returns.

@@ -1,6 +1,9 @@
-#include "dialogue.hpp"
-#include "io.hpp"
-#include "name_list.hpp"
+#include "front/dialogue.hpp"
+#include "project/version.hpp"
+#include "io/read_buffer.hpp"
+#include "io/output_file.hpp"
+#include "io/line_reader.hpp"
+#include "text/name_list.hpp"
 #include "support/session.hpp"
 
 #include <gtest/gtest.h>
@@ -23,12 +26,13 @@ struct Dialogue {
 
 TEST(Console, BannerIsAnEmptyLineThenFourLines) {
     Dialogue d;
-    d.console.print_banner("\t\tORVANE v2.0");
+    d.console.print_banner("\t\tORVANE v" ORVANE_TALMIRO_VERSION);
     EXPECT_EQ(d.out.str(), testing_support::banner("ORVANE"));
     EXPECT_EQ(d.out.str(),
-              "\n\t*******************************************************\n\t\tORVANE v2.0\n"
+              "\n\t*******************************************************\n\t\tORVANE v" ORVANE_TALMIRO_VERSION "\n"
               "\t*******************************************************\n"
-              "For latest updates and help, please visit " PROJECT_HOMEPAGE "\n");
+              "For latest updates and help, please visit " +
+                  std::string(project::homepage) + "\n");
 }
 
 TEST(Console, PromptReadsOneWordAndLeavesTheRest) {
@@ -223,20 +227,20 @@ TEST(SeededHash, CollisionsFoundForOneSeedDoNotCarryOver) {
     std::vector<std::string> colliding;
     for (int candidate = 0; colliding.size() < 200; ++candidate) {
         const std::string name = "NM_" + std::to_string(candidate);
-        if ((lists::hash_text(name, 1) & mask) == 0) {
+        if ((text::hash_text(name, 1) & mask) == 0) {
             colliding.push_back(name);
         }
     }
     std::map<std::uint64_t, int> buckets;
     for (const std::string& name : colliding) {
-        ++buckets[lists::hash_text(name, 2) & mask];
+        ++buckets[text::hash_text(name, 2) & mask];
     }
     int fullest = 0;
     for (const auto& [bucket, count] : buckets) {
         fullest = std::max(fullest, count);
     }
     EXPECT_LE(fullest, 4);
-    EXPECT_NE(lists::random_seed(), lists::random_seed());
+    EXPECT_NE(text::random_seed(), text::random_seed());
 }
 
 }  // namespace

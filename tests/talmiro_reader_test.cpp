@@ -1,8 +1,8 @@
 // talmiro's fast paths against straightforward references: list reading, record reading with
 // records split at every buffer edge, the name matcher against a linear scan of the list.
-#include "fasta_reading.hpp"
-#include "name_matcher.hpp"
-#include "record_store.hpp"
+#include "talmiro/fasta_reading.hpp"
+#include "talmiro/name_matcher.hpp"
+#include "talmiro/record_store.hpp"
 #include "support/reference.hpp"
 #include "support/session.hpp"
 
@@ -27,7 +27,7 @@ io::LineReader open_reader(const ScratchDir& dir, const std::string& content, co
     return io::LineReader(*io::InputFile::open((dir / "input").string()), setup.size, setup.access);
 }
 
-std::vector<std::string> names_of(const lists::NameList& list) {
+std::vector<std::string> names_of(const text::NameList& list) {
     std::vector<std::string> names;
     for (std::size_t position = 0; position < list.size(); ++position) {
         names.emplace_back(list.name(position));
@@ -60,7 +60,7 @@ TEST(TalmiroListReading, EveryNonEmptyLineIsAName) {
     for (const ListCase& c : cases) {
         for (const BufferSetup& setup : testing_support::buffer_setups()) {
             io::LineReader reader = open_reader(dir, c.content, setup);
-            const lists::NameList list = talmiro::count_list_lines(reader);
+            const text::NameList list = talmiro::read_name_lines(reader);
             EXPECT_EQ(names_of(list), c.names) << "list " << testing::PrintToString(c.content) << ", "
                                                << testing_support::describe(setup);
             EXPECT_EQ(list.count(), c.names.size());
@@ -68,16 +68,16 @@ TEST(TalmiroListReading, EveryNonEmptyLineIsAName) {
     }
 }
 
-lists::NameList unassigned_list(const std::vector<std::string>& names) {
-    lists::NameList list;
+text::NameList unassigned_list(const std::vector<std::string>& names) {
+    text::NameList list;
     for (const std::string& name : names) {
         list.add(name);
     }
     return list;
 }
 
-lists::NameList make_list(const std::vector<std::string>& names) {
-    lists::NameList list = unassigned_list(names);
+text::NameList make_list(const std::vector<std::string>& names) {
+    text::NameList list = unassigned_list(names);
     list.assign_slots();
     return list;
 }
@@ -99,7 +99,7 @@ TEST(TalmiroNameMatcher, AgreesWithALinearScanOfTheList) {
             std::string name = random_text(random, 4, "abAB");
             names.push_back(name.empty() ? "a" : name);
         }
-        const lists::NameList list = make_list(names);
+        const text::NameList list = make_list(names);
         const talmiro::NameMatcher matcher(list);
         for (int header = 0; header < 200; ++header) {
             const std::string text = random_text(random, 7, "abAB ");
@@ -137,7 +137,7 @@ TEST(TalmiroNameMatcher, LongListsKeepEveryNameAndRefuseNearMisses) {
         }
         return best;
     };
-    const lists::NameList list = make_list(names);
+    const text::NameList list = make_list(names);
     const talmiro::NameMatcher matcher(list);
     const auto slot_at = [&](std::int64_t position) -> std::int64_t {
         return position < 0 ? std::int64_t{-1} : std::int64_t{list.slot(static_cast<std::size_t>(position))};
@@ -152,7 +152,7 @@ TEST(TalmiroNameMatcher, LongListsKeepEveryNameAndRefuseNearMisses) {
 }
 
 TEST(TalmiroNameMatcher, ShadowingAndCase) {
-    const lists::NameList list = make_list({"a", "ab", "Seq1", "seq12"});
+    const text::NameList list = make_list({"a", "ab", "Seq1", "seq12"});
     const talmiro::NameMatcher matcher(list);
     EXPECT_EQ(matcher.first_match("ab"), 0);
     EXPECT_EQ(matcher.first_match("seq1"), -1);

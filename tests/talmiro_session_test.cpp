@@ -1,5 +1,5 @@
 // Whole talmiro sessions, in-process and through the built binary, compared byte for byte.
-#include "run.hpp"
+#include "talmiro/run.hpp"
 #include "support/session.hpp"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // talmiro's record reading and name matching against the straightforward reading: every name
 // receives exactly the records, byte for byte, that the reference gives it.
-#include "fasta_reading.hpp"
+#include "talmiro/fasta_reading.hpp"
 #include "fuzz_support.hpp"
 #include "support/reference.hpp"
 
@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string fasta = fuzzing::as_plain_text(parts.take_rest());
     const std::vector<std::string> names = testing_support::reference_list_lines(list);
 
-    lists::NameList listed;
+    text::NameList listed;
     for (const std::string& name : names) {
         listed.add(name);
     }

@@ -2,8 +2,10 @@
 // splitter that cuts the fuzzer's bytes into the parts of a session.
 #pragma once
 
-#include "io.hpp"
-#include "name_list.hpp"
+#include "io/read_buffer.hpp"
+#include "io/output_file.hpp"
+#include "io/line_reader.hpp"
+#include "text/name_list.hpp"
 
 #include <cstdint>
 #include <filesystem>

@@ -1,6 +1,6 @@
 // orvane's list reading against stream extraction of words.
 #include "fuzz_support.hpp"
-#include "matrix_reading.hpp"
+#include "orvane/matrix_reading.hpp"
 
 #include <sstream>
 #include <vector>
@@ -9,7 +9,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const fuzzing::FuzzedFile input(data, size);
     const std::string& text = input.text();
     auto reader = input.open_reader<orvane::TokenReader>();
-    const lists::NameList ids = orvane::count_list_entries(reader);
+    const text::NameList ids = orvane::read_id_tokens(reader);
 
     // A byte order mark before the first word is no part of it.
     std::istringstream stream(text.starts_with("\xEF\xBB\xBF") ? text.substr(3) : text);

@@ -1,8 +1,8 @@
 // The labelled-table and lower-triangle readers on any text: a defined outcome always, and a
 // table that reads whole gives each listed row the values its cells hold.
 #include "fuzz_support.hpp"
-#include "session.hpp"
-#include "table_reading.hpp"
+#include "front/session.hpp"
+#include "orvane/table_reading.hpp"
 
 #include <cstdlib>
 #include <sstream>
@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t choice = parts.take_byte();
     const std::string list = parts.take_part();
     const std::string text = parts.take_rest();
-    lists::NameList names;
+    text::NameList names;
     std::istringstream words(list);
     for (std::string word; words >> word;) {
         names.add(word);

@@ -1,4 +1,4 @@
-#include "reference.hpp"
+#include "support/reference.hpp"
 
 #include <algorithm>
 

@@ -1,4 +1,6 @@
-#include "session.hpp"
+#include "support/session.hpp"
+
+#include "project/version.hpp"
 
 #include <array>
 #include <cerrno>
@@ -192,8 +194,8 @@ WorkingDirGuard::~WorkingDirGuard() {
 std::string banner(std::string_view program) {
     const std::string_view rule = "\t*******************************************************\n";
     std::string text = "\n";
-    text.append(rule).append("\t\t").append(program).append(" v2.0\n").append(rule);
-    text.append("For latest updates and help, please visit " PROJECT_HOMEPAGE "\n");
+    text.append(rule).append("\t\t").append(program).append(" v" ORVANE_TALMIRO_VERSION "\n").append(rule);
+    text.append("For latest updates and help, please visit ").append(project::homepage).append("\n");
     return text;
 }
 

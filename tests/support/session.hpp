@@ -75,8 +75,8 @@ std::string meter(std::string_view label, const std::vector<long long>& percenta
 
 }  // namespace testing_support
 
-#include "io.hpp"
-#include "name_list.hpp"
+#include "io/read_buffer.hpp"
+#include "text/name_list.hpp"
 
 #include <functional>
 #include <iosfwd>

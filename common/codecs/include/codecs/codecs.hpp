@@ -1,0 +1,104 @@
+// The compressed forms an input may take and an output may be written in. Private to the I/O
+// layer, and knowing nothing of files: a decoder pulls compressed bytes through a function and
+// gives back the text, and says when the data was damaged; the I/O layer names the file.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace codecs {
+
+enum class Format { plain, gzip, bgzf, zstd };
+
+// The first bytes that tell every format apart (a BGZF header is the longest).
+constexpr std::size_t detection_bytes = 18;
+
+// Recognised by the first bytes, never by the name: gzip 1f 8b, zstd 28 b5 2f fd. BGZF (gzip
+// whose first member's header gives the member's size) only when `from_the_start`: its members
+// are read from the file's own start, which a pipe cannot give again.
+Format format_of(std::string_view first_bytes, bool from_the_start);
+
+// The format an output's name asks for: ".gz" gzip, ".zst" zstd, anything else plain.
+Format format_for_name(std::string_view name);
+
+// The format's name in messages: "gzip" (BGZF too), "zstd".
+std::string_view format_label(Format format);
+
+// Where a decoder's compressed bytes come from: up to `size` bytes, 0 at the end of the data,
+// nothing when they could not be read (the caller keeps why).
+using Fill = std::function<std::optional<std::size_t>(char* into, std::size_t size)>;
+
+class Decoder {
+public:
+    virtual ~Decoder() = default;
+    // Up to `size` bytes of text; 0 at the end, or once the data proved damaged.
+    virtual std::size_t read(char* into, std::size_t size) = 0;
+    // The data was corrupt, or stopped inside a member or frame.
+    virtual bool damaged() const = 0;
+};
+
+// Every member or frame is read in turn. `already_read`: the first bytes, taken from a pipe to
+// recognise the format, which come before whatever `fill` gives.
+std::unique_ptr<Decoder> gzip_decoder(Fill fill, std::string already_read);
+std::unique_ptr<Decoder> zstd_decoder(Fill fill, std::string already_read);
+// BGZF members are independent, so two helper threads inflate batches of them at once; `fill`
+// gives the file from its first byte.
+std::unique_ptr<Decoder> bgzf_decoder(Fill fill);
+
+// What decoders share: the compressed bytes read a block at a time, and the state that ends
+// the decoded bytes.
+class BlockDecoder : public Decoder {
+public:
+    bool damaged() const override { return damaged_; }
+
+protected:
+    BlockDecoder(Fill fill, std::string already_read)
+        : fill_(std::move(fill)), input_(already_read.begin(), already_read.end()) {}
+
+    // The next block of compressed bytes into input(); 0 at their end or after a read failure,
+    // which ends the decoded bytes at once.
+    std::size_t fill_input(std::size_t block) {
+        input_.resize(block);
+        const std::optional<std::size_t> got = fill_(reinterpret_cast<char*>(input_.data()), input_.size());
+        input_.resize(got.value_or(0));
+        input_ended_ = input_.empty();
+        done_ = done_ || !got;
+        return input_.size();
+    }
+    void fail() {
+        damaged_ = true;
+        done_ = true;
+    }
+    std::vector<std::uint8_t>& input() { return input_; }
+    bool input_ended() const { return input_ended_; }
+    bool done() const { return done_; }
+    void end() { done_ = true; }
+
+private:
+    Fill fill_;
+    std::vector<std::uint8_t> input_;
+    bool input_ended_ = false;
+    bool done_ = false;
+    bool damaged_ = false;
+};
+
+// Compresses what an output writes; `write` takes the compressed bytes.
+class Encoder {
+public:
+    using Write = std::function<void(const char*, std::size_t)>;
+    virtual ~Encoder() = default;
+    virtual void compress(const char* data, std::size_t size, const Write& write) = 0;
+    virtual void finish(const Write& write) = 0;
+};
+
+// The encoder for an output of this format (gzip: ISA-L at its fastest level; zstd: level 3),
+// null for plain text.
+std::unique_ptr<Encoder> encoder_for(Format format);
+
+}  // namespace codecs

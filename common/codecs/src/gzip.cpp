@@ -1,0 +1,125 @@
+#include "internal.hpp"
+
+#include <isa-l/igzip_lib.h>
+
+#include <cstring>
+#include <vector>
+
+namespace codecs {
+
+namespace {
+
+constexpr std::size_t input_block = std::size_t{1} << 20;
+
+// Inflates member after member (a BGZF file is a series of small ones) with ISA-L.
+class GzipDecoder final : public BlockDecoder {
+public:
+    GzipDecoder(Fill fill, std::string already_read) : BlockDecoder(std::move(fill), std::move(already_read)) {
+        isal_inflate_init(&state_);
+        state_.crc_flag = ISAL_GZIP;
+        state_.next_in = input().data();
+        state_.avail_in = static_cast<std::uint32_t>(input().size());
+    }
+
+    std::size_t read(char* into, std::size_t size) override {
+        while (!done()) {
+            if (state_.avail_in == 0 && !input_ended()) {
+                refill();
+            }
+            if (state_.block_state == ISAL_BLOCK_FINISH) {
+                if (!next_member()) {
+                    break;
+                }
+                continue;
+            }
+            state_.next_out = reinterpret_cast<std::uint8_t*>(into);
+            state_.avail_out = static_cast<std::uint32_t>(std::min<std::size_t>(size, UINT32_MAX));
+            const int status = isal_inflate(&state_);
+            const std::size_t produced = reinterpret_cast<char*>(state_.next_out) - into;
+            if (status < 0) {
+                fail();
+            } else if (produced > 0) {
+                return produced;
+            } else if (state_.avail_in == 0 && input_ended() && state_.block_state != ISAL_BLOCK_FINISH) {
+                fail();  // the data stops inside a member
+            }
+        }
+        return 0;
+    }
+
+private:
+    void refill() {
+        state_.avail_in = static_cast<std::uint32_t>(fill_input(input_block));
+        state_.next_in = input().data();
+    }
+
+    // After a member, another may follow; the end of the data after a whole member is the end.
+    bool next_member() {
+        if (state_.avail_in == 0 && !input_ended()) {
+            refill();
+        }
+        if (state_.avail_in == 0) {
+            end();
+            return false;
+        }
+        std::uint8_t* const next_in = state_.next_in;
+        const std::uint32_t avail_in = state_.avail_in;
+        isal_inflate_reset(&state_);
+        state_.crc_flag = ISAL_GZIP;
+        state_.next_in = next_in;
+        state_.avail_in = avail_in;
+        return true;
+    }
+
+    inflate_state state_{};
+};
+
+// Deflates with ISA-L at its fastest level, as one gzip member.
+class GzipEncoder final : public Encoder {
+public:
+    GzipEncoder() : level_buffer_(ISAL_DEF_LVL1_DEFAULT), output_(input_block) {
+        isal_deflate_init(&stream_);
+        stream_.level = 1;
+        stream_.level_buf = level_buffer_.data();
+        stream_.level_buf_size = static_cast<std::uint32_t>(level_buffer_.size());
+        stream_.gzip_flag = IGZIP_GZIP;
+    }
+
+    void compress(const char* data, std::size_t size, const Write& write) override {
+        stream_.next_in = reinterpret_cast<std::uint8_t*>(const_cast<char*>(data));
+        stream_.avail_in = static_cast<std::uint32_t>(size);
+        deflate(write);
+    }
+
+    void finish(const Write& write) override {
+        stream_.next_in = nullptr;
+        stream_.avail_in = 0;
+        stream_.end_of_stream = 1;
+        deflate(write);
+    }
+
+private:
+    void deflate(const Write& write) {
+        do {
+            stream_.next_out = output_.data();
+            stream_.avail_out = static_cast<std::uint32_t>(output_.size());
+            isal_deflate(&stream_);
+            write(reinterpret_cast<const char*>(output_.data()), output_.size() - stream_.avail_out);
+        } while (stream_.avail_in > 0 || stream_.avail_out == 0 ||
+                 (stream_.end_of_stream != 0 && stream_.internal_state.state != ZSTATE_END));
+    }
+
+    isal_zstream stream_{};
+    std::vector<std::uint8_t> level_buffer_;
+    std::vector<std::uint8_t> output_;
+};
+
+}  // namespace
+
+std::unique_ptr<Decoder> gzip_decoder(Fill fill, std::string already_read) {
+    return std::make_unique<GzipDecoder>(std::move(fill), std::move(already_read));
+}
+
+std::unique_ptr<Encoder> gzip_encoder() { return std::make_unique<GzipEncoder>(); }
+
+}  // namespace codecs

@@ -1,0 +1,24 @@
+// Private to the codecs: what the formats share among their own files.
+#pragma once
+
+#include "codecs/codecs.hpp"
+
+namespace codecs {
+
+// Each format's encoder, which encoder_for chooses among.
+std::unique_ptr<Encoder> gzip_encoder();
+std::unique_ptr<Encoder> zstd_encoder();
+
+// A number stored in `bytes` bytes, least significant first, as gzip headers store them.
+inline std::uint32_t little_endian(const std::uint8_t* at, int bytes) {
+    std::uint32_t value = 0;
+    for (int index = bytes - 1; index >= 0; --index) {
+        value = (value << 8) | at[index];
+    }
+    return value;
+}
+
+// The size of the BGZF member whose bytes begin `bytes`, 0 when they begin none.
+std::size_t bgzf_member_size(std::string_view bytes);
+
+}  // namespace codecs

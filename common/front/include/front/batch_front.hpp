@@ -1,0 +1,40 @@
+// Batch mode's front: a run driven by the command line, as scripts and pipelines use the tools.
+#pragma once
+
+#include "front/program.hpp"
+#include "io/temp_files.hpp"
+
+#include <iosfwd>
+
+namespace session {
+
+// Answers a run from the command line: files by the names given ("-" for the standard streams),
+// outputs replaced whole only once written, counts on standard error with -v, the meter on
+// standard error when it is a terminal, and each missing name and failure as one line there.
+class BatchFront final : public Front {
+public:
+    BatchFront(const Program& program, const BatchOptions& options, std::ostream& err, io::TempFiles& temps);
+
+    void start() override {}
+    io::InputFile open_input(const FileRole& role) override;
+    bool wants_output(const FileRole& role) const override;
+    io::OutputFile create_output(const FileRole& role) override;
+    void show_count(const CountKind& what, std::int64_t count) override;
+    console::Meter& meter() override { return meter_; }
+    bool go_on_without(std::string_view name) override;
+    bool accept_missing(std::size_t missing) override;
+    void input_cut_short(const io::IoError& error) override;
+    void report(const Abort& abort) override;
+    void finish() override {}
+
+private:
+    std::ostream& say();  // starts a line on standard error with the program's name
+
+    const Program& program_;
+    const BatchOptions& options_;
+    std::ostream& err_;
+    io::TempFiles& temps_;
+    console::Meter meter_;
+};
+
+}  // namespace session

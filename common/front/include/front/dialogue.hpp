@@ -1,0 +1,75 @@
+// The dialogue both programs hold with the user: banner, file-name prompts, abort reports, the
+// percentage meter and the continue question.
+//
+// Nothing here knows about lists, matrices or FASTA records: every text shown is handed in
+// by the calling run, which also decides what follows each answer.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <iosfwd>
+#include <string>
+#include <string_view>
+
+namespace console {
+
+// (done * 100) / total, truncated. 64-bit so that a count near the 32-bit limit does not wrap.
+std::int64_t percentage(std::int64_t done, std::int64_t total);
+
+// A percentage meter on one line, redrawn in place. A meter with no stream draws nothing, for
+// runs nobody watches.
+class Meter {
+public:
+    // When it is now; tests hand in a clock of their own.
+    using Clock = std::function<std::chrono::steady_clock::time_point()>;
+
+    Meter() = default;
+    explicit Meter(std::ostream& out, Clock clock = std::chrono::steady_clock::now)
+        : out_(&out), clock_(std::move(clock)) {}
+
+    void begin(std::string_view label);
+    // Redraws the line; `label` is the plain label, the carriage return is ours. Every redraw is
+    // written, but pushed to the screen at most every `redraw_interval`: a person cannot see
+    // more, and a flush per matched row or record would cost a system call each. A redraw at
+    // 100% is pushed at once; whatever else is still buffered goes out with the next prompt,
+    // question or the end.
+    void step(std::string_view label, std::int64_t percent);
+    // Ends the meter's line.
+    void end_line();
+
+    static constexpr std::chrono::milliseconds redraw_interval{40};
+
+private:
+    std::ostream* out_ = nullptr;
+    Clock clock_;
+    std::chrono::steady_clock::time_point last_flush_{};
+};
+
+class Console {
+public:
+    Console(std::istream& in, std::ostream& out, Meter::Clock clock = std::chrono::steady_clock::now);
+
+    void print_banner(std::string_view title_line);
+
+    // An empty name when standard input ends before one is typed, so the caller's open
+    // fails with its own abort message instead of waiting forever.
+    std::string prompt_file_name(std::string_view prompt);
+
+    void report_abort(std::string_view message);
+
+    Meter& meter() { return meter_; }
+
+    // Yes only for "y" or "Y"; only that one character is consumed. End of input is no.
+    bool confirm_continue(std::string_view missing_line);
+
+    // For the run's own lines (counts, success texts).
+    std::ostream& out() { return out_; }
+
+private:
+    std::istream& in_;
+    std::ostream& out_;
+    Meter meter_;
+};
+
+}  // namespace console

@@ -1,0 +1,82 @@
+// What a program hands the shared front end: its name and texts, its files, its own batch
+// options and its two ways to run. Nothing here knows which program it serves.
+#pragma once
+
+#include "front/session.hpp"
+
+#include <iosfwd>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace CLI {
+class App;
+}
+
+namespace session {
+
+// The options every batch run has, and the path given for each of the program's files.
+struct BatchOptions {
+    std::vector<std::pair<const FileRole*, std::string>> paths;  // "" where a file was not named
+    bool allow_missing = false;
+    bool quiet = false;
+    bool verbose = false;
+
+    const std::string& path_of(const FileRole& role) const;
+};
+
+// Where a program declares its own batch options, bound to its own fields.
+class OptionSet {
+public:
+    explicit OptionSet(CLI::App& app) : app_(app) {}
+
+    // "--exact": a flag.
+    void flag(std::string_view names, bool& value, std::string_view help);
+    // "--input-format F": one of `choices`.
+    void choice(std::string_view names, std::string& value, std::string_view value_name,
+                const std::vector<std::string>& choices, std::string_view help);
+
+    // The declared options as the usage line shows them: " [--exact]".
+    const std::string& usage() const { return usage_; }
+
+private:
+    CLI::App& app_;
+    std::string usage_;
+};
+
+// A program's batch mode: its own options, the rules between them, and its run.
+class BatchProgram {
+public:
+    virtual ~BatchProgram() = default;
+    virtual void declare_options(OptionSet& options) = 0;
+    // Why these options cannot go together, when they cannot (a usage error).
+    virtual std::optional<std::string> misuse(const BatchOptions&) const { return std::nullopt; }
+    virtual Outcome run(Front& front, const BatchOptions& options) = 0;
+};
+
+struct Program {
+    std::string_view name;
+    std::string_view summary;
+    std::string_view examples;  // the help's closing text
+    std::span<const FileRole* const> files;  // in the order the help lists them
+    const FileRole* input;  // the file whose missing names are said to be missing from it
+    Outcome (*dialogue)(std::istream& in, std::ostream& out);
+};
+
+// The options of a command line, or the exit status to end with at once (0 after --help or
+// --version, 2 after a usage error, each already printed).
+struct ParsedCommandLine {
+    std::optional<BatchOptions> options;
+    int exit_status = 0;
+};
+ParsedCommandLine parse_command_line(const Program& program, BatchProgram& batch,
+                                     const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
+
+// The whole program: the dialogue without arguments (exit status 0 on every way out), batch
+// mode with them (0 done, 1 failed, 2 a usage error).
+int program_main(int argc, char** argv, const Program& program, BatchProgram& batch);
+
+}  // namespace session

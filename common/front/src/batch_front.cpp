@@ -1,0 +1,58 @@
+#include "front/batch_front.hpp"
+
+#include "text/quoting.hpp"
+
+#include <ostream>
+#include <unistd.h>
+
+namespace session {
+
+BatchFront::BatchFront(const Program& program, const BatchOptions& options, std::ostream& err, io::TempFiles& temps)
+    : program_(program),
+      options_(options),
+      err_(err),
+      temps_(temps),
+      meter_(!options.quiet && ::isatty(STDERR_FILENO) == 1 ? console::Meter(err) : console::Meter()) {}
+
+std::ostream& BatchFront::say() { return err_ << program_.name << ": "; }
+
+io::InputFile BatchFront::open_input(const FileRole& role) {
+    const std::string& path = options_.path_of(role);
+    if (path == "-") {
+        return io::InputFile::standard_input();
+    }
+    std::optional<io::IoError> error;
+    return opened_or_abort(io::InputFile::open(path, &error), error, Failure::cannot_open_input);
+}
+
+bool BatchFront::wants_output(const FileRole& role) const { return !options_.path_of(role).empty(); }
+
+io::OutputFile BatchFront::create_output(const FileRole& role) {
+    std::optional<io::IoError> error;
+    io::OutputFile file = opened_or_abort(io::OutputFile::replace(options_.path_of(role), temps_, &error), error,
+                                          Failure::cannot_create_output);
+    file.compress_as_named();
+    return file;
+}
+
+void BatchFront::show_count(const CountKind& what, std::int64_t count) {
+    if (options_.verbose) {
+        say() << what.name << ": " << count << '\n';
+    }
+}
+
+bool BatchFront::go_on_without(std::string_view name) {
+    say() << (options_.allow_missing ? "warning: " : "") << text::quoted(name) << " not found in "
+          << text::file_label(options_.path_of(*program_.input), false) << '\n';
+    return true;  // every missing name is told before the run decides
+}
+
+bool BatchFront::accept_missing(std::size_t missing) { return missing == 0 || options_.allow_missing; }
+
+void BatchFront::input_cut_short(const io::IoError& error) {
+    throw Abort{Failure::unreadable_input, error.describe()};
+}
+
+void BatchFront::report(const Abort& abort) { say() << abort.detail << '\n' << std::flush; }
+
+}  // namespace session

@@ -1,0 +1,160 @@
+#include "front/program.hpp"
+
+#include "project/version.hpp"
+#include "text/quoting.hpp"
+
+#include <CLI/CLI.hpp>
+
+#include <ostream>
+
+namespace session {
+
+namespace {
+
+// CLI11 builds a generic usage line; ours names the options and the dialogue's form too.
+class UsageFormatter final : public CLI::Formatter {
+public:
+    explicit UsageFormatter(std::string usage) : usage_(std::move(usage)) {}
+    std::string make_usage(const CLI::App*, std::string) const override { return usage_; }
+
+private:
+    std::string usage_;
+};
+
+// " -l LIST" for a file every run names, " [-s SAMPLE]" for one it may.
+std::string file_usage(const FileRole& role) {
+    const std::string_view short_option = role.options.substr(0, role.options.find(','));
+    std::string usage = std::string(short_option) + " " + std::string(role.value_name);
+    return role.need == FileRole::Need::required ? " " + usage : " [" + usage + "]";
+}
+
+std::string usage_text(const Program& program, const OptionSet& declared) {
+    std::string usage = "Usage: " + std::string(program.name);
+    for (const FileRole* const role : program.files) {
+        usage += file_usage(*role);
+    }
+    usage += " [--allow-missing]" + declared.usage() + " [-q | -v]\n";
+    return usage + "  or:  " + std::string(program.name) + "    (without arguments: the interactive dialogue)\n";
+}
+
+// "--list and --input", "--a, --b and --c"
+std::string joined(const std::vector<std::string_view>& names) {
+    std::string text;
+    for (std::size_t index = 0; index < names.size(); ++index) {
+        text += index == 0 ? "" : index + 1 == names.size() ? " and " : ", ";
+        text += names[index];
+    }
+    return text;
+}
+
+// At most one input can come from standard input, and one output go to standard output.
+std::optional<std::string> standard_streams_shared(const BatchOptions& options) {
+    for (const auto direction : {FileRole::Direction::input, FileRole::Direction::output}) {
+        std::vector<std::string_view> named_dash;
+        for (const auto& [role, path] : options.paths) {
+            if (role->direction == direction && path == "-") {
+                named_dash.push_back(role->long_option());
+            }
+        }
+        if (named_dash.size() > 1) {
+            return "only one of " + joined(named_dash) + " can be " +
+                   (direction == FileRole::Direction::input ? "standard input" : "standard output") + " (-)";
+        }
+    }
+    return std::nullopt;
+}
+
+// What the parser leaves to us: arguments it did not know (told first, as the likeliest slip),
+// the files every run needs, and the rules between options.
+std::optional<std::string> misuse(const CLI::App& app, const BatchOptions& options, const BatchProgram& batch) {
+    for (const std::string& argument : app.remaining()) {
+        return (argument.size() > 1 && argument.front() == '-' ? "unknown option " : "unexpected argument ") +
+               text::quoted(argument);
+    }
+    for (const auto& [role, path] : options.paths) {
+        if (role->need == FileRole::Need::required && path.empty()) {
+            return std::string(role->long_option()) + " is required";
+        }
+    }
+    if (options.quiet && options.verbose) {
+        return "--quiet and --verbose exclude each other";
+    }
+    if (auto shared = standard_streams_shared(options)) {
+        return shared;
+    }
+    return batch.misuse(options);
+}
+
+}  // namespace
+
+const std::string& BatchOptions::path_of(const FileRole& role) const {
+    for (const auto& [named, path] : paths) {
+        if (named == &role) {
+            return path;
+        }
+    }
+    static const std::string none;
+    return none;
+}
+
+void OptionSet::flag(std::string_view names, bool& value, std::string_view help) {
+    CLI::Option* const option = app_.add_flag(std::string(names), value, std::string(help));
+    usage_ += " [" + option->get_name() + "]";
+}
+
+void OptionSet::choice(std::string_view names, std::string& value, std::string_view value_name,
+                       const std::vector<std::string>& choices, std::string_view help) {
+    CLI::Option* const option = app_.add_option(std::string(names), value, std::string(help))
+                                    ->option_text(std::string(value_name))
+                                    ->check(CLI::IsMember(choices));
+    usage_ += " [" + option->get_name() + " " + std::string(value_name) + "]";
+}
+
+ParsedCommandLine parse_command_line(const Program& program, BatchProgram& batch,
+                                     const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+    BatchOptions options;
+    CLI::App app(std::string(program.summary), std::string(program.name));
+    app.set_help_flag("-h,--help", "show this help and exit");
+    app.set_version_flag("-V,--version", std::string(program.name) + " " + std::string(project::version),
+                         "show the version and exit");
+    options.paths.reserve(program.files.size());  // the options below keep pointers into it
+    for (const FileRole* const role : program.files) {
+        std::string& path = options.paths.emplace_back(role, std::string()).second;
+        app.add_option(std::string(role->options), path, std::string(role->help))
+            ->option_text(std::string(role->value_name));
+    }
+    app.add_flag("--allow-missing", options.allow_missing,
+                 "warn about listed names the input lacks and write the rest (default: fail)");
+    OptionSet declared(app);
+    batch.declare_options(declared);
+    app.add_flag("-q,--quiet", options.quiet, "draw no meter on a terminal");
+    app.add_flag("-v,--verbose", options.verbose, "show the counts on standard error");
+    auto formatter = std::make_shared<UsageFormatter>(usage_text(program, declared));
+    formatter->column_width(24);
+    app.formatter(formatter);
+    app.footer(std::string(program.examples));
+    app.allow_extras();
+
+    const auto usage_error = [&](const std::string& problem) {
+        err << program.name << ": " << problem << "\nTry '" << program.name << " --help' for more information.\n";
+        return ParsedCommandLine{std::nullopt, 2};
+    };
+    std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());  // CLI11 takes them last first
+    try {
+        app.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        out << app.help();
+        return {std::nullopt, 0};
+    } catch (const CLI::CallForVersion& version) {
+        out << version.what() << '\n';
+        return {std::nullopt, 0};
+    } catch (const CLI::ParseError& error) {
+        return usage_error(error.what());
+    }
+    if (const auto problem = misuse(app, options, batch)) {
+        return usage_error(*problem);
+    }
+    return {std::move(options), 0};
+}
+
+}  // namespace session

@@ -1,0 +1,27 @@
+// Where a reader's bytes come from: the file itself, or its decoder when it is compressed.
+#pragma once
+
+#include "io/input_file.hpp"
+
+#include <memory>
+
+namespace io {
+
+// Where a reader's bytes come from. A file stored as is reads straight from the file (and can be
+// mapped); a compressed file will read through its decoder, chosen by the file's first bytes.
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    // Up to `size` bytes; 0 at the end, or after an error that error() then keeps.
+    virtual std::size_t read(char* into, std::size_t size) = 0;
+    virtual const std::optional<IoError>& error() const = 0;
+    // The file itself when its bytes are the text (so it may be mapped), else null.
+    virtual const InputFile* plain_file() const = 0;
+    // The file's name, for messages.
+    virtual const std::string& name() const = 0;
+};
+
+// The source for an opened file, recognised by its first bytes.
+std::unique_ptr<ByteSource> open_source(InputFile file);
+
+}  // namespace io

@@ -1,0 +1,40 @@
+// A file opened for reading by name, or standard input.
+#pragma once
+
+#include "io/io_error.hpp"
+
+#include <cstddef>
+#include <optional>
+#include <string>
+
+namespace io {
+
+// A file opened for reading. Directories are refused at open, as they cannot be read.
+class InputFile {
+public:
+    // On failure `error` (when given) says why.
+    static std::optional<InputFile> open(const std::string& name, std::optional<IoError>* error = nullptr);
+    // Standard input, named "-".
+    static InputFile standard_input();
+
+    InputFile(InputFile&& other) noexcept;
+    InputFile& operator=(InputFile&& other) noexcept;
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+    ~InputFile();
+
+    const std::string& name() const { return name_; }
+    int descriptor() const { return fd_; }
+
+    // Up to `size` bytes; 0 at the end of the file or after an error, which error() keeps.
+    std::size_t read_some(char* into, std::size_t size);
+    const std::optional<IoError>& error() const { return error_; }
+
+private:
+    InputFile(int fd, std::string name) : fd_(fd), name_(std::move(name)) {}
+    int fd_ = -1;
+    std::string name_;
+    std::optional<IoError> error_;
+};
+
+}  // namespace io

@@ -1,0 +1,94 @@
+// Files opened for writing: in place (the dialogue) or replacing their target once written
+// (batch mode), plain or compressed as named.
+#pragma once
+
+#include "io/io_error.hpp"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace codecs {
+class Encoder;
+}
+
+namespace io {
+
+class TempFiles;
+
+// A file opened for writing, with its own buffer. Write errors are remembered rather than thrown,
+// so the run finishes its meter and reports them once at close.
+//
+// Two ways to write a file. In place (the dialogue): opening creates a missing file but empties
+// nothing, as a later step may still stop the run; begin_writing() empties it once every output
+// step has passed. Replacing (batch mode): the bytes go to a temporary file beside the target,
+// renamed over it only by a close after everything was written, so a failed or interrupted run
+// leaves the target as it was. Targets that are not regular files (a device, a pipe) are always
+// written in place.
+class OutputFile {
+public:
+    static std::optional<OutputFile> create(const std::string& name, std::optional<IoError>* error = nullptr);
+    // `temps` removes the temporary file should the process be interrupted.
+    static std::optional<OutputFile> replace(const std::string& target, TempFiles& temps,
+                                             std::optional<IoError>* error = nullptr);
+    // Standard output, named "-".
+    static OutputFile standard_output();
+
+    OutputFile(OutputFile&& other) noexcept;
+    OutputFile& operator=(OutputFile&& other) noexcept;
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+    // Without a successful close, a replacing file leaves the target untouched.
+    ~OutputFile();
+
+    // Empties a file opened in place by create(); nothing to do for any other.
+    void begin_writing();
+
+    // From now on, compresses what is written when the name ends in ".gz" (gzip) or ".zst"
+    // (zstd); any other name is written as it is.
+    void compress_as_named();
+
+    void write(std::string_view text);
+    void put(char c);
+    void flush();
+
+    // Flushes and closes (and replaces the target); false when any byte could not be written,
+    // the close failed or the target could not be replaced.
+    bool close();
+    // close() in two halves, so that several outputs replace their targets only once all of
+    // them are written: flushing and closing, then the replacing.
+    bool finish();
+    bool commit();
+    const std::optional<IoError>& error() const { return error_; }
+    const std::string& name() const { return name_; }
+
+    // True when both reach the same regular file, whatever names led to it: two outputs there
+    // would corrupt each other. Devices such as /dev/null may take both.
+    bool same_file_as(const OutputFile& other) const;
+
+private:
+    OutputFile(int fd, std::string name);
+    void write_through(const char* data, std::size_t size);
+    void write_raw(const char* data, std::size_t size);
+    void fail(IoError::Action action, int error_number);
+    bool identity(std::uint64_t& device, std::uint64_t& inode) const;
+    void release();
+    void discard_temporary();
+
+    int fd_ = -1;
+    std::string name_;
+    std::optional<IoError> error_;
+    std::vector<char> buffer_;
+    std::size_t used_ = 0;
+    std::string temporary_;  // replacing: the file written, renamed to target_ at close
+    std::string target_;
+    TempFiles* temps_ = nullptr;
+    std::unique_ptr<codecs::Encoder> encoder_;
+    bool empty_when_writing_begins_ = false;  // opened in place by create(); never standard output
+};
+
+}  // namespace io

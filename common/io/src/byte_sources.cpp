@@ -1,0 +1,127 @@
+#include "io/byte_source.hpp"
+
+#include "codecs/codecs.hpp"
+#include "read_ahead.hpp"
+
+#include <algorithm>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace io {
+
+namespace {
+
+// The bytes of the file are the text itself; from a pipe, the first few were already taken to
+// recognise it, and come first.
+class PlainSource final : public ByteSource {
+public:
+    PlainSource(InputFile file, std::string already_read)
+        : file_(std::move(file)), already_read_(std::move(already_read)) {}
+
+    std::size_t read(char* into, std::size_t size) override {
+        if (given_ < already_read_.size()) {
+            const std::size_t count = std::min(size, already_read_.size() - given_);
+            std::memcpy(into, already_read_.data() + given_, count);
+            given_ += count;
+            return count;
+        }
+        return file_.read_some(into, size);
+    }
+    const std::optional<IoError>& error() const override { return file_.error(); }
+    const InputFile* plain_file() const override { return &file_; }
+    const std::string& name() const override { return file_.name(); }
+
+private:
+    InputFile file_;
+    std::string already_read_;
+    std::size_t given_ = 0;
+};
+
+// The first bytes of a file, enough to tell its form. A regular file is read at its start and
+// left as it was; from anything else they are read for good, and handed back.
+std::string first_bytes(InputFile& file, bool& consumed) {
+    constexpr std::size_t wanted = codecs::detection_bytes;
+    std::string bytes(wanted, '\0');
+    struct stat info {};
+    consumed = !(::fstat(file.descriptor(), &info) == 0 && S_ISREG(info.st_mode));
+    std::size_t got = 0;
+    if (!consumed) {
+        const ssize_t read = ::pread(file.descriptor(), bytes.data(), wanted, 0);
+        got = read > 0 ? static_cast<std::size_t>(read) : 0;
+    } else {
+        for (std::size_t more = 1; got < wanted && more > 0; got += more) {
+            more = file.read_some(bytes.data() + got, wanted - got);
+        }
+    }
+    bytes.resize(got);
+    return bytes;
+}
+
+
+// A compressed file read through its decoder. The file's own failure to read says most about
+// what went wrong; otherwise damaged data is the file's fault, named with the format.
+class DecodedSource final : public ByteSource {
+public:
+    DecodedSource(InputFile file, codecs::Format format, std::string already_read)
+        : file_(std::move(file)), format_(format), decoder_(make_decoder(std::move(already_read))) {}
+
+    std::size_t read(char* into, std::size_t size) override {
+        const std::size_t got = decoder_->read(into, size);
+        if (got == 0 && decoder_->damaged() && !file_.error() && !damage_) {
+            damage_ = IoError::bad_content(
+                file_.name(), "corrupt or truncated " + std::string(codecs::format_label(format_)) + " data");
+        }
+        return got;
+    }
+    const std::optional<IoError>& error() const override { return file_.error() ? file_.error() : damage_; }
+    const InputFile* plain_file() const override { return nullptr; }
+    const std::string& name() const override { return file_.name(); }
+
+private:
+    std::unique_ptr<codecs::Decoder> make_decoder(std::string already_read) {
+        codecs::Fill fill = [this](char* into, std::size_t size) -> std::optional<std::size_t> {
+            const std::size_t got = file_.read_some(into, size);
+            return file_.error() ? std::nullopt : std::optional<std::size_t>(got);
+        };
+        switch (format_) {
+        case codecs::Format::bgzf:
+            return codecs::bgzf_decoder(std::move(fill));
+        case codecs::Format::zstd:
+            return codecs::zstd_decoder(std::move(fill), std::move(already_read));
+        case codecs::Format::gzip:
+        case codecs::Format::plain:
+            break;
+        }
+        return codecs::gzip_decoder(std::move(fill), std::move(already_read));
+    }
+
+    InputFile file_;
+    codecs::Format format_;
+    std::optional<IoError> damage_;
+    std::unique_ptr<codecs::Decoder> decoder_;  // last: reads file_
+};
+
+}  // namespace
+
+std::unique_ptr<ByteSource> open_source(InputFile file) {
+    bool consumed = false;
+    std::string first = first_bytes(file, consumed);
+    const codecs::Format format = codecs::format_of(first, !consumed);
+    if (!consumed) {
+        first.clear();
+    }
+    switch (format) {
+    case codecs::Format::plain:
+        break;
+    case codecs::Format::bgzf:
+        // Inflated on helper threads of its own.
+        return std::make_unique<DecodedSource>(std::move(file), format, std::move(first));
+    case codecs::Format::gzip:
+    case codecs::Format::zstd:
+        return read_ahead(std::make_unique<DecodedSource>(std::move(file), format, std::move(first)));
+    }
+    return std::make_unique<PlainSource>(std::move(file), std::move(first));
+}
+
+}  // namespace io

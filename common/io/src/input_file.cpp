@@ -1,0 +1,69 @@
+#include "io/input_file.hpp"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace io {
+
+std::optional<InputFile> InputFile::open(const std::string& name, std::optional<IoError>* error) {
+    const auto refuse = [&](int error_number) -> std::optional<InputFile> {
+        if (error != nullptr) {
+            *error = IoError{IoError::Action::open, name, error_number, {}};
+        }
+        return std::nullopt;
+    };
+    const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return refuse(errno);
+    }
+    InputFile file(fd, name);
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        return refuse(errno);
+    }
+    if (S_ISDIR(info.st_mode)) {
+        return refuse(EISDIR);
+    }
+    return file;
+}
+
+InputFile::InputFile(InputFile&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), name_(std::move(other.name_)), error_(std::move(other.error_)) {}
+
+InputFile& InputFile::operator=(InputFile&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+        fd_ = std::exchange(other.fd_, -1);
+        name_ = std::move(other.name_);
+        error_ = std::move(other.error_);
+    }
+    return *this;
+}
+
+InputFile::~InputFile() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+}
+
+std::size_t InputFile::read_some(char* into, std::size_t size) {
+    while (fd_ >= 0 && !error_) {
+        const ssize_t got = ::read(fd_, into, size);
+        if (got >= 0) {
+            return static_cast<std::size_t>(got);
+        }
+        if (errno != EINTR) {
+            error_ = IoError{IoError::Action::read, name_, errno, {}};
+        }
+    }
+    return 0;
+}
+
+InputFile InputFile::standard_input() { return InputFile(::dup(STDIN_FILENO), "-"); }
+
+}  // namespace io

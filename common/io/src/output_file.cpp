@@ -1,0 +1,260 @@
+#include "io/output_file.hpp"
+
+#include "codecs/codecs.hpp"
+#include "io/temp_files.hpp"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace io {
+
+namespace {
+constexpr std::size_t output_buffer_size = std::size_t{1} << 16;
+}
+
+std::optional<OutputFile> OutputFile::create(const std::string& name, std::optional<IoError>* error) {
+    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        if (error != nullptr) {
+            *error = IoError{IoError::Action::create, name, errno, {}};
+        }
+        return std::nullopt;
+    }
+    OutputFile file(fd, name);
+    file.empty_when_writing_begins_ = true;
+    return file;
+}
+
+std::optional<OutputFile> OutputFile::replace(const std::string& target, TempFiles& temps,
+                                              std::optional<IoError>* error) {
+    if (target == "-") {
+        return standard_output();
+    }
+    const auto refuse = [&](int error_number) -> std::optional<OutputFile> {
+        if (error != nullptr) {
+            *error = IoError{IoError::Action::create, target, error_number, {}};
+        }
+        return std::nullopt;
+    };
+    // Through a symbolic link, the file replaced is the one it names: the link stays a link.
+    std::error_code ignored;
+    std::filesystem::path resolved = std::filesystem::weakly_canonical(std::filesystem::absolute(target, ignored), ignored);
+    if (resolved.empty()) {
+        resolved = target;
+    }
+    struct stat existing {};
+    const bool exists = ::stat(resolved.c_str(), &existing) == 0;
+    if (exists && !S_ISREG(existing.st_mode)) {
+        // A device, pipe or terminal has no contents to keep: write to it directly.
+        const int fd = ::open(resolved.c_str(), O_WRONLY | O_CLOEXEC);
+        return fd < 0 ? refuse(errno) : std::optional<OutputFile>(OutputFile(fd, target));
+    }
+    if (exists) {
+        // A file the user may not write is refused, as opening it would be.
+        const int probe = ::open(resolved.c_str(), O_WRONLY | O_CLOEXEC);
+        if (probe < 0) {
+            return refuse(errno);
+        }
+        ::close(probe);
+    }
+    // Beside the target, so that the rename stays within one file system; hidden, and unique.
+    std::filesystem::path temporary_path = resolved;
+    temporary_path.replace_filename(".");
+    temporary_path += resolved.filename();
+    temporary_path += ".XXXXXX";
+    std::string temporary = temporary_path.string();
+    const int fd = temps.create(temporary);
+    if (fd < 0) {
+        return refuse(errno);
+    }
+    if (exists) {
+        ::fchmod(fd, existing.st_mode & 07777);
+        static_cast<void>(::fchown(fd, existing.st_uid, existing.st_gid));  // only where allowed
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(fd, 0666 & ~mask);
+    }
+    OutputFile file(fd, target);
+    file.temporary_ = std::move(temporary);
+    file.target_ = resolved.string();
+    file.temps_ = &temps;
+    return file;
+}
+
+OutputFile OutputFile::standard_output() { return OutputFile(::dup(STDOUT_FILENO), "-"); }
+
+OutputFile::OutputFile(int fd, std::string name) : fd_(fd), name_(std::move(name)), buffer_(output_buffer_size) {}
+
+OutputFile::OutputFile(OutputFile&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)),
+      name_(std::move(other.name_)),
+      error_(std::move(other.error_)),
+      buffer_(std::move(other.buffer_)),
+      used_(std::exchange(other.used_, 0)),
+      temporary_(std::exchange(other.temporary_, {})),
+      target_(std::move(other.target_)),
+      temps_(other.temps_),
+      encoder_(std::move(other.encoder_)),
+      empty_when_writing_begins_(other.empty_when_writing_begins_) {}
+
+OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
+    if (this != &other) {
+        release();
+        fd_ = std::exchange(other.fd_, -1);
+        name_ = std::move(other.name_);
+        error_ = std::move(other.error_);
+        buffer_ = std::move(other.buffer_);
+        used_ = std::exchange(other.used_, 0);
+        temporary_ = std::exchange(other.temporary_, {});
+        target_ = std::move(other.target_);
+        temps_ = other.temps_;
+        encoder_ = std::move(other.encoder_);
+        empty_when_writing_begins_ = other.empty_when_writing_begins_;
+    }
+    return *this;
+}
+
+OutputFile::~OutputFile() { release(); }
+
+void OutputFile::release() {
+    if (temporary_.empty()) {
+        finish();
+        return;
+    }
+    // Never closed: the run did not finish, and the target keeps what it held.
+    if (fd_ >= 0) {
+        ::close(std::exchange(fd_, -1));
+    }
+    discard_temporary();
+}
+
+void OutputFile::discard_temporary() {
+    ::unlink(temporary_.c_str());
+    temps_->remove(temporary_);
+    temporary_.clear();
+}
+
+void OutputFile::begin_writing() {
+    struct stat info {};
+    if (empty_when_writing_begins_ && fd_ >= 0 && ::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode) &&
+        ::ftruncate(fd_, 0) != 0) {
+        fail(IoError::Action::write, errno);
+    }
+}
+
+void OutputFile::write(std::string_view text) {
+    if (text.size() > buffer_.size() - used_) {
+        flush();
+        if (text.size() >= buffer_.size()) {
+            write_through(text.data(), text.size());
+            return;
+        }
+    }
+    std::memcpy(buffer_.data() + used_, text.data(), text.size());
+    used_ += text.size();
+}
+
+void OutputFile::put(char c) {
+    if (used_ == buffer_.size()) {
+        flush();
+    }
+    buffer_[used_++] = c;
+}
+
+void OutputFile::flush() {
+    write_through(buffer_.data(), used_);
+    used_ = 0;
+}
+
+void OutputFile::fail(IoError::Action action, int error_number) {
+    if (!error_) {
+        error_ = IoError{action, name_, error_number, {}};
+    }
+}
+
+void OutputFile::compress_as_named() { encoder_ = codecs::encoder_for(codecs::format_for_name(name_)); }
+
+void OutputFile::write_through(const char* data, std::size_t size) {
+    if (encoder_ && size > 0) {
+        encoder_->compress(data, size, [this](const char* bytes, std::size_t count) { write_raw(bytes, count); });
+        return;
+    }
+    write_raw(data, size);
+}
+
+void OutputFile::write_raw(const char* data, std::size_t size) {
+    // After the first failure nothing more is attempted: the outcome is already decided,
+    // and a full disk should not be hammered with the rest of a large output.
+    while (size > 0 && !error_ && fd_ >= 0) {
+        const ssize_t put = ::write(fd_, data, size);
+        if (put < 0) {
+            if (errno != EINTR) {
+                fail(IoError::Action::write, errno);
+            }
+        } else if (put == 0) {
+            fail(IoError::Action::write, EIO);
+        } else {
+            data += put;
+            size -= static_cast<std::size_t>(put);
+        }
+    }
+}
+
+bool OutputFile::finish() {
+    if (fd_ >= 0) {
+        flush();
+        if (encoder_) {
+            encoder_->finish([this](const char* bytes, std::size_t count) { write_raw(bytes, count); });
+            encoder_.reset();
+        }
+        if (::close(std::exchange(fd_, -1)) != 0) {
+            fail(IoError::Action::write, errno);
+        }
+    }
+    return !error_;
+}
+
+bool OutputFile::commit() {
+    if (!temporary_.empty()) {
+        if (error_ || ::rename(temporary_.c_str(), target_.c_str()) != 0) {
+            fail(IoError::Action::create, errno);
+            ::unlink(temporary_.c_str());
+        }
+        temps_->remove(temporary_);
+        temporary_.clear();
+    }
+    return !error_;
+}
+
+bool OutputFile::close() { return finish() && commit(); }
+
+bool OutputFile::identity(std::uint64_t& device, std::uint64_t& inode) const {
+    struct stat info {};
+    const bool known = temporary_.empty() ? ::fstat(fd_, &info) == 0 : ::stat(target_.c_str(), &info) == 0;
+    device = info.st_dev;
+    inode = info.st_ino;
+    return known && S_ISREG(info.st_mode);
+}
+
+bool OutputFile::same_file_as(const OutputFile& other) const {
+    if (!temporary_.empty() && !other.temporary_.empty() && target_ == other.target_) {
+        return true;  // one target, perhaps not there yet
+    }
+    // Two handles on one device (/dev/null, a terminal) corrupt nothing; only a shared
+    // regular file would hold two interleaved outputs.
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::uint64_t other_device = 0;
+    std::uint64_t other_inode = 0;
+    return identity(device, inode) && other.identity(other_device, other_inode) && device == other_device &&
+           inode == other_inode;
+}
+
+}  // namespace io
