@@ -73,7 +73,8 @@ text::NameList read_id_tokens(TokenReader& list) {
 
 std::int32_t read_matrix_order(TokenReader& matrix) {
     std::int32_t order = 0;
-    matrix.read_int32(order);
+    // A failure leaves 0 and shows in the reader's state, which the caller looks at.
+    static_cast<void>(matrix.read_int32(order));
     return order;
 }
 

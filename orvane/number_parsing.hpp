@@ -10,6 +10,6 @@ namespace orvane {
 // as junk glued to it, are left), or null when they form no number. The caller must know that
 // the number does not run on past `last`: a return equal to `last` may be a number cut short.
 template <typename T>  // float or double
-const char* parse_number(const char* first, const char* last, T& value);
+[[nodiscard]] const char* parse_number(const char* first, const char* last, T& value);
 
 }  // namespace orvane

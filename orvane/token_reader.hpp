@@ -39,18 +39,18 @@ public:
     // The next token into `name` when it has at most `longest` bytes; a longer one is passed
     // over with only its first longest + 1 bytes kept (so memory stays bounded whatever its
     // length), and the result is false. Fails like take_token at the end of the input.
-    bool take_name(std::size_t longest, std::string& name);
+    [[nodiscard]] bool take_name(std::size_t longest, std::string& name);
 
     // Passes over the next token without looking at it.
-    bool skip_token();
+    [[nodiscard]] bool skip_token();
 
     // Passes over the next `count` tokens, as `count` calls of skip_token would, but scanning
     // 64 bytes at a time. False (and failed) when the input ends first.
-    bool skip_tokens(std::uint64_t count);
+    [[nodiscard]] bool skip_tokens(std::uint64_t count);
 
     // A signed decimal integer as `stream >> int` takes it: a value outside 32 bits fails.
     // On failure `value` is 0.
-    bool read_int32(std::int32_t& value);
+    [[nodiscard]] bool read_int32(std::int32_t& value);
 
     // A number as `stream >> value` takes it (float or double): optional sign, digits, one
     // point, exponent; a value too large for the type fails, one too small rounds towards zero.
@@ -58,12 +58,12 @@ public:
     // they are refused: then the whole token must be the number.
     enum class Glued { left, refused };
     template <typename T>
-    bool read_number(T& value, Glued glued = Glued::left);
-    bool read_float(float& value) { return read_number(value); }
+    [[nodiscard]] bool read_number(T& value, Glued glued = Glued::left);
+    [[nodiscard]] bool read_float(float& value) { return read_number(value); }
 
     // `count` numbers into `into`, as `count` calls of read_number; false at the first failure.
     template <typename T>
-    bool read_numbers(T* into, std::size_t count, Glued glued = Glued::left);
+    [[nodiscard]] bool read_numbers(T* into, std::size_t count, Glued glued = Glued::left);
 
     // For messages once a read failed: the line of the cursor, and the text there (cut short).
     std::uint64_t line() const { return input_.line_at(input_.pos()); }

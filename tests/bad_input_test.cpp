@@ -171,7 +171,7 @@ TEST_P(BadInputRun, HasItsDefinedOutcome) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, BadInputRun, ::testing::ValuesIn(rows()),
-                         [](const auto& info) { return info.param.name; });
+                         [](const auto& test_info) { return test_info.param.name; });
 
 // An unreadable input can only be tried by a user whom the permissions bind.
 TEST(BadInputPermissions, UnreadableInputsAreNotFound) {
@@ -256,10 +256,10 @@ TEST(BadInputLimits, HugeLinesAndTokensNobodyTakesCostNoMemory) {
 // not hold.
 TEST(BadInputLimits, AnInputCutShortWhileItIsReadEndsCleanly) {
     ScratchDir dir;
-    std::string fasta;
+    std::string long_fasta;
     std::string names;
     for (int record = 0; record < 60'000; ++record) {
-        fasta += ">r" + std::to_string(record) + "\n" + std::string(600, "ACGT"[record % 4]) + "\n";
+        long_fasta += ">r" + std::to_string(record) + "\n" + std::string(600, "ACGT"[record % 4]) + "\n";
         if (record % 997 == 0) {
             names += "r" + std::to_string(record) + "\n";
         }
@@ -275,7 +275,7 @@ TEST(BadInputLimits, AnInputCutShortWhileItIsReadEndsCleanly) {
     std::mt19937 random(7);
     for (int round = 0; round < 12; ++round) {
         const bool batch = round % 2 == 0;
-        dir.write("in.fa", fasta);
+        dir.write("in.fa", long_fasta);
         const pid_t child = ::fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
@@ -284,16 +284,16 @@ TEST(BadInputLimits, AnInputCutShortWhileItIsReadEndsCleanly) {
                 ::execl(TALMIRO_BINARY, TALMIRO_BINARY, "-l", "names", "-i", "in.fa", "-o", "out.fa", "--allow-missing",
                         "-q", static_cast<char*>(nullptr));
             } else {
-                const int answers = ::open("answers", O_RDONLY);
+                const int typed = ::open("answers", O_RDONLY);
                 const int nowhere = ::open("/dev/null", O_WRONLY);
-                ::dup2(answers, STDIN_FILENO);
+                ::dup2(typed, STDIN_FILENO);
                 ::dup2(nowhere, STDOUT_FILENO);
                 ::execl(TALMIRO_BINARY, TALMIRO_BINARY, static_cast<char*>(nullptr));
             }
             ::_exit(127);
         }
         std::this_thread::sleep_for(std::chrono::microseconds(random() % 15'000));
-        fs::resize_file(dir / "in.fa", random() % fasta.size());
+        fs::resize_file(dir / "in.fa", random() % long_fasta.size());
         int status = 0;
         ::waitpid(child, &status, 0);
         ASSERT_TRUE(WIFEXITED(status)) << "round " << round << " ended by signal " << WTERMSIG(status);
@@ -308,7 +308,7 @@ TEST(BadInputLimits, AnInputCutShortWhileItIsReadEndsCleanly) {
         for (std::size_t at = 0; at < written.size();) {
             const std::size_t next = std::min(written.find('>', at + 1), written.size());
             const std::string record = written.substr(at, next - at);
-            EXPECT_NE(fasta.find(record.substr(0, record.size() - 1)), std::string::npos) << "round " << round;
+            EXPECT_NE(long_fasta.find(record.substr(0, record.size() - 1)), std::string::npos) << "round " << round;
             at = next;
         }
         fs::remove(dir / output);

@@ -1,5 +1,6 @@
 // Whole orvane sessions, in-process and through the built binary, compared byte for byte.
 #include "orvane/run.hpp"
+#include "project/version.hpp"
 #include "support/session.hpp"
 
 #include <gtest/gtest.h>
@@ -249,8 +250,8 @@ TEST_P(OrvaneSession, TranscriptAndFilesMatch) {
 INSTANTIATE_TEST_SUITE_P(Orvane, OrvaneSession,
                          ::testing::Combine(::testing::ValuesIn(scenarios()),
                                             ::testing::Values(Mode::in_process, Mode::binary)),
-                         [](const auto& info) {
-                             return scenario_test_name(std::get<0>(info.param), std::get<1>(info.param));
+                         [](const auto& test_info) {
+                             return scenario_test_name(std::get<0>(test_info.param), std::get<1>(test_info.param));
                          });
 
 // Refused before writing begins, so the user's file keeps what it held.
@@ -365,7 +366,7 @@ std::vector<BatchScenario> batch_scenarios() {
          {}},
         {"quiet_and_verbose", inputs, arguments({"-q", "-v"}), "", 2, "",
          "orvane: --quiet and --verbose exclude each other\n" + usage_hint, {}},
-        {"version", {}, {"-V"}, "", 0, "orvane 2.0\n", "", {}},
+        {"version", {}, {"-V"}, "", 0, "orvane " ORVANE_TALMIRO_VERSION "\n", "", {}},
         // Layouts: each read (told from the first lines) and written, values as read where both
         // sides are labelled tables.
         {"tsv_values_pass_through", {{"list.txt", "C A"}, {"m.tsv", "\tA\tB\tC\nA\t0\t5\t1.5e-3\nB\t5\t0\t7\nC\t1.5e-3\t7\t0\n"}},
@@ -410,7 +411,7 @@ class OrvaneBatch : public ::testing::TestWithParam<BatchScenario> {};
 TEST_P(OrvaneBatch, StreamsStatusAndFilesMatch) { expect_batch_scenario(GetParam(), ORVANE_BINARY); }
 
 INSTANTIATE_TEST_SUITE_P(Orvane, OrvaneBatch, ::testing::ValuesIn(batch_scenarios()),
-                         [](const auto& info) { return info.param.name; });
+                         [](const auto& test_info) { return test_info.param.name; });
 
 // A square matrix of `order` rows named ID0, ID1, ... with distances that float and double
 // hold alike (eighths), so that both precisions write the same text.

@@ -1,5 +1,6 @@
 // Whole talmiro sessions, in-process and through the built binary, compared byte for byte.
 #include "talmiro/run.hpp"
+#include "project/version.hpp"
 #include "support/session.hpp"
 
 #include <gtest/gtest.h>
@@ -144,8 +145,8 @@ TEST_P(TalmiroSession, TranscriptAndFilesMatch) {
 INSTANTIATE_TEST_SUITE_P(Talmiro, TalmiroSession,
                          ::testing::Combine(::testing::ValuesIn(scenarios()),
                                             ::testing::Values(Mode::in_process, Mode::binary)),
-                         [](const auto& info) {
-                             return scenario_test_name(std::get<0>(info.param), std::get<1>(info.param));
+                         [](const auto& test_info) {
+                             return scenario_test_name(std::get<0>(test_info.param), std::get<1>(test_info.param));
                          });
 
 // Batch mode through the built binary.
@@ -199,7 +200,7 @@ std::vector<BatchScenario> batch_scenarios() {
          {}},
         {"both_inputs_from_standard_input", {}, {"-l", "-", "-i", "-", "-o", "out.fa"}, "", 2, "",
          "talmiro: only one of --list and --input can be standard input (-)\n" + usage_hint, {}},
-        {"version", {}, {"--version"}, "", 0, "talmiro 2.0\n", "", {}},
+        {"version", {}, {"--version"}, "", 0, "talmiro " ORVANE_TALMIRO_VERSION "\n", "", {}},
     };
 }
 
@@ -208,7 +209,7 @@ class TalmiroBatch : public ::testing::TestWithParam<BatchScenario> {};
 TEST_P(TalmiroBatch, StreamsStatusAndFilesMatch) { expect_batch_scenario(GetParam(), TALMIRO_BINARY); }
 
 INSTANTIATE_TEST_SUITE_P(Talmiro, TalmiroBatch, ::testing::ValuesIn(batch_scenarios()),
-                         [](const auto& info) { return info.param.name; });
+                         [](const auto& test_info) { return test_info.param.name; });
 
 // Compressed inputs, recognised by their first bytes: every form reads as the plain file does,
 // in both modes, from a file or from standard input.
