@@ -12,6 +12,9 @@
   r               a matrix R writes (write.table of as.matrix(dist(...))), cut by orvane, read back
                   by R equals R's own m[ids, ids].
   pandas          the same with a DataFrame's to_csv and df.loc[ids, ids].
+  compressors     files made by the real gzip (one member and two), bgzip and zstd (one frame and
+                  two) read as the plain file in both programs; the .gz and .zst outputs of batch
+                  mode pass `gzip -t` and `zstd -t` and decompress to the plain output.
 
 Each case exits 77 (skipped) when the program it needs is not installed.
 """
@@ -267,9 +270,49 @@ def pandas_case(args, folder, rng):
     return 0
 
 
+def compressors_case(args, folder, rng):
+    tools = {"gzip": shutil.which("gzip"), "bgzip": shutil.which("bgzip"), "zstd": shutil.which("zstd")}
+    if None in tools.values():
+        return SKIP
+    records = "".join(">r%d x\n%s\n" % (index, "".join(rng.choice("ACGT") for _ in range(150))) for index in range(400))
+    names = "r399\nr0\nr17\nr250\n"
+    ids = " ".join("s%d" % index for index in range(30, 0, -3))
+    order = 40
+    matrix = "%d\n" % order + "".join(
+        "s%d %s\n" % (row, " ".join("%.6f" % (abs(row - column) / 7.0) for column in range(order))) for row in range(order))
+    for name, text in (("in.fa", records), ("names.txt", names), ("matrix.txt", matrix), ("ids.txt", ids)):
+        with open(os.path.join(folder, name), "w") as file:
+            file.write(text)
+    batch(args.talmiro, ["-l", "names.txt", "-i", "in.fa", "-o", "expected.fa"], folder)
+    batch(args.orvane, ["-l", "ids.txt", "-i", "matrix.txt", "-o", "expected.txt"], folder)
+    forms = {
+        "gzip": "gzip -c {0}",
+        "gzip_two_members": "{{ head -c 3000 {0} | gzip -c; tail -c +3001 {0} | gzip -c; }}",
+        "bgzip": "bgzip -c {0}",
+        "zstd": "zstd -q -c {0}",
+        "zstd_two_frames": "{{ head -c 3000 {0} | zstd -q -c; tail -c +3001 {0} | zstd -q -c; }}",
+    }
+    for form, command in forms.items():
+        for plain in ("in.fa", "names.txt", "matrix.txt", "ids.txt"):
+            subprocess.run(["/bin/sh", "-c", (command + " > {0}.z").format(plain)], cwd=folder, check=True)
+        batch(args.talmiro, ["-l", "names.txt.z", "-i", "in.fa.z", "-o", "got.fa"], folder)
+        batch(args.orvane, ["-l", "ids.txt.z", "-i", "matrix.txt.z", "-o", "got.txt"], folder)
+        for got, expected in (("got.fa", "expected.fa"), ("got.txt", "expected.txt")):
+            with open(os.path.join(folder, got), "rb") as a, open(os.path.join(folder, expected), "rb") as b:
+                check(a.read() == b.read(), "%s read from %s equals the plain run's output" % (got, form))
+    batch(args.talmiro, ["-l", "names.txt", "-i", "in.fa", "-o", "out.fa.gz"], folder)
+    batch(args.talmiro, ["-l", "names.txt", "-i", "in.fa", "-o", "out.fa.zst"], folder)
+    checked = subprocess.run(["/bin/sh", "-c", "gzip -t out.fa.gz && zstd -q -t out.fa.zst && "
+                              "gzip -dc out.fa.gz | cmp - expected.fa && zstd -q -dc out.fa.zst | cmp - expected.fa"],
+                             cwd=folder, capture_output=True)
+    check(checked.returncode == 0, "gzip and zstd read the compressed outputs: %s" % checked.stderr.decode())
+    return 0
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("case", choices=["clustalo", "neighbor", "neighbor_wide", "biopython", "mash", "r", "pandas"])
+    parser.add_argument("case", choices=["clustalo", "neighbor", "neighbor_wide", "biopython", "mash", "r", "pandas",
+                                         "compressors"])
     parser.add_argument("--orvane")
     parser.add_argument("--talmiro")
     args = parser.parse_args()
@@ -287,6 +330,8 @@ def main():
             outcome = r_case(args, folder, rng)
         elif args.case == "pandas":
             outcome = pandas_case(args, folder, rng)
+        elif args.case == "compressors":
+            outcome = compressors_case(args, folder, rng)
         else:
             outcome = biopython_case(args, folder, rng)
     print("skipped: the program is not installed" if outcome == SKIP else "passed")

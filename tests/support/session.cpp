@@ -156,7 +156,6 @@ ProcessResult run_child(const fs::path& binary, const std::vector<std::string>& 
     ::close(output_pipe[0]);
     int status = 0;
     ::waitpid(child, &status, 0);
-    result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     result.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
     std::rewind(errors);
@@ -173,11 +172,6 @@ ProcessResult run_child(const fs::path& binary, const std::vector<std::string>& 
 ProcessResult run_process(const fs::path& binary, std::string_view answers, const fs::path& working_dir,
                           rlim_t address_space_limit) {
     return run_child(binary, {}, answers, working_dir, address_space_limit, 120.0);
-}
-
-ProcessResult run_process_with_timeout(const fs::path& binary, std::string_view answers,
-                                       const fs::path& working_dir, double timeout_seconds) {
-    return run_child(binary, {}, answers, working_dir, 0, timeout_seconds);
 }
 
 ProcessResult run_command(const fs::path& binary, const std::vector<std::string>& arguments,

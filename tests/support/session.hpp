@@ -38,17 +38,12 @@ struct ProcessResult {
     std::string errors;    // standard error
     int exit_status = -1;  // -1 when the process did not exit normally
     int signal = 0;        // the signal that ended it, if one did
-    double seconds = 0.0;
 };
 
 // Runs `binary` in `working_dir` with `answers` on standard input and returns what it printed.
 // `address_space_limit`, when non-zero, caps the child's memory to provoke allocation failures.
 ProcessResult run_process(const fs::path& binary, std::string_view answers, const fs::path& working_dir,
                           rlim_t address_space_limit = 0);
-
-// Runs the process and, whatever happens, never waits longer than `timeout_seconds`.
-ProcessResult run_process_with_timeout(const fs::path& binary, std::string_view answers,
-                                       const fs::path& working_dir, double timeout_seconds);
 
 // Runs `binary` with `arguments` in `working_dir`, `standard_input` piped in.
 ProcessResult run_command(const fs::path& binary, const std::vector<std::string>& arguments,

@@ -1,6 +1,7 @@
 // Whole orvane sessions, in-process and through the built binary, compared byte for byte.
 #include "orvane/run.hpp"
 #include "project/version.hpp"
+#include "support/compression.hpp"
 #include "support/session.hpp"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,8 @@
 #include <chrono>
 #include <csignal>
 #include <string>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -268,15 +271,14 @@ TEST(OrvaneSessionOutputs, TheSameFileReachedThroughALinkIsRefusedAndKept) {
     EXPECT_EQ(dir.read("out.txt"), "old content");
 }
 
-TEST(OrvaneSessionLimits, AHugeDeclaredOrderFinishesWellUnderASecond) {
+// How quickly it ends is a bench row (bench/limits); here, that it ends as designed.
+TEST(OrvaneSessionLimits, AHugeDeclaredOrderEndsAsAShortFile) {
     ScratchDir dir;
     dir.write("list.txt", "P");
     dir.write("matrix.txt", "2000000000\nP 0.5 0.25\n");
-    const ProcessResult result = run_process_with_timeout(ORVANE_BINARY, "list.txt matrix.txt n", dir.path(), 10.0);
+    const ProcessResult result = run_process(ORVANE_BINARY, "list.txt matrix.txt n", dir.path());
     EXPECT_EQ(result.exit_status, 0);
-#ifndef UNDER_SANITIZERS
-    EXPECT_LT(result.seconds, 0.5);
-#endif
+    EXPECT_TRUE(result.output.ends_with("Sequence ID P not found in Matrix.\nContinue (y//n)? ")) << result.output;
 }
 
 #ifndef UNDER_SANITIZERS
@@ -515,31 +517,34 @@ TEST(OrvaneBatchOutputs, AFileSizeLimitIsAWriteFailure) {
 }
 
 // Interrupted while writing, a run leaves the target as it was and no temporary file behind.
+// The sample goes to a FIFO: opening it for reading meets the run just after it has made the
+// matrix's temporary file, and as nobody reads the FIFO the run then waits in its writes until
+// the signal comes, so no timing decides the outcome.
 TEST(OrvaneBatchOutputs, AnInterruptedRunKeepsTheTarget) {
     ScratchDir dir;
     dir.write("list.txt", generated_list(1500));
     dir.write("matrix.txt", generated_matrix(1500));
     dir.write("out.txt", "kept");
+    ASSERT_EQ(::mkfifo((dir / "sample.fifo").c_str(), 0600), 0);
     for (const int signal : {SIGINT, SIGTERM}) {
         const pid_t child = ::fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
             ::chdir(dir.path().c_str());
             ::execl(ORVANE_BINARY, ORVANE_BINARY, "-l", "list.txt", "-i", "matrix.txt", "-o", "out.txt", "-s",
-                    "sample.txt", static_cast<char*>(nullptr));
+                    "sample.fifo", static_cast<char*>(nullptr));
             ::_exit(127);
         }
-        // Wait for the first temporary file, then interrupt.
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        const int sample = ::open((dir / "sample.fifo").c_str(), O_RDONLY);
+        ASSERT_GE(sample, 0);
         bool writing = false;
-        while (!writing && std::chrono::steady_clock::now() < deadline) {
-            for (const auto& entry : fs::directory_iterator(dir.path())) {
-                writing = writing || entry.path().filename().string().starts_with(".out.txt.");
-            }
+        for (const auto& entry : fs::directory_iterator(dir.path())) {
+            writing = writing || entry.path().filename().string().starts_with(".out.txt.");
         }
         ::kill(child, signal);
         int status = 0;
         ::waitpid(child, &status, 0);
+        ::close(sample);
         ASSERT_TRUE(writing);
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
         EXPECT_EQ(dir.read("out.txt"), "kept");
@@ -548,7 +553,7 @@ TEST(OrvaneBatchOutputs, AnInterruptedRunKeepsTheTarget) {
             names.push_back(entry.path().filename().string());
         }
         std::sort(names.begin(), names.end());
-        EXPECT_EQ(names, (std::vector<std::string>{"list.txt", "matrix.txt", "out.txt"}));
+        EXPECT_EQ(names, (std::vector<std::string>{"list.txt", "matrix.txt", "out.txt", "sample.fifo"}));
     }
 }
 
@@ -559,12 +564,10 @@ TEST(OrvaneCompressed, EveryFormReadsAsThePlainFile) {
     dir.write("matrix.txt", generated_matrix(90));
     run_command(ORVANE_BINARY, {"-l", "list.txt", "-i", "matrix.txt", "-o", "expected.txt"}, "", dir.path());
     const std::string expected = dir.read("expected.txt");
-    for (const std::string compress : {"gzip -c", "bgzip -c", "zstd -q -c"}) {
-        SCOPED_TRACE(compress);
-        const ProcessResult made = run_command(
-            "/bin/sh", {"-c", compress + " < matrix.txt > matrix.z && " + compress + " < list.txt > list.z"}, "",
-            dir.path());
-        ASSERT_EQ(made.exit_status, 0) << made.errors;
+    for (const PackingCase& form : packing_cases()) {
+        SCOPED_TRACE(form.name);
+        dir.write("matrix.z", packed(dir.read("matrix.txt"), form.packing));
+        dir.write("list.z", packed(dir.read("list.txt"), form.packing));
         const ProcessResult batch =
             run_command(ORVANE_BINARY, {"-l", "list.z", "-i", "matrix.z", "-o", "batch.txt"}, "", dir.path());
         EXPECT_EQ(batch.exit_status, 0) << batch.errors;

@@ -1,0 +1,86 @@
+// The I/O room: read windows and the errors files keep.
+#include "io/line_reader.hpp"
+#include "io/output_file.hpp"
+#include "io/read_buffer.hpp"
+#include "support/session.hpp"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+namespace {
+
+// A mapped file's read-ahead helper must stop whatever it is doing when the reader is done.
+// Opening, reading and closing many small files races the helper's last wait against the stop;
+// the window is narrow (fuzzing hit it after thousands of runs), so this guards by numbers and
+// the hang would show as this test's timeout.
+TEST(ReadBuffer, ClosingNeverWaitsOnTheReadAheadHelper) {
+    testing_support::ScratchDir dir;
+    dir.write("small", std::string(10000, 'x'));
+    for (int round = 0; round < 20000; ++round) {
+        io::ReadBuffer buffer(*io::InputFile::open((dir / "small").string()), 4096);
+        std::size_t bytes = 0;
+        while (buffer.refill()) {
+            bytes = buffer.end();
+            buffer.set_pos(buffer.end());
+        }
+        ASSERT_EQ(bytes, 10000U);
+    }
+}
+
+
+// Each failure keeps the file, what was being done and the system's reason, for a report that
+// can name them; the readers and writers go on as at the end of the input or a lost write.
+TEST(IoErrors, NameTheFileTheActionAndTheReason) {
+    testing_support::ScratchDir dir;
+    const std::string missing = (dir / "missing.txt").string();
+    std::optional<io::IoError> error;
+    EXPECT_FALSE(io::InputFile::open(missing, &error));
+    EXPECT_EQ(error->describe(), "cannot open '" + missing + "': No such file or directory");
+    EXPECT_FALSE(io::InputFile::open(dir.path().string(), &error));
+    EXPECT_EQ(error->describe(), "cannot open '" + dir.path().string() + "': Is a directory");
+    const std::string nowhere = (dir / "nowhere" / "out.txt").string();
+    EXPECT_FALSE(io::OutputFile::create(nowhere, &error));
+    EXPECT_EQ(error->describe(), "cannot create '" + nowhere + "': No such file or directory");
+
+    std::optional<io::OutputFile> full = io::OutputFile::create("/dev/full");
+    ASSERT_TRUE(full);
+    full->write("anything");
+    EXPECT_FALSE(full->close());
+    EXPECT_EQ(full->error()->describe(), "cannot write '/dev/full': No space left on device");
+
+    // Reading a process's own memory from offset 0 fails: a read error, not an end of file.
+    for (const auto access : {io::ReadBuffer::Access::copied, io::ReadBuffer::Access::mapped_when_possible}) {
+        io::ReadBuffer unreadable(*io::InputFile::open("/proc/self/mem"), 4096, access);
+        EXPECT_FALSE(unreadable.refill());
+        ASSERT_TRUE(unreadable.error());
+        EXPECT_EQ(unreadable.error()->describe(), "cannot read '/proc/self/mem': Input/output error");
+    }
+    io::ReadBuffer empty(*io::InputFile::open("/dev/null"));
+    EXPECT_FALSE(empty.refill());
+    EXPECT_FALSE(empty.error());
+}
+
+TEST(ReadBuffer, CountsLinesUpToAnyByteAcrossRefills) {
+    testing_support::ScratchDir dir;
+    std::string text;
+    for (int line = 0; line < 3000; ++line) {
+        text += std::string(static_cast<std::size_t>(line % 7), 'x') + '\n';
+    }
+    dir.write("lines", text);
+    for (const auto& setup : testing_support::buffer_setups()) {
+        io::ReadBuffer buffer(*io::InputFile::open((dir / "lines").string()), setup.size, setup.access);
+        buffer.count_lines();
+        std::uint64_t line = 1;
+        for (std::size_t offset = 0; offset < text.size(); ++offset) {
+            if (buffer.pos() == buffer.end()) {
+                ASSERT_TRUE(buffer.refill());
+            }
+            ASSERT_EQ(buffer.line_at(buffer.pos()), line) << testing_support::describe(setup) << ", byte " << offset;
+            line += text[offset] == '\n' ? 1 : 0;
+            buffer.set_pos(buffer.pos() + 1);
+        }
+    }
+}
+
+}  // namespace
