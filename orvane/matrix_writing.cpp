@@ -239,6 +239,42 @@ private:
     std::optional<threads::Helper> helper_;  // last: started once the rest is in place
 };
 
+// The found entries in list order, and the input column of each: the columns of every row.
+struct FoundEntries {
+    std::vector<std::size_t> positions;
+    std::vector<std::int32_t> columns;
+};
+
+FoundEntries found_entries(const IdTable& ids) {
+    FoundEntries found;
+    for (std::size_t position = 0; position < ids.size(); ++position) {
+        if (ids.found_at(position)) {
+            found.positions.push_back(position);
+            found.columns.push_back(ids.matrix_row(ids.ids().slot(position)));
+        }
+    }
+    return found;
+}
+
+// Formats output row `index`: every field of the square row into one line, which both files
+// then take whole, and where the lower triangle's part of it ends. The line is sized for the
+// widest fields and filled in place, never cleared.
+template <typename Distance>
+void format_row(const IdTable& ids, const DistanceRows<Distance>& rows, const FoundEntries& found, std::size_t index,
+                FormattedRow& into) {
+    char* const start = into.text.get();
+    char* at = start;
+    const Distance* const row = rows.row(ids.ids().slot(found.positions[index]));
+    for (std::size_t column = 0; column < found.columns.size(); ++column) {
+        if (column == index) {
+            into.triangle_size = static_cast<std::size_t>(at - start);
+        }
+        at = write_distance_field(row[found.columns[column]], at);
+    }
+    *at++ = '\n';
+    into.size = static_cast<std::size_t>(at - start);
+}
+
 }  // namespace
 
 template <typename Distance>
@@ -246,45 +282,20 @@ std::size_t write_output_files(io::OutputFile* matrix, io::OutputFile* sample, c
                                const DistanceRows<Distance>& rows, console::Meter& meter, Layout layout,
                                threads::Cores cores) {
     meter.begin(writing_label);
-
-    // The found entries in list order, and their input columns: the columns of every output row.
-    std::vector<std::size_t> found;
-    std::vector<std::int32_t> columns;
-    for (std::size_t position = 0; position < ids.size(); ++position) {
-        if (ids.found_at(position)) {
-            found.push_back(position);
-            columns.push_back(ids.matrix_row(ids.ids().slot(position)));
-        }
-    }
-
+    const FoundEntries found = found_entries(ids);
     if (matrix != nullptr) {
-        write_row_count(*matrix, columns.size());
+        write_row_count(*matrix, found.columns.size());
         matrix->put('\n');
     }
-
-    // Each row's fields are formatted once into one line, which both files then take whole. The
-    // line is sized for the widest fields and filled in place, never cleared.
-    RowFormatting formatting(found.size(), columns.size() * sizeof(DistanceField) + 1,
-                             [&](std::size_t index, FormattedRow& into) {
-                                 char* const start = into.text.get();
-                                 char* at = start;
-                                 const Distance* const row = rows.row(ids.ids().slot(found[index]));
-                                 for (std::size_t column = 0; column < columns.size(); ++column) {
-                                     if (column == index) {
-                                         into.triangle_size = static_cast<std::size_t>(at - start);
-                                     }
-                                     at = write_distance_field(row[columns[column]], at);
-                                 }
-                                 *at++ = '\n';
-                                 into.size = static_cast<std::size_t>(at - start);
-                             },
-                             cores);
+    RowFormatting formatting(
+        found.positions.size(), found.columns.size() * sizeof(DistanceField) + 1,
+        [&](std::size_t index, FormattedRow& into) { format_row(ids, rows, found, index, into); }, cores);
     const auto list_count = static_cast<std::int64_t>(ids.size());
-    for (std::size_t index = 0; index < found.size(); ++index) {
+    for (std::size_t index = 0; index < found.positions.size(); ++index) {
         const FormattedRow& row = formatting.get(index);
         const std::string_view line(row.text.get(), row.size);
         if (matrix != nullptr) {
-            write_row_name(*matrix, ids.ids().name(found[index]));
+            write_row_name(*matrix, ids.ids().name(found.positions[index]));
             if (layout == Layout::square) {
                 matrix->write(line);
             } else {
@@ -296,9 +307,10 @@ std::size_t write_output_files(io::OutputFile* matrix, io::OutputFile* sample, c
             sample->write(line);
         }
         formatting.done_with(index);
-        meter.step(writing_label, console::percentage(static_cast<std::int64_t>(found[index]) + 1, list_count));
+        meter.step(writing_label,
+                   console::percentage(static_cast<std::int64_t>(found.positions[index]) + 1, list_count));
     }
-    return found.size();
+    return found.positions.size();
 }
 
 template std::size_t write_output_files(io::OutputFile*, io::OutputFile*, const IdTable&, const DistanceRows<float>&,

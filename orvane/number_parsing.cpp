@@ -177,19 +177,10 @@ bool convert_number_text(std::string_view text, T& value) {
     return true;
 }
 
-}  // namespace
-
-template <typename T>
-const char* parse_number(const char* first, const char* last, T& value) {
-    value = 0;
-    if (static_cast<std::size_t>(last - first) >= room) {
-        if (const char* const stop = parse_short_decimal(first, value)) {
-            return stop;
-        }
-    }
-    // The same acceptance rules as libstdc++'s num_get: gather the longest run that can form
-    // a number, then convert the whole run; a run that does not convert whole fails ("1e").
-    NumberText text;
+// The same acceptance rules as libstdc++'s num_get: the longest run from `first` that can form
+// a number (a sign, leading zeros folded to one, digits, one point, an exponent whose sign
+// follows its 'e'), gathered into `text`; returns where the run ends.
+const char* gather_number_text(const char* first, const char* last, NumberText& text) {
     const char* at = first;
     const auto peek = [&]() -> int { return at < last ? static_cast<unsigned char>(*at) : -1; };
     int c = peek();
@@ -231,10 +222,23 @@ const char* parse_number(const char* first, const char* last, T& value) {
         ++at;
         c = peek();
     }
-    if (!convert_number_text(text.view(), value)) {
-        return nullptr;
-    }
     return at;
+}
+
+}  // namespace
+
+template <typename T>
+const char* parse_number(const char* first, const char* last, T& value) {
+    value = 0;
+    if (static_cast<std::size_t>(last - first) >= room) {
+        if (const char* const stop = parse_short_decimal(first, value)) {
+            return stop;
+        }
+    }
+    // The whole run must convert: one that does not ("1e") fails.
+    NumberText text;
+    const char* const end = gather_number_text(first, last, text);
+    return convert_number_text(text.view(), value) ? end : nullptr;
 }
 
 template const char* parse_number(const char* first, const char* last, float& value);

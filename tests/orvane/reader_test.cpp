@@ -2,6 +2,7 @@
 // extraction reads; the writer's formatting must match the stream's fixed output.
 #include "orvane/matrix_reading.hpp"
 #include "orvane/matrix_writing.hpp"
+#include "io/output_file.hpp"
 #include "support/session.hpp"
 #include "orvane/token_reader.hpp"
 #include "orvane/token_skipping.hpp"
@@ -411,6 +412,44 @@ TEST(MatrixReadingDifferential, RowsConvertedAlongsideReadAsOneByOne) {
                                              << " vs " << expected.substr(static_cast<std::size_t>(differ.first - got.begin()), 80);
             }
         }
+    }
+}
+
+// Every other output row formatted on a helper thread against every row formatted here, forced
+// either way on any machine: the same bytes in both fixed-width layouts, the sample included.
+TEST(MatrixWritingDifferential, RowsFormattedAlongsideWriteAsOneByOne) {
+    ScratchDir dir;
+    std::mt19937 random(31);
+    text::NameList listed;
+    const int count = 150;
+    for (int id = 0; id < count; ++id) {
+        listed.add("ID" + std::to_string(random() % 200));  // some twice, some beyond the matrix
+    }
+    orvane::IdTable ids(std::move(listed));
+    orvane::DistanceRows<double> rows(ids.ids().slot_count(), 200);
+    for (std::uint32_t slot = 0; slot < ids.ids().slot_count(); ++slot) {
+        if (slot % 7 != 3) {
+            ids.set_matrix_row(slot, static_cast<std::int32_t>(slot));
+        }
+        for (int column = 0; column < 200; ++column) {
+            rows.row(slot)[column] = static_cast<double>(random() % 2000000) / 7.0 - 100.0;
+        }
+    }
+    for (const orvane::Layout layout : {orvane::Layout::square, orvane::Layout::lower}) {
+        std::vector<std::string> written;
+        for (const threads::Cores cores : {threads::Cores::one, threads::Cores::two}) {
+            const std::string name = std::to_string(static_cast<int>(cores));
+            {
+                io::OutputFile matrix = *io::OutputFile::create((dir / ("matrix" + name)).string());
+                io::OutputFile sample = *io::OutputFile::create((dir / ("sample" + name)).string());
+                console::Meter silent;
+                orvane::write_output_files(&matrix, &sample, ids, rows, silent, layout, cores);
+                ASSERT_TRUE(matrix.close() && sample.close());
+            }
+            written.push_back(dir.read("matrix" + name) + "|" + dir.read("sample" + name));
+        }
+        EXPECT_TRUE(written[0] == written[1]) << "layout " << static_cast<int>(layout);
+        EXPECT_GT(written[0].size(), std::size_t{100000});
     }
 }
 

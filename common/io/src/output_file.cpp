@@ -31,6 +31,40 @@ std::optional<OutputFile> OutputFile::create(const std::string& name, std::optio
     return file;
 }
 
+namespace {
+
+// Through a symbolic link, the file replaced is the one it names: the link stays a link.
+std::filesystem::path resolved_target(const std::string& target) {
+    std::error_code ignored;
+    std::filesystem::path resolved =
+        std::filesystem::weakly_canonical(std::filesystem::absolute(target, ignored), ignored);
+    return resolved.empty() ? std::filesystem::path(target) : resolved;
+}
+
+// Beside the target, so that the rename stays within one file system; hidden, and unique.
+std::string temporary_template(const std::filesystem::path& target) {
+    std::filesystem::path temporary = target;
+    temporary.replace_filename(".");
+    temporary += target.filename();
+    temporary += ".XXXXXX";
+    return temporary.string();
+}
+
+// The replacement keeps the replaced file's permissions (and owner, where allowed); a new file
+// gets what creating it would have given.
+void give_permissions(int fd, const struct stat* existing) {
+    if (existing != nullptr) {
+        ::fchmod(fd, existing->st_mode & 07777);
+        static_cast<void>(::fchown(fd, existing->st_uid, existing->st_gid));  // only where allowed
+        return;
+    }
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
+}
+
+}  // namespace
+
 std::optional<OutputFile> OutputFile::replace(const std::string& target, TempFiles& temps,
                                               std::optional<IoError>* error) {
     if (target == "-") {
@@ -42,12 +76,7 @@ std::optional<OutputFile> OutputFile::replace(const std::string& target, TempFil
         }
         return std::nullopt;
     };
-    // Through a symbolic link, the file replaced is the one it names: the link stays a link.
-    std::error_code ignored;
-    std::filesystem::path resolved = std::filesystem::weakly_canonical(std::filesystem::absolute(target, ignored), ignored);
-    if (resolved.empty()) {
-        resolved = target;
-    }
+    const std::filesystem::path resolved = resolved_target(target);
     struct stat existing {};
     const bool exists = ::stat(resolved.c_str(), &existing) == 0;
     if (exists && !S_ISREG(existing.st_mode)) {
@@ -63,24 +92,12 @@ std::optional<OutputFile> OutputFile::replace(const std::string& target, TempFil
         }
         ::close(probe);
     }
-    // Beside the target, so that the rename stays within one file system; hidden, and unique.
-    std::filesystem::path temporary_path = resolved;
-    temporary_path.replace_filename(".");
-    temporary_path += resolved.filename();
-    temporary_path += ".XXXXXX";
-    std::string temporary = temporary_path.string();
+    std::string temporary = temporary_template(resolved);
     const int fd = temps.create(temporary);
     if (fd < 0) {
         return refuse(errno);
     }
-    if (exists) {
-        ::fchmod(fd, existing.st_mode & 07777);
-        static_cast<void>(::fchown(fd, existing.st_uid, existing.st_gid));  // only where allowed
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::fchmod(fd, 0666 & ~mask);
-    }
+    give_permissions(fd, exists ? &existing : nullptr);
     OutputFile file(fd, target);
     file.temporary_ = std::move(temporary);
     file.target_ = resolved.string();
