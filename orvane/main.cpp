@@ -1,29 +1,7 @@
-#include "orvane/files.hpp"
 #include "orvane/options.hpp"
-#include "orvane/run.hpp"
-
-#include <array>
-
-namespace {
-
-constexpr std::array<const session::FileRole*, 4> files = {&orvane::list_file, &orvane::matrix_file,
-                                                           &orvane::output_file, &orvane::sample_file};
-
-constexpr session::Program orvane_program{
-    .name = "orvane",
-    .summary = "Cuts the rows and columns of the listed IDs, in list order, out of a square distance matrix.",
-    .examples = "Example:\n  orvane -l ids.txt -i distances.txt -o subset.txt -s sample.txt\n"
-                "  orvane -l ids.txt -i snp-dists.tsv -o subset.phy --output-format square\n"
-                "  cut -f1 hits.tsv | orvane -l - -i distances.txt -o - | gzip > subset.txt.gz\n\n"
-                "Exit status: 0 success, 1 failure (a file, memory, listed IDs not found), 2 usage error.",
-    .files = files,
-    .input = &orvane::matrix_file,
-    .dialogue = orvane::run,
-};
-
-}  // namespace
+#include "orvane/program.hpp"
 
 int main(int argc, char** argv) {
     orvane::BatchMode batch;
-    return session::program_main(argc, argv, orvane_program, batch);
+    return session::program_main(argc, argv, orvane::program(), batch);
 }

@@ -118,6 +118,11 @@ std::optional<io::IoError> read_table_header(io::LineReader& table, Layout layou
     for (std::size_t index = header.corner ? 1 : 0; index < header_fields.size(); ++index) {
         header.names.push_back(field_text(header_line, header_fields[index]));
     }
+    // An empty or blank file would otherwise read as a table of nothing, and every listed name
+    // as merely missing from it.
+    if (header.names.empty()) {
+        return at_line(table, 1, "no table: the header names no column");
+    }
     return std::nullopt;
 }
 

@@ -340,6 +340,10 @@ std::vector<BatchScenario> batch_scenarios() {
         {"verbose_counts", inputs, arguments({"-v"}), "", 0, "",
          "orvane: list entries: 2\norvane: matrix order: 3\norvane: found: 2\norvane: missing: 0\norvane: written: 2\n",
          {{"out.txt", qp_output}}},
+        // A blank or empty file named as a table is no table of nothing where every ID is missing.
+        {"empty_file_named_as_a_table", with("\n"),
+         arguments({"--input-format", "tsv", "--allow-missing"}), "", 1, "",
+         "orvane: 'matrix.txt' line 1: no table: the header names no column\n", {}},
         {"a_word_for_a_distance", with("3\nP 0 1 2\nQ 1 NA 3\nR 2 3 0\n"), arguments({}), "", 1, "",
          "orvane: 'matrix.txt' line 3: row 'Q': 'NA' is no number\n", {}},
         {"junk_glued_to_a_distance", with("3\nP 0 0.5x2 1\nQ 1 0 3\nR 2 3 0\n"), arguments({}), "", 1, "",

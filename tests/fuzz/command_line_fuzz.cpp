@@ -1,0 +1,81 @@
+// Random argument lists for both programs, built from a vocabulary of their options and values
+// and from raw bytes: the parse ends in 0 (help, version), in 2 with the usage error said on
+// standard error, or in options; options that name only files of the scratch folder are then run
+// in batch mode, which ends done or failed. Never a crash, never another status.
+#include "front/batch_front.hpp"
+#include "fuzz_support.hpp"
+#include "orvane/options.hpp"
+#include "orvane/program.hpp"
+#include "talmiro/options.hpp"
+#include "talmiro/program.hpp"
+
+#include <memory>
+#include <sstream>
+
+namespace {
+
+const std::vector<std::string> vocabulary = {
+    "-l", "-i", "-o", "-s", "--list", "--input", "--output", "--sample", "--allow-missing", "--exact",
+    "--input-format", "--output-format", "-q", "-v", "-h", "-V", "--help", "--version", "--", "-", "",
+    "list", "input", "out", "out.gz", "sample", "square", "lower", "tsv", "csv", "auto", "-qv", "-lq",
+    "--input-format=tsv", "--output-format=lower", "--list=list", "-ilist", "--quiet", "--verbose", "=",
+};
+
+// Every path a plain name inside the scratch folder: nothing else may be written or read.
+bool stays_in_scratch(const session::BatchOptions& options) {
+    for (const auto& [role, path] : options.paths) {
+        if (path == "-" || path.find('/') != std::string::npos || path == "." || path == "..") {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    fuzzing::Parts parts(data, size);
+    const bool orvane = parts.take_byte() % 2 == 0;
+    std::vector<std::string> arguments;
+    for (std::size_t words = parts.take_byte() % 12; words > 0; --words) {
+        const std::uint8_t pick = parts.take_byte();
+        if (pick < 200) {
+            arguments.push_back(vocabulary[pick % vocabulary.size()]);
+        } else {
+            arguments.push_back(parts.take_part().substr(0, 40));
+        }
+    }
+    std::unique_ptr<session::BatchProgram> batch;
+    if (orvane) {
+        batch = std::make_unique<orvane::BatchMode>();
+    } else {
+        batch = std::make_unique<talmiro::BatchMode>();
+    }
+    const session::Program& program = orvane ? orvane::program() : talmiro::program();
+    std::ostringstream out;
+    std::ostringstream err;
+    const session::ParsedCommandLine parsed = session::parse_command_line(program, *batch, arguments, out, err);
+    if (!parsed.options) {
+        fuzzing::require(parsed.exit_status == 0 || parsed.exit_status == 2, "help, version or a usage error");
+        if (parsed.exit_status == 2) {
+            fuzzing::require(err.str().starts_with(std::string(program.name) + ": ") &&
+                                 fuzzing::ends_with(err.str(), " --help' for more information.\n"),
+                             "a usage error is said with the program's name and a pointer to --help");
+        } else {
+            fuzzing::require(!out.str().empty() && err.str().empty(), "help and version go to standard output");
+        }
+        return 0;
+    }
+    fuzzing::require(parsed.exit_status == 0 && err.str().empty(), "options parse without a word");
+    if (!stays_in_scratch(*parsed.options)) {
+        return 0;
+    }
+    const fuzzing::InScratchFolder scratch;
+    fuzzing::write_whole("list", "P\nQ\n");
+    fuzzing::write_whole("input", orvane ? "2\nP 0 1\nQ 1 0\n" : ">P\nAC\n>Q\nGT\n");
+    io::TempFiles temps;
+    session::BatchFront front(program, *parsed.options, err, temps);
+    const session::Outcome outcome = batch->run(front, *parsed.options);
+    fuzzing::require(outcome == session::Outcome::done || !err.str().empty(), "a failed run says why");
+    return 0;
+}

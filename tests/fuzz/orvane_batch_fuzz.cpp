@@ -1,0 +1,184 @@
+// orvane's batch mode on matrices made from the fuzzer's bytes, in every layout, with random
+// options, one value spoiled or the file cut short after a line: a run that succeeds wrote
+// exactly the listed sub-matrix as a straightforward formatting of the values gives it; a run
+// that fails said why and left no output.
+#include "front/batch_front.hpp"
+#include "fuzz_support.hpp"
+#include "orvane/files.hpp"
+#include "orvane/layouts.hpp"
+#include "orvane/program.hpp"
+#include "orvane/run.hpp"
+
+#include <charconv>
+#include <cstdio>
+#include <sstream>
+
+namespace {
+
+const std::vector<std::string> values = {"0", "1", "0.5", "12.25", "1e-3", "100", "0.1234567", "-2", "3.0", "7e1"};
+
+struct Matrix {
+    std::vector<std::string> names;
+    std::vector<std::vector<std::string>> cells;  // symmetric, as text
+};
+
+Matrix made_matrix(fuzzing::Parts& parts) {
+    Matrix matrix;
+    const std::size_t order = 1 + parts.take_byte() % 12;
+    for (std::size_t row = 0; row < order; ++row) {
+        matrix.names.push_back("n" + std::to_string(row) + (parts.take_byte() % 3 == 0 ? "_x" : ""));
+    }
+    matrix.cells.assign(order, std::vector<std::string>(order, "0"));
+    for (std::size_t row = 0; row < order; ++row) {
+        for (std::size_t column = 0; column < row; ++column) {
+            matrix.cells[row][column] = matrix.cells[column][row] = values[parts.take_byte() % values.size()];
+        }
+    }
+    return matrix;
+}
+
+std::string text_of(const Matrix& matrix, orvane::Layout layout) {
+    const std::size_t order = matrix.names.size();
+    std::string text;
+    if (layout == orvane::Layout::square || layout == orvane::Layout::lower) {
+        text = std::to_string(order) + "\n";
+        for (std::size_t row = 0; row < order; ++row) {
+            text += matrix.names[row];
+            const std::size_t columns = layout == orvane::Layout::square ? order : row;
+            for (std::size_t column = 0; column < columns; ++column) {
+                text += " " + matrix.cells[row][column];
+            }
+            text += "\n";
+        }
+        return text;
+    }
+    const char delimiter = orvane::delimiter_of(layout);
+    for (const std::string& name : matrix.names) {
+        text += delimiter + name;
+    }
+    text += "\n";
+    for (std::size_t row = 0; row < order; ++row) {
+        text += matrix.names[row];
+        for (std::size_t column = 0; column < order; ++column) {
+            text += delimiter + matrix.cells[row][column];
+        }
+        text += "\n";
+    }
+    return text;
+}
+
+double value_of(const std::string& text) { return std::strtod(text.c_str(), nullptr); }
+
+std::string fixed_field(const std::string& text) {
+    char field[64];
+    std::snprintf(field, sizeof field, "%.6f", value_of(text));
+    const std::string value(field);
+    return value.size() < 10 ? std::string(10 - value.size(), ' ') + value : " " + value;
+}
+
+std::string shortest(const std::string& text) {
+    char digits[64];
+    return std::string(digits, std::to_chars(digits, digits + sizeof digits, value_of(text)).ptr);
+}
+
+// What the run should write: the listed rows found, in list order, in the output layout.
+std::string expected_output(const Matrix& matrix, const std::vector<std::size_t>& found, orvane::Layout input,
+                            orvane::Layout output) {
+    std::string text;
+    if (output == orvane::Layout::square || output == orvane::Layout::lower) {
+        char count[32];
+        std::snprintf(count, sizeof count, "%5zu\n", found.size());
+        text = count;
+        for (std::size_t index = 0; index < found.size(); ++index) {
+            const std::string& name = matrix.names[found[index]];
+            text += name + (name.size() < 10 ? std::string(10 - name.size(), ' ') : "");
+            const std::size_t columns = output == orvane::Layout::square ? found.size() : index;
+            for (std::size_t column = 0; column < columns; ++column) {
+                text += fixed_field(matrix.cells[found[index]][found[column]]);
+            }
+            text += "\n";
+        }
+        return text;
+    }
+    const char delimiter = orvane::delimiter_of(output);
+    const bool as_read = input == orvane::Layout::tsv || input == orvane::Layout::csv;
+    for (const std::size_t row : found) {
+        text += delimiter + matrix.names[row];
+    }
+    text += "\n";
+    for (const std::size_t row : found) {
+        text += matrix.names[row];
+        for (const std::size_t column : found) {
+            const std::string& cell = matrix.cells[row][column];
+            text += delimiter + (as_read ? cell : shortest(cell));
+        }
+        text += "\n";
+    }
+    return text;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    fuzzing::Parts parts(data, size);
+    const std::uint8_t choices = parts.take_byte();
+    const auto input = static_cast<orvane::Layout>(choices % 4);
+    const auto output = static_cast<orvane::Layout>((choices / 4) % 4);
+    const bool named_input = (choices & 16) != 0;
+    const bool allow_missing = (choices & 32) != 0;
+    const std::uint8_t spoil = parts.take_byte();
+    Matrix matrix = made_matrix(parts);
+    const std::size_t order = matrix.names.size();
+
+    std::string list;
+    std::vector<std::size_t> found;
+    bool missing = false;
+    for (std::size_t entries = 1 + parts.take_byte() % 8; entries > 0; --entries) {
+        const std::size_t pick = parts.take_byte() % (order + 2);
+        list += (pick < order ? matrix.names[pick] : "absent" + std::to_string(pick)) + "\n";
+        if (pick < order) {
+            found.push_back(pick);
+        } else {
+            missing = true;
+        }
+    }
+    const std::string expected = expected_output(matrix, found, input, output);
+    std::string text = text_of(matrix, input);
+    // A value that is no number, in a row and column of the fuzzer's choosing, or a cut file.
+    if (spoil % 4 == 1) {
+        const std::size_t row = parts.take_byte() % order;
+        const std::size_t column = parts.take_byte() % order;
+        if (input != orvane::Layout::lower || column < row) {
+            matrix.cells[row][column] = "NA";
+            text = text_of(matrix, input);
+        }
+    } else if (spoil % 4 == 2) {
+        // At a line's end: a cut inside a number can leave another number, which no reader
+        // could tell from the file's own.
+        const std::size_t cut = text.size() * parts.take_byte() / 256;
+        text.resize(cut == 0 ? 0 : text.rfind('\n', cut - 1) + 1);
+    }
+
+    const fuzzing::InScratchFolder scratch;
+    fuzzing::write_whole("list", list);
+    fuzzing::write_whole("matrix", text);
+    session::BatchOptions common;
+    common.paths = {{&orvane::list_file, "list"}, {&orvane::matrix_file, "matrix"}, {&orvane::output_file, "out"},
+                    {&orvane::sample_file, ""}};
+    common.allow_missing = allow_missing;
+    orvane::Options options;
+    options.input_format = named_input ? std::string(orvane::layout_names[static_cast<std::size_t>(input)]) : "auto";
+    options.output_format = orvane::layout_names[static_cast<std::size_t>(output)];
+    std::ostringstream err;
+    io::TempFiles temps;
+    session::BatchFront front(orvane::program(), common, err, temps);
+    const session::Outcome outcome = orvane::run_batch(front, common, options);
+    if (outcome != session::Outcome::done) {
+        fuzzing::require(!err.str().empty(), "a failed run says why");
+        fuzzing::require(!std::filesystem::exists("out"), "a failed run leaves no output");
+        return 0;
+    }
+    fuzzing::require(!missing || allow_missing, "a missing name fails the run unless allowed");
+    fuzzing::require(fuzzing::read_whole("out") == expected, "the output is the listed sub-matrix");
+    return 0;
+}
