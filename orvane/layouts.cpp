@@ -54,6 +54,17 @@ std::optional<std::int64_t> leading_number(std::string_view line) {
     return number;
 }
 
+// The order, when the line holds one: a whole number first (alone, where the line has tabs or
+// commas, as mash writes "\t12"), never the header of a labelled table whose names are numbers,
+// as R writes "1\t2\t3".
+std::optional<std::int64_t> order_on(std::string_view line) {
+    if (line.find(',') != std::string_view::npos ||
+        (line.find('\t') != std::string_view::npos && count_tokens(line) != 1)) {
+        return std::nullopt;
+    }
+    return leading_number(line);
+}
+
 // Whether the first lines read as a labelled table with this delimiter: a header and a row
 // whose numbers of fields agree (with or without a corner cell).
 bool fits_table(const std::vector<std::string_view>& lines, char delimiter) {
@@ -108,6 +119,28 @@ void split_fields(std::string_view line, char delimiter, std::vector<Field>& fie
     }
 }
 
+bool ends_inside_quotes(std::string_view line, char delimiter, std::size_t most) {
+    std::size_t at = 0;
+    for (std::size_t fields = 0; fields < most; ++fields) {
+        if (at < line.size() && line[at] == '"') {
+            std::size_t close = at + 1;
+            while (close < line.size() && !(line[close] == '"' && (close + 1 >= line.size() || line[close + 1] != '"'))) {
+                close += line[close] == '"' ? 2 : 1;
+            }
+            if (close >= line.size()) {
+                return true;
+            }
+            at = close;
+        }
+        const std::size_t next = line.find(delimiter, at);
+        if (next == std::string_view::npos) {
+            return false;
+        }
+        at = next + 1;
+    }
+    return false;
+}
+
 std::string field_text(std::string_view line, const Field& field) {
     std::string text(line.substr(field.begin, field.end - field.begin));
     if (field.quoted) {
@@ -116,6 +149,11 @@ std::string field_text(std::string_view line, const Field& field) {
         }
     }
     return text;
+}
+
+bool starts_with_order(std::string_view start) {
+    const std::size_t end = start.find('\n');
+    return end != std::string_view::npos && order_on(start.substr(0, end)).has_value();
 }
 
 bool lower_rows_hold_the_diagonal(std::string_view start) {
@@ -128,7 +166,7 @@ Detection detect_layout(std::string_view start, bool whole) {
     if (lines.empty()) {
         return {std::nullopt, false, "the file is empty"};
     }
-    if (const auto order = leading_number(lines[0])) {
+    if (const auto order = order_on(lines[0])) {
         // The order first: a square matrix (whose rows may wrap anywhere), or a lower triangle,
         // whose row 1 holds its name (and perhaps its diagonal) alone and row 2 one more.
         if (count_tokens(lines[0]) == 1 && *order >= 1 && lines.size() >= 2) {

@@ -30,6 +30,10 @@ struct Detection {
 };
 Detection detect_layout(std::string_view start, bool whole);
 
+// Whether the first line of `start` is whole and holds a matrix order, as square matrices and
+// lower triangles begin.
+bool starts_with_order(std::string_view start);
+
 // Whether a lower triangle's rows hold the diagonal, from its first row.
 bool lower_rows_hold_the_diagonal(std::string_view start);
 
@@ -45,6 +49,9 @@ struct Field {
 // `most` fields are taken (the last of them then ends at the next delimiter).
 void split_fields(std::string_view line, char delimiter, std::vector<Field>& fields,
                   std::size_t most = static_cast<std::size_t>(-1));
+// Whether the line ends inside a quoted field among its first `most` fields: the field then
+// goes on past the line break (RFC 4180), on the next line.
+bool ends_inside_quotes(std::string_view line, char delimiter, std::size_t most = static_cast<std::size_t>(-1));
 // A field's text, a doubled quote inside a quoted field read as one.
 std::string field_text(std::string_view line, const Field& field);
 

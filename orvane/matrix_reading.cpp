@@ -5,6 +5,7 @@
 #include "text/quoting.hpp"
 
 #include <algorithm>
+#include <charconv>
 #include <limits>
 #include <new>
 #include <utility>
@@ -78,6 +79,29 @@ std::int32_t read_matrix_order(TokenReader& matrix) {
     return order;
 }
 
+std::optional<io::IoError> read_whole_order(TokenReader& matrix, std::int32_t& order) {
+    order = 0;
+    const std::string token(matrix.take_token());
+    if (matrix.failed()) {
+        return describe_unreadable_order(matrix);
+    }
+    const char* const first = token.data() + (token.starts_with('+') ? 1 : 0);
+    const char* const last = token.data() + token.size();
+    std::int64_t value = 0;
+    const auto [stop, failure] = std::from_chars(first, last, value);
+    const io::ReadBuffer& input = matrix.input();
+    if (failure == std::errc::result_out_of_range ||
+        (failure == std::errc() && stop == last && value > std::numeric_limits<std::int32_t>::max())) {
+        return io::IoError::bad_content(input.name(), "the order " + token + " is too large", matrix.line());
+    }
+    if (failure != std::errc() || stop != last || value < std::numeric_limits<std::int32_t>::min()) {
+        return io::IoError::bad_content(
+            input.name(), text::quoted(token) + " is no matrix order (a whole number of 32 bits)", matrix.line());
+    }
+    order = static_cast<std::int32_t>(value);
+    return std::nullopt;
+}
+
 io::IoError describe_unreadable_order(TokenReader& matrix) {
     const io::ReadBuffer& input = matrix.input();
     if (matrix.stop() == TokenReader::Stop::read_error) {
@@ -107,6 +131,14 @@ std::optional<io::IoError> read_distance_matrix(TokenReader& matrix, IdTable& id
         const bool listable = matrix.take_name(longest, name);
         if (!matrix.failed()) {
             const std::int64_t slot = listable ? ids.ids().find_slot(name) : -1;
+            if (slot >= 0 && strictness == Strictness::whole_numbers &&
+                ids.matrix_row(static_cast<std::uint32_t>(slot)) != IdTable::not_found) {
+                // Batch mode: a second row of a listed ID is an error; the dialogue takes the
+                // last, as it always has.
+                return io::IoError::bad_content(
+                    matrix.input().name(), twice_named(name, ids.matrix_row(static_cast<std::uint32_t>(slot)), row),
+                    matrix.line());
+            }
             if (slot >= 0) {
                 const auto matched = static_cast<std::uint32_t>(slot);
                 const bool complete = matrix.read_numbers(rows.row(matched), static_cast<std::size_t>(order), glued);

@@ -77,6 +77,10 @@ std::optional<io::IoError> read_distance_matrix(TokenReader& matrix, IdTable& id
                                                 console::Meter& meter,
                                                 threads::Cores cores = threads::Cores::from_affinity);
 
+// The declared order as batch mode reads it: the whole first token must be a number of 32 bits
+// ("3x" is none, "99999999999" too large); says why when it is not.
+std::optional<io::IoError> read_whole_order(TokenReader& matrix, std::int32_t& order);
+
 // Why the order could not be read, for a matrix whose first token is no order.
 io::IoError describe_unreadable_order(TokenReader& matrix);
 

@@ -65,12 +65,23 @@ DistanceRows<Distance> allocate_distance_rows(const IdTable& ids, std::int32_t o
     }
 }
 
-// The matrix order, as the square and lower layouts begin.
-std::int32_t read_order(Front& front, TokenReader& matrix) {
-    const std::int32_t order = read_matrix_order(matrix);
-    if (matrix.failed()) {
+// The matrix order, as the square and lower layouts begin (after a byte order mark, as Windows
+// editors write one): as the stream reads it in the dialogue, whole in batch mode.
+std::int32_t read_order(Front& front, TokenReader& matrix, Strictness strictness) {
+    matrix.skip_byte_order_mark();
+    std::int32_t order = 0;
+    std::optional<io::IoError> unreadable;
+    if (strictness == Strictness::whole_numbers) {
+        unreadable = read_whole_order(matrix, order);
+    } else {
+        order = read_matrix_order(matrix);
+        if (matrix.failed()) {
+            unreadable = describe_unreadable_order(matrix);
+        }
+    }
+    if (unreadable) {
         session::check_read_whole(front, matrix.input());
-        front.input_cut_short(describe_unreadable_order(matrix));
+        front.input_cut_short(*unreadable);
     }
     front.show_count(matrix_order, order);
     return order;
@@ -89,14 +100,14 @@ void finish_reading(Front& front, const io::ReadBuffer& input, const std::option
 // The square layout, as the dialogue has always read it.
 template <typename Distance>
 DistanceRows<Distance> read_square(Front& front, IdTable& ids, TokenReader& matrix, Strictness strictness) {
-    const std::int32_t order = read_order(front, matrix);
+    const std::int32_t order = read_order(front, matrix, strictness);
     DistanceRows<Distance> rows = allocate_distance_rows<Distance>(ids, order);
     finish_reading(front, matrix.input(), read_distance_matrix(matrix, ids, order, rows, strictness, front.meter()));
     return rows;
 }
 
 DistanceRows<double> read_lower(Front& front, IdTable& ids, TokenReader& triangle, bool with_diagonal) {
-    const std::int32_t order = read_order(front, triangle);
+    const std::int32_t order = read_order(front, triangle, Strictness::whole_numbers);
     DistanceRows<double> rows = allocate_distance_rows<double>(ids, order);
     finish_reading(front, triangle.input(),
                    read_lower_triangle(triangle, ids, order, with_diagonal, rows, front.meter()));
@@ -129,18 +140,50 @@ BatchInput read_table(Front& front, IdTable& ids, io::LineReader& table, Layout 
     return input;
 }
 
+// Detection looks at the first few lines. A square matrix or lower triangle shows its layout in
+// its first megabyte, and a row nobody lists is never held whole, however long; a labelled
+// table's header and first row are read whole (a table of 50,000 names has a header of
+// megabytes), from every source alike, up to a bound well past any real table.
+constexpr std::size_t enough_for_an_order = std::size_t{1} << 20;
+constexpr std::size_t longest_first_lines = std::size_t{256} << 20;
+
+// The first lines of the input: whole, or all of it (`whole` then true), or as much as the
+// bounds allow.
+std::string_view first_lines(io::ReadBuffer& input, bool& whole) {
+    std::string_view start = input.peek(enough_for_an_order);
+    whole = start.size() < enough_for_an_order;
+    for (std::size_t wanted = 2 * enough_for_an_order; !whole && !starts_with_order(start);
+         wanted = std::min(2 * wanted, longest_first_lines)) {
+        if (static_cast<std::size_t>(std::count(start.begin(), start.end(), '\n')) >= 3 ||
+            start.size() >= longest_first_lines) {
+            break;
+        }
+        start = input.peek(wanted);
+        whole = start.size() < wanted;
+    }
+    return start;
+}
+
 // The layout named, or told from the first lines.
 Detection choose_layout(io::ReadBuffer& input, const Options& options) {
-    constexpr std::size_t enough = std::size_t{1} << 20;
-    const std::string_view start = input.peek(enough);
+    input.skip_byte_order_mark();
+    bool whole = false;
+    const std::string_view start = first_lines(input, whole);
     if (options.input_format != "auto") {
         const Layout layout = *layout_named(options.input_format);
         return {layout, layout == Layout::lower && lower_rows_hold_the_diagonal(start), {}};
     }
-    Detection detection = detect_layout(start, start.size() < enough);
+    Detection detection = detect_layout(start, whole);
     if (!detection.layout) {
-        session::raise_unreadable(io::IoError::bad_content(
-            input.name(), "cannot tell its layout: " + detection.why + "; name it with --input-format"));
+        // Data that could not be read (damaged, say) is what to tell, not what little was read.
+        if (input.error()) {
+            session::raise_unreadable(*input.error());
+        }
+        const std::string why = !whole && start.size() >= longest_first_lines
+                                    ? "its first lines are longer than 256 MB"
+                                    : detection.why;
+        session::raise_unreadable(
+            io::IoError::bad_content(input.name(), "cannot tell its layout: " + why + "; name it with --input-format"));
     }
     return detection;
 }

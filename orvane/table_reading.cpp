@@ -16,14 +16,45 @@ io::IoError in_file(const io::LineReader& table, std::string reason) {
     return io::IoError::bad_content(table.input().name(), std::move(reason));
 }
 
+// The next record of a table: its next line, or the lines that a quoted field's line breaks
+// join (RFC 4180), in `joined`. Only the first `quotable` fields are looked at for quotes that
+// go on: the names, never the values, so a row costs no extra pass. `lines` counts the lines.
+std::string_view take_record(io::LineReader& table, char delimiter, std::size_t quotable, std::string& joined,
+                             std::uint64_t& lines) {
+    const std::string_view line = io::without_carriage_return(table.take_until('\n'));
+    ++lines;
+    if (!line.starts_with('"') && (quotable == 1 || line.find('"') == std::string_view::npos)) {
+        return line;
+    }
+    if (!ends_inside_quotes(line, delimiter, quotable)) {
+        return line;
+    }
+    joined.assign(line);
+    while (ends_inside_quotes(joined, delimiter, quotable) && !table.at_end_of_file()) {
+        joined += '\n';
+        joined.append(io::without_carriage_return(table.take_until('\n')));
+        ++lines;
+    }
+    return joined;
+}
+
+// A table that ends before its header's every name has a row.
+io::IoError rows_missing(const io::LineReader& table, std::int64_t rows, std::size_t names) {
+    return in_file(table, "the table has " + std::to_string(rows) + " rows for the header's " + std::to_string(names) +
+                              " names");
+}
+
 // A listed row of a labelled table: every cell converted into `values`, or why it cannot be.
 std::optional<io::IoError> convert_table_row(const io::LineReader& table, std::uint64_t line_number,
                                              std::string_view line, const std::vector<Field>& fields,
                                              const TableHeader& header, const std::string& name, double* values) {
     if (fields.size() != header.names.size() + 1) {
+        const bool trailing = fields.size() == header.names.size() + 2 && fields.back().begin == fields.back().end &&
+                              !fields.back().quoted;
         return at_line(table, line_number,
                        "row " + text::quoted(name) + " has " + std::to_string(fields.size() - 1) +
-                           " values for the header's " + std::to_string(header.names.size()) + " names");
+                           " values for the header's " + std::to_string(header.names.size()) + " names" +
+                           (trailing ? ": the last is empty (a delimiter at the end of the line)" : ""));
     }
     for (std::size_t column = 1; column < fields.size(); ++column) {
         const Field& cell = fields[column];
@@ -68,6 +99,11 @@ std::optional<io::IoError> read_lower_triangle(TokenReader& triangle, IdTable& i
         const auto values = static_cast<std::uint64_t>(row) + (with_diagonal ? 1 : 0);
         const bool listable = triangle.take_name(ids.longest_name(), name);
         const std::int64_t slot = listable && !triangle.failed() ? ids.ids().find_slot(name) : -1;
+        if (slot >= 0 && ids.matrix_row(static_cast<std::uint32_t>(slot)) != IdTable::not_found) {
+            return io::IoError::bad_content(
+                triangle.input().name(), twice_named(name, ids.matrix_row(static_cast<std::uint32_t>(slot)), row),
+                triangle.line());
+        }
         if (slot >= 0) {
             // A listed row holds its distances to every earlier row, which earlier listed rows
             // take as theirs to this one.
@@ -100,17 +136,24 @@ std::optional<io::IoError> read_table_header(io::LineReader& table, Layout layou
                                              std::string& first_row) {
     const char delimiter = delimiter_of(layout);
     table.skip_byte_order_mark();
-    std::vector<Field> fields;
-    const std::string header_line(io::without_carriage_return(table.take_until('\n')));
-    first_row.assign(io::without_carriage_return(table.take_until('\n')));
+    header = TableHeader{};
+    std::string joined;
+    std::uint64_t lines = 0;
+    const std::string header_line(take_record(table, delimiter, static_cast<std::size_t>(-1), joined, lines));
+    header.first_row_line = lines + 1;
+    first_row.assign(take_record(table, delimiter, 1, joined, lines));
+    header.next_line = lines + 1;
     std::vector<Field> header_fields;
+    std::vector<Field> fields;
     split_fields(header_line, delimiter, header_fields);
     split_fields(first_row, delimiter, fields);
-    header = TableHeader{};
-    if (header_fields.size() == fields.size()) {
+    const bool no_rows = first_row.empty() && table.at_end_of_file();
+    // Without a row to count against, an empty first field is taken for the corner.
+    const bool empty_first = !header_fields.empty() && header_fields[0].begin == header_fields[0].end;
+    if (header_fields.size() == fields.size() || (no_rows && empty_first)) {
         header.corner = true;
-    } else if (header_fields.size() + 1 != fields.size()) {
-        return at_line(table, 2,
+    } else if (header_fields.size() + 1 != fields.size() && !no_rows) {
+        return at_line(table, header.first_row_line,
                        std::to_string(fields.size()) + " fields, where the header's " +
                            std::to_string(header_fields.size()) + " names ask for " +
                            std::to_string(header_fields.size() + 1));
@@ -123,6 +166,9 @@ std::optional<io::IoError> read_table_header(io::LineReader& table, Layout layou
     if (header.names.empty()) {
         return at_line(table, 1, "no table: the header names no column");
     }
+    if (no_rows) {
+        return rows_missing(table, 0, header.names.size());
+    }
     return std::nullopt;
 }
 
@@ -132,16 +178,21 @@ std::optional<io::IoError> read_table_rows(io::LineReader& table, Layout layout,
     const char delimiter = delimiter_of(layout);
     const auto order = static_cast<std::int64_t>(header.names.size());
     std::vector<Field> fields;
+    std::string joined;
     meter.begin(reading_label);
     std::string_view line = first_row;
+    std::uint64_t line_number = header.first_row_line;
+    std::uint64_t lines = header.next_line - 1;  // taken so far
     for (std::int64_t row = 0; row < order; ++row) {
-        const std::uint64_t line_number = static_cast<std::uint64_t>(row) + 2;
         if (row > 0) {
             if (table.at_end_of_file()) {
-                return in_file(table, "the file ends after " + std::to_string(row) + " of " + std::to_string(order) +
-                                          " rows");
+                return rows_missing(table, row, header.names.size());
             }
-            line = io::without_carriage_return(table.take_until('\n'));
+            line_number = lines + 1;
+            line = take_record(table, delimiter, 1, joined, lines);
+            if (line.empty() && table.at_end_of_file()) {
+                return rows_missing(table, row, header.names.size());
+            }
         }
         // Every row's name is checked against the header; only a listed row is split whole.
         split_fields(line, delimiter, fields, 1);
@@ -154,6 +205,9 @@ std::optional<io::IoError> read_table_rows(io::LineReader& table, Layout layout,
         }
         if (const std::int64_t slot = ids.ids().find_slot(name); slot >= 0) {
             const auto listed = static_cast<std::uint32_t>(slot);
+            if (ids.matrix_row(listed) != IdTable::not_found) {
+                return at_line(table, line_number, twice_named(name, ids.matrix_row(listed), row));
+            }
             split_fields(line, delimiter, fields);
             if (auto failure = convert_table_row(table, line_number, line, fields, header, name, rows.row(listed))) {
                 return failure;

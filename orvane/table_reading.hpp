@@ -36,6 +36,8 @@ std::optional<io::IoError> read_lower_triangle(TokenReader& triangle, IdTable& i
 struct TableHeader {
     std::vector<std::string> names;
     bool corner = false;  // whether the header's first field stands above the row names
+    std::uint64_t first_row_line = 2;  // where the first row begins (a quoted name may hold
+    std::uint64_t next_line = 3;       // line breaks), and the line after it
 };
 
 // Reads the header and the first row (to tell whether the header has a corner cell); the row is

@@ -340,6 +340,39 @@ std::vector<BatchScenario> batch_scenarios() {
         {"verbose_counts", inputs, arguments({"-v"}), "", 0, "",
          "orvane: list entries: 2\norvane: matrix order: 3\norvane: found: 2\norvane: missing: 0\norvane: written: 2\n",
          {{"out.txt", qp_output}}},
+        // Labelled tables whose names are numbers, as R writes them, with and without the corner.
+        {"table_named_by_numbers_with_a_corner", with("\t1\t2\n1\t0\t5\n2\t5\t0\n", "2"), arguments({}), "", 0, "",
+         "", {{"out.txt", "\t2\n2\t0\n"}}},
+        {"table_named_by_numbers_as_r_writes_it", with("1\t2\t3\n1\t0\t5\t7\n2\t5\t0\t4\n3\t7\t4\t0\n", "3 1"),
+         arguments({}), "", 0, "", "", {{"out.txt", "\t3\t1\n3\t0\t7\n1\t7\t0\n"}}},
+        {"order_with_junk", with("3x\nP 0\n"), arguments({}), "", 1, "",
+         "orvane: 'matrix.txt' line 1: '3x' is no matrix order (a whole number of 32 bits)\n", {}},
+        {"order_past_32_bits", with("99999999999\nP 0\n"), arguments({}), "", 1, "",
+         "orvane: 'matrix.txt' line 1: the order 99999999999 is too large\n", {}},
+        {"byte_order_mark_before_a_square_matrix", with("\xEF\xBB\xBF" + pqr_matrix), arguments({}), "", 0, "", "",
+         {{"out.txt", qp_output}}},
+        {"byte_order_mark_before_a_lower_triangle", with("\xEF\xBB\xBF" "3\nP\nQ 1\nR 2 3\n"),
+         arguments({"--output-format", "square"}), "", 0, "", "", {{"out.txt", qp_output}}},
+        {"an_id_twice_in_a_square_matrix", with("3\nP 0 1 2\nQ 1 0 3\nP 2 3 0\n"), arguments({}), "", 1, "",
+         "orvane: 'matrix.txt' line 4: the ID 'P' names rows 1 and 3\n", {}},
+        {"an_id_twice_in_a_lower_triangle", with("3\nP\nQ 1\nP 2 3\n"), arguments({}), "", 1, "",
+         "orvane: 'matrix.txt' line 4: the ID 'P' names rows 1 and 3\n", {}},
+        {"an_id_twice_in_a_table", with("\tP\tQ\tP\nP\t0\t1\t2\nQ\t1\t0\t3\nP\t2\t3\t0\n"), arguments({}), "", 1,
+         "", "orvane: 'matrix.txt' line 4: the ID 'P' names rows 1 and 3\n", {}},
+        {"a_table_missing_its_last_row", with("\tP\tQ\tR\nP\t0\t1\t2\nQ\t1\t0\t3\n"), arguments({}), "", 1, "",
+         "orvane: 'matrix.txt': the table has 2 rows for the header's 3 names\n", {}},
+        {"a_table_of_a_header_alone", with("\tP\tQ\n"), arguments({"--input-format", "tsv"}), "", 1, "",
+         "orvane: 'matrix.txt': the table has 0 rows for the header's 2 names\n", {}},
+        {"a_trailing_tab_in_a_table_row", with("\tP\tQ\nP\t0\t1\nQ\t1\t0\t\n"), arguments({}), "", 1, "",
+         "orvane: 'matrix.txt' line 3: row 'Q' has 3 values for the header's 2 names: the last is empty (a delimiter "
+         "at the end of the line)\n",
+         {}},
+        {"quoted_names_holding_line_breaks", with(",\"A\nB\",Q\n\"A\nB\",0,1\nQ,1,0\n", "Q"), arguments({}), "", 0, "",
+         "", {{"out.txt", ",Q\nQ,0\n"}}},
+        {"an_empty_sample_name", inputs, arguments({"-s", ""}), "", 2, "",
+         "orvane: --sample names no file (an empty name)\n" + usage_hint, {}},
+        {"an_empty_output_name", inputs, {"-l", "list.txt", "-i", "matrix.txt", "-o", ""}, "", 2, "",
+         "orvane: --output names no file (an empty name)\n" + usage_hint, {}},
         // A blank or empty file named as a table is no table of nothing where every ID is missing.
         {"empty_file_named_as_a_table", with("\n"),
          arguments({"--input-format", "tsv", "--allow-missing"}), "", 1, "",
@@ -559,6 +592,87 @@ TEST(OrvaneBatchOutputs, AnInterruptedRunKeepsTheTarget) {
         std::sort(names.begin(), names.end());
         EXPECT_EQ(names, (std::vector<std::string>{"list.txt", "matrix.txt", "out.txt", "sample.fifo"}));
     }
+}
+
+// Output names that lead elsewhere than a plain file: a descriptor the shell opened is written
+// through, at its offset (the shell's own file keeps what others wrote); two outputs on one pipe,
+// FIFO or device are refused as one file named twice; a dangling link creates the file it names;
+// a name of 250 bytes works; a closed standard stream is neither read nor written.
+TEST(OrvaneBatchOutputs, DescriptorsPipesLinksAndClosedStreams) {
+    ScratchDir dir;
+    dir.write("list.txt", "Q P");
+    dir.write("matrix.txt", pqr_matrix);
+    const std::string orvane = std::string(ORVANE_BINARY) + " -l list.txt -i matrix.txt";
+    const auto shell = [&](const std::string& script) {
+        return run_command("/bin/sh", {"-c", script}, "", dir.path());
+    };
+    const auto expect_shell = [&](const std::string& script, int status, const std::string& errors) {
+        const ProcessResult result = shell(script);
+        EXPECT_EQ(result.exit_status, status) << script;
+        EXPECT_EQ(result.errors, errors) << script;
+    };
+    expect_shell("{ echo A; " + orvane + " -o /dev/stdout; echo B; } > shell.txt", 0, "");
+    EXPECT_EQ(dir.read("shell.txt"), "A\n" + qp_output + "B\n");
+    expect_shell("echo log > run.log; " + orvane + " -o out.txt -s /dev/stderr 2>>run.log", 0, "");
+    EXPECT_EQ(dir.read("run.log"), "log\n" + qp_sample);
+    expect_shell("{ echo A; " + orvane + " -o /dev/fd/3 3>&1; } > fd.txt", 0, "");
+    EXPECT_EQ(dir.read("fd.txt"), "A\n" + qp_output);
+    expect_shell(orvane + " -o - -s /dev/stdout | cat > /dev/null; exit $(($? + 0))", 0,
+                 "orvane: the matrix and the sample name the same file, '-'\n");
+    expect_shell("mkfifo fifo && { cat fifo > /dev/null & } && " + orvane + " -o fifo -s fifo; status=$?; "
+                 "rm -f fifo; wait; exit $status", 1, "orvane: the matrix and the sample name the same file, 'fifo'\n");
+    expect_shell(orvane + " -o /dev/null -s /dev/null", 0, "");
+    expect_shell("ln -s made.txt dangling && " + orvane + " -o dangling && test -L dangling", 0, "");
+    EXPECT_EQ(dir.read("made.txt"), qp_output);
+    const std::string long_name(250, 'n');
+    expect_shell(orvane + " -o " + long_name, 0, "");
+    EXPECT_EQ(dir.read(long_name), qp_output);
+    expect_shell(orvane + " -o - >&-", 1, "orvane: standard output is closed\n");
+    expect_shell(orvane + " -o closed.txt -s - >&-", 1, "orvane: standard output is closed\n");
+    EXPECT_FALSE(dir.exists("closed.txt"));
+    expect_shell(std::string(ORVANE_BINARY) + " -l - -i matrix.txt -o closed.txt <&-", 1,
+                 "orvane: standard input is closed\n");
+    expect_shell("echo kept > kept.txt; " + orvane + " -o kept.txt --allow-missing 2>&-", 0, "");
+    EXPECT_EQ(dir.read("kept.txt"), qp_output);
+}
+
+// Layout detection sees whole first lines from a file, a pipe and compressed data alike, and
+// damaged compressed data is told as such, not as a layout it cannot tell.
+TEST(OrvaneLayouts, DetectionSeesWholeFirstLinesAndTellsDamage) {
+    ScratchDir dir;
+    std::vector<std::string> names;
+    for (int id = 0; id < 600; ++id) {
+        names.push_back(std::string(2000, 'a' + static_cast<char>(id % 26)) + std::to_string(id));
+    }
+    std::string table;
+    for (const std::string& name : names) {
+        table += "\t" + name;
+    }
+    table += "\n";
+    for (std::size_t row = 0; row < names.size(); ++row) {
+        table += names[row];
+        for (std::size_t column = 0; column < names.size(); ++column) {
+            table += row == column ? "\t0" : "\t1";
+        }
+        table += "\n";
+    }
+    dir.write("list.txt", names[7] + " " + names[3]);
+    dir.write("table.tsv", table);
+    dir.write("table.gz", packed(table, Packing::gzip));
+    const std::string expected = "\t" + names[7] + "\t" + names[3] + "\n" + names[7] + "\t0\t1\n" + names[3] + "\t1\t0\n";
+    for (const std::string input : {"table.tsv", "table.gz"}) {
+        const ProcessResult run = run_command(ORVANE_BINARY, {"-l", "list.txt", "-i", input, "-o", "-"}, "", dir.path());
+        EXPECT_EQ(run.exit_status, 0) << input << ": " << run.errors;
+        EXPECT_TRUE(run.output == expected) << input;
+    }
+    const ProcessResult piped = run_command(ORVANE_BINARY, {"-l", "list.txt", "-i", "-", "-o", "-"}, table, dir.path());
+    EXPECT_EQ(piped.exit_status, 0) << piped.errors;
+    EXPECT_TRUE(piped.output == expected);
+    const std::string small = packed(pqr_matrix, Packing::gzip);
+    dir.write("cut.gz", small.substr(0, small.size() / 2));
+    const ProcessResult cut = run_command(ORVANE_BINARY, {"-l", "list.txt", "-i", "cut.gz", "-o", "-"}, "", dir.path());
+    EXPECT_EQ(cut.exit_status, 1);
+    EXPECT_EQ(cut.errors, "orvane: 'cut.gz': corrupt or truncated gzip data\n");
 }
 
 // A compressed matrix and list read as the plain files do, in both modes.

@@ -7,11 +7,13 @@
 
 namespace session {
 
-BatchFront::BatchFront(const Program& program, const BatchOptions& options, std::ostream& err, io::TempFiles& temps)
+BatchFront::BatchFront(const Program& program, const BatchOptions& options, std::ostream& err, io::TempFiles& temps,
+                       StandardStreams streams)
     : program_(program),
       options_(options),
       err_(err),
       temps_(temps),
+      streams_(streams),
       meter_(!options.quiet && ::isatty(STDERR_FILENO) == 1 ? console::Meter(err) : console::Meter()) {}
 
 std::ostream& BatchFront::say() { return err_ << program_.name << ": "; }
@@ -19,6 +21,9 @@ std::ostream& BatchFront::say() { return err_ << program_.name << ": "; }
 io::InputFile BatchFront::open_input(const FileRole& role) {
     const std::string& path = options_.path_of(role);
     if (path == "-") {
+        if (streams_.input_closed) {
+            throw Abort{Failure::cannot_open_input, "standard input is closed"};
+        }
         return io::InputFile::standard_input();
     }
     std::optional<io::IoError> error;
@@ -28,6 +33,9 @@ io::InputFile BatchFront::open_input(const FileRole& role) {
 bool BatchFront::wants_output(const FileRole& role) const { return !options_.path_of(role).empty(); }
 
 io::OutputFile BatchFront::create_output(const FileRole& role) {
+    if (options_.path_of(role) == "-" && streams_.output_closed) {
+        throw Abort{Failure::cannot_create_output, "standard output is closed"};
+    }
     std::optional<io::IoError> error;
     io::OutputFile file = opened_or_abort(io::OutputFile::replace(options_.path_of(role), temps_, &error), error,
                                           Failure::cannot_create_output);

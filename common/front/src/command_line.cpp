@@ -72,6 +72,9 @@ std::optional<std::string> misuse(const CLI::App& app, const BatchOptions& optio
                text::quoted(argument);
     }
     for (const auto& [role, path] : options.paths) {
+        if (path.empty() && app.count(std::string(role->long_option())) > 0) {
+            return std::string(role->long_option()) + " names no file (an empty name)";
+        }
         if (role->need == FileRole::Need::required && path.empty()) {
             return std::string(role->long_option()) + " is required";
         }

@@ -2,6 +2,7 @@
 
 #include "codecs/codecs.hpp"
 #include "io/temp_files.hpp"
+#include "output_targets.hpp"
 
 #include <cerrno>
 #include <cstdlib>
@@ -18,36 +19,20 @@ namespace {
 constexpr std::size_t output_buffer_size = std::size_t{1} << 16;
 }
 
-std::optional<OutputFile> OutputFile::create(const std::string& name, std::optional<IoError>* error) {
-    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        if (error != nullptr) {
-            *error = IoError{IoError::Action::create, name, errno, {}};
-        }
-        return std::nullopt;
-    }
-    OutputFile file(fd, name);
-    file.empty_when_writing_begins_ = true;
-    return file;
-}
-
 namespace {
 
-// Through a symbolic link, the file replaced is the one it names: the link stays a link.
-std::filesystem::path resolved_target(const std::string& target) {
-    std::error_code ignored;
-    std::filesystem::path resolved =
-        std::filesystem::weakly_canonical(std::filesystem::absolute(target, ignored), ignored);
-    return resolved.empty() ? std::filesystem::path(target) : resolved;
+// A descriptor the process already holds, named as /dev/stdout or /dev/fd/N: written through
+// a copy of it, at the offset its holder has reached, never emptied or replaced (the shell's
+// file behind it holds what others wrote there too). -1 with errno when it is not open.
+int reuse_descriptor(int descriptor) {
+    return ::fcntl(descriptor, F_DUPFD_CLOEXEC, 3);
 }
 
-// Beside the target, so that the rename stays within one file system; hidden, and unique.
-std::string temporary_template(const std::filesystem::path& target) {
-    std::filesystem::path temporary = target;
-    temporary.replace_filename(".");
-    temporary += target.filename();
-    temporary += ".XXXXXX";
-    return temporary.string();
+std::optional<OutputFile> refused(const std::string& name, int error_number, std::optional<IoError>* error) {
+    if (error != nullptr) {
+        *error = IoError{IoError::Action::create, name, error_number, {}};
+    }
+    return std::nullopt;
 }
 
 // The replacement keeps the replaced file's permissions (and owner, where allowed); a new file
@@ -65,18 +50,33 @@ void give_permissions(int fd, const struct stat* existing) {
 
 }  // namespace
 
+std::optional<OutputFile> OutputFile::create(const std::string& name, std::optional<IoError>* error) {
+    const OutputTarget target = output_target(name);
+    if (target.descriptor >= 0) {
+        const int fd = reuse_descriptor(target.descriptor);
+        return fd < 0 ? refused(name, errno, error) : std::optional<OutputFile>(OutputFile(fd, name));
+    }
+    const int fd = ::open(target.path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        return refused(name, errno, error);
+    }
+    OutputFile file(fd, name);
+    file.empty_when_writing_begins_ = true;
+    return file;
+}
+
 std::optional<OutputFile> OutputFile::replace(const std::string& target, TempFiles& temps,
                                               std::optional<IoError>* error) {
     if (target == "-") {
         return standard_output();
     }
-    const auto refuse = [&](int error_number) -> std::optional<OutputFile> {
-        if (error != nullptr) {
-            *error = IoError{IoError::Action::create, target, error_number, {}};
-        }
-        return std::nullopt;
-    };
-    const std::filesystem::path resolved = resolved_target(target);
+    const auto refuse = [&](int error_number) { return refused(target, error_number, error); };
+    const OutputTarget where = output_target(target);
+    if (where.descriptor >= 0) {
+        const int fd = reuse_descriptor(where.descriptor);
+        return fd < 0 ? refuse(errno) : std::optional<OutputFile>(OutputFile(fd, target));
+    }
+    const std::filesystem::path& resolved = where.path;
     struct stat existing {};
     const bool exists = ::stat(resolved.c_str(), &existing) == 0;
     if (exists && !S_ISREG(existing.st_mode)) {
@@ -254,18 +254,29 @@ bool OutputFile::close() { return finish() && commit(); }
 
 bool OutputFile::identity(std::uint64_t& device, std::uint64_t& inode) const {
     struct stat info {};
-    const bool known = temporary_.empty() ? ::fstat(fd_, &info) == 0 : ::stat(target_.c_str(), &info) == 0;
+    if (!(temporary_.empty() ? ::fstat(fd_, &info) == 0 : ::stat(target_.c_str(), &info) == 0)) {
+        return false;
+    }
+    if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode)) {
+        // Only /dev/null can take two outputs at once: it keeps nothing that could interleave.
+        struct stat null {};
+        if (S_ISCHR(info.st_mode) && ::stat("/dev/null", &null) == 0 && info.st_rdev == null.st_rdev) {
+            return false;
+        }
+        device = 0;  // a device, whatever name reached it: a terminal as /dev/tty or /dev/pts/3
+        inode = info.st_rdev;
+        return true;
+    }
     device = info.st_dev;
     inode = info.st_ino;
-    return known && S_ISREG(info.st_mode);
+    return true;
 }
 
 bool OutputFile::same_file_as(const OutputFile& other) const {
     if (!temporary_.empty() && !other.temporary_.empty() && target_ == other.target_) {
         return true;  // one target, perhaps not there yet
     }
-    // Two handles on one device (/dev/null, a terminal) corrupt nothing; only a shared
-    // regular file would hold two interleaved outputs.
+    // One regular file, pipe, FIFO or device reached by two outputs would hold them interleaved.
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
     std::uint64_t other_device = 0;

@@ -8,12 +8,20 @@
 
 namespace session {
 
+// Which standard streams the program found closed at its start (and put on /dev/null).
+struct StandardStreams {
+    bool input_closed = false;
+    bool output_closed = false;
+    bool error_closed = false;
+};
+
 // Answers a run from the command line: files by the names given ("-" for the standard streams),
 // outputs replaced whole only once written, counts on standard error with -v, the meter on
 // standard error when it is a terminal, and each missing name and failure as one line there.
 class BatchFront final : public Front {
 public:
-    BatchFront(const Program& program, const BatchOptions& options, std::ostream& err, io::TempFiles& temps);
+    BatchFront(const Program& program, const BatchOptions& options, std::ostream& err, io::TempFiles& temps,
+               StandardStreams streams = {});
 
     void start() override {}
     io::InputFile open_input(const FileRole& role) override;
@@ -34,6 +42,7 @@ private:
     const BatchOptions& options_;
     std::ostream& err_;
     io::TempFiles& temps_;
+    StandardStreams streams_;
     console::Meter meter_;
 };
 

@@ -66,8 +66,8 @@ public:
     const std::optional<IoError>& error() const { return error_; }
     const std::string& name() const { return name_; }
 
-    // True when both reach the same regular file, whatever names led to it: two outputs there
-    // would corrupt each other. Devices such as /dev/null may take both.
+    // True when both reach the same regular file, pipe, FIFO or device, whatever names led to
+    // it: two outputs there would be interleaved. Only /dev/null may take both.
     bool same_file_as(const OutputFile& other) const;
 
 private:
