@@ -2,10 +2,12 @@
 #include "io/line_reader.hpp"
 #include "io/output_file.hpp"
 #include "io/read_buffer.hpp"
+#include "support/compression.hpp"
 #include "support/session.hpp"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <optional>
 
 namespace {
@@ -80,6 +82,33 @@ TEST(ReadBuffer, CountsLinesUpToAnyByteAcrossRefills) {
             line += text[offset] == '\n' ? 1 : 0;
             buffer.set_pos(buffer.pos() + 1);
         }
+    }
+}
+
+// A compressed file cut (or grown) between opening and its end reads as another version of
+// it: told as changed, even when the cut falls exactly between two members or frames, where
+// the data alone would look whole.
+TEST(ByteSources, ACompressedFileThatChangesWhileReadIsTold) {
+    testing_support::ScratchDir dir;
+    std::string text;
+    for (int line = 0; line < 2000; ++line) {
+        text += ">r" + std::to_string(line) + "\nACGT\n";
+    }
+    using testing_support::Packing;
+    for (const auto& [two_parts, one_part] : {std::pair{Packing::gzip_two_members, Packing::gzip},
+                                              {Packing::zstd_two_frames, Packing::zstd}}) {
+        const std::string path = (dir / "in.z").string();
+        dir.write("in.z", testing_support::packed(text, two_parts));
+        io::ReadBuffer input(*io::InputFile::open(path), 4096, io::ReadBuffer::Access::copied);
+        std::filesystem::resize_file(path, testing_support::packed(text.substr(0, 3000), one_part).size());
+        std::size_t read = 0;
+        while (input.refill()) {
+            read += input.end() - input.pos();
+            input.set_pos(input.end());
+        }
+        EXPECT_EQ(read, 3000U) << "the first member or frame, whole";
+        ASSERT_TRUE(input.error());
+        EXPECT_EQ(input.error()->describe(), "'" + path + "' changed while it was being read");
     }
 }
 

@@ -282,6 +282,39 @@ TEST(TalmiroCompressed, DamagedDataEndsTheInput) {
     }
 }
 
+// Cut exactly after a whole BGZF block, the file lacks the empty block bgzip ends it with: batch
+// mode cannot tell it complete and fails; the dialogue reads every record there is. Zeros after
+// gzip data, as tape leaves them, are accepted as gzip -t accepts them; anything after the
+// zeros is damage.
+TEST(TalmiroCompressed, ACutAtABlockIsTruncationAndZeroPaddingIsNot) {
+    const std::string fasta = many_records() + many_records() + many_records() + many_records();
+    ScratchDir dir;
+    dir.write("list.txt", "r0\n");
+    const std::string bgzf = packed(fasta, Packing::bgzf);
+    constexpr std::size_t end_block = 28;
+    const std::string without_end = bgzf.substr(0, bgzf.size() - end_block);
+    dir.write("in.z", without_end);
+    const ProcessResult batch = run_command(TALMIRO_BINARY, {"-l", "list.txt", "-i", "in.z", "-o", "out.fa"}, "", dir.path());
+    EXPECT_EQ(batch.exit_status, 1);
+    EXPECT_EQ(batch.errors, "talmiro: 'in.z': corrupt or truncated gzip data\n");
+    EXPECT_FALSE(dir.exists("out.fa"));
+    // Past the first block: the records of every block are read, the missing end aside.
+    dir.write("list.txt", "r399\n");
+    const ProcessResult dialogue = run_process(TALMIRO_BINARY, "list.txt in.z out.fa", dir.path());
+    EXPECT_EQ(dialogue.exit_status, 0);
+    EXPECT_EQ(dir.read("out.fa"), std::string(">r399 x\n") + std::string(120, "ACGT"[399 % 4]) + "\n" +
+                                      ">r399 x\n" + std::string(120, "ACGT"[399 % 4]) + "\n" + ">r399 x\n" +
+                                      std::string(120, "ACGT"[399 % 4]) + "\n" + ">r399 x\n" +
+                                      std::string(120, "ACGT"[399 % 4]) + "\n");
+    const std::string gzip = packed(fasta, Packing::gzip);
+    for (const auto& [tail, status] : {std::pair{std::string(4096, '\0'), 0}, {std::string(100, '\0') + "x", 1}}) {
+        dir.write("in.z", gzip + tail);
+        const ProcessResult padded =
+            run_command(TALMIRO_BINARY, {"-l", "list.txt", "-i", "in.z", "-o", "-"}, "", dir.path());
+        EXPECT_EQ(padded.exit_status, status) << padded.errors;
+    }
+}
+
 // Batch mode writes .gz and .zst outputs compressed; any other name, and standard output, plain.
 TEST(TalmiroCompressed, OutputsNamedGzOrZstAreCompressed) {
     ScratchDir dir;

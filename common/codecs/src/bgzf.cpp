@@ -78,7 +78,11 @@ private:
         {
             std::unique_lock lock(mutex_);
             if (order_.empty()) {
-                end();
+                if (last_member_empty_) {
+                    end();
+                } else {
+                    fail();  // every member is given first, so the dialogue reads all there is
+                }
                 return false;
             }
             batch = std::move(order_.front());
@@ -124,6 +128,9 @@ private:
                 file_done_ = true;
                 break;
             }
+            // The last member must be the empty one bgzip ends every file with: without it the
+            // file was cut after a whole member, and nothing else could tell.
+            last_member_empty_ = little_endian(pending_.data() + start_ + size - 4, 4) == 0;
             const auto first = pending_.begin() + static_cast<std::ptrdiff_t>(start_);
             batch->compressed.insert(batch->compressed.end(), first, first + static_cast<std::ptrdiff_t>(size));
             start_ += size;
@@ -216,6 +223,7 @@ private:
     std::vector<std::uint8_t> pending_;  // read from the file; from start_ on not yet queued
     std::size_t start_ = 0;
     bool file_done_ = false;
+    bool last_member_empty_ = false;
     std::vector<char> current_;
     std::size_t taken_ = 0;
     std::mutex mutex_;

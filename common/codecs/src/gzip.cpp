@@ -62,6 +62,10 @@ private:
             end();
             return false;
         }
+        if (*state_.next_in == 0) {
+            pass_over_padding();
+            return false;
+        }
         std::uint8_t* const next_in = state_.next_in;
         const std::uint32_t avail_in = state_.avail_in;
         isal_inflate_reset(&state_);
@@ -69,6 +73,26 @@ private:
         state_.next_in = next_in;
         state_.avail_in = avail_in;
         return true;
+    }
+
+    // Zeros after the last member, as tape and some writers leave, end the data as `gzip -t`
+    // takes them; anything after the zeros is damage.
+    void pass_over_padding() {
+        for (;;) {
+            while (state_.avail_in > 0 && *state_.next_in == 0) {
+                ++state_.next_in;
+                --state_.avail_in;
+            }
+            if (state_.avail_in > 0) {
+                fail();
+                return;
+            }
+            if (input_ended()) {
+                end();
+                return;
+            }
+            refill();
+        }
     }
 
     inflate_state state_{};

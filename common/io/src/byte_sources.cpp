@@ -64,13 +64,15 @@ std::string first_bytes(InputFile& file, bool& consumed) {
 class DecodedSource final : public ByteSource {
 public:
     DecodedSource(InputFile file, codecs::Format format, std::string already_read)
-        : file_(std::move(file)), format_(format), decoder_(make_decoder(std::move(already_read))) {}
+        : file_(std::move(file)),
+          format_(format),
+          size_at_open_(regular_size(file_)),
+          decoder_(make_decoder(std::move(already_read))) {}
 
     std::size_t read(char* into, std::size_t size) override {
         const std::size_t got = decoder_->read(into, size);
-        if (got == 0 && decoder_->damaged() && !file_.error() && !damage_) {
-            damage_ = IoError::bad_content(
-                file_.name(), "corrupt or truncated " + std::string(codecs::format_label(format_)) + " data");
+        if (got == 0 && !file_.error() && !damage_) {
+            judge_the_end();
         }
         return got;
     }
@@ -79,9 +81,30 @@ public:
     const std::string& name() const override { return file_.name(); }
 
 private:
+    // The size of a regular file, -1 for anything else.
+    static std::int64_t regular_size(const InputFile& file) {
+        struct stat info {};
+        return ::fstat(file.descriptor(), &info) == 0 && S_ISREG(info.st_mode) ? info.st_size : -1;
+    }
+
+    // The decoded data has ended. A file whose size changed meanwhile (cut, or appended to), or
+    // that ended at a member's or frame's end before its size, was not read as it stands: the
+    // text may be another version's. Otherwise damaged data is told as such.
+    void judge_the_end() {
+        const bool changed = size_at_open_ >= 0 && (regular_size(file_) != size_at_open_ ||
+                                                     (!decoder_->damaged() && consumed_ != size_at_open_));
+        if (changed) {
+            damage_ = IoError::changed_while_read(file_.name());
+        } else if (decoder_->damaged()) {
+            damage_ = IoError::bad_content(
+                file_.name(), "corrupt or truncated " + std::string(codecs::format_label(format_)) + " data");
+        }
+    }
+
     std::unique_ptr<codecs::Decoder> make_decoder(std::string already_read) {
         codecs::Fill fill = [this](char* into, std::size_t size) -> std::optional<std::size_t> {
             const std::size_t got = file_.read_some(into, size);
+            consumed_ += static_cast<std::int64_t>(got);
             return file_.error() ? std::nullopt : std::optional<std::size_t>(got);
         };
         switch (format_) {
@@ -98,6 +121,8 @@ private:
 
     InputFile file_;
     codecs::Format format_;
+    std::int64_t size_at_open_;
+    std::int64_t consumed_ = 0;  // bytes of the file the decoder has read
     std::optional<IoError> damage_;
     std::unique_ptr<codecs::Decoder> decoder_;  // last: reads file_
 };

@@ -172,13 +172,16 @@ void ReadBuffer::skip_byte_order_mark() {
 }
 
 bool ReadBuffer::changed() const {
-    if (mapping_ == nullptr) {
-        return exhausted_ && bytes_read_ < expected_size_;
-    }
+    // Cut short or appended to: either way what was read is not the file as it now stands.
     struct stat info {};
     const InputFile* const plain = source_->plain_file();
+    if (mapping_ == nullptr) {
+        return exhausted_ && expected_size_ > 0 &&
+               (bytes_read_ != expected_size_ ||
+                (::fstat(plain->descriptor(), &info) == 0 && static_cast<std::uint64_t>(info.st_size) != expected_size_));
+    }
     return (guard_ && guard_->faulted()) ||
-           (::fstat(plain->descriptor(), &info) == 0 && static_cast<std::size_t>(info.st_size) < file_size_);
+           (::fstat(plain->descriptor(), &info) == 0 && static_cast<std::size_t>(info.st_size) != file_size_);
 }
 
 bool ReadBuffer::settle() {
