@@ -95,14 +95,19 @@ TEST(TalmiroNameMatcher, AgreesWithALinearScanOfTheList) {
     for (int round = 0; round < 200; ++round) {
         std::vector<std::string> names;
         const std::size_t count = 1 + random() % 30;
+        // Short names share prefixes often; long ones cross the 8-byte words the hash folds.
+        const std::size_t longest = round % 2 == 0 ? 4 : 20;
         for (std::size_t index = 0; index < count; ++index) {
-            std::string name = random_text(random, 4, "abAB");
+            std::string name = random_text(random, longest, "abAB");
             names.push_back(name.empty() ? "a" : name);
         }
         const text::NameList list = make_list(names);
         const talmiro::NameMatcher matcher(list);
         for (int header = 0; header < 200; ++header) {
-            const std::string text = random_text(random, 7, "abAB ");
+            std::string text = random_text(random, longest + 3, "abAB ");
+            if (header % 2 == 0) {
+                text = names[random() % names.size()] + text;  // a listed name begins it
+            }
             const std::int64_t expected = first_listed_prefix(names, text);
             const std::int64_t slot = matcher.first_match(text);
             ASSERT_EQ(slot < 0, expected < 0) << text;
@@ -111,6 +116,28 @@ TEST(TalmiroNameMatcher, AgreesWithALinearScanOfTheList) {
                 ASSERT_EQ(list.first_position(static_cast<std::uint32_t>(slot)), static_cast<std::size_t>(expected));
             }
         }
+    }
+}
+
+// A list crafted with a name of every length costs each header work bounded by its own length
+// (words folded into the hash, groups looked at), not by the lengths of the list added up.
+TEST(TalmiroNameMatcher, WorkPerHeaderIsBoundedByItsLength) {
+    std::vector<std::string> names;
+    for (std::size_t length = 1; length <= 2000; ++length) {
+        names.push_back(std::string(length, 'n'));
+    }
+    const text::NameList list = make_list(names);
+    talmiro::NameMatcher matcher(list);
+    std::size_t work = 0;
+    matcher.count_work(&work);
+    for (const std::size_t length : {std::size_t{10}, std::size_t{700}, std::size_t{2500}}) {
+        const std::string header(length, 'm');
+        work = 0;
+        EXPECT_EQ(matcher.first_match(header), -1);
+        EXPECT_LE(work, length + length / 8 + 1) << length;
+        work = 0;
+        EXPECT_GE(matcher.first_match(std::string(length, 'n')), 0);
+        EXPECT_LE(work, length + length / 8 + 1) << length;
     }
 }
 
