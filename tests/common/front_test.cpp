@@ -113,6 +113,30 @@ TEST(Console, MeterRedrawsAreThrottledButNothingWaitsBeforeARead) {
     EXPECT_EQ(counter.str(), expected + "\rL 99%\rL 100%\rL 150%\nmissing\nContinue (y//n)? \nP: ");
 }
 
+// On a terminal the redraws within an interval are not written at all, so the terminal is not
+// flooded; the screen still shows each state that lasts, the last one before the line ends,
+// and 100% at once.
+TEST(Console, OnATerminalRedrawsWithinAnIntervalAreSkippedButTheLastIsDrawn) {
+    std::ostringstream out;
+    std::chrono::steady_clock::time_point now{};
+    console::Meter meter(out, [&] { return now; }, console::Meter::Display::terminal);
+    meter.begin("L ");
+    for (int step = 1; step <= 50; ++step) {
+        meter.step("L ", step);
+    }
+    now += console::Meter::redraw_interval;
+    meter.step("L ", 51);
+    for (int step = 52; step <= 60; ++step) {
+        meter.step("L ", step);
+    }
+    meter.end_line();
+    meter.begin("W ");
+    meter.step("W ", 30);
+    meter.step("W ", 100);
+    meter.end_line();
+    EXPECT_EQ(out.str(), "\nL 0%\rL 51%\rL 60%\n\nW 0%\rW 100%\n");
+}
+
 TEST(Console, PercentageTruncatesAndDoesNotWrapPast32Bits) {
     EXPECT_EQ(console::percentage(1, 3), 33);
     EXPECT_EQ(console::percentage(3, 2), 150);

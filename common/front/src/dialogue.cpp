@@ -2,8 +2,8 @@
 
 #include "project/version.hpp"
 
-#include <istream>
-#include <ostream>
+#include <iostream>
+#include <unistd.h>
 
 namespace console {
 
@@ -15,21 +15,45 @@ std::int64_t percentage(std::int64_t done, std::int64_t total) {
     return done * 100 / total;
 }
 
+Meter::Meter(std::ostream& out, Clock clock, Display display) : out_(&out), clock_(std::move(clock)) {
+    switch (display) {
+    case Display::terminal:
+        terminal_ = true;
+        break;
+    case Display::transcript:
+        break;
+    case Display::detect:
+        terminal_ = (&out == &std::cout && ::isatty(STDOUT_FILENO) == 1) ||
+                    (&out == &std::cerr && ::isatty(STDERR_FILENO) == 1);
+        break;
+    }
+}
+
 void Meter::begin(std::string_view label) {
     if (out_ == nullptr) {
         return;
     }
     *out_ << '\n' << label << 0 << '%' << std::flush;
     last_flush_ = clock_();
+    pending_percent_ = -1;
 }
+
+void Meter::draw(std::string_view label, std::int64_t percent) { *out_ << '\r' << label << percent << '%'; }
 
 void Meter::step(std::string_view label, std::int64_t percent) {
     if (out_ == nullptr) {
         return;
     }
-    *out_ << '\r' << label << percent << '%';
     const auto now = clock_();
-    if (percent == 100 || now - last_flush_ >= redraw_interval) {
+    const bool due = percent == 100 || now - last_flush_ >= redraw_interval;
+    if (terminal_ && !due) {
+        pending_label_ = label;
+        pending_percent_ = percent;
+        return;
+    }
+    draw(label, percent);
+    pending_percent_ = -1;
+    if (due) {
         out_->flush();
         last_flush_ = now;
     }
@@ -37,6 +61,10 @@ void Meter::step(std::string_view label, std::int64_t percent) {
 
 void Meter::end_line() {
     if (out_ != nullptr) {
+        if (pending_percent_ >= 0) {
+            draw(pending_label_, pending_percent_);
+            pending_percent_ = -1;
+        }
         *out_ << '\n';
     }
 }

@@ -23,17 +23,21 @@ class Meter {
 public:
     // When it is now; tests hand in a clock of their own.
     using Clock = std::function<std::chrono::steady_clock::time_point()>;
+    // Where the redraws go: a terminal is drawn at most once an interval, anything else (a file,
+    // a pipe: the transcript) gets every redraw. `detect` asks whether the stream is the
+    // standard output or error and that a terminal.
+    enum class Display { detect, terminal, transcript };
 
     Meter() = default;
-    explicit Meter(std::ostream& out, Clock clock = std::chrono::steady_clock::now)
-        : out_(&out), clock_(std::move(clock)) {}
+    explicit Meter(std::ostream& out, Clock clock = std::chrono::steady_clock::now, Display display = Display::detect);
 
     void begin(std::string_view label);
-    // Redraws the line; `label` is the plain label, the carriage return is ours. Every redraw is
-    // written, but pushed to the screen at most every `redraw_interval`: a person cannot see
-    // more, and a flush per matched row or record would cost a system call each. A redraw at
-    // 100% is pushed at once; whatever else is still buffered goes out with the next prompt,
-    // question or the end.
+    // Redraws the line; `label` is the plain label, the carriage return is ours. Into a
+    // transcript every redraw is written, but pushed out at most every `redraw_interval`: a
+    // person cannot see more, and a flush per matched row or record would cost a system call
+    // each. On a terminal a redraw within the interval is not written at all, only remembered:
+    // thousands of redraws a second cost the terminal far more than the run. A redraw at 100% is
+    // drawn and pushed at once; the last one remembered is drawn when the line ends.
     void step(std::string_view label, std::int64_t percent);
     // Ends the meter's line.
     void end_line();
@@ -41,9 +45,14 @@ public:
     static constexpr std::chrono::milliseconds redraw_interval{40};
 
 private:
+    void draw(std::string_view label, std::int64_t percent);
+
     std::ostream* out_ = nullptr;
     Clock clock_;
+    bool terminal_ = false;
     std::chrono::steady_clock::time_point last_flush_{};
+    std::string_view pending_label_;  // terminal: the last redraw not yet drawn, if any
+    std::int64_t pending_percent_ = -1;
 };
 
 class Console {
