@@ -663,6 +663,12 @@ TEST(OrvaneBatchOutputs, DescriptorsPipesLinksAndClosedStreams) {
     };
     expect_shell("{ echo A; " + orvane + " -o /dev/stdout; echo B; } > shell.txt", 0, "");
     EXPECT_EQ(dir.read("shell.txt"), "A\n" + qp_output + "B\n");
+    // The dialogue too: its transcript and the matrix share the shell's file, neither lost.
+    expect_shell("printf 'list.txt matrix.txt /dev/stdout /dev/null' | " + std::string(ORVANE_BINARY) +
+                     " > dialogue.txt",
+                 0, "");
+    EXPECT_TRUE(dir.read("dialogue.txt").starts_with(banner("ORVANE")));
+    EXPECT_NE(dir.read("dialogue.txt").find(qp_output), std::string::npos);
     expect_shell("echo log > run.log; " + orvane + " -o out.txt -s /dev/stderr 2>>run.log", 0, "");
     EXPECT_EQ(dir.read("run.log"), "log\n" + qp_sample);
     expect_shell("{ echo A; " + orvane + " -o /dev/fd/3 3>&1; } > fd.txt", 0, "");
