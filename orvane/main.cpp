@@ -1,5 +1,5 @@
-#include "orvane/options.hpp"
 #include "orvane/program.hpp"
+#include "orvane/run.hpp"
 
 int main(int argc, char** argv) {
     orvane::BatchMode batch;

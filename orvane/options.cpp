@@ -1,7 +1,6 @@
 #include "orvane/options.hpp"
 
 #include "orvane/layouts.hpp"
-#include "orvane/run.hpp"
 
 namespace orvane {
 
@@ -17,18 +16,14 @@ std::string listed(const std::vector<std::string>& names) {
 
 }  // namespace
 
-void BatchMode::declare_options(session::OptionSet& options) {
+void declare_options(session::OptionSet& options, Options& values) {
     const std::vector<std::string> layouts(layout_names.begin(), layout_names.end());
     std::vector<std::string> readable = {"auto"};
     readable.insert(readable.end(), layouts.begin(), layouts.end());
-    options.choice("--input-format", options_.input_format, "F", readable,
+    options.choice("--input-format", values.input_format, "F", readable,
                    "the input's layout: auto (default: told from the first lines), " + listed(layouts));
-    options.choice("--output-format", options_.output_format, "F", layouts,
+    options.choice("--output-format", values.output_format, "F", layouts,
                    "the output's layout: " + listed(layouts) + " (default: the input's)");
-}
-
-session::Outcome BatchMode::run(session::Front& front, const session::BatchOptions& common) {
-    return run_batch(front, common, options_);
 }
 
 }  // namespace orvane

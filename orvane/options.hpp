@@ -1,4 +1,4 @@
-// orvane's own batch options, and its batch mode as the shared front end runs it.
+// orvane's own batch options.
 #pragma once
 
 #include "front/program.hpp"
@@ -12,13 +12,7 @@ struct Options {
     std::string output_format;          // a layout's name; empty: the input's
 };
 
-class BatchMode final : public session::BatchProgram {
-public:
-    void declare_options(session::OptionSet& options) override;
-    session::Outcome run(session::Front& front, const session::BatchOptions& common) override;
-
-private:
-    Options options_;
-};
+// Binds the options to the command line.
+void declare_options(session::OptionSet& options, Options& values);
 
 }  // namespace orvane

@@ -13,6 +13,9 @@ namespace orvane {
 // the matrix may be in any layout, and the sub-matrix written in any.
 session::Outcome run_batch(session::Front& front, const session::BatchOptions& common, const Options& options);
 
+// Batch mode as the shared front end runs it.
+using BatchMode = session::BatchModeOf<Options, declare_options, run_batch>;
+
 // One whole interactive session: answers come from `in`, everything shown goes to `out`.
 // Every way out, aborts included, simply returns.
 session::Outcome run(std::istream& in, std::ostream& out);

@@ -1,5 +1,5 @@
-#include "talmiro/options.hpp"
 #include "talmiro/program.hpp"
+#include "talmiro/run.hpp"
 
 int main(int argc, char** argv) {
     talmiro::BatchMode batch;

@@ -11,6 +11,9 @@ namespace talmiro {
 // One run from the command line; --exact matches a header's first word whole.
 session::Outcome run_batch(session::Front& front, const session::BatchOptions& common, const Options& options);
 
+// Batch mode as the shared front end runs it.
+using BatchMode = session::BatchModeOf<Options, declare_options, run_batch>;
+
 // One whole interactive session: answers come from `in`, everything shown goes to `out`.
 // Every way out, aborts included, simply returns.
 session::Outcome run(std::istream& in, std::ostream& out);

@@ -57,6 +57,18 @@ public:
     virtual Outcome run(Front& front, const BatchOptions& options) = 0;
 };
 
+// The usual BatchProgram: a program's own `Options`, bound by `declare` and run by `run`.
+template <typename Options, void (*declare)(OptionSet&, Options&),
+          Outcome (*run_with)(Front&, const BatchOptions&, const Options&)>
+class BatchModeOf final : public BatchProgram {
+public:
+    void declare_options(OptionSet& options) override { declare(options, options_); }
+    Outcome run(Front& front, const BatchOptions& common) override { return run_with(front, common, options_); }
+
+private:
+    Options options_;
+};
+
 struct Program {
     std::string_view name;
     std::string_view summary;
