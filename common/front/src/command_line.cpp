@@ -21,7 +21,7 @@ private:
     std::string usage_;
 };
 
-// " -l LIST" for a file every run names, " [-s SAMPLE]" for one it may.
+// " -l LIST" for a file every run names, " [-x NAME]" for one it may.
 std::string file_usage(const FileRole& role) {
     const std::string_view short_option = role.options.substr(0, role.options.find(','));
     std::string usage = std::string(short_option) + " " + std::string(role.value_name);

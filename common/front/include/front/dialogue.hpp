@@ -1,7 +1,7 @@
 // The dialogue both programs hold with the user: banner, file-name prompts, abort reports, the
 // percentage meter and the continue question.
 //
-// Nothing here knows about lists, matrices or FASTA records: every text shown is handed in
+// Nothing here knows what a program reads or writes: every text shown is handed in
 // by the calling run, which also decides what follows each answer.
 #pragma once
 

@@ -33,13 +33,13 @@ class OptionSet {
 public:
     explicit OptionSet(CLI::App& app) : app_(app) {}
 
-    // "--exact": a flag.
+    // "--quiet": a flag.
     void flag(std::string_view names, bool& value, std::string_view help);
     // "--input-format F": one of `choices`.
     void choice(std::string_view names, std::string& value, std::string_view value_name,
                 const std::vector<std::string>& choices, std::string_view help);
 
-    // The declared options as the usage line shows them: " [--exact]".
+    // The declared options as the usage line shows them: " [--quiet]".
     const std::string& usage() const { return usage_; }
 
 private:

@@ -56,7 +56,7 @@ public:
     const std::optional<IoError>& error() const { return source_->error(); }
 
     // At least `wanted` bytes from pos() on where the input has them (fewer at its end), without
-    // consuming them: for telling a file's layout from its first lines.
+    // consuming them: for telling a file's form from its first lines.
     std::string_view peek(std::size_t wanted);
 
     // Passes over a UTF-8 byte order mark at the very start, as Windows editors write one.
