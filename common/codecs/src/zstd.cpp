@@ -63,6 +63,9 @@ public:
             throw std::bad_alloc();
         }
         ZSTD_CCtx_setParameter(context_, ZSTD_c_compressionLevel, 3);
+        // As the zstd program writes frames: without the checksum, damage inside a frame can
+        // decode to other text that no reader could tell from ours.
+        ZSTD_CCtx_setParameter(context_, ZSTD_c_checksumFlag, 1);
     }
     ~ZstdEncoder() override { ZSTD_freeCCtx(context_); }
     ZstdEncoder(const ZstdEncoder&) = delete;
