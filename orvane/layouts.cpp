@@ -89,6 +89,20 @@ std::optional<Layout> layout_named(std::string_view name) {
     return std::nullopt;
 }
 
+namespace {
+
+// Where the quoted field opened at `open` closes: at the quote that is not doubled, or at the
+// line's end when none does (RFC 4180: a quote inside is written twice).
+std::size_t closing_quote(std::string_view line, std::size_t open) {
+    std::size_t close = open + 1;
+    while (close < line.size() && !(line[close] == '"' && (close + 1 >= line.size() || line[close + 1] != '"'))) {
+        close += line[close] == '"' ? 2 : 1;
+    }
+    return close;
+}
+
+}  // namespace
+
 char delimiter_of(Layout layout) { return layout == Layout::csv ? ',' : '\t'; }
 
 void split_fields(std::string_view line, char delimiter, std::vector<Field>& fields, std::size_t most) {
@@ -97,10 +111,7 @@ void split_fields(std::string_view line, char delimiter, std::vector<Field>& fie
     while (fields.size() < most) {
         if (at < line.size() && line[at] == '"') {
             // Quoted: up to the quote that is not doubled.
-            std::size_t close = at + 1;
-            while (close < line.size() && !(line[close] == '"' && (close + 1 >= line.size() || line[close + 1] != '"'))) {
-                close += line[close] == '"' ? 2 : 1;
-            }
+            const std::size_t close = closing_quote(line, at);
             fields.push_back({at + 1, std::min(close, line.size()), true});
             const std::size_t next = line.find(delimiter, close);
             if (next == std::string_view::npos) {
@@ -123,10 +134,7 @@ bool ends_inside_quotes(std::string_view line, char delimiter, std::size_t most)
     std::size_t at = 0;
     for (std::size_t fields = 0; fields < most; ++fields) {
         if (at < line.size() && line[at] == '"') {
-            std::size_t close = at + 1;
-            while (close < line.size() && !(line[close] == '"' && (close + 1 >= line.size() || line[close + 1] != '"'))) {
-                close += line[close] == '"' ? 2 : 1;
-            }
+            const std::size_t close = closing_quote(line, at);
             if (close >= line.size()) {
                 return true;
             }

@@ -118,22 +118,18 @@ std::int64_t NameMatcher::first_match(std::string_view header) const {
     const Cell* best = nullptr;
     std::uint64_t whole_words = 0;  // the hash of the first `folded` bytes, a multiple of 8
     std::size_t folded = 0;
+    std::size_t lengths_looked_at = 0;
     // The lengths alone, packed, are what every header walks; a group is touched only when the
     // filter lets its length through.
     for (std::size_t index = 0; index < lengths_.size() && lengths_[index] <= header.size(); ++index) {
         const std::size_t length = lengths_[index];
         for (; folded + 8 <= length; folded += 8) {
             whole_words = folded_in(whole_words, base_, word_at(header.data() + folded, 8));
-            if (work_ != nullptr) {
-                ++*work_;
-            }
         }
         const std::size_t rest = length - folded;
         const std::uint64_t hash = with_rest(
             whole_words, rest > 0 ? partial_word_at(header.data() + folded, rest, header.size() - folded) : 0);
-        if (work_ != nullptr) {
-            ++*work_;
-        }
+        lengths_looked_at = index + 1;
         if (!maybe_listed(hash, length)) {
             continue;
         }
@@ -141,6 +137,9 @@ std::int64_t NameMatcher::first_match(std::string_view header) const {
         if (found != nullptr && (best == nullptr || found->first_position < best->first_position)) {
             best = found;
         }
+    }
+    if (work_ != nullptr) {
+        *work_ += folded / 8 + lengths_looked_at;  // words folded, lengths hashed and filtered
     }
     return best == nullptr ? -1 : std::int64_t{best->slot};
 }

@@ -83,7 +83,7 @@ TEST(Console, MeterRedrawsAreThrottledButNothingWaitsBeforeARead) {
     FlushCounter counter;
     std::ostream out(&counter);
     std::istringstream in("y\nname\n");
-    std::chrono::steady_clock::time_point now{};  // moves only when the test says
+    console::Meter::Instant now{};  // the injected clock: moves only when the test says
     Console console(in, out, [&] { return now; });
     console.meter().begin("L ");
     EXPECT_EQ(counter.flushes, 1) << "the meter appears at once";
@@ -118,7 +118,7 @@ TEST(Console, MeterRedrawsAreThrottledButNothingWaitsBeforeARead) {
 // and 100% at once.
 TEST(Console, OnATerminalRedrawsWithinAnIntervalAreSkippedButTheLastIsDrawn) {
     std::ostringstream out;
-    std::chrono::steady_clock::time_point now{};
+    console::Meter::Instant now{};  // the injected clock
     console::Meter meter(out, [&] { return now; }, console::Meter::Display::terminal);
     meter.begin("L ");
     for (int step = 1; step <= 50; ++step) {

@@ -71,8 +71,11 @@ public:
 
     std::size_t read(char* into, std::size_t size) override {
         const std::size_t got = decoder_->read(into, size);
-        if (got == 0 && !file_.error() && !damage_) {
-            judge_the_end();
+        if (got == 0 && !judged_) {
+            judged_ = true;
+            if (!file_.error()) {
+                judge_the_end();
+            }
         }
         return got;
     }
@@ -124,6 +127,7 @@ private:
     std::int64_t size_at_open_;
     std::int64_t consumed_ = 0;  // bytes of the file the decoder has read
     std::optional<IoError> damage_;
+    bool judged_ = false;  // the end has been looked at once: the file's size is asked once
     std::unique_ptr<codecs::Decoder> decoder_;  // last: reads file_
 };
 

@@ -22,7 +22,8 @@ std::int64_t percentage(std::int64_t done, std::int64_t total);
 class Meter {
 public:
     // When it is now; tests hand in a clock of their own.
-    using Clock = std::function<std::chrono::steady_clock::time_point()>;
+    using Instant = std::chrono::steady_clock::time_point;
+    using Clock = std::function<Instant()>;
     // Where the redraws go: a terminal is drawn at most once an interval, anything else (a file,
     // a pipe: the transcript) gets every redraw. `detect` asks whether the stream is the
     // standard output or error and that a terminal.
@@ -50,7 +51,7 @@ private:
     std::ostream* out_ = nullptr;
     Clock clock_;
     bool terminal_ = false;
-    std::chrono::steady_clock::time_point last_flush_{};
+    Instant last_flush_{};
     std::string_view pending_label_;  // terminal: the last redraw not yet drawn, if any
     std::int64_t pending_percent_ = -1;
 };
