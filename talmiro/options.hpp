@@ -2,14 +2,34 @@
 #pragma once
 
 #include "front/program.hpp"
+#include "talmiro/name_selection.hpp"
+
+#include <optional>
+#include <string>
 
 namespace talmiro {
 
 struct Options {
-    bool exact = false;  // a name takes the records whose header's first word it is
+    std::string match;  // "prefix", "word" or "full"; empty when not given
+    bool exact = false;  // the older spelling of --match word
+    bool ignore_case = false;
+    bool exclude = false;
+    std::string order;  // "list" or "file"; empty when not given
+};
+
+// Which records go out, and in which order.
+enum class Order { list, file };
+struct Choice {
+    Selection selection;
+    bool exclude = false;
+    Order order = Order::list;
 };
 
 // Binds the options to the command line.
 void declare_options(session::OptionSet& options, Options& values);
+// Why the options cannot go together, when they cannot.
+std::optional<std::string> misuse(const session::BatchOptions& common, const Options& options);
+// What the options ask for (once misuse() has passed them).
+Choice choice_of(const Options& options);
 
 }  // namespace talmiro

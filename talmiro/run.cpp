@@ -3,14 +3,23 @@
 #include "front/dialogue_front.hpp"
 #include "io/line_reader.hpp"
 #include "project/version.hpp"
-#include "talmiro/fasta_reading.hpp"
-#include "talmiro/fasta_writing.hpp"
 #include "talmiro/files.hpp"
+#include "talmiro/input_threads.hpp"
+#include "talmiro/name_list_reading.hpp"
+#include "talmiro/record_reading.hpp"
+#include "talmiro/record_writing.hpp"
+#include "text/quoting.hpp"
+
+#include <filesystem>
+#include <memory>
+#include <sys/stat.h>
+#include <vector>
 
 namespace talmiro {
 
 namespace {
 
+using session::Abort;
 using session::Failure;
 using session::Front;
 using session::Outcome;
@@ -31,53 +40,228 @@ constexpr session::CountKind list_entries{"list entries", "List file contains ",
 constexpr session::CountKind records_read{"records read", {}, {}};
 constexpr session::CountKind records_written{"written", {}, {}};
 
+// A stream's taken records wait in memory up to this, shared by the inputs, then in a file.
+constexpr std::size_t spool_budget = std::size_t{64} << 20;
+
+// One input and what its pass leaves: the records each name took and, in list order, where
+// they are; in file order, the output they were written to.
+struct Input {
+    std::unique_ptr<RecordScanner> records;
+    std::vector<std::uint64_t> taken;  // per slot
+    std::unique_ptr<TakenRecords> places;
+    std::unique_ptr<io::OutputFile> output;
+    std::uint64_t handed = 0;  // records handed on to be written
+};
+
 // The list file is closed when this returns.
-NameTable read_name_list(Front& front) {
+NameTable read_name_list(Front& front, bool ignore_case) {
     io::LineReader list(front.open_input(list_file));
     text::NameList names = read_name_lines(list);
     session::check_read_whole(front, list.input());
-    return session::take_list<NameTable>(front, list_entries, std::move(names));
+    return session::take_list<NameTable>(front, list_entries, std::move(names), ignore_case);
 }
 
-// The FASTA file is closed when this returns, before the output can replace it.
-void read_fasta_file(Front& front, NameTable& table, Matching matching) {
-    io::LineReader fasta(front.open_input(fasta_file));
-    const std::size_t records = read_fasta_records(fasta, table, front.meter(), matching);
+std::vector<Input> open_inputs(Front& front, const NameTable& table) {
+    std::vector<Input> inputs(front.files_named(fasta_file));
+    for (std::size_t nth = 0; nth < inputs.size(); ++nth) {
+        inputs[nth].records = scan_records(io::ReadBuffer(front.open_input(fasta_file, nth)));
+        inputs[nth].taken.assign(table.slot_count(), 0);
+    }
+    return inputs;
+}
+
+// File order: the outputs are written while the inputs are read.
+void create_outputs_now(Front& front, std::vector<Input>& inputs) {
+    for (std::size_t nth = 0; nth < inputs.size(); ++nth) {
+        inputs[nth].output = std::make_unique<io::OutputFile>(front.create_output(output_file, nth));
+    }
+}
+
+void check_outputs_differ(const std::vector<io::OutputFile*>& outputs) {
+    for (std::size_t nth = 0; nth < outputs.size(); ++nth) {
+        for (std::size_t other = 0; other < nth; ++other) {
+            if (outputs[nth]->same_file_as(*outputs[other])) {
+                throw Abort{Failure::same_outputs, "the outputs " + text::file_label(outputs[other]->name(), true) +
+                                                       " and " + text::file_label(outputs[nth]->name(), true) +
+                                                       " are one file"};
+            }
+        }
+    }
+}
+
+std::vector<io::OutputFile*> outputs_of(std::vector<Input>& inputs) {
+    std::vector<io::OutputFile*> outputs;
+    for (Input& input : inputs) {
+        outputs.push_back(input.output.get());
+    }
+    return outputs;
+}
+
+// Every input is read at once, each on its own thread; only the first draws the meter.
+void read_inputs(Front& front, std::vector<Input>& inputs, const NameTable& table, const Choice& choice,
+                 const std::vector<std::string>& spool_folders) {
+    const NameSelector selector(table, choice.selection.matching);
+    for (std::size_t nth = 0; nth < inputs.size(); ++nth) {
+        Input& input = inputs[nth];
+        if (!input.output) {
+            input.places = std::make_unique<TakenRecords>(input.records->input(), input.records->format(),
+                                                          table.slot_count(), spool_folders.at(nth),
+                                                          spool_budget / inputs.size());
+        }
+    }
+    for_each_input(inputs.size(), [&](std::size_t nth) {
+        Input& input = inputs[nth];
+        console::Meter silent;
+        std::unique_ptr<RecordWriter> writer;
+        RecordSink* sink = input.places.get();
+        if (input.output) {
+            writer = std::make_unique<RecordWriter>(*input.output, input.records->format());
+            sink = writer.get();
+        }
+        input.handed = read_records(*input.records, selector, choice.exclude, *sink, input.taken, nth == 0 ? front.meter() : silent,
+                     table.size());
+    });
     front.meter().end_line();
-    session::check_read_whole(front, fasta.input());
+    std::uint64_t records = 0;
+    for (Input& input : inputs) {
+        session::check_read_whole(front, input.records->input());
+        if (input.records->malformed()) {
+            front.input_cut_short(*input.records->malformed());
+        }
+        records += input.records->records();
+    }
     front.show_count(records_read, static_cast<std::int64_t>(records));
 }
 
-void write_fasta_file(Front& front, const NameTable& table) {
-    io::OutputFile output = front.create_output(output_file);
-    session::begin_writing({&output});
-    const std::size_t written = write_output_fasta(output, table, front.meter());
-    session::close_outputs({&output});
+std::string count_of_records(std::uint64_t count) {
+    return std::to_string(count) + (count == 1 ? " record" : " records");
+}
+
+// Paired inputs stay in step only where each name takes as many records from every input.
+void check_in_step(const NameTable& table, const std::vector<Input>& inputs) {
+    for (std::size_t position = 0; position < table.size(); ++position) {
+        const std::uint32_t slot = table.slot(position);
+        for (std::size_t nth = 1; nth < inputs.size(); ++nth) {
+            if (inputs[nth].taken[slot] != inputs[0].taken[slot]) {
+                throw Abort{Failure::unreadable_input,
+                            text::quoted(table.names().name(position)) + " takes " +
+                                count_of_records(inputs[0].taken[slot]) + " in " +
+                                text::file_label(inputs[0].records->input().name(), false) + " but " +
+                                count_of_records(inputs[nth].taken[slot]) + " in " +
+                                text::file_label(inputs[nth].records->input().name(), false)};
+            }
+        }
+    }
+}
+
+bool found_at(const NameTable& table, const std::vector<Input>& inputs, std::size_t position) {
+    const std::uint32_t slot = table.slot(position);
+    for (const Input& input : inputs) {
+        if (input.taken[slot] > 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Excluding, listed names the input lacks are expected: only counted.
+void count_excluded(Front& front, const NameTable& table, const std::vector<Input>& inputs) {
+    std::size_t found = 0;
+    for (std::size_t position = 0; position < table.size(); ++position) {
+        found += found_at(table, inputs, position) ? 1 : 0;
+    }
+    front.show_count(session::found_count, static_cast<std::int64_t>(found));
+    front.show_count(session::missing_count, static_cast<std::int64_t>(table.size() - found));
+}
+
+void write_in_list_order(Front& front, std::vector<Input>& inputs, const NameTable& table) {
+    for (std::size_t nth = 0; nth < inputs.size(); ++nth) {
+        inputs[nth].output = std::make_unique<io::OutputFile>(front.create_output(output_file, nth));
+    }
+    const std::vector<io::OutputFile*> outputs = outputs_of(inputs);
+    check_outputs_differ(outputs);
+    for (Input& input : inputs) {
+        const io::InputFile* const file = input.records->input().plain_file();
+        for (const io::OutputFile* const output : outputs) {
+            if (file != nullptr && output->writes_over(*file)) {
+                input.places->keep_apart();
+            }
+        }
+    }
+    session::begin_writing(outputs);
+    std::uint64_t written = 0;
+    for (Input& input : inputs) {
+        input.places->arrange();
+        written += write_in_list_order(*input.output, table, *input.places, front.meter());
+        // What was read again must still be the file that was scanned.
+        session::check_read_whole(front, input.records->input());
+    }
+    session::close_outputs(outputs);
     front.meter().end_line();
     front.show_count(records_written, static_cast<std::int64_t>(written));
 }
 
-Outcome run_steps(Front& front, Matching matching) {
-    NameTable table = read_name_list(front);
-    read_fasta_file(front, table, matching);
-    if (!session::confirm_missing(front, table.names(),
-                                  [&](std::size_t position) { return table.found_at(position); })) {
+void finish_file_order(Front& front, std::vector<Input>& inputs) {
+    session::close_outputs(outputs_of(inputs));
+    std::uint64_t written = 0;
+    for (const Input& input : inputs) {
+        written += input.handed;
+    }
+    front.show_count(records_written, static_cast<std::int64_t>(written));
+}
+
+Outcome run_steps(Front& front, const Choice& choice, const std::vector<std::string>& spool_folders) {
+    const NameTable table = read_name_list(front, choice.selection.ignore_case);
+    std::vector<Input> inputs = open_inputs(front, table);
+    if (choice.order == Order::file) {
+        create_outputs_now(front, inputs);
+        check_outputs_differ(outputs_of(inputs));
+        session::begin_writing(outputs_of(inputs));
+    }
+    read_inputs(front, inputs, table, choice, spool_folders);
+    check_in_step(table, inputs);
+    if (choice.exclude) {
+        count_excluded(front, table, inputs);
+    } else if (!session::confirm_missing(front, table.names(), [&](std::size_t position) {
+                   return found_at(table, inputs, position);
+               })) {
         return Outcome::declined;
     }
-    write_fasta_file(front, table);
+    if (choice.order == Order::file) {
+        finish_file_order(front, inputs);
+    } else {
+        write_in_list_order(front, inputs, table);
+    }
     return Outcome::done;
+}
+
+// A stream's records wait beside the output they are for, where that is a file; otherwise in
+// the folder for temporary files.
+std::string spool_folder_for(const std::string& output) {
+    struct stat info {};
+    if (output == "-" || (::stat(output.c_str(), &info) == 0 && !S_ISREG(info.st_mode))) {
+        return temporary_folder();
+    }
+    const std::filesystem::path folder = std::filesystem::path(output).parent_path();
+    return folder.empty() ? "." : folder.string();
 }
 
 }  // namespace
 
 Outcome run(std::istream& in, std::ostream& out) {
     session::DialogueFront front(in, out, dialogue_texts);
-    return session::run_session(front, [](Front& steps_front) { return run_steps(steps_front, Matching::prefix); });
+    return session::run_session(front, [](Front& steps_front) {
+        return run_steps(steps_front, Choice{}, {temporary_folder()});
+    });
 }
 
-Outcome run_batch(Front& front, const session::BatchOptions&, const Options& options) {
-    const Matching matching = options.exact ? Matching::first_word : Matching::prefix;
-    return session::run_session(front, [matching](Front& steps_front) { return run_steps(steps_front, matching); });
+Outcome run_batch(Front& front, const session::BatchOptions& common, const Options& options) {
+    const Choice choice = choice_of(options);
+    std::vector<std::string> spool_folders;
+    for (const std::string& output : common.paths_of(output_file)) {
+        spool_folders.push_back(spool_folder_for(output));
+    }
+    return session::run_session(front, [&](Front& steps_front) { return run_steps(steps_front, choice, spool_folders); });
 }
 
 }  // namespace talmiro

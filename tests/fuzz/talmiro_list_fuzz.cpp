@@ -1,5 +1,5 @@
 // talmiro's list reading against the straightforward line split.
-#include "talmiro/fasta_reading.hpp"
+#include "talmiro/name_list_reading.hpp"
 #include "fuzz_support.hpp"
 #include "support/reference.hpp"
 

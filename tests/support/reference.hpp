@@ -16,6 +16,18 @@ std::int64_t first_listed_prefix(const std::vector<std::string>& names, std::str
 std::vector<std::vector<std::string>> reference_records(const std::string& content,
                                                         const std::vector<std::string>& names);
 
+// What a FASTQ text gives each listed position (prefix matching), the records each position
+// receives written one after another; and whether a malformed record ended the records.
+struct FastqReference {
+    std::vector<std::string> texts;
+    bool malformed = false;
+};
+FastqReference reference_fastq_records(const std::string& content, const std::vector<std::string>& names);
+
+// Whether talmiro reads the text as FASTQ: its first non-blank byte, after a byte order mark,
+// is an '@' beginning a line.
+bool reference_is_fastq(const std::string& content);
+
 // The names of a talmiro list file: every non-empty line, without a carriage return ending it.
 std::vector<std::string> reference_list_lines(const std::string& content);
 

@@ -1,10 +1,10 @@
 // talmiro's fast paths against straightforward references: list reading, record reading with
 // records split at every buffer edge, the name matcher against a linear scan of the list.
-#include "talmiro/fasta_reading.hpp"
+#include "talmiro/name_list_reading.hpp"
 #include "talmiro/name_matcher.hpp"
-#include "talmiro/record_store.hpp"
 #include "support/reference.hpp"
 #include "support/session.hpp"
+#include "support/talmiro_reading.hpp"
 
 #include <gtest/gtest.h>
 
@@ -17,6 +17,7 @@
 namespace {
 
 using testing_support::first_listed_prefix;
+using testing_support::reference_is_fastq;
 using testing_support::reference_records;
 using testing_support::ScratchDir;
 
@@ -188,32 +189,21 @@ TEST(TalmiroNameMatcher, ShadowingAndCase) {
     EXPECT_EQ(matcher.first_match(""), -1);
 }
 
-TEST(TalmiroRecordStore, RecordsStayWholeAcrossBlocks) {
-    std::mt19937 random(5);
-    talmiro::RecordStore store(8);
-    std::vector<std::string> expected;
-    std::vector<std::string_view> stored;
-    for (int record = 0; record < 500; ++record) {
-        std::string whole;
-        const int pieces = static_cast<int>(random() % 5);
-        for (int piece = 0; piece < pieces; ++piece) {
-            const std::string text = random_text(random, 20, "ACGT\n");
-            store.append(text);
-            whole += text;
-        }
-        expected.push_back(whole);
-        stored.push_back(store.finish_record());
+std::string joined(const std::vector<std::string>& records) {
+    std::string text;
+    for (const std::string& record : records) {
+        text += record;
     }
-    for (std::size_t index = 0; index < expected.size(); ++index) {
-        ASSERT_EQ(stored[index], expected[index]) << index;
-    }
+    return text;
 }
 
+// Records split at every buffer edge, mapped or copied (a copied stream's records through the
+// temporary file): every position receives what the reference gives it, byte for byte.
 TEST(TalmiroRecordReading, MatchesTheReferenceAtEveryBufferSize) {
     std::mt19937 random(2026);
     ScratchDir dir;
     for (int round = 0; round < 300; ++round) {
-        std::string content;
+        std::string content = random() % 10 == 0 ? "\xEF\xBB\xBF" : "";
         // Now and then a file of many pages, so mapped windows split records too.
         const bool large = round % 25 == 0;
         const int records = large ? 400 : static_cast<int>(random() % 6);
@@ -225,20 +215,66 @@ TEST(TalmiroRecordReading, MatchesTheReferenceAtEveryBufferSize) {
             content += random_text(random, large ? 400 : 30, "ACGT\n\r");
         }
         const std::vector<std::string> names = {"a", "b", "ab", "c d", "a"};
+        const auto expected = reference_records(content, names);
         for (const BufferSetup& setup : testing_support::buffer_setups()) {
-            talmiro::NameTable table(unassigned_list(names));
-            io::LineReader reader = open_reader(dir, content, setup);
-            console::Meter silent;
-            talmiro::read_fasta_records(reader, table, silent);
-            const auto expected = reference_records(content, names);
+            dir.write("input", content);
+            const testing_support::TalmiroReading got = testing_support::read_as_talmiro(
+                io::ReadBuffer(*io::InputFile::open((dir / "input").string()), setup.size, setup.access), names);
             for (std::size_t position = 0; position < names.size(); ++position) {
-                std::vector<std::string> got;
-                table.for_each_record_at(position, [&](std::string_view record) { got.emplace_back(record); });
-                const auto& want = expected[position];
-                ASSERT_EQ(got, want)
+                ASSERT_EQ(got.texts[position], joined(expected[position]))
                     << testing::PrintToString(content) << ", " << testing_support::describe(setup) << ", name "
                     << names[position];
             }
+        }
+    }
+}
+
+// FASTQ of four-line and wrapped records, quality lines beginning with '@', blank lines, carriage
+// returns, and now and then a fault: the same records as the reference, and the same verdict.
+TEST(TalmiroRecordReading, FastqMatchesTheReferenceAtEveryBufferSize) {
+    std::mt19937 random(17);
+    ScratchDir dir;
+    for (int round = 0; round < 400; ++round) {
+        std::string content;
+        const bool large = round % 40 == 0;
+        const int records = large ? 300 : static_cast<int>(random() % 6);
+        for (int record = 0; record < records; ++record) {
+            const std::string line_end = random() % 6 == 0 ? "\r\n" : "\n";
+            const std::string sequence = random_text(random, large ? 300 : 12, "ACGT");
+            std::string quality = random_text(random, 0, "") + std::string(sequence.size(), 'I');
+            for (char& c : quality) {
+                c = "@I#+"[random() % 4];
+            }
+            const auto wrapped = [&](const std::string& text) {
+                const std::size_t width = 1 + random() % 8;
+                std::string lines;
+                for (std::size_t at = 0; at < text.size() || at == 0; at += width) {
+                    lines += text.substr(at, width) + line_end;
+                }
+                return lines;
+            };
+            content += (random() % 8 == 0 ? "\n" : "") + std::string("@") + random_text(random, 5, "abc d/1") +
+                       line_end + wrapped(sequence) + "+" + (random() % 3 == 0 ? "again" : "") + line_end +
+                       wrapped(quality);
+            if (random() % 30 == 0) {
+                content += random_text(random, 3, "@+AI\n");  // a fault, now and then
+            }
+        }
+        if (!content.empty() && random() % 5 == 0) {
+            content.pop_back();  // no final line break, or a cut record
+        }
+        const std::vector<std::string> names = {"a", "b", "ab", "c d", "a"};
+        if (!reference_is_fastq(content)) {
+            continue;
+        }
+        const testing_support::FastqReference expected = testing_support::reference_fastq_records(content, names);
+        for (const BufferSetup& setup : testing_support::buffer_setups()) {
+            dir.write("input", content);
+            const testing_support::TalmiroReading got = testing_support::read_as_talmiro(
+                io::ReadBuffer(*io::InputFile::open((dir / "input").string()), setup.size, setup.access), names);
+            ASSERT_EQ(got.malformed, expected.malformed) << testing::PrintToString(content);
+            ASSERT_EQ(got.texts, expected.texts)
+                << testing::PrintToString(content) << ", " << testing_support::describe(setup);
         }
     }
 }

@@ -18,8 +18,8 @@ BatchFront::BatchFront(const Program& program, const BatchOptions& options, std:
 
 std::ostream& BatchFront::say() { return err_ << program_.name << ": "; }
 
-io::InputFile BatchFront::open_input(const FileRole& role) {
-    const std::string& path = options_.path_of(role);
+io::InputFile BatchFront::open_input(const FileRole& role, std::size_t nth) {
+    const std::string path = options_.paths_of(role).at(nth);
     if (path == "-") {
         if (streams_.input_closed) {
             throw Abort{Failure::cannot_open_input, "standard input is closed"};
@@ -32,12 +32,13 @@ io::InputFile BatchFront::open_input(const FileRole& role) {
 
 bool BatchFront::wants_output(const FileRole& role) const { return !options_.path_of(role).empty(); }
 
-io::OutputFile BatchFront::create_output(const FileRole& role) {
-    if (options_.path_of(role) == "-" && streams_.output_closed) {
+io::OutputFile BatchFront::create_output(const FileRole& role, std::size_t nth) {
+    const std::string path = options_.paths_of(role).at(nth);
+    if (path == "-" && streams_.output_closed) {
         throw Abort{Failure::cannot_create_output, "standard output is closed"};
     }
     std::optional<io::IoError> error;
-    io::OutputFile file = opened_or_abort(io::OutputFile::replace(options_.path_of(role), temps_, &error), error,
+    io::OutputFile file = opened_or_abort(io::OutputFile::replace(path, temps_, &error), error,
                                           Failure::cannot_create_output);
     file.compress_as_named();
     return file;
@@ -50,8 +51,12 @@ void BatchFront::show_count(const CountKind& what, std::int64_t count) {
 }
 
 bool BatchFront::go_on_without(std::string_view name) {
-    say() << (options_.allow_missing ? "warning: " : "") << text::quoted(name) << " not found in "
-          << text::file_label(options_.path_of(*program_.input), false) << '\n';
+    say() << (options_.allow_missing ? "warning: " : "") << text::quoted(name) << " not found in ";
+    const std::vector<std::string> inputs = options_.paths_of(*program_.input);
+    for (std::size_t nth = 0; nth < inputs.size(); ++nth) {
+        err_ << (nth == 0 ? "" : " or ") << text::file_label(inputs[nth], false);
+    }
+    err_ << '\n';
     return true;  // every missing name is told before the run decides
 }
 

@@ -25,7 +25,15 @@ private:
 std::string file_usage(const FileRole& role) {
     const std::string_view short_option = role.options.substr(0, role.options.find(','));
     std::string usage = std::string(short_option) + " " + std::string(role.value_name);
-    return role.need == FileRole::Need::required ? " " + usage : " [" + usage + "]";
+    switch (role.need) {
+    case FileRole::Need::required:
+        return " " + usage;
+    case FileRole::Need::one_or_more:
+        return " " + usage + " [" + usage + "...]";
+    case FileRole::Need::optional:
+        break;
+    }
+    return " [" + usage + "]";
 }
 
 std::string usage_text(const Program& program, const OptionSet& declared) {
@@ -75,7 +83,7 @@ std::optional<std::string> misuse(const CLI::App& app, const BatchOptions& optio
         if (path.empty() && app.count(std::string(role->long_option())) > 0) {
             return std::string(role->long_option()) + " names no file (an empty name)";
         }
-        if (role->need == FileRole::Need::required && path.empty()) {
+        if (role->need != FileRole::Need::optional && path.empty()) {
             return std::string(role->long_option()) + " is required";
         }
     }
@@ -89,6 +97,16 @@ std::optional<std::string> misuse(const CLI::App& app, const BatchOptions& optio
 }
 
 }  // namespace
+
+std::vector<std::string> BatchOptions::paths_of(const FileRole& role) const {
+    std::vector<std::string> named;
+    for (const auto& [of, path] : paths) {
+        if (of == &role && !path.empty()) {
+            named.push_back(path);
+        }
+    }
+    return named;
+}
 
 const std::string& BatchOptions::path_of(const FileRole& role) const {
     for (const auto& [named, path] : paths) {
@@ -120,11 +138,13 @@ ParsedCommandLine parse_command_line(const Program& program, BatchProgram& batch
     app.set_help_flag("-h,--help", "show this help and exit");
     app.set_version_flag("-V,--version", std::string(program.name) + " " + std::string(project::version),
                          "show the version and exit");
-    options.paths.reserve(program.files.size());  // the options below keep pointers into it
-    for (const FileRole* const role : program.files) {
-        std::string& path = options.paths.emplace_back(role, std::string()).second;
-        app.add_option(std::string(role->options), path, std::string(role->help))
-            ->option_text(std::string(role->value_name));
+    // Every file option gathers what it is given; a file taken once refuses a second one below.
+    std::vector<std::vector<std::string>> given(program.files.size());
+    for (std::size_t index = 0; index < program.files.size(); ++index) {
+        const FileRole& role = *program.files[index];
+        app.add_option(std::string(role.options), given[index], std::string(role.help))
+            ->option_text(std::string(role.value_name))
+            ->allow_extra_args(false);
     }
     app.add_flag("--allow-missing", options.allow_missing,
                  "warn about listed names the input lacks and write the rest (default: fail)");
@@ -153,6 +173,19 @@ ParsedCommandLine parse_command_line(const Program& program, BatchProgram& batch
         return {std::nullopt, 0};
     } catch (const CLI::ParseError& error) {
         return usage_error(error.what());
+    }
+    for (std::size_t index = 0; index < program.files.size(); ++index) {
+        const FileRole& role = *program.files[index];
+        if (given[index].size() > 1 && role.need != FileRole::Need::one_or_more) {
+            return usage_error(std::string(role.long_option()) + " names one file, not " +
+                               std::to_string(given[index].size()));
+        }
+        if (given[index].empty()) {
+            given[index].emplace_back();
+        }
+        for (std::string& path : given[index]) {
+            options.paths.emplace_back(program.files[index], std::move(path));
+        }
     }
     if (const auto problem = misuse(app, options, batch)) {
         return usage_error(*problem);

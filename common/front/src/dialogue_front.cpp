@@ -9,13 +9,13 @@ DialogueFront::DialogueFront(std::istream& in, std::ostream& out, const Dialogue
 
 void DialogueFront::start() { console_.print_banner(texts_.title_line); }
 
-io::InputFile DialogueFront::open_input(const FileRole& role) {
+io::InputFile DialogueFront::open_input(const FileRole& role, std::size_t) {
     const std::string name = console_.prompt_file_name(role.prompt);
     std::optional<io::IoError> error;
     return opened_or_abort(io::InputFile::open(name, &error), error, Failure::cannot_open_input);
 }
 
-io::OutputFile DialogueFront::create_output(const FileRole& role) {
+io::OutputFile DialogueFront::create_output(const FileRole& role, std::size_t) {
     const std::string name = console_.prompt_file_name(role.prompt);
     std::optional<io::IoError> error;
     return opened_or_abort(io::OutputFile::create(name, &error), error, Failure::cannot_create_output);

@@ -48,7 +48,7 @@ void check_read_whole(Front& front, const io::ReadBuffer& input) {
 
 void raise_unreadable(const io::IoError& error) { throw Abort{Failure::unreadable_input, error.describe()}; }
 
-void begin_writing(std::initializer_list<io::OutputFile*> outputs) {
+void begin_writing(std::span<io::OutputFile* const> outputs) {
     for (io::OutputFile* const output : outputs) {
         if (output != nullptr) {
             output->begin_writing();
@@ -56,7 +56,7 @@ void begin_writing(std::initializer_list<io::OutputFile*> outputs) {
     }
 }
 
-void close_outputs(std::initializer_list<io::OutputFile*> outputs) {
+void close_outputs(std::span<io::OutputFile* const> outputs) {
     // Every output is written in full before any replaces its target: a failed one leaves all
     // targets as they were.
     const auto raise_first_error = [&] {

@@ -19,6 +19,8 @@ public:
     MappingGuard& operator=(const MappingGuard&) = delete;
 
     bool faulted() const;
+    // False when every place in the process's table was taken: the mapping is not protected.
+    bool guarding() const { return slot_ >= 0; }
 
 private:
     int slot_ = -1;

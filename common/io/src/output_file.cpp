@@ -1,5 +1,7 @@
 #include "io/output_file.hpp"
 
+#include "io/input_file.hpp"
+
 #include "codecs/codecs.hpp"
 #include "io/temp_files.hpp"
 #include "output_targets.hpp"
@@ -270,6 +272,13 @@ bool OutputFile::identity(std::uint64_t& device, std::uint64_t& inode) const {
     device = info.st_dev;
     inode = info.st_ino;
     return true;
+}
+
+bool OutputFile::writes_over(const InputFile& input) const {
+    struct stat mine {};
+    struct stat theirs {};
+    return temporary_.empty() && ::fstat(fd_, &mine) == 0 && ::fstat(input.descriptor(), &theirs) == 0 &&
+           S_ISREG(mine.st_mode) && mine.st_dev == theirs.st_dev && mine.st_ino == theirs.st_ino;
 }
 
 bool OutputFile::same_file_as(const OutputFile& other) const {

@@ -100,11 +100,16 @@ ReadBuffer::ReadBuffer(std::unique_ptr<ByteSource> source, std::size_t window, A
         S_ISREG(info.st_mode) && info.st_size > 0) {
         const auto size = static_cast<std::size_t>(info.st_size);
         void* const mapped = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, plain->descriptor(), 0);
-        if (mapped != MAP_FAILED) {
+        auto guard = mapped != MAP_FAILED ? std::make_unique<MappingGuard>(static_cast<char*>(mapped), size) : nullptr;
+        if (guard && !guard->guarding()) {
+            // A file cut short under an unguarded mapping would end the process: copy instead.
+            guard.reset();
+            ::munmap(mapped, size);
+        } else if (guard) {
             mapping_ = static_cast<char*>(mapped);
             file_size_ = size;
             readable_size_ = size;
-            guard_ = std::make_unique<MappingGuard>(mapping_, size);
+            guard_ = std::move(guard);
             data_ = mapping_;
             ::madvise(mapping_, size, MADV_SEQUENTIAL);
             // Only a hint: where no thread can be had, the reader faults the pages in itself.
@@ -210,6 +215,13 @@ bool ReadBuffer::refill(std::size_t& keep) {
     }
     exhausted_ = true;
     return false;
+}
+
+void ReadBuffer::release_pages() {
+    if (mapping_ != nullptr) {
+        ::madvise(mapping_, file_size_, MADV_DONTNEED);
+        released_ = 0;
+    }
 }
 
 bool ReadBuffer::refill() {

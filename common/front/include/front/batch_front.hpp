@@ -24,9 +24,12 @@ public:
                StandardStreams streams = {});
 
     void start() override {}
-    io::InputFile open_input(const FileRole& role) override;
+    using Front::create_output;
+    using Front::open_input;
+    std::size_t files_named(const FileRole& role) const override { return options_.paths_of(role).size(); }
+    io::InputFile open_input(const FileRole& role, std::size_t nth) override;
     bool wants_output(const FileRole& role) const override;
-    io::OutputFile create_output(const FileRole& role) override;
+    io::OutputFile create_output(const FileRole& role, std::size_t nth) override;
     void show_count(const CountKind& what, std::int64_t count) override;
     console::Meter& meter() override { return meter_; }
     bool go_on_without(std::string_view name) override;

@@ -22,9 +22,12 @@ public:
     DialogueFront(std::istream& in, std::ostream& out, const DialogueTexts& texts);
 
     void start() override;
-    io::InputFile open_input(const FileRole& role) override;
+    using Front::create_output;
+    using Front::open_input;
+    std::size_t files_named(const FileRole&) const override { return 1; }
+    io::InputFile open_input(const FileRole& role, std::size_t nth) override;
     bool wants_output(const FileRole&) const override { return true; }
-    io::OutputFile create_output(const FileRole& role) override;
+    io::OutputFile create_output(const FileRole& role, std::size_t nth) override;
     void show_count(const CountKind& what, std::int64_t count) override;
     console::Meter& meter() override { return console_.meter(); }
     bool go_on_without(std::string_view name) override;

@@ -20,12 +20,16 @@ namespace session {
 
 // The options every batch run has, and the path given for each of the program's files.
 struct BatchOptions {
-    std::vector<std::pair<const FileRole*, std::string>> paths;  // "" where a file was not named
+    // One entry per file named, in the order given; an entry "" for a role not named at all.
+    std::vector<std::pair<const FileRole*, std::string>> paths;
     bool allow_missing = false;
     bool quiet = false;
     bool verbose = false;
 
+    // The first path named for `role` ("" where none was).
     const std::string& path_of(const FileRole& role) const;
+    // Every path named for `role`, in order; none where it was not named.
+    std::vector<std::string> paths_of(const FileRole& role) const;
 };
 
 // Where a program declares its own batch options, bound to its own fields.
@@ -57,12 +61,20 @@ public:
     virtual Outcome run(Front& front, const BatchOptions& options) = 0;
 };
 
-// The usual BatchProgram: a program's own `Options`, bound by `declare` and run by `run`.
+// The usual BatchProgram: a program's own `Options`, bound by `declare`, checked by `check`
+// (why they cannot go together, if they cannot) and run by `run`.
 template <typename Options, void (*declare)(OptionSet&, Options&),
-          Outcome (*run_with)(Front&, const BatchOptions&, const Options&)>
+          Outcome (*run_with)(Front&, const BatchOptions&, const Options&),
+          std::optional<std::string> (*check)(const BatchOptions&, const Options&) = nullptr>
 class BatchModeOf final : public BatchProgram {
 public:
     void declare_options(OptionSet& options) override { declare(options, options_); }
+    std::optional<std::string> misuse(const BatchOptions& common) const override {
+        if constexpr (check != nullptr) {
+            return check(common, options_);
+        }
+        return std::nullopt;
+    }
     Outcome run(Front& front, const BatchOptions& common) override { return run_with(front, common, options_); }
 
 private:

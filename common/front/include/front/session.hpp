@@ -17,6 +17,7 @@
 #include <limits>
 #include <new>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -49,7 +50,9 @@ enum class Outcome { done, declined, failed };
 // the dialogue asks for it. Every field must be given.
 struct FileRole {
     enum class Direction { input, output };
-    enum class Need { required, optional };
+    // `one_or_more`: batch mode takes the option again for each further file (paired inputs);
+    // the dialogue always asks for one.
+    enum class Need { required, optional, one_or_more };
 
     constexpr FileRole(Direction way, Need needed, std::string_view option_names, std::string_view value,
                        std::string_view what, std::string_view question)
@@ -88,10 +91,14 @@ public:
     virtual ~Front() = default;
 
     virtual void start() = 0;
-    virtual io::InputFile open_input(const FileRole& role) = 0;
+    // How many files the run names for `role` (the dialogue: one); `nth` below counts from 0.
+    virtual std::size_t files_named(const FileRole& role) const = 0;
+    virtual io::InputFile open_input(const FileRole& role, std::size_t nth) = 0;
+    io::InputFile open_input(const FileRole& role) { return open_input(role, 0); }
     // Whether the run writes this output at all (batch mode writes optional ones on request).
     virtual bool wants_output(const FileRole& role) const = 0;
-    virtual io::OutputFile create_output(const FileRole& role) = 0;
+    virtual io::OutputFile create_output(const FileRole& role, std::size_t nth) = 0;
+    io::OutputFile create_output(const FileRole& role) { return create_output(role, 0); }
     virtual void show_count(const CountKind& what, std::int64_t count) = 0;
     virtual console::Meter& meter() = 0;
     // Each listed name the input lacks, in list order, then their number; false from either
@@ -121,15 +128,15 @@ Outcome run_session(Front& front, const std::function<Outcome(Front&)>& steps);
 
 // Shows the count of a list just read (as `entries`) and builds the program's table of it. The
 // count sizes every table as a signed 32-bit number, so a longer list is a memory failure, as
-// is one whose names did not fit.
-template <typename Table>
-Table take_list(Front& front, const CountKind& entries, text::NameList names) {
+// is one whose names did not fit. `how` goes to the table's constructor after the names.
+template <typename Table, typename... How>
+Table take_list(Front& front, const CountKind& entries, text::NameList names, const How&... how) {
     front.show_count(entries, static_cast<std::int64_t>(names.count()));
     if (names.out_of_memory() || names.count() > std::numeric_limits<std::int32_t>::max()) {
         throw Abort{Failure::out_of_memory, "out of memory for the list"};
     }
     try {
-        return Table(std::move(names));
+        return Table(std::move(names), how...);
     } catch (const std::bad_alloc&) {
         throw Abort{Failure::out_of_memory, "out of memory for the list"};
     }
@@ -148,9 +155,11 @@ void check_read_whole(Front& front, const io::ReadBuffer& input);
 [[noreturn]] void raise_unreadable(const io::IoError& error);
 
 // Closes every output (null: none), then raises the first write failure among them.
-void close_outputs(std::initializer_list<io::OutputFile*> outputs);
+void close_outputs(std::span<io::OutputFile* const> outputs);
+inline void close_outputs(std::initializer_list<io::OutputFile*> outputs) { close_outputs(std::span(outputs)); }
 
 // Empties the outputs (null: none) a run opened in place, once every output step has passed.
-void begin_writing(std::initializer_list<io::OutputFile*> outputs);
+void begin_writing(std::span<io::OutputFile* const> outputs);
+inline void begin_writing(std::initializer_list<io::OutputFile*> outputs) { begin_writing(std::span(outputs)); }
 
 }  // namespace session

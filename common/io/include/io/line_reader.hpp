@@ -47,15 +47,25 @@ public:
     // Hands the text up to `delimiter` (consumed, not included) to `sink` in pieces, without
     // copying it anywhere; a text nobody wants costs only the scan.
     template <typename Sink>
-    void pass_until(char delimiter, Sink&& sink);
+    void pass_until(char delimiter, Sink&& sink) {
+        pass(delimiter, false, sink);
+    }
+    // The same, with the delimiter handed on too as the last piece's last byte (where one came).
+    template <typename Sink>
+    void pass_through(char delimiter, Sink&& sink) {
+        pass(delimiter, true, sink);
+    }
 
 private:
+    template <typename Sink>
+    void pass(char delimiter, bool with_delimiter, Sink& sink);
+
     ReadBuffer input_;
     bool at_end_of_file_ = false;
 };
 
 template <typename Sink>
-void LineReader::pass_until(char delimiter, Sink&& sink) {
+void LineReader::pass(char delimiter, bool with_delimiter, Sink& sink) {
     for (;;) {
         const char* const window = input_.data() + input_.pos();
         const std::size_t size = input_.end() - input_.pos();
@@ -65,7 +75,7 @@ void LineReader::pass_until(char delimiter, Sink&& sink) {
         }
         if (found != nullptr) {
             const auto length = static_cast<std::size_t>(static_cast<const char*>(found) - window);
-            sink(std::string_view(window, length));
+            sink(std::string_view(window, length + (with_delimiter ? 1 : 0)));
             input_.set_pos(input_.pos() + length + 1);
             return;
         }

@@ -19,6 +19,7 @@ class Encoder;
 namespace io {
 
 class TempFiles;
+class InputFile;
 
 // A file opened for writing, with its own buffer. Write errors are remembered rather than thrown,
 // so the run finishes its meter and reports them once at close.
@@ -69,6 +70,9 @@ public:
     // True when both reach the same regular file, pipe, FIFO or device, whatever names led to
     // it: two outputs there would be interleaved. Only /dev/null may take both.
     bool same_file_as(const OutputFile& other) const;
+    // True when this writes in place into the very file `input` reads: emptying it would take
+    // the input's bytes away.
+    bool writes_over(const InputFile& input) const;
 
 private:
     OutputFile(int fd, std::string name);

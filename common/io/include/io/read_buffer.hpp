@@ -45,6 +45,10 @@ public:
     std::size_t end() const { return end_; }
     void set_pos(std::size_t pos) { pos_ = pos; }
 
+    // Mapped: drops every page of the file from this process's resident set (the page cache
+    // keeps them), for a reader that goes back over the file after its scan.
+    void release_pages();
+
     // Brings more of the file behind the unread bytes. Offsets `keep` and pos() stay valid for
     // the bytes they point at (they may move); the window grows when the kept bytes fill it.
     // False once the file has no more, or it could not be read (see error()).
@@ -69,6 +73,8 @@ public:
     bool changed() const;
     bool settle();
     const std::string& name() const;
+    // The file read, where its bytes are the text (not decoded); else null.
+    const InputFile* plain_file() const { return source_->plain_file(); }
 
     // The 1-based line of the byte at window offset `at` (cold: for error messages). A copied
     // window counts the line ends of the bytes it lets go only once asked to, as that costs a

@@ -1,0 +1,43 @@
+// talmiro's own reading of an input, as the run does it, with what each listed position would
+// be written: for holding it to the references.
+#pragma once
+
+#include "talmiro/record_reading.hpp"
+#include "talmiro/taken_records.hpp"
+
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+struct TalmiroReading {
+    std::vector<std::string> texts;  // per listed position, as written
+    bool malformed = false;
+};
+
+// `spool_budget` small makes a stream's records go through the temporary file.
+inline TalmiroReading read_as_talmiro(io::ReadBuffer input, const std::vector<std::string>& names,
+                                      talmiro::Selection selection = {}, std::size_t spool_budget = 100) {
+    text::NameList list;
+    for (const std::string& name : names) {
+        list.add(name);
+    }
+    const talmiro::NameTable table(std::move(list), selection.ignore_case);
+    const auto records = talmiro::scan_records(std::move(input));
+    talmiro::TakenRecords taken(records->input(), records->format(), table.slot_count(), talmiro::temporary_folder(),
+                                spool_budget);
+    std::vector<std::uint64_t> counts(table.slot_count(), 0);
+    console::Meter silent;
+    static_cast<void>(talmiro::read_records(*records, talmiro::NameSelector(table, selection.matching), false, taken,
+                                            counts, silent, table.size()));
+    taken.arrange();
+    TalmiroReading reading;
+    reading.malformed = records->malformed().has_value();
+    for (std::size_t position = 0; position < table.size(); ++position) {
+        std::string& text = reading.texts.emplace_back();
+        static_cast<void>(taken.write(table.slot(position), [&](std::string_view piece) { text += piece; }));
+    }
+    return reading;
+}
+
+}  // namespace testing_support
