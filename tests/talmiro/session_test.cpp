@@ -35,6 +35,16 @@ std::string answering(const std::string& continue_answers) {
 
 const std::string three_records = ">seq1 first record\nACGTACGT\nACGT\n>seq2\nGGGG\n>seq3 third\nTTTT\nTT\n";
 
+// Reads: four-line, wrapped with a quality line beginning with '@', and with a carriage return.
+const std::string read_1 = "@r1/1 lane 1\nACGT\n+\nIIII\n";
+const std::string read_2 = "@r2/1\nAC\nGT\n+r2/1\n@I\nII\n";
+const std::string read_3 = "@R3/1\r\nA\r\n+\r\nI\r\n";
+const std::string reads = read_1 + read_2 + read_3;
+const std::string mate_1 = "@r1/2 lane 1\nTTTT\n+\nJJJJ\n";
+const std::string mate_2 = "@r2/2\nGGGG\n+\nJJJJ\n";
+const std::string mate_3 = "@R3/2\r\nC\r\n+\r\nJ\r\n";
+const std::string mates = mate_1 + mate_2 + mate_3;
+
 std::vector<Scenario> scenarios() {
     const std::string found_all = reading({33, 66, 100}) + output_prompt() + writing({33, 66, 100}) + closing;
     const std::string long_header = "NC_000913.3 Escherichia coli str. K-12 substr. MG1655, complete genome" +
@@ -131,6 +141,13 @@ std::vector<Scenario> scenarios() {
         {"input_ending_before_the_list_name", {}, "", banner("TALMIRO") + list_prompt() + does_not_exist, {}},
         {"input_ending_before_the_fasta_name", {{"list.txt", "a\n"}}, "list.txt",
          banner("TALMIRO") + list_prompt() + count_line(1) + fasta_prompt() + does_not_exist, {}},
+        {"a_fastq_file_is_read_as_fastq", {{"list.txt", "r2\nr1\n"}, {"in.fa", reads}}, answering(""),
+         start(2) + reading({50, 100}) + output_prompt() + writing({50, 100}) + closing,
+         {{"out.fa", read_2 + read_1}}},
+        {"a_malformed_fastq_record_ends_the_reading_there", {{"list.txt", "r1\nr2\n"},
+                                                            {"in.fa", read_1 + "@r2\nACGT\n+\nII\n" + read_3}},
+         answering("y\n"), start(2) + reading({50}) + missing("r2") + output_prompt() + writing({50}) + closing,
+         {{"out.fa", read_1}}},
         {"input_ending_before_a_continue_answer_is_no", {{"list.txt", "x\n"}, {"in.fa", three_records}},
          "list.txt in.fa", start(1) + reading({}) + missing("x"), {}},
     };
@@ -202,6 +219,69 @@ std::vector<BatchScenario> batch_scenarios() {
         {"both_inputs_from_standard_input", {}, {"-l", "-", "-i", "-", "-o", "out.fa"}, "", 2, "",
          "talmiro: only one of --list and --input can be standard input (-)\n" + usage_hint, {}},
         {"version", {}, {"--version"}, "", 0, "talmiro " ORVANE_TALMIRO_VERSION "\n", "", {}},
+        // Reads, pairs, exclusion and the match modes.
+        {"fastq_in_list_order", {{"list.txt", "r2\nr1\n"}, {"in.fa", reads}}, arguments({}), "", 0, "", "",
+         {{"out.fa", read_2 + read_1}}},
+        {"fastq_from_standard_input", {{"list.txt", "R3\nr1\n"}}, {"-l", "list.txt", "-i", "-", "-o", "-"}, reads, 0,
+         read_3 + read_1, "", {}},
+        {"word_takes_both_mates_and_the_numbered_name", {{"list.txt", "r1\nr2/1\n"}, {"in.fa", reads + mates}},
+         arguments({"--match", "word"}), "", 0, "", "", {{"out.fa", read_1 + mate_1 + read_2}}},
+        {"word_is_the_first_word_only", {{"list.txt", "r1/1 lane\n"}, {"in.fa", reads}},
+         arguments({"--match", "word", "--allow-missing", "-q"}), "", 0, "",
+         "talmiro: warning: 'r1/1 lane' not found in 'in.fa'\n", {{"out.fa", ""}}},
+        {"full_takes_the_whole_header_line", {{"list.txt", "r1/1 lane 1\nR3/1\nr2\n"}, {"in.fa", reads}},
+         arguments({"--match", "full", "--allow-missing"}), "", 0, "", "talmiro: warning: 'r2' not found in 'in.fa'\n",
+         {{"out.fa", read_1 + read_3}}},
+        {"ignore_case_in_every_mode", {{"list.txt", "r3/1\nR1\n"}, {"in.fa", reads}},
+         arguments({"--match", "word", "--ignore-case"}), "", 0, "", "", {{"out.fa", read_3 + read_1}}},
+        {"names_differing_in_case_take_the_same_records", {{"list.txt", "r1\nR1\n"}, {"in.fa", reads}},
+         arguments({"--ignore-case"}), "", 0, "", "", {{"out.fa", read_1 + read_1}}},
+        {"order_file_writes_each_record_once_as_read", {{"list.txt", "R3\nr1\nr1\n"}, {"in.fa", reads}},
+         arguments({"--order", "file", "-v"}), "", 0, "",
+         "talmiro: list entries: 3\ntalmiro: records read: 3\ntalmiro: found: 3\ntalmiro: missing: 0\n"
+         "talmiro: written: 2\n",
+         {{"out.fa", read_1 + read_3}}},
+        {"order_file_to_standard_output_reports_missing_names_after_it", {{"list.txt", "x\nr1\n"}, {"in.fa", reads}},
+         {"-l", "list.txt", "-i", "in.fa", "-o", "-", "--order", "file"}, "", 1, read_1,
+         "talmiro: 'x' not found in 'in.fa'\n", {}},
+        {"order_file_to_a_file_leaves_no_output_when_a_name_is_missing",
+         {{"list.txt", "x\nr1\n"}, {"in.fa", reads}, {"out.fa", "kept"}}, arguments({"--order", "file"}), "", 1, "",
+         "talmiro: 'x' not found in 'in.fa'\n", {{"out.fa", "kept"}}},
+        {"exclude_writes_the_rest_in_file_order", {{"list.txt", "absent\nr2\n"}, {"in.fa", reads}},
+         arguments({"--exclude", "--match", "word", "-v"}), "", 0, "",
+         "talmiro: list entries: 2\ntalmiro: records read: 3\ntalmiro: found: 1\ntalmiro: missing: 1\n"
+         "talmiro: written: 2\n",
+         {{"out.fa", read_1 + read_3}}},
+        {"exclude_from_fasta", {{"list.txt", "seq2\n"}, {"in.fa", three_records}}, arguments({"--exclude"}), "", 0, "",
+         "", {{"out.fa", ">seq1 first record\nACGTACGT\nACGT\n>seq3 third\nTTTT\nTT\n"}}},
+        {"pairs_stay_in_step", {{"list.txt", "R3\nr1\n"}, {"r1.fq", reads}, {"r2.fq", mates}},
+         {"-l", "list.txt", "-i", "r1.fq", "-i", "r2.fq", "-o", "o1.fq", "-o", "o2.fq", "--match", "word"}, "", 0, "", "",
+         {{"o1.fq", read_3 + read_1}, {"o2.fq", mate_3 + mate_1}}},
+        {"pairs_excluded_stay_in_step", {{"list.txt", "r2\n"}, {"r1.fq", reads}, {"r2.fq", mates}},
+         {"-l", "list.txt", "-i", "r1.fq", "-i", "r2.fq", "-o", "o1.fq", "-o", "o2.fq", "--match", "word", "--exclude"},
+         "", 0, "", "", {{"o1.fq", read_1 + read_3}, {"o2.fq", mate_1 + mate_3}}},
+        {"a_name_missing_from_every_input_is_named_with_them", {{"list.txt", "x\n"}, {"r1.fq", reads}, {"r2.fq", mates}},
+         {"-l", "list.txt", "-i", "r1.fq", "-i", "r2.fq", "-o", "o1.fq", "-o", "o2.fq"}, "", 1, "",
+         "talmiro: 'x' not found in 'r1.fq' or 'r2.fq'\n", {}},
+        {"pairs_out_of_step_fail_even_with_allow_missing",
+         {{"list.txt", "r2\n"}, {"r1.fq", reads}, {"r2.fq", mate_1 + mate_3}},
+         {"-l", "list.txt", "-i", "r1.fq", "-i", "r2.fq", "-o", "o1.fq", "-o", "o2.fq", "--match", "word",
+          "--allow-missing"},
+         "", 1, "", "talmiro: 'r2' takes 1 record in 'r1.fq' but 0 records in 'r2.fq'\n", {}},
+        {"pairs_write_to_two_different_outputs", {{"list.txt", "r1\n"}, {"r1.fq", reads}, {"r2.fq", mates}},
+         {"-l", "list.txt", "-i", "r1.fq", "-i", "r2.fq", "-o", "o.fq", "-o", "./o.fq"}, "", 1, "",
+         "talmiro: the outputs 'o.fq' and './o.fq' are one file\n", {}},
+        {"each_input_needs_its_output", {{"list.txt", "r1\n"}, {"r1.fq", reads}},
+         {"-l", "list.txt", "-i", "r1.fq", "-i", "r1.fq", "-o", "o.fq"}, "", 2, "",
+         "talmiro: each --input needs its own --output (2 inputs, 1 outputs)\n" + usage_hint, {}},
+        {"exclude_cannot_keep_list_order", inputs, arguments({"--exclude", "--order", "list"}), "", 2, "",
+         "talmiro: --exclude writes in file order: it cannot go with --order list\n" + usage_hint, {}},
+        {"exact_is_match_word", inputs, arguments({"--exact", "--match", "full"}), "", 2, "",
+         "talmiro: --exact is --match word: it cannot go with --match full\n" + usage_hint, {}},
+        {"one_list_only", inputs, arguments({"-l", "other.txt"}), "", 2, "", "talmiro: --list names one file, not 2\n" + usage_hint,
+         {}},
+        {"unknown_match_mode", inputs, arguments({"--match", "regex"}), "", 2, "",
+         "talmiro: --match: regex not in {prefix,word,full}\n" + usage_hint, {}},
     };
 }
 
@@ -211,6 +291,68 @@ TEST_P(TalmiroBatch, StreamsStatusAndFilesMatch) { expect_batch_scenario(GetPara
 
 INSTANTIATE_TEST_SUITE_P(Talmiro, TalmiroBatch, ::testing::ValuesIn(batch_scenarios()),
                          [](const auto& test_info) { return test_info.param.name; });
+
+// Malformed FASTQ: batch mode fails naming the file, the line and the record, and writes
+// nothing, in list order and in file order alike.
+TEST(TalmiroFastq, MalformedRecordsFailNamingLineAndRecord) {
+    struct Malformed {
+        std::string content;
+        std::string reason;
+    };
+    const std::vector<Malformed> table = {
+        {read_1 + "@r2 x\nACGT\n@r3\nA\n+\nI\n", "line 7: FASTQ record 'r2' has no '+' line before the next header"},
+        {read_1 + "@r2\nACGT\n+\nIII\n" + read_2, "line 8: FASTQ record 'r2' has 3 quality characters for 4 bases"},
+        {read_1 + "@r2\nACGT\n+\nIIIII\n", "line 8: FASTQ record 'r2' has 5 quality characters for 4 bases"},
+        {read_1 + "@r2\nACGT\n+\nII", "line 8: FASTQ record 'r2' is cut short: 2 quality characters for 4 bases"},
+        {read_1 + "@r2\nACGT\n", "line 6: FASTQ record 'r2' is cut short before its '+' line"},
+        {read_1 + "@r2", "line 5: FASTQ record 'r2' is cut short before its '+' line"},
+        {read_1 + "r2\nACGT\n+\nIIII\n", "line 5: a FASTQ record must begin with '@', not 'r2'"},
+    };
+    ScratchDir dir;
+    dir.write("list.txt", "r1\n");
+    for (const Malformed& row : table) {
+        dir.write("in.fq", row.content);
+        for (const std::string order : {"list", "file"}) {
+            SCOPED_TRACE(row.reason + ", order " + order);
+            const ProcessResult run = run_command(
+                TALMIRO_BINARY, {"-l", "list.txt", "-i", "in.fq", "-o", "out.fq", "--order", order}, "", dir.path());
+            EXPECT_EQ(run.exit_status, 1);
+            EXPECT_EQ(run.errors, "talmiro: 'in.fq' " + row.reason + "\n");
+            EXPECT_FALSE(dir.exists("out.fq"));
+        }
+    }
+}
+
+// Records taken from a stream wait in a temporary file past the memory budget: none is left
+// behind in the output's folder or in $TMPDIR, and the output is what a mapped input gives.
+TEST(TalmiroFastq, StreamedRecordsLeaveNoTemporaryFile) {
+    ScratchDir dir;
+    std::string fastq;
+    std::string list;
+    for (int read = 0; read < 1700; ++read) {  // 68 MB of records: past the budget
+        const std::string name = "read" + std::to_string(read);
+        fastq += "@" + name + "\n" + std::string(20'000, "ACGT"[read % 4]) + "\n+\n" + std::string(20'000, 'I') + "\n";
+        list = name + "\n" + list;
+    }
+    dir.write("in.fq", fastq);
+    dir.write("list.txt", list);
+    fs::create_directory(dir / "tmp");
+    const ProcessResult mapped =
+        run_command(TALMIRO_BINARY, {"-l", "list.txt", "-i", "in.fq", "-o", "mapped.fq"}, "", dir.path());
+    ASSERT_EQ(mapped.exit_status, 0) << mapped.errors;
+    const ProcessResult streamed = run_command(
+        "/bin/sh", {"-c", "TMPDIR=tmp " + std::string(TALMIRO_BINARY) + " -l list.txt -i - -o - < in.fq > streamed.fq"},
+        "", dir.path());
+    ASSERT_EQ(streamed.exit_status, 0) << streamed.errors;
+    EXPECT_TRUE(dir.read("streamed.fq") == dir.read("mapped.fq"));
+    EXPECT_TRUE(dir.read("mapped.fq").starts_with("@read1699\n"));
+    EXPECT_TRUE(fs::is_empty(dir / "tmp"));
+    std::size_t entries = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir.path())) {
+        ++entries;
+    }
+    EXPECT_EQ(entries, 5U);  // in.fq, list.txt, tmp, mapped.fq, streamed.fq and nothing else
+}
 
 // Compressed inputs, recognised by their first bytes: every form reads as the plain file does,
 // in both modes, from a file or from standard input. The files are made in-process; the
