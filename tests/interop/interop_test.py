@@ -19,6 +19,7 @@
 Each case exits 77 (skipped) when the program it needs is not installed.
 """
 import argparse
+import gzip
 import os
 import random
 import re
@@ -173,6 +174,59 @@ def biopython_case(args, folder, rng):
     return 0
 
 
+def reads_case(args, folder, rng):
+    """Paired FASTQ, gzip-compressed, four-line and wrapped: Biopython reads every output back
+    with the listed records, the pairs in step, and seqkit grep takes the same records by ID."""
+    try:
+        from Bio import SeqIO
+    except ImportError:
+        return SKIP
+    if shutil.which("seqkit") is None:
+        return SKIP
+    names = []
+    for mate in (1, 2):
+        with gzip.open(os.path.join(folder, "R%d.fq.gz" % mate), "wt") as handle:
+            local = random.Random(7)
+            for index in range(400):
+                name = "M01:%d:%d" % (index // 50, index)
+                if mate == 1:
+                    names.append(name)
+                sequence = "".join(local.choice("ACGT") for _ in range(local.randint(30, 150)))
+                quality = "".join(local.choice("@ABCDI#+") for _ in sequence)
+                width = len(sequence) if index % 3 else 40
+                wrap = lambda text: "\n".join(text[at:at + width] for at in range(0, len(text), width))
+                handle.write("@%s/%d lane %d\n%s\n+\n%s\n" % (name, mate, index, wrap(sequence), wrap(quality)))
+    listed = rng.sample(names, 60)
+    with open(os.path.join(folder, "names.txt"), "w") as handle:
+        handle.write("\n".join(listed) + "\n")
+    batch(args.talmiro, ["-l", "names.txt", "-i", "R1.fq.gz", "-i", "R2.fq.gz", "-o", "O1.fq", "-o", "O2.fq",
+                         "--match", "word"], folder)
+    batch(args.talmiro, ["-l", "names.txt", "-i", "R1.fq.gz", "-i", "R2.fq.gz", "-o", "X1.fq", "-o", "X2.fq",
+                         "--match", "word", "--exclude"], folder)
+    for mate in (1, 2):
+        source = {record.id: record for record in SeqIO.parse(gzip.open(os.path.join(folder, "R%d.fq.gz" % mate), "rt"), "fastq")}
+        written = list(SeqIO.parse(os.path.join(folder, "O%d.fq" % mate), "fastq"))
+        check([record.id for record in written] == ["%s/%d" % (name, mate) for name in listed],
+              "mate %d: exactly the listed reads, in list order" % mate)
+        for record in written:
+            original = source[record.id]
+            check(str(record.seq) == str(original.seq) and
+                  record.letter_annotations == original.letter_annotations, "read %s as in the input" % record.id)
+        excluded = [record.id for record in SeqIO.parse(os.path.join(folder, "X%d.fq" % mate), "fastq")]
+        check(excluded == [key for key in source if key.split("/")[0] not in set(listed)],
+              "mate %d: every other read, in file order" % mate)
+        # seqkit takes the same records (its IDs are the first word, so list them with the mate).
+        with open(os.path.join(folder, "ids%d.txt" % mate), "w") as handle:
+            handle.write("\n".join("%s/%d" % (name, mate) for name in listed) + "\n")
+        result = subprocess.run(["seqkit", "grep", "-f", "ids%d.txt" % mate, "R%d.fq.gz" % mate, "-o",
+                                 "S%d.fq" % mate], cwd=folder, capture_output=True, timeout=120)
+        check(result.returncode == 0, "seqkit grep: %s" % result.stderr.decode(errors="replace"))
+        theirs = {(r.id, str(r.seq)) for r in SeqIO.parse(os.path.join(folder, "S%d.fq" % mate), "fastq")}
+        ours = {(r.id, str(r.seq)) for r in written}
+        check(theirs == ours, "mate %d: the same records as seqkit grep" % mate)
+    return 0
+
+
 def batch(binary, arguments, folder):
     result = subprocess.run([binary] + arguments, cwd=folder, capture_output=True, timeout=120)
     check(result.returncode == 0, "%s %s: %s" % (binary, " ".join(arguments), result.stderr.decode(errors="replace")))
@@ -312,7 +366,7 @@ def compressors_case(args, folder, rng):
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("case", choices=["clustalo", "neighbor", "neighbor_wide", "biopython", "mash", "r", "pandas",
-                                         "compressors"])
+                                         "compressors", "reads"])
     parser.add_argument("--orvane")
     parser.add_argument("--talmiro")
     args = parser.parse_args()
@@ -332,6 +386,8 @@ def main():
             outcome = pandas_case(args, folder, rng)
         elif args.case == "compressors":
             outcome = compressors_case(args, folder, rng)
+        elif args.case == "reads":
+            outcome = reads_case(args, folder, rng)
         else:
             outcome = biopython_case(args, folder, rng)
     print("skipped: the program is not installed" if outcome == SKIP else "passed")
