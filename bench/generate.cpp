@@ -2,6 +2,8 @@
 //   generate matrix N LIST_SIZE DIR      -> DIR/matrix.txt (N x N) and DIR/ids.txt (LIST_SIZE IDs)
 //   generate fasta RECORDS LIST_SIZE DIR -> DIR/sequences.fa (wrapped at 60, headers with a
 //                                           description) and DIR/names.txt (LIST_SIZE of its IDs)
+//   generate fastq READS LIST_SIZE DIR   -> DIR/R1.fq and DIR/R2.fq (paired 100 bp reads, Illumina
+//                                           headers) and DIR/names.txt (LIST_SIZE read names)
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
@@ -112,6 +114,45 @@ int generate_fasta(std::size_t records, std::size_t list_size, const std::string
     return 0;
 }
 
+std::string read_name(std::size_t index) {
+    char text[64];
+    std::snprintf(text, sizeof text, "SIM:1:FCX:1:%zu:%zu:%zu", 1101 + index / 1000000, index % 1000000 / 100 * 7,
+                  index % 100 * 13);
+    return text;
+}
+
+int generate_fastq(std::size_t reads, std::size_t list_size, const std::string& dir) {
+    std::mt19937_64 random(reads);
+    for (const int mate : {1, 2}) {
+        const std::string path = dir + "/R" + std::to_string(mate) + ".fq";
+        std::FILE* out = std::fopen(path.c_str(), "w");
+        if (out == nullptr) {
+            std::perror(path.c_str());
+            return 1;
+        }
+        std::string record;
+        for (std::size_t index = 0; index < reads; ++index) {
+            record.assign("@").append(read_name(index)).append(mate == 1 ? " 1:N:0:ATCACG\n" : " 2:N:0:ATCACG\n");
+            for (int base = 0; base < 100; ++base) {
+                record += "ACGT"[random() & 3];
+            }
+            record += "\n+\n";
+            for (int base = 0; base < 100; ++base) {
+                record += static_cast<char>('5' + (random() % 10));
+            }
+            record += '\n';
+            std::fwrite(record.data(), 1, record.size(), out);
+        }
+        std::fclose(out);
+    }
+    std::FILE* names = std::fopen((dir + "/names.txt").c_str(), "w");
+    for (const std::size_t index : pick_distinct(random, list_size, reads)) {
+        std::fprintf(names, "%s\n", read_name(index).c_str());
+    }
+    std::fclose(names);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -122,6 +163,10 @@ int main(int argc, char** argv) {
     if (what == "fasta" && argc == 5) {
         return generate_fasta(std::strtoull(argv[2], nullptr, 10), std::strtoull(argv[3], nullptr, 10), argv[4]);
     }
-    std::fprintf(stderr, "usage: generate matrix N LIST_SIZE DIR | generate fasta RECORDS LIST_SIZE DIR\n");
+    if (what == "fastq" && argc == 5) {
+        return generate_fastq(std::strtoull(argv[2], nullptr, 10), std::strtoull(argv[3], nullptr, 10), argv[4]);
+    }
+    std::fprintf(stderr, "usage: generate matrix N LIST_SIZE DIR | generate fasta RECORDS LIST_SIZE DIR | "
+                         "generate fastq READS LIST_SIZE DIR\n");
     return 2;
 }

@@ -61,20 +61,21 @@ public:
     virtual Outcome run(Front& front, const BatchOptions& options) = 0;
 };
 
+// Options that go together however they are given.
+template <typename Options>
+std::optional<std::string> no_rules(const BatchOptions&, const Options&) {
+    return std::nullopt;
+}
+
 // The usual BatchProgram: a program's own `Options`, bound by `declare`, checked by `check`
 // (why they cannot go together, if they cannot) and run by `run`.
 template <typename Options, void (*declare)(OptionSet&, Options&),
           Outcome (*run_with)(Front&, const BatchOptions&, const Options&),
-          std::optional<std::string> (*check)(const BatchOptions&, const Options&) = nullptr>
+          std::optional<std::string> (*check)(const BatchOptions&, const Options&) = no_rules<Options>>
 class BatchModeOf final : public BatchProgram {
 public:
     void declare_options(OptionSet& options) override { declare(options, options_); }
-    std::optional<std::string> misuse(const BatchOptions& common) const override {
-        if constexpr (check != nullptr) {
-            return check(common, options_);
-        }
-        return std::nullopt;
-    }
+    std::optional<std::string> misuse(const BatchOptions& common) const override { return check(common, options_); }
     Outcome run(Front& front, const BatchOptions& common) override { return run_with(front, common, options_); }
 
 private:
