@@ -1,4 +1,4 @@
-// A whole talmiro session with fuzzed list, FASTA file and continue answers, in-process. When it
+// A whole talmiro session with fuzzed list, FASTA or FASTQ file and continue answers, in-process. When it
 // reports success, the output is exactly the reference records of the listed names, in list order.
 #include "fuzz_support.hpp"
 #include "talmiro/run.hpp"
@@ -23,11 +23,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!fuzzing::ends_with(transcript, "\n\nSuccessfully written output file...Exiting now...")) {
         return 0;
     }
-    const auto records = testing_support::reference_records(fasta, testing_support::reference_list_lines(list));
+    const std::vector<std::string> names = testing_support::reference_list_lines(list);
     std::string expected;
-    for (const auto& of_name : records) {
-        for (const std::string& record : of_name) {
-            expected += record;
+    if (testing_support::reference_is_fastq(fasta)) {
+        for (const std::string& of_name : testing_support::reference_fastq_records(fasta, names).texts) {
+            expected += of_name;
+        }
+    } else {
+        for (const auto& of_name : testing_support::reference_records(fasta, names)) {
+            for (const std::string& record : of_name) {
+                expected += record;
+            }
         }
     }
     const std::string written = fuzzing::read_whole(words.at(fuzzing::questions_asked(transcript)));
