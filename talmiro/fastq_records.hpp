@@ -7,6 +7,7 @@
 #include "talmiro/record_scanner.hpp"
 
 #include <string>
+#include <vector>
 
 namespace talmiro {
 
@@ -30,6 +31,9 @@ private:
     // no_line_break when it runs to the end of the input. Keeps the record's bytes in the
     // window; `from` follows them should they move.
     std::size_t line_end(std::size_t& from);
+    // Finds the line breaks of the next stretch of the window past `from`, many at a time: four
+    // lines a record make one search per line too costly.
+    void index_line_breaks(std::size_t from);
     // Reads the record's lines after its header, checking them; its end is then pos().
     bool read_rest();
     void fail(std::string problem, std::uint64_t line);
@@ -42,6 +46,9 @@ private:
     std::uint64_t records_ = 0;
     bool ended_ = false;
     std::optional<io::IoError> malformed_;
+    std::vector<std::size_t> breaks_;  // window offsets of line breaks found ahead, ascending
+    std::size_t next_break_ = 0;       // the first of breaks_ not yet passed
+    std::size_t indexed_to_ = 0;       // breaks_ holds every line break before this offset
 };
 
 }  // namespace talmiro

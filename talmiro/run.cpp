@@ -115,7 +115,7 @@ void read_inputs(Front& front, std::vector<Input>& inputs, const NameTable& tabl
         std::unique_ptr<RecordWriter> writer;
         RecordSink* sink = input.places.get();
         if (input.output) {
-            writer = std::make_unique<RecordWriter>(*input.output, input.records->format());
+            writer = std::make_unique<RecordWriter>(*input.output, input.records->format(), input.records->input());
             sink = writer.get();
         }
         input.handed = read_records(*input.records, selector, choice.exclude, *sink, input.taken, nth == 0 ? front.meter() : silent,

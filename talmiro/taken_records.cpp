@@ -1,21 +1,19 @@
 #include "talmiro/taken_records.hpp"
 
 #include <algorithm>
-#include <cstring>
+#include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace talmiro {
-
-namespace {
-// A mapped input read again in list order faults its pages back in; they are let go after
-// this many bytes so the resident set stays bounded whatever the output's size.
-constexpr std::uint64_t release_every = std::uint64_t{64} << 20;
-}  // namespace
 
 TakenRecords::TakenRecords(io::ReadBuffer& input, RecordFormat format, std::size_t slot_count,
                            std::string spool_folder, std::size_t budget)
     : input_(input), marker_(marker_of(format)), spool_folder_(std::move(spool_folder)), budget_(budget),
       first_place_(slot_count + 1, 0) {
-    if (!input.mapped()) {
+    struct stat info {};
+    const io::InputFile* const file = input.plain_file();
+    if (file == nullptr || ::fstat(file->descriptor(), &info) != 0 || !S_ISREG(info.st_mode)) {
         spool_.emplace(spool_folder_, budget_);
     }
 }
@@ -29,7 +27,7 @@ void TakenRecords::keep_apart() {
     for (Place& place : places_) {
         const std::uint64_t offset = apart.size();
         const std::uint64_t length = length_of(place);
-        read_mapped(place.offset, length, [&](std::string_view piece) { apart.append(piece); });
+        read_again(place.offset, length, [&](std::string_view piece) { apart.append(piece); });
         if (place.length == long_length) {
             long_lengths.emplace(offset, length);
         }
@@ -41,7 +39,7 @@ void TakenRecords::keep_apart() {
 void TakenRecords::add(std::string_view piece) {
     if (starting_) {
         starting_ = false;
-        record_offset_ = spool_ ? spool_->size() : static_cast<std::uint64_t>(piece.data() - input_.data());
+        record_offset_ = spool_ ? spool_->size() : input_.file_offset(static_cast<std::size_t>(piece.data() - input_.data()));
     }
     if (spool_) {
         spool_->append(piece);
@@ -78,32 +76,30 @@ void TakenRecords::read(std::uint64_t offset, std::uint64_t length, const std::f
     if (spool_) {
         spool_->read(offset, length, use);
     } else {
-        read_mapped(offset, length, use);
+        read_again(offset, length, use);
     }
 }
 
-void TakenRecords::read_mapped(std::uint64_t offset, std::uint64_t length,
+void TakenRecords::read_again(std::uint64_t offset, std::uint64_t length,
                                const std::function<void(std::string_view)>& use) {
-    // Through a small buffer: should the file have been cut short since the scan, what lies past
-    // its new end reads as zeros, and is known to be gone only once read.
+    // Read again from the file, not through a mapping: records in list order lie all over it,
+    // and touching them through the mapping would bring most of the file into the resident set.
+    // A file cut short since the scan gives what it still holds; the run learns of the change
+    // from the input.
     bounce_.resize(std::size_t{1} << 20);
+    const int fd = input_.plain_file()->descriptor();
     while (length > 0) {
         const auto part = static_cast<std::size_t>(std::min<std::uint64_t>(length, bounce_.size()));
-        std::memcpy(bounce_.data(), input_.data() + offset, part);
-        if (input_.settle() || offset + part > input_.mapped_size()) {
-            // Only what the file still holds; the run learns of the change from the input.
-            const std::uint64_t held = input_.mapped_size() > offset ? input_.mapped_size() - offset : 0;
-            use({bounce_.data(), static_cast<std::size_t>(std::min<std::uint64_t>(held, part))});
+        const ssize_t got = ::pread(fd, bounce_.data(), part, static_cast<off_t>(offset));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
             return;
         }
-        use({bounce_.data(), part});
-        offset += part;
-        length -= part;
-        written_since_release_ += part;
-    }
-    if (written_since_release_ >= release_every) {
-        input_.release_pages();
-        written_since_release_ = 0;
+        use({bounce_.data(), static_cast<std::size_t>(got)});
+        offset += static_cast<std::uint64_t>(got);
+        length -= static_cast<std::uint64_t>(got);
     }
 }
 

@@ -16,7 +16,7 @@
 
 namespace talmiro {
 
-// Each taken record costs 16 bytes: where its bytes are, how many, and whose. A mapped input's
+// Each taken record costs 16 bytes: where its bytes are, how many, and whose. A regular file's
 // records are read again from the file itself when written; a stream's are kept in a spool.
 class TakenRecords final : public RecordSink {
 public:
@@ -32,7 +32,7 @@ public:
     void add(std::string_view piece) override;
     void end_record() override;
 
-    // Copies the records out of a mapped input into a spool of their own, for when the input is
+    // Copies the records out of the input file into a spool of their own, for when the input is
     // about to be emptied (an output written in place over it).
     void keep_apart();
 
@@ -46,7 +46,7 @@ public:
 
 private:
     struct Place {
-        std::uint64_t offset;  // in the mapped file, or in the spool
+        std::uint64_t offset;  // in the file, or in the spool
         std::uint32_t length;  // long_lengths_ holds it when it does not fit
         std::uint32_t slot;
     };
@@ -55,14 +55,14 @@ private:
 
     std::uint64_t length_of(const Place& place) const;
     void read(std::uint64_t offset, std::uint64_t length, const std::function<void(std::string_view)>& use);
-    void read_mapped(std::uint64_t offset, std::uint64_t length, const std::function<void(std::string_view)>& use);
+    void read_again(std::uint64_t offset, std::uint64_t length, const std::function<void(std::string_view)>& use);
 
     io::ReadBuffer& input_;
     char marker_;
     std::string spool_folder_;
     std::size_t budget_;
-    std::optional<RecordSpool> spool_;  // none for a mapped input
-    std::vector<char> bounce_;           // a mapped input's bytes, checked before they go out
+    std::optional<RecordSpool> spool_;  // none for a regular file
+    std::vector<char> bounce_;           // a regular file's records, read again
     std::deque<Place> places_;  // grows by blocks: no doubling, no copy of all places
     std::map<std::uint64_t, std::uint64_t> long_lengths_;  // by offset, for records of 4 GiB and more
     std::vector<std::uint64_t> first_place_;  // per slot, once arranged; one more at the end
@@ -70,7 +70,6 @@ private:
     std::uint64_t record_offset_ = 0;
     std::uint64_t record_length_ = 0;
     bool starting_ = false;
-    std::uint64_t written_since_release_ = 0;
 };
 
 }  // namespace talmiro

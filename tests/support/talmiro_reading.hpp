@@ -3,6 +3,8 @@
 #pragma once
 
 #include "talmiro/record_reading.hpp"
+#include "talmiro/record_writing.hpp"
+#include "support/session.hpp"
 #include "talmiro/taken_records.hpp"
 
 #include <string>
@@ -38,6 +40,28 @@ inline TalmiroReading read_as_talmiro(io::ReadBuffer input, const std::vector<st
         static_cast<void>(taken.write(table.slot(position), [&](std::string_view piece) { text += piece; }));
     }
     return reading;
+}
+
+// The output of a streaming run (file order, or excluding) over `input`, written to `path`.
+inline std::string stream_as_talmiro(io::ReadBuffer input, const std::vector<std::string>& names, bool exclude,
+                                     const std::string& path) {
+    text::NameList list;
+    for (const std::string& name : names) {
+        list.add(name);
+    }
+    const talmiro::NameTable table(std::move(list), false);
+    const auto records = talmiro::scan_records(std::move(input));
+    std::optional<io::OutputFile> output = io::OutputFile::create(path);
+    output->begin_writing();
+    {
+        talmiro::RecordWriter writer(*output, records->format(), records->input());
+        std::vector<std::uint64_t> counts(table.slot_count(), 0);
+        console::Meter silent;
+        static_cast<void>(talmiro::read_records(*records, talmiro::NameSelector(table, talmiro::Matching::prefix),
+                                                exclude, writer, counts, silent, table.size()));
+    }
+    static_cast<void>(output->close());
+    return read_file(path);
 }
 
 }  // namespace testing_support

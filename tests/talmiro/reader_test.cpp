@@ -189,6 +189,53 @@ TEST(TalmiroNameMatcher, ShadowingAndCase) {
     EXPECT_EQ(matcher.first_match(""), -1);
 }
 
+// FASTA with whatever may come before the first record, carriage returns, records without a
+// final line break and '>' inside lines.
+std::string random_fasta(std::mt19937& random, bool large) {
+    std::string content = random() % 10 == 0 ? "\xEF\xBB\xBF" : "";
+    const int records = large ? 400 : static_cast<int>(random() % 6);
+    if (random() % 4 == 0) {
+        content += random_text(random, 3, "x >\n");  // whatever precedes the first record
+    }
+    for (int record = 0; record < records; ++record) {
+        content += ">" + random_text(random, 6, "abc d\r") + (random() % 8 == 0 ? "" : "\n");
+        content += random_text(random, large ? 400 : 30, "ACGT\n\r");
+    }
+    return content;
+}
+
+// FASTQ of four-line and wrapped records, quality lines beginning with '@', blank lines, carriage
+// returns, and now and then a fault.
+std::string random_fastq(std::mt19937& random, bool large) {
+    std::string content;
+    const int records = large ? 300 : static_cast<int>(random() % 6);
+    for (int record = 0; record < records; ++record) {
+        const std::string line_end = random() % 6 == 0 ? "\r\n" : "\n";
+        const std::string sequence = random_text(random, large ? 300 : 12, "ACGT");
+        std::string quality(sequence.size(), 'I');
+        for (char& c : quality) {
+            c = "@I#+"[random() % 4];
+        }
+        const auto wrapped = [&](const std::string& text) {
+            const std::size_t width = 1 + random() % 8;
+            std::string lines;
+            for (std::size_t at = 0; at < text.size() || at == 0; at += width) {
+                lines += text.substr(at, width) + line_end;
+            }
+            return lines;
+        };
+        content += (random() % 8 == 0 ? "\n" : "") + std::string("@") + random_text(random, 5, "abc d/1") + line_end +
+                   wrapped(sequence) + "+" + (random() % 3 == 0 ? "again" : "") + line_end + wrapped(quality);
+        if (random() % 30 == 0) {
+            content += random_text(random, 3, "@+AI\n");  // a fault, now and then
+        }
+    }
+    if (!content.empty() && random() % 5 == 0) {
+        content.pop_back();  // no final line break, or a cut record
+    }
+    return content;
+}
+
 std::string joined(const std::vector<std::string>& records) {
     std::string text;
     for (const std::string& record : records) {
@@ -203,17 +250,8 @@ TEST(TalmiroRecordReading, MatchesTheReferenceAtEveryBufferSize) {
     std::mt19937 random(2026);
     ScratchDir dir;
     for (int round = 0; round < 300; ++round) {
-        std::string content = random() % 10 == 0 ? "\xEF\xBB\xBF" : "";
         // Now and then a file of many pages, so mapped windows split records too.
-        const bool large = round % 25 == 0;
-        const int records = large ? 400 : static_cast<int>(random() % 6);
-        if (random() % 4 == 0) {
-            content += random_text(random, 3, "x >\n");  // whatever precedes the first record
-        }
-        for (int record = 0; record < records; ++record) {
-            content += ">" + random_text(random, 6, "abc d\r") + (random() % 8 == 0 ? "" : "\n");
-            content += random_text(random, large ? 400 : 30, "ACGT\n\r");
-        }
+        const std::string content = random_fasta(random, round % 25 == 0);
         const std::vector<std::string> names = {"a", "b", "ab", "c d", "a"};
         const auto expected = reference_records(content, names);
         for (const BufferSetup& setup : testing_support::buffer_setups()) {
@@ -229,40 +267,12 @@ TEST(TalmiroRecordReading, MatchesTheReferenceAtEveryBufferSize) {
     }
 }
 
-// FASTQ of four-line and wrapped records, quality lines beginning with '@', blank lines, carriage
-// returns, and now and then a fault: the same records as the reference, and the same verdict.
+// FASTQ: the same records as the reference, and the same verdict on malformed ones.
 TEST(TalmiroRecordReading, FastqMatchesTheReferenceAtEveryBufferSize) {
     std::mt19937 random(17);
     ScratchDir dir;
     for (int round = 0; round < 400; ++round) {
-        std::string content;
-        const bool large = round % 40 == 0;
-        const int records = large ? 300 : static_cast<int>(random() % 6);
-        for (int record = 0; record < records; ++record) {
-            const std::string line_end = random() % 6 == 0 ? "\r\n" : "\n";
-            const std::string sequence = random_text(random, large ? 300 : 12, "ACGT");
-            std::string quality = random_text(random, 0, "") + std::string(sequence.size(), 'I');
-            for (char& c : quality) {
-                c = "@I#+"[random() % 4];
-            }
-            const auto wrapped = [&](const std::string& text) {
-                const std::size_t width = 1 + random() % 8;
-                std::string lines;
-                for (std::size_t at = 0; at < text.size() || at == 0; at += width) {
-                    lines += text.substr(at, width) + line_end;
-                }
-                return lines;
-            };
-            content += (random() % 8 == 0 ? "\n" : "") + std::string("@") + random_text(random, 5, "abc d/1") +
-                       line_end + wrapped(sequence) + "+" + (random() % 3 == 0 ? "again" : "") + line_end +
-                       wrapped(quality);
-            if (random() % 30 == 0) {
-                content += random_text(random, 3, "@+AI\n");  // a fault, now and then
-            }
-        }
-        if (!content.empty() && random() % 5 == 0) {
-            content.pop_back();  // no final line break, or a cut record
-        }
+        const std::string content = random_fastq(random, round % 40 == 0);
         const std::vector<std::string> names = {"a", "b", "ab", "c d", "a"};
         if (!reference_is_fastq(content)) {
             continue;
@@ -275,6 +285,29 @@ TEST(TalmiroRecordReading, FastqMatchesTheReferenceAtEveryBufferSize) {
             ASSERT_EQ(got.malformed, expected.malformed) << testing::PrintToString(content);
             ASSERT_EQ(got.texts, expected.texts)
                 << testing::PrintToString(content) << ", " << testing_support::describe(setup);
+        }
+    }
+}
+
+// Written as read (file order, or excluding): from a mapped file whole stretches of the mapping
+// go out at once, from a copied window piece by piece; both give the same bytes.
+TEST(TalmiroRecordWriting, MappedStretchesMatchPieceByPiece) {
+    std::mt19937 random(23);
+    ScratchDir dir;
+    const std::vector<std::string> names = {"a", "b", "ab", "c d"};
+    for (int round = 0; round < 300; ++round) {
+        const bool large = round % 30 == 0;
+        dir.write("input", round % 2 == 0 ? random_fasta(random, large) : random_fastq(random, large));
+        for (const bool exclude : {false, true}) {
+            std::vector<std::string> written;
+            for (const BufferSetup& setup : testing_support::buffer_setups()) {
+                written.push_back(testing_support::stream_as_talmiro(
+                    io::ReadBuffer(*io::InputFile::open((dir / "input").string()), setup.size, setup.access), names,
+                    exclude, (dir / "out").string()));
+                ASSERT_EQ(written.back(), written.front())
+                    << testing::PrintToString(dir.read("input")) << ", " << testing_support::describe(setup)
+                    << (exclude ? ", excluding" : "");
+            }
         }
     }
 }

@@ -217,11 +217,28 @@ bool ReadBuffer::refill(std::size_t& keep) {
     return false;
 }
 
-void ReadBuffer::release_pages() {
-    if (mapping_ != nullptr) {
-        ::madvise(mapping_, file_size_, MADV_DONTNEED);
-        released_ = 0;
+void ReadBuffer::copy_from_here() {
+    if (mapping_ == nullptr) {
+        return;
     }
+    const InputFile* const plain = source_->plain_file();
+    if (::lseek(plain->descriptor(), static_cast<off_t>(pos_), SEEK_SET) < 0) {
+        return;  // the mapping serves as well
+    }
+    if (counting_lines_) {
+        lines_before_buffer_ = static_cast<std::uint64_t>(std::count(mapping_, mapping_ + pos_, '\n'));
+    }
+    prefetcher_.reset();
+    guard_.reset();
+    ::munmap(mapping_, file_size_);
+    mapping_ = nullptr;
+    expected_size_ = file_size_;
+    bytes_read_ = pos_;
+    buffer_.resize(window_);
+    data_ = buffer_.data();
+    pos_ = 0;
+    end_ = 0;
+    exhausted_ = false;
 }
 
 bool ReadBuffer::refill() {

@@ -45,9 +45,16 @@ public:
     std::size_t end() const { return end_; }
     void set_pos(std::size_t pos) { pos_ = pos; }
 
-    // Mapped: drops every page of the file from this process's resident set (the page cache
-    // keeps them), for a reader that goes back over the file after its scan.
-    void release_pages();
+    // Mapped: reads on by copying, from pos() on (offsets then count from the window's start).
+    // For a reader that walks the file in short steps, which on some machines costs more through
+    // the mapping than copying the file costs.
+    void copy_from_here();
+
+    // The offset in the file of window offset `at`, for a file read as it is (mapped or copied),
+    // so that a reader can note where something is and read it again later with pread.
+    std::uint64_t file_offset(std::size_t at) const {
+        return mapping_ != nullptr ? at : bytes_read_ - (end_ - at);
+    }
 
     // Brings more of the file behind the unread bytes. Offsets `keep` and pos() stay valid for
     // the bytes they point at (they may move); the window grows when the kept bytes fill it.
