@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -40,6 +41,17 @@ std::string temporary_folder() {
 
 RecordSpool::RecordSpool(std::string directory, std::size_t budget)
     : directory_(std::move(directory)), budget_(budget) {}
+
+RecordSpool::RecordSpool(RecordSpool&& other) noexcept
+    : directory_(std::move(other.directory_)),
+      budget_(other.budget_),
+      size_(other.size_),
+      memory_(std::move(other.memory_)),
+      file_(std::exchange(other.file_, -1)),
+      pending_(std::move(other.pending_)),
+      written_(other.written_),
+      chunk_(std::move(other.chunk_)),
+      chunk_offset_(other.chunk_offset_) {}
 
 RecordSpool::~RecordSpool() {
     if (file_ >= 0) {
@@ -109,20 +121,27 @@ void RecordSpool::read(std::uint64_t offset, std::uint64_t length, const std::fu
     if (!pending_.empty()) {
         flush_pending();
     }
-    chunk_.resize(pending_size);
+    // The file is read a megabyte at a time and kept: records asked for in the order they were
+    // spooled (one name taking a run of them) then cost one read per megabyte.
     std::uint64_t at = offset - memory_.size();
     while (length > 0) {
-        const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(length, chunk_.size()));
-        const ssize_t got = ::pread(file_, chunk_.data(), wanted, static_cast<off_t>(at));
-        if (got < 0 && errno == EINTR) {
-            continue;
+        if (at < chunk_offset_ || at >= chunk_offset_ + chunk_.size()) {
+            chunk_.resize(pending_size);
+            ssize_t got = -1;
+            do {
+                got = ::pread(file_, chunk_.data(), chunk_.size(), static_cast<off_t>(at));
+            } while (got < 0 && errno == EINTR);
+            if (got <= 0) {
+                fail(got < 0 ? errno : EIO);
+            }
+            chunk_.resize(static_cast<std::size_t>(got));
+            chunk_offset_ = at;
         }
-        if (got <= 0) {
-            fail(got < 0 ? errno : EIO);
-        }
-        use({chunk_.data(), static_cast<std::size_t>(got)});
-        at += static_cast<std::uint64_t>(got);
-        length -= static_cast<std::uint64_t>(got);
+        const auto from = static_cast<std::size_t>(at - chunk_offset_);
+        const auto part = static_cast<std::size_t>(std::min<std::uint64_t>(length, chunk_.size() - from));
+        use({chunk_.data() + from, part});
+        at += part;
+        length -= part;
     }
 }
 

@@ -17,6 +17,7 @@ class RecordSpool {
 public:
     RecordSpool(std::string directory, std::size_t budget);
     ~RecordSpool();
+    RecordSpool(RecordSpool&& other) noexcept;
     RecordSpool(const RecordSpool&) = delete;
     RecordSpool& operator=(const RecordSpool&) = delete;
 
@@ -37,7 +38,8 @@ private:
     int file_ = -1;              // bytes [memory_.size(), size_), less those still pending
     std::vector<char> pending_;  // the file's last bytes, not yet written
     std::uint64_t written_ = 0;  // bytes in the file
-    std::vector<char> chunk_;    // for reading back
+    std::vector<char> chunk_;    // the file's bytes from chunk_offset_, read back
+    std::uint64_t chunk_offset_ = 0;
 };
 
 // The folder for temporary files when no output's folder serves: $TMPDIR, else /tmp.

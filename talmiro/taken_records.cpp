@@ -22,32 +22,61 @@ void TakenRecords::keep_apart() {
     if (spool_) {
         return;
     }
-    RecordSpool& apart = spool_.emplace(spool_folder_, budget_);
+    // Every record goes, those held in memory too, so that all places are the spool's.
+    RecordSpool apart(spool_folder_, budget_);
     std::map<std::uint64_t, std::uint64_t> long_lengths;
     for (Place& place : places_) {
         const std::uint64_t offset = apart.size();
         const std::uint64_t length = length_of(place);
-        read_again(place.offset, length, [&](std::string_view piece) { apart.append(piece); });
+        read(place.offset, length, [&](std::string_view piece) { apart.append(piece); });
         if (place.length == long_length) {
             long_lengths.emplace(offset, length);
         }
         place.offset = offset;
     }
     long_lengths_ = std::move(long_lengths);
+    spool_.emplace(std::move(apart));
+    kept_ = std::vector<char>();
 }
 
 void TakenRecords::add(std::string_view piece) {
-    if (starting_) {
-        starting_ = false;
-        record_offset_ = spool_ ? spool_->size() : input_.file_offset(static_cast<std::size_t>(piece.data() - input_.data()));
-    }
     if (spool_) {
+        if (starting_) {
+            record_offset_ = spool_->size();
+        }
         spool_->append(piece);
+    } else {
+        if (starting_) {
+            file_offset_ = input_.file_offset(static_cast<std::size_t>(piece.data() - input_.data()));
+            kept_start_ = kept_.size();
+        }
+        keep(piece);
     }
+    starting_ = false;
     record_length_ += piece.size();
 }
 
+void TakenRecords::keep(std::string_view piece) {
+    if (memory_full_) {
+        return;
+    }
+    if (kept_.size() + piece.size() > budget_) {
+        // From here on every record is read again from the file; those kept stay first in
+        // file order, as their places sort first.
+        kept_.resize(kept_start_);
+        memory_full_ = true;
+        return;
+    }
+    if (kept_.capacity() < kept_.size() + piece.size()) {
+        kept_.reserve(std::min(budget_, std::max(kept_.size() + piece.size(), 2 * kept_.capacity())));
+    }
+    kept_.insert(kept_.end(), piece.begin(), piece.end());
+}
+
 void TakenRecords::end_record() {
+    if (!spool_) {
+        record_offset_ = memory_full_ ? in_file | file_offset_ : kept_start_;
+    }
     if (record_length_ >= long_length) {
         long_lengths_.emplace(record_offset_, record_length_);
     }
@@ -75,31 +104,42 @@ std::uint64_t TakenRecords::length_of(const Place& place) const {
 void TakenRecords::read(std::uint64_t offset, std::uint64_t length, const std::function<void(std::string_view)>& use) {
     if (spool_) {
         spool_->read(offset, length, use);
+    } else if ((offset & in_file) != 0) {
+        read_again(offset & ~in_file, length, use);
     } else {
-        read_again(offset, length, use);
+        use({kept_.data() + offset, static_cast<std::size_t>(length)});
     }
 }
 
 void TakenRecords::read_again(std::uint64_t offset, std::uint64_t length,
-                               const std::function<void(std::string_view)>& use) {
+                              const std::function<void(std::string_view)>& use) {
     // Read again from the file, not through a mapping: records in list order lie all over it,
     // and touching them through the mapping would bring most of the file into the resident set.
-    // A file cut short since the scan gives what it still holds; the run learns of the change
-    // from the input.
-    bounce_.resize(std::size_t{1} << 20);
+    // Where records are asked for in file order (one name taking a run of them), a megabyte is
+    // read at a time; scattered ones are read one by one. A file cut short since the scan gives
+    // what it still holds; the run learns of the change from the input.
+    constexpr std::size_t stretch = std::size_t{1} << 20;
+    const bool in_order = offset >= last_end_ && offset - last_end_ <= 4096;
+    last_end_ = offset + length;
     const int fd = input_.plain_file()->descriptor();
     while (length > 0) {
-        const auto part = static_cast<std::size_t>(std::min<std::uint64_t>(length, bounce_.size()));
-        const ssize_t got = ::pread(fd, bounce_.data(), part, static_cast<off_t>(offset));
-        if (got < 0 && errno == EINTR) {
-            continue;
+        if (offset < cache_offset_ || offset >= cache_offset_ + cache_.size()) {
+            cache_.resize(in_order ? stretch : static_cast<std::size_t>(std::min<std::uint64_t>(length, stretch)));
+            ssize_t got = -1;
+            do {
+                got = ::pread(fd, cache_.data(), cache_.size(), static_cast<off_t>(offset));
+            } while (got < 0 && errno == EINTR);
+            cache_.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+            cache_offset_ = offset;
+            if (cache_.empty()) {
+                return;
+            }
         }
-        if (got <= 0) {
-            return;
-        }
-        use({bounce_.data(), static_cast<std::size_t>(got)});
-        offset += static_cast<std::uint64_t>(got);
-        length -= static_cast<std::uint64_t>(got);
+        const auto at = static_cast<std::size_t>(offset - cache_offset_);
+        const auto part = static_cast<std::size_t>(std::min<std::uint64_t>(length, cache_.size() - at));
+        use({cache_.data() + at, part});
+        offset += part;
+        length -= part;
     }
 }
 

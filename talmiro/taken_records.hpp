@@ -17,7 +17,8 @@
 namespace talmiro {
 
 // Each taken record costs 16 bytes: where its bytes are, how many, and whose. A regular file's
-// records are read again from the file itself when written; a stream's are kept in a spool.
+// records are copied while they are in the window, up to a budget, and past it read again from
+// the file itself when written; a stream's are kept in a spool.
 class TakenRecords final : public RecordSink {
 public:
     // `input` must outlive this. `spool_folder` takes a stream's records past `budget` bytes.
@@ -52,6 +53,9 @@ private:
     };
     static_assert(sizeof(Place) == 16);
     static constexpr std::uint32_t long_length = UINT32_MAX;
+    static constexpr std::uint64_t in_file = std::uint64_t{1} << 63;  // marks a file offset
+
+    void keep(std::string_view piece);
 
     std::uint64_t length_of(const Place& place) const;
     void read(std::uint64_t offset, std::uint64_t length, const std::function<void(std::string_view)>& use);
@@ -62,7 +66,13 @@ private:
     std::string spool_folder_;
     std::size_t budget_;
     std::optional<RecordSpool> spool_;  // none for a regular file
-    std::vector<char> bounce_;           // a regular file's records, read again
+    std::vector<char> kept_;            // a regular file's first records, up to the budget
+    bool memory_full_ = false;
+    std::size_t kept_start_ = 0;
+    std::uint64_t file_offset_ = 0;
+    std::vector<char> cache_;            // a regular file's bytes from cache_offset_, read again
+    std::uint64_t cache_offset_ = 0;
+    std::uint64_t last_end_ = 0;         // where the last record read again ended
     std::deque<Place> places_;  // grows by blocks: no doubling, no copy of all places
     std::map<std::uint64_t, std::uint64_t> long_lengths_;  // by offset, for records of 4 GiB and more
     std::vector<std::uint64_t> first_place_;  // per slot, once arranged; one more at the end
