@@ -62,8 +62,8 @@ RecordSpool::~RecordSpool() {
 void RecordSpool::append(std::string_view piece) {
     const std::size_t in_memory = file_ < 0 ? std::min(piece.size(), budget_ - memory_.size()) : 0;
     if (in_memory > 0) {
-        if (memory_.capacity() < memory_.size() + in_memory) {
-            memory_.reserve(std::min(budget_, std::max(memory_.size() + in_memory, 2 * memory_.capacity())));
+        if (memory_.capacity() == 0) {
+            memory_.reserve(budget_);  // address space only: pages come as records fill them
         }
         memory_.insert(memory_.end(), piece.begin(), piece.begin() + static_cast<std::ptrdiff_t>(in_memory));
     }

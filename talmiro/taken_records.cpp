@@ -67,8 +67,8 @@ void TakenRecords::keep(std::string_view piece) {
         memory_full_ = true;
         return;
     }
-    if (kept_.capacity() < kept_.size() + piece.size()) {
-        kept_.reserve(std::min(budget_, std::max(kept_.size() + piece.size(), 2 * kept_.capacity())));
+    if (kept_.capacity() == 0) {
+        kept_.reserve(budget_);  // address space only: pages come as records fill them, never copied
     }
     kept_.insert(kept_.end(), piece.begin(), piece.end());
 }

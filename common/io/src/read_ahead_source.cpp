@@ -64,7 +64,8 @@ public:
         const std::lock_guard lock(mutex_);
         return inner_->error();
     }
-    const InputFile* plain_file() const override { return nullptr; }
+    // The file itself where the bytes read ahead are its own (never changed by the helper).
+    const InputFile* plain_file() const override { return inner_->plain_file(); }
     const std::string& name() const override { return inner_->name(); }
 
 private:

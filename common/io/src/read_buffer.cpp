@@ -1,5 +1,7 @@
 #include "io/read_buffer.hpp"
 
+#include "read_ahead.hpp"
+
 #include "mapping_guard.hpp"
 #include "threads/helper.hpp"
 
@@ -232,6 +234,8 @@ void ReadBuffer::copy_from_here() {
     guard_.reset();
     ::munmap(mapping_, file_size_);
     mapping_ = nullptr;
+    // The copying goes to a helper, as decoding does, so the scan runs beside it.
+    source_ = read_ahead(std::move(source_));
     expected_size_ = file_size_;
     bytes_read_ = pos_;
     buffer_.resize(window_);
