@@ -24,6 +24,9 @@ void declare_options(session::OptionSet& options, Options& values) {
                    "the input's layout: auto (default: told from the first lines), " + listed(layouts));
     options.choice("--output-format", values.output_format, "F", layouts,
                    "the output's layout: " + listed(layouts) + " (default: the input's)");
+    options.flag("--list-lines", values.list_lines,
+                 "the list holds one ID per line, blanks inside and at the ends kept, empty lines skipped "
+                 "(default: IDs separated by any blanks)");
 }
 
 }  // namespace orvane

@@ -10,6 +10,7 @@ namespace orvane {
 struct Options {
     std::string input_format = "auto";  // auto, or a layout's name
     std::string output_format;          // a layout's name; empty: the input's
+    bool list_lines = false;            // the list holds one ID per line, blanks and all
 };
 
 // Binds the options to the command line.

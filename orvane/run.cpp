@@ -1,6 +1,7 @@
 #include "orvane/run.hpp"
 
 #include "front/dialogue_front.hpp"
+#include "io/name_lines.hpp"
 #include "orvane/files.hpp"
 #include "orvane/layouts.hpp"
 #include "orvane/matrix_reading.hpp"
@@ -49,6 +50,30 @@ IdTable read_id_list(Front& front) {
     text::NameList ids = read_id_tokens(list);
     session::check_read_whole(front, list.input());
     return session::take_list<IdTable>(front, list_entries, std::move(ids));
+}
+
+// IDs with blanks in them ("Homo sapiens"), one a line.
+IdTable read_id_lines(Front& front) {
+    io::LineReader list(front.open_input(list_file));
+    text::NameList ids = io::read_name_lines(list);
+    session::check_read_whole(front, list.input());
+    return session::take_list<IdTable>(front, list_entries, std::move(ids));
+}
+
+// An ID listed twice is written twice, as the dialogue does; batch mode says so once per ID, as
+// it is more often a slip in a list than a wish.
+void warn_of_repeated_ids(Front& front, const text::NameList& ids) {
+    std::vector<std::uint32_t> places(ids.slot_count(), 0);
+    for (std::size_t position = 0; position < ids.size(); ++position) {
+        ++places[ids.slot(position)];
+    }
+    for (std::size_t position = 0; position < ids.size(); ++position) {
+        const std::uint32_t slot = ids.slot(position);
+        if (places[slot] > 1 && ids.first_position(slot) == position) {
+            front.warn(text::quoted(ids.name(position)) + " is listed " + std::to_string(places[slot]) +
+                       " times: it is written at each place");
+        }
+    }
 }
 
 template <typename Distance>
@@ -256,7 +281,8 @@ Outcome dialogue_steps(Front& front) {
 }
 
 Outcome batch_steps(Front& front, const Options& options) {
-    IdTable ids = read_id_list(front);
+    IdTable ids = options.list_lines ? read_id_lines(front) : read_id_list(front);
+    warn_of_repeated_ids(front, ids.ids());
     Layout output_layout = Layout::square;
     const BatchInput input = read_batch_input(front, ids, options, output_layout);
     if (!confirm_missing_ids(front, ids)) {

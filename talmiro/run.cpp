@@ -5,7 +5,7 @@
 #include "project/version.hpp"
 #include "talmiro/files.hpp"
 #include "talmiro/input_threads.hpp"
-#include "talmiro/name_list_reading.hpp"
+#include "io/name_lines.hpp"
 #include "talmiro/record_reading.hpp"
 #include "talmiro/record_writing.hpp"
 #include "text/quoting.hpp"
@@ -56,7 +56,7 @@ struct Input {
 // The list file is closed when this returns.
 NameTable read_name_list(Front& front, bool ignore_case) {
     io::LineReader list(front.open_input(list_file));
-    text::NameList names = read_name_lines(list);
+    text::NameList names = io::read_name_lines(list);
     session::check_read_whole(front, list.input());
     return session::take_list<NameTable>(front, list_entries, std::move(names), ignore_case);
 }

@@ -1,6 +1,6 @@
 // talmiro's fast paths against straightforward references: list reading, record reading with
 // records split at every buffer edge, the name matcher against a linear scan of the list.
-#include "talmiro/name_list_reading.hpp"
+#include "io/name_lines.hpp"
 #include "talmiro/name_matcher.hpp"
 #include "support/reference.hpp"
 #include "support/session.hpp"
@@ -61,7 +61,7 @@ TEST(TalmiroListReading, EveryNonEmptyLineIsAName) {
     for (const ListCase& c : cases) {
         for (const BufferSetup& setup : testing_support::buffer_setups()) {
             io::LineReader reader = open_reader(dir, c.content, setup);
-            const text::NameList list = talmiro::read_name_lines(reader);
+            const text::NameList list = io::read_name_lines(reader);
             EXPECT_EQ(names_of(list), c.names) << "list " << testing::PrintToString(c.content) << ", "
                                                << testing_support::describe(setup);
             EXPECT_EQ(list.count(), c.names.size());

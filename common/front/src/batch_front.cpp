@@ -66,6 +66,8 @@ void BatchFront::input_cut_short(const io::IoError& error) {
     throw Abort{Failure::unreadable_input, error.describe()};
 }
 
+void BatchFront::warn(std::string_view what) { say() << "warning: " << what << '\n'; }
+
 void BatchFront::report(const Abort& abort) { say() << abort.detail << '\n' << std::flush; }
 
 }  // namespace session

@@ -35,6 +35,7 @@ public:
     bool go_on_without(std::string_view name) override;
     bool accept_missing(std::size_t missing) override;
     void input_cut_short(const io::IoError& error) override;
+    void warn(std::string_view what) override;
     void report(const Abort& abort) override;
     void finish() override {}
 

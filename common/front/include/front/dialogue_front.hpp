@@ -33,6 +33,7 @@ public:
     bool go_on_without(std::string_view name) override;
     bool accept_missing(std::size_t) override { return true; }
     void input_cut_short(const io::IoError&) override {}
+    void warn(std::string_view) override {}
     void report(const Abort& abort) override;
     void finish() override;
 

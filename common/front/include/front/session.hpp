@@ -108,6 +108,9 @@ public:
     // An input that could not be read to its end (a read error, a value that is no number, a
     // file shorter than it says). The dialogue reads on as designed: what follows is not found.
     virtual void input_cut_short(const io::IoError& error) = 0;
+    // Something the run does as asked but the user may not expect. Batch mode says it on standard
+    // error; the dialogue says nothing, as designed.
+    virtual void warn(std::string_view what) = 0;
     virtual void report(const Abort& abort) = 0;
     virtual void finish() = 0;
 };
