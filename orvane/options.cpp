@@ -27,6 +27,8 @@ void declare_options(session::OptionSet& options, Options& values) {
     options.flag("--list-lines", values.list_lines,
                  "the list holds one ID per line, blanks inside and at the ends kept, empty lines skipped "
                  "(default: IDs separated by any blanks)");
+    options.flag("--check", values.check,
+                 "fail, naming the first fault, unless the cut is symmetric with zeros on its diagonal");
 }
 
 }  // namespace orvane

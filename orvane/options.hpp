@@ -11,6 +11,7 @@ struct Options {
     std::string input_format = "auto";  // auto, or a layout's name
     std::string output_format;          // a layout's name; empty: the input's
     bool list_lines = false;            // the list holds one ID per line, blanks and all
+    bool check = false;                 // the cut must be symmetric with a zero diagonal
 };
 
 // Binds the options to the command line.

@@ -4,6 +4,7 @@
 #include "io/name_lines.hpp"
 #include "orvane/files.hpp"
 #include "orvane/layouts.hpp"
+#include "orvane/matrix_checking.hpp"
 #include "orvane/matrix_reading.hpp"
 #include "orvane/matrix_writing.hpp"
 #include "orvane/table_reading.hpp"
@@ -287,6 +288,11 @@ Outcome batch_steps(Front& front, const Options& options) {
     const BatchInput input = read_batch_input(front, ids, options, output_layout);
     if (!confirm_missing_ids(front, ids)) {
         return Outcome::declined;
+    }
+    if (options.check) {
+        if (const std::optional<std::string> fault = first_fault_of_cut(ids, input.rows)) {
+            throw Abort{Failure::unreadable_input, "not a distance matrix: " + *fault};
+        }
     }
     write_outputs(front, ids, input.rows, output_layout, input.texts ? &*input.texts : nullptr);
     return Outcome::done;
