@@ -216,6 +216,20 @@ Detection choose_layout(io::ReadBuffer& input, const Options& options) {
 
 bool is_labelled(Layout layout) { return layout == Layout::tsv || layout == Layout::csv; }
 
+// Whatever follows a matrix's last row would be lost without a word: a second data set (PHYLIP's
+// bootstrap files hold one after another) or stray rows. Batch mode refuses both.
+void refuse_what_follows(TokenReader& matrix) {
+    const std::string_view next = matrix.take_token();
+    if (next.empty()) {
+        return;
+    }
+    const bool order = next.find_first_not_of("0123456789") == std::string_view::npos;
+    session::raise_unreadable(io::IoError::bad_content(
+        matrix.input().name(), order ? "another data set of order " + std::string(next) +
+                                           " follows the first; orvane cuts one data set a file"
+                                     : text::quoted(next) + " follows the matrix's last row"));
+}
+
 // The matrix file is closed when this returns, before any output can replace it.
 BatchInput read_batch_input(Front& front, IdTable& ids, const Options& options, Layout& output_layout) {
     io::ReadBuffer input(front.open_input(matrix_file));
@@ -227,10 +241,12 @@ BatchInput read_batch_input(Front& front, IdTable& ids, const Options& options, 
         return read_table(front, ids, table, layout, is_labelled(output_layout));
     }
     TokenReader matrix(std::move(input));
-    if (layout == Layout::lower) {
-        return {layout, read_lower(front, ids, matrix, detection.with_diagonal), std::nullopt};
-    }
-    return {layout, read_square<double>(front, ids, matrix, Strictness::whole_numbers), std::nullopt};
+    BatchInput read{layout,
+                    layout == Layout::lower ? read_lower(front, ids, matrix, detection.with_diagonal)
+                                            : read_square<double>(front, ids, matrix, Strictness::whole_numbers),
+                    std::nullopt};
+    refuse_what_follows(matrix);
+    return read;
 }
 
 // Every output step passes before any output is emptied or written.
