@@ -17,9 +17,9 @@ void for_each_input(std::size_t count, const std::function<void(std::size_t)>& w
             failures[nth] = std::current_exception();
         }
     };
-    std::vector<std::size_t> here = {0};
     {
         std::vector<std::unique_ptr<threads::Helper>> helpers;
+        std::vector<std::size_t> here;  // where no thread could be had
         for (std::size_t nth = 1; nth < count; ++nth) {
             auto helper = std::make_unique<threads::Helper>([&guarded, nth](std::stop_token) { guarded(nth); });
             if (helper->running()) {
@@ -28,10 +28,11 @@ void for_each_input(std::size_t count, const std::function<void(std::size_t)>& w
                 here.push_back(nth);
             }
         }
+        if (count > 0) {
+            guarded(0);
+        }
         for (const std::size_t nth : here) {
-            if (nth < count) {
-                guarded(nth);
-            }
+            guarded(nth);
         }
     }  // the helpers are joined here
     for (const std::exception_ptr& failure : failures) {

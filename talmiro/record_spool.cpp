@@ -50,8 +50,7 @@ RecordSpool::RecordSpool(RecordSpool&& other) noexcept
       file_(std::exchange(other.file_, -1)),
       pending_(std::move(other.pending_)),
       written_(other.written_),
-      chunk_(std::move(other.chunk_)),
-      chunk_offset_(other.chunk_offset_) {}
+      reread_(std::move(other.reread_)) {}
 
 RecordSpool::~RecordSpool() {
     if (file_ >= 0) {
@@ -121,27 +120,10 @@ void RecordSpool::read(std::uint64_t offset, std::uint64_t length, const std::fu
     if (!pending_.empty()) {
         flush_pending();
     }
-    // The file is read a megabyte at a time and kept: records asked for in the order they were
-    // spooled (one name taking a run of them) then cost one read per megabyte.
-    std::uint64_t at = offset - memory_.size();
-    while (length > 0) {
-        if (at < chunk_offset_ || at >= chunk_offset_ + chunk_.size()) {
-            chunk_.resize(pending_size);
-            ssize_t got = -1;
-            do {
-                got = ::pread(file_, chunk_.data(), chunk_.size(), static_cast<off_t>(at));
-            } while (got < 0 && errno == EINTR);
-            if (got <= 0) {
-                fail(got < 0 ? errno : EIO);
-            }
-            chunk_.resize(static_cast<std::size_t>(got));
-            chunk_offset_ = at;
-        }
-        const auto from = static_cast<std::size_t>(at - chunk_offset_);
-        const auto part = static_cast<std::size_t>(std::min<std::uint64_t>(length, chunk_.size() - from));
-        use({chunk_.data() + from, part});
-        at += part;
-        length -= part;
+    // A megabyte at a time: records asked for in the order they were spooled (one name taking
+    // a run of them) then cost one read per megabyte.
+    if (!reread_.read(file_, offset - memory_.size(), length, FileRereader::most, use)) {
+        fail(errno != 0 ? errno : EIO);
     }
 }
 

@@ -1,6 +1,8 @@
 // Where records taken from a stream wait for their turn in list order, in bounded memory.
 #pragma once
 
+#include "talmiro/file_rereading.hpp"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -38,8 +40,7 @@ private:
     int file_ = -1;              // bytes [memory_.size(), size_), less those still pending
     std::vector<char> pending_;  // the file's last bytes, not yet written
     std::uint64_t written_ = 0;  // bytes in the file
-    std::vector<char> chunk_;    // the file's bytes from chunk_offset_, read back
-    std::uint64_t chunk_offset_ = 0;
+    FileRereader reread_;
 };
 
 // The folder for temporary files when no output's folder serves: $TMPDIR, else /tmp.

@@ -70,14 +70,20 @@ std::vector<Input> open_inputs(Front& front, const NameTable& table) {
     return inputs;
 }
 
-// File order: the outputs are written while the inputs are read.
-void create_outputs_now(Front& front, std::vector<Input>& inputs) {
+std::vector<io::OutputFile*> outputs_of(std::vector<Input>& inputs) {
+    std::vector<io::OutputFile*> outputs;
+    for (Input& input : inputs) {
+        outputs.push_back(input.output.get());
+    }
+    return outputs;
+}
+
+// The n-th output for the n-th input, no two of them one file.
+std::vector<io::OutputFile*> create_outputs(Front& front, std::vector<Input>& inputs) {
     for (std::size_t nth = 0; nth < inputs.size(); ++nth) {
         inputs[nth].output = std::make_unique<io::OutputFile>(front.create_output(output_file, nth));
     }
-}
-
-void check_outputs_differ(const std::vector<io::OutputFile*>& outputs) {
+    const std::vector<io::OutputFile*> outputs = outputs_of(inputs);
     for (std::size_t nth = 0; nth < outputs.size(); ++nth) {
         for (std::size_t other = 0; other < nth; ++other) {
             if (outputs[nth]->same_file_as(*outputs[other])) {
@@ -86,13 +92,6 @@ void check_outputs_differ(const std::vector<io::OutputFile*>& outputs) {
                                                        " are one file"};
             }
         }
-    }
-}
-
-std::vector<io::OutputFile*> outputs_of(std::vector<Input>& inputs) {
-    std::vector<io::OutputFile*> outputs;
-    for (Input& input : inputs) {
-        outputs.push_back(input.output.get());
     }
     return outputs;
 }
@@ -175,11 +174,7 @@ void count_excluded(Front& front, const NameTable& table, const std::vector<Inpu
 }
 
 void write_in_list_order(Front& front, std::vector<Input>& inputs, const NameTable& table) {
-    for (std::size_t nth = 0; nth < inputs.size(); ++nth) {
-        inputs[nth].output = std::make_unique<io::OutputFile>(front.create_output(output_file, nth));
-    }
-    const std::vector<io::OutputFile*> outputs = outputs_of(inputs);
-    check_outputs_differ(outputs);
+    const std::vector<io::OutputFile*> outputs = create_outputs(front, inputs);
     for (Input& input : inputs) {
         const io::InputFile* const file = input.records->input().plain_file();
         for (const io::OutputFile* const output : outputs) {
@@ -214,9 +209,8 @@ Outcome run_steps(Front& front, const Choice& choice, const std::vector<std::str
     const NameTable table = read_name_list(front, choice.selection.ignore_case);
     std::vector<Input> inputs = open_inputs(front, table);
     if (choice.order == Order::file) {
-        create_outputs_now(front, inputs);
-        check_outputs_differ(outputs_of(inputs));
-        session::begin_writing(outputs_of(inputs));
+        // Written while the inputs are read.
+        session::begin_writing(create_outputs(front, inputs));
     }
     read_inputs(front, inputs, table, choice, spool_folders);
     check_in_step(table, inputs);

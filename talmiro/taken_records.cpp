@@ -118,29 +118,10 @@ void TakenRecords::read_again(std::uint64_t offset, std::uint64_t length,
     // Where records are asked for in file order (one name taking a run of them), a megabyte is
     // read at a time; scattered ones are read one by one. A file cut short since the scan gives
     // what it still holds; the run learns of the change from the input.
-    constexpr std::size_t stretch = std::size_t{1} << 20;
     const bool in_order = offset >= last_end_ && offset - last_end_ <= 4096;
     last_end_ = offset + length;
-    const int fd = input_.plain_file()->descriptor();
-    while (length > 0) {
-        if (offset < cache_offset_ || offset >= cache_offset_ + cache_.size()) {
-            cache_.resize(in_order ? stretch : static_cast<std::size_t>(std::min<std::uint64_t>(length, stretch)));
-            ssize_t got = -1;
-            do {
-                got = ::pread(fd, cache_.data(), cache_.size(), static_cast<off_t>(offset));
-            } while (got < 0 && errno == EINTR);
-            cache_.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
-            cache_offset_ = offset;
-            if (cache_.empty()) {
-                return;
-            }
-        }
-        const auto at = static_cast<std::size_t>(offset - cache_offset_);
-        const auto part = static_cast<std::size_t>(std::min<std::uint64_t>(length, cache_.size() - at));
-        use({cache_.data() + at, part});
-        offset += part;
-        length -= part;
-    }
+    static_cast<void>(reread_.read(input_.plain_file()->descriptor(), offset, length,
+                                   in_order ? FileRereader::most : static_cast<std::size_t>(length), use));
 }
 
 std::uint64_t TakenRecords::write(std::uint32_t slot, const std::function<void(std::string_view)>& use) {

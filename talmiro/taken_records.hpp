@@ -4,6 +4,7 @@
 
 #include "io/read_buffer.hpp"
 #include "talmiro/record_scanner.hpp"
+#include "talmiro/file_rereading.hpp"
 #include "talmiro/record_spool.hpp"
 
 #include <cstdint>
@@ -70,8 +71,7 @@ private:
     bool memory_full_ = false;
     std::size_t kept_start_ = 0;
     std::uint64_t file_offset_ = 0;
-    std::vector<char> cache_;            // a regular file's bytes from cache_offset_, read again
-    std::uint64_t cache_offset_ = 0;
+    FileRereader reread_;                // a regular file's records, read again
     std::uint64_t last_end_ = 0;         // where the last record read again ended
     std::deque<Place> places_;  // grows by blocks: no doubling, no copy of all places
     std::map<std::uint64_t, std::uint64_t> long_lengths_;  // by offset, for records of 4 GiB and more
