@@ -50,8 +50,11 @@ void BatchFront::show_count(const CountKind& what, std::int64_t count) {
     }
 }
 
-bool BatchFront::go_on_without(std::string_view name) {
+bool BatchFront::go_on_without(std::string_view name, std::string_view part) {
     say() << (options_.allow_missing ? "warning: " : "") << text::quoted(name) << " not found in ";
+    if (!part.empty()) {
+        err_ << part << " of ";
+    }
     const std::vector<std::string> inputs = options_.paths_of(*program_.input);
     for (std::size_t nth = 0; nth < inputs.size(); ++nth) {
         err_ << (nth == 0 ? "" : " or ") << text::file_label(inputs[nth], false);
@@ -68,6 +71,12 @@ void BatchFront::input_cut_short(const io::IoError& error) {
 
 void BatchFront::warn(std::string_view what) { say() << "warning: " << what << '\n'; }
 
-void BatchFront::report(const Abort& abort) { say() << abort.detail << '\n' << std::flush; }
+void BatchFront::report(const Abort& abort) {
+    say() << abort.detail << '\n';
+    if (abort.misuse) {
+        err_ << "Try '" << program_.name << " --help' for more information.\n";
+    }
+    err_ << std::flush;
+}
 
 }  // namespace session

@@ -3,6 +3,7 @@
 #include "project/version.hpp"
 #include "text/quoting.hpp"
 
+#include <limits>
 #include <CLI/CLI.hpp>
 
 #include <ostream>
@@ -128,6 +129,14 @@ void OptionSet::choice(std::string_view names, std::string& value, std::string_v
     CLI::Option* const option = app_.add_option(std::string(names), value, std::string(help))
                                     ->option_text(std::string(value_name))
                                     ->check(CLI::IsMember(choices));
+    usage_ += " [" + option->get_name() + " " + std::string(value_name) + "]";
+}
+
+void OptionSet::number(std::string_view names, std::uint32_t& value, std::string_view value_name,
+                       std::string_view help) {
+    CLI::Option* const option = app_.add_option(std::string(names), value, std::string(help))
+                                    ->option_text(std::string(value_name))
+                                    ->check(CLI::Range(std::uint32_t{1}, std::numeric_limits<std::uint32_t>::max()));
     usage_ += " [" + option->get_name() + " " + std::string(value_name) + "]";
 }
 

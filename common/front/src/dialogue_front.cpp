@@ -28,7 +28,7 @@ void DialogueFront::show_count(const CountKind& what, std::int64_t count) {
     }
 }
 
-bool DialogueFront::go_on_without(std::string_view name) {
+bool DialogueFront::go_on_without(std::string_view name, std::string_view /*part: the dialogue reads one*/) {
     std::string line;
     line.append(texts_.missing_line[0]).append(name).append(texts_.missing_line[1]);
     return console_.confirm_continue(line);

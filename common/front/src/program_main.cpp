@@ -47,7 +47,7 @@ int program_main(int argc, char** argv, const Program& program, BatchProgram& ba
     BatchFront front(program, *parsed.options, std::cerr, temps, streams);
     const Outcome outcome = batch.run(front, *parsed.options);
     std::cout.flush();
-    return outcome == Outcome::done ? 0 : 1;
+    return outcome == Outcome::done ? 0 : outcome == Outcome::misused ? 2 : 1;
 }
 
 }  // namespace session

@@ -12,6 +12,9 @@ Outcome run_session(Front& front, const std::function<Outcome(Front&)>& steps) {
         return outcome;
     } catch (const Abort& abort) {
         front.report(abort);
+        if (abort.misuse) {
+            return Outcome::misused;
+        }
     } catch (const std::bad_alloc&) {
         // Beyond the tables each step sizes and checks itself, only an absurdly long line or
         // token, or more taken records than memory holds, can get here.
@@ -20,7 +23,8 @@ Outcome run_session(Front& front, const std::function<Outcome(Front&)>& steps) {
     return Outcome::failed;
 }
 
-bool confirm_missing(Front& front, const text::NameList& names, const std::function<bool(std::size_t)>& found_at) {
+bool confirm_missing(Front& front, const text::NameList& names, const std::function<bool(std::size_t)>& found_at,
+                     std::string_view part) {
     std::size_t missing = 0;
     for (std::size_t position = 0; position < names.size(); ++position) {
         if (!found_at(position)) {
@@ -30,7 +34,7 @@ bool confirm_missing(Front& front, const text::NameList& names, const std::funct
     front.show_count(found_count, static_cast<std::int64_t>(names.size() - missing));
     front.show_count(missing_count, static_cast<std::int64_t>(missing));
     for (std::size_t position = 0; position < names.size(); ++position) {
-        if (!found_at(position) && !front.go_on_without(names.name(position))) {
+        if (!found_at(position) && !front.go_on_without(names.name(position), part)) {
             return false;
         }
     }

@@ -30,7 +30,7 @@ public:
     io::OutputFile create_output(const FileRole& role, std::size_t nth) override;
     void show_count(const CountKind& what, std::int64_t count) override;
     console::Meter& meter() override { return console_.meter(); }
-    bool go_on_without(std::string_view name) override;
+    bool go_on_without(std::string_view name, std::string_view part) override;
     bool accept_missing(std::size_t) override { return true; }
     void input_cut_short(const io::IoError&) override {}
     void warn(std::string_view) override {}

@@ -5,6 +5,7 @@
 #include "front/session.hpp"
 
 #include <iosfwd>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -42,6 +43,9 @@ public:
     // "--input-format F": one of `choices`.
     void choice(std::string_view names, std::string& value, std::string_view value_name,
                 const std::vector<std::string>& choices, std::string_view help);
+
+    // "--dataset N": a whole number from 1; 0 stays where it is not given.
+    void number(std::string_view names, std::uint32_t& value, std::string_view value_name, std::string_view help);
 
     // The declared options as the usage line shows them: " [--quiet]".
     const std::string& usage() const { return usage_; }

@@ -40,11 +40,13 @@ enum class Failure {
 struct Abort {
     Failure failure;
     std::string detail;
+    // A use of options that only the input shows to be wrong: the run ends as a usage error.
+    bool misuse = false;
 };
 
 // How a run ended: the outputs are written, the user declined to go on without a missing name,
 // or a step failed (and has been reported).
-enum class Outcome { done, declined, failed };
+enum class Outcome { done, declined, failed, misused };
 
 // One of a program's files, as the program declares it: how the command line names it and how
 // the dialogue asks for it. Every field must be given.
@@ -103,7 +105,8 @@ public:
     virtual console::Meter& meter() = 0;
     // Each listed name the input lacks, in list order, then their number; false from either
     // stops the run.
-    virtual bool go_on_without(std::string_view name) = 0;
+    // `part` names where in the input it was looked for ("data set 2"), when not the whole input.
+    virtual bool go_on_without(std::string_view name, std::string_view part) = 0;
     virtual bool accept_missing(std::size_t missing) = 0;
     // An input that could not be read to its end (a read error, a value that is no number, a
     // file shorter than it says). The dialogue reads on as designed: what follows is not found.
@@ -147,7 +150,8 @@ Table take_list(Front& front, const CountKind& entries, text::NameList names, co
 
 // Puts each listed name that was not found to the front, in list order, and shows how many were
 // found and missing; false at the first refusal, when the names after it are not asked about.
-bool confirm_missing(Front& front, const text::NameList& names, const std::function<bool(std::size_t)>& found_at);
+bool confirm_missing(Front& front, const text::NameList& names, const std::function<bool(std::size_t)>& found_at,
+                     std::string_view part = {});
 
 // Tells the front when the input could not be read to its end: another process cut it short
 // while it was read, or a read (or its decoding) failed.

@@ -15,6 +15,13 @@ namespace text {
 // one slot shared by all its places, so whatever is found for it is found at every place.
 class NameList {
 public:
+    NameList() = default;
+    // Moved only: the name map holds views into the list's own text.
+    NameList(NameList&&) = default;
+    NameList& operator=(NameList&&) = default;
+    NameList(const NameList&) = delete;
+    NameList& operator=(const NameList&) = delete;
+
     // Adds the next name. Once memory runs out names are still counted, so the count can be
     // shown before the run reports the failure.
     void add(std::string_view name);
