@@ -21,5 +21,11 @@ inline constexpr session::FileRole output_file{Direction::output, Need::required
 inline constexpr session::FileRole sample_file{Direction::output, Need::optional, "-s,--sample", "SAMPLE",
                                                "also write the bare distances, without header and names",
                                                "Enter OUTPUT Sample file name: "};
+// Batch mode only: the dialogue never asks for it.
+inline constexpr session::FileRole map_file{
+    Direction::output, Need::optional, "--short-names", "MAP",
+    "write names of at most 10 letters, digits, '_', '.' or '-' (safe in PHYLIP and Newick) into every "
+    "output, and the map from each to its ID into MAP (two columns: short name, ID)",
+    "Enter OUTPUT name map file name: "};
 
 }  // namespace orvane

@@ -78,6 +78,62 @@ bool fits_table(const std::vector<std::string_view>& lines, char delimiter) {
     return row.size() >= 2 && (header.size() == row.size() || header.size() + 1 == row.size());
 }
 
+// Whether the line is a pair: two IDs and a number, then perhaps more fields (tab-separated where
+// the line holds a tab, else blank-separated).
+bool is_pair_line(std::string_view line) {
+    std::vector<Field> fields;
+    split_fields(line, line.find('\t') != std::string_view::npos ? '\t' : ' ', fields, 3);
+    if (fields.size() < 3 || fields[0].begin == fields[0].end || fields[1].begin == fields[1].end ||
+        fields[0].quoted || fields[1].quoted) {
+        return false;
+    }
+    const std::string_view third = line.substr(fields[2].begin, fields[2].end - fields[2].begin);
+    double value = 0;
+    const char* const first = third.data() + (third.starts_with('+') ? 1 : 0);
+    const auto [stop, error] = std::from_chars(first, third.data() + third.size(), value);
+    return !third.empty() && error == std::errc() && stop == third.data() + third.size();
+}
+
+// Pairs: every line a pair, each with as many fields as the first (a table whose names are
+// numbers has a header one field shorter than its rows).
+bool reads_as_pairs(const std::vector<std::string_view>& lines) {
+    const auto fields_of = [](std::string_view line) {
+        std::vector<Field> fields;
+        split_fields(line, line.find('\t') != std::string_view::npos ? '\t' : ' ', fields);
+        return fields.size();
+    };
+    return std::all_of(lines.begin(), lines.end(), is_pair_line) &&
+           std::all_of(lines.begin(), lines.end(),
+                       [&](std::string_view line) { return fields_of(line) == fields_of(lines[0]); });
+}
+
+// Whether the first lines read as a labelled table whose rows are named as its header names its
+// columns, in order (a blank delimiter: as R writes it, the header one field shorter or its
+// corner quoted empty).
+bool reads_as_table(const std::vector<std::string_view>& lines, char delimiter) {
+    if (lines.size() < 2) {
+        return false;
+    }
+    std::vector<Field> header;
+    std::vector<Field> row;
+    split_fields(lines[0], delimiter, header);
+    split_fields(lines[1], delimiter, row);
+    const bool quoted_corner = !header.empty() && header[0].quoted && header[0].begin == header[0].end;
+    const bool corner = header.size() == row.size() && (delimiter != ' ' || quoted_corner);
+    if (row.size() < 2 || !(corner || header.size() + 1 == row.size())) {
+        return false;
+    }
+    for (std::size_t index = 1; index < lines.size(); ++index) {
+        const std::size_t column = index - 1 + (corner ? 1 : 0);
+        split_fields(lines[index], delimiter, row, 1);
+        if (column >= header.size() || row.empty() ||
+            field_text(lines[index], row[0]) != field_text(lines[0], header[column])) {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 std::optional<Layout> layout_named(std::string_view name) {
@@ -103,10 +159,76 @@ std::size_t closing_quote(std::string_view line, std::size_t open) {
 
 }  // namespace
 
-char delimiter_of(Layout layout) { return layout == Layout::csv ? ',' : '\t'; }
+char delimiter_of(Layout layout) { return layout == Layout::csv ? ',' : layout == Layout::ssv ? ' ' : '\t'; }
+
+bool is_labelled(Layout layout) { return layout == Layout::tsv || layout == Layout::csv || layout == Layout::ssv; }
+
+bool holds_data_sets(Layout layout) { return layout == Layout::square || layout == Layout::lower; }
+
+namespace {
+
+// Where the field R quoted at `open` closes: at the quote no backslash escapes, or at the
+// line's end when none does.
+std::size_t closing_r_quote(std::string_view line, std::size_t open) {
+    std::size_t close = open + 1;
+    while (close < line.size() && line[close] != '"') {
+        close += line[close] == '\\' ? 2 : 1;
+    }
+    return std::min(close, line.size());
+}
+
+std::size_t skip_blanks(std::string_view line, std::size_t at) {
+    while (at < line.size() && text::is_blank(line[at])) {
+        ++at;
+    }
+    return at;
+}
+
+// Blank-separated fields, as R writes them: a quoted field ends at its closing quote.
+void split_blank_fields(std::string_view line, std::vector<Field>& fields, std::size_t most) {
+    for (std::size_t at = skip_blanks(line, 0); at < line.size() && fields.size() < most; at = skip_blanks(line, at)) {
+        if (line[at] == '"') {
+            const std::size_t close = closing_r_quote(line, at);
+            fields.push_back({at + 1, close, true, true});
+            at = std::min(close + 1, line.size());
+            continue;
+        }
+        std::size_t end = at;
+        while (end < line.size() && !text::is_blank(line[end])) {
+            ++end;
+        }
+        fields.push_back({at, end, false});
+        at = end;
+    }
+}
+
+bool ends_inside_r_quotes(std::string_view line, std::size_t most) {
+    std::size_t fields = 0;
+    for (std::size_t at = skip_blanks(line, 0); at < line.size() && fields < most; at = skip_blanks(line, at)) {
+        ++fields;
+        if (line[at] == '"') {
+            const std::size_t close = closing_r_quote(line, at);
+            if (close >= line.size()) {
+                return true;
+            }
+            at = close + 1;
+            continue;
+        }
+        while (at < line.size() && !text::is_blank(line[at])) {
+            ++at;
+        }
+    }
+    return false;
+}
+
+}  // namespace
 
 void split_fields(std::string_view line, char delimiter, std::vector<Field>& fields, std::size_t most) {
     fields.clear();
+    if (delimiter == ' ') {
+        split_blank_fields(line, fields, most);
+        return;
+    }
     std::size_t at = 0;
     while (fields.size() < most) {
         if (at < line.size() && line[at] == '"') {
@@ -131,6 +253,9 @@ void split_fields(std::string_view line, char delimiter, std::vector<Field>& fie
 }
 
 bool ends_inside_quotes(std::string_view line, char delimiter, std::size_t most) {
+    if (delimiter == ' ') {
+        return ends_inside_r_quotes(line, most);
+    }
     std::size_t at = 0;
     for (std::size_t fields = 0; fields < most; ++fields) {
         if (at < line.size() && line[at] == '"') {
@@ -151,7 +276,12 @@ bool ends_inside_quotes(std::string_view line, char delimiter, std::size_t most)
 
 std::string field_text(std::string_view line, const Field& field) {
     std::string text(line.substr(field.begin, field.end - field.begin));
-    if (field.quoted) {
+    if (field.escaped) {
+        for (std::size_t at = text.find('\\'); at != std::string::npos && at + 1 < text.size();
+             at = text.find('\\', at + 1)) {
+            text.erase(at, 1);
+        }
+    } else if (field.quoted) {
         for (std::size_t at = text.find("\"\""); at != std::string::npos; at = text.find("\"\"", at + 1)) {
             text.erase(at, 1);
         }
@@ -188,6 +318,12 @@ Detection detect_layout(std::string_view start, bool whole) {
         }
         return {Layout::square, false, {}};
     }
+    if (reads_as_pairs(lines)) {
+        if (reads_as_table(lines, '\t') || reads_as_table(lines, ',') || reads_as_table(lines, ' ')) {
+            return {std::nullopt, false, "the first lines read as pairs and as a labelled table alike"};
+        }
+        return {Layout::pairs, false, {}};
+    }
     const bool tsv = fits_table(lines, '\t');
     const bool csv = fits_table(lines, ',');
     if (tsv && csv) {
@@ -196,11 +332,14 @@ Detection detect_layout(std::string_view start, bool whole) {
     if (tsv || csv) {
         return {tsv ? Layout::tsv : Layout::csv, false, {}};
     }
+    if (lines[0].find('\t') == std::string_view::npos && reads_as_table(lines, ' ')) {
+        return {Layout::ssv, false, {}};
+    }
     if (count_tokens(lines[0]) == 1) {
         return {Layout::square, false, {}};  // an order that is no number: the square reader says so
     }
     return {std::nullopt, false,
-            "the first lines fit no layout (no order first, and no header and row of equal fields)"};
+            "the first lines fit no layout (no order first, no header and row of equal fields, no pairs)"};
 }
 
 }  // namespace orvane

@@ -12,12 +12,19 @@ namespace orvane {
 
 // square: the order, then per row a name and order values (rows may wrap); lower: the order,
 // then row i with its name and the i - 1 values before the diagonal (or i, the diagonal too);
-// tsv and csv: a header row of names, then one row per name.
-enum class Layout { square, lower, tsv, csv, count };
+// tsv and csv: a header row of names, then one row per name; ssv: the same separated by blanks, as
+// R's write.table writes it (the header one field shorter, names quoted); pairs: one line per
+// pair of IDs, "a b d".
+enum class Layout { square, lower, tsv, csv, pairs, ssv, count };
 
 // Each layout's name on the command line, in the enum's order.
 inline constexpr std::array<std::string_view, static_cast<std::size_t>(Layout::count)> layout_names = {
-    "square", "lower", "tsv", "csv"};
+    "square", "lower", "tsv", "csv", "pairs", "ssv"};
+
+// Whether the layout names its columns (so its values can be written as they were read).
+bool is_labelled(Layout layout);
+// Whether a file of the layout may hold several data sets, one after another.
+bool holds_data_sets(Layout layout);
 
 std::optional<Layout> layout_named(std::string_view name);
 
@@ -43,9 +50,11 @@ struct Field {
     std::size_t begin;
     std::size_t end;
     bool quoted;
+    bool escaped = false;  // quoted as R quotes: a backslash before a quote or a backslash
 };
 
-// Splits a line (without its line break) into `fields`, reused from line to line; at most
+// Splits a line (without its line break) into `fields` (the blank delimiter ' ' splits at runs of
+// blanks, leading ones skipped, as R's read.table does), reused from line to line; at most
 // `most` fields are taken (the last of them then ends at the next delimiter).
 void split_fields(std::string_view line, char delimiter, std::vector<Field>& fields,
                   std::size_t most = static_cast<std::size_t>(-1));

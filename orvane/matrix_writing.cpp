@@ -295,7 +295,7 @@ std::size_t write_output_files(io::OutputFile* matrix, io::OutputFile* sample, c
         const FormattedRow& row = formatting.get(index);
         const std::string_view line(row.text.get(), row.size);
         if (matrix != nullptr) {
-            write_row_name(*matrix, ids.ids().name(found.positions[index]));
+            write_row_name(*matrix, ids.written_name(found.positions[index]));
             if (layout == Layout::square) {
                 matrix->write(line);
             } else {

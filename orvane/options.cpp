@@ -21,7 +21,9 @@ void declare_options(session::OptionSet& options, Options& values) {
     std::vector<std::string> readable = {"auto"};
     readable.insert(readable.end(), layouts.begin(), layouts.end());
     options.choice("--input-format", values.input_format, "F", readable,
-                   "the input's layout: auto (default: told from the first lines), " + listed(layouts));
+                   "the input's layout: auto (default: told from the first lines), " + listed(layouts) +
+                       " (pairs: 'id id distance' per line, as mash dist writes; ssv: blank-separated, as R's "
+                       "write.table writes)");
     options.choice("--output-format", values.output_format, "F", layouts,
                    "the output's layout: " + listed(layouts) + " (default: the input's)");
     options.flag("--list-lines", values.list_lines,
@@ -29,6 +31,10 @@ void declare_options(session::OptionSet& options, Options& values) {
                  "(default: IDs separated by any blanks)");
     options.flag("--check", values.check,
                  "fail, naming the first fault, unless the cut is symmetric with zeros on its diagonal");
+    options.flag("--exclude", values.exclude, "keep every ID but the listed ones, in the matrix's order");
+    options.number("--dataset", values.dataset, "N",
+                   "cut only the N-th data set (from 1) of a file of several, such as bootstrap replicates "
+                   "(default: every one; a tsv, csv, pairs or ssv output takes one)");
 }
 
 }  // namespace orvane

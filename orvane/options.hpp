@@ -3,6 +3,7 @@
 
 #include "front/program.hpp"
 
+#include <cstdint>
 #include <string>
 
 namespace orvane {
@@ -12,6 +13,8 @@ struct Options {
     std::string output_format;          // a layout's name; empty: the input's
     bool list_lines = false;            // the list holds one ID per line, blanks and all
     bool check = false;                 // the cut must be symmetric with a zero diagonal
+    bool exclude = false;               // keep every ID but the listed, in matrix order
+    std::uint32_t dataset = 0;          // the one data set to cut (from 1); 0: every one
 };
 
 // Binds the options to the command line.

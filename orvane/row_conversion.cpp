@@ -149,7 +149,7 @@ private:
     void scan_row(std::int32_t row) {
         const std::size_t name_start = matrix_.cursor();
         const bool listable = matrix_.take_name(ids_.longest_name(), name_);
-        const std::int64_t slot = listable && !matrix_.failed() ? ids_.ids().find_slot(name_) : -1;
+        const std::int64_t slot = listable && !matrix_.failed() ? ids_.slot_of_row(name_) : -1;
         // A failure, or a name heading a second row, is left to the one-core reading.
         if (matrix_.failed() || (slot >= 0 && taken_[static_cast<std::size_t>(slot)])) {
             stopped_at_ = Job{row, 0, name_start, 0, 0};
@@ -233,7 +233,7 @@ template <typename Distance>
 std::int32_t convert_rows_alongside(TokenReader& matrix, IdTable& ids, std::int32_t order, DistanceRows<Distance>& rows,
                                     console::Meter& meter, threads::Cores cores) {
     // Mapped, the whole file stays where it is: the helper reads rows the scan has passed.
-    if (order < minimum_order || ids.size() == 0 || !threads::second_core(cores) || !matrix.input().mapped()) {
+    if (order < minimum_order || ids.size() == 0 || ids.excludes() || !threads::second_core(cores) || !matrix.input().mapped()) {
         return 0;
     }
     AlongsideScan<Distance> scan(matrix, ids, order, rows, meter);

@@ -7,6 +7,9 @@
 #include "orvane/matrix_checking.hpp"
 #include "orvane/matrix_reading.hpp"
 #include "orvane/matrix_writing.hpp"
+#include "orvane/pair_reading.hpp"
+#include "orvane/pair_writing.hpp"
+#include "orvane/short_names.hpp"
 #include "orvane/table_reading.hpp"
 #include "orvane/table_writing.hpp"
 #include "orvane/token_reader.hpp"
@@ -44,21 +47,24 @@ const session::DialogueTexts dialogue_texts{
 constexpr session::CountKind list_entries{"list entries", "List file contains ", " entries."};
 constexpr session::CountKind matrix_order{"matrix order", "Distance Matrix order is ", "."};
 constexpr session::CountKind rows_written{"written", {}, {}};
+constexpr session::CountKind data_set_count{"data sets", {}, {}};
+constexpr session::CountKind excluded_count{"excluded", {}, {}};
+constexpr session::CountKind kept_count{"kept", {}, {}};
 
 // The list file is closed when this returns.
-IdTable read_id_list(Front& front) {
+IdTable read_id_list(Front& front, IdTable::Listing listing = IdTable::Listing::taken) {
     TokenReader list(front.open_input(list_file));
     text::NameList ids = read_id_tokens(list);
     session::check_read_whole(front, list.input());
-    return session::take_list<IdTable>(front, list_entries, std::move(ids));
+    return session::take_list<IdTable>(front, list_entries, std::move(ids), listing);
 }
 
 // IDs with blanks in them ("Homo sapiens"), one a line.
-IdTable read_id_lines(Front& front) {
+IdTable read_id_lines(Front& front, IdTable::Listing listing) {
     io::LineReader list(front.open_input(list_file));
     text::NameList ids = io::read_name_lines(list);
     session::check_read_whole(front, list.input());
-    return session::take_list<IdTable>(front, list_entries, std::move(ids));
+    return session::take_list<IdTable>(front, list_entries, std::move(ids), listing);
 }
 
 // An ID listed twice is written twice, as the dialogue does; batch mode says so once per ID, as
@@ -79,15 +85,17 @@ void warn_of_repeated_ids(Front& front, const text::NameList& ids) {
 
 template <typename Distance>
 DistanceRows<Distance> allocate_distance_rows(const IdTable& ids, std::int32_t order) {
-    if (order < 0 && ids.ids().slot_count() > 0) {
+    const std::size_t columns = order < 0 ? 0 : static_cast<std::size_t>(order);
+    const std::size_t slots = ids.slots_for(columns);
+    if (order < 0 && (ids.ids().slot_count() > 0 || ids.excludes())) {
         // A size that cannot be represented.
         throw Abort{Failure::out_of_memory, "the matrix order " + std::to_string(order) + " is negative"};
     }
     try {
-        return DistanceRows<Distance>(ids.ids().slot_count(), order < 0 ? 0 : static_cast<std::size_t>(order));
+        return DistanceRows<Distance>(slots, columns);
     } catch (const std::bad_alloc&) {
-        throw Abort{Failure::out_of_memory, "out of memory for " + std::to_string(ids.ids().slot_count()) +
-                                                " rows of " + std::to_string(order) + " distances"};
+        throw Abort{Failure::out_of_memory,
+                    "out of memory for " + std::to_string(slots) + " rows of " + std::to_string(order) + " distances"};
     }
 }
 
@@ -132,23 +140,14 @@ DistanceRows<Distance> read_square(Front& front, IdTable& ids, TokenReader& matr
     return rows;
 }
 
-DistanceRows<double> read_lower(Front& front, IdTable& ids, TokenReader& triangle, bool with_diagonal) {
-    const std::int32_t order = read_order(front, triangle, Strictness::whole_numbers);
-    DistanceRows<double> rows = allocate_distance_rows<double>(ids, order);
-    finish_reading(front, triangle.input(),
-                   read_lower_triangle(triangle, ids, order, with_diagonal, rows, front.meter()));
-    return rows;
-}
-
-// What batch mode read of the input matrix: its layout, the rows of the listed IDs and, from a
-// labelled table that is written as one, the rows' own text.
-struct BatchInput {
-    Layout layout;
+// One data set as batch mode read it: the rows of the IDs taken and, from an input read as
+// text that is written as text, each value's own text.
+struct DataSet {
     DistanceRows<double> rows;
     std::optional<RowTexts> texts;
 };
 
-BatchInput read_table(Front& front, IdTable& ids, io::LineReader& table, Layout layout, bool keep_texts) {
+DataSet read_table(Front& front, IdTable& ids, io::LineReader& table, Layout layout, bool keep_texts) {
     std::string first_row;
     TableHeader header;
     if (const auto unreadable = read_table_header(table, layout, header, first_row)) {
@@ -156,14 +155,22 @@ BatchInput read_table(Front& front, IdTable& ids, io::LineReader& table, Layout 
     }
     const auto order = static_cast<std::int32_t>(std::min<std::size_t>(header.names.size(), INT32_MAX));
     front.show_count(matrix_order, order);
-    BatchInput input{layout, allocate_distance_rows<double>(ids, order), std::nullopt};
+    DataSet set{allocate_distance_rows<double>(ids, order), std::nullopt};
     if (keep_texts) {
-        input.texts.emplace(ids.ids().slot_count(), delimiter_of(layout));
+        set.texts.emplace(ids.slots_for(static_cast<std::size_t>(order)), delimiter_of(layout));
     }
     finish_reading(front, table.input(),
-                   read_table_rows(table, layout, header, std::move(first_row), ids, input.rows,
-                                   input.texts ? &*input.texts : nullptr, front.meter()));
-    return input;
+                   read_table_rows(table, layout, header, std::move(first_row), ids, set.rows,
+                                   set.texts ? &*set.texts : nullptr, front.meter()));
+    return set;
+}
+
+DataSet read_pair_list(Front& front, IdTable& ids, io::LineReader& pairs, bool keep_texts) {
+    std::optional<PairMatrix> matrix;
+    const std::optional<io::IoError> unreadable = read_pairs(pairs, ids, keep_texts, front.meter(), matrix);
+    finish_reading(front, pairs.input(), unreadable);
+    front.show_count(matrix_order, static_cast<std::int64_t>(matrix->order));
+    return {std::move(matrix->rows), std::move(matrix->texts)};
 }
 
 // Detection looks at the first few lines. A square matrix or lower triangle shows its layout in
@@ -214,45 +221,146 @@ Detection choose_layout(io::ReadBuffer& input, const Options& options) {
     return detection;
 }
 
-bool is_labelled(Layout layout) { return layout == Layout::tsv || layout == Layout::csv; }
+// "data set 2" where a file holds several, for what is said about one of them.
+std::string data_set_part(std::uint32_t number, bool several) {
+    return several ? "data set " + std::to_string(number) : std::string();
+}
 
-// Whatever follows a matrix's last row would be lost without a word: a second data set (PHYLIP's
-// bootstrap files hold one after another) or stray rows. Batch mode refuses both.
-void refuse_what_follows(TokenReader& matrix) {
+io::IoError in_data_set(io::IoError error, std::uint32_t number) {
+    if (number > 1) {
+        error.reason = data_set_part(number, true) + ": " + error.reason;
+    }
+    return error;
+}
+
+// A square matrix or lower triangle, the first of its file or (`order_token` holding the order
+// that starts it) a later one.
+DataSet read_data_set(Front& front, IdTable& ids, TokenReader& matrix, const Detection& detection,
+                      std::uint32_t number, const std::string& order_token) {
+    std::int32_t order = 0;
+    if (number == 1) {
+        order = read_order(front, matrix, Strictness::whole_numbers);
+    } else {
+        if (const auto unreadable = order_in_token(order_token, matrix, order)) {
+            session::raise_unreadable(in_data_set(*unreadable, number));
+        }
+        front.show_count(matrix_order, order);
+    }
+    DataSet set{allocate_distance_rows<double>(ids, order), std::nullopt};
+    std::optional<io::IoError> stop =
+        *detection.layout == Layout::lower
+            ? read_lower_triangle(matrix, ids, order, detection.with_diagonal, set.rows, front.meter())
+            : read_distance_matrix(matrix, ids, order, set.rows, Strictness::whole_numbers, front.meter());
+    if (stop) {
+        stop = in_data_set(std::move(*stop), number);
+    }
+    finish_reading(front, matrix.input(), stop);
+    return set;
+}
+
+// After a data set's last row: nothing, or a whole number (into `order_token`) that starts the
+// next data set, as PHYLIP's programs write bootstrap replicates one after another. Anything else
+// would be lost without a word.
+bool next_data_set_follows(Front& front, TokenReader& matrix, std::uint32_t number, std::string& order_token) {
     const std::string_view next = matrix.take_token();
     if (next.empty()) {
-        return;
+        session::check_read_whole(front, matrix.input());
+        return false;
     }
-    const bool order = next.find_first_not_of("0123456789") == std::string_view::npos;
+    if (next.find_first_not_of("0123456789") == std::string_view::npos) {
+        order_token.assign(next);
+        return true;
+    }
     session::raise_unreadable(io::IoError::bad_content(
-        matrix.input().name(), order ? "another data set of order " + std::string(next) +
-                                           " follows the first; orvane cuts one data set a file"
-                                     : text::quoted(next) + " follows the matrix's last row"));
+        matrix.input().name(),
+        text::quoted(next) + " follows the last row of data set " + std::to_string(number) +
+            ": no whole number there starts another",
+        matrix.line()));
 }
 
-// The matrix file is closed when this returns, before any output can replace it.
-BatchInput read_batch_input(Front& front, IdTable& ids, const Options& options, Layout& output_layout) {
-    io::ReadBuffer input(front.open_input(matrix_file));
-    const Detection detection = choose_layout(input, options);
-    const Layout layout = *detection.layout;
-    output_layout = options.output_format.empty() ? layout : *layout_named(options.output_format);
-    if (is_labelled(layout)) {
-        io::LineReader table(std::move(input));
-        return read_table(front, ids, table, layout, is_labelled(output_layout));
+// The outputs, created once the first data set to write has been read and cut (so a file that
+// cannot be read never replaces one), then written data set after data set.
+class BatchOutputs {
+public:
+    BatchOutputs(Front& front, Layout layout) : front_(front), layout_(layout) {
+        if (front.wants_output(map_file)) {
+            short_names_.emplace();
+        }
     }
-    TokenReader matrix(std::move(input));
-    BatchInput read{layout,
-                    layout == Layout::lower ? read_lower(front, ids, matrix, detection.with_diagonal)
-                                            : read_square<double>(front, ids, matrix, Strictness::whole_numbers),
-                    std::nullopt};
-    refuse_what_follows(matrix);
-    return read;
-}
+
+    void write(IdTable& ids, const DataSet& set) {
+        if (short_names_) {
+            short_names_->give(ids);
+        }
+        if (layout_ == Layout::pairs) {
+            if (const auto name = name_no_pair_can_hold(ids)) {
+                throw Abort{Failure::unreadable_input, "the ID " + text::quoted(*name) +
+                                                           " holds a tab or a line break, which a pairs file cannot "
+                                                           "hold (--short-names gives names that fit)"};
+            }
+        }
+        if (!matrix_) {
+            create();
+        } else if (sample_) {
+            sample_->put('\n');  // a blank line between data sets
+        }
+        const RowTexts* const texts = set.texts ? &*set.texts : nullptr;
+        io::OutputFile* const sample = sample_ ? &*sample_ : nullptr;
+        std::size_t written = 0;
+        if (holds_data_sets(layout_)) {
+            written = write_output_files(&*matrix_, sample, ids, set.rows, front_.meter(), layout_);
+        } else {
+            written = layout_ == Layout::pairs ? write_pairs(*matrix_, ids, set.rows, texts, front_.meter())
+                                               : write_table(*matrix_, layout_, ids, set.rows, texts, front_.meter());
+            if (sample != nullptr) {
+                write_output_files<double>(nullptr, sample, ids, set.rows, front_.meter());
+            }
+        }
+        front_.meter().end_line();
+        front_.show_count(rows_written, static_cast<std::int64_t>(written));
+    }
+
+    void close() {
+        if (short_names_ && map_) {
+            short_names_->write_map(*map_);
+        }
+        session::close_outputs({matrix_ ? &*matrix_ : nullptr, sample_ ? &*sample_ : nullptr, map_ ? &*map_ : nullptr});
+    }
+
+private:
+    void create() {
+        matrix_ = front_.create_output(output_file);
+        if (front_.wants_output(sample_file)) {
+            sample_ = front_.create_output(sample_file);
+            refuse_same(*sample_, *matrix_, "the matrix and the sample");
+        }
+        if (short_names_) {
+            map_ = front_.create_output(map_file);
+            refuse_same(*map_, *matrix_, "the matrix and the name map");
+            if (sample_) {
+                refuse_same(*map_, *sample_, "the sample and the name map");
+            }
+        }
+        session::begin_writing({&*matrix_, sample_ ? &*sample_ : nullptr, map_ ? &*map_ : nullptr});
+    }
+
+    static void refuse_same(const io::OutputFile& one, const io::OutputFile& other, const std::string& which) {
+        if (one.same_file_as(other)) {
+            throw Abort{Failure::same_outputs, which + " name the same file, " + text::quoted(other.name())};
+        }
+    }
+
+    Front& front_;
+    Layout layout_;
+    std::optional<ShortNames> short_names_;
+    std::optional<io::OutputFile> matrix_;
+    std::optional<io::OutputFile> sample_;
+    std::optional<io::OutputFile> map_;
+};
 
 // Every output step passes before any output is emptied or written.
 template <typename Distance>
-void write_outputs(Front& front, const IdTable& ids, const DistanceRows<Distance>& rows, Layout layout,
-                   const RowTexts* texts) {
+void write_outputs(Front& front, const IdTable& ids, const DistanceRows<Distance>& rows) {
     io::OutputFile matrix = front.create_output(output_file);
     std::optional<io::OutputFile> sample;
     if (front.wants_output(sample_file)) {
@@ -264,17 +372,7 @@ void write_outputs(Front& front, const IdTable& ids, const DistanceRows<Distance
     }
     io::OutputFile* const sample_output = sample ? &*sample : nullptr;
     session::begin_writing({&matrix, sample_output});
-    std::size_t written = 0;
-    if (!is_labelled(layout)) {
-        written = write_output_files(&matrix, sample_output, ids, rows, front.meter(), layout);
-    } else {
-        if constexpr (std::is_same_v<Distance, double>) {
-            written = write_table(matrix, layout, ids, rows, texts, front.meter());
-        }
-        if (sample_output != nullptr) {
-            write_output_files<Distance>(nullptr, sample_output, ids, rows, front.meter());
-        }
-    }
+    const std::size_t written = write_output_files(&matrix, sample_output, ids, rows, front.meter());
     front.meter().end_line();
     front.show_count(rows_written, static_cast<std::int64_t>(written));
     session::close_outputs({&matrix, sample_output});
@@ -293,24 +391,117 @@ Outcome dialogue_steps(Front& front) {
     if (!confirm_missing_ids(front, ids)) {
         return Outcome::declined;
     }
-    write_outputs(front, ids, rows, Layout::square, nullptr);
+    write_outputs(front, ids, rows);
+    return Outcome::done;
+}
+
+IdTable read_ids(Front& front, const Options& options) {
+    const auto listing = options.exclude ? IdTable::Listing::excluded : IdTable::Listing::taken;
+    IdTable ids = options.list_lines ? read_id_lines(front, listing) : read_id_list(front, listing);
+    if (!options.exclude) {
+        warn_of_repeated_ids(front, ids.ids());
+    }
+    return ids;
+}
+
+// The IDs taken from one data set are complete and what the options ask of them holds; false
+// when the run goes no further.
+bool cut_data_set(Front& front, IdTable& ids, const DataSet& set, const Options& options, const std::string& part) {
+    ids.take_gathered_ids();
+    if (ids.excludes()) {
+        // Listed IDs that no row has are no loss when excluding: only counted.
+        front.show_count(excluded_count, static_cast<std::int64_t>(ids.excluded_seen()));
+        front.show_count(kept_count, static_cast<std::int64_t>(ids.size()));
+    } else if (!session::confirm_missing(front, ids.ids(), [&](std::size_t position) { return ids.found_at(position); },
+                                         part)) {
+        return false;
+    }
+    if (options.check) {
+        if (const std::optional<std::string> fault = first_fault_of_cut(ids, set.rows)) {
+            throw Abort{Failure::unreadable_input,
+                        "not a distance matrix: " + (part.empty() ? "" : part + ": ") + *fault};
+        }
+    }
+    return true;
+}
+
+std::string ordinal(std::uint32_t number) {
+    const std::uint32_t tens = number % 100;
+    const std::uint32_t units = number % 10;
+    const char* const suffix = tens >= 11 && tens <= 13 ? "th"
+                               : units == 1             ? "st"
+                               : units == 2             ? "nd"
+                               : units == 3             ? "rd"
+                                                        : "th";
+    return std::to_string(number) + suffix;
+}
+
+[[noreturn]] void raise_data_set_past_count(const io::ReadBuffer& input, std::uint32_t count, std::uint32_t asked) {
+    session::raise_unreadable(io::IoError::bad_content(
+        input.name(), "it holds " + std::to_string(count) + (count == 1 ? " data set" : " data sets") +
+                          ", so there is no " + ordinal(asked) + " (--dataset " + std::to_string(asked) + ")"));
+}
+
+// Square matrices and lower triangles, one data set after another, each cut and written in turn
+// (or only the one asked for).
+Outcome cut_data_sets(Front& front, IdTable& ids, TokenReader& matrix, const Detection& detection,
+                      const Options& options, BatchOutputs& outputs, Layout output_layout) {
+    std::string order_token;
+    std::uint32_t number = 0;
+    for (bool more = true; more && (options.dataset == 0 || number < options.dataset);) {
+        ++number;
+        if (number > 1) {
+            ids.forget_rows();
+        }
+        const DataSet set = read_data_set(front, ids, matrix, detection, number, order_token);
+        more = next_data_set_follows(front, matrix, number, order_token);
+        if (number == 1 && more && options.dataset == 0 && !holds_data_sets(output_layout)) {
+            throw Abort{Failure::unreadable_input,
+                        text::quoted(matrix.input().name()) + " holds several data sets, and a " +
+                            std::string(layout_names[static_cast<std::size_t>(output_layout)]) +
+                            " output takes one: name it with --dataset N",
+                        true};
+        }
+        if (options.dataset == 0 || options.dataset == number) {
+            if (!cut_data_set(front, ids, set, options, data_set_part(number, more || number > 1))) {
+                return Outcome::declined;
+            }
+            outputs.write(ids, set);
+        }
+    }
+    if (options.dataset > number) {
+        raise_data_set_past_count(matrix.input(), number, options.dataset);
+    }
+    front.show_count(data_set_count, number);
     return Outcome::done;
 }
 
 Outcome batch_steps(Front& front, const Options& options) {
-    IdTable ids = options.list_lines ? read_id_lines(front) : read_id_list(front);
-    warn_of_repeated_ids(front, ids.ids());
-    Layout output_layout = Layout::square;
-    const BatchInput input = read_batch_input(front, ids, options, output_layout);
-    if (!confirm_missing_ids(front, ids)) {
-        return Outcome::declined;
-    }
-    if (options.check) {
-        if (const std::optional<std::string> fault = first_fault_of_cut(ids, input.rows)) {
-            throw Abort{Failure::unreadable_input, "not a distance matrix: " + *fault};
+    IdTable ids = read_ids(front, options);
+    io::ReadBuffer input(front.open_input(matrix_file));
+    const Detection detection = choose_layout(input, options);
+    const Layout layout = *detection.layout;
+    const Layout output_layout = options.output_format.empty() ? layout : *layout_named(options.output_format);
+    BatchOutputs outputs(front, output_layout);
+    if (holds_data_sets(layout)) {
+        TokenReader matrix(std::move(input));
+        if (cut_data_sets(front, ids, matrix, detection, options, outputs, output_layout) != Outcome::done) {
+            return Outcome::declined;
         }
+    } else {
+        if (options.dataset > 1) {
+            raise_data_set_past_count(input, 1, options.dataset);
+        }
+        const bool keep_texts = !holds_data_sets(output_layout);
+        io::LineReader lines(std::move(input));
+        const DataSet set = layout == Layout::pairs ? read_pair_list(front, ids, lines, keep_texts)
+                                                    : read_table(front, ids, lines, layout, keep_texts);
+        if (!cut_data_set(front, ids, set, options, {})) {
+            return Outcome::declined;
+        }
+        outputs.write(ids, set);
     }
-    write_outputs(front, ids, input.rows, output_layout, input.texts ? &*input.texts : nullptr);
+    outputs.close();
     return Outcome::done;
 }
 

@@ -98,7 +98,7 @@ std::optional<io::IoError> read_lower_triangle(TokenReader& triangle, IdTable& i
     for (std::int32_t row = 0; row < order; ++row) {
         const auto values = static_cast<std::uint64_t>(row) + (with_diagonal ? 1 : 0);
         const bool listable = triangle.take_name(ids.longest_name(), name);
-        const std::int64_t slot = listable && !triangle.failed() ? ids.ids().find_slot(name) : -1;
+        const std::int64_t slot = listable && !triangle.failed() ? ids.slot_of_row(name) : -1;
         if (slot >= 0 && ids.matrix_row(static_cast<std::uint32_t>(slot)) != IdTable::not_found) {
             return io::IoError::bad_content(
                 triangle.input().name(), twice_named(name, ids.matrix_row(static_cast<std::uint32_t>(slot)), row),
@@ -203,7 +203,7 @@ std::optional<io::IoError> read_table_rows(io::LineReader& table, Layout layout,
                            "row " + text::quoted(name) + " where the header has " + text::quoted(expected) +
                                ": the row names differ from the header's, so this is no distance matrix");
         }
-        if (const std::int64_t slot = ids.ids().find_slot(name); slot >= 0) {
+        if (const std::int64_t slot = ids.slot_of_row(name); slot >= 0) {
             const auto listed = static_cast<std::uint32_t>(slot);
             if (ids.matrix_row(listed) != IdTable::not_found) {
                 return at_line(table, line_number, twice_named(name, ids.matrix_row(listed), row));

@@ -316,6 +316,11 @@ std::vector<std::string> arguments(std::vector<std::string> extra) {
 }
 const std::string usage_hint = "Try 'orvane --help' for more information.\n";
 
+const std::string two_data_sets = "2\nP 0 1\nQ 1 0\n2\nQ 0 2\nP 2 0\n";
+const std::string mash_pairs = "A\tA\t0\t1\t1000/1000\nB\tA\t0.10\t0\t5/1000\nC\tA\t0.2\t0\t3/1000\n"
+                               "A\tB\t0.10\t0\t5/1000\nC\tB\t0.3\t0\t1/1000\n";
+const std::string r_table = "\"A\" \"B\" \"C\"\n\"A\" 0 0.1 0.2\n\"B\" 0.1 0 0.3\n\"C\" 0.2 0.3 0\n";
+
 std::vector<BatchScenario> batch_scenarios() {
     const Files inputs = {{"list.txt", "Q\nP\n"}, {"matrix.txt", pqr_matrix}};
     const auto with = [&](const std::string& matrix, const std::string& list = "Q\nP\n") {
@@ -340,7 +345,8 @@ std::vector<BatchScenario> batch_scenarios() {
          arguments({"--allow-missing"}), "", 0, "", "orvane: warning: 'X' not found in 'matrix.txt'\n",
          {{"out.txt", "    1\nP           0.000000\n"}}},
         {"verbose_counts", inputs, arguments({"-v"}), "", 0, "",
-         "orvane: list entries: 2\norvane: matrix order: 3\norvane: found: 2\norvane: missing: 0\norvane: written: 2\n",
+         "orvane: list entries: 2\norvane: matrix order: 3\norvane: found: 2\norvane: missing: 0\norvane: written: 2\n"
+         "orvane: data sets: 1\n",
          {{"out.txt", qp_output}}},
         // Labelled tables whose names are numbers, as R writes them, with and without the corner.
         {"table_named_by_numbers_with_a_corner", with("\t1\t2\n1\t0\t5\n2\t5\t0\n", "2"), arguments({}), "", 0, "",
@@ -359,11 +365,90 @@ std::vector<BatchScenario> batch_scenarios() {
          {"-l", "list.txt", "-i", "matrix.txt", "-o", "-", "--output-format", "tsv"}, "", 0,
          "\tQ\tR\tQ\tQ\nQ\t0\t3\t0\t0\nR\t3\t0\t3\t3\nQ\t0\t3\t0\t0\nQ\t0\t3\t0\t0\n",
          "orvane: warning: 'Q' is listed 3 times: it is written at each place\n", {{"out.txt", "kept"}}},
-        {"a_second_data_set_is_refused_not_lost", with("2\nP 0 1\nQ 1 0\n2\nP\nQ 2\n"), arguments({}), "", 1, "",
-         "orvane: 'matrix.txt': another data set of order 2 follows the first; orvane cuts one data set a file\n",
+        // Several data sets, as PHYLIP's programs write bootstrap replicates: each cut in turn.
+        {"every_data_set_is_cut", with(two_data_sets), arguments({"-s", "sample.txt", "-v"}), "", 0, "",
+         "orvane: list entries: 2\norvane: matrix order: 2\norvane: found: 2\norvane: missing: 0\norvane: written: 2\n"
+         "orvane: matrix order: 2\norvane: found: 2\norvane: missing: 0\norvane: written: 2\norvane: data sets: 2\n",
+         {{"out.txt", "    2\nQ           0.000000  1.000000\nP           1.000000  0.000000\n"
+                      "    2\nQ           0.000000  2.000000\nP           2.000000  0.000000\n"},
+          {"sample.txt", "  0.000000  1.000000\n  1.000000  0.000000\n\n  0.000000  2.000000\n  2.000000  0.000000\n"}}},
+        {"lower_triangles_one_after_another", with("2\nP\nQ 1\n2\nQ\nP 4\n"), arguments({}), "", 0, "", "",
+         {{"out.txt", "    2\nQ         \nP           1.000000\n    2\nQ         \nP           4.000000\n"}}},
+        {"one_data_set_asked_for", with(two_data_sets), arguments({"--dataset", "2", "--output-format", "tsv"}), "", 0,
+         "", "", {{"out.txt", "\tQ\tP\nQ\t0\t2\nP\t2\t0\n"}}},
+        {"a_data_set_past_the_count", with(two_data_sets), arguments({"--dataset", "3"}), "", 1, "",
+         "orvane: 'matrix.txt': it holds 2 data sets, so there is no 3rd (--dataset 3)\n", {{"out.txt", "kept"}}},
+        {"a_table_holds_one_data_set", with("\tP\tQ\nP\t0\t1\nQ\t1\t0\n"), arguments({"--dataset", "2"}), "", 1, "",
+         "orvane: 'matrix.txt': it holds 1 data set, so there is no 2nd (--dataset 2)\n", {{"out.txt", "kept"}}},
+        {"several_data_sets_into_one_table_is_a_usage_error", with(two_data_sets),
+         arguments({"--output-format", "pairs"}), "", 2, "",
+         "orvane: 'matrix.txt' holds several data sets, and a pairs output takes one: name it with --dataset N\n" +
+             usage_hint,
          {{"out.txt", "kept"}}},
+        {"an_id_missing_from_a_later_data_set", with("2\nP 0 1\nQ 1 0\n2\nP 0 3\nR 3 0\n"), arguments({}), "", 1, "",
+         "orvane: 'Q' not found in data set 2 of 'matrix.txt'\n", {{"out.txt", "kept"}}},
+        {"a_later_data_set_cut_short", with("2\nP 0 1\nQ 1 0\n3\nP 0 1 2\nQ 1 0"), arguments({}), "", 1, "",
+         "orvane: 'matrix.txt': data set 2: the file ends inside row 'Q' (row 2 of 3)\n", {{"out.txt", "kept"}}},
         {"rows_past_the_order_are_refused", with("2\nP\nQ 1\nR 3\n"), arguments({}), "", 1, "",
-         "orvane: 'matrix.txt': 'R' follows the matrix's last row\n", {{"out.txt", "kept"}}},
+         "orvane: 'matrix.txt' line 4: 'R' follows the last row of data set 1: no whole number there starts another\n",
+         {{"out.txt", "kept"}}},
+        {"check_looks_at_every_data_set", with("2\nP 0 1\nQ 1 0\n2\nP 0 1\nQ 1.5 0\n"), arguments({"--check"}), "", 1,
+         "", "orvane: not a distance matrix: data set 2: the distance from 'Q' to 'P' is 1.5, from 'P' to 'Q' 1\n",
+         {{"out.txt", "kept"}}},
+        // Pairs, as mash dist writes them: either order gives the distance, a missing self-pair is 0.
+        {"pairs_into_a_square_matrix", with(mash_pairs, "B\nA\nC\n"), arguments({"--output-format", "square"}), "", 0,
+         "", "",
+         {{"out.txt", "    3\nB           0.000000  0.100000  0.300000\nA           0.100000  0.000000  0.200000\n"
+                      "C           0.300000  0.200000  0.000000\n"}}},
+        {"pairs_written_as_pairs_keep_their_text", with(mash_pairs, "B\nA\nC\n"), arguments({}), "", 0, "", "",
+         {{"out.txt", "B\tB\t0\nB\tA\t0.10\nB\tC\t0.3\nA\tB\t0.10\nA\tA\t0\nA\tC\t0.2\nC\tB\t0.3\nC\tA\t0.2\nC\tC\t0\n"}}},
+        {"blank_separated_pairs_each_way", with("A B 1\nB A 2\n", "A B"), arguments({"--output-format", "tsv"}), "", 0,
+         "", "", {{"out.txt", "\tA\tB\nA\t0\t1\nB\t2\t0\n"}}},
+        {"a_pair_given_twice_with_two_values", with("A B 1\nA B 1.0\nA B 2\n", "A B"), arguments({}), "", 1, "",
+         "orvane: 'matrix.txt' line 3: the distance from 'A' to 'B' is given twice, as 1 and as 2\n",
+         {{"out.txt", "kept"}}},
+        {"a_pair_given_in_neither_order", with("A B 1\nC D 2\n", "A C"), arguments({}), "", 1, "",
+         "orvane: 'matrix.txt': no distance between 'A' and 'C' in either order\n", {{"out.txt", "kept"}}},
+        {"a_pair_line_cut_short", with("A\tB\t1\nA\tC\n", "A B"), arguments({"--input-format", "pairs"}), "", 1, "",
+         "orvane: 'matrix.txt' line 2: a pair line needs two IDs and a distance, not 'A\\tC'\n", {{"out.txt", "kept"}}},
+        {"pairs_or_a_table_cannot_be_told", with("x\t1\t2\n1\t0\t5\n2\t5\t0\n", "1"), arguments({}), "", 1, "",
+         "orvane: 'matrix.txt': cannot tell its layout: the first lines read as pairs and as a labelled table alike; "
+         "name it with --input-format\n",
+         {{"out.txt", "kept"}}},
+        {"a_table_named_for_pairs", with("x\t1\t2\n1\t0\t5\n2\t5\t0\n", "2"), arguments({"--input-format", "tsv"}), "",
+         0, "", "", {{"out.txt", "\t2\n2\t0\n"}}},
+        // R's write.table, by default: blank-separated, names quoted, the header one field shorter.
+        {"an_r_table_read_and_written_back", with(r_table, "C A"), arguments({}), "", 0, "", "",
+         {{"out.txt", "\"C\" \"A\"\n\"C\" 0 0.2\n\"A\" 0.2 0\n"}}},
+        {"an_r_table_with_quotes_and_blanks_in_names",
+         with("\"Homo sapiens\" \"Pan \\\"t\\\"\"\n\"Homo sapiens\" 0 1.5\n\"Pan \\\"t\\\"\" 1.5 0\n",
+              "Pan \"t\"\nHomo sapiens\n"),
+         arguments({"--list-lines", "--output-format", "csv"}), "", 0, "", "",
+         {{"out.txt", ",\"Pan \"\"t\"\"\",Homo sapiens\n\"Pan \"\"t\"\"\",0,1.5\nHomo sapiens,1.5,0\n"}}},
+        // Exclusion keeps the matrix's order; listed IDs no row has are only counted.
+        {"every_id_but_the_listed", with(pqr_matrix, "Q Z"), arguments({"--exclude", "-v"}), "", 0, "",
+         "orvane: list entries: 2\norvane: matrix order: 3\norvane: excluded: 1\norvane: kept: 2\norvane: written: 2\n"
+         "orvane: data sets: 1\n",
+         {{"out.txt", "    2\nP           0.000000  2.000000\nR           2.000000  0.000000\n"}}},
+        {"exclusion_from_pairs_and_tables", with(mash_pairs, "A"), arguments({"--exclude", "--output-format", "csv"}),
+         "", 0, "", "", {{"out.txt", ",B,C\nB,0,0.3\nC,0.3,0\n"}}},
+        {"exclusion_from_a_lower_triangle", with("3\nP\nQ 1\nR 2 3\n", "P"), arguments({"--exclude"}), "", 0, "", "",
+         {{"out.txt", "    2\nQ         \nR           3.000000\n"}}},
+        // Short names: PHYLIP-safe in every output, one per ID, and the map back.
+        {"short_names_and_their_map",
+         with("\tHomo sapiens\tPan_troglodytes\tPan_troglo\tMus\nHomo sapiens\t0\t1\t2\t3\nPan_troglodytes\t1\t0\t4\t5\n"
+              "Pan_troglo\t2\t4\t0\t6\nMus\t3\t5\t6\t0\n",
+              "Homo sapiens\nPan_troglodytes\nMus\nPan_troglo\nMus\n"),
+         arguments({"--list-lines", "--output-format", "square", "--short-names", "map.tsv"}), "", 0, "",
+         "orvane: warning: 'Mus' is listed 2 times: it is written at each place\n",
+         {{"out.txt", "    5\nHomo_sapie  0.000000  1.000000  3.000000  2.000000  3.000000\n"
+                      "Pan_trog-2  1.000000  0.000000  5.000000  4.000000  5.000000\n"
+                      "Mus         3.000000  5.000000  0.000000  6.000000  0.000000\n"
+                      "Pan_troglo  2.000000  4.000000  6.000000  0.000000  6.000000\n"
+                      "Mus         3.000000  5.000000  0.000000  6.000000  0.000000\n"},
+          {"map.tsv", "Mus\tMus\nPan_troglo\tPan_troglo\nHomo_sapie\tHomo sapiens\nPan_trog-2\tPan_troglodytes\n"}}},
+        {"the_name_map_and_the_matrix_in_one_file", inputs, arguments({"--short-names", "out.txt"}), "", 1, "",
+         "orvane: the matrix and the name map name the same file, 'out.txt'\n", {}},
         {"check_compares_distances_as_numbers", with("3\nP 0 0.1 2\nQ 0.10 0 3\nR 2 3.5 0\n", "Q P\n"),
          {"-l", "list.txt", "-i", "matrix.txt", "-o", "-", "--check", "--output-format", "tsv"}, "", 0,
          "\tQ\tP\nQ\t0\t0.1\nP\t0.1\t0\n", "", {{"out.txt", "kept"}}},
@@ -461,14 +546,14 @@ std::vector<BatchScenario> batch_scenarios() {
         {"a_cell_that_is_no_number", {{"list.txt", "B"}, {"m.csv", ",A,B\nA,0,1\nB,NA,0\n"}},
          {"-l", "list.txt", "-i", "m.csv", "-o", "out"}, "", 1, "",
          "orvane: 'm.csv' line 3: row 'B', column 'A': 'NA' is no number\n", {}},
-        {"a_layout_that_cannot_be_told", {{"list.txt", "A"}, {"m.txt", "A B\nA 0 1\n"}},
+        {"a_layout_that_cannot_be_told", {{"list.txt", "A"}, {"m.txt", "A B C\nD 0\n"}},
          {"-l", "list.txt", "-i", "m.txt", "-o", "out"}, "", 1, "",
-         "orvane: 'm.txt': cannot tell its layout: the first lines fit no layout (no order first, and no header and "
-         "row of equal fields); name it with --input-format\n", {}},
+         "orvane: 'm.txt': cannot tell its layout: the first lines fit no layout (no order first, no header and "
+         "row of equal fields, no pairs); name it with --input-format\n", {}},
         {"a_layout_named", {{"list.txt", "A"}, {"m.txt", "1\nA 0\n"}},
          {"-l", "list.txt", "-i", "m.txt", "-o", "-", "--input-format", "lower"}, "", 0, "    1\nA         \n", "", {}},
         {"an_unknown_layout", inputs, arguments({"--output-format", "phylip"}), "", 2, "",
-         "orvane: --output-format: phylip not in {square,lower,tsv,csv}\n" + usage_hint, {}},
+         "orvane: --output-format: phylip not in {square,lower,tsv,csv,pairs,ssv}\n" + usage_hint, {}},
     };
 }
 
