@@ -8,9 +8,14 @@
   biopython       talmiro's output parses with Bio.SeqIO and holds exactly the listed records,
                   sequences equal to the input's, in list order.
   mash            orvane cuts mash triangle's lower triangle to a square matrix; every value
-                  equals mash's, and PHYLIP's neighbor builds a tree of exactly the listed IDs.
-  r               a matrix R writes (write.table of as.matrix(dist(...))), cut by orvane, read back
-                  by R equals R's own m[ids, ids].
+                  equals mash's, and PHYLIP's neighbor builds a tree of exactly the listed IDs;
+                  the pairs mash dist writes, cut to a table, hold mash's values as mash wrote them.
+  bootstrap       seqboot's replicates through dnadist (M), cut by orvane, give neighbor (M) one
+                  tree per data set, each of exactly the listed IDs.
+  short_names     IDs too long (and with blanks) for PHYLIP, cut with --short-names: neighbor
+                  accepts the matrix, every short name is unique, and the tree maps back to the IDs.
+  r               a matrix R writes (write.table of as.matrix(dist(...)), tab-separated, CSV, and
+                  by default: blank-separated), cut by orvane, read back by R equals m[ids, ids].
   pandas          the same with a DataFrame's to_csv and df.loc[ids, ids].
   compressors     files made by the real gzip (one member and two), bgzip and zstd (one frame and
                   two) read as the plain file in both programs; the .gz and .zst outputs of batch
@@ -271,6 +276,95 @@ def mash_case(args, folder, rng):
     with open(os.path.join(tree_folder, "outtree")) as handle:
         leaves = tree_leaves(handle.read())
     check(leaves == set(listed), "the tree holds exactly the listed IDs: %s" % sorted(leaves ^ set(listed)))
+    # mash dist's pairs: every ordered pair, as mash wrote it.
+    sketch = subprocess.run(["mash", "sketch", "-o", "all"] + names, cwd=folder, capture_output=True, timeout=120)
+    check(sketch.returncode == 0, "mash sketch: " + sketch.stderr.decode(errors="replace"))
+    pairs = subprocess.run(["mash", "dist", "all.msh", "all.msh"], cwd=folder, capture_output=True, timeout=120)
+    check(pairs.returncode == 0, "mash dist: " + pairs.stderr.decode(errors="replace"))
+    with open(os.path.join(folder, "pairs.tsv"), "wb") as handle:
+        handle.write(pairs.stdout)
+    written = {}
+    for line in pairs.stdout.decode().splitlines():
+        fields = line.split("\t")
+        written[(fields[0], fields[1])] = fields[2]
+    batch(args.orvane, ["-l", "ids.txt", "-i", "pairs.tsv", "-o", "pairs_cut.tsv", "--output-format", "tsv"], folder)
+    with open(os.path.join(folder, "pairs_cut.tsv")) as handle:
+        table = [line.rstrip("\n").split("\t") for line in handle]
+    check(table[0][1:] == listed, "the table's columns are the listed IDs")
+    for row in table[1:]:
+        for column, value in zip(listed, row[1:]):
+            check(value == written[(row[0], column)], "%s to %s as mash wrote it" % (row[0], column))
+    return 0
+
+
+def neighbor_trees(folder, matrix, answers):
+    tree_folder = os.path.join(folder, "tree")
+    os.mkdir(tree_folder)
+    shutil.copy(matrix, os.path.join(tree_folder, "infile"))
+    result = subprocess.run([NEIGHBOR], input=answers, cwd=tree_folder, capture_output=True, timeout=120)
+    check(result.returncode == 0, "neighbor accepts the matrix: " + result.stdout.decode(errors="replace")[-500:])
+    with open(os.path.join(tree_folder, "outtree")) as handle:
+        return [tree for tree in handle.read().split(";") if tree.strip()]
+
+
+def bootstrap_case(args, folder, rng):
+    phylip = "/usr/lib/phylip/bin/"
+    if not all(os.access(phylip + program, os.X_OK) for program in ("seqboot", "dnadist", "neighbor")):
+        return SKIP
+    names = ["Taxon%02d" % index for index in range(12)]
+    ancestor = [rng.choice("ACGT") for _ in range(300)]
+    with open(os.path.join(folder, "infile"), "w") as handle:
+        handle.write("%d %d\n" % (len(names), len(ancestor)))
+        for index, name in enumerate(names):
+            sequence = list(ancestor)
+            for _ in range(8 * (index + 1)):
+                sequence[rng.randrange(len(sequence))] = rng.choice("ACGT")
+            handle.write("%-10s%s\n" % (name, "".join(sequence)))
+    replicates = 5
+    steps = [("seqboot", "R\n%d\nY\n13\n" % replicates), ("dnadist", "M\nD\n%d\nY\n" % replicates)]
+    for program, answers in steps:
+        result = subprocess.run([phylip + program], input=answers.encode(), cwd=folder, capture_output=True,
+                                timeout=120)
+        check(result.returncode == 0, program + ": " + result.stdout.decode(errors="replace")[-500:])
+        os.replace(os.path.join(folder, "outfile"), os.path.join(folder, "infile"))
+    listed = rng.sample(names, 6)
+    with open(os.path.join(folder, "ids.txt"), "w") as handle:
+        handle.write("\n".join(listed) + "\n")
+    batch(args.orvane, ["-l", "ids.txt", "-i", "infile", "-o", "cut.dist"], folder)
+    trees = neighbor_trees(folder, os.path.join(folder, "cut.dist"), b"M\n%d\n7\nY\n" % replicates)
+    check(len(trees) == replicates, "one tree per data set: %d of %d" % (len(trees), replicates))
+    for tree in trees:
+        leaves = tree_leaves(tree + ";")
+        check(leaves == set(listed), "each tree holds exactly the listed IDs: %s" % sorted(leaves ^ set(listed)))
+    return 0
+
+
+def short_names_case(args, folder, rng):
+    if not os.access(NEIGHBOR, os.X_OK):
+        return SKIP
+    names = ["Homo sapiens", "Homo sapiens neanderthalensis", "Pan troglodytes", "Pan troglodytes verus",
+             "Gorilla gorilla", "Pongo abelii", "Macaca mulatta", "Mus"]
+    position = {name: rng.uniform(0.0, 1.0) for name in names}
+    with open(os.path.join(folder, "m.tsv"), "w") as handle:
+        handle.write("\t" + "\t".join(names) + "\n")
+        for row in names:
+            handle.write(row + "\t" + "\t".join("%.6f" % (0.0 if row == column else
+                                                          abs(position[row] - position[column]) + 0.01)
+                                                 for column in names) + "\n")
+    listed = rng.sample(names, 6)
+    with open(os.path.join(folder, "ids.txt"), "w") as handle:
+        handle.write("\n".join(listed) + "\n")
+    batch(args.orvane, ["-l", "ids.txt", "--list-lines", "-i", "m.tsv", "-o", "cut.dist", "--output-format",
+                        "square", "--short-names", "map.tsv"], folder)
+    with open(os.path.join(folder, "map.tsv")) as handle:
+        entries = [line.rstrip("\n").split("\t") for line in handle]
+    shorts = [short for short, _ in entries]
+    check(len(set(shorts)) == len(shorts) == len(listed), "one unique short name per ID: %s" % shorts)
+    check(all(re.fullmatch(r"[A-Za-z0-9_.-]{1,10}", short) for short in shorts), "short names fit PHYLIP")
+    back = {short: name for short, name in entries}
+    trees = neighbor_trees(folder, os.path.join(folder, "cut.dist"), b"Y\n")
+    leaves = {back[leaf] for leaf in tree_leaves(trees[0] + ";")}
+    check(leaves == set(listed), "the tree maps back to the listed IDs: %s" % sorted(leaves ^ set(listed)))
     return 0
 
 
@@ -287,13 +381,17 @@ write.table(m, "m.tsv", sep = "\\t", quote = TRUE)
 write.csv(m, "m.csv")
 status <- system2("%s", c("-l", "ids.txt", "-i", "m.tsv", "-o", "sub.tsv"))
 status <- status + system2("%s", c("-l", "ids.txt", "-i", "m.csv", "-o", "sub.csv"))
+write.table(m, "m.txt")
+status <- status + system2("%s", c("-l", "ids.txt", "-i", "m.txt", "-o", "sub.txt"))
 ids <- readLines("ids.txt")
 from_tsv <- as.matrix(read.table("sub.tsv", sep = "\\t", header = TRUE, row.names = 1, check.names = FALSE))
 from_csv <- as.matrix(read.csv("sub.csv", row.names = 1, check.names = FALSE))
+from_default <- as.matrix(read.table("sub.txt"))
 same <- function(a, b) isTRUE(all.equal(a, b, tolerance = 1e-14, check.attributes = FALSE)) &&
     identical(rownames(a), rownames(b)) && identical(colnames(a), colnames(b))
-if (status != 0 || !same(from_tsv, m[ids, ids]) || !same(from_csv, m[ids, ids])) quit(status = 1)
-""" % (args.orvane, args.orvane)
+if (status != 0 || !same(from_tsv, m[ids, ids]) || !same(from_csv, m[ids, ids]) ||
+    !same(from_default, m[ids, ids])) quit(status = 1)
+""" % (args.orvane, args.orvane, args.orvane)
     result = subprocess.run(["Rscript", "-e", script], cwd=folder, capture_output=True, timeout=300)
     check(result.returncode == 0, "R reads back m[ids, ids]: " + result.stderr.decode(errors="replace")[-800:])
     return 0
@@ -366,7 +464,7 @@ def compressors_case(args, folder, rng):
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("case", choices=["clustalo", "neighbor", "neighbor_wide", "biopython", "mash", "r", "pandas",
-                                         "compressors", "reads"])
+                                         "compressors", "reads", "bootstrap", "short_names"])
     parser.add_argument("--orvane")
     parser.add_argument("--talmiro")
     args = parser.parse_args()
@@ -388,6 +486,10 @@ def main():
             outcome = compressors_case(args, folder, rng)
         elif args.case == "reads":
             outcome = reads_case(args, folder, rng)
+        elif args.case == "bootstrap":
+            outcome = bootstrap_case(args, folder, rng)
+        elif args.case == "short_names":
+            outcome = short_names_case(args, folder, rng)
         else:
             outcome = biopython_case(args, folder, rng)
     print("skipped: the program is not installed" if outcome == SKIP else "passed")
