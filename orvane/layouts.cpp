@@ -82,7 +82,7 @@ bool fits_table(const std::vector<std::string_view>& lines, char delimiter) {
 // the line holds a tab, else blank-separated).
 bool is_pair_line(std::string_view line) {
     std::vector<Field> fields;
-    split_fields(line, line.find('\t') != std::string_view::npos ? '\t' : ' ', fields, 3);
+    split_fields(line, pairs_split_at_tabs(line) ? '\t' : ' ', fields, 3);
     if (fields.size() < 3 || fields[0].begin == fields[0].end || fields[1].begin == fields[1].end ||
         fields[0].quoted || fields[1].quoted) {
         return false;
@@ -99,7 +99,7 @@ bool is_pair_line(std::string_view line) {
 bool reads_as_pairs(const std::vector<std::string_view>& lines) {
     const auto fields_of = [](std::string_view line) {
         std::vector<Field> fields;
-        split_fields(line, line.find('\t') != std::string_view::npos ? '\t' : ' ', fields);
+        split_fields(line, pairs_split_at_tabs(line) ? '\t' : ' ', fields);
         return fields.size();
     };
     return std::all_of(lines.begin(), lines.end(), is_pair_line) &&
@@ -160,6 +160,12 @@ std::size_t closing_quote(std::string_view line, std::size_t open) {
 }  // namespace
 
 char delimiter_of(Layout layout) { return layout == Layout::csv ? ',' : layout == Layout::ssv ? ' ' : '\t'; }
+
+bool pairs_split_at_tabs(std::string_view line) {
+    const std::size_t tab = line.find('\t');
+    return tab != std::string_view::npos && tab > 0 && line[tab - 1] != ' ' &&
+           (tab + 1 >= line.size() || line[tab + 1] != ' ');
+}
 
 bool is_labelled(Layout layout) { return layout == Layout::tsv || layout == Layout::csv || layout == Layout::ssv; }
 

@@ -66,4 +66,8 @@ std::string field_text(std::string_view line, const Field& field);
 
 char delimiter_of(Layout layout);
 
+// Whether a pairs file whose first pair line is `line` splits its lines at tabs (so IDs may hold
+// blanks), rather than at runs of blanks: where the line holds a tab with no blank beside it.
+bool pairs_split_at_tabs(std::string_view line);
+
 }  // namespace orvane

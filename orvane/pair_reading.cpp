@@ -216,7 +216,7 @@ std::optional<io::IoError> read_pairs(io::LineReader& pairs, IdTable& ids, bool 
             continue;
         }
         if (!tabbed) {
-            tabbed = line.find('\t') != std::string_view::npos;
+            tabbed = pairs_split_at_tabs(line);
         }
         if (!split_pair(line, *tabbed, fields)) {
             return at_line(line_number, "a pair line needs two IDs and a distance, not " + text::quoted(line));

@@ -24,7 +24,7 @@ struct PairMatrix {
 // missing self-pair is 0. An ID is found when any line names it. Fails naming the line of a
 // pair that is no pair or whose distance is no number, the pair given twice with two values,
 // and two found IDs with no distance between them in either order. The fields are split at
-// tabs where the first line holds one, else at runs of blanks.
+// tabs where the first line's are (pairs_split_at_tabs), else at runs of blanks.
 std::optional<io::IoError> read_pairs(io::LineReader& pairs, IdTable& ids, bool keep_texts, console::Meter& meter,
                                       std::optional<PairMatrix>& matrix);
 

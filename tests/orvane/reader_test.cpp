@@ -2,6 +2,7 @@
 // extraction reads; the writer's formatting must match the stream's fixed output.
 #include "orvane/matrix_reading.hpp"
 #include "orvane/matrix_writing.hpp"
+#include "orvane/pair_reading.hpp"
 #include "io/output_file.hpp"
 #include "support/session.hpp"
 #include "orvane/token_reader.hpp"
@@ -14,6 +15,7 @@
 #include <cmath>
 #include <cstring>
 #include <iomanip>
+#include <map>
 #include <random>
 #include <sstream>
 #include <vector>
@@ -454,3 +456,115 @@ TEST(MatrixWritingDifferential, RowsFormattedAlongsideWriteAsOneByOne) {
 }
 
 }  // namespace
+
+// Pair lists read line by line with the IDs' lookups cached, against a whole-text reference: for
+// random lists of pairs (tab- or blank-separated, one order or both, repeated, with extra fields,
+// blank lines and CRLF), taking a list of IDs or excluding it, at windows that cut every line.
+TEST(PairReadingDifferential, PairsReadAsByAWholeTextReference) {
+    ScratchDir dir;
+    std::mt19937 random(18);
+    for (int round = 0; round < 60; ++round) {
+        const int count = 2 + static_cast<int>(random() % 12);
+        const bool tabbed = round % 2 == 0;
+        const std::string gap = tabbed ? "\t" : (round % 4 == 1 ? " " : "  \t ");
+        std::map<std::pair<int, int>, std::string> given;
+        std::string text;
+        std::vector<int> first_seen;  // the IDs in the order the lines name them
+        const auto see = [&](int id) {
+            if (std::find(first_seen.begin(), first_seen.end(), id) == first_seen.end()) {
+                first_seen.push_back(id);
+            }
+        };
+        for (int line = 0; line < count * count; ++line) {
+            const int a = static_cast<int>(random() % static_cast<unsigned>(count));
+            const int b = round % 3 == 0 ? line % count : static_cast<int>(random() % static_cast<unsigned>(count));
+            const auto earlier = given.find({a, b});
+            const std::string value =
+                earlier != given.end() ? earlier->second : std::to_string(random() % 100) + "." + std::to_string(random() % 10);
+            given[{a, b}] = value;
+            see(a);
+            see(b);
+            text += "N" + std::to_string(a) + gap + "N" + std::to_string(b) + gap + value;
+            text += random() % 3 == 0 ? gap + "0" + gap + "12/1000" : "";
+            text += random() % 7 == 0 ? "\r\n" : random() % 9 == 0 ? "\n\n" : "\n";
+        }
+        dir.write("pairs", text);
+        std::vector<int> listed;
+        for (int id = 0; id < count; ++id) {
+            if (random() % 2 == 0) {
+                listed.push_back(id);
+            }
+        }
+        const bool excluding = round % 5 == 4;
+        std::vector<int> taken;  // the reference's IDs, in the order they are written
+        for (const int id : excluding ? first_seen : listed) {
+            const bool in_list = std::find(listed.begin(), listed.end(), id) != listed.end();
+            if (excluding != in_list) {
+                taken.push_back(id);
+            }
+        }
+        std::string expected;
+        for (const int row : taken) {
+            if (std::find(first_seen.begin(), first_seen.end(), row) == first_seen.end()) {
+                continue;  // not found
+            }
+            expected += "N" + std::to_string(row) + ":";
+            for (const int column : taken) {
+                if (std::find(first_seen.begin(), first_seen.end(), column) == first_seen.end()) {
+                    continue;
+                }
+                const auto own = given.find({row, column});
+                const auto mirror = given.find({column, row});
+                if (own == given.end() && mirror == given.end() && row != column) {
+                    expected = "no distance";
+                    break;
+                }
+                expected += (own != given.end() ? own->second : mirror != given.end() ? mirror->second : "0") + ",";
+            }
+            if (expected == "no distance") {
+                break;
+            }
+        }
+        for (const std::size_t window : {std::size_t{64}, io::ReadBuffer::default_size}) {
+            text::NameList names;
+            for (const int id : listed) {
+                names.add("N" + std::to_string(id));
+            }
+            orvane::IdTable ids(std::move(names),
+                                excluding ? orvane::IdTable::Listing::excluded : orvane::IdTable::Listing::taken);
+            io::LineReader reader(*io::InputFile::open((dir / "pairs").string()), window,
+                                  window == 64 ? io::ReadBuffer::Access::copied
+                                               : io::ReadBuffer::Access::mapped_when_possible);
+            std::ostringstream shown;
+            console::Meter meter(shown);
+            std::optional<orvane::PairMatrix> matrix;
+            const auto stop = orvane::read_pairs(reader, ids, true, meter, matrix);
+            std::string got;
+            if (stop) {
+                got = stop->reason.find("no distance between") != std::string::npos ? "no distance" : stop->describe();
+            } else {
+                std::vector<std::string_view> cells;
+                for (std::size_t position = 0; position < ids.size(); ++position) {
+                    if (!ids.found_at(position)) {
+                        continue;
+                    }
+                    const std::uint32_t slot = ids.ids().slot(position);
+                    got += std::string(ids.ids().name(position)) + ":";
+                    const std::string& line = matrix->texts->line(slot);
+                    std::vector<orvane::Field> fields;
+                    orvane::split_fields(line, '\t', fields);
+                    for (std::size_t column = 0; column < ids.size(); ++column) {
+                        if (ids.found_at(column)) {
+                            const orvane::Field& cell = fields[ids.matrix_row(ids.ids().slot(column)) + 1];
+                            got += line.substr(cell.begin, cell.end - cell.begin) + ",";
+                            EXPECT_EQ(std::stod(line.substr(cell.begin, cell.end - cell.begin)),
+                                      matrix->rows.row(slot)[ids.matrix_row(ids.ids().slot(column))]);
+                        }
+                    }
+                }
+            }
+            EXPECT_EQ(got, expected) << "round " << round << ", window " << window << (excluding ? ", excluding" : "")
+                                     << "\n" << text;
+        }
+    }
+}
