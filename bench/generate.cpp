@@ -4,7 +4,13 @@
 //                                           description) and DIR/names.txt (LIST_SIZE of its IDs)
 //   generate fastq READS LIST_SIZE DIR   -> DIR/R1.fq and DIR/R2.fq (paired 100 bp reads, Illumina
 //                                           headers) and DIR/names.txt (LIST_SIZE read names)
+//   generate pairs GENOMES LIST_SIZE DIR -> DIR/pairs.tsv (every ordered pair, as mash dist writes
+//                                           them) and DIR/ids.txt (LIST_SIZE genome names)
+//   generate datasets SETS ORDER LIST_SIZE DIR -> DIR/bootstrap.dist (SETS square matrices one after
+//                                           another, as dnadist writes replicates) and DIR/ids.txt
 #include <charconv>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
@@ -155,6 +161,94 @@ int generate_fastq(std::size_t reads, std::size_t list_size, const std::string& 
 
 }  // namespace
 
+// The distances of points on a line plus noise, for `count` items: symmetric, zero diagonal.
+class LineDistances {
+public:
+    LineDistances(std::size_t count, std::uint64_t seed) : random_(seed), position_(count) {
+        std::uniform_real_distribution<double> place(0.0, 0.9);
+        for (double& p : position_) {
+            p = place(random_);
+        }
+    }
+    double between(std::size_t a, std::size_t b) {
+        std::uniform_real_distribution<double> noise(0.0001, 0.009);
+        return a == b ? 0.0 : std::abs(position_[a] - position_[b]) + noise(random_);
+    }
+
+private:
+    std::mt19937_64 random_;
+    std::vector<double> position_;
+};
+
+bool write_list(const std::string& path, const std::vector<std::string>& names, std::size_t count,
+                std::mt19937_64& random) {
+    std::FILE* out = std::fopen(path.c_str(), "w");
+    if (out == nullptr) {
+        std::perror(path.c_str());
+        return false;
+    }
+    for (const std::size_t index : pick_distinct(random, count, names.size())) {
+        std::fprintf(out, "%s\n", names[index].c_str());
+    }
+    return std::fclose(out) == 0;
+}
+
+int generate_pairs(std::size_t genomes, std::size_t list_size, const std::string& dir) {
+    std::vector<std::string> names;
+    for (std::size_t index = 0; index < genomes; ++index) {
+        names.push_back("genomes/GCF_" + accession(index).substr(2) + ".fna");
+    }
+    LineDistances distances(genomes, genomes);
+    std::FILE* out = std::fopen((dir + "/pairs.tsv").c_str(), "w");
+    if (out == nullptr) {
+        std::perror("pairs.tsv");
+        return 1;
+    }
+    // As mash dist writes a sketch against itself: each query in turn, against every reference.
+    for (std::size_t query = 0; query < genomes; ++query) {
+        for (std::size_t reference = 0; reference < genomes; ++reference) {
+            const double distance = distances.between(reference, query);
+            std::fprintf(out, "%s\t%s\t%.7g\t%s\t%d/1000\n", names[reference].c_str(), names[query].c_str(), distance,
+                         distance == 0 ? "0" : "1.2e-100", static_cast<int>(1000 * (1 - distance)));
+        }
+    }
+    std::fclose(out);
+    std::mt19937_64 random(genomes + 1);
+    return write_list(dir + "/ids.txt", names, list_size, random) ? 0 : 1;
+}
+
+int generate_data_sets(std::size_t sets, std::size_t order, std::size_t list_size, const std::string& dir) {
+    std::vector<std::string> names;
+    for (std::size_t index = 0; index < order; ++index) {
+        names.push_back(accession(index));
+    }
+    std::FILE* out = std::fopen((dir + "/bootstrap.dist").c_str(), "w");
+    if (out == nullptr) {
+        std::perror("bootstrap.dist");
+        return 1;
+    }
+    for (std::size_t set = 0; set < sets; ++set) {
+        LineDistances distances(order, set + 1);
+        std::vector<double> values(order * order);
+        for (std::size_t row = 0; row < order; ++row) {
+            for (std::size_t column = 0; column < row; ++column) {
+                values[row * order + column] = values[column * order + row] = distances.between(row, column);
+            }
+        }
+        std::fprintf(out, "%5zu\n", order);
+        for (std::size_t row = 0; row < order; ++row) {
+            std::fprintf(out, "%-10s", names[row].c_str());
+            for (std::size_t column = 0; column < order; ++column) {
+                std::fprintf(out, " %.6f", values[row * order + column]);
+            }
+            std::fputc('\n', out);
+        }
+    }
+    std::fclose(out);
+    std::mt19937_64 random(order);
+    return write_list(dir + "/ids.txt", names, list_size, random) ? 0 : 1;
+}
+
 int main(int argc, char** argv) {
     const std::string what = argc > 1 ? argv[1] : "";
     if (what == "matrix" && argc == 5) {
@@ -166,7 +260,15 @@ int main(int argc, char** argv) {
     if (what == "fastq" && argc == 5) {
         return generate_fastq(std::strtoull(argv[2], nullptr, 10), std::strtoull(argv[3], nullptr, 10), argv[4]);
     }
+    if (what == "pairs" && argc == 5) {
+        return generate_pairs(std::strtoull(argv[2], nullptr, 10), std::strtoull(argv[3], nullptr, 10), argv[4]);
+    }
+    if (what == "datasets" && argc == 6) {
+        return generate_data_sets(std::strtoull(argv[2], nullptr, 10), std::strtoull(argv[3], nullptr, 10),
+                                  std::strtoull(argv[4], nullptr, 10), argv[5]);
+    }
     std::fprintf(stderr, "usage: generate matrix N LIST_SIZE DIR | generate fasta RECORDS LIST_SIZE DIR | "
-                         "generate fastq READS LIST_SIZE DIR\n");
+                         "generate fastq READS LIST_SIZE DIR | generate pairs GENOMES LIST_SIZE DIR | "
+                         "generate datasets SETS ORDER LIST_SIZE DIR\n");
     return 2;
 }

@@ -179,7 +179,8 @@ public:
             buffer.text = std::make_unique_for_overwrite<char[]>(row_bytes);
         }
         // Where no thread can be had, every row is formatted here.
-        if (rows_ >= minimum_for_helper && threads::second_core(cores)) {
+        // Forced to two cores (the differential tests), any matrix is.
+        if ((rows_ >= minimum_for_helper || cores == threads::Cores::two) && threads::second_core(cores)) {
             helper_.emplace([this](const std::stop_token& stop) { format_odd_rows(stop); },
                             [this] {
                                 written_.store(SIZE_MAX);  // releases a helper waiting for a buffer
@@ -211,7 +212,9 @@ public:
     }
 
 private:
-    static constexpr std::size_t minimum_for_helper = 64;
+    // Square outputs of fewer rows (up to 65,536 fields) are written before a helper would pay:
+    // a bootstrap file's small data sets, one after another, would start one each.
+    static constexpr std::size_t minimum_for_helper = 256;
 
     bool helping() const { return helper_ && helper_->running(); }
 

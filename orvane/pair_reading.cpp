@@ -6,10 +6,15 @@
 #include "text/quoting.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <array>
 #include <charconv>
 #include <cstring>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace orvane {
 
@@ -22,12 +27,22 @@ struct PairFields {
     std::string_view distance;
 };
 
-std::string_view next_tabbed(std::string_view& rest) {
-    const void* const tab = std::memchr(rest.data(), '\t', rest.size());
-    const std::size_t end = tab == nullptr ? rest.size() : static_cast<std::size_t>(static_cast<const char*>(tab) - rest.data());
-    const std::string_view field = rest.substr(0, end);
-    rest.remove_prefix(tab == nullptr ? rest.size() : end + 1);
-    return field;
+// Where the tab at or after `at` stands, or the line's end: sixteen bytes at a time where the
+// line has them (IDs run to tens of bytes), then byte by byte.
+std::size_t tab_from(std::string_view line, std::size_t at) {
+#if defined(__SSE2__)
+    const __m128i tab = _mm_set1_epi8('\t');
+    for (; at + 16 <= line.size(); at += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + at));
+        if (const int found = _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, tab)); found != 0) {
+            return at + static_cast<std::size_t>(std::countr_zero(static_cast<unsigned>(found)));
+        }
+    }
+#endif
+    while (at < line.size() && line[at] != '\t') {
+        ++at;
+    }
+    return at;
 }
 
 std::string_view next_blank_separated(std::string_view& rest) {
@@ -46,12 +61,23 @@ std::string_view next_blank_separated(std::string_view& rest) {
 
 // False when the line holds fewer than three fields.
 bool split_pair(std::string_view line, bool tabbed, PairFields& fields) {
-    std::string_view rest = line;
-    const bool had_three = tabbed ? std::count(line.begin(), line.end(), '\t') >= 2 : true;
-    fields.first = tabbed ? next_tabbed(rest) : next_blank_separated(rest);
-    fields.second = tabbed ? next_tabbed(rest) : next_blank_separated(rest);
-    fields.distance = tabbed ? next_tabbed(rest) : next_blank_separated(rest);
-    return had_three && !fields.first.empty() && !fields.second.empty() && !fields.distance.empty();
+    if (tabbed) {
+        const std::size_t first_end = tab_from(line, 0);
+        const std::size_t second_end = tab_from(line, first_end + 1);
+        if (second_end >= line.size()) {
+            return false;
+        }
+        const std::size_t distance_end = tab_from(line, second_end + 1);
+        fields.first = line.substr(0, first_end);
+        fields.second = line.substr(first_end + 1, second_end - first_end - 1);
+        fields.distance = line.substr(second_end + 1, distance_end - second_end - 1);
+    } else {
+        std::string_view rest = line;
+        fields.first = next_blank_separated(rest);
+        fields.second = next_blank_separated(rest);
+        fields.distance = next_blank_separated(rest);
+    }
+    return !fields.first.empty() && !fields.second.empty() && !fields.distance.empty();
 }
 
 // The slot of the ID last looked up, looked up again only when the ID changes: pair lists come
@@ -73,7 +99,9 @@ private:
     bool looked_up_ = false;
 };
 
-// The cells of the sub-matrix as the lines fill them. It grows when excluding, as IDs come.
+// The cells of the sub-matrix as the lines fill them, each cell's value, state and text together
+// (one cache line touched per cell), the texts back to back in one arena. It grows when
+// excluding, as IDs come.
 class PairGrid {
 public:
     enum class State : std::uint8_t { none, mirrored, given };
@@ -86,59 +114,63 @@ public:
             return;
         }
         const std::size_t side = std::max(wanted, 2 * side_);
-        std::vector<double> values(side * side, 0.0);
-        std::vector<State> states(side * side, State::none);
-        std::vector<std::string> texts(keep_texts_ ? side * side : 0);
+        std::vector<Cell> cells(side * side);
         for (std::size_t row = 0; row < side_; ++row) {
-            for (std::size_t column = 0; column < side_; ++column) {
-                values[row * side + column] = values_[row * side_ + column];
-                states[row * side + column] = states_[row * side_ + column];
-                if (keep_texts_) {
-                    texts[row * side + column] = std::move(texts_[row * side_ + column]);
-                }
-            }
+            std::copy_n(cells_.begin() + static_cast<std::ptrdiff_t>(row * side_), side_,
+                        cells.begin() + static_cast<std::ptrdiff_t>(row * side));
         }
         side_ = side;
-        values_ = std::move(values);
-        states_ = std::move(states);
-        texts_ = std::move(texts);
+        cells_ = std::move(cells);
     }
 
     // False when the pair was given before with another value, which `earlier` then holds.
     bool give(std::size_t row, std::size_t column, double value, std::string_view text, double& earlier) {
-        const std::size_t cell = row * side_ + column;
-        if (states_[cell] == State::given) {
-            earlier = values_[cell];
-            return values_[cell] == value;
+        Cell& cell = cells_[row * side_ + column];
+        if (cell.state == State::given) {
+            earlier = cell.value;
+            return cell.value == value;
         }
-        set(cell, State::given, value, text);
-        if (const std::size_t mirror = column * side_ + row; states_[mirror] == State::none) {
-            set(mirror, State::mirrored, value, text);
+        const Cell given = {value, keep(text), static_cast<std::uint32_t>(text.size()), State::given};
+        filled_ += cell.state == State::none ? 1 : 0;
+        cell = given;
+        if (Cell& mirror = cells_[column * side_ + row]; mirror.state == State::none) {
+            ++filled_;
+            mirror = given;
+            mirror.state = State::mirrored;
         }
         return true;
     }
 
-    State state(std::size_t row, std::size_t column) const { return states_[row * side_ + column]; }
-    double value(std::size_t row, std::size_t column) const { return values_[row * side_ + column]; }
-    const std::string& text(std::size_t row, std::size_t column) const { return texts_[row * side_ + column]; }
+    State state(std::size_t row, std::size_t column) const { return cells_[row * side_ + column].state; }
+    double value(std::size_t row, std::size_t column) const { return cells_[row * side_ + column].value; }
+    std::string_view text(std::size_t row, std::size_t column) const {
+        const Cell& cell = cells_[row * side_ + column];
+        return std::string_view(texts_).substr(cell.text_begin, cell.text_size);
+    }
     std::size_t filled() const { return filled_; }
 
 private:
-    void set(std::size_t cell, State state, double value, std::string_view text) {
-        filled_ += states_[cell] == State::none ? 1 : 0;
-        states_[cell] = state;
-        values_[cell] = value;
-        if (keep_texts_) {
-            texts_[cell].assign(text);
+    struct Cell {
+        double value = 0;
+        std::uint64_t text_begin = 0;
+        std::uint32_t text_size = 0;
+        State state = State::none;
+    };
+
+    std::uint64_t keep(std::string_view text) {
+        if (!keep_texts_) {
+            return 0;
         }
+        const std::uint64_t begin = texts_.size();
+        texts_.append(text);
+        return begin;
     }
 
     bool keep_texts_;
     std::size_t side_ = 0;
     std::size_t filled_ = 0;
-    std::vector<double> values_;
-    std::vector<State> states_;
-    std::vector<std::string> texts_;
+    std::vector<Cell> cells_;
+    std::string texts_;
 };
 
 std::string shortest_text(double value) {
@@ -198,6 +230,9 @@ PairMatrix gather(const IdTable& ids, const PairGrid& grid, bool keep_texts) {
 std::optional<io::IoError> read_pairs(io::LineReader& pairs, IdTable& ids, bool keep_texts, console::Meter& meter,
                                       std::optional<PairMatrix>& matrix) {
     pairs.skip_byte_order_mark();
+    // Lines this short are found faster in copied windows (read ahead on a helper) than through
+    // the mapping, whose page walks cost more than the copy.
+    pairs.window().copy_from_here();
     std::optional<bool> tabbed;  // where the first pair line holds a tab, every line is split at tabs
     const auto at_line = [&](std::uint64_t line, std::string reason) {
         return io::IoError::bad_content(pairs.input().name(), std::move(reason), line);
@@ -209,23 +244,41 @@ std::optional<io::IoError> read_pairs(io::LineReader& pairs, IdTable& ids, bool 
     CachedLookup second;
     PairFields fields;
     std::uint64_t line_number = 0;
+    std::size_t found = 0;  // listed IDs named by a line so far
     while (!pairs.at_end_of_file()) {
         const std::string_view line = io::without_carriage_return(pairs.take_until('\n'));
         ++line_number;
-        if (line.find_first_not_of(" \t") == std::string_view::npos) {
+        if (line.empty()) {
             continue;
         }
-        if (!tabbed) {
+        if (!tabbed && line.find_first_not_of(" \t") != std::string_view::npos) {
             tabbed = pairs_split_at_tabs(line);
         }
-        if (!split_pair(line, *tabbed, fields)) {
+        if (!split_pair(line, tabbed.value_or(false), fields)) {
+            if (line.find_first_not_of(" \t") == std::string_view::npos) {
+                continue;
+            }
             return at_line(line_number, "a pair line needs two IDs and a distance, not " + text::quoted(line));
         }
-        const std::int64_t row = first.slot_of(ids, fields.first);
-        const std::int64_t column = second.slot_of(ids, fields.second);
+        std::int64_t row = -1;
+        std::int64_t column = -1;
+        if (ids.excludes()) {
+            // The IDs are gathered in the order the lines name them.
+            row = first.slot_of(ids, fields.first);
+            column = second.slot_of(ids, fields.second);
+        } else {
+            // Pair lists come in runs of one second ID; once every listed ID is found, a run of an
+            // unlisted one holds nothing for the cut.
+            column = second.slot_of(ids, fields.second);
+            if (column < 0 && found == ids.ids().slot_count()) {
+                continue;
+            }
+            row = first.slot_of(ids, fields.first);
+        }
         for (const std::int64_t slot : {row, column}) {
             if (slot >= 0 && ids.matrix_row(static_cast<std::uint32_t>(slot)) == IdTable::not_found) {
                 ids.set_matrix_row(static_cast<std::uint32_t>(slot), static_cast<std::int32_t>(slot));
+                ++found;
             }
         }
         if (row < 0 || column < 0) {

@@ -13,8 +13,11 @@ namespace orvane {
 
 namespace {
 
-// Rows this short are converted faster than handed over.
+// Rows this short are converted faster than handed over; and below this many listed values in
+// all (a bootstrap file's small data sets, one after another) starting the helper and handing
+// rows over costs more than the conversion it takes off this core.
 constexpr std::int32_t minimum_order = 64;
+constexpr std::int64_t minimum_values = std::int64_t{1} << 20;
 // The helper may fall this far behind before the scan waits for it, so the bytes it still needs
 // stay in the part of the mapping kept resident.
 constexpr std::size_t most_bytes_ahead = std::size_t{4} << 20;
@@ -233,7 +236,11 @@ template <typename Distance>
 std::int32_t convert_rows_alongside(TokenReader& matrix, IdTable& ids, std::int32_t order, DistanceRows<Distance>& rows,
                                     console::Meter& meter, threads::Cores cores) {
     // Mapped, the whole file stays where it is: the helper reads rows the scan has passed.
-    if (order < minimum_order || ids.size() == 0 || ids.excludes() || !threads::second_core(cores) || !matrix.input().mapped()) {
+    // Forced to two cores (the differential tests), the helper takes any matrix of long rows.
+    const bool worth_a_helper =
+        cores == threads::Cores::two || static_cast<std::int64_t>(ids.size()) * order >= minimum_values;
+    if (order < minimum_order || ids.size() == 0 || !worth_a_helper || ids.excludes() ||
+        !threads::second_core(cores) || !matrix.input().mapped()) {
         return 0;
     }
     AlongsideScan<Distance> scan(matrix, ids, order, rows, meter);
