@@ -9,6 +9,7 @@
 #include "orvane/program.hpp"
 #include "orvane/run.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <sstream>
@@ -52,13 +53,22 @@ std::string text_of(const Matrix& matrix, orvane::Layout layout) {
         }
         return text;
     }
+    if (layout == orvane::Layout::pairs) {
+        for (std::size_t column = 0; column < order; ++column) {
+            for (std::size_t row = 0; row < order; ++row) {
+                text += matrix.names[row] + "\t" + matrix.names[column] + "\t" + matrix.cells[row][column] + "\t0\n";
+            }
+        }
+        return text;
+    }
     const char delimiter = orvane::delimiter_of(layout);
-    for (const std::string& name : matrix.names) {
-        text += delimiter + name;
+    const bool as_r = layout == orvane::Layout::ssv;
+    for (std::size_t column = 0; column < order; ++column) {
+        text += (as_r && column == 0 ? "" : std::string(1, delimiter)) + (as_r ? "\"" + matrix.names[column] + "\"" : matrix.names[column]);
     }
     text += "\n";
     for (std::size_t row = 0; row < order; ++row) {
-        text += matrix.names[row];
+        text += as_r ? "\"" + matrix.names[row] + "\"" : matrix.names[row];
         for (std::size_t column = 0; column < order; ++column) {
             text += delimiter + matrix.cells[row][column];
         }
@@ -100,17 +110,30 @@ std::string expected_output(const Matrix& matrix, const std::vector<std::size_t>
         }
         return text;
     }
+    const bool as_read = input != orvane::Layout::square && input != orvane::Layout::lower;
+    const auto cell_text = [&](std::size_t row, std::size_t column) {
+        const std::string& cell = matrix.cells[row][column];
+        return as_read ? cell : shortest(cell);
+    };
+    if (output == orvane::Layout::pairs) {
+        for (const std::size_t row : found) {
+            for (const std::size_t column : found) {
+                text += matrix.names[row] + "\t" + matrix.names[column] + "\t" + cell_text(row, column) + "\n";
+            }
+        }
+        return text;
+    }
     const char delimiter = orvane::delimiter_of(output);
-    const bool as_read = input == orvane::Layout::tsv || input == orvane::Layout::csv;
-    for (const std::size_t row : found) {
-        text += delimiter + matrix.names[row];
+    const bool as_r = output == orvane::Layout::ssv;
+    const auto name = [&](std::size_t row) { return as_r ? "\"" + matrix.names[row] + "\"" : matrix.names[row]; };
+    for (std::size_t index = 0; index < found.size(); ++index) {
+        text += (as_r && index == 0 ? "" : std::string(1, delimiter)) + name(found[index]);
     }
     text += "\n";
     for (const std::size_t row : found) {
-        text += matrix.names[row];
+        text += name(row);
         for (const std::size_t column : found) {
-            const std::string& cell = matrix.cells[row][column];
-            text += delimiter + (as_read ? cell : shortest(cell));
+            text += delimiter + cell_text(row, column);
         }
         text += "\n";
     }
@@ -122,10 +145,12 @@ std::string expected_output(const Matrix& matrix, const std::vector<std::size_t>
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzzing::Parts parts(data, size);
     const std::uint8_t choices = parts.take_byte();
-    const auto input = static_cast<orvane::Layout>(choices % 4);
-    const auto output = static_cast<orvane::Layout>((choices / 4) % 4);
-    const bool named_input = (choices & 16) != 0;
-    const bool allow_missing = (choices & 32) != 0;
+    const std::uint8_t more = parts.take_byte();
+    const auto input = static_cast<orvane::Layout>(choices % 6);
+    const auto output = static_cast<orvane::Layout>((choices / 6) % 6);
+    const bool named_input = (more & 1) != 0;
+    const bool allow_missing = (more & 2) != 0;
+    const bool exclude = (more & 4) != 0;
     const std::uint8_t spoil = parts.take_byte();
     Matrix matrix = made_matrix(parts);
     const std::size_t order = matrix.names.size();
@@ -142,6 +167,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             missing = true;
         }
     }
+    if (exclude) {
+        // Every row but the listed, in the matrix's order; listed names it lacks are no loss.
+        std::vector<std::size_t> kept;
+        for (std::size_t row = 0; row < order; ++row) {
+            if (std::find(found.begin(), found.end(), row) == found.end()) {
+                kept.push_back(row);
+            }
+        }
+        found = kept;
+        missing = false;
+    }
     const std::string expected = expected_output(matrix, found, input, output);
     std::string text = text_of(matrix, input);
     // A value that is no number, in a row and column of the fuzzer's choosing, or a cut file.
@@ -152,8 +188,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             matrix.cells[row][column] = "NA";
             text = text_of(matrix, input);
         }
-    } else if (spoil % 4 == 2) {
-        // At a line's end: a cut inside a number can leave another number, which no reader
+    } else if (spoil % 4 == 2 && input != orvane::Layout::pairs) {
+        // (Pairs cut short may still make a whole sub-matrix, of fewer IDs.) At a line's end: a cut inside a number can leave another number, which no reader
         // could tell from the file's own.
         const std::size_t cut = text.size() * parts.take_byte() / 256;
         text.resize(cut == 0 ? 0 : text.rfind('\n', cut - 1) + 1);
@@ -169,6 +205,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     orvane::Options options;
     options.input_format = named_input ? std::string(orvane::layout_names[static_cast<std::size_t>(input)]) : "auto";
     options.output_format = orvane::layout_names[static_cast<std::size_t>(output)];
+    options.exclude = exclude;
     std::ostringstream err;
     io::TempFiles temps;
     session::BatchFront front(orvane::program(), common, err, temps);

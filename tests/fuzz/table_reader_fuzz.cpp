@@ -1,8 +1,10 @@
-// The labelled-table and lower-triangle readers on any text: a defined outcome always, and a
-// table that reads whole gives each listed row the values its cells hold.
+// The labelled-table, pairs and lower-triangle readers on any text: a defined outcome always, and
+// a table or pairs list that reads whole gives each listed row the values its cells hold.
 #include "fuzz_support.hpp"
+#include "orvane/pair_reading.hpp"
 #include "orvane/table_reading.hpp"
 
+#include <array>
 #include <cstdlib>
 #include <sstream>
 
@@ -19,7 +21,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     orvane::IdTable ids(std::move(names));
     const fuzzing::MemoryFile file(text);
     console::Meter silent;
-    const auto layout = choice % 3 == 0 ? orvane::Layout::lower : choice % 3 == 1 ? orvane::Layout::tsv : orvane::Layout::csv;
+    constexpr std::array layouts = {orvane::Layout::lower, orvane::Layout::tsv, orvane::Layout::csv, orvane::Layout::ssv,
+                                    orvane::Layout::pairs};
+    const orvane::Layout layout = layouts[choice % layouts.size()];
     {
         io::ReadBuffer input(file.open(), fuzzing::buffer_size_for(choice >> 2), fuzzing::access_for(choice >> 2));
         if (layout == orvane::Layout::lower) {
@@ -31,6 +35,31 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             return 0;
         }
         io::LineReader table(std::move(input));
+        if (layout == orvane::Layout::pairs) {
+            std::optional<orvane::PairMatrix> matrix;
+            if (orvane::read_pairs(table, ids, true, silent, matrix)) {
+                return 0;
+            }
+            std::vector<orvane::Field> fields;
+            for (std::uint32_t slot = 0; slot < ids.ids().slot_count(); ++slot) {
+                if (ids.matrix_row(slot) == orvane::IdTable::not_found) {
+                    continue;
+                }
+                orvane::split_fields(matrix->texts->line(slot), '\t', fields);
+                for (std::uint32_t column = 0; column < ids.ids().slot_count(); ++column) {
+                    if (ids.matrix_row(column) == orvane::IdTable::not_found) {
+                        continue;
+                    }
+                    const orvane::Field& cell = fields[column + 1];
+                    const std::string cell_text = matrix->texts->line(slot).substr(cell.begin, cell.end - cell.begin);
+                    const double expected = std::strtod(cell_text.c_str(), nullptr);
+                    const double got = matrix->rows.row(slot)[column];
+                    fuzzing::require(got == expected || (got != got && expected != expected),
+                                     "each pair's value as its text holds it");
+                }
+            }
+            return 0;
+        }
         std::string first_row;
         orvane::TableHeader header;
         // A header and row that make no table are refused with a message, as designed.
