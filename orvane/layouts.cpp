@@ -65,17 +65,24 @@ std::optional<std::int64_t> order_on(std::string_view line) {
     return leading_number(line);
 }
 
-// Whether the first lines read as a labelled table with this delimiter: a header and a row
-// whose numbers of fields agree (with or without a corner cell).
-bool fits_table(const std::vector<std::string_view>& lines, char delimiter) {
+// The fields of a table's first two lines, its header and first row; false without two lines.
+bool split_header_and_row(const std::vector<std::string_view>& lines, char delimiter, std::vector<Field>& header,
+                          std::vector<Field>& row) {
     if (lines.size() < 2) {
         return false;
     }
-    std::vector<Field> header;
-    std::vector<Field> row;
     split_fields(lines[0], delimiter, header);
     split_fields(lines[1], delimiter, row);
-    return row.size() >= 2 && (header.size() == row.size() || header.size() + 1 == row.size());
+    return true;
+}
+
+// Whether the first lines read as a labelled table with this delimiter: a header and a row
+// whose numbers of fields agree (with or without a corner cell).
+bool fits_table(const std::vector<std::string_view>& lines, char delimiter) {
+    std::vector<Field> header;
+    std::vector<Field> row;
+    return split_header_and_row(lines, delimiter, header, row) && row.size() >= 2 &&
+           (header.size() == row.size() || header.size() + 1 == row.size());
 }
 
 // Whether the line is a pair: two IDs and a number, then perhaps more fields (tab-separated where
@@ -111,13 +118,11 @@ bool reads_as_pairs(const std::vector<std::string_view>& lines) {
 // columns, in order (a blank delimiter: as R writes it, the header one field shorter or its
 // corner quoted empty).
 bool reads_as_table(const std::vector<std::string_view>& lines, char delimiter) {
-    if (lines.size() < 2) {
-        return false;
-    }
     std::vector<Field> header;
     std::vector<Field> row;
-    split_fields(lines[0], delimiter, header);
-    split_fields(lines[1], delimiter, row);
+    if (!split_header_and_row(lines, delimiter, header, row)) {
+        return false;
+    }
     const bool quoted_corner = !header.empty() && header[0].quoted && header[0].begin == header[0].end;
     const bool corner = header.size() == row.size() && (delimiter != ' ' || quoted_corner);
     if (row.size() < 2 || !(corner || header.size() + 1 == row.size())) {
