@@ -2,6 +2,7 @@
 
 #include "orvane/number_parsing.hpp"
 #include "orvane/reading_errors.hpp"
+#include "threads/helper.hpp"
 #include "text/characters.hpp"
 #include "text/quoting.hpp"
 
@@ -10,6 +11,9 @@
 #include <array>
 #include <charconv>
 #include <cstring>
+
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -99,13 +103,13 @@ private:
     bool looked_up_ = false;
 };
 
-// The cells of the sub-matrix as the lines fill them, each cell's value, state and text together
-// (one cache line touched per cell), the texts back to back in one arena. It grows when
+// The pairs the lines give, each cell's value, text and whether it was given together, the
+// texts back to back in one arena. A cell's mirror is looked up only at the end: while reading,
+// each line touches one cell, and cells are laid out column by column (the second ID's), as pair
+// lists come in runs of one second ID, so a run's cells lie side by side. It grows when
 // excluding, as IDs come.
 class PairGrid {
 public:
-    enum class State : std::uint8_t { none, mirrored, given };
-
     PairGrid(std::size_t side, bool keep_texts) : keep_texts_(keep_texts) { grow(side); }
 
     std::size_t side() const { return side_; }
@@ -115,9 +119,9 @@ public:
         }
         const std::size_t side = std::max(wanted, 2 * side_);
         std::vector<Cell> cells(side * side);
-        for (std::size_t row = 0; row < side_; ++row) {
-            std::copy_n(cells_.begin() + static_cast<std::ptrdiff_t>(row * side_), side_,
-                        cells.begin() + static_cast<std::ptrdiff_t>(row * side));
+        for (std::size_t column = 0; column < side_; ++column) {
+            std::copy_n(cells_.begin() + static_cast<std::ptrdiff_t>(column * side_), side_,
+                        cells.begin() + static_cast<std::ptrdiff_t>(column * side));
         }
         side_ = side;
         cells_ = std::move(cells);
@@ -125,37 +129,60 @@ public:
 
     // False when the pair was given before with another value, which `earlier` then holds.
     bool give(std::size_t row, std::size_t column, double value, std::string_view text, double& earlier) {
-        Cell& cell = cells_[row * side_ + column];
-        if (cell.state == State::given) {
+        Cell& cell = at(row, column);
+        if (cell.given) {
             earlier = cell.value;
             return cell.value == value;
         }
-        const Cell given = {value, keep(text), static_cast<std::uint32_t>(text.size()), State::given};
-        filled_ += cell.state == State::none ? 1 : 0;
-        cell = given;
-        if (Cell& mirror = cells_[column * side_ + row]; mirror.state == State::none) {
-            ++filled_;
-            mirror = given;
-            mirror.state = State::mirrored;
+        cell = {value, keep(text), static_cast<std::uint32_t>(text.size()), true};
+        ++given_;
+        return true;
+    }
+
+    // Takes in the pairs a later part of the file gave; false where both parts give one pair two
+    // values (the earlier part's text stays where they agree, as one reading keeps the first).
+    bool follow_with(const PairGrid& later) {
+        grow(later.side_);
+        for (std::size_t column = 0; column < later.side_; ++column) {
+            for (std::size_t row = 0; row < later.side_; ++row) {
+                const Cell& theirs = later.cells_[column * later.side_ + row];
+                Cell& ours = at(row, column);
+                if (!theirs.given || ours.given) {
+                    if (theirs.given && theirs.value != ours.value) {
+                        return false;
+                    }
+                    continue;
+                }
+                ours = theirs;
+                ours.text_begin = keep(later.text_of(theirs));
+                ++given_;
+            }
         }
         return true;
     }
 
-    State state(std::size_t row, std::size_t column) const { return cells_[row * side_ + column].state; }
-    double value(std::size_t row, std::size_t column) const { return cells_[row * side_ + column].value; }
-    std::string_view text(std::size_t row, std::size_t column) const {
-        const Cell& cell = cells_[row * side_ + column];
-        return std::string_view(texts_).substr(cell.text_begin, cell.text_size);
-    }
-    std::size_t filled() const { return filled_; }
+    // Row `row`, column `column` as given, or else as its mirror was; false for neither.
+    bool known(std::size_t row, std::size_t column) const { return at(row, column).given || at(column, row).given; }
+    double value(std::size_t row, std::size_t column) const { return resolved(row, column).value; }
+    std::string_view text(std::size_t row, std::size_t column) const { return text_of(resolved(row, column)); }
+    std::size_t given() const { return given_; }
 
 private:
     struct Cell {
         double value = 0;
         std::uint64_t text_begin = 0;
         std::uint32_t text_size = 0;
-        State state = State::none;
+        bool given = false;
     };
+
+    Cell& at(std::size_t row, std::size_t column) { return cells_[column * side_ + row]; }
+    const Cell& at(std::size_t row, std::size_t column) const { return cells_[column * side_ + row]; }
+    const Cell& resolved(std::size_t row, std::size_t column) const {
+        return at(row, column).given ? at(row, column) : at(column, row);
+    }
+    std::string_view text_of(const Cell& cell) const {
+        return std::string_view(texts_).substr(cell.text_begin, cell.text_size);
+    }
 
     std::uint64_t keep(std::string_view text) {
         if (!keep_texts_) {
@@ -168,7 +195,7 @@ private:
 
     bool keep_texts_;
     std::size_t side_ = 0;
-    std::size_t filled_ = 0;
+    std::size_t given_ = 0;
     std::vector<Cell> cells_;
     std::string texts_;
 };
@@ -187,7 +214,7 @@ std::optional<std::string> complete_diagonal_and_check(const IdTable& ids, PairG
             continue;
         }
         for (std::uint32_t column = 0; column < names.slot_count(); ++column) {
-            if (ids.matrix_row(column) == IdTable::not_found || grid.state(row, column) != PairGrid::State::none) {
+            if (ids.matrix_row(column) == IdTable::not_found || grid.known(row, column)) {
                 continue;
             }
             if (row == column) {
@@ -225,92 +252,252 @@ PairMatrix gather(const IdTable& ids, const PairGrid& grid, bool keep_texts) {
     return matrix;
 }
 
-}  // namespace
+// The work of each line, for one reader of the whole file or for each half of it on its own
+// thread: its own grid, lookups and found IDs.
+class PairLines {
+public:
+    PairLines(IdTable& ids, bool keep_texts)
+        : ids_(ids), grid_(ids.slots_for(0), keep_texts), found_(ids.slots_for(0), false) {}
 
-std::optional<io::IoError> read_pairs(io::LineReader& pairs, IdTable& ids, bool keep_texts, console::Meter& meter,
-                                      std::optional<PairMatrix>& matrix) {
-    pairs.skip_byte_order_mark();
-    // Lines this short are found faster in copied windows (read ahead on a helper) than through
-    // the mapping, whose page walks cost more than the copy.
-    pairs.window().copy_from_here();
-    std::optional<bool> tabbed;  // where the first pair line holds a tab, every line is split at tabs
-    const auto at_line = [&](std::uint64_t line, std::string reason) {
-        return io::IoError::bad_content(pairs.input().name(), std::move(reason), line);
-    };
-    PairGrid grid(ids.slots_for(0), keep_texts);
-    const auto cells = static_cast<std::int64_t>(grid.side() * grid.side());
-    meter.begin(reading_label);
-    CachedLookup first;
-    CachedLookup second;
-    PairFields fields;
-    std::uint64_t line_number = 0;
-    std::size_t found = 0;  // listed IDs named by a line so far
-    while (!pairs.at_end_of_file()) {
-        const std::string_view line = io::without_carriage_return(pairs.take_until('\n'));
-        ++line_number;
+    // Where the first pair line is already known (the second half of a file).
+    void split_at_tabs(bool tabbed) { tabbed_ = tabbed; }
+
+    // Takes one line, its line break and carriage return removed; why it cannot be taken, when it
+    // cannot.
+    std::optional<std::string> take(std::string_view line) {
         if (line.empty()) {
-            continue;
+            return std::nullopt;
         }
-        if (!tabbed && line.find_first_not_of(" \t") != std::string_view::npos) {
-            tabbed = pairs_split_at_tabs(line);
+        if (!tabbed_ && line.find_first_not_of(" \t") != std::string_view::npos) {
+            tabbed_ = pairs_split_at_tabs(line);
         }
-        if (!split_pair(line, tabbed.value_or(false), fields)) {
+        if (!split_pair(line, tabbed_.value_or(false), fields_)) {
             if (line.find_first_not_of(" \t") == std::string_view::npos) {
-                continue;
+                return std::nullopt;
             }
-            return at_line(line_number, "a pair line needs two IDs and a distance, not " + text::quoted(line));
+            return "a pair line needs two IDs and a distance, not " + text::quoted(line);
         }
         std::int64_t row = -1;
         std::int64_t column = -1;
-        if (ids.excludes()) {
+        if (ids_.excludes()) {
             // The IDs are gathered in the order the lines name them.
-            row = first.slot_of(ids, fields.first);
-            column = second.slot_of(ids, fields.second);
+            row = first_.slot_of(ids_, fields_.first);
+            column = second_.slot_of(ids_, fields_.second);
         } else {
             // Pair lists come in runs of one second ID; once every listed ID is found, a run of an
             // unlisted one holds nothing for the cut.
-            column = second.slot_of(ids, fields.second);
-            if (column < 0 && found == ids.ids().slot_count()) {
-                continue;
+            column = second_.slot_of(ids_, fields_.second);
+            if (column < 0 && found_count_ == ids_.ids().slot_count()) {
+                return std::nullopt;
             }
-            row = first.slot_of(ids, fields.first);
+            row = first_.slot_of(ids_, fields_.first);
         }
         for (const std::int64_t slot : {row, column}) {
-            if (slot >= 0 && ids.matrix_row(static_cast<std::uint32_t>(slot)) == IdTable::not_found) {
-                ids.set_matrix_row(static_cast<std::uint32_t>(slot), static_cast<std::int32_t>(slot));
-                ++found;
+            if (slot >= 0) {
+                find(static_cast<std::size_t>(slot));
             }
         }
         if (row < 0 || column < 0) {
-            continue;
+            return std::nullopt;
         }
-        grid.grow(static_cast<std::size_t>(std::max(row, column)) + 1);
+        grid_.grow(static_cast<std::size_t>(std::max(row, column)) + 1);
         double value = 0;
-        const char* const end = fields.distance.data() + fields.distance.size();
-        if (parse_number(fields.distance.data(), line.data() + line.size(), value) != end) {
-            return at_line(line_number, "the distance from " + text::quoted(fields.first) + " to " +
-                                            text::quoted(fields.second) + ": " + text::quoted(fields.distance) +
-                                            " is no number");
+        const char* const end = fields_.distance.data() + fields_.distance.size();
+        if (parse_number(fields_.distance.data(), line.data() + line.size(), value) != end) {
+            return "the distance from " + text::quoted(fields_.first) + " to " + text::quoted(fields_.second) + ": " +
+                   text::quoted(fields_.distance) + " is no number";
         }
         double earlier = 0;
-        if (!grid.give(static_cast<std::size_t>(row), static_cast<std::size_t>(column), value, fields.distance,
-                       earlier)) {
-            return at_line(line_number, "the distance from " + text::quoted(fields.first) + " to " +
-                                            text::quoted(fields.second) + " is given twice, as " +
-                                            shortest_text(earlier) + " and as " + std::string(fields.distance));
+        if (!grid_.give(static_cast<std::size_t>(row), static_cast<std::size_t>(column), value, fields_.distance,
+                        earlier)) {
+            return "the distance from " + text::quoted(fields_.first) + " to " + text::quoted(fields_.second) +
+                   " is given twice, as " + shortest_text(earlier) + " and as " + std::string(fields_.distance);
         }
-        if (!ids.excludes()) {
-            meter.step(reading_label, console::percentage(static_cast<std::int64_t>(grid.filled()), cells));
+        return std::nullopt;
+    }
+
+    // Takes in the lines of the file's later part, read by `later`; false where the two give one
+    // pair two values (the one-thread reading then says where).
+    bool follow_with(const PairLines& later) {
+        for (std::size_t slot = 0; slot < later.found_.size(); ++slot) {
+            if (later.found_[slot]) {
+                find(slot);
+            }
+        }
+        return grid_.follow_with(later.grid_);
+    }
+
+    // The IDs found become the table's found rows (each its own column).
+    void settle_found() {
+        for (std::size_t slot = 0; slot < found_.size(); ++slot) {
+            if (found_[slot]) {
+                ids_.set_matrix_row(static_cast<std::uint32_t>(slot), static_cast<std::int32_t>(slot));
+            }
+        }
+    }
+
+    PairGrid& grid() { return grid_; }
+
+private:
+    void find(std::size_t slot) {
+        if (slot >= found_.size()) {
+            found_.resize(slot + 1, false);
+        }
+        found_count_ += found_[slot] ? 0 : 1;
+        found_[slot] = true;
+    }
+
+    IdTable& ids_;
+    PairGrid grid_;
+    CachedLookup first_;
+    CachedLookup second_;
+    PairFields fields_;
+    std::vector<bool> found_;
+    std::size_t found_count_ = 0;
+    std::optional<bool> tabbed_;
+};
+
+// The whole file on this thread, through its reader's windows.
+std::optional<io::IoError> read_lines_here(io::LineReader& pairs, PairLines& lines, console::Meter& meter,
+                                           const PairGrid& grid) {
+    // Lines this short are found faster in copied windows (read ahead on a helper) than through
+    // the mapping, whose page walks cost more than the copy.
+    pairs.window().copy_from_here();
+    // Each pair given, and its mirror, fill the sub-matrix's cells.
+    const auto cells = static_cast<std::int64_t>(grid.side() * grid.side());
+    std::uint64_t line_number = 0;
+    while (!pairs.at_end_of_file()) {
+        ++line_number;
+        if (auto refused = lines.take(io::without_carriage_return(pairs.take_until('\n')))) {
+            return io::IoError::bad_content(pairs.input().name(), std::move(*refused), line_number);
+        }
+        if (cells > 0) {
+            meter.step(reading_label,
+                       console::percentage(std::min(2 * static_cast<std::int64_t>(grid.given()), cells), cells));
         }
     }
     if (pairs.input().error()) {
         return *pairs.input().error();
     }
+    return std::nullopt;
+}
+
+// Lines of [begin, end) of a file, read with pread a megabyte at a time; false at a read error
+// or a refused line.
+bool take_lines_between(int descriptor, std::uint64_t begin, std::uint64_t end, PairLines& lines) {
+    constexpr std::size_t chunk = std::size_t{1} << 20;
+    std::string buffer;
+    std::size_t kept = 0;  // an unfinished line carried to the next chunk
+    for (std::uint64_t at = begin; at < end;) {
+        const std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(chunk, end - at));
+        buffer.resize(kept + wanted);
+        const ssize_t got = ::pread(descriptor, buffer.data() + kept, wanted, static_cast<off_t>(at));
+        if (got <= 0) {
+            return false;
+        }
+        at += static_cast<std::uint64_t>(got);
+        const std::string_view text(buffer.data(), kept + static_cast<std::size_t>(got));
+        std::size_t line_start = 0;
+        for (std::size_t line_end = text.find('\n'); line_end != std::string_view::npos;
+             line_end = text.find('\n', line_start)) {
+            if (lines.take(io::without_carriage_return(text.substr(line_start, line_end - line_start)))) {
+                return false;
+            }
+            line_start = line_end + 1;
+        }
+        kept = text.size() - line_start;
+        std::memmove(buffer.data(), buffer.data() + line_start, kept);
+    }
+    return kept == 0 || !lines.take(io::without_carriage_return(std::string_view(buffer.data(), kept)));
+}
+
+// Where a file of pairs is worth reading in two halves: a plain file of some size (any, when two
+// cores are forced), listed IDs (an exclusion gathers IDs in line order, which one thread keeps),
+// a second core.
+constexpr std::uint64_t least_for_halves = std::uint64_t{32} << 20;
+
+// The file read in two halves at once, each on its own thread, then joined: false where it
+// cannot be (an error, a line refused, two values for one pair, the file changed), for the
+// one-thread reading to do it all and say exactly what and where.
+bool read_in_halves(const io::LineReader& pairs, IdTable& ids, bool keep_texts, PairLines& whole,
+                    threads::Cores cores) {
+    const io::InputFile* const file = pairs.input().plain_file();
+    if (file == nullptr || ids.excludes() || !threads::second_core(cores)) {
+        return false;
+    }
+    const int descriptor = file->descriptor();
+    struct stat before {};
+    if (::fstat(descriptor, &before) != 0 ||
+        (cores != threads::Cores::two && static_cast<std::uint64_t>(before.st_size) < least_for_halves)) {
+        return false;
+    }
+    const std::uint64_t begin = pairs.input().file_offset(pairs.input().pos());
+    const auto size = static_cast<std::uint64_t>(before.st_size);
+    // The first pair line says how lines split; the second half starts after a line break.
+    std::string start(std::size_t{1} << 16, '\0');
+    const ssize_t read = ::pread(descriptor, start.data(), start.size(), static_cast<off_t>(begin));
+    std::string middle(std::size_t{1} << 16, '\0');
+    const std::uint64_t half = begin + (size - begin) / 2;
+    const ssize_t middle_read = ::pread(descriptor, middle.data(), middle.size(), static_cast<off_t>(half));
+    if (read <= 0 || middle_read <= 0) {
+        return false;
+    }
+    start.resize(static_cast<std::size_t>(read));
+    middle.resize(static_cast<std::size_t>(middle_read));
+    const std::size_t first_line = start.find_first_not_of(" \t\r\n");
+    const std::size_t break_in_middle = middle.find('\n');
+    if (first_line == std::string::npos || break_in_middle == std::string::npos) {
+        return false;
+    }
+    const std::size_t first_end = start.find('\n', first_line);
+    const bool tabbed = pairs_split_at_tabs(io::without_carriage_return(
+        std::string_view(start).substr(first_line, first_end == std::string::npos ? start.npos : first_end - first_line)));
+    const std::uint64_t split = half + break_in_middle + 1;
+    PairLines later(ids, keep_texts);
+    later.split_at_tabs(tabbed);
+    bool later_whole = false;
+    {
+        threads::Helper helper([&](const std::stop_token&) {
+            later_whole = take_lines_between(descriptor, split, size, later);
+        });
+        const bool earlier_whole = take_lines_between(descriptor, begin, split, whole);
+        if (!helper.running()) {
+            later_whole = take_lines_between(descriptor, split, size, later);
+        }
+        helper.stop();
+        if (!earlier_whole) {
+            return false;
+        }
+    }
+    struct stat after {};
+    if (!later_whole || ::fstat(descriptor, &after) != 0 || after.st_size != before.st_size ||
+        after.st_mtim.tv_sec != before.st_mtim.tv_sec || after.st_mtim.tv_nsec != before.st_mtim.tv_nsec) {
+        return false;
+    }
+    return whole.follow_with(later);
+}
+
+}  // namespace
+
+std::optional<io::IoError> read_pairs(io::LineReader& pairs, IdTable& ids, bool keep_texts, console::Meter& meter,
+                                      std::optional<PairMatrix>& matrix, threads::Cores cores) {
+    pairs.skip_byte_order_mark();
+    meter.begin(reading_label);
+    std::optional<PairLines> lines(std::in_place, ids, keep_texts);
+    if (!read_in_halves(pairs, ids, keep_texts, *lines, cores)) {
+        lines.emplace(ids, keep_texts);
+        if (auto failure = read_lines_here(pairs, *lines, meter, lines->grid())) {
+            return failure;
+        }
+    }
     ids.take_gathered_ids();
+    lines->settle_found();
+    PairGrid& grid = lines->grid();
     grid.grow(ids.ids().slot_count());
     if (auto missing = complete_diagonal_and_check(ids, grid)) {
         return io::IoError::bad_content(pairs.input().name(), std::move(*missing));
     }
+    meter.step(reading_label, 100);
     matrix.emplace(gather(ids, grid, keep_texts));
     return std::nullopt;
 }

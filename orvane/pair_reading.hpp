@@ -7,6 +7,7 @@
 #include "io/line_reader.hpp"
 #include "orvane/matrix_reading.hpp"
 #include "orvane/table_reading.hpp"
+#include "threads/helper.hpp"
 
 #include <optional>
 
@@ -24,8 +25,12 @@ struct PairMatrix {
 // missing self-pair is 0. An ID is found when any line names it. Fails naming the line of a
 // pair that is no pair or whose distance is no number, the pair given twice with two values,
 // and two found IDs with no distance between them in either order. The fields are split at
-// tabs where the first line's are (pairs_split_at_tabs), else at runs of blanks.
+// tabs where the first line's are (pairs_split_at_tabs), else at runs of blanks. On two cores a
+// large plain file is read in two halves at once and joined, with the same outcome: where that
+// cannot be had (an error, a pair given two values), one thread reads it all and says where.
+// `cores` may force either way.
 std::optional<io::IoError> read_pairs(io::LineReader& pairs, IdTable& ids, bool keep_texts, console::Meter& meter,
-                                      std::optional<PairMatrix>& matrix);
+                                      std::optional<PairMatrix>& matrix,
+                                      threads::Cores cores = threads::Cores::from_affinity);
 
 }  // namespace orvane

@@ -457,9 +457,10 @@ TEST(MatrixWritingDifferential, RowsFormattedAlongsideWriteAsOneByOne) {
 
 }  // namespace
 
-// Pair lists read line by line with the IDs' lookups cached, against a whole-text reference: for
-// random lists of pairs (tab- or blank-separated, one order or both, repeated, with extra fields,
-// blank lines and CRLF), taking a list of IDs or excluding it, at windows that cut every line.
+// Pair lists read line by line with the IDs' lookups cached, on one thread or in two halves at
+// once, against a whole-text reference: for random lists of pairs (tab- or blank-separated, one
+// order or both, repeated, with extra fields, blank lines and CRLF), taking a list of IDs or
+// excluding it, at windows that cut every line.
 TEST(PairReadingDifferential, PairsReadAsByAWholeTextReference) {
     ScratchDir dir;
     std::mt19937 random(18);
@@ -527,6 +528,7 @@ TEST(PairReadingDifferential, PairsReadAsByAWholeTextReference) {
                 break;
             }
         }
+        for (const threads::Cores cores : {threads::Cores::one, threads::Cores::two})
         for (const std::size_t window : {std::size_t{64}, io::ReadBuffer::default_size}) {
             text::NameList names;
             for (const int id : listed) {
@@ -540,7 +542,7 @@ TEST(PairReadingDifferential, PairsReadAsByAWholeTextReference) {
             std::ostringstream shown;
             console::Meter meter(shown);
             std::optional<orvane::PairMatrix> matrix;
-            const auto stop = orvane::read_pairs(reader, ids, true, meter, matrix);
+            const auto stop = orvane::read_pairs(reader, ids, true, meter, matrix, cores);
             std::string got;
             if (stop) {
                 got = stop->reason.find("no distance between") != std::string::npos ? "no distance" : stop->describe();
@@ -566,6 +568,7 @@ TEST(PairReadingDifferential, PairsReadAsByAWholeTextReference) {
                 }
             }
             EXPECT_EQ(got, expected) << "round " << round << ", window " << window << (excluding ? ", excluding" : "")
+                                     << (cores == threads::Cores::two ? ", two halves" : "")
                                      << "\n" << text;
         }
     }
