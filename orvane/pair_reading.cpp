@@ -64,17 +64,19 @@ std::string_view next_blank_separated(std::string_view& rest) {
 }
 
 // False when the line holds fewer than three fields.
+// The two IDs, and where the distance begins; false when the line holds fewer than three fields.
+// A tab-separated distance's end is found only for a pair that is taken (finish_distance): most
+// lines of a pair list name an ID nobody listed.
 bool split_pair(std::string_view line, bool tabbed, PairFields& fields) {
     if (tabbed) {
         const std::size_t first_end = tab_from(line, 0);
         const std::size_t second_end = tab_from(line, first_end + 1);
-        if (second_end >= line.size()) {
+        if (second_end + 1 >= line.size() || line[second_end + 1] == '\t') {
             return false;
         }
-        const std::size_t distance_end = tab_from(line, second_end + 1);
         fields.first = line.substr(0, first_end);
         fields.second = line.substr(first_end + 1, second_end - first_end - 1);
-        fields.distance = line.substr(second_end + 1, distance_end - second_end - 1);
+        fields.distance = line.substr(second_end + 1);
     } else {
         std::string_view rest = line;
         fields.first = next_blank_separated(rest);
@@ -82,6 +84,12 @@ bool split_pair(std::string_view line, bool tabbed, PairFields& fields) {
         fields.distance = next_blank_separated(rest);
     }
     return !fields.first.empty() && !fields.second.empty() && !fields.distance.empty();
+}
+
+void finish_distance(bool tabbed, PairFields& fields) {
+    if (tabbed) {
+        fields.distance = fields.distance.substr(0, tab_from(fields.distance, 0));
+    }
 }
 
 // The slot of the ID last looked up, looked up again only when the ID changes: pair lists come
@@ -301,6 +309,7 @@ public:
             return std::nullopt;
         }
         grid_.grow(static_cast<std::size_t>(std::max(row, column)) + 1);
+        finish_distance(tabbed_.value_or(false), fields_);
         double value = 0;
         const char* const end = fields_.distance.data() + fields_.distance.size();
         if (parse_number(fields_.distance.data(), line.data() + line.size(), value) != end) {
