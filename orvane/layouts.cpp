@@ -305,6 +305,11 @@ bool starts_with_order(std::string_view start) {
     return end != std::string_view::npos && order_on(start.substr(0, end)).has_value();
 }
 
+std::optional<std::int64_t> order_at_start(std::string_view start) {
+    const std::vector<std::string_view> lines = first_lines(start, true, 1);
+    return lines.empty() ? std::nullopt : order_on(lines[0]);
+}
+
 bool lower_rows_hold_the_diagonal(std::string_view start) {
     const std::vector<std::string_view> lines = first_lines(start, true, 2);
     return lines.size() == 2 && count_tokens(lines[1]) == 2;

@@ -41,6 +41,9 @@ Detection detect_layout(std::string_view start, bool whole);
 // lower triangles begin.
 bool starts_with_order(std::string_view start);
 
+// The order on the first line of `start`, when it holds one.
+std::optional<std::int64_t> order_at_start(std::string_view start);
+
 // Whether a lower triangle's rows hold the diagonal, from its first row.
 bool lower_rows_hold_the_diagonal(std::string_view start);
 

@@ -232,15 +232,19 @@ private:
 
 }  // namespace
 
+bool converts_alongside(const IdTable& ids, std::int32_t order, threads::Cores cores) {
+    // Forced to two cores (the differential tests), the helper takes any matrix of long rows.
+    const bool worth_a_helper =
+        cores == threads::Cores::two || static_cast<std::int64_t>(ids.size()) * order >= minimum_values;
+    return order >= minimum_order && ids.size() > 0 && worth_a_helper && !ids.excludes() &&
+           threads::second_core(cores);
+}
+
 template <typename Distance>
 std::int32_t convert_rows_alongside(TokenReader& matrix, IdTable& ids, std::int32_t order, DistanceRows<Distance>& rows,
                                     console::Meter& meter, threads::Cores cores) {
     // Mapped, the whole file stays where it is: the helper reads rows the scan has passed.
-    // Forced to two cores (the differential tests), the helper takes any matrix of long rows.
-    const bool worth_a_helper =
-        cores == threads::Cores::two || static_cast<std::int64_t>(ids.size()) * order >= minimum_values;
-    if (order < minimum_order || ids.size() == 0 || !worth_a_helper || ids.excludes() ||
-        !threads::second_core(cores) || !matrix.input().mapped()) {
+    if (!converts_alongside(ids, order, cores) || !matrix.input().mapped()) {
         return 0;
     }
     AlongsideScan<Distance> scan(matrix, ids, order, rows, meter);

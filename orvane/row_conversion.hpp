@@ -18,6 +18,9 @@ namespace orvane {
 // cursor at that row's start, for the caller to read on one row at a time. Returns that row
 // (the order when every row was read). Reads nothing unless the input is mapped, a second core
 // is there (or `cores` says two) and a thread can be had.
+// Whether the rows of a matrix of this order are worth converting alongside for these IDs.
+bool converts_alongside(const IdTable& ids, std::int32_t order, threads::Cores cores);
+
 template <typename Distance>
 std::int32_t convert_rows_alongside(TokenReader& matrix, IdTable& ids, std::int32_t order, DistanceRows<Distance>& rows,
                                     console::Meter& meter, threads::Cores cores = threads::Cores::from_affinity);

@@ -9,6 +9,7 @@
 #include "orvane/matrix_writing.hpp"
 #include "orvane/pair_reading.hpp"
 #include "orvane/pair_writing.hpp"
+#include "orvane/row_conversion.hpp"
 #include "orvane/short_names.hpp"
 #include "orvane/table_reading.hpp"
 #include "orvane/table_writing.hpp"
@@ -148,6 +149,8 @@ struct DataSet {
 };
 
 DataSet read_table(Front& front, IdTable& ids, io::LineReader& table, Layout layout, bool keep_texts) {
+    // Line by line, copied windows are faster than the mapping's page walks.
+    table.window().copy_from_here();
     std::string first_row;
     TableHeader header;
     if (const auto unreadable = read_table_header(table, layout, header, first_row)) {
@@ -219,6 +222,12 @@ Detection choose_layout(io::ReadBuffer& input, const Options& options) {
             io::IoError::bad_content(input.name(), "cannot tell its layout: " + why + "; name it with --input-format"));
     }
     return detection;
+}
+
+// The order the file begins with (0 where none can be read there), as the first data set's.
+std::int32_t first_order(io::ReadBuffer& input) {
+    const std::optional<std::int64_t> order = order_at_start(input.peek(enough_for_an_order));
+    return order && *order > 0 && *order <= INT32_MAX ? static_cast<std::int32_t>(*order) : 0;
 }
 
 // "data set 2" where a file holds several, for what is said about one of them.
@@ -484,6 +493,11 @@ Outcome batch_steps(Front& front, const Options& options) {
     const Layout output_layout = options.output_format.empty() ? layout : *layout_named(options.output_format);
     BatchOutputs outputs(front, output_layout);
     if (holds_data_sets(layout)) {
+        if (layout == Layout::lower || !converts_alongside(ids, first_order(input), threads::Cores::from_affinity)) {
+            // Where no row is converted alongside (that reads the mapping; never in a triangle),
+            // the scan runs faster on copied windows than through the mapping's page walks.
+            input.copy_from_here();
+        }
         TokenReader matrix(std::move(input));
         if (cut_data_sets(front, ids, matrix, detection, options, outputs, output_layout) != Outcome::done) {
             return Outcome::declined;
