@@ -424,6 +424,7 @@ bool take_lines_between(int descriptor, std::uint64_t begin, std::uint64_t end, 
 // cores are forced), listed IDs (an exclusion gathers IDs in line order, which one thread keeps),
 // a second core.
 constexpr std::uint64_t least_for_halves = std::uint64_t{32} << 20;
+constexpr std::size_t most_ids_for_halves = 4096;
 
 // The file read in two halves at once, each on its own thread, then joined: false where it
 // cannot be (an error, a line refused, two values for one pair, the file changed), for the
@@ -431,7 +432,9 @@ constexpr std::uint64_t least_for_halves = std::uint64_t{32} << 20;
 bool read_in_halves(const io::LineReader& pairs, IdTable& ids, bool keep_texts, PairLines& whole,
                     threads::Cores cores) {
     const io::InputFile* const file = pairs.input().plain_file();
-    if (file == nullptr || ids.excludes() || !threads::second_core(cores)) {
+    // The second half fills a grid of its own: only where that costs little beside the output.
+    if (file == nullptr || ids.excludes() || ids.ids().slot_count() > most_ids_for_halves ||
+        !threads::second_core(cores)) {
         return false;
     }
     const int descriptor = file->descriptor();
