@@ -85,6 +85,14 @@ bool fits_table(const std::vector<std::string_view>& lines, char delimiter) {
            (header.size() == row.size() || header.size() + 1 == row.size());
 }
 
+// Whether the whole text is a number, as a distance is written.
+bool is_number(std::string_view text) {
+    double value = 0;
+    const char* const first = text.data() + (text.starts_with('+') ? 1 : 0);
+    const auto [stop, error] = std::from_chars(first, text.data() + text.size(), value);
+    return !text.empty() && error == std::errc() && stop == text.data() + text.size();
+}
+
 // Whether the line is a pair: two IDs and a number, then perhaps more fields (tab-separated where
 // the line holds a tab, else blank-separated).
 bool is_pair_line(std::string_view line) {
@@ -94,11 +102,7 @@ bool is_pair_line(std::string_view line) {
         fields[0].quoted || fields[1].quoted) {
         return false;
     }
-    const std::string_view third = line.substr(fields[2].begin, fields[2].end - fields[2].begin);
-    double value = 0;
-    const char* const first = third.data() + (third.starts_with('+') ? 1 : 0);
-    const auto [stop, error] = std::from_chars(first, third.data() + third.size(), value);
-    return !third.empty() && error == std::errc() && stop == third.data() + third.size();
+    return is_number(line.substr(fields[2].begin, fields[2].end - fields[2].begin));
 }
 
 // Pairs: every line a pair, each with as many fields as the first (a table whose names are
@@ -167,9 +171,10 @@ std::size_t closing_quote(std::string_view line, std::size_t open) {
 char delimiter_of(Layout layout) { return layout == Layout::csv ? ',' : layout == Layout::ssv ? ' ' : '\t'; }
 
 bool pairs_split_at_tabs(std::string_view line) {
-    const std::size_t tab = line.find('\t');
-    return tab != std::string_view::npos && tab > 0 && line[tab - 1] != ' ' &&
-           (tab + 1 >= line.size() || line[tab + 1] != ' ');
+    std::vector<Field> fields;
+    split_fields(line, '\t', fields, 3);
+    return fields.size() == 3 && fields[0].begin < fields[0].end && fields[1].begin < fields[1].end &&
+           is_number(line.substr(fields[2].begin, fields[2].end - fields[2].begin));
 }
 
 bool is_labelled(Layout layout) { return layout == Layout::tsv || layout == Layout::csv || layout == Layout::ssv; }

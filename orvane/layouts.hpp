@@ -70,7 +70,8 @@ std::string field_text(std::string_view line, const Field& field);
 char delimiter_of(Layout layout);
 
 // Whether a pairs file whose first pair line is `line` splits its lines at tabs (so IDs may hold
-// blanks), rather than at runs of blanks: where the line holds a tab with no blank beside it.
+// blanks, even at their ends), rather than at runs of blanks: where its first three tab-separated
+// fields are two IDs and a number.
 bool pairs_split_at_tabs(std::string_view line);
 
 }  // namespace orvane

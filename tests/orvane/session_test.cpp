@@ -404,6 +404,10 @@ std::vector<BatchScenario> batch_scenarios() {
          {{"out.txt", "B\tB\t0\nB\tA\t0.10\nB\tC\t0.3\nA\tB\t0.10\nA\tA\t0\nA\tC\t0.2\nC\tB\t0.3\nC\tA\t0.2\nC\tC\t0\n"}}},
         {"blank_separated_pairs_each_way", with("A B 1\nB A 2\n", "A B"), arguments({"--output-format", "tsv"}), "", 0,
          "", "", {{"out.txt", "\tA\tB\nA\t0\t1\nB\t2\t0\n"}}},
+        // IDs with blanks, even at their ends (from --list-lines), survive pairs both ways.
+        {"pairs_of_ids_with_blanks_read_back", with("Homo sapiens \tPan\t0.5\n", "Pan\nHomo sapiens \n"),
+         arguments({"--list-lines"}), "", 0, "", "",
+         {{"out.txt", "Pan\tPan\t0\nPan\tHomo sapiens \t0.5\nHomo sapiens \tPan\t0.5\nHomo sapiens \tHomo sapiens \t0\n"}}},
         {"a_pair_given_twice_with_two_values", with("A B 1\nA B 1.0\nA B 2\n", "A B"), arguments({}), "", 1, "",
          "orvane: 'matrix.txt' line 3: the distance from 'A' to 'B' is given twice, as 1 and as 2\n",
          {{"out.txt", "kept"}}},
