@@ -1,8 +1,10 @@
 // The text room: the seeded hash of every name table.
+#include "text/line_breaks.hpp"
 #include "text/seeded_hash.hpp"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -33,3 +35,20 @@ TEST(SeededHash, CollisionsFoundForOneSeedDoNotCarryOver) {
 }
 
 }  // namespace
+
+// The lane-wise count against a byte loop: every start and length around the sixteen-byte
+// blocks, runs of line breaks long enough to fill a lane (255 blocks), and none at all.
+TEST(LineBreaks, CountedAsByteByByte) {
+    std::string text;
+    for (std::size_t index = 0; index < 9000; ++index) {
+        text += index % 13 == 0 || (index > 2000 && index < 7000) ? '\n' : static_cast<char>('a' + index % 26);
+    }
+    for (const std::size_t start : {std::size_t{0}, std::size_t{1}, std::size_t{7}, std::size_t{15}, std::size_t{16}}) {
+        for (std::size_t length = 0; start + length <= text.size(); length += length < 70 ? 1 : 997) {
+            const std::string_view bytes = std::string_view(text).substr(start, length);
+            EXPECT_EQ(text::count_line_breaks(bytes), static_cast<std::uint64_t>(std::count(bytes.begin(), bytes.end(), '\n')))
+                << "start " << start << ", length " << length;
+        }
+    }
+    EXPECT_EQ(text::count_line_breaks(std::string(5000, 'x')), 0U);
+}

@@ -3,6 +3,7 @@
 #include "read_ahead.hpp"
 
 #include "mapping_guard.hpp"
+#include "text/line_breaks.hpp"
 #include "threads/helper.hpp"
 
 #include <algorithm>
@@ -158,7 +159,7 @@ const std::string& ReadBuffer::name() const { return source_->name(); }
 std::uint64_t ReadBuffer::line_at(std::size_t at) const {
     const char* const begin = data_;
     const std::uint64_t before = mapping_ != nullptr ? 0 : lines_before_buffer_;
-    return before + static_cast<std::uint64_t>(std::count(begin, begin + std::min(at, end_), '\n')) + 1;
+    return before + text::count_line_breaks({begin, std::min(at, end_)}) + 1;
 }
 
 std::string_view ReadBuffer::peek(std::size_t wanted) {
@@ -228,7 +229,7 @@ void ReadBuffer::copy_from_here() {
         return;  // the mapping serves as well
     }
     if (counting_lines_) {
-        lines_before_buffer_ = static_cast<std::uint64_t>(std::count(mapping_, mapping_ + pos_, '\n'));
+        lines_before_buffer_ = text::count_line_breaks({mapping_, pos_});
     }
     prefetcher_.reset();
     guard_.reset();
@@ -253,7 +254,7 @@ bool ReadBuffer::refill() {
 bool ReadBuffer::refill_copied(std::size_t& keep) {
     const std::size_t kept = end_ - keep;
     if (counting_lines_) {
-        lines_before_buffer_ += static_cast<std::uint64_t>(std::count(buffer_.data(), buffer_.data() + keep, '\n'));
+        lines_before_buffer_ += text::count_line_breaks({buffer_.data(), keep});
     }
     if (kept > 0 && keep > 0) {
         std::memmove(buffer_.data(), buffer_.data() + keep, kept);
