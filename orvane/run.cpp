@@ -2,17 +2,15 @@
 
 #include "front/dialogue_front.hpp"
 #include "io/name_lines.hpp"
+#include "orvane/batch_outputs.hpp"
 #include "orvane/files.hpp"
 #include "orvane/layouts.hpp"
 #include "orvane/matrix_checking.hpp"
 #include "orvane/matrix_reading.hpp"
 #include "orvane/matrix_writing.hpp"
 #include "orvane/pair_reading.hpp"
-#include "orvane/pair_writing.hpp"
 #include "orvane/row_conversion.hpp"
-#include "orvane/short_names.hpp"
 #include "orvane/table_reading.hpp"
-#include "orvane/table_writing.hpp"
 #include "orvane/token_reader.hpp"
 #include "project/version.hpp"
 #include "text/quoting.hpp"
@@ -22,7 +20,6 @@
 #include <new>
 #include <optional>
 #include <string>
-#include <type_traits>
 
 namespace orvane {
 
@@ -47,7 +44,6 @@ const session::DialogueTexts dialogue_texts{
 
 constexpr session::CountKind list_entries{"list entries", "List file contains ", " entries."};
 constexpr session::CountKind matrix_order{"matrix order", "Distance Matrix order is ", "."};
-constexpr session::CountKind rows_written{"written", {}, {}};
 constexpr session::CountKind data_set_count{"data sets", {}, {}};
 constexpr session::CountKind excluded_count{"excluded", {}, {}};
 constexpr session::CountKind kept_count{"kept", {}, {}};
@@ -140,13 +136,6 @@ DistanceRows<Distance> read_square(Front& front, IdTable& ids, TokenReader& matr
     finish_reading(front, matrix.input(), read_distance_matrix(matrix, ids, order, rows, strictness, front.meter()));
     return rows;
 }
-
-// One data set as batch mode read it: the rows of the IDs taken and, from an input read as
-// text that is written as text, each value's own text.
-struct DataSet {
-    DistanceRows<double> rows;
-    std::optional<RowTexts> texts;
-};
 
 DataSet read_table(Front& front, IdTable& ids, io::LineReader& table, Layout layout, bool keep_texts) {
     // Line by line, copied windows are faster than the mapping's page walks.
@@ -286,86 +275,6 @@ bool next_data_set_follows(Front& front, TokenReader& matrix, std::uint32_t numb
             ": no whole number there starts another",
         matrix.line()));
 }
-
-// The outputs, created once the first data set to write has been read and cut (so a file that
-// cannot be read never replaces one), then written data set after data set.
-class BatchOutputs {
-public:
-    BatchOutputs(Front& front, Layout layout) : front_(front), layout_(layout) {
-        if (front.wants_output(map_file)) {
-            short_names_.emplace();
-        }
-    }
-
-    void write(IdTable& ids, const DataSet& set) {
-        if (short_names_) {
-            short_names_->give(ids);
-        }
-        if (layout_ == Layout::pairs) {
-            if (const auto name = name_no_pair_can_hold(ids)) {
-                throw Abort{Failure::unreadable_input, "the ID " + text::quoted(*name) +
-                                                           " holds a tab or a line break, which a pairs file cannot "
-                                                           "hold (--short-names gives names that fit)"};
-            }
-        }
-        if (!matrix_) {
-            create();
-        } else if (sample_) {
-            sample_->put('\n');  // a blank line between data sets
-        }
-        const RowTexts* const texts = set.texts ? &*set.texts : nullptr;
-        io::OutputFile* const sample = sample_ ? &*sample_ : nullptr;
-        std::size_t written = 0;
-        if (holds_data_sets(layout_)) {
-            written = write_output_files(&*matrix_, sample, ids, set.rows, front_.meter(), layout_);
-        } else {
-            written = layout_ == Layout::pairs ? write_pairs(*matrix_, ids, set.rows, texts, front_.meter())
-                                               : write_table(*matrix_, layout_, ids, set.rows, texts, front_.meter());
-            if (sample != nullptr) {
-                write_output_files<double>(nullptr, sample, ids, set.rows, front_.meter());
-            }
-        }
-        front_.meter().end_line();
-        front_.show_count(rows_written, static_cast<std::int64_t>(written));
-    }
-
-    void close() {
-        if (short_names_ && map_) {
-            short_names_->write_map(*map_);
-        }
-        session::close_outputs({matrix_ ? &*matrix_ : nullptr, sample_ ? &*sample_ : nullptr, map_ ? &*map_ : nullptr});
-    }
-
-private:
-    void create() {
-        matrix_ = front_.create_output(output_file);
-        if (front_.wants_output(sample_file)) {
-            sample_ = front_.create_output(sample_file);
-            refuse_same(*sample_, *matrix_, "the matrix and the sample");
-        }
-        if (short_names_) {
-            map_ = front_.create_output(map_file);
-            refuse_same(*map_, *matrix_, "the matrix and the name map");
-            if (sample_) {
-                refuse_same(*map_, *sample_, "the sample and the name map");
-            }
-        }
-        session::begin_writing({&*matrix_, sample_ ? &*sample_ : nullptr, map_ ? &*map_ : nullptr});
-    }
-
-    static void refuse_same(const io::OutputFile& one, const io::OutputFile& other, const std::string& which) {
-        if (one.same_file_as(other)) {
-            throw Abort{Failure::same_outputs, which + " name the same file, " + text::quoted(other.name())};
-        }
-    }
-
-    Front& front_;
-    Layout layout_;
-    std::optional<ShortNames> short_names_;
-    std::optional<io::OutputFile> matrix_;
-    std::optional<io::OutputFile> sample_;
-    std::optional<io::OutputFile> map_;
-};
 
 // Every output step passes before any output is emptied or written.
 template <typename Distance>

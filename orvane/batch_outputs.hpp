@@ -1,0 +1,48 @@
+// The outputs of a batch run: created once the first data set to write has been read and cut,
+// then written data set after data set in the layout asked for.
+#pragma once
+
+#include "front/session.hpp"
+#include "io/output_file.hpp"
+#include "orvane/layouts.hpp"
+#include "orvane/matrix_reading.hpp"
+#include "orvane/short_names.hpp"
+#include "orvane/table_reading.hpp"
+
+#include <optional>
+
+namespace orvane {
+
+// One data set as batch mode read it: the rows of the IDs taken and, from an input read as
+// text that is written as text, each value's own text.
+struct DataSet {
+    DistanceRows<double> rows;
+    std::optional<RowTexts> texts;
+};
+
+// Rows written, as -v counts them after each data set (the dialogue's write counts them too).
+inline constexpr session::CountKind rows_written{"written", {}, {}};
+
+// The outputs, created once the first data set to write has been read and cut (so a file that
+// cannot be read never replaces one), then written data set after data set.
+class BatchOutputs {
+public:
+    BatchOutputs(session::Front& front, Layout layout);
+
+    // The data set's found rows, in list order (names made short where asked).
+    void write(IdTable& ids, const DataSet& set);
+    // The name map, then every output closed (and each target replaced).
+    void close();
+
+private:
+    void create();
+
+    session::Front& front_;
+    Layout layout_;
+    std::optional<ShortNames> short_names_;
+    std::optional<io::OutputFile> matrix_;
+    std::optional<io::OutputFile> sample_;
+    std::optional<io::OutputFile> map_;
+};
+
+}  // namespace orvane
