@@ -1,6 +1,7 @@
 #include "orvane/pair_reading.hpp"
 
 #include "orvane/number_parsing.hpp"
+#include "orvane/pair_grid.hpp"
 #include "orvane/reading_errors.hpp"
 #include "threads/helper.hpp"
 #include "text/characters.hpp"
@@ -109,103 +110,6 @@ private:
     std::string last_;
     std::int64_t slot_ = -1;
     bool looked_up_ = false;
-};
-
-// The pairs the lines give, each cell's value, text and whether it was given together, the
-// texts back to back in one arena. A cell's mirror is looked up only at the end: while reading,
-// each line touches one cell, and cells are laid out column by column (the second ID's), as pair
-// lists come in runs of one second ID, so a run's cells lie side by side. It grows when
-// excluding, as IDs come.
-class PairGrid {
-public:
-    PairGrid(std::size_t side, bool keep_texts) : keep_texts_(keep_texts) { grow(side); }
-
-    std::size_t side() const { return side_; }
-    void grow(std::size_t wanted) {
-        if (wanted <= side_) {
-            return;
-        }
-        const std::size_t side = std::max(wanted, 2 * side_);
-        std::vector<Cell> cells(side * side);
-        for (std::size_t column = 0; column < side_; ++column) {
-            std::copy_n(cells_.begin() + static_cast<std::ptrdiff_t>(column * side_), side_,
-                        cells.begin() + static_cast<std::ptrdiff_t>(column * side));
-        }
-        side_ = side;
-        cells_ = std::move(cells);
-    }
-
-    // False when the pair was given before with another value, which `earlier` then holds.
-    bool give(std::size_t row, std::size_t column, double value, std::string_view text, double& earlier) {
-        Cell& cell = at(row, column);
-        if (cell.given) {
-            earlier = cell.value;
-            return cell.value == value;
-        }
-        cell = {value, keep(text), static_cast<std::uint32_t>(text.size()), true};
-        ++given_;
-        return true;
-    }
-
-    // Takes in the pairs a later part of the file gave; false where both parts give one pair two
-    // values (the earlier part's text stays where they agree, as one reading keeps the first).
-    bool follow_with(const PairGrid& later) {
-        grow(later.side_);
-        for (std::size_t column = 0; column < later.side_; ++column) {
-            for (std::size_t row = 0; row < later.side_; ++row) {
-                const Cell& theirs = later.cells_[column * later.side_ + row];
-                Cell& ours = at(row, column);
-                if (!theirs.given || ours.given) {
-                    if (theirs.given && theirs.value != ours.value) {
-                        return false;
-                    }
-                    continue;
-                }
-                ours = theirs;
-                ours.text_begin = keep(later.text_of(theirs));
-                ++given_;
-            }
-        }
-        return true;
-    }
-
-    // Row `row`, column `column` as given, or else as its mirror was; false for neither.
-    bool known(std::size_t row, std::size_t column) const { return at(row, column).given || at(column, row).given; }
-    double value(std::size_t row, std::size_t column) const { return resolved(row, column).value; }
-    std::string_view text(std::size_t row, std::size_t column) const { return text_of(resolved(row, column)); }
-    std::size_t given() const { return given_; }
-
-private:
-    struct Cell {
-        double value = 0;
-        std::uint64_t text_begin = 0;
-        std::uint32_t text_size = 0;
-        bool given = false;
-    };
-
-    Cell& at(std::size_t row, std::size_t column) { return cells_[column * side_ + row]; }
-    const Cell& at(std::size_t row, std::size_t column) const { return cells_[column * side_ + row]; }
-    const Cell& resolved(std::size_t row, std::size_t column) const {
-        return at(row, column).given ? at(row, column) : at(column, row);
-    }
-    std::string_view text_of(const Cell& cell) const {
-        return std::string_view(texts_).substr(cell.text_begin, cell.text_size);
-    }
-
-    std::uint64_t keep(std::string_view text) {
-        if (!keep_texts_) {
-            return 0;
-        }
-        const std::uint64_t begin = texts_.size();
-        texts_.append(text);
-        return begin;
-    }
-
-    bool keep_texts_;
-    std::size_t side_ = 0;
-    std::size_t given_ = 0;
-    std::vector<Cell> cells_;
-    std::string texts_;
 };
 
 std::string shortest_text(double value) {
