@@ -15,7 +15,7 @@ constexpr std::array<const session::FileRole*, 5> files = {&list_file, &matrix_f
 constexpr session::Program the_program{
     .name = "orvane",
     .summary = "Cuts the rows and columns of the listed IDs, in list order, out of a square distance matrix.",
-    .examples = "Example:\n  orvane -l ids.txt -i distances.txt -o subset.txt -s sample.txt\n"
+    .examples = "Examples:\n  orvane -l ids.txt -i distances.txt -o subset.txt -s sample.txt\n"
                 "  orvane -l ids.txt -i snp-dists.tsv -o subset.phy --output-format square\n"
                 "  cut -f1 hits.tsv | orvane -l - -i distances.txt -o - | gzip > subset.txt.gz\n"
                 "  orvane -l ids.txt -i bootstrap.dist -o subset.dist --short-names names.tsv\n"

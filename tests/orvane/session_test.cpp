@@ -628,7 +628,7 @@ TEST(OrvaneBatchOutputs, HelpListsEveryOptionOnALineOfItsOwn) {
                                      "-v,--verbose"}) {
         EXPECT_NE(help.output.find("\n  " + option + " "), std::string::npos) << option;
     }
-    EXPECT_NE(help.output.find("Example:\n  orvane -l ids.txt"), std::string::npos);
+    EXPECT_NE(help.output.find("Examples:\n  orvane -l ids.txt"), std::string::npos);
 }
 
 // Through a link, the file the link names is replaced and the link stays; the file keeps its
