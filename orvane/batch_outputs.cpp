@@ -21,6 +21,15 @@ void refuse_same(const io::OutputFile& one, const io::OutputFile& other, const s
 
 }  // namespace
 
+MatrixOutputs create_matrix_outputs(session::Front& front) {
+    MatrixOutputs outputs{front.create_output(output_file), std::nullopt};
+    if (front.wants_output(sample_file)) {
+        outputs.sample = front.create_output(sample_file);
+        refuse_same(*outputs.sample, outputs.matrix, "the matrix and the sample");
+    }
+    return outputs;
+}
+
 BatchOutputs::BatchOutputs(session::Front& front, Layout layout) : front_(front), layout_(layout) {
     if (front.wants_output(map_file)) {
         short_names_.emplace();
@@ -38,19 +47,20 @@ void BatchOutputs::write(IdTable& ids, const DataSet& set) {
                                                        "hold (--short-names gives names that fit)"};
         }
     }
-    if (!matrix_) {
+    if (!outputs_) {
         create();
-    } else if (sample_) {
-        sample_->put('\n');  // a blank line between data sets
+    } else if (outputs_->sample) {
+        outputs_->sample->put('\n');  // a blank line between data sets
     }
     const RowTexts* const texts = set.texts ? &*set.texts : nullptr;
-    io::OutputFile* const sample = sample_ ? &*sample_ : nullptr;
+    io::OutputFile& matrix = outputs_->matrix;
+    io::OutputFile* const sample = outputs_->sample_or_none();
     std::size_t written = 0;
     if (holds_data_sets(layout_)) {
-        written = write_output_files(&*matrix_, sample, ids, set.rows, front_.meter(), layout_);
+        written = write_output_files(&matrix, sample, ids, set.rows, front_.meter(), layout_);
     } else {
-        written = layout_ == Layout::pairs ? write_pairs(*matrix_, ids, set.rows, texts, front_.meter())
-                                           : write_table(*matrix_, layout_, ids, set.rows, texts, front_.meter());
+        written = layout_ == Layout::pairs ? write_pairs(matrix, ids, set.rows, texts, front_.meter())
+                                           : write_table(matrix, layout_, ids, set.rows, texts, front_.meter());
         if (sample != nullptr) {
             write_output_files<double>(nullptr, sample, ids, set.rows, front_.meter());
         }
@@ -63,23 +73,21 @@ void BatchOutputs::close() {
     if (short_names_ && map_) {
         short_names_->write_map(*map_);
     }
-    session::close_outputs({matrix_ ? &*matrix_ : nullptr, sample_ ? &*sample_ : nullptr, map_ ? &*map_ : nullptr});
+    if (outputs_) {
+        session::close_outputs({&outputs_->matrix, outputs_->sample_or_none(), map_ ? &*map_ : nullptr});
+    }
 }
 
 void BatchOutputs::create() {
-    matrix_ = front_.create_output(output_file);
-    if (front_.wants_output(sample_file)) {
-        sample_ = front_.create_output(sample_file);
-        refuse_same(*sample_, *matrix_, "the matrix and the sample");
-    }
+    outputs_ = create_matrix_outputs(front_);
     if (short_names_) {
         map_ = front_.create_output(map_file);
-        refuse_same(*map_, *matrix_, "the matrix and the name map");
-        if (sample_) {
-            refuse_same(*map_, *sample_, "the sample and the name map");
+        refuse_same(*map_, outputs_->matrix, "the matrix and the name map");
+        if (outputs_->sample) {
+            refuse_same(*map_, *outputs_->sample, "the sample and the name map");
         }
     }
-    session::begin_writing({&*matrix_, sample_ ? &*sample_ : nullptr, map_ ? &*map_ : nullptr});
+    session::begin_writing({&outputs_->matrix, outputs_->sample_or_none(), map_ ? &*map_ : nullptr});
 }
 
 }  // namespace orvane

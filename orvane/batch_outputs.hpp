@@ -23,6 +23,16 @@ struct DataSet {
 // Rows written, as -v counts them after each data set (the dialogue's write counts them too).
 inline constexpr session::CountKind rows_written{"written", {}, {}};
 
+// The matrix output and, where the run writes one, the sample, created in that order (the
+// dialogue asks for them so); refused when both reach one file. Both modes create them here.
+struct MatrixOutputs {
+    io::OutputFile matrix;
+    std::optional<io::OutputFile> sample;
+
+    io::OutputFile* sample_or_none() { return sample ? &*sample : nullptr; }
+};
+MatrixOutputs create_matrix_outputs(session::Front& front);
+
 // The outputs, created once the first data set to write has been read and cut (so a file that
 // cannot be read never replaces one), then written data set after data set.
 class BatchOutputs {
@@ -40,8 +50,7 @@ private:
     session::Front& front_;
     Layout layout_;
     std::optional<ShortNames> short_names_;
-    std::optional<io::OutputFile> matrix_;
-    std::optional<io::OutputFile> sample_;
+    std::optional<MatrixOutputs> outputs_;
     std::optional<io::OutputFile> map_;
 };
 

@@ -2,6 +2,9 @@
 // "C" locale, over a range of bytes, for every field reader of the matrix.
 #pragma once
 
+#include <array>
+#include <string_view>
+
 namespace orvane {
 
 // Reads the number at `first`, in [first, last): optional sign, digits, one point, exponent,
@@ -11,5 +14,10 @@ namespace orvane {
 // the number does not run on past `last`: a return equal to `last` may be a number cut short.
 template <typename T>  // float or double
 [[nodiscard]] const char* parse_number(const char* first, const char* last, T& value);
+
+// The shortest text that reads back as the same double, as tables write a value they did not
+// read as text; in `room`, which it stays valid with.
+using ShortestText = std::array<char, 32>;
+std::string_view shortest_text(double value, ShortestText& room);
 
 }  // namespace orvane

@@ -9,8 +9,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <array>
-#include <charconv>
 #include <cstring>
 
 #include <sys/stat.h>
@@ -64,7 +62,6 @@ std::string_view next_blank_separated(std::string_view& rest) {
     return field;
 }
 
-// False when the line holds fewer than three fields.
 // The two IDs, and where the distance begins; false when the line holds fewer than three fields.
 // A tab-separated distance's end is found only for a pair that is taken (finish_distance): most
 // lines of a pair list name an ID nobody listed.
@@ -111,12 +108,6 @@ private:
     std::int64_t slot_ = -1;
     bool looked_up_ = false;
 };
-
-std::string shortest_text(double value) {
-    std::array<char, 32> text{};
-    const char* const end = std::to_chars(text.data(), text.data() + text.size(), value).ptr;
-    return std::string(text.data(), static_cast<std::size_t>(end - text.data()));
-}
 
 // Every two found IDs need a distance between them; a missing self-pair is 0.
 std::optional<std::string> complete_diagonal_and_check(const IdTable& ids, PairGrid& grid) {
@@ -223,8 +214,10 @@ public:
         double earlier = 0;
         if (!grid_.give(static_cast<std::size_t>(row), static_cast<std::size_t>(column), value, fields_.distance,
                         earlier)) {
+            ShortestText room{};
             return "the distance from " + text::quoted(fields_.first) + " to " + text::quoted(fields_.second) +
-                   " is given twice, as " + shortest_text(earlier) + " and as " + std::string(fields_.distance);
+                   " is given twice, as " + std::string(shortest_text(earlier, room)) + " and as " +
+                   std::string(fields_.distance);
         }
         return std::nullopt;
     }
@@ -250,6 +243,7 @@ public:
     }
 
     PairGrid& grid() { return grid_; }
+    const PairGrid& grid() const { return grid_; }
 
 private:
     void find(std::size_t slot) {
@@ -271,8 +265,8 @@ private:
 };
 
 // The whole file on this thread, through its reader's windows.
-std::optional<io::IoError> read_lines_here(io::LineReader& pairs, PairLines& lines, console::Meter& meter,
-                                           const PairGrid& grid) {
+std::optional<io::IoError> read_lines_here(io::LineReader& pairs, PairLines& lines, console::Meter& meter) {
+    const PairGrid& grid = lines.grid();
     // Lines this short are found faster in copied windows (read ahead on a helper) than through
     // the mapping, whose page walks cost more than the copy.
     pairs.window().copy_from_here();
@@ -402,7 +396,7 @@ std::optional<io::IoError> read_pairs(io::LineReader& pairs, IdTable& ids, bool 
     std::optional<PairLines> lines(std::in_place, ids, keep_texts);
     if (!read_in_halves(pairs, ids, keep_texts, *lines, cores)) {
         lines.emplace(ids, keep_texts);
-        if (auto failure = read_lines_here(pairs, *lines, meter, lines->grid())) {
+        if (auto failure = read_lines_here(pairs, *lines, meter)) {
             return failure;
         }
     }

@@ -277,23 +277,13 @@ bool next_data_set_follows(Front& front, TokenReader& matrix, std::uint32_t numb
 }
 
 // Every output step passes before any output is emptied or written.
-template <typename Distance>
-void write_outputs(Front& front, const IdTable& ids, const DistanceRows<Distance>& rows) {
-    io::OutputFile matrix = front.create_output(output_file);
-    std::optional<io::OutputFile> sample;
-    if (front.wants_output(sample_file)) {
-        sample = front.create_output(sample_file);
-        if (sample->same_file_as(matrix)) {
-            throw Abort{Failure::same_outputs,
-                        "the matrix and the sample name the same file, " + text::quoted(matrix.name())};
-        }
-    }
-    io::OutputFile* const sample_output = sample ? &*sample : nullptr;
-    session::begin_writing({&matrix, sample_output});
-    const std::size_t written = write_output_files(&matrix, sample_output, ids, rows, front.meter());
+void write_outputs(Front& front, const IdTable& ids, const DistanceRows<float>& rows) {
+    MatrixOutputs outputs = create_matrix_outputs(front);
+    session::begin_writing({&outputs.matrix, outputs.sample_or_none()});
+    const std::size_t written = write_output_files(&outputs.matrix, outputs.sample_or_none(), ids, rows, front.meter());
     front.meter().end_line();
     front.show_count(rows_written, static_cast<std::int64_t>(written));
-    session::close_outputs({&matrix, sample_output});
+    session::close_outputs({&outputs.matrix, outputs.sample_or_none()});
 }
 
 bool confirm_missing_ids(Front& front, const IdTable& ids) {

@@ -1,7 +1,7 @@
 #include "orvane/table_writing.hpp"
 
-#include <array>
-#include <charconv>
+#include "orvane/number_parsing.hpp"
+
 
 namespace orvane {
 
@@ -35,9 +35,8 @@ void write_r_name(io::OutputFile& output, std::string_view name) {
 }
 
 void write_number(io::OutputFile& output, double value) {
-    std::array<char, 32> text{};
-    const char* const end = std::to_chars(text.data(), text.data() + text.size(), value).ptr;
-    output.write({text.data(), static_cast<std::size_t>(end - text.data())});
+    ShortestText room{};
+    output.write(shortest_text(value, room));
 }
 
 }  // namespace
