@@ -93,16 +93,16 @@ bool is_number(std::string_view text) {
     return !text.empty() && error == std::errc() && stop == text.data() + text.size();
 }
 
-// Whether the line is a pair: two IDs and a number, then perhaps more fields (tab-separated where
-// the line holds a tab, else blank-separated).
+// Whether the line is a pair: two IDs and a number, then perhaps more fields (tab-separated, or
+// else blank-separated).
 bool is_pair_line(std::string_view line) {
-    std::vector<Field> fields;
-    split_fields(line, pairs_split_at_tabs(line) ? '\t' : ' ', fields, 3);
-    if (fields.size() < 3 || fields[0].begin == fields[0].end || fields[1].begin == fields[1].end ||
-        fields[0].quoted || fields[1].quoted) {
-        return false;
+    if (pairs_split_at_tabs(line)) {
+        return true;
     }
-    return is_number(line.substr(fields[2].begin, fields[2].end - fields[2].begin));
+    std::vector<Field> fields;
+    split_fields(line, ' ', fields, 3);
+    return fields.size() == 3 && !fields[0].quoted && !fields[1].quoted &&
+           is_number(line.substr(fields[2].begin, fields[2].end - fields[2].begin));
 }
 
 // Pairs: every line a pair, each with as many fields as the first (a table whose names are
