@@ -1,17 +1,15 @@
 #include "orvane/matrix_checking.hpp"
 
+#include "orvane/number_parsing.hpp"
 #include "text/quoting.hpp"
-
-#include <charconv>
 
 namespace orvane {
 
 namespace {
 
 std::string shortest(double value) {
-    char text[32];
-    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
-    return std::string(text, end);
+    ShortestText room{};
+    return std::string(shortest_text(value, room));
 }
 
 }  // namespace

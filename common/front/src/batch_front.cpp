@@ -74,7 +74,7 @@ void BatchFront::warn(std::string_view what) { say() << "warning: " << what << '
 void BatchFront::report(const Abort& abort) {
     say() << abort.detail << '\n';
     if (abort.misuse) {
-        err_ << "Try '" << program_.name << " --help' for more information.\n";
+        err_ << help_hint(program_.name);
     }
     err_ << std::flush;
 }

@@ -140,6 +140,10 @@ void OptionSet::number(std::string_view names, std::uint32_t& value, std::string
     usage_ += " [" + option->get_name() + " " + std::string(value_name) + "]";
 }
 
+std::string help_hint(std::string_view program_name) {
+    return "Try '" + std::string(program_name) + " --help' for more information.\n";
+}
+
 ParsedCommandLine parse_command_line(const Program& program, BatchProgram& batch,
                                      const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
     BatchOptions options;
@@ -168,7 +172,7 @@ ParsedCommandLine parse_command_line(const Program& program, BatchProgram& batch
     app.allow_extras();
 
     const auto usage_error = [&](const std::string& problem) {
-        err << program.name << ": " << problem << "\nTry '" << program.name << " --help' for more information.\n";
+        err << program.name << ": " << problem << '\n' << help_hint(program.name);
         return ParsedCommandLine{std::nullopt, 2};
     };
     std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());  // CLI11 takes them last first

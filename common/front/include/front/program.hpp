@@ -104,6 +104,9 @@ struct ParsedCommandLine {
 ParsedCommandLine parse_command_line(const Program& program, BatchProgram& batch,
                                      const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
 
+// The line that closes every usage error: "Try 'orvane --help' for more information."
+std::string help_hint(std::string_view program_name);
+
 // The whole program: the dialogue without arguments (exit status 0 on every way out), batch
 // mode with them (0 done, 1 failed, 2 a usage error).
 int program_main(int argc, char** argv, const Program& program, BatchProgram& batch);
