@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <charconv>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -478,13 +480,24 @@ TEST(PairReadingDifferential, PairsReadAsByAWholeTextReference) {
                 first_seen.push_back(id);
             }
         };
+        // Some rounds give a pair again with another value: an error once both its IDs are taken.
+        const bool conflicting = round % 4 == 3;
+        struct PairLine {
+            int a;
+            int b;
+            std::string value;
+            std::uint64_t number;
+        };
+        std::vector<PairLine> lines;
         for (int line = 0; line < count * count; ++line) {
             const int a = static_cast<int>(random() % static_cast<unsigned>(count));
             const int b = round % 3 == 0 ? line % count : static_cast<int>(random() % static_cast<unsigned>(count));
             const auto earlier = given.find({a, b});
-            const std::string value =
-                earlier != given.end() ? earlier->second : std::to_string(random() % 100) + "." + std::to_string(random() % 10);
-            given[{a, b}] = value;
+            const std::string value = earlier != given.end() && !(conflicting && random() % 3 == 0)
+                                          ? earlier->second
+                                          : std::to_string(random() % 100) + "." + std::to_string(random() % 10);
+            given.emplace(std::pair{a, b}, value);
+            lines.push_back({a, b, value, static_cast<std::uint64_t>(std::count(text.begin(), text.end(), '\n')) + 1});
             see(a);
             see(b);
             text += prefix + std::to_string(a) + gap + prefix + std::to_string(b) + gap + value;
@@ -506,8 +519,30 @@ TEST(PairReadingDifferential, PairsReadAsByAWholeTextReference) {
                 taken.push_back(id);
             }
         }
+        const auto is_taken = [&](int id) { return std::find(taken.begin(), taken.end(), id) != taken.end(); };
         std::string expected;
-        for (const int row : taken) {
+        std::map<std::pair<int, int>, std::string> first_given;
+        for (const PairLine& line : lines) {
+            if (!is_taken(line.a) || !is_taken(line.b)) {
+                continue;
+            }
+            const auto [earlier, fresh] = first_given.emplace(std::pair{line.a, line.b}, line.value);
+            if (!fresh && std::stod(earlier->second) != std::stod(line.value)) {
+                std::array<char, 32> shortest{};
+                const char* const end =
+                    std::to_chars(shortest.data(), shortest.data() + shortest.size(), std::stod(earlier->second)).ptr;
+                expected = io::IoError::bad_content(
+                               (dir / "pairs").string(),
+                               "the distance from '" + prefix + std::to_string(line.a) + "' to '" + prefix +
+                                   std::to_string(line.b) + "' is given twice, as " +
+                                   std::string(shortest.data(), static_cast<std::size_t>(end - shortest.data())) +
+                                   " and as " + line.value,
+                               line.number)
+                               .describe();
+                break;
+            }
+        }
+        for (const int row : expected.empty() ? taken : std::vector<int>{}) {
             if (std::find(first_seen.begin(), first_seen.end(), row) == first_seen.end()) {
                 continue;  // not found
             }

@@ -317,6 +317,8 @@ std::vector<std::string> arguments(std::vector<std::string> extra) {
 const std::string usage_hint = "Try 'orvane --help' for more information.\n";
 
 const std::string two_data_sets = "2\nP 0 1\nQ 1 0\n2\nQ 0 2\nP 2 0\n";
+const std::string two_data_sets_long =
+    "2\nHomo_sapiens_x 0 1\nHomo_sapie 1 0\n2\nHomo_sapie 0 2\nHomo_sapiens_x 2 0\n";
 const std::string mash_pairs = "A\tA\t0\t1\t1000/1000\nB\tA\t0.10\t0\t5/1000\nC\tA\t0.2\t0\t3/1000\n"
                                "A\tB\t0.10\t0\t5/1000\nC\tB\t0.3\t0\t1/1000\n";
 const std::string r_table = "\"A\" \"B\" \"C\"\n\"A\" 0 0.1 0.2\n\"B\" 0.1 0 0.3\n\"C\" 0.2 0.3 0\n";
@@ -451,6 +453,19 @@ std::vector<BatchScenario> batch_scenarios() {
                       "Pan_troglo  2.000000  4.000000  6.000000  0.000000  6.000000\n"
                       "Mus         3.000000  5.000000  0.000000  6.000000  0.000000\n"},
           {"map.tsv", "Mus\tMus\nPan_troglo\tPan_troglo\nHomo_sapie\tHomo sapiens\nPan_trog-2\tPan_troglodytes\n"}}},
+        // A name that is another ID's code stays its own; across data sets an ID keeps its name,
+        // and one found only later never takes a code given before.
+        {"short_names_when_a_code_is_another_id", with(two_data_sets_long, "Homo_sapiens_x\nHomo_sapie\n"),
+         {"-l", "list.txt", "-i", "matrix.txt", "-o", "-", "--short-names", "map.tsv"}, "", 0,
+         "    2\nHomo_sap-2  0.000000  1.000000\nHomo_sapie  1.000000  0.000000\n"
+         "    2\nHomo_sap-2  0.000000  2.000000\nHomo_sapie  2.000000  0.000000\n",
+         "", {{"out.txt", "kept"}, {"map.tsv", "Homo_sapie\tHomo_sapie\nHomo_sap-2\tHomo_sapiens_x\n"}}},
+        {"short_names_of_an_id_found_only_later",
+         with("1\nHomo_sapiens_x 0\n2\nHomo_sapie 0 2\nHomo_sapiens_x 2 0\n", "Homo_sapiens_x\nHomo_sapie\n"),
+         {"-l", "list.txt", "-i", "matrix.txt", "-o", "-", "--short-names", "map.tsv", "--allow-missing"}, "", 0,
+         "    1\nHomo_sapie  0.000000\n    2\nHomo_sapie  0.000000  2.000000\nHomo_sap-2  2.000000  0.000000\n",
+         "orvane: warning: 'Homo_sapie' not found in data set 1 of 'matrix.txt'\n",
+         {{"out.txt", "kept"}, {"map.tsv", "Homo_sapie\tHomo_sapiens_x\nHomo_sap-2\tHomo_sapie\n"}}},
         {"the_name_map_and_the_matrix_in_one_file", inputs, arguments({"--short-names", "out.txt"}), "", 1, "",
          "orvane: the matrix and the name map name the same file, 'out.txt'\n", {}},
         {"check_compares_distances_as_numbers", with("3\nP 0 0.1 2\nQ 0.10 0 3\nR 2 3.5 0\n", "Q P\n"),
