@@ -244,9 +244,9 @@ const char* parse_number(const char* first, const char* last, T& value) {
 template const char* parse_number(const char* first, const char* last, float& value);
 template const char* parse_number(const char* first, const char* last, double& value);
 
-std::string_view shortest_text(double value, ShortestText& room) {
-    const char* const end = std::to_chars(room.data(), room.data() + room.size(), value).ptr;
-    return {room.data(), static_cast<std::size_t>(end - room.data())};
+std::string_view shortest_text(double value, ShortestText& text) {
+    const char* const end = std::to_chars(text.data(), text.data() + text.size(), value).ptr;
+    return {text.data(), static_cast<std::size_t>(end - text.data())};
 }
 
 }  // namespace orvane

@@ -18,6 +18,6 @@ template <typename T>  // float or double
 // The shortest text that reads back as the same double, as tables write a value they did not
 // read as text; in `room`, which it stays valid with.
 using ShortestText = std::array<char, 32>;
-std::string_view shortest_text(double value, ShortestText& room);
+std::string_view shortest_text(double value, ShortestText& text);
 
 }  // namespace orvane
