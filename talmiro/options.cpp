@@ -17,9 +17,17 @@ void declare_options(session::OptionSet& options, Options& values) {
     options.choice("--order", values.order, "ORDER", {"list", "file"},
                    "list (default: records in list order) or file (each record taken once, as read, written "
                    "while the input is read)");
+    options.flag("--no-index", values.no_index,
+                 "read the whole input even where an index (FILE.tix, or FILE.fai for a plain file) is beside it");
 }
 
 std::optional<std::string> misuse(const session::BatchOptions& common, const Options& options) {
+    if (common.files_mode) {
+        if (options != Options{}) {
+            return std::string("--index takes files and no other option than -q or -v");
+        }
+        return std::nullopt;
+    }
     const std::size_t inputs = common.paths_of(fasta_file).size();
     const std::size_t outputs = common.paths_of(output_file).size();
     if (inputs != outputs) {
@@ -45,6 +53,7 @@ Choice choice_of(const Options& options) {
     choice.selection.ignore_case = options.ignore_case;
     choice.exclude = options.exclude;
     choice.order = options.exclude || options.order == "file" ? Order::file : Order::list;
+    choice.use_index = !options.no_index && !options.exclude && !options.ignore_case;
     return choice;
 }
 

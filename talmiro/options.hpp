@@ -15,6 +15,8 @@ struct Options {
     bool ignore_case = false;
     bool exclude = false;
     std::string order;  // "list" or "file"; empty when not given
+    bool no_index = false;
+    bool operator==(const Options&) const = default;
 };
 
 // Which records go out, and in which order.
@@ -23,6 +25,9 @@ struct Choice {
     Selection selection;
     bool exclude = false;
     Order order = Order::list;
+    // Records may be taken through an input's index. Folded names and excluding need every
+    // header, so those read the input whole.
+    bool use_index = true;
 };
 
 // Binds the options to the command line.

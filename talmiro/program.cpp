@@ -11,6 +11,11 @@ namespace {
 
 constexpr std::array<const session::FileRole*, 3> files = {&list_file, &fasta_file, &output_file};
 
+constexpr session::FilesMode index_mode{
+    "--index", "FILE",
+    "instead of extracting, index each FILE named after the options (FILE.tix, FILE.fai, and FILE.gzi "
+    "for a BGZF file), so that later runs read only the records they take"};
+
 constexpr session::Program the_program{
     .name = "talmiro",
     .summary = "Copies the FASTA or FASTQ records of the listed names, in list order.",
@@ -24,6 +29,7 @@ constexpr session::Program the_program{
     .files = files,
     .input = &fasta_file,
     .dialogue = run,
+    .files_mode = &index_mode,
 };
 
 }  // namespace

@@ -4,9 +4,6 @@
 
 namespace talmiro {
 
-namespace {
-constexpr std::string_view reading_label = "Reading Input file. Completed... ";
-}
 
 std::uint64_t read_records(RecordScanner& records, const NameSelector& selector, bool exclude, RecordSink& sink,
                   std::vector<std::uint64_t>& taken, console::Meter& meter, std::size_t list_count) {

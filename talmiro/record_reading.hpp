@@ -11,6 +11,9 @@
 
 namespace talmiro {
 
+// The meter's label while an input is read.
+inline constexpr std::string_view reading_label = "Reading Input file. Completed... ";
+
 // Hands `sink` every record some listed name takes (or, `exclude`, every record none takes),
 // and counts in `taken` (one count per slot) the records each name took. Draws the reading
 // meter against the list's `list_count` names (the caller ends its line). Stops at the end of

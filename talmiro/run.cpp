@@ -4,6 +4,8 @@
 #include "io/line_reader.hpp"
 #include "project/version.hpp"
 #include "talmiro/files.hpp"
+#include "talmiro/index_building.hpp"
+#include "talmiro/indexed_reading.hpp"
 #include "talmiro/input_threads.hpp"
 #include "io/name_lines.hpp"
 #include "talmiro/record_reading.hpp"
@@ -46,7 +48,10 @@ constexpr std::size_t spool_budget = std::size_t{64} << 20;
 // One input and what its pass leaves: the records each name took and, in list order, where
 // they are; in file order, the output they were written to.
 struct Input {
-    std::unique_ptr<RecordScanner> records;
+    std::string name;
+    std::unique_ptr<RecordScanner> records;  // none where an index gave the records
+    RecordFormat format = RecordFormat::fasta;
+    std::uint64_t indexed_records = 0;  // in the whole file, as its index says
     std::vector<std::uint64_t> taken;  // per slot
     std::unique_ptr<TakenRecords> places;
     std::unique_ptr<io::OutputFile> output;
@@ -61,11 +66,32 @@ NameTable read_name_list(Front& front, bool ignore_case) {
     return session::take_list<NameTable>(front, list_entries, std::move(names), ignore_case);
 }
 
-std::vector<Input> open_inputs(Front& front, const NameTable& table) {
+// Each input's records are taken through its index where it has one the run can use; the others
+// are scanned by read_inputs().
+std::vector<Input> open_inputs(Front& front, const NameTable& table, const Choice& choice,
+                               const std::vector<std::string>& spool_folders) {
     std::vector<Input> inputs(front.files_named(fasta_file));
+    const NameSelector selector(table, choice.selection.matching);
     for (std::size_t nth = 0; nth < inputs.size(); ++nth) {
-        inputs[nth].records = scan_records(io::ReadBuffer(front.open_input(fasta_file, nth)));
-        inputs[nth].taken.assign(table.slot_count(), 0);
+        Input& input = inputs[nth];
+        io::InputFile file = front.open_input(fasta_file, nth);
+        input.name = file.name();
+        if (choice.use_index) {
+            console::Meter silent;
+            std::optional<IndexedInput> indexed =
+                take_through_index(front, file, table, selector, choice.selection.matching, spool_folders.at(nth),
+                                   spool_budget / inputs.size(), nth == 0 ? front.meter() : silent);
+            if (indexed) {
+                input.places = std::move(indexed->places);
+                input.taken = std::move(indexed->taken);
+                input.format = indexed->format;
+                input.indexed_records = indexed->records;
+                continue;
+            }
+        }
+        input.records = scan_records(io::ReadBuffer(std::move(file)));
+        input.format = input.records->format();
+        input.taken.assign(table.slot_count(), 0);
     }
     return inputs;
 }
@@ -102,7 +128,7 @@ void read_inputs(Front& front, std::vector<Input>& inputs, const NameTable& tabl
     const NameSelector selector(table, choice.selection.matching);
     for (std::size_t nth = 0; nth < inputs.size(); ++nth) {
         Input& input = inputs[nth];
-        if (!input.output) {
+        if (input.records && !input.output) {
             input.places = std::make_unique<TakenRecords>(input.records->input(), input.records->format(),
                                                           table.slot_count(), spool_folders.at(nth),
                                                           spool_budget / inputs.size());
@@ -110,6 +136,9 @@ void read_inputs(Front& front, std::vector<Input>& inputs, const NameTable& tabl
     }
     for_each_input(inputs.size(), [&](std::size_t nth) {
         Input& input = inputs[nth];
+        if (!input.records) {
+            return;  // taken through its index
+        }
         console::Meter silent;
         std::unique_ptr<RecordWriter> writer;
         RecordSink* sink = input.places.get();
@@ -123,6 +152,10 @@ void read_inputs(Front& front, std::vector<Input>& inputs, const NameTable& tabl
     front.meter().end_line();
     std::uint64_t records = 0;
     for (Input& input : inputs) {
+        if (!input.records) {
+            records += input.indexed_records;
+            continue;
+        }
         session::check_read_whole(front, input.records->input());
         if (input.records->malformed()) {
             front.input_cut_short(*input.records->malformed());
@@ -145,9 +178,9 @@ void check_in_step(const NameTable& table, const std::vector<Input>& inputs) {
                 throw Abort{Failure::unreadable_input,
                             text::quoted(table.names().name(position)) + " takes " +
                                 count_of_records(inputs[0].taken[slot]) + " in " +
-                                text::file_label(inputs[0].records->input().name(), false) + " but " +
+                                text::file_label(inputs[0].name, false) + " but " +
                                 count_of_records(inputs[nth].taken[slot]) + " in " +
-                                text::file_label(inputs[nth].records->input().name(), false)};
+                                text::file_label(inputs[nth].name, false)};
             }
         }
     }
@@ -176,7 +209,7 @@ void count_excluded(Front& front, const NameTable& table, const std::vector<Inpu
 void write_in_list_order(Front& front, std::vector<Input>& inputs, const NameTable& table) {
     const std::vector<io::OutputFile*> outputs = create_outputs(front, inputs);
     for (Input& input : inputs) {
-        const io::InputFile* const file = input.records->input().plain_file();
+        const io::InputFile* const file = input.records ? input.records->input().plain_file() : nullptr;
         for (const io::OutputFile* const output : outputs) {
             if (file != nullptr && output->writes_over(*file)) {
                 input.places->keep_apart();
@@ -189,7 +222,9 @@ void write_in_list_order(Front& front, std::vector<Input>& inputs, const NameTab
         input.places->arrange();
         written += write_in_list_order(*input.output, table, *input.places, front.meter());
         // What was read again must still be the file that was scanned.
-        session::check_read_whole(front, input.records->input());
+        if (input.records) {
+            session::check_read_whole(front, input.records->input());
+        }
     }
     session::close_outputs(outputs);
     front.meter().end_line();
@@ -197,6 +232,12 @@ void write_in_list_order(Front& front, std::vector<Input>& inputs, const NameTab
 }
 
 void finish_file_order(Front& front, std::vector<Input>& inputs) {
+    for (Input& input : inputs) {
+        if (!input.records) {
+            io::OutputFile& output = *input.output;
+            input.handed = input.places->write_as_taken([&](std::string_view piece) { output.write(piece); });
+        }
+    }
     session::close_outputs(outputs_of(inputs));
     std::uint64_t written = 0;
     for (const Input& input : inputs) {
@@ -207,7 +248,7 @@ void finish_file_order(Front& front, std::vector<Input>& inputs) {
 
 Outcome run_steps(Front& front, const Choice& choice, const std::vector<std::string>& spool_folders) {
     const NameTable table = read_name_list(front, choice.selection.ignore_case);
-    std::vector<Input> inputs = open_inputs(front, table);
+    std::vector<Input> inputs = open_inputs(front, table, choice, spool_folders);
     if (choice.order == Order::file) {
         // Written while the inputs are read.
         session::begin_writing(create_outputs(front, inputs));
@@ -250,6 +291,9 @@ Outcome run(std::istream& in, std::ostream& out) {
 }
 
 Outcome run_batch(Front& front, const session::BatchOptions& common, const Options& options) {
+    if (common.files_mode) {
+        return session::run_session(front, [&](Front& steps_front) { return build_indexes(steps_front, common.mode_files); });
+    }
     const Choice choice = choice_of(options);
     std::vector<std::string> spool_folders;
     for (const std::string& output : common.paths_of(output_file)) {

@@ -9,13 +9,19 @@ namespace talmiro {
 
 TakenRecords::TakenRecords(io::ReadBuffer& input, RecordFormat format, std::size_t slot_count,
                            std::string spool_folder, std::size_t budget)
-    : input_(input), marker_(marker_of(format)), spool_folder_(std::move(spool_folder)), budget_(budget),
+    : input_(&input), marker_(marker_of(format)), spool_folder_(std::move(spool_folder)), budget_(budget),
       first_place_(slot_count + 1, 0) {
     struct stat info {};
     const io::InputFile* const file = input.plain_file();
     if (file == nullptr || ::fstat(file->descriptor(), &info) != 0 || !S_ISREG(info.st_mode)) {
         spool_.emplace(spool_folder_, budget_);
     }
+}
+
+TakenRecords::TakenRecords(RecordFormat format, std::size_t slot_count, std::string spool_folder, std::size_t budget)
+    : input_(nullptr), marker_(marker_of(format)), spool_folder_(std::move(spool_folder)), budget_(budget),
+      first_place_(slot_count + 1, 0) {
+    spool_.emplace(spool_folder_, budget_);
 }
 
 void TakenRecords::keep_apart() {
@@ -47,7 +53,7 @@ void TakenRecords::add(std::string_view piece) {
         spool_->append(piece);
     } else {
         if (starting_) {
-            file_offset_ = input_.file_offset(static_cast<std::size_t>(piece.data() - input_.data()));
+            file_offset_ = input_->file_offset(static_cast<std::size_t>(piece.data() - input_->data()));
             kept_start_ = kept_.size();
         }
         keep(piece);
@@ -120,27 +126,36 @@ void TakenRecords::read_again(std::uint64_t offset, std::uint64_t length,
     // what it still holds; the run learns of the change from the input.
     const bool in_order = offset >= last_end_ && offset - last_end_ <= 4096;
     last_end_ = offset + length;
-    static_cast<void>(reread_.read(input_.plain_file()->descriptor(), offset, length,
+    static_cast<void>(reread_.read(input_->plain_file()->descriptor(), offset, length,
                                    in_order ? FileRereader::most : static_cast<std::size_t>(length), use));
+}
+
+void TakenRecords::write_place(const Place& place, const std::function<void(std::string_view)>& use) {
+    use({&marker_, 1});
+    char last = '\n';
+    read(place.offset, length_of(place), [&](std::string_view piece) {
+        if (!piece.empty()) {
+            use(piece);
+            last = piece.back();
+        }
+    });
+    if (last != '\n') {
+        use("\n");
+    }
 }
 
 std::uint64_t TakenRecords::write(std::uint32_t slot, const std::function<void(std::string_view)>& use) {
     for (std::uint64_t index = first_place_[slot]; index < first_place_[slot + 1]; ++index) {
-        const Place& place = places_[index];
-        const std::uint64_t length = length_of(place);
-        use({&marker_, 1});
-        char last = '\n';
-        read(place.offset, length, [&](std::string_view piece) {
-            if (!piece.empty()) {
-                use(piece);
-                last = piece.back();
-            }
-        });
-        if (last != '\n') {
-            use("\n");
-        }
+        write_place(places_[index], use);
     }
     return first_place_[slot + 1] - first_place_[slot];
+}
+
+std::uint64_t TakenRecords::write_as_taken(const std::function<void(std::string_view)>& use) {
+    for (const Place& place : places_) {
+        write_place(place, use);
+    }
+    return places_.size();
 }
 
 }  // namespace talmiro

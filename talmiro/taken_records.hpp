@@ -25,6 +25,8 @@ public:
     // `input` must outlive this. `spool_folder` takes a stream's records past `budget` bytes.
     TakenRecords(io::ReadBuffer& input, RecordFormat format, std::size_t slot_count, std::string spool_folder,
                  std::size_t budget);
+    // Records from anywhere (read where an index says they are), kept in a spool.
+    TakenRecords(RecordFormat format, std::size_t slot_count, std::string spool_folder, std::size_t budget);
 
     void begin_record(std::int64_t slot) override {
         slot_ = static_cast<std::uint32_t>(slot);
@@ -45,6 +47,9 @@ public:
     // bytes, and a line break where the file's bytes did not end with one.
     // Returns how many records it handed on.
     std::uint64_t write(std::uint32_t slot, const std::function<void(std::string_view)>& use);
+    // Hands every record to `use` in the order they came, each as write() does; call instead of
+    // arrange(). Returns how many records it handed on.
+    std::uint64_t write_as_taken(const std::function<void(std::string_view)>& use);
 
 private:
     struct Place {
@@ -57,12 +62,13 @@ private:
     static constexpr std::uint64_t in_file = std::uint64_t{1} << 63;  // marks a file offset
 
     void keep(std::string_view piece);
+    void write_place(const Place& place, const std::function<void(std::string_view)>& use);
 
     std::uint64_t length_of(const Place& place) const;
     void read(std::uint64_t offset, std::uint64_t length, const std::function<void(std::string_view)>& use);
     void read_again(std::uint64_t offset, std::uint64_t length, const std::function<void(std::string_view)>& use);
 
-    io::ReadBuffer& input_;
+    io::ReadBuffer* input_;  // none for records from anywhere
     char marker_;
     std::string spool_folder_;
     std::size_t budget_;

@@ -238,4 +238,25 @@ private:
 
 std::unique_ptr<Decoder> bgzf_decoder(Fill fill) { return std::make_unique<BgzfDecoder>(std::move(fill)); }
 
+std::uint32_t bgzf_member_text_size(std::string_view member) {
+    return little_endian(reinterpret_cast<const std::uint8_t*>(member.data() + member.size() - 4), 4);
+}
+
+bool inflate_bgzf_member(std::string_view member, std::vector<char>& into) {
+    const std::size_t inflated = bgzf_member_text_size(member);
+    if (inflated > largest_inflated) {
+        return false;
+    }
+    into.resize(inflated);
+    inflate_state state{};
+    isal_inflate_init(&state);
+    state.crc_flag = ISAL_GZIP_NO_HDR_VER;
+    // ISA-L reads and writes through non-const pointers but changes no input byte.
+    state.next_in = const_cast<std::uint8_t*>(reinterpret_cast<const std::uint8_t*>(member.data() + header_size));
+    state.avail_in = static_cast<std::uint32_t>(member.size() - header_size);
+    state.next_out = reinterpret_cast<std::uint8_t*>(into.data());
+    state.avail_out = static_cast<std::uint32_t>(inflated);
+    return isal_inflate_stateless(&state) == ISAL_DECOMP_OK && state.total_out == inflated;
+}
+
 }  // namespace codecs

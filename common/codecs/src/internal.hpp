@@ -18,7 +18,5 @@ inline std::uint32_t little_endian(const std::uint8_t* at, int bytes) {
     return value;
 }
 
-// The size of the BGZF member whose bytes begin `bytes`, 0 when they begin none.
-std::size_t bgzf_member_size(std::string_view bytes);
 
 }  // namespace codecs

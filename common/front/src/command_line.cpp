@@ -43,6 +43,11 @@ std::string usage_text(const Program& program, const OptionSet& declared) {
         usage += file_usage(*role);
     }
     usage += " [--allow-missing]" + declared.usage() + " [-q | -v]\n";
+    if (program.files_mode != nullptr) {
+        const std::string value(program.files_mode->value_name);
+        usage += "  or:  " + std::string(program.name) + " " + std::string(program.files_mode->option) + " " + value +
+                 " [" + value + "...]\n";
+    }
     return usage + "  or:  " + std::string(program.name) + "    (without arguments: the interactive dialogue)\n";
 }
 
@@ -73,12 +78,40 @@ std::optional<std::string> standard_streams_shared(const BatchOptions& options) 
     return std::nullopt;
 }
 
+// A mode of its own takes files and the program's own options, none of extraction's files.
+std::optional<std::string> files_mode_misuse(const CLI::App& app, std::string_view mode, const BatchOptions& options,
+                                             const BatchProgram& batch) {
+    for (const auto& [role, path] : options.paths) {
+        if (app.count(std::string(role->long_option())) > 0) {
+            return std::string(role->long_option()) + " cannot go with " + std::string(mode);
+        }
+    }
+    if (options.allow_missing) {
+        return "--allow-missing cannot go with " + std::string(mode);
+    }
+    if (options.mode_files.empty()) {
+        return std::string(mode) + " names no file";
+    }
+    if (options.quiet && options.verbose) {
+        return "--quiet and --verbose exclude each other";
+    }
+    return batch.misuse(options);
+}
+
 // What the parser leaves to us: arguments it did not know (told first, as the likeliest slip),
 // the files every run needs, and the rules between options.
-std::optional<std::string> misuse(const CLI::App& app, const BatchOptions& options, const BatchProgram& batch) {
+std::optional<std::string> misuse(const CLI::App& app, const Program& program, const BatchOptions& options,
+                                  const BatchProgram& batch) {
     for (const std::string& argument : app.remaining()) {
-        return (argument.size() > 1 && argument.front() == '-' ? "unknown option " : "unexpected argument ") +
-               text::quoted(argument);
+        if (argument.size() > 1 && argument.front() == '-') {
+            return "unknown option " + text::quoted(argument);
+        }
+        if (!options.files_mode) {
+            return "unexpected argument " + text::quoted(argument);
+        }
+    }
+    if (options.files_mode) {
+        return files_mode_misuse(app, program.files_mode->option, options, batch);
     }
     for (const auto& [role, path] : options.paths) {
         if (path.empty() && app.count(std::string(role->long_option())) > 0) {
@@ -161,6 +194,9 @@ ParsedCommandLine parse_command_line(const Program& program, BatchProgram& batch
     }
     app.add_flag("--allow-missing", options.allow_missing,
                  "warn about listed names the input lacks and write the rest (default: fail)");
+    if (program.files_mode != nullptr) {
+        app.add_flag(std::string(program.files_mode->option), options.files_mode, std::string(program.files_mode->help));
+    }
     OptionSet declared(app);
     batch.declare_options(declared);
     app.add_flag("-q,--quiet", options.quiet, "draw no meter on a terminal");
@@ -187,6 +223,14 @@ ParsedCommandLine parse_command_line(const Program& program, BatchProgram& batch
     } catch (const CLI::ParseError& error) {
         return usage_error(error.what());
     }
+    if (options.files_mode) {
+        // The mode's files are what the parser did not take, in the order given.
+        for (const std::string& argument : app.remaining()) {
+            if (argument.size() <= 1 || argument.front() != '-') {
+                options.mode_files.push_back(argument);
+            }
+        }
+    }
     for (std::size_t index = 0; index < program.files.size(); ++index) {
         const FileRole& role = *program.files[index];
         if (given[index].size() > 1 && role.need != FileRole::Need::one_or_more) {
@@ -200,7 +244,7 @@ ParsedCommandLine parse_command_line(const Program& program, BatchProgram& batch
             options.paths.emplace_back(program.files[index], std::move(path));
         }
     }
-    if (const auto problem = misuse(app, options, batch)) {
+    if (const auto problem = misuse(app, program, options, batch)) {
         return usage_error(*problem);
     }
     return {std::move(options), 0};

@@ -21,6 +21,11 @@ io::OutputFile DialogueFront::create_output(const FileRole& role, std::size_t) {
     return opened_or_abort(io::OutputFile::create(name, &error), error, Failure::cannot_create_output);
 }
 
+io::OutputFile DialogueFront::create_named_output(const std::string& path) {
+    std::optional<io::IoError> error;
+    return opened_or_abort(io::OutputFile::create(path, &error), error, Failure::cannot_create_output);
+}
+
 void DialogueFront::show_count(const CountKind& what, std::int64_t count) {
     // The dialogue shows only the counts it has a line for.
     if (!what.before.empty()) {

@@ -88,6 +88,15 @@ private:
     bool damaged_ = false;
 };
 
+// The size of the BGZF member whose bytes begin `bytes` (at least its 18-byte header), 0 when
+// they begin none.
+std::size_t bgzf_member_size(std::string_view bytes);
+// Inflates one whole BGZF member into `into` (replacing what it held, at most 64 KiB); false
+// when the member is damaged.
+bool inflate_bgzf_member(std::string_view member, std::vector<char>& into);
+// How many bytes of text a whole BGZF member inflates to, as its trailer says.
+std::uint32_t bgzf_member_text_size(std::string_view member);
+
 // Compresses what an output writes; `write` takes the compressed bytes.
 class Encoder {
 public:

@@ -28,6 +28,7 @@ public:
     io::InputFile open_input(const FileRole& role, std::size_t nth) override;
     bool wants_output(const FileRole&) const override { return true; }
     io::OutputFile create_output(const FileRole& role, std::size_t nth) override;
+    io::OutputFile create_named_output(const std::string& path) override;
     void show_count(const CountKind& what, std::int64_t count) override;
     console::Meter& meter() override { return console_.meter(); }
     bool go_on_without(std::string_view name, std::string_view part) override;

@@ -26,6 +26,9 @@ struct BatchOptions {
     bool allow_missing = false;
     bool quiet = false;
     bool verbose = false;
+    // The program's mode of its own was asked for (its option given), with these files.
+    bool files_mode = false;
+    std::vector<std::string> mode_files;
 
     // The first path named for `role` ("" where none was).
     const std::string& path_of(const FileRole& role) const;
@@ -86,6 +89,14 @@ private:
     Options options_;
 };
 
+// A mode of its own beside extraction that takes only files, as `--index FILE...` does: no list
+// and no output go with it, and each file is worked on in turn.
+struct FilesMode {
+    std::string_view option;      // "--index"
+    std::string_view value_name;  // "FILE"
+    std::string_view help;
+};
+
 struct Program {
     std::string_view name;
     std::string_view summary;
@@ -93,6 +104,7 @@ struct Program {
     std::span<const FileRole* const> files;  // in the order the help lists them
     const FileRole* input;  // the file whose missing names are said to be missing from it
     Outcome (*dialogue)(std::istream& in, std::ostream& out);
+    const FilesMode* files_mode = nullptr;  // none for a program without one
 };
 
 // The options of a command line, or the exit status to end with at once (0 after --help or

@@ -101,6 +101,9 @@ public:
     virtual bool wants_output(const FileRole& role) const = 0;
     virtual io::OutputFile create_output(const FileRole& role, std::size_t nth) = 0;
     io::OutputFile create_output(const FileRole& role) { return create_output(role, 0); }
+    // A file the program names itself (an index beside the file it describes), written as is and,
+    // like every output, put in place only once whole.
+    virtual io::OutputFile create_named_output(const std::string& path) = 0;
     virtual void show_count(const CountKind& what, std::int64_t count) = 0;
     virtual console::Meter& meter() = 0;
     // Each listed name the input lacks, in list order, then their number; false from either

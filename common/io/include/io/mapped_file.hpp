@@ -1,0 +1,48 @@
+// A whole file mapped read-only, for indexes: looked up in place, never read whole.
+#pragma once
+
+#include "io/io_error.hpp"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace io {
+
+class MappedFile {
+public:
+    // Nothing when it cannot be opened or mapped, with `error` saying why.
+    [[nodiscard]] static std::optional<MappedFile> open(const std::string& path, std::optional<IoError>& error);
+
+    MappedFile(MappedFile&& other) noexcept;
+    MappedFile& operator=(MappedFile&& other) noexcept;
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
+    ~MappedFile();
+
+    std::string_view bytes() const { return {data_, size_}; }
+    const std::string& path() const { return path_; }
+
+private:
+    MappedFile(const char* data, std::size_t size, std::string path) : data_(data), size_(size), path_(std::move(path)) {}
+    const char* data_ = nullptr;
+    std::size_t size_ = 0;
+    std::string path_;
+};
+
+// When a file was last changed, to the nanosecond, and how long it is: what an index made for
+// it records, so that a later change shows.
+struct FileStamp {
+    std::uint64_t size = 0;
+    std::int64_t seconds = 0;
+    std::int64_t nanoseconds = 0;
+    bool operator==(const FileStamp&) const = default;
+    bool older_than(const FileStamp& other) const {
+        return seconds != other.seconds ? seconds < other.seconds : nanoseconds < other.nanoseconds;
+    }
+};
+// Nothing for a file that is not regular (a pipe, a terminal) or cannot be looked at.
+std::optional<FileStamp> stamp_of(int descriptor);
+std::optional<FileStamp> stamp_of(const std::string& path);
+
+}  // namespace io

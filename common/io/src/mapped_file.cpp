@@ -1,0 +1,83 @@
+#include "io/mapped_file.hpp"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace io {
+
+namespace {
+
+std::optional<FileStamp> stamp_from(const struct stat& info) {
+    if (!S_ISREG(info.st_mode)) {
+        return std::nullopt;
+    }
+    return FileStamp{static_cast<std::uint64_t>(info.st_size), info.st_mtim.tv_sec, info.st_mtim.tv_nsec};
+}
+
+}  // namespace
+
+std::optional<MappedFile> MappedFile::open(const std::string& path, std::optional<IoError>& error) {
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) {
+        error = IoError{IoError::Action::open, path, errno, {}};
+        return std::nullopt;
+    }
+    struct stat info {};
+    if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
+        error = IoError{IoError::Action::open, path, S_ISREG(info.st_mode) ? errno : 0, "not a regular file"};
+        ::close(descriptor);
+        return std::nullopt;
+    }
+    const auto size = static_cast<std::size_t>(info.st_size);
+    void* data = nullptr;
+    if (size > 0) {
+        data = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, descriptor, 0);
+        if (data == MAP_FAILED) {
+            error = IoError{IoError::Action::read, path, errno, {}};
+            ::close(descriptor);
+            return std::nullopt;
+        }
+    }
+    ::close(descriptor);  // the mapping stays
+    return MappedFile(static_cast<const char*>(data), size, path);
+}
+
+MappedFile::MappedFile(MappedFile&& other) noexcept
+    : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)), path_(std::move(other.path_)) {}
+
+MappedFile& MappedFile::operator=(MappedFile&& other) noexcept {
+    if (this != &other) {
+        std::swap(data_, other.data_);
+        std::swap(size_, other.size_);
+        std::swap(path_, other.path_);
+    }
+    return *this;
+}
+
+MappedFile::~MappedFile() {
+    if (data_ != nullptr && size_ > 0) {
+        ::munmap(const_cast<char*>(data_), size_);
+    }
+}
+
+std::optional<FileStamp> stamp_of(int descriptor) {
+    struct stat info {};
+    if (::fstat(descriptor, &info) != 0) {
+        return std::nullopt;
+    }
+    return stamp_from(info);
+}
+
+std::optional<FileStamp> stamp_of(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return std::nullopt;
+    }
+    return stamp_from(info);
+}
+
+}  // namespace io

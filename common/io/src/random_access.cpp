@@ -1,0 +1,276 @@
+#include "io/random_access.hpp"
+
+#include "codecs/codecs.hpp"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace io {
+
+namespace {
+
+constexpr std::size_t bgzf_header_size = 18;
+constexpr std::size_t largest_member = std::size_t{1} << 16;
+
+// Up to `size` bytes at `offset`, fewer only at the end of the file; nothing on a read failure.
+std::optional<std::size_t> read_at(int descriptor, std::uint64_t offset, char* into, std::size_t size) {
+    std::size_t got = 0;
+    while (got < size) {
+        const ssize_t count = ::pread(descriptor, into + got, size - got, static_cast<off_t>(offset + got));
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count < 0) {
+            return std::nullopt;
+        }
+        if (count == 0) {
+            break;
+        }
+        got += static_cast<std::size_t>(count);
+    }
+    return got;
+}
+
+std::uint64_t little_endian_64(std::string_view bytes, std::size_t at) {
+    std::uint64_t value = 0;
+    for (std::size_t index = 8; index-- > 0;) {
+        value = (value << 8) | static_cast<unsigned char>(bytes[at + index]);
+    }
+    return value;
+}
+
+void append_little_endian_64(std::string& into, std::uint64_t value) {
+    for (int index = 0; index < 8; ++index) {
+        into.push_back(static_cast<char>((value >> (8 * index)) & 0xff));
+    }
+}
+
+// The bytes [begin, end) of a plain file, read where they are.
+class PlainRegion final : public ByteSource {
+public:
+    PlainRegion(const InputFile& file, std::uint64_t begin, std::uint64_t end) : file_(file), at_(begin), end_(end) {}
+
+    std::size_t read(char* into, std::size_t size) override {
+        const std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(size, end_ - at_));
+        if (wanted == 0 || error_) {
+            return 0;
+        }
+        const std::optional<std::size_t> got = read_at(file_.descriptor(), at_, into, wanted);
+        if (!got) {
+            error_ = IoError{IoError::Action::read, file_.name(), errno, {}};
+            return 0;
+        }
+        at_ += *got;
+        end_ = *got < wanted ? at_ : end_;  // the file ends here
+        return *got;
+    }
+    const std::optional<IoError>& error() const override { return error_; }
+    const InputFile* plain_file() const override { return nullptr; }  // never mapped: a region is small
+    const std::string& name() const override { return file_.name(); }
+
+private:
+    const InputFile& file_;
+    std::uint64_t at_;
+    std::uint64_t end_;
+    std::optional<IoError> error_;
+};
+
+// The text [begin, end) of a BGZF file, inflated member by member from the one holding `begin`.
+class BgzfRegion final : public ByteSource {
+public:
+    BgzfRegion(const InputFile& file, std::uint64_t begin, std::uint64_t end, const std::vector<BgzfMember>& members)
+        : file_(file), text_at_(begin), end_(end) {
+        auto holder = std::upper_bound(members.begin(), members.end(), begin,
+                                       [](std::uint64_t text, const BgzfMember& member) { return text < member.text; });
+        if (holder == members.begin()) {
+            end_ = begin;  // no member holds it: nothing to read
+            return;
+        }
+        --holder;
+        stored_at_ = holder->stored;
+        member_text_ = holder->text;
+    }
+
+    std::size_t read(char* into, std::size_t size) override {
+        while (text_at_ < end_ && !error_) {
+            if (text_at_ < member_text_ + inflated_.size() && text_at_ >= member_text_) {
+                const std::size_t from = static_cast<std::size_t>(text_at_ - member_text_);
+                const std::size_t count = static_cast<std::size_t>(
+                    std::min<std::uint64_t>({size, inflated_.size() - from, end_ - text_at_}));
+                std::memcpy(into, inflated_.data() + from, count);
+                text_at_ += count;
+                return count;
+            }
+            if (!inflate_next()) {
+                break;
+            }
+        }
+        return 0;
+    }
+    const std::optional<IoError>& error() const override { return error_; }
+    const InputFile* plain_file() const override { return nullptr; }
+    const std::string& name() const override { return file_.name(); }
+
+private:
+    // The member at stored_at_ into inflated_; false at the end of the file or on damage.
+    bool inflate_next() {
+        if (started_) {
+            member_text_ += inflated_.size();
+        }
+        started_ = true;
+        member_.resize(bgzf_header_size);
+        const std::optional<std::size_t> header = read_at(file_.descriptor(), stored_at_, member_.data(), member_.size());
+        if (!header) {
+            error_ = IoError{IoError::Action::read, file_.name(), errno, {}};
+            return false;
+        }
+        if (*header == 0) {
+            end_ = text_at_;
+            return false;
+        }
+        const std::size_t size = *header < bgzf_header_size ? 0 : codecs::bgzf_member_size({member_.data(), *header});
+        if (size == 0) {
+            error_ = IoError::bad_content(file_.name(), "damaged BGZF member at byte " + std::to_string(stored_at_));
+            return false;
+        }
+        member_.resize(size);
+        const std::optional<std::size_t> whole = read_at(file_.descriptor(), stored_at_, member_.data(), size);
+        if (!whole || *whole != size || !codecs::inflate_bgzf_member({member_.data(), size}, inflated_)) {
+            error_ = IoError::bad_content(file_.name(), "damaged BGZF member at byte " + std::to_string(stored_at_));
+            return false;
+        }
+        stored_at_ += size;
+        return true;
+    }
+
+    const InputFile& file_;
+    std::uint64_t text_at_;
+    std::uint64_t end_;
+    std::uint64_t stored_at_ = 0;
+    std::uint64_t member_text_ = 0;  // where inflated_ starts in the text
+    bool started_ = false;
+    std::vector<char> member_;
+    std::vector<char> inflated_;
+    std::optional<IoError> error_;
+};
+
+}  // namespace
+
+Storage storage_of(const InputFile& file) {
+    char first[codecs::detection_bytes];
+    const std::optional<std::size_t> got = read_at(file.descriptor(), 0, first, sizeof first);
+    switch (codecs::format_of({first, got.value_or(0)}, true)) {
+    case codecs::Format::bgzf:
+        return Storage::bgzf;
+    case codecs::Format::gzip:
+        return Storage::gzip;
+    case codecs::Format::zstd:
+        return Storage::zstd;
+    case codecs::Format::plain:
+        break;
+    }
+    return Storage::plain;
+}
+
+std::optional<std::vector<BgzfMember>> list_bgzf_members(const InputFile& file, std::optional<IoError>& error) {
+    std::vector<BgzfMember> members;
+    std::uint64_t stored = 0;
+    std::uint64_t text = 0;
+    // Headers and trailers are read from a megabyte at a time, not one pread each.
+    std::vector<char> chunk(std::size_t{1} << 20);
+    std::uint64_t chunk_start = 0;
+    std::size_t chunk_size = 0;
+    for (;;) {
+        if (stored + bgzf_header_size > chunk_start + chunk_size || stored < chunk_start) {
+            const std::optional<std::size_t> got = read_at(file.descriptor(), stored, chunk.data(), chunk.size());
+            if (!got) {
+                error = IoError{IoError::Action::read, file.name(), errno, {}};
+                return std::nullopt;
+            }
+            chunk_start = stored;
+            chunk_size = *got;
+            if (chunk_size == 0) {
+                return members;
+            }
+        }
+        const std::size_t at = static_cast<std::size_t>(stored - chunk_start);
+        const std::size_t size = codecs::bgzf_member_size({chunk.data() + at, chunk_size - at});
+        if (size == 0) {
+            error = IoError::bad_content(file.name(), "not BGZF past byte " + std::to_string(stored));
+            return std::nullopt;
+        }
+        if (at + size > chunk_size) {
+            if (chunk_size < chunk.size()) {
+                error = IoError::bad_content(file.name(), "the BGZF member at byte " + std::to_string(stored) + " is cut short");
+                return std::nullopt;
+            }
+            chunk_size = 0;  // read again from the member's start
+            continue;
+        }
+        members.push_back({stored, text});
+        text += codecs::bgzf_member_text_size({chunk.data() + at, size});
+        stored += size;
+    }
+}
+
+std::string gzi_bytes(const std::vector<BgzfMember>& members) {
+    std::string bytes;
+    const std::size_t count = members.empty() ? 0 : members.size() - 1;
+    bytes.reserve(8 + 16 * count);
+    append_little_endian_64(bytes, count);
+    for (std::size_t index = 1; index < members.size(); ++index) {
+        append_little_endian_64(bytes, members[index].stored);
+        append_little_endian_64(bytes, members[index].text);
+    }
+    return bytes;
+}
+
+std::optional<std::vector<BgzfMember>> parse_gzi(std::string_view bytes) {
+    if (bytes.size() < 8) {
+        return std::nullopt;
+    }
+    const std::uint64_t count = little_endian_64(bytes, 0);
+    if (count > (bytes.size() - 8) / 16 || bytes.size() != 8 + 16 * count) {
+        return std::nullopt;
+    }
+    std::vector<BgzfMember> members{{0, 0}};
+    for (std::uint64_t index = 0; index < count; ++index) {
+        const BgzfMember member{little_endian_64(bytes, 8 + 16 * index), little_endian_64(bytes, 16 + 16 * index)};
+        if (member.stored <= members.back().stored || member.text < members.back().text ||
+            member.text - members.back().text > largest_member) {
+            return std::nullopt;
+        }
+        members.push_back(member);
+    }
+    return members;
+}
+
+std::unique_ptr<ByteSource> open_region(const InputFile& file, std::uint64_t begin, std::uint64_t end,
+                                        const std::vector<BgzfMember>* members) {
+    if (members != nullptr) {
+        return std::make_unique<BgzfRegion>(file, begin, end, *members);
+    }
+    return std::make_unique<PlainRegion>(file, begin, end);
+}
+
+std::optional<std::string> read_whole_file(const std::string& path, std::optional<IoError>& error) {
+    std::optional<InputFile> file = InputFile::open(path, &error);
+    if (!file) {
+        return std::nullopt;
+    }
+    std::string bytes;
+    char chunk[1 << 16];
+    for (std::size_t got = 0; (got = file->read_some(chunk, sizeof chunk)) > 0;) {
+        bytes.append(chunk, got);
+    }
+    if (file->error()) {
+        error = file->error();
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+}  // namespace io

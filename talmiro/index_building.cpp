@@ -1,0 +1,205 @@
+#include "talmiro/index_building.hpp"
+
+#include "io/mapped_file.hpp"
+#include "io/random_access.hpp"
+#include "talmiro/fai_index.hpp"
+#include "talmiro/name_index.hpp"
+#include "talmiro/record_scanner.hpp"
+#include "text/quoting.hpp"
+
+#include <limits>
+#include <memory>
+
+namespace talmiro {
+
+namespace {
+
+using session::Abort;
+using session::Failure;
+
+constexpr session::CountKind records_indexed{"records indexed", {}, {}};
+// Header lines are read whole however long (half the range: the reader adds it to an offset).
+constexpr std::size_t whole_line = std::numeric_limits<std::size_t>::max() / 2;
+
+// Where each record lies, as the scan hands its bytes on; and its .fai line.
+class IndexingSink final : public RecordSink {
+public:
+    IndexingSink(io::ReadBuffer& input, RecordFormat format) : input_(input), format_(format) {}
+
+    void begin_record(std::int64_t) override { starting_ = true; }
+    void add(std::string_view piece) override {
+        if (starting_) {
+            // The record's marker is the byte before its first piece.
+            offset_ = input_.file_offset(static_cast<std::size_t>(piece.data() - input_.data())) - 1;
+            end_ = offset_ + 1;
+            fai_.begin(format_, end_);
+            starts_inside_line_ = records_ > 0 && last_ != '\n';
+            starting_ = false;
+        }
+        end_ += piece.size();
+        last_ = piece.back();
+        fai_.add(piece);
+    }
+    void end_record() override { ++records_; }
+
+    std::uint64_t offset() const { return offset_; }
+    std::uint64_t end() const { return end_; }
+    bool starts_inside_line() const { return starts_inside_line_; }
+    FaiLineMaker& fai() { return fai_; }
+
+private:
+    io::ReadBuffer& input_;
+    RecordFormat format_;
+    FaiLineMaker fai_;
+    bool starting_ = false;
+    bool starts_inside_line_ = false;
+    char last_ = '\n';
+    std::uint64_t offset_ = 0;
+    std::uint64_t end_ = 0;
+    std::uint64_t records_ = 0;
+};
+
+[[noreturn]] void refuse(const std::string& path, const std::string& why) {
+    throw Abort{Failure::unreadable_input, text::file_label(path, false) + ": " + why};
+}
+
+io::InputFile open_to_index(const std::string& path) {
+    if (path == "-") {
+        throw Abort{Failure::cannot_open_input, "an index is made for a file: standard input (-) cannot have one"};
+    }
+    std::optional<io::IoError> error;
+    return session::opened_or_abort(io::InputFile::open(path, &error), error, Failure::cannot_open_input);
+}
+
+// What a scan of the whole file finds: every record's place and name, and the .fai lines.
+struct Scanned {
+    NameTableBuilder table;
+    RecordFormat format = RecordFormat::fasta;
+    std::uint64_t text_size = 0;
+    std::string fai;
+    std::string undescribable;  // the first record a .fai cannot describe
+};
+
+Scanned scan_for_index(io::InputFile file, const std::string& path) {
+    Scanned scanned;
+    std::unique_ptr<RecordScanner> records = scan_records(io::ReadBuffer(io::open_source(std::move(file))));
+    scanned.format = records->format();
+    IndexingSink sink(records->input(), scanned.format);
+    HeaderLine header;
+    while (records->next(whole_line, header)) {
+        const std::string_view name = index_name(header.text);
+        // Copied now: the header's bytes may leave the window while the record is read.
+        const std::string kept_name(name);
+        sink.begin_record(0);
+        records->take(sink);
+        if (records->malformed()) {
+            break;
+        }
+        if (sink.starts_inside_line()) {
+            refuse(path, "the record '" + kept_name + "' begins inside a line (a '" + std::string(1, marker_of(scanned.format)) +
+                             "' there), which no index can describe: the file is read whole each time");
+        }
+        scanned.table.add(kept_name, sink.offset(), sink.end() - sink.offset());
+        if (scanned.undescribable.empty() &&
+            sink.fai().finish(kept_name, scanned.fai) == FaiLineMaker::Result::undescribable) {
+            scanned.undescribable = kept_name;
+        }
+        scanned.text_size = sink.end();
+    }
+    if (records->malformed()) {
+        throw Abort{Failure::unreadable_input, records->malformed()->describe()};
+    }
+    if (const std::optional<io::IoError>& error = records->input().error()) {
+        throw Abort{Failure::unreadable_input, error->describe()};
+    }
+    if (records->input().changed()) {
+        throw Abort{Failure::unreadable_input, io::IoError::changed_while_read(path).describe()};
+    }
+    scanned.table.sort();
+    return scanned;
+}
+
+// The scan takes the first byte for the first record's marker whatever it is; an index of such
+// a file would locate a record that is not there.
+void check_first_marker(const io::InputFile& file, const std::string& path, const Scanned& scanned,
+                        const std::vector<io::BgzfMember>* members) {
+    if (scanned.table.entries().empty()) {
+        return;
+    }
+    std::uint64_t first = std::numeric_limits<std::uint64_t>::max();
+    for (const IndexEntry& entry : scanned.table.entries()) {
+        first = std::min(first, entry.offset);
+    }
+    char marker = '\0';
+    const std::unique_ptr<io::ByteSource> byte = io::open_region(file, first, first + 1, members);
+    if (byte->read(&marker, 1) != 1 || marker != marker_of(scanned.format)) {
+        refuse(path, std::string("its first record does not begin with '") + marker_of(scanned.format) +
+                         "', which no index can describe: the file is read whole each time");
+    }
+}
+
+void write_file(session::Front& front, const std::string& path, std::string_view bytes) {
+    io::OutputFile output = front.create_named_output(path);
+    output.write(bytes);
+    session::close_outputs({&output});
+}
+
+void index_file(session::Front& front, const std::string& path) {
+    io::InputFile file = open_to_index(path);
+    const std::optional<io::FileStamp> stamp = io::stamp_of(file.descriptor());
+    if (!stamp) {
+        refuse(path, "only a regular file can have an index");
+    }
+    const io::Storage storage = io::storage_of(file);
+    if (storage == io::Storage::gzip || storage == io::Storage::zstd) {
+        refuse(path, std::string(storage == io::Storage::gzip ? "gzip" : "zstd") +
+                         " cannot be read from the middle: recompress it with bgzip (BGZF) to index it");
+    }
+    std::optional<std::vector<io::BgzfMember>> members;
+    if (storage == io::Storage::bgzf) {
+        std::optional<io::IoError> error;
+        members = io::list_bgzf_members(file, error);
+        if (!members) {
+            throw Abort{Failure::unreadable_input, error->describe()};
+        }
+    }
+    // The scan takes the file; the checks after it read through a second descriptor.
+    io::InputFile again = open_to_index(path);
+    Scanned scanned = scan_for_index(std::move(file), path);
+    check_first_marker(again, path, scanned, members ? &*members : nullptr);
+    if (io::stamp_of(again.descriptor()) != stamp) {
+        throw Abort{Failure::unreadable_input, io::IoError::changed_while_read(path).describe()};
+    }
+    TixFacts facts;
+    facts.stamp = *stamp;
+    facts.format = scanned.format;
+    facts.bgzf = members.has_value();
+    facts.text_size = scanned.text_size;
+    {
+        io::OutputFile tix = front.create_named_output(path + std::string(tix_suffix));
+        write_tix(tix, facts, scanned.table);
+        session::close_outputs({&tix});
+    }
+    if (scanned.undescribable.empty()) {
+        write_file(front, path + std::string(fai_suffix), scanned.fai);
+    } else {
+        front.warn(text::file_label(path, false) + ": the lines of record '" + scanned.undescribable +
+                   "' differ in length, which a .fai cannot describe: " +
+                   text::file_label(path + std::string(tix_suffix), false) + " alone is written");
+    }
+    if (members) {
+        write_file(front, path + std::string(gzi_suffix), io::gzi_bytes(*members));
+    }
+    front.show_count(records_indexed, static_cast<std::int64_t>(scanned.table.entries().size()));
+}
+
+}  // namespace
+
+session::Outcome build_indexes(session::Front& front, const std::vector<std::string>& files) {
+    for (const std::string& path : files) {
+        index_file(front, path);
+    }
+    return session::Outcome::done;
+}
+
+}  // namespace talmiro

@@ -1,0 +1,184 @@
+#include "talmiro/name_index.hpp"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+namespace talmiro {
+
+namespace {
+
+static_assert(std::endian::native == std::endian::little, "the .tix is read in place as little-endian");
+
+constexpr char tix_magic[8] = {'T', 'A', 'L', 'M', 'T', 'I', 'X', '\n'};
+constexpr std::uint32_t tix_version = 1;
+constexpr std::uint32_t flag_fastq = 1;
+constexpr std::uint32_t flag_bgzf = 2;
+
+struct TixHeader {
+    char magic[8];
+    std::uint32_t version;
+    std::uint32_t flags;
+    std::uint64_t file_size;
+    std::int64_t seconds;
+    std::int64_t nanoseconds;
+    std::uint64_t records;
+    std::uint64_t names_size;
+    std::uint64_t text_size;
+};
+static_assert(sizeof(TixHeader) == 64);
+
+bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+
+// Up to 8 bytes of `name` from `from` on, the first most significant, so that comparing keys
+// compares those bytes as memcmp does (a shorter name padded with zeros sorts first).
+std::uint64_t sort_key(std::string_view name, std::size_t from) {
+    std::uint64_t key = 0;
+    for (std::size_t index = 0; index < 8; ++index) {
+        const std::size_t at = from + index;
+        key = (key << 8) | (at < name.size() ? static_cast<unsigned char>(name[at]) : 0u);
+    }
+    return key;
+}
+
+}  // namespace
+
+std::string_view index_name(std::string_view header) {
+    std::size_t end = 0;
+    while (end < header.size() && !is_blank(header[end])) {
+        ++end;
+    }
+    return header.substr(0, end);
+}
+
+std::string_view NameTableView::name_of(const IndexEntry& entry) const {
+    if (entry.name_offset > names_.size() || entry.name_length > names_.size() - entry.name_offset) {
+        return {};
+    }
+    return names_.substr(static_cast<std::size_t>(entry.name_offset), entry.name_length);
+}
+
+std::span<const IndexEntry> NameTableView::named(std::string_view name) const {
+    const auto first = std::lower_bound(entries_.begin(), entries_.end(), name,
+                                        [&](const IndexEntry& entry, std::string_view wanted) { return name_of(entry) < wanted; });
+    const auto last = std::upper_bound(first, entries_.end(), name,
+                                       [&](std::string_view wanted, const IndexEntry& entry) { return wanted < name_of(entry); });
+    return {first, last};
+}
+
+std::span<const IndexEntry> NameTableView::beginning_with(std::string_view prefix) const {
+    const auto first = std::lower_bound(entries_.begin(), entries_.end(), prefix,
+                                        [&](const IndexEntry& entry, std::string_view wanted) { return name_of(entry) < wanted; });
+    const auto last = std::partition_point(first, entries_.end(),
+                                           [&](const IndexEntry& entry) { return name_of(entry).starts_with(prefix); });
+    return {first, last};
+}
+
+void NameTableBuilder::add(std::string_view name, std::uint64_t offset, std::uint64_t length) {
+    entries_.push_back(IndexEntry{offset, length, names_.size(), static_cast<std::uint32_t>(name.size()), 0});
+    names_.append(name);
+}
+
+void NameTableBuilder::sort() {
+    // Names of reads share long beginnings ("SRR1234567.", an instrument's run and lane): the
+    // sort looks at the 8 bytes after what every name shares first, and at whole names only
+    // where those agree.
+    const NameTableView table = view();
+    std::size_t shared = entries_.empty() ? 0 : table.name_of(entries_.front()).size();
+    for (const IndexEntry& entry : entries_) {
+        const std::string_view first = table.name_of(entries_.front());
+        const std::string_view name = table.name_of(entry);
+        shared = std::min({shared, name.size()});
+        shared = static_cast<std::size_t>(std::mismatch(first.begin(), first.begin() + static_cast<std::ptrdiff_t>(shared),
+                                                        name.begin())
+                                              .first -
+                                          first.begin());
+    }
+    struct Keyed {
+        std::uint64_t key;
+        std::uint64_t index;
+    };
+    std::vector<Keyed> keyed(entries_.size());
+    for (std::size_t index = 0; index < entries_.size(); ++index) {
+        keyed[index] = {sort_key(table.name_of(entries_[index]), shared), index};
+    }
+    std::sort(keyed.begin(), keyed.end(), [&](const Keyed& a, const Keyed& b) {
+        if (a.key != b.key) {
+            return a.key < b.key;
+        }
+        const IndexEntry& left = entries_[a.index];
+        const IndexEntry& right = entries_[b.index];
+        const int order = table.name_of(left).compare(table.name_of(right));
+        return order != 0 ? order < 0 : left.offset < right.offset;
+    });
+    std::vector<IndexEntry> sorted;
+    sorted.reserve(entries_.size());
+    for (const Keyed& item : keyed) {
+        sorted.push_back(entries_[item.index]);
+    }
+    entries_ = std::move(sorted);
+}
+
+void write_tix(io::OutputFile& output, const TixFacts& facts, const NameTableBuilder& table) {
+    TixHeader header{};
+    std::memcpy(header.magic, tix_magic, sizeof tix_magic);
+    header.version = tix_version;
+    header.flags = (facts.format == RecordFormat::fastq ? flag_fastq : 0) | (facts.bgzf ? flag_bgzf : 0);
+    header.file_size = facts.stamp.size;
+    header.seconds = facts.stamp.seconds;
+    header.nanoseconds = facts.stamp.nanoseconds;
+    header.records = table.entries().size();
+    header.names_size = table.names().size();
+    header.text_size = facts.text_size;
+    output.write({reinterpret_cast<const char*>(&header), sizeof header});
+    const std::span<const IndexEntry> entries = table.entries();
+    output.write({reinterpret_cast<const char*>(entries.data()), entries.size_bytes()});
+    output.write(table.names());
+}
+
+std::optional<TixFile> TixFile::open(const std::string& path, std::string& why_not) {
+    std::optional<io::IoError> error;
+    std::optional<io::MappedFile> file = io::MappedFile::open(path, error);
+    if (!file) {
+        why_not = error->describe();
+        return std::nullopt;
+    }
+    const std::string_view bytes = file->bytes();
+    TixHeader header{};
+    if (bytes.size() < sizeof header) {
+        why_not = "it is cut short";
+        return std::nullopt;
+    }
+    std::memcpy(&header, bytes.data(), sizeof header);
+    if (std::memcmp(header.magic, tix_magic, sizeof tix_magic) != 0) {
+        why_not = "it is no talmiro index";
+        return std::nullopt;
+    }
+    if (header.version != tix_version) {
+        why_not = "it is of version " + std::to_string(header.version) + ", this talmiro reads version " +
+                  std::to_string(tix_version);
+        return std::nullopt;
+    }
+    const std::uint64_t room = bytes.size() - sizeof header;
+    if (header.records > room / sizeof(IndexEntry) || header.names_size != room - header.records * sizeof(IndexEntry)) {
+        why_not = "its size is not what its header says";
+        return std::nullopt;
+    }
+    TixFacts facts;
+    facts.stamp = {header.file_size, header.seconds, header.nanoseconds};
+    facts.format = (header.flags & flag_fastq) != 0 ? RecordFormat::fastq : RecordFormat::fasta;
+    facts.bgzf = (header.flags & flag_bgzf) != 0;
+    facts.records = header.records;
+    facts.text_size = header.text_size;
+    return TixFile(std::move(*file), facts);
+}
+
+NameTableView TixFile::table() const {
+    const std::string_view bytes = file_.bytes();
+    const std::size_t names_at = sizeof(TixHeader) + facts_.records * sizeof(IndexEntry);
+    // The mapping is page-aligned and the header 64 bytes, so the entries are aligned too.
+    return {{reinterpret_cast<const IndexEntry*>(bytes.data() + sizeof(TixHeader)), static_cast<std::size_t>(facts_.records)},
+            bytes.substr(names_at)};
+}
+
+}  // namespace talmiro
