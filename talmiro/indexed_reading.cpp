@@ -311,6 +311,7 @@ IndexedInput take_records(const io::InputFile& file, const LoadedIndex& index, c
     input.taken.assign(table.slot_count(), 0);
     std::string scratch;
     for (const IndexEntry& entry : candidates(index.table(), table, matching)) {
+        ++input.located;
         const std::int64_t slot = take_located(file, index, entry, selector, scratch, *input.places);
         if (slot < 0) {
             continue;

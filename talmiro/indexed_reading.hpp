@@ -22,6 +22,7 @@ struct IndexedInput {
     std::unique_ptr<TakenRecords> places;
     std::vector<std::uint64_t> taken;  // per slot
     std::uint64_t records = 0;         // in the whole file
+    std::uint64_t located = 0;         // read where the index put them
     RecordFormat format = RecordFormat::fasta;
 };
 

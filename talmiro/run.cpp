@@ -41,6 +41,7 @@ const session::DialogueTexts dialogue_texts{
 constexpr session::CountKind list_entries{"list entries", "List file contains ", " entries."};
 constexpr session::CountKind records_read{"records read", {}, {}};
 constexpr session::CountKind records_written{"written", {}, {}};
+constexpr session::CountKind records_located{"records read through an index", {}, {}};
 
 // A stream's taken records wait in memory up to this, shared by the inputs, then in a file.
 constexpr std::size_t spool_budget = std::size_t{64} << 20;
@@ -52,6 +53,7 @@ struct Input {
     std::unique_ptr<RecordScanner> records;  // none where an index gave the records
     RecordFormat format = RecordFormat::fasta;
     std::uint64_t indexed_records = 0;  // in the whole file, as its index says
+    std::uint64_t located = 0;          // records read where its index put them
     std::vector<std::uint64_t> taken;  // per slot
     std::unique_ptr<TakenRecords> places;
     std::unique_ptr<io::OutputFile> output;
@@ -86,6 +88,7 @@ std::vector<Input> open_inputs(Front& front, const NameTable& table, const Choic
                 input.taken = std::move(indexed->taken);
                 input.format = indexed->format;
                 input.indexed_records = indexed->records;
+                input.located = indexed->located;
                 continue;
             }
         }
@@ -151,9 +154,11 @@ void read_inputs(Front& front, std::vector<Input>& inputs, const NameTable& tabl
     });
     front.meter().end_line();
     std::uint64_t records = 0;
+    std::optional<std::uint64_t> located;
     for (Input& input : inputs) {
         if (!input.records) {
             records += input.indexed_records;
+            located = located.value_or(0) + input.located;
             continue;
         }
         session::check_read_whole(front, input.records->input());
@@ -163,6 +168,9 @@ void read_inputs(Front& front, std::vector<Input>& inputs, const NameTable& tabl
         records += input.records->records();
     }
     front.show_count(records_read, static_cast<std::int64_t>(records));
+    if (located) {
+        front.show_count(records_located, static_cast<std::int64_t>(*located));
+    }
 }
 
 std::string count_of_records(std::uint64_t count) {

@@ -6,7 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <functional>
+#include <random>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -282,6 +286,25 @@ std::vector<BatchScenario> batch_scenarios() {
          {}},
         {"unknown_match_mode", inputs, arguments({"--match", "regex"}), "", 2, "",
          "talmiro: --match: regex not in {prefix,word,full}\n" + usage_hint, {}},
+        // Indexing: a mode of its own, for files only.
+        {"index_takes_no_list", inputs, {"--index", "in.fa", "-l", "list.txt"}, "", 2, "",
+         "talmiro: --list cannot go with --index\n" + usage_hint, {}},
+        {"index_takes_no_extraction_option", inputs, {"--index", "--match", "word", "in.fa"}, "", 2, "",
+         "talmiro: --index takes files and no other option than -q or -v\n" + usage_hint, {}},
+        {"index_needs_a_file", inputs, {"--index", "-v"}, "", 2, "", "talmiro: --index names no file\n" + usage_hint, {}},
+        {"index_of_standard_input", inputs, {"--index", "-"}, "", 1, "",
+         "talmiro: an index is made for a file: standard input (-) cannot have one\n", {}},
+        {"index_of_a_missing_file", inputs, {"--index", "nowhere.fa", "in.fa"}, "", 1, "",
+         "talmiro: cannot open 'nowhere.fa': No such file or directory\n", {}},
+        {"index_of_a_file_whose_record_begins_inside_a_line", {{"in.fa", ">a\nAC>b\nGG\n"}}, {"--index", "in.fa"}, "",
+         1, "",
+         "talmiro: 'in.fa': the record 'b' begins inside a line (a '>' there), which no index can describe: the "
+         "file is read whole each time\n",
+         {}},
+        {"index_of_a_file_not_beginning_with_a_marker", {{"in.fa", "x\n>a\nAC\n"}}, {"--index", "in.fa"}, "", 1, "",
+         "talmiro: 'in.fa': its first record does not begin with '>', which no index can describe: the file is read "
+         "whole each time\n",
+         {}},
     };
 }
 
@@ -454,6 +477,240 @@ TEST(TalmiroCompressed, ACutAtABlockIsTruncationAndZeroPaddingIsNot) {
         const ProcessResult padded =
             run_command(TALMIRO_BINARY, {"-l", "list.txt", "-i", "in.z", "-o", "-"}, "", dir.path());
         EXPECT_EQ(padded.exit_status, status) << padded.errors;
+    }
+}
+
+// Indexes. Files of every shape the scan reads (names shared, mates, prefixes of each other,
+// descriptions, line breaks with carriage returns, lines of unequal length, empty records).
+std::string random_records(std::mt19937& random, bool fastq) {
+    const std::vector<std::string> names = {"a", "a1", "a10", "r7/1", "r7/2", "r7", "chr2", "x.y", "Seq"};
+    const auto pick = [&](std::size_t count) { return static_cast<std::size_t>(random() % count); };
+    std::string text;
+    for (std::size_t record = 0, records = 3 + pick(30); record < records; ++record) {
+        const std::string end = pick(6) == 0 ? "\r\n" : "\n";
+        std::string header = names[pick(names.size())];
+        if (pick(3) == 0) {
+            header += (pick(2) == 0 ? " " : "\t") + std::string("desc ") + std::to_string(pick(3));
+        }
+        const std::size_t length = pick(5) == 0 ? 0 : 1 + pick(150);
+        std::string bases;
+        for (std::size_t base = 0; base < length; ++base) {
+            bases += "ACGT"[pick(4)];
+        }
+        const std::size_t width = pick(3) == 0 ? length + 1 : 10 + pick(60);
+        const auto lines = [&](const std::string& letters, bool uneven) {
+            std::string laid;
+            for (std::size_t at = 0; at < letters.size();) {
+                const std::size_t take = uneven ? 1 + pick(width) : width;
+                laid += letters.substr(at, take) + end;
+                at += take;
+            }
+            return laid;
+        };
+        if (fastq) {
+            const std::string qualities = std::string(bases.size(), pick(2) == 0 ? '@' : 'I');
+            text += "@" + header + end + lines(bases.empty() ? "A" : bases, false) + "+" + end +
+                    lines(bases.empty() ? "I" : qualities, false);
+        } else {
+            text += ">" + header + end + lines(bases, pick(8) == 0);
+        }
+    }
+    return text;
+}
+
+std::string random_list(std::mt19937& random) {
+    const std::vector<std::string> names = {"a", "a1", "r7", "r7/2", "chr2", "Seq", "x", "absent", "a desc 1", "s", "r"};
+    std::string list;
+    for (std::size_t name = 0, count = 1 + random() % 6; name < count; ++name) {
+        list += names[random() % names.size()] + "\n";
+    }
+    return list;
+}
+
+// The counts with the index's own line left out: everything else is as the scan gives it.
+std::string without_index_count(std::string errors) {
+    const std::string line = "talmiro: records read through an index: ";
+    const std::size_t at = errors.find(line);
+    return at == std::string::npos ? errors : errors.erase(at, errors.find('\n', at) + 1 - at);
+}
+
+// Through an index, every match mode and order gives byte for byte what reading the whole file
+// gives, plain and BGZF, FASTA and FASTQ; and the dialogue shows the same transcript.
+TEST(TalmiroIndex, TakesWhatTheScanTakes) {
+    std::mt19937 random(20261209);
+    ScratchDir dir;
+    for (const bool fastq : {false, true}) {
+        for (const bool bgzf : {false, true}) {
+            for (int file = 0; file < 3; ++file) {
+                const std::string text = random_records(random, fastq);
+                dir.write("in", bgzf ? packed(text, Packing::bgzf) : text);
+                for (const char* suffix : {".tix", ".fai", ".gzi"}) {
+                    fs::remove(dir / (std::string("in") + suffix));
+                }
+                const ProcessResult indexing = run_command(TALMIRO_BINARY, {"--index", "in"}, "", dir.path());
+                ASSERT_EQ(indexing.exit_status, 0) << indexing.errors << text;
+                for (int list = 0; list < 3; ++list) {
+                    dir.write("list.txt", random_list(random));
+                    for (const std::string mode : {"prefix", "word", "full"}) {
+                        for (const std::string order : {"list", "file"}) {
+                            if (order == "file" && mode != "word") {
+                                continue;  // file order is taken the same way in every mode
+                            }
+                            SCOPED_TRACE(text + "list:\n" + dir.read("list.txt") + mode + " " + order);
+                            const std::vector<std::string> common = {"-l", "list.txt", "-i", "in", "--match", mode,
+                                                                     "--order", order, "--allow-missing", "-v"};
+                            std::vector<std::string> indexed = common;
+                            indexed.insert(indexed.end(), {"-o", "indexed"});
+                            std::vector<std::string> scanned = common;
+                            scanned.insert(scanned.end(), {"-o", "scanned", "--no-index"});
+                            const ProcessResult through = run_command(TALMIRO_BINARY, indexed, "", dir.path());
+                            const ProcessResult whole = run_command(TALMIRO_BINARY, scanned, "", dir.path());
+                            EXPECT_NE(through.errors.find("records read through an index"), std::string::npos)
+                                << through.errors;
+                            EXPECT_EQ(without_index_count(through.errors), whole.errors);
+                            EXPECT_EQ(through.exit_status, whole.exit_status);
+                            EXPECT_TRUE(dir.read("indexed") == dir.read("scanned"));
+                        }
+                    }
+                }
+                // The dialogue asks about each missing name before the output's name.
+                const ProcessResult counted = run_command(
+                    TALMIRO_BINARY, {"-l", "list.txt", "-i", "in", "-o", "-", "--allow-missing", "-q"}, "", dir.path());
+                std::string answers = "list.txt in ";
+                for (std::size_t at = 0; (at = counted.errors.find("not found", at)) != std::string::npos; ++at) {
+                    answers += "y ";
+                }
+                const ProcessResult indexed = run_process(TALMIRO_BINARY, answers + "out.fa", dir.path());
+                fs::remove(dir / "in.tix");
+                fs::remove(dir / "in.fai");
+                const ProcessResult scanned = run_process(TALMIRO_BINARY, answers + "out2.fa", dir.path());
+                EXPECT_EQ(indexed.output, scanned.output);
+                EXPECT_TRUE(dir.read("out.fa") == dir.read("out2.fa"));
+            }
+        }
+    }
+}
+
+// The .fai is samtools' own, carriage returns and FASTQ included; lines of unequal length get
+// the table alone, with a warning naming the record.
+TEST(TalmiroIndex, WritesTheFaiSamtoolsWrites) {
+    const struct {
+        std::string text;
+        std::string fai;  // empty: none written
+        std::string errors;
+    } cases[] = {
+        {">a x\nACGT\nAC\n>b\nAAAA\n>e\n>a\nCC", "a\t6\t5\t4\t5\nb\t4\t16\t4\t5\na\t2\t27\t2\t3\n", ""},
+        {">a\r\nACGT\r\nAC\r\n>b\r\nGG\r\n", "a\t6\t4\t4\t6\nb\t2\t18\t2\t4\n", ""},
+        {reads, "r1/1\t4\t13\t4\t5\t20\nr2/1\t4\t31\t2\t3\t43\nR3/1\t1\t56\t1\t3\t62\n", ""},
+        {">a\nACG\nACGT\n>b\nGG\n", "",
+         "talmiro: warning: 'in': the lines of record 'a' differ in length, which a .fai cannot describe: 'in.tix' "
+         "alone is written\n"},
+        {">a\nACGT\n\nAC\n", "",
+         "talmiro: warning: 'in': the lines of record 'a' differ in length, which a .fai cannot describe: 'in.tix' "
+         "alone is written\n"},
+    };
+    ScratchDir dir;
+    for (const auto& [text, fai, errors] : cases) {
+        SCOPED_TRACE(text);
+        fs::remove(dir / "in.fai");
+        dir.write("in", text);
+        const ProcessResult indexing = run_command(TALMIRO_BINARY, {"--index", "in"}, "", dir.path());
+        EXPECT_EQ(indexing.exit_status, 0);
+        EXPECT_EQ(indexing.errors, errors);
+        EXPECT_EQ(dir.exists("in.fai") ? dir.read("in.fai") : "", fai);
+        EXPECT_TRUE(dir.exists("in.tix"));
+    }
+}
+
+// An index that does not hold for the file, whatever spoiled it: one warning, then the file is
+// read whole and the output is the scan's. Spoils that keep the file's size and time reach the
+// check of each located record.
+TEST(TalmiroIndex, ASpoiledIndexIsToldAndTheFileReadWhole) {
+    const std::string fasta = ">a x\nACGT\nAC\n>b\nAAAA\n>r7\nGGGG\n";  // b at byte 13, r7 at 21
+    struct Spoil {
+        std::string name;
+        bool bgzf;
+        std::function<void(const ScratchDir&)> spoil;
+        std::string why;
+    };
+    const auto edit_in_place = [](std::size_t at, char byte) {
+        return [at, byte](const ScratchDir& dir) {
+            struct stat before {};
+            ASSERT_EQ(::stat((dir / "in").c_str(), &before), 0);
+            std::string text = dir.read("in");
+            text[at] = byte;
+            dir.write("in", text);
+            const struct timespec times[2] = {before.st_atim, before.st_mtim};
+            ASSERT_EQ(::utimensat(AT_FDCWD, (dir / "in").c_str(), times, 0), 0);
+        };
+    };
+    const auto replace = [](std::string name, std::string content) {
+        return [name, content](const ScratchDir& dir) { dir.write(name, content); };
+    };
+    const auto remove = [](std::string name) { return [name](const ScratchDir& dir) { fs::remove(dir / name); }; };
+    const auto both = [](std::function<void(const ScratchDir&)> first, std::function<void(const ScratchDir&)> second) {
+        return [first, second](const ScratchDir& dir) {
+            first(dir);
+            second(dir);
+        };
+    };
+    const std::vector<Spoil> spoils = {
+        {"appended to", false, [&](const ScratchDir& dir) { dir.write("in", fasta + ">r7\nCC\n"); },
+         "'in.tix' was made for another version of 'in' (its size or time differs)"},
+        {"a record's marker gone", false, edit_in_place(21, 'X'),
+         "'in.tix' does not match 'in' (record 'b' at byte 13: it does not lie between two records)"},
+        {"a record renamed", false, edit_in_place(22, 's'),
+         "'in.tix' does not match 'in' (record 'r7' at byte 21: another record there)"},
+        {"a record split", false, edit_in_place(25, '>'),
+         "'in.tix' does not match 'in' (record 'r7' at byte 21: it is not one whole record there)"},
+        {"the table cut short", false, [](const ScratchDir& dir) { dir.write("in.tix", dir.read("in.tix").substr(0, 100)); },
+         "'in.tix' cannot be used: its size is not what its header says"},
+        {"no table", false, replace("in.tix", "TALMTIX"), "'in.tix' cannot be used: it is cut short"},
+        {"another format", false, [](const ScratchDir& dir) { dir.write("in.tix", "X" + dir.read("in.tix").substr(1)); },
+         "'in.tix' cannot be used: it is no talmiro index"},
+        {"another version", false,
+         [](const ScratchDir& dir) {
+             std::string table = dir.read("in.tix");
+             table[8] = 9;
+             dir.write("in.tix", table);
+         },
+         "'in.tix' cannot be used: it is of version 9, this talmiro reads version 1"},
+        {"a .fai older than the file", false,
+         both(remove("in.tix"), [&](const ScratchDir& dir) {
+             const struct timespec times[2] = {{0, UTIME_OMIT}, {1, 0}};
+             ASSERT_EQ(::utimensat(AT_FDCWD, (dir / "in.fai").c_str(), times, 0), 0);
+         }),
+         "'in.fai' is older than 'in'"},
+        {"a .fai leaving a record out", false,
+         both(remove("in.tix"), replace("in.fai", "a\t6\t5\t4\t5\nr7\t4\t25\t4\t5\n")),
+         "'in.fai' does not describe 'in': it does not account for the record at byte 13"},
+        {"a .fai with a record elsewhere", false,
+         both(remove("in.tix"), replace("in.fai", "a\t6\t5\t4\t5\nb\t4\t17\t4\t5\nr7\t4\t26\t4\t5\n")),
+         "'in.fai' does not describe 'in': the record 'b' is not where it says"},
+        {"a BGZF file without its .gzi", true, remove("in.gzi"),
+         "'in.gzi' is missing, so the BGZF file cannot be read from the middle"},
+        {"a BGZF file with a damaged .gzi", true, replace("in.gzi", "12345678"), "'in.gzi' is no .gzi"},
+        {"a BGZF file with a .fai alone", true, remove("in.tix"),
+         "'in.fai' alone cannot locate records in a compressed file; talmiro --index in makes the index that can"},
+    };
+    ScratchDir dir;
+    dir.write("list.txt", "r7\nb\n");
+    for (const Spoil& spoil : spoils) {
+        SCOPED_TRACE(spoil.name);
+        for (const char* suffix : {".tix", ".fai", ".gzi"}) {
+            fs::remove(dir / (std::string("in") + suffix));
+        }
+        dir.write("in", spoil.bgzf ? packed(fasta, Packing::bgzf) : fasta);
+        ASSERT_EQ(run_command(TALMIRO_BINARY, {"--index", "in"}, "", dir.path()).exit_status, 0);
+        spoil.spoil(dir);
+        const std::vector<std::string> arguments = {"-l", "list.txt", "-i", "in", "-o", "-", "--allow-missing"};
+        std::vector<std::string> scanning = arguments;
+        scanning.push_back("--no-index");
+        const ProcessResult whole = run_command(TALMIRO_BINARY, scanning, "", dir.path());
+        const ProcessResult spoiled = run_command(TALMIRO_BINARY, arguments, "", dir.path());
+        EXPECT_EQ(spoiled.exit_status, whole.exit_status);
+        EXPECT_EQ(spoiled.output, whole.output);
+        EXPECT_EQ(spoiled.errors, "talmiro: warning: " + spoil.why + ": reading it whole\n" + whole.errors);
     }
 }
 
