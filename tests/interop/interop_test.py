@@ -461,10 +461,63 @@ def compressors_case(args, folder, rng):
     return 0
 
 
+def samtools_case(args, folder, rng):
+    """Indexes both ways: the .fai and .gzi talmiro --index writes are byte for byte those
+    samtools faidx writes, samtools fetches through ours, and talmiro takes records through a
+    .fai samtools made (with no table of its own) exactly as reading the whole file does."""
+    if shutil.which("samtools") is None or shutil.which("bgzip") is None:
+        return SKIP
+    def write(name, text):
+        with open(os.path.join(folder, name), "w", newline="") as handle:
+            handle.write(text)
+    def read(name):
+        with open(os.path.join(folder, name), "rb") as handle:
+            return handle.read()
+    def run(command):
+        result = subprocess.run(["/bin/sh", "-c", command], cwd=folder, capture_output=True, timeout=120)
+        check(result.returncode == 0, "%s: %s" % (command, result.stderr.decode(errors="replace")))
+        return result
+    fasta, fastq, names = [], [], []
+    for index in range(300):
+        name = "contig_%d" % index
+        names.append(name)
+        sequence = "".join(rng.choice("ACGT") for _ in range(rng.randint(1, 400)))
+        width = rng.choice([60, 70, 80, len(sequence)])
+        lines = "".join(sequence[at:at + width] + "\n" for at in range(0, len(sequence), width))
+        fasta.append(">%s sample %d\n%s" % (name, index, lines))
+        quality = "".join(rng.choice("@ABCI#") for _ in sequence)
+        fastq.append("@%s\n%s\n+\n%s\n" % (name, sequence, quality))
+    listed = rng.sample(names, 40)
+    write("names.txt", "\n".join(listed) + "\n")
+    for stem, text in (("seqs.fa", "".join(fasta)), ("reads.fq", "".join(fastq))):
+        write("ours." + stem, text)
+        write("theirs." + stem, text)
+    run("bgzip -c ours.seqs.fa > ours.seqs.fa.gz && cp ours.seqs.fa.gz theirs.seqs.fa.gz")
+    run("samtools faidx theirs.seqs.fa && samtools faidx --fastq theirs.reads.fq && samtools faidx theirs.seqs.fa.gz")
+    run("%s --index ours.seqs.fa ours.reads.fq ours.seqs.fa.gz" % args.talmiro)
+    for ours, theirs in (("ours.seqs.fa.fai", "theirs.seqs.fa.fai"), ("ours.reads.fq.fai", "theirs.reads.fq.fai"),
+                         ("ours.seqs.fa.gz.fai", "theirs.seqs.fa.gz.fai"), ("ours.seqs.fa.gz.gzi", "theirs.seqs.fa.gz.gzi")):
+        check(read(ours) == read(theirs), "%s is byte for byte samtools' %s" % (ours, theirs))
+    # samtools fetches through our indexes what it fetches through its own.
+    for stem in ("seqs.fa", "seqs.fa.gz"):
+        check(run("samtools faidx ours.%s -r names.txt" % stem).stdout ==
+              run("samtools faidx theirs.%s -r names.txt" % stem).stdout, "samtools reads our index of %s" % stem)
+    check(run("samtools faidx --fastq ours.reads.fq -r names.txt").stdout ==
+          run("samtools faidx --fastq theirs.reads.fq -r names.txt").stdout, "samtools reads our FASTQ index")
+    # talmiro takes records through samtools' .fai alone, with no warning, as the scan does.
+    for stem in ("seqs.fa", "reads.fq"):
+        indexed = run("%s -l names.txt -i theirs.%s -o indexed --match word -v" % (args.talmiro, stem))
+        check(b"records read through an index: 40" in indexed.stderr and b"warning" not in indexed.stderr,
+              "talmiro uses samtools' .fai of %s: %s" % (stem, indexed.stderr.decode()))
+        run("%s -l names.txt -i theirs.%s -o scanned --match word --no-index" % (args.talmiro, stem))
+        check(read("indexed") == read("scanned"), "through samtools' .fai of %s, the records the scan takes" % stem)
+    return 0
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("case", choices=["clustalo", "neighbor", "neighbor_wide", "biopython", "mash", "r", "pandas",
-                                         "compressors", "reads", "bootstrap", "short_names"])
+                                         "compressors", "reads", "bootstrap", "short_names", "samtools"])
     parser.add_argument("--orvane")
     parser.add_argument("--talmiro")
     args = parser.parse_args()
@@ -490,6 +543,8 @@ def main():
             outcome = bootstrap_case(args, folder, rng)
         elif args.case == "short_names":
             outcome = short_names_case(args, folder, rng)
+        elif args.case == "samtools":
+            outcome = samtools_case(args, folder, rng)
         else:
             outcome = biopython_case(args, folder, rng)
     print("skipped: the program is not installed" if outcome == SKIP else "passed")

@@ -210,8 +210,13 @@ std::optional<std::vector<BgzfMember>> list_bgzf_members(const InputFile& file, 
             chunk_size = 0;  // read again from the member's start
             continue;
         }
-        members.push_back({stored, text});
-        text += codecs::bgzf_member_text_size({chunk.data() + at, size});
+        const std::uint32_t text_size = codecs::bgzf_member_text_size({chunk.data() + at, size});
+        // An empty member (bgzip ends every file with one) holds no text to find, and samtools
+        // leaves it out of a .gzi.
+        if (text_size > 0 || members.empty()) {
+            members.push_back({stored, text});
+        }
+        text += text_size;
         stored += size;
     }
 }

@@ -24,7 +24,7 @@ struct BgzfMember {
     std::uint64_t text;
 };
 
-// Every member of a BGZF file, the first (0, 0) included, in file order; read from the members'
+// Every member of a BGZF file that holds text, the first (0, 0) included, in file order; read from the members'
 // headers and trailers without inflating any. Nothing when the file is no whole BGZF file.
 std::optional<std::vector<BgzfMember>> list_bgzf_members(const InputFile& file, std::optional<IoError>& error);
 
