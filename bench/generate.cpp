@@ -2,6 +2,8 @@
 //   generate matrix N LIST_SIZE DIR      -> DIR/matrix.txt (N x N) and DIR/ids.txt (LIST_SIZE IDs)
 //   generate fasta RECORDS LIST_SIZE DIR -> DIR/sequences.fa (wrapped at 60, headers with a
 //                                           description) and DIR/names.txt (LIST_SIZE of its IDs)
+//   generate short_fasta RECORDS LIST_SIZE DIR -> the same with short records (60 to 110 bases on
+//                                           one line, headers without a description)
 //   generate fastq READS LIST_SIZE DIR   -> DIR/R1.fq and DIR/R2.fq (paired 100 bp reads, Illumina
 //                                           headers) and DIR/names.txt (LIST_SIZE read names)
 //   generate pairs GENOMES LIST_SIZE DIR -> DIR/pairs.tsv (every ordered pair, as mash dist writes
@@ -85,7 +87,7 @@ std::vector<std::size_t> pick_distinct(std::mt19937_64& random, std::size_t coun
     return order;
 }
 
-int generate_fasta(std::size_t records, std::size_t list_size, const std::string& dir) {
+int generate_fasta(std::size_t records, std::size_t list_size, const std::string& dir, bool short_records) {
     static const char* const descriptions[] = {
         "Escherichia coli str. K-12 substr. MG1655 16S ribosomal RNA, partial sequence",
         "Homo sapiens mitochondrion cytochrome b (CYTB) gene, partial cds",
@@ -93,7 +95,7 @@ int generate_fasta(std::size_t records, std::size_t list_size, const std::string
         "Severe acute respiratory syndrome coronavirus 2 isolate ORF1ab polyprotein gene",
     };
     std::mt19937_64 random(records);
-    std::uniform_int_distribution<std::size_t> length(600, 1200);
+    std::uniform_int_distribution<std::size_t> length(short_records ? 60 : 600, short_records ? 110 : 1200);
     std::FILE* out = std::fopen((dir + "/sequences.fa").c_str(), "w");
     if (out == nullptr) {
         std::perror("sequences.fa");
@@ -101,11 +103,15 @@ int generate_fasta(std::size_t records, std::size_t list_size, const std::string
     }
     std::string record;
     for (std::size_t index = 0; index < records; ++index) {
-        record.assign(">").append(accession(index)).append(" ").append(descriptions[index % 4]).append("\n");
+        record.assign(">").append(accession(index));
+        if (!short_records) {
+            record.append(" ").append(descriptions[index % 4]);
+        }
+        record.append("\n");
         const std::size_t bases = length(random);
         for (std::size_t base = 0; base < bases; ++base) {
             record += "ACGT"[random() & 3];
-            if (base % 60 == 59 || base + 1 == bases) {
+            if ((!short_records && base % 60 == 59) || base + 1 == bases) {
                 record += '\n';
             }
         }
@@ -255,7 +261,10 @@ int main(int argc, char** argv) {
         return generate_matrix(std::strtoull(argv[2], nullptr, 10), std::strtoull(argv[3], nullptr, 10), argv[4]);
     }
     if (what == "fasta" && argc == 5) {
-        return generate_fasta(std::strtoull(argv[2], nullptr, 10), std::strtoull(argv[3], nullptr, 10), argv[4]);
+        return generate_fasta(std::strtoull(argv[2], nullptr, 10), std::strtoull(argv[3], nullptr, 10), argv[4], false);
+    }
+    if (what == "short_fasta" && argc == 5) {
+        return generate_fasta(std::strtoull(argv[2], nullptr, 10), std::strtoull(argv[3], nullptr, 10), argv[4], true);
     }
     if (what == "fastq" && argc == 5) {
         return generate_fastq(std::strtoull(argv[2], nullptr, 10), std::strtoull(argv[3], nullptr, 10), argv[4]);
@@ -268,7 +277,8 @@ int main(int argc, char** argv) {
                                   std::strtoull(argv[4], nullptr, 10), argv[5]);
     }
     std::fprintf(stderr, "usage: generate matrix N LIST_SIZE DIR | generate fasta RECORDS LIST_SIZE DIR | "
-                         "generate fastq READS LIST_SIZE DIR | generate pairs GENOMES LIST_SIZE DIR | "
+                         "generate short_fasta RECORDS LIST_SIZE DIR | generate fastq READS LIST_SIZE DIR | "
+                         "generate pairs GENOMES LIST_SIZE DIR | "
                          "generate datasets SETS ORDER LIST_SIZE DIR\n");
     return 2;
 }

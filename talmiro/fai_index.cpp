@@ -103,13 +103,16 @@ FaiLineMaker::Result FaiLineMaker::finish(std::string_view name, std::string& in
         return Result::undescribable;
     }
     into.append(name);
-    for (const std::uint64_t number : {bases_, sequence_offset_, line_bases_, line_width_}) {
+    const auto append = [&](std::uint64_t number) {
+        char digits[24];
         into.push_back('\t');
-        into.append(std::to_string(number));
+        into.append(digits, std::to_chars(digits, digits + sizeof digits, number).ptr);
+    };
+    for (const std::uint64_t number : {bases_, sequence_offset_, line_bases_, line_width_}) {
+        append(number);
     }
     if (format_ == RecordFormat::fastq) {
-        into.push_back('\t');
-        into.append(std::to_string(quality_offset_));
+        append(quality_offset_);
     }
     into.push_back('\n');
     return Result::line;

@@ -76,13 +76,20 @@ struct Scanned {
     NameTableBuilder table;
     RecordFormat format = RecordFormat::fasta;
     std::uint64_t text_size = 0;
-    std::string fai;
     std::string undescribable;  // the first record a .fai cannot describe
 };
 
-Scanned scan_for_index(io::InputFile file, const std::string& path) {
+// The .fai's lines go out as the scan makes them; `fai` is dropped, unclosed, where a record
+// proves undescribable.
+Scanned scan_for_index(io::InputFile file, const std::string& path, io::OutputFile& fai, std::uint64_t text_guess) {
     Scanned scanned;
-    std::unique_ptr<RecordScanner> records = scan_records(io::ReadBuffer(io::open_source(std::move(file))));
+    // A record takes at least a few bytes; only the room written to is ever backed by memory.
+    scanned.table.expect(static_cast<std::size_t>(text_guess / 8), static_cast<std::size_t>(text_guess / 2));
+    std::string line;
+    // Copied rather than mapped: every byte is read once, in order, and a read costs less than
+    // faulting in the pages of a mapping.
+    std::unique_ptr<RecordScanner> records = scan_records(
+        io::ReadBuffer(io::open_source(std::move(file)), io::ReadBuffer::default_size, io::ReadBuffer::Access::copied));
     scanned.format = records->format();
     IndexingSink sink(records->input(), scanned.format);
     HeaderLine header;
@@ -100,9 +107,12 @@ Scanned scan_for_index(io::InputFile file, const std::string& path) {
                              "' there), which no index can describe: the file is read whole each time");
         }
         scanned.table.add(kept_name, sink.offset(), sink.end() - sink.offset());
-        if (scanned.undescribable.empty() &&
-            sink.fai().finish(kept_name, scanned.fai) == FaiLineMaker::Result::undescribable) {
-            scanned.undescribable = kept_name;
+        if (scanned.undescribable.empty()) {
+            line.clear();
+            if (sink.fai().finish(kept_name, line) == FaiLineMaker::Result::undescribable) {
+                scanned.undescribable = kept_name;
+            }
+            fai.write(line);
         }
         scanned.text_size = sink.end();
     }
@@ -165,7 +175,10 @@ void index_file(session::Front& front, const std::string& path) {
     }
     // The scan takes the file; the checks after it read through a second descriptor.
     io::InputFile again = open_to_index(path);
-    Scanned scanned = scan_for_index(std::move(file), path);
+    io::OutputFile fai = front.create_named_output(path + std::string(fai_suffix));
+    // Compressed text is seldom more than a fifth of its size.
+    const std::uint64_t text_guess = members ? stamp->size * 5 : stamp->size;
+    Scanned scanned = scan_for_index(std::move(file), path, fai, text_guess);
     check_first_marker(again, path, scanned, members ? &*members : nullptr);
     if (io::stamp_of(again.descriptor()) != stamp) {
         throw Abort{Failure::unreadable_input, io::IoError::changed_while_read(path).describe()};
@@ -181,7 +194,7 @@ void index_file(session::Front& front, const std::string& path) {
         session::close_outputs({&tix});
     }
     if (scanned.undescribable.empty()) {
-        write_file(front, path + std::string(fai_suffix), scanned.fai);
+        session::close_outputs({&fai});
     } else {
         front.warn(text::file_label(path, false) + ": the lines of record '" + scanned.undescribable +
                    "' differ in length, which a .fai cannot describe: " +

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <utility>
 
 namespace talmiro {
 
@@ -41,6 +42,35 @@ std::uint64_t sort_key(std::string_view name, std::size_t from) {
     return key;
 }
 
+struct Keyed {
+    std::uint64_t key;
+    std::uint64_t index;
+};
+
+// By key, in four passes of 16 bits from the least significant, each stable; a pass whose 16
+// bits every key shares is left out. Equal keys keep their order, which is the file's.
+void sort_by_key(LargeVector<Keyed>& items) {
+    LargeVector<Keyed> other(items.size());
+    std::vector<std::size_t> counts(std::size_t{1} << 16);
+    for (int shift = 0; shift < 64; shift += 16) {
+        std::fill(counts.begin(), counts.end(), 0);
+        for (const Keyed& item : items) {
+            ++counts[(item.key >> shift) & 0xffff];
+        }
+        if (!items.empty() && counts[(items.front().key >> shift) & 0xffff] == items.size()) {
+            continue;
+        }
+        std::size_t start = 0;
+        for (std::size_t& count : counts) {
+            start += std::exchange(count, start);
+        }
+        for (const Keyed& item : items) {
+            other[counts[(item.key >> shift) & 0xffff]++] = item;
+        }
+        items.swap(other);
+    }
+}
+
 }  // namespace
 
 std::string_view index_name(std::string_view header) {
@@ -74,6 +104,11 @@ std::span<const IndexEntry> NameTableView::beginning_with(std::string_view prefi
     return {first, last};
 }
 
+void NameTableBuilder::expect(std::size_t records, std::size_t name_bytes) {
+    entries_.reserve(records);
+    names_.reserve(name_bytes);
+}
+
 void NameTableBuilder::add(std::string_view name, std::uint64_t offset, std::uint64_t length) {
     entries_.push_back(IndexEntry{offset, length, names_.size(), static_cast<std::uint32_t>(name.size()), 0});
     names_.append(name);
@@ -94,29 +129,35 @@ void NameTableBuilder::sort() {
                                               .first -
                                           first.begin());
     }
-    struct Keyed {
-        std::uint64_t key;
-        std::uint64_t index;
-    };
-    std::vector<Keyed> keyed(entries_.size());
+    LargeVector<Keyed> keyed(entries_.size());
     for (std::size_t index = 0; index < entries_.size(); ++index) {
         keyed[index] = {sort_key(table.name_of(entries_[index]), shared), index};
     }
-    std::sort(keyed.begin(), keyed.end(), [&](const Keyed& a, const Keyed& b) {
-        if (a.key != b.key) {
-            return a.key < b.key;
+    sort_by_key(keyed);
+    // Names alike in their 8 bytes are put in order by the whole name, then by place.
+    for (std::size_t first = 0; first < keyed.size();) {
+        std::size_t last = first + 1;
+        while (last < keyed.size() && keyed[last].key == keyed[first].key) {
+            ++last;
         }
-        const IndexEntry& left = entries_[a.index];
-        const IndexEntry& right = entries_[b.index];
-        const int order = table.name_of(left).compare(table.name_of(right));
-        return order != 0 ? order < 0 : left.offset < right.offset;
-    });
-    std::vector<IndexEntry> sorted;
-    sorted.reserve(entries_.size());
-    for (const Keyed& item : keyed) {
-        sorted.push_back(entries_[item.index]);
+        if (last - first > 1) {
+            std::sort(keyed.begin() + static_cast<std::ptrdiff_t>(first), keyed.begin() + static_cast<std::ptrdiff_t>(last),
+                      [&](const Keyed& a, const Keyed& b) {
+                          const IndexEntry& left = entries_[a.index];
+                          const IndexEntry& right = entries_[b.index];
+                          const int order = table.name_of(left).compare(table.name_of(right));
+                          return order != 0 ? order < 0 : left.offset < right.offset;
+                      });
+        }
+        first = last;
     }
-    entries_ = std::move(sorted);
+    // Gathered into a new array rather than permuted in place: these loads do not wait on each
+    // other, where following the permutation's cycles would be one cache miss after another.
+    LargeVector<IndexEntry> sorted(entries_.size());
+    for (std::size_t at = 0; at < keyed.size(); ++at) {
+        sorted[at] = entries_[keyed[at].index];
+    }
+    entries_.swap(sorted);
 }
 
 void write_tix(io::OutputFile& output, const TixFacts& facts, const NameTableBuilder& table) {

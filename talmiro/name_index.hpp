@@ -6,6 +6,7 @@
 
 #include "io/mapped_file.hpp"
 #include "io/output_file.hpp"
+#include "talmiro/large_arrays.hpp"
 #include "talmiro/record_scanner.hpp"
 
 #include <cstdint>
@@ -53,6 +54,9 @@ private:
 // Entries and names gathered in memory, sorted once all are in: by name, then by place.
 class NameTableBuilder {
 public:
+    // Room for about this many records and bytes of names, so that the arrays need not grow by
+    // copying (a guess: more are taken all the same).
+    void expect(std::size_t records, std::size_t name_bytes);
     void add(std::string_view name, std::uint64_t offset, std::uint64_t length);
     void sort();
     NameTableView view() const { return {entries_, names_}; }
@@ -60,8 +64,8 @@ public:
     std::string_view names() const { return names_; }
 
 private:
-    std::vector<IndexEntry> entries_;
-    std::string names_;
+    LargeVector<IndexEntry> entries_;
+    LargeString names_;
 };
 
 // What a .tix says of the file it was made for.
