@@ -81,22 +81,34 @@ std::optional<io::IoError> check_nothing_follows(io::LineReader& table, std::int
 
 }  // namespace
 
+bool LowerTriangleCut::take(TokenReader& triangle, std::int32_t row, std::uint32_t slot) {
+    // A listed row holds its distances to every earlier row, which earlier listed rows take as
+    // theirs to this one.
+    double* const own = rows_.row(slot);
+    if (!triangle.read_numbers(own, values_in(row), TokenReader::Glued::refused)) {
+        return false;
+    }
+    if (!with_diagonal_) {
+        own[row] = 0.0;
+    }
+    for (const Matched& earlier : matched_) {
+        rows_.row(earlier.slot)[row] = own[earlier.row];
+    }
+    matched_.push_back({row, slot});
+    return true;
+}
+
 std::optional<io::IoError> read_lower_triangle(TokenReader& triangle, IdTable& ids, std::int32_t order,
                                                bool with_diagonal, DistanceRows<double>& rows,
                                                console::Meter& meter) {
     meter.begin(reading_label);
-    struct Matched {
-        std::int32_t row;
-        std::uint32_t slot;
-    };
-    std::vector<Matched> matched;  // the listed rows so far, in file order
+    LowerTriangleCut cut(with_diagonal, rows);
     std::string name;
     const auto stop = [&](std::int32_t row) {
         return token_stop(triangle, name,
                           "the file ends in row " + std::to_string(row + 1) + " of " + std::to_string(order));
     };
     for (std::int32_t row = 0; row < order; ++row) {
-        const auto values = static_cast<std::uint64_t>(row) + (with_diagonal ? 1 : 0);
         const bool listable = triangle.take_name(ids.longest_name(), name);
         const std::int64_t slot = listable && !triangle.failed() ? ids.slot_of_row(name) : -1;
         if (slot >= 0 && ids.matrix_row(static_cast<std::uint32_t>(slot)) != IdTable::not_found) {
@@ -105,24 +117,14 @@ std::optional<io::IoError> read_lower_triangle(TokenReader& triangle, IdTable& i
                 triangle.line());
         }
         if (slot >= 0) {
-            // A listed row holds its distances to every earlier row, which earlier listed rows
-            // take as theirs to this one.
-            double* const own = rows.row(static_cast<std::uint32_t>(slot));
-            if (!triangle.read_numbers(own, values, TokenReader::Glued::refused)) {
+            if (!cut.take(triangle, row, static_cast<std::uint32_t>(slot))) {
                 return stop(row);
             }
-            if (!with_diagonal) {
-                own[row] = 0.0;
-            }
-            for (const Matched& earlier : matched) {
-                rows.row(earlier.slot)[row] = own[earlier.row];
-            }
             ids.set_matrix_row(static_cast<std::uint32_t>(slot), row);
-            matched.push_back({row, static_cast<std::uint32_t>(slot)});
         } else {
             // Any other row holds no distance between two listed IDs: the later of each pair
             // holds it. A failure shows in the reader's state, looked at below.
-            static_cast<void>(triangle.skip_tokens(values));
+            static_cast<void>(triangle.skip_tokens(cut.values_in(row)));
         }
         if (triangle.failed()) {
             return stop(row);
@@ -141,6 +143,7 @@ std::optional<io::IoError> read_table_header(io::LineReader& table, Layout layou
     std::uint64_t lines = 0;
     const std::string header_line(take_record(table, delimiter, static_cast<std::size_t>(-1), joined, lines));
     header.first_row_line = lines + 1;
+    header.first_row_offset = table.window().file_offset(table.window().pos());
     first_row.assign(take_record(table, delimiter, 1, joined, lines));
     header.next_line = lines + 1;
     std::vector<Field> header_fields;
@@ -172,16 +175,58 @@ std::optional<io::IoError> read_table_header(io::LineReader& table, Layout layou
     return std::nullopt;
 }
 
-std::optional<io::IoError> read_table_rows(io::LineReader& table, Layout layout, const TableHeader& header,
-                                           std::string first_row, IdTable& ids, DistanceRows<double>& rows,
-                                           RowTexts* texts, console::Meter& meter) {
-    const char delimiter = delimiter_of(layout);
+namespace {
+
+// Each row must be named as the header names the row's column.
+std::optional<io::IoError> check_row_name(const io::LineReader& table, const TableHeader& header, std::int64_t row,
+                                          std::uint64_t line_number, const std::string& name) {
+    const std::string& expected = header.names[static_cast<std::size_t>(row)];
+    if (name == expected) {
+        return std::nullopt;
+    }
+    return at_line(table, line_number,
+                   "row " + text::quoted(name) + " where the header has " + text::quoted(expected) +
+                       ": the row names differ from the header's, so this is no distance matrix");
+}
+
+// One row, its record taken: named as the header names it; converted (and kept) when listed.
+std::optional<io::IoError> take_table_row(const io::LineReader& table, char delimiter, const TableHeader& header,
+                                          std::int64_t row, std::uint64_t line_number, std::string_view line,
+                                          std::vector<Field>& fields, IdTable& ids, DistanceRows<double>& rows,
+                                          RowTexts* texts) {
+    // Every row's name is checked against the header; only a listed row is split whole.
+    split_fields(line, delimiter, fields, 1);
+    const std::string name = fields.empty() ? std::string() : field_text(line, fields[0]);
+    if (auto misnamed = check_row_name(table, header, row, line_number, name)) {
+        return misnamed;
+    }
+    if (const std::int64_t slot = ids.slot_of_row(name); slot >= 0) {
+        const auto listed = static_cast<std::uint32_t>(slot);
+        if (ids.matrix_row(listed) != IdTable::not_found) {
+            return at_line(table, line_number, twice_named(name, ids.matrix_row(listed), row));
+        }
+        split_fields(line, delimiter, fields);
+        if (auto failure = convert_table_row(table, line_number, line, fields, header, name, rows.row(listed))) {
+            return failure;
+        }
+        ids.set_matrix_row(listed, static_cast<std::int32_t>(row));
+        if (texts != nullptr) {
+            texts->keep(listed, line);
+        }
+    }
+    return std::nullopt;
+}
+
+// Takes the rows after the first in turn, handing each (its record, line and place) to `use`;
+// says why when the table has fewer rows than its header has names.
+template <typename Use>
+std::optional<io::IoError> walk_table_rows(io::LineReader& table, char delimiter, const TableHeader& header,
+                                           std::string_view first_row, Use&& use) {
     const auto order = static_cast<std::int64_t>(header.names.size());
-    std::vector<Field> fields;
     std::string joined;
-    meter.begin(reading_label);
     std::string_view line = first_row;
     std::uint64_t line_number = header.first_row_line;
+    std::uint64_t offset = header.first_row_offset;
     std::uint64_t lines = header.next_line - 1;  // taken so far
     for (std::int64_t row = 0; row < order; ++row) {
         if (row > 0) {
@@ -189,37 +234,69 @@ std::optional<io::IoError> read_table_rows(io::LineReader& table, Layout layout,
                 return rows_missing(table, row, header.names.size());
             }
             line_number = lines + 1;
+            offset = table.window().file_offset(table.window().pos());
             line = take_record(table, delimiter, 1, joined, lines);
             if (line.empty() && table.at_end_of_file()) {
                 return rows_missing(table, row, header.names.size());
             }
         }
-        // Every row's name is checked against the header; only a listed row is split whole.
-        split_fields(line, delimiter, fields, 1);
-        const std::string name = fields.empty() ? std::string() : field_text(line, fields[0]);
-        const std::string& expected = header.names[static_cast<std::size_t>(row)];
-        if (name != expected) {
-            return at_line(table, line_number,
-                           "row " + text::quoted(name) + " where the header has " + text::quoted(expected) +
-                               ": the row names differ from the header's, so this is no distance matrix");
+        if (auto failure = use(row, line_number, line, offset)) {
+            return failure;
         }
-        if (const std::int64_t slot = ids.slot_of_row(name); slot >= 0) {
-            const auto listed = static_cast<std::uint32_t>(slot);
-            if (ids.matrix_row(listed) != IdTable::not_found) {
-                return at_line(table, line_number, twice_named(name, ids.matrix_row(listed), row));
-            }
-            split_fields(line, delimiter, fields);
-            if (auto failure = convert_table_row(table, line_number, line, fields, header, name, rows.row(listed))) {
-                return failure;
-            }
-            ids.set_matrix_row(listed, static_cast<std::int32_t>(row));
-            if (texts != nullptr) {
-                texts->keep(listed, line);
-            }
-        }
-        meter.step(reading_label, console::percentage(row + 1, order));
     }
-    return check_nothing_follows(table, order);
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<io::IoError> read_table_rows(io::LineReader& table, Layout layout, const TableHeader& header,
+                                           std::string first_row, IdTable& ids, DistanceRows<double>& rows,
+                                           RowTexts* texts, console::Meter& meter) {
+    const char delimiter = delimiter_of(layout);
+    const auto order = static_cast<std::int64_t>(header.names.size());
+    std::vector<Field> fields;
+    meter.begin(reading_label);
+    const auto failure = walk_table_rows(
+        table, delimiter, header, first_row,
+        [&](std::int64_t row, std::uint64_t line_number, std::string_view line, std::uint64_t) {
+            auto problem = take_table_row(table, delimiter, header, row, line_number, line, fields, ids, rows, texts);
+            meter.step(reading_label, console::percentage(row + 1, order));
+            return problem;
+        });
+    return failure ? failure : check_nothing_follows(table, order);
+}
+
+std::optional<io::IoError> read_table_row_at(io::LineReader& table, Layout layout, const TableHeader& header,
+                                             std::int64_t row, std::uint64_t line_number, IdTable& ids,
+                                             DistanceRows<double>& rows, RowTexts* texts) {
+    const char delimiter = delimiter_of(layout);
+    std::string joined;
+    std::uint64_t lines = 0;
+    const std::string_view line = take_record(table, delimiter, 1, joined, lines);
+    std::vector<Field> fields;
+    return take_table_row(table, delimiter, header, row, line_number, line, fields, ids, rows, texts);
+}
+
+std::optional<io::IoError> list_table_rows(io::LineReader& table, Layout layout, const TableHeader& header,
+                                           std::string first_row,
+                                           const std::function<void(std::uint64_t offset, std::uint64_t line)>& place,
+                                           std::uint64_t& end) {
+    const char delimiter = delimiter_of(layout);
+    std::vector<Field> fields;
+    const auto failure = walk_table_rows(
+        table, delimiter, header, first_row,
+        [&](std::int64_t row, std::uint64_t line_number, std::string_view line,
+            std::uint64_t offset) -> std::optional<io::IoError> {
+            split_fields(line, delimiter, fields, 1);
+            const std::string name = fields.empty() ? std::string() : field_text(line, fields[0]);
+            if (auto misnamed = check_row_name(table, header, row, line_number, name)) {
+                return misnamed;
+            }
+            place(offset, line_number);
+            return std::nullopt;
+        });
+    end = table.window().file_offset(table.window().pos());
+    return failure ? failure : check_nothing_follows(table, static_cast<std::int64_t>(header.names.size()));
 }
 
 }  // namespace orvane
