@@ -35,6 +35,19 @@ void declare_options(session::OptionSet& options, Options& values) {
     options.number("--dataset", values.dataset, "N",
                    "cut only the N-th data set (from 1) of a file of several, such as bootstrap replicates "
                    "(default: every one; a tsv, csv, pairs or ssv output takes one)");
+    options.flag("--no-index", values.no_index, "read the whole matrix even where an index (MATRIX.oix) is beside it");
+}
+
+std::optional<std::string> misuse(const session::BatchOptions& common, const Options& options) {
+    if (common.files_mode) {
+        Options only_the_layout;
+        only_the_layout.input_format = options.input_format;
+        if (options.output_format != only_the_layout.output_format || options.list_lines || options.check ||
+            options.exclude || options.dataset != 0 || options.no_index) {
+            return std::string("--index takes files and no other option than --input-format, -q or -v");
+        }
+    }
+    return std::nullopt;
 }
 
 }  // namespace orvane

@@ -4,6 +4,7 @@
 #include "front/program.hpp"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace orvane {
@@ -15,9 +16,12 @@ struct Options {
     bool check = false;                 // the cut must be symmetric with a zero diagonal
     bool exclude = false;               // keep every ID but the listed, in matrix order
     std::uint32_t dataset = 0;          // the one data set to cut (from 1); 0: every one
+    bool no_index = false;              // read the whole matrix even where MATRIX.oix is beside it
 };
 
 // Binds the options to the command line.
 void declare_options(session::OptionSet& options, Options& values);
+// Why the options cannot go together, when they cannot.
+std::optional<std::string> misuse(const session::BatchOptions& common, const Options& options);
 
 }  // namespace orvane

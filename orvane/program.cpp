@@ -12,6 +12,11 @@ namespace {
 constexpr std::array<const session::FileRole*, 5> files = {&list_file, &matrix_file, &output_file, &sample_file,
                                                            &map_file};
 
+constexpr session::FilesMode index_mode{
+    "--index", "MATRIX",
+    "instead of cutting, index each MATRIX named after the options (MATRIX.oix: where each row begins), so "
+    "that later cuts read only the listed rows; --input-format as for a cut"};
+
 constexpr session::Program the_program{
     .name = "orvane",
     .summary = "Cuts the rows and columns of the listed IDs, in list order, out of a square distance matrix.",
@@ -25,6 +30,7 @@ constexpr session::Program the_program{
     .files = files,
     .input = &matrix_file,
     .dialogue = run,
+    .files_mode = &index_mode,
 };
 
 }  // namespace

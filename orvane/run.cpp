@@ -4,12 +4,15 @@
 #include "io/name_lines.hpp"
 #include "orvane/batch_outputs.hpp"
 #include "orvane/files.hpp"
+#include "orvane/indexed_rows.hpp"
+#include "orvane/layout_choice.hpp"
 #include "orvane/layouts.hpp"
 #include "orvane/matrix_checking.hpp"
 #include "orvane/matrix_reading.hpp"
 #include "orvane/matrix_writing.hpp"
 #include "orvane/pair_reading.hpp"
 #include "orvane/row_conversion.hpp"
+#include "orvane/row_indexing.hpp"
 #include "orvane/table_reading.hpp"
 #include "orvane/token_reader.hpp"
 #include "project/version.hpp"
@@ -47,6 +50,7 @@ constexpr session::CountKind matrix_order{"matrix order", "Distance Matrix order
 constexpr session::CountKind data_set_count{"data sets", {}, {}};
 constexpr session::CountKind excluded_count{"excluded", {}, {}};
 constexpr session::CountKind kept_count{"kept", {}, {}};
+constexpr session::CountKind rows_located{"rows read through an index", {}, {}};
 
 // The list file is closed when this returns.
 IdTable read_id_list(Front& front, IdTable::Listing listing = IdTable::Listing::taken) {
@@ -163,54 +167,6 @@ DataSet read_pair_list(Front& front, IdTable& ids, io::LineReader& pairs, bool k
     finish_reading(front, pairs.input(), unreadable);
     front.show_count(matrix_order, static_cast<std::int64_t>(matrix->order));
     return {std::move(matrix->rows), std::move(matrix->texts)};
-}
-
-// Detection looks at the first few lines. A square matrix or lower triangle shows its layout in
-// its first megabyte, and a row nobody lists is never held whole, however long; a labelled
-// table's header and first row are read whole (a table of 50,000 names has a header of
-// megabytes), from every source alike, up to a bound well past any real table.
-constexpr std::size_t enough_for_an_order = std::size_t{1} << 20;
-constexpr std::size_t longest_first_lines = std::size_t{256} << 20;
-
-// The first lines of the input: whole, or all of it (`whole` then true), or as much as the
-// bounds allow.
-std::string_view first_lines(io::ReadBuffer& input, bool& whole) {
-    std::string_view start = input.peek(enough_for_an_order);
-    whole = start.size() < enough_for_an_order;
-    for (std::size_t wanted = 2 * enough_for_an_order; !whole && !starts_with_order(start);
-         wanted = std::min(2 * wanted, longest_first_lines)) {
-        if (static_cast<std::size_t>(std::count(start.begin(), start.end(), '\n')) >= 3 ||
-            start.size() >= longest_first_lines) {
-            break;
-        }
-        start = input.peek(wanted);
-        whole = start.size() < wanted;
-    }
-    return start;
-}
-
-// The layout named, or told from the first lines.
-Detection choose_layout(io::ReadBuffer& input, const Options& options) {
-    input.skip_byte_order_mark();
-    bool whole = false;
-    const std::string_view start = first_lines(input, whole);
-    if (options.input_format != "auto") {
-        const Layout layout = *layout_named(options.input_format);
-        return {layout, layout == Layout::lower && lower_rows_hold_the_diagonal(start), {}};
-    }
-    Detection detection = detect_layout(start, whole);
-    if (!detection.layout) {
-        // Data that could not be read (damaged, say) is what to tell, not what little was read.
-        if (input.error()) {
-            session::raise_unreadable(*input.error());
-        }
-        const std::string why = !whole && start.size() >= longest_first_lines
-                                    ? "its first lines are longer than 256 MB"
-                                    : detection.why;
-        session::raise_unreadable(
-            io::IoError::bad_content(input.name(), "cannot tell its layout: " + why + "; name it with --input-format"));
-    }
-    return detection;
 }
 
 // The order the file begins with (0 where none can be read there), as the first data set's.
@@ -350,6 +306,15 @@ std::string ordinal(std::uint32_t number) {
                           ", so there is no " + ordinal(asked) + " (--dataset " + std::to_string(asked) + ")"));
 }
 
+// A file of several data sets is cut into an output of several only.
+[[noreturn]] void raise_several_data_sets(const std::string& input, Layout output_layout) {
+    throw Abort{Failure::unreadable_input,
+                text::quoted(input) + " holds several data sets, and a " +
+                    std::string(layout_names[static_cast<std::size_t>(output_layout)]) +
+                    " output takes one: name it with --dataset N",
+                true};
+}
+
 // Square matrices and lower triangles, one data set after another, each cut and written in turn
 // (or only the one asked for).
 Outcome cut_data_sets(Front& front, IdTable& ids, TokenReader& matrix, const Detection& detection,
@@ -364,11 +329,7 @@ Outcome cut_data_sets(Front& front, IdTable& ids, TokenReader& matrix, const Det
         const DataSet set = read_data_set(front, ids, matrix, detection, number, order_token);
         more = next_data_set_follows(front, matrix, number, order_token);
         if (number == 1 && more && options.dataset == 0 && !holds_data_sets(output_layout)) {
-            throw Abort{Failure::unreadable_input,
-                        text::quoted(matrix.input().name()) + " holds several data sets, and a " +
-                            std::string(layout_names[static_cast<std::size_t>(output_layout)]) +
-                            " output takes one: name it with --dataset N",
-                        true};
+            raise_several_data_sets(matrix.input().name(), output_layout);
         }
         if (options.dataset == 0 || options.dataset == number) {
             if (!cut_data_set(front, ids, set, options, data_set_part(number, more || number > 1))) {
@@ -384,9 +345,52 @@ Outcome cut_data_sets(Front& front, IdTable& ids, TokenReader& matrix, const Det
     return Outcome::done;
 }
 
+// The data sets read through the index, each cut and written in turn as a whole-file read cuts
+// and writes them, its counts and messages in the same order.
+Outcome cut_indexed(Front& front, IdTable& ids, IndexedCuts& indexed, const std::string& input, const Options& options,
+                    BatchOutputs& outputs, Layout output_layout) {
+    const bool several = indexed.data_sets > 1;
+    std::uint32_t number = 0;
+    for (IndexedCut& cut : indexed.cuts) {
+        ++number;
+        front.show_count(matrix_order, cut.order);
+        if (number == 1 && several && options.dataset == 0 && !holds_data_sets(output_layout)) {
+            raise_several_data_sets(input, output_layout);
+        }
+        if (options.dataset != 0 && options.dataset != number) {
+            continue;
+        }
+        ids.forget_rows();
+        for (std::uint32_t slot = 0; slot < cut.matrix_rows.size(); ++slot) {
+            ids.set_matrix_row(slot, cut.matrix_rows[slot]);
+        }
+        if (!cut_data_set(front, ids, cut.set, options, data_set_part(number, several))) {
+            return Outcome::declined;
+        }
+        outputs.write(ids, cut.set);
+    }
+    if (holds_data_sets(indexed.layout)) {
+        front.show_count(data_set_count, number);
+    }
+    front.show_count(rows_located, static_cast<std::int64_t>(indexed.located));
+    outputs.close();
+    return Outcome::done;
+}
+
 Outcome batch_steps(Front& front, const Options& options) {
     IdTable ids = read_ids(front, options);
-    io::ReadBuffer input(front.open_input(matrix_file));
+    io::InputFile file = front.open_input(matrix_file);
+    if (!options.no_index) {
+        std::optional<IndexedCuts> indexed = cut_through_index(
+            front, file, ids, options, [&](std::int32_t order) { return allocate_distance_rows<double>(ids, order); });
+        if (indexed) {
+            const Layout output_layout =
+                options.output_format.empty() ? indexed->layout : *layout_named(options.output_format);
+            BatchOutputs outputs(front, output_layout);
+            return cut_indexed(front, ids, *indexed, file.name(), options, outputs, output_layout);
+        }
+    }
+    io::ReadBuffer input(std::move(file));
     const Detection detection = choose_layout(input, options);
     const Layout layout = *detection.layout;
     const Layout output_layout = options.output_format.empty() ? layout : *layout_named(options.output_format);
@@ -425,7 +429,11 @@ Outcome run(std::istream& in, std::ostream& out) {
     return session::run_session(front, dialogue_steps);
 }
 
-Outcome run_batch(Front& front, const session::BatchOptions&, const Options& options) {
+Outcome run_batch(Front& front, const session::BatchOptions& common, const Options& options) {
+    if (common.files_mode) {
+        return session::run_session(
+            front, [&](Front& steps_front) { return build_row_indexes(steps_front, common.mode_files, options); });
+    }
     return session::run_session(front, [&](Front& steps_front) { return batch_steps(steps_front, options); });
 }
 

@@ -14,7 +14,7 @@ namespace orvane {
 session::Outcome run_batch(session::Front& front, const session::BatchOptions& common, const Options& options);
 
 // Batch mode as the shared front end runs it.
-using BatchMode = session::BatchModeOf<Options, declare_options, run_batch>;
+using BatchMode = session::BatchModeOf<Options, declare_options, run_batch, misuse>;
 
 // One whole interactive session: answers come from `in`, everything shown goes to `out`.
 // Every way out, aborts included, simply returns.

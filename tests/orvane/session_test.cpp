@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <random>
 #include <chrono>
 #include <csignal>
 #include <string>
@@ -573,6 +575,17 @@ std::vector<BatchScenario> batch_scenarios() {
          {"-l", "list.txt", "-i", "m.txt", "-o", "-", "--input-format", "lower"}, "", 0, "    1\nA         \n", "", {}},
         {"an_unknown_layout", inputs, arguments({"--output-format", "phylip"}), "", 2, "",
          "orvane: --output-format: phylip not in {square,lower,tsv,csv,pairs,ssv}\n" + usage_hint, {}},
+        // Indexing: a mode of its own, for matrix files only.
+        {"index_takes_no_list", inputs, {"--index", "matrix.txt", "-l", "list.txt"}, "", 2, "",
+         "orvane: --list cannot go with --index\n" + usage_hint, {}},
+        {"index_takes_the_layout_only", inputs, {"--index", "matrix.txt", "--exclude"}, "", 2, "",
+         "orvane: --index takes files and no other option than --input-format, -q or -v\n" + usage_hint, {}},
+        {"index_of_pairs_is_refused", {{"m.tsv", "A\tB\t0.5\n"}}, {"--index", "m.tsv"}, "", 1, "",
+         "orvane: 'm.tsv': a pairs file has no rows to find: it is read whole each time, and has no index\n", {}},
+        {"index_of_a_cut_matrix_is_refused", {{"m.txt", "3\nP 0 1 2\nQ 1 0 3\n"}}, {"--index", "m.txt"}, "", 1, "",
+         "orvane: 'm.txt': the file ends in row 3 of 3\n", {}},
+        {"index_of_standard_input", inputs, {"--index", "-"}, "", 1, "",
+         "orvane: an index is made for a file: standard input (-) cannot have one\n", {}},
     };
 }
 
@@ -877,6 +890,154 @@ TEST(OrvaneCompressed, EveryFormReadsAsThePlainFile) {
         EXPECT_TRUE(dir.read("batch.txt") == expected);
         run_process(ORVANE_BINARY, "list.z matrix.z dialogue.txt /dev/null", dir.path());
         EXPECT_TRUE(dir.read("dialogue.txt") == expected);
+    }
+}
+
+
+// Indexes. Matrices of every layout an index holds, one data set or several, with names quoted,
+// blanks of every kind and values written every way.
+std::string random_matrix(std::mt19937& random, const std::string& layout, int data_sets) {
+    const auto pick = [&](int count) { return static_cast<int>(random() % static_cast<unsigned>(count)); };
+    const std::vector<std::string> forms = {"0.5", "1", "2.25e-1", "3.000", "-0.125", "7"};
+    const auto value = [&] { return forms[static_cast<std::size_t>(pick(static_cast<int>(forms.size())))]; };
+    const auto blank = [&] { return std::string(pick(4) == 0 ? "\t " : " "); };
+    const int order = 1 + pick(12);
+    const auto name = [&](int row) { return (row % 5 == 4 ? "long_name_" : "s") + std::to_string(row); };
+    std::string text;
+    if (layout == "tsv" || layout == "csv" || layout == "ssv") {
+        const std::string delimiter = layout == "tsv" ? "\t" : layout == "csv" ? "," : " ";
+        const auto quoted = [&](const std::string& id) { return layout == "tsv" ? id : "\"" + id + "\""; };
+        for (int column = 0; column < order; ++column) {
+            text += (column == 0 && layout != "ssv" ? delimiter : column == 0 ? "" : delimiter) + quoted(name(column));
+        }
+        text += "\n";
+        for (int row = 0; row < order; ++row) {
+            text += quoted(name(row));
+            for (int column = 0; column < order; ++column) {
+                text += delimiter + value();
+            }
+            text += pick(5) == 0 ? "\r\n" : "\n";
+        }
+        return text;
+    }
+    const bool with_diagonal = pick(2) == 0;
+    for (int set = 0; set < data_sets; ++set) {
+        text += (set == 0 ? "" : blank()) + std::to_string(order) + "\n";
+        for (int row = 0; row < order; ++row) {
+            text += name(row);
+            const int values = layout == "lower" ? row + (with_diagonal ? 1 : 0) : order;
+            for (int column = 0; column < values; ++column) {
+                text += blank() + value();
+                if (pick(15) == 0) {
+                    text += "\n";  // a row may run on over lines
+                }
+            }
+            text += "\n";
+        }
+    }
+    return text;
+}
+
+// Through an index every layout, data set and option cuts byte for byte what reading the whole
+// matrix cuts, counts and messages alike.
+TEST(OrvaneIndex, CutsWhatTheWholeFileReadCuts) {
+    std::mt19937 random(20261209);
+    ScratchDir dir;
+    const std::vector<std::vector<std::string>> option_sets = {
+        {}, {"--output-format", "tsv"}, {"--output-format", "square", "--check"}, {"--dataset", "2"},
+        {"--short-names", "map.tsv"}, {"--output-format", "lower", "-s", "sample.txt"}};
+    for (const std::string layout : {"square", "lower", "tsv", "csv", "ssv"}) {
+        for (int file = 0; file < 4; ++file) {
+            const int data_sets = layout == "square" || layout == "lower" ? 1 + file % 3 : 1;
+            dir.write("m.txt", random_matrix(random, layout, data_sets));
+            fs::remove(dir / "m.txt.oix");
+            const ProcessResult indexing = run_command(ORVANE_BINARY, {"--index", "m.txt"}, "", dir.path());
+            ASSERT_EQ(indexing.exit_status, 0) << indexing.errors << dir.read("m.txt");
+            std::string list;
+            for (int id = 0, count = 1 + static_cast<int>(random() % 6); id < count; ++id) {
+                const int row = static_cast<int>(random() % 14);
+                list += (row % 5 == 4 ? "long_name_" : "s") + std::to_string(row) + " ";
+            }
+            dir.write("list.txt", list);
+            for (const std::vector<std::string>& options : option_sets) {
+                SCOPED_TRACE(dir.read("m.txt") + "list: " + list);
+                std::vector<std::string> arguments = {"-l", "list.txt", "-i", "m.txt", "-o", "out.txt", "--allow-missing", "-v"};
+                arguments.insert(arguments.end(), options.begin(), options.end());
+                const ProcessResult through = run_command(ORVANE_BINARY, arguments, "", dir.path());
+                const std::string outputs = dir.exists("out.txt") ? dir.read("out.txt") : "none";
+                const std::string extras = (dir.exists("map.tsv") ? dir.read("map.tsv") : "") +
+                                           (dir.exists("sample.txt") ? dir.read("sample.txt") : "");
+                for (const char* name : {"out.txt", "map.tsv", "sample.txt"}) {
+                    fs::remove(dir / name);
+                }
+                arguments.push_back("--no-index");
+                const ProcessResult whole = run_command(ORVANE_BINARY, arguments, "", dir.path());
+                const std::string located = "orvane: rows read through an index: ";
+                std::string errors = through.errors;
+                const std::size_t at = errors.find(located);
+                if (through.exit_status == 0) {
+                    EXPECT_NE(at, std::string::npos) << errors;
+                }
+                if (at != std::string::npos) {
+                    errors.erase(at, errors.find('\n', at) + 1 - at);
+                }
+                EXPECT_EQ(errors, whole.errors);
+                EXPECT_EQ(through.exit_status, whole.exit_status);
+                EXPECT_TRUE(outputs == (dir.exists("out.txt") ? dir.read("out.txt") : "none"));
+                EXPECT_TRUE(extras == (dir.exists("map.tsv") ? dir.read("map.tsv") : "") +
+                                          (dir.exists("sample.txt") ? dir.read("sample.txt") : ""));
+                for (const char* name : {"out.txt", "map.tsv", "sample.txt"}) {
+                    fs::remove(dir / name);
+                }
+            }
+        }
+    }
+}
+
+// An index that does not hold for the matrix: one warning, then the whole file is read; a row
+// that cannot be read is told as the whole-file read tells it.
+TEST(OrvaneIndex, ASpoiledIndexIsToldAndTheFileReadWhole) {
+    const std::string matrix = "3\nP 0 1 2\nQ 1 0 3\nR 2 3 0\n";  // Q at byte 10
+    const auto keep_time = [](const ScratchDir& dir, const std::string& text) {
+        struct stat before {};
+        ASSERT_EQ(::stat((dir / "m.txt").c_str(), &before), 0);
+        dir.write("m.txt", text);
+        const struct timespec times[2] = {before.st_atim, before.st_mtim};
+        ASSERT_EQ(::utimensat(AT_FDCWD, (dir / "m.txt").c_str(), times, 0), 0);
+    };
+    const struct {
+        std::string name;
+        std::function<void(const ScratchDir&)> spoil;
+        std::string why;  // empty: no warning
+    } spoils[] = {
+        {"rewritten", [](const ScratchDir& dir) { dir.write("m.txt", "3\nP 0 1 2\nQ 1 0 3\nR 2 3 0\n\n"); },
+         "'m.txt.oix' was made for another version of 'm.txt' (its size or time differs)"},
+        {"a row renamed in place", [&](const ScratchDir& dir) { keep_time(dir, "3\nP 0 1 2\nX 1 0 3\nR 2 3 0\n"); },
+         "'m.txt.oix' does not match 'm.txt' (no row 'Q' at byte 9)"},
+        {"rows moved over lines in place", [&](const ScratchDir& dir) { keep_time(dir, "3\nP 0 1 2\nQ 1 0\n3 R 2 3 0\n"); },
+         ""},
+        {"a row's name grown in place", [&](const ScratchDir& dir) { keep_time(dir, "3\nP 0 1 2\nQ 1 0 3\nRR 2 3 0"); },
+         "'m.txt.oix' does not match 'm.txt' (no row 'R' at byte 17)"},
+        {"a value spoiled in place", [&](const ScratchDir& dir) { keep_time(dir, "3\nP 0 1 2\nQ 1 x 3\nR 2 3 0\n"); }, ""},
+        {"damaged", [](const ScratchDir& dir) { dir.write("m.txt.oix", "ORVANOIX\1"); }, "'m.txt.oix' cannot be used: it is damaged"},
+        {"not an index", [](const ScratchDir& dir) { dir.write("m.txt.oix", "3\n"); },
+         "'m.txt.oix' cannot be used: it is no orvane index"},
+    };
+    ScratchDir dir;
+    dir.write("list.txt", "R Q");
+    for (const auto& [name, spoil, why] : spoils) {
+        SCOPED_TRACE(name);
+        dir.write("m.txt", matrix);
+        ASSERT_EQ(run_command(ORVANE_BINARY, {"--index", "m.txt"}, "", dir.path()).exit_status, 0);
+        spoil(dir);
+        const std::vector<std::string> arguments = {"-l", "list.txt", "-i", "m.txt", "-o", "-"};
+        std::vector<std::string> scanning = arguments;
+        scanning.push_back("--no-index");
+        const ProcessResult whole = run_command(ORVANE_BINARY, scanning, "", dir.path());
+        const ProcessResult spoiled = run_command(ORVANE_BINARY, arguments, "", dir.path());
+        EXPECT_EQ(spoiled.exit_status, whole.exit_status);
+        EXPECT_EQ(spoiled.output, whole.output);
+        EXPECT_EQ(spoiled.errors, (why.empty() ? "" : "orvane: warning: " + why + ": reading it whole\n") + whole.errors);
     }
 }
 
