@@ -15,7 +15,8 @@ namespace orvane {
 
 namespace {
 
-constexpr std::size_t row_window = std::size_t{1} << 16;
+// A row is read whole in one window where it fits in this.
+constexpr std::size_t largest_row_window = std::size_t{4} << 20;
 
 // The index cannot be trusted: said once, then the file is read whole.
 struct IndexFault {
@@ -43,7 +44,8 @@ RowIndex load_index(const std::string& path, const std::string& index_path, cons
 }
 
 io::ReadBuffer region(const io::InputFile& file, std::uint64_t begin, std::uint64_t end) {
-    return io::ReadBuffer(io::open_region(file, begin, end, nullptr), row_window, io::ReadBuffer::Access::copied);
+    const auto window = static_cast<std::size_t>(std::clamp<std::uint64_t>(end - begin + 1, 4096, largest_row_window));
+    return io::ReadBuffer(io::open_region(file, begin, end, nullptr), window, io::ReadBuffer::Access::copied);
 }
 
 // Each listed ID's row in the data set, in file order; an ID named by two rows is left to the
@@ -77,6 +79,19 @@ std::vector<std::pair<std::int32_t, std::uint32_t>> locate_rows(const IndexedDat
     return located;
 }
 
+// Of a square row whose values are all numbers, only the cut's columns (in order) converted.
+bool read_columns(TokenReader& matrix, const std::vector<std::int32_t>& columns, std::int32_t order, double* values) {
+    std::int32_t next = 0;
+    for (const std::int32_t column : columns) {
+        if (!matrix.skip_tokens(static_cast<std::uint64_t>(column - next)) ||
+            !matrix.read_number(values[column], TokenReader::Glued::refused)) {
+            return false;
+        }
+        next = column + 1;
+    }
+    return matrix.skip_tokens(static_cast<std::uint64_t>(order - next));
+}
+
 // A square or lower row: its name where the index says, its values, and nothing after them.
 void read_token_row(const io::InputFile& file, const IndexedDataSet& set, std::int32_t row,
                     const std::function<bool(TokenReader&)>& read_values, const std::string& index_path) {
@@ -108,7 +123,13 @@ IndexedCut cut_data_set(const io::InputFile& file, const RowIndex& index, const 
     }
     ids.forget_rows();
     LowerTriangleCut lower(index.with_diagonal, cut.set.rows);
-    for (const auto& [row, slot] : locate_rows(set, ids)) {
+    const std::vector<std::pair<std::int32_t, std::uint32_t>> rows = locate_rows(set, ids);
+    // The columns the cut takes: the listed rows' own places.
+    std::vector<std::int32_t> columns;
+    for (const auto& [row, slot] : rows) {
+        columns.push_back(row);
+    }
+    for (const auto& [row, slot] : rows) {
         ++located;
         if (header != nullptr) {
             const IndexedRow& place = set.rows[static_cast<std::size_t>(row)];
@@ -128,8 +149,11 @@ IndexedCut cut_data_set(const io::InputFile& file, const RowIndex& index, const 
                 if (index.layout == Layout::lower) {
                     return lower.take(matrix, row, slot);
                 }
-                return matrix.read_numbers(cut.set.rows.row(slot), static_cast<std::size_t>(set.order),
-                                           TokenReader::Glued::refused);
+                if (!index.values_checked) {
+                    return matrix.read_numbers(cut.set.rows.row(slot), static_cast<std::size_t>(set.order),
+                                               TokenReader::Glued::refused);
+                }
+                return read_columns(matrix, columns, set.order, cut.set.rows.row(slot));
             },
             index_path);
         ids.set_matrix_row(slot, row);

@@ -9,6 +9,7 @@ namespace {
 constexpr std::string_view oix_magic = "ORVANOIX";
 constexpr std::uint32_t oix_version = 1;
 constexpr std::uint32_t flag_with_diagonal = 1;
+constexpr std::uint32_t flag_values_checked = 2;
 
 template <typename Number>
 void put(std::string& bytes, Number value) {
@@ -63,7 +64,7 @@ private:
 std::string oix_bytes(const RowIndex& index) {
     std::string bytes(oix_magic);
     put(bytes, oix_version);
-    put(bytes, index.with_diagonal ? flag_with_diagonal : std::uint32_t{0});
+    put(bytes, (index.with_diagonal ? flag_with_diagonal : 0u) | (index.values_checked ? flag_values_checked : 0u));
     put(bytes, index.stamp.size);
     put(bytes, index.stamp.seconds);
     put(bytes, index.stamp.nanoseconds);
@@ -93,7 +94,9 @@ std::optional<RowIndex> parse_oix(std::string_view bytes, std::string& why_not) 
         return std::nullopt;
     }
     RowIndex index;
-    index.with_diagonal = (cursor.take<std::uint32_t>() & flag_with_diagonal) != 0;
+    const auto flags = cursor.take<std::uint32_t>();
+    index.with_diagonal = (flags & flag_with_diagonal) != 0;
+    index.values_checked = (flags & flag_values_checked) != 0;
     index.stamp.size = cursor.take<std::uint64_t>();
     index.stamp.seconds = cursor.take<std::int64_t>();
     index.stamp.nanoseconds = cursor.take<std::int64_t>();

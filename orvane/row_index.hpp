@@ -1,6 +1,6 @@
 // The .oix: where each row of a matrix file begins, so that a cut reads only the listed rows.
 // Our own format, little-endian: "ORVANOIX", the version (1), flags (1: the lower triangle's
-// rows hold their diagonal), the file's size and modification time (seconds, nanoseconds), the
+// rows hold their diagonal; 2: every value of the square matrix is a number), the file's size and modification time (seconds, nanoseconds), the
 // layout's name (its length, then its bytes) and the number of data sets; then for each data
 // set its order, where its last row ends, and for each row where it begins and its name (the
 // name's length, then its bytes).
@@ -34,6 +34,9 @@ struct RowIndex {
     io::FileStamp stamp;
     Layout layout = Layout::square;
     bool with_diagonal = false;
+    // Every value was read as a number when the index was made, so a cut need convert only the
+    // listed columns of a listed row: a whole-file read would find no fault in the others.
+    bool values_checked = false;
     std::vector<IndexedDataSet> data_sets;
 };
 

@@ -29,6 +29,10 @@ constexpr session::CountKind rows_indexed{"rows indexed", {}, {}};
 void index_data_sets(TokenReader& matrix, const Detection& detection, RowIndex& index) {
     matrix.skip_byte_order_mark();
     std::string token(matrix.take_token());
+    // A square matrix's values are read as a cut reads them, so that later cuts may pass over
+    // the columns nobody lists.
+    index.values_checked = detection.layout == Layout::square;
+    std::vector<double> values;
     for (std::uint32_t number = 1; !token.empty(); ++number) {
         IndexedDataSet& set = index.data_sets.emplace_back();
         if (const auto unreadable = order_in_token(token, matrix, set.order)) {
@@ -38,12 +42,25 @@ void index_data_sets(TokenReader& matrix, const Detection& detection, RowIndex& 
             raise(io::IoError::bad_content(matrix.input().name(), "the matrix order " + token + " is negative"));
         }
         for (std::int32_t row = 0; row < set.order; ++row) {
-            const std::uint64_t values = detection.layout == Layout::lower
-                                             ? static_cast<std::uint64_t>(row) + (detection.with_diagonal ? 1 : 0)
-                                             : static_cast<std::uint64_t>(set.order);
+            const std::uint64_t count = detection.layout == Layout::lower
+                                            ? static_cast<std::uint64_t>(row) + (detection.with_diagonal ? 1 : 0)
+                                            : static_cast<std::uint64_t>(set.order);
             const std::uint64_t offset = matrix.input().file_offset(matrix.cursor());
             std::string name(matrix.take_token());
-            if (matrix.failed() || !matrix.skip_tokens(values)) {
+            bool whole = !matrix.failed();
+            if (whole && index.values_checked) {
+                values.resize(static_cast<std::size_t>(set.order));
+                const std::size_t cursor = matrix.cursor();
+                if (!matrix.read_numbers(values.data(), values.size(), TokenReader::Glued::refused)) {
+                    // Not every value is a number: cuts then read each listed row whole.
+                    index.values_checked = false;
+                    matrix.return_to(cursor);
+                    whole = matrix.skip_tokens(count);
+                }
+            } else if (whole) {
+                whole = matrix.skip_tokens(count);
+            }
+            if (!whole) {
                 if (matrix.stop() == TokenReader::Stop::read_error) {
                     raise(*matrix.input().error());
                 }
@@ -109,7 +126,11 @@ void index_file(session::Front& front, const std::string& path, const Options& o
         refuse(path, "a pairs file has no rows to find: it is read whole each time, and has no index");
     }
     // Every byte is read once, in order: copied windows cost less than the mapping's page walks.
-    input.copy_from_here();
+    // A square matrix's values are read on the mapping, as a row that is no numbers is read
+    // again from its start.
+    if (index.layout != Layout::square) {
+        input.copy_from_here();
+    }
     if (holds_data_sets(index.layout)) {
         TokenReader matrix(std::move(input));
         index_data_sets(matrix, detection, index);
