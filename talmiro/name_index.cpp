@@ -179,7 +179,7 @@ void write_tix(io::OutputFile& output, const TixFacts& facts, const NameTableBui
 
 std::optional<TixFile> TixFile::open(const std::string& path, std::string& why_not) {
     std::optional<io::IoError> error;
-    std::optional<io::MappedFile> file = io::MappedFile::open(path, error);
+    std::optional<io::MappedFile> file = io::MappedFile::open(path, error, io::MappedFile::Use::lookups);
     if (!file) {
         why_not = error->describe();
         return std::nullopt;

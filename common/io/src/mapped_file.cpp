@@ -20,7 +20,7 @@ std::optional<FileStamp> stamp_from(const struct stat& info) {
 
 }  // namespace
 
-std::optional<MappedFile> MappedFile::open(const std::string& path, std::optional<IoError>& error) {
+std::optional<MappedFile> MappedFile::open(const std::string& path, std::optional<IoError>& error, Use use) {
     const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (descriptor < 0) {
         error = IoError{IoError::Action::open, path, errno, {}};
@@ -40,6 +40,9 @@ std::optional<MappedFile> MappedFile::open(const std::string& path, std::optiona
             error = IoError{IoError::Action::read, path, errno, {}};
             ::close(descriptor);
             return std::nullopt;
+        }
+        if (use == Use::lookups) {
+            ::madvise(data, size, MADV_RANDOM);  // advice only
         }
     }
     ::close(descriptor);  // the mapping stays

@@ -11,8 +11,12 @@ namespace io {
 
 class MappedFile {
 public:
+    // How the mapping will be read: `lookups` touch a few scattered pages (a binary search), so
+    // no page is brought in beside the one touched.
+    enum class Use { whole, lookups };
     // Nothing when it cannot be opened or mapped, with `error` saying why.
-    [[nodiscard]] static std::optional<MappedFile> open(const std::string& path, std::optional<IoError>& error);
+    [[nodiscard]] static std::optional<MappedFile> open(const std::string& path, std::optional<IoError>& error,
+                                                        Use use = Use::whole);
 
     MappedFile(MappedFile&& other) noexcept;
     MappedFile& operator=(MappedFile&& other) noexcept;

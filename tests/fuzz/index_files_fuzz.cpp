@@ -1,0 +1,55 @@
+// The index files read back whatever their bytes: a .oix, a .gzi, a .tix and a .fai against the
+// text it claims to describe. A defined outcome always; what parses writes back as it was read,
+// and a table made from a .fai places every record inside the text, at its marker.
+#include "fuzz_support.hpp"
+#include "io/random_access.hpp"
+#include "orvane/row_index.hpp"
+#include "talmiro/fai_index.hpp"
+#include "talmiro/name_index.hpp"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    fuzzing::Parts parts(data, size);
+    const std::uint8_t choice = parts.take_byte();
+    const std::string index = parts.take_part();
+    const std::string text = parts.take_rest();
+    std::string why_not;
+    switch (choice % 4) {
+    case 0:
+        if (const std::optional<orvane::RowIndex> parsed = orvane::parse_oix(index, why_not)) {
+            std::string again_why;
+            const std::optional<orvane::RowIndex> again = orvane::parse_oix(orvane::oix_bytes(*parsed), again_why);
+            fuzzing::require(again && again->data_sets.size() == parsed->data_sets.size() &&
+                                 again->stamp == parsed->stamp && again->layout == parsed->layout,
+                             "a .oix read back writes the same index");
+        } else {
+            fuzzing::require(!why_not.empty(), "a .oix refused says why");
+        }
+        break;
+    case 1:
+        if (const auto members = io::parse_gzi(index)) {
+            fuzzing::require(io::gzi_bytes(*members) == index, "a .gzi read back writes the same bytes");
+        }
+        break;
+    case 2: {
+        const fuzzing::MemoryFile file(index);
+        if (const std::optional<talmiro::TixFile> tix = talmiro::TixFile::open(file.path(), why_not)) {
+            const talmiro::NameTableView table = tix->table();
+            static_cast<void>(table.named(text));
+            static_cast<void>(table.beginning_with(text));
+        }
+        break;
+    }
+    default:
+        for (const auto format : {talmiro::RecordFormat::fasta, talmiro::RecordFormat::fastq}) {
+            if (const auto table = talmiro::table_from_fai(index, format, text, why_not)) {
+                for (const talmiro::IndexEntry& entry : table->entries()) {
+                    fuzzing::require(entry.offset < text.size() && entry.length <= text.size() - entry.offset &&
+                                         text[entry.offset] == talmiro::marker_of(format),
+                                     "every record a .fai gives lies in the text, at its marker");
+                }
+            }
+        }
+        break;
+    }
+    return 0;
+}
