@@ -126,10 +126,13 @@ IndexedCut cut_data_set(const io::InputFile& file, const RowIndex& index, const 
     const std::vector<std::pair<std::int32_t, std::uint32_t>> rows = locate_rows(set, ids);
     // The columns the cut takes: the listed rows' own places.
     std::vector<std::int32_t> columns;
-    for (const auto& [row, slot] : rows) {
-        columns.push_back(row);
+    for (const auto& place : rows) {
+        columns.push_back(place.first);
     }
-    for (const auto& [row, slot] : rows) {
+    for (const auto& [at, listed] : rows) {
+        // Named, not bound: a lambda below takes them.
+        const std::int32_t row = at;
+        const std::uint32_t slot = listed;
         ++located;
         if (header != nullptr) {
             const IndexedRow& place = set.rows[static_cast<std::size_t>(row)];
