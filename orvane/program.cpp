@@ -15,7 +15,8 @@ constexpr std::array<const session::FileRole*, 5> files = {&list_file, &matrix_f
 constexpr session::FilesMode index_mode{
     "--index", "MATRIX",
     "instead of cutting, index each MATRIX named after the options (MATRIX.oix: where each row begins), so "
-    "that later cuts read only the listed rows; --input-format as for a cut"};
+    "that later cuts read only the listed rows; --input-format as for a cut",
+    "[--input-format F]"};
 
 constexpr session::Program the_program{
     .name = "orvane",
@@ -25,7 +26,8 @@ constexpr session::Program the_program{
                 "  cut -f1 hits.tsv | orvane -l - -i distances.txt -o - | gzip > subset.txt.gz\n"
                 "  orvane -l ids.txt -i bootstrap.dist -o subset.dist --short-names names.tsv\n"
                 "  orvane -l ids.txt -i mash-dist.tsv -o subset.tsv --output-format tsv\n"
-                "  orvane -l outliers.txt --exclude -i distances.txt -o rest.txt\n\n"
+                "  orvane -l outliers.txt --exclude -i distances.txt -o rest.txt\n"
+                "  orvane --index distances.txt   (once: later cuts read only the listed rows)\n\n"
                 "Exit status: 0 success, 1 failure (a file, memory, listed IDs not found), 2 usage error.",
     .files = files,
     .input = &matrix_file,

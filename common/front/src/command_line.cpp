@@ -45,8 +45,9 @@ std::string usage_text(const Program& program, const OptionSet& declared) {
     usage += " [--allow-missing]" + declared.usage() + " [-q | -v]\n";
     if (program.files_mode != nullptr) {
         const std::string value(program.files_mode->value_name);
+        const std::string_view options = program.files_mode->options;
         usage += "  or:  " + std::string(program.name) + " " + std::string(program.files_mode->option) + " " + value +
-                 " [" + value + "...]\n";
+                 " [" + value + "...]" + (options.empty() ? "" : " ") + std::string(options) + " [-q | -v]\n";
     }
     return usage + "  or:  " + std::string(program.name) + "    (without arguments: the interactive dialogue)\n";
 }

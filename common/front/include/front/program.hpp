@@ -95,6 +95,7 @@ struct FilesMode {
     std::string_view option;      // "--index"
     std::string_view value_name;  // "FILE"
     std::string_view help;
+    std::string_view options;  // the program's own options that go with it, for the usage line
 };
 
 struct Program {
