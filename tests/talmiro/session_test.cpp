@@ -714,6 +714,25 @@ TEST(TalmiroIndex, ASpoiledIndexIsToldAndTheFileReadWhole) {
     }
 }
 
+// Paired reads, one input plain and one BGZF, each through its own index, stay in step as the
+// whole-file read keeps them, in list and file order.
+TEST(TalmiroIndex, PairsThroughTheirIndexesStayInStep) {
+    ScratchDir dir;
+    dir.write("r1.fq", reads);
+    dir.write("r2.fq.gz", packed(mates, Packing::bgzf));
+    dir.write("list.txt", "R3\nr1\nabsent\n");
+    ASSERT_EQ(run_command(TALMIRO_BINARY, {"--index", "r1.fq", "r2.fq.gz"}, "", dir.path()).exit_status, 0);
+    for (const std::string order : {"list", "file"}) {
+        std::vector<std::string> arguments = {"-l", "list.txt", "-i", "r1.fq", "-i", "r2.fq.gz", "-o", "o1.fq", "-o",
+                                              "o2.fq", "--match", "word", "--allow-missing", "--order", order, "-v"};
+        const ProcessResult indexed = run_command(TALMIRO_BINARY, arguments, "", dir.path());
+        EXPECT_EQ(indexed.exit_status, 0) << indexed.errors;
+        EXPECT_NE(indexed.errors.find("talmiro: records read through an index: 4\n"), std::string::npos) << indexed.errors;
+        EXPECT_EQ(dir.read("o1.fq"), order == "list" ? read_3 + read_1 : read_1 + read_3);
+        EXPECT_EQ(dir.read("o2.fq"), order == "list" ? mate_3 + mate_1 : mate_1 + mate_3);
+    }
+}
+
 // Batch mode writes .gz and .zst outputs compressed; any other name, and standard output, plain.
 TEST(TalmiroCompressed, OutputsNamedGzOrZstAreCompressed) {
     ScratchDir dir;
