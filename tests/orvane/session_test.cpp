@@ -998,13 +998,7 @@ TEST(OrvaneIndex, CutsWhatTheWholeFileReadCuts) {
 // that cannot be read is told as the whole-file read tells it.
 TEST(OrvaneIndex, ASpoiledIndexIsToldAndTheFileReadWhole) {
     const std::string matrix = "3\nP 0 1 2\nQ 1 0 3\nR 2 3 0\n";  // Q at byte 10
-    const auto keep_time = [](const ScratchDir& dir, const std::string& text) {
-        struct stat before {};
-        ASSERT_EQ(::stat((dir / "m.txt").c_str(), &before), 0);
-        dir.write("m.txt", text);
-        const struct timespec times[2] = {before.st_atim, before.st_mtim};
-        ASSERT_EQ(::utimensat(AT_FDCWD, (dir / "m.txt").c_str(), times, 0), 0);
-    };
+    const auto keep_time = [](const ScratchDir& dir, const std::string& text) { rewrite_keeping_time(dir, "m.txt", text); };
     const struct {
         std::string name;
         std::function<void(const ScratchDir&)> spoil;
@@ -1030,14 +1024,7 @@ TEST(OrvaneIndex, ASpoiledIndexIsToldAndTheFileReadWhole) {
         dir.write("m.txt", matrix);
         ASSERT_EQ(run_command(ORVANE_BINARY, {"--index", "m.txt"}, "", dir.path()).exit_status, 0);
         spoil(dir);
-        const std::vector<std::string> arguments = {"-l", "list.txt", "-i", "m.txt", "-o", "-"};
-        std::vector<std::string> scanning = arguments;
-        scanning.push_back("--no-index");
-        const ProcessResult whole = run_command(ORVANE_BINARY, scanning, "", dir.path());
-        const ProcessResult spoiled = run_command(ORVANE_BINARY, arguments, "", dir.path());
-        EXPECT_EQ(spoiled.exit_status, whole.exit_status);
-        EXPECT_EQ(spoiled.output, whole.output);
-        EXPECT_EQ(spoiled.errors, (why.empty() ? "" : "orvane: warning: " + why + ": reading it whole\n") + whole.errors);
+        expect_read_whole_after(ORVANE_BINARY, {"-l", "list.txt", "-i", "m.txt", "-o", "-"}, dir, why);
     }
 }
 

@@ -14,6 +14,7 @@
 #include <poll.h>
 #include <sstream>
 #include <stdexcept>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -247,6 +248,27 @@ void expect_scenario(const Scenario& scenario, Mode mode, const RunFunction& run
 
 void PrintTo(const Scenario& scenario, std::ostream* out) { *out << scenario.name; }
 void PrintTo(const BatchScenario& scenario, std::ostream* out) { *out << scenario.name; }
+
+void rewrite_keeping_time(const ScratchDir& dir, std::string_view name, std::string_view content) {
+    struct stat before {};
+    ASSERT_EQ(::stat((dir / name).c_str(), &before), 0);
+    dir.write(name, content);
+    const struct timespec times[2] = {before.st_atim, before.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, (dir / name).c_str(), times, 0), 0);
+}
+
+void expect_read_whole_after(const fs::path& binary, const std::vector<std::string>& arguments, const ScratchDir& dir,
+                             const std::string& warning) {
+    std::vector<std::string> scanning = arguments;
+    scanning.push_back("--no-index");
+    const ProcessResult whole = run_command(binary, scanning, "", dir.path());
+    const ProcessResult spoiled = run_command(binary, arguments, "", dir.path());
+    EXPECT_EQ(spoiled.exit_status, whole.exit_status);
+    EXPECT_EQ(spoiled.output, whole.output);
+    const std::string said =
+        warning.empty() ? "" : binary.filename().string() + ": warning: " + warning + ": reading it whole\n";
+    EXPECT_EQ(spoiled.errors, said + whole.errors);
+}
 
 void expect_batch_scenario(const BatchScenario& scenario, const fs::path& binary) {
     ScratchDir dir;

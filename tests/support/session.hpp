@@ -108,6 +108,15 @@ struct BatchScenario {
 };
 void expect_batch_scenario(const BatchScenario& scenario, const fs::path& binary);
 
+// Writes `content` over the file `name` in `dir` and puts its modification time back, as an edit
+// that an index's record of the time cannot see.
+void rewrite_keeping_time(const ScratchDir& dir, std::string_view name, std::string_view content);
+
+// A run given an index it cannot trust: `warning` once (none where empty), then what the same run
+// with --no-index gives, status, output and messages alike.
+void expect_read_whole_after(const fs::path& binary, const std::vector<std::string>& arguments, const ScratchDir& dir,
+                             const std::string& warning);
+
 // Lets a failing parameterised test name its scenario instead of dumping its bytes.
 void PrintTo(const Scenario& scenario, std::ostream* out);
 void PrintTo(const BatchScenario& scenario, std::ostream* out);
