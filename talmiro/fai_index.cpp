@@ -232,7 +232,7 @@ std::optional<NameTableBuilder> table_from_fai(std::string_view fai, RecordForma
         record_start = header_from;
         record_name = record->name;
         open = true;
-        expected = format == RecordFormat::fasta ? past_blank_lines(text, data_end) : data_end;
+        expected = past_blank_lines(text, data_end);
     }
     if (open) {
         if (expected != text.size()) {

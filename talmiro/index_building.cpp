@@ -43,7 +43,6 @@ public:
     void end_record() override { ++records_; }
 
     std::uint64_t offset() const { return offset_; }
-    std::uint64_t end() const { return end_; }
     bool starts_inside_line() const { return starts_inside_line_; }
     FaiLineMaker& fai() { return fai_; }
 
@@ -93,6 +92,10 @@ Scanned scan_for_index(io::InputFile file, const std::string& path, io::OutputFi
     scanned.format = records->format();
     IndexingSink sink(records->input(), scanned.format);
     HeaderLine header;
+    // A record reaches to where the next begins (or the text ends): blank lines between FASTQ
+    // records are read with the record before them, as the scan passes over them.
+    std::string previous_name;
+    std::optional<std::uint64_t> previous_offset;
     while (records->next(whole_line, header)) {
         const std::string_view name = index_name(header.text);
         // Copied now: the header's bytes may leave the window while the record is read.
@@ -106,7 +109,11 @@ Scanned scan_for_index(io::InputFile file, const std::string& path, io::OutputFi
             refuse(path, "the record '" + kept_name + "' begins inside a line (a '" + std::string(1, marker_of(scanned.format)) +
                              "' there), which no index can describe: the file is read whole each time");
         }
-        scanned.table.add(kept_name, sink.offset(), sink.end() - sink.offset());
+        if (previous_offset) {
+            scanned.table.add(previous_name, *previous_offset, sink.offset() - *previous_offset);
+        }
+        previous_name = kept_name;
+        previous_offset = sink.offset();
         if (scanned.undescribable.empty()) {
             line.clear();
             if (sink.fai().finish(kept_name, line) == FaiLineMaker::Result::undescribable) {
@@ -114,10 +121,14 @@ Scanned scan_for_index(io::InputFile file, const std::string& path, io::OutputFi
             }
             fai.write(line);
         }
-        scanned.text_size = sink.end();
     }
     if (records->malformed()) {
         throw Abort{Failure::unreadable_input, records->malformed()->describe()};
+    }
+    const io::ReadBuffer& input = records->input();
+    scanned.text_size = input.file_offset(input.end());
+    if (previous_offset) {
+        scanned.table.add(previous_name, *previous_offset, scanned.text_size - *previous_offset);
     }
     if (const std::optional<io::IoError>& error = records->input().error()) {
         throw Abort{Failure::unreadable_input, error->describe()};

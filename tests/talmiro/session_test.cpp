@@ -510,7 +510,7 @@ std::string random_records(std::mt19937& random, bool fastq) {
         if (fastq) {
             const std::string qualities = std::string(bases.size(), pick(2) == 0 ? '@' : 'I');
             text += "@" + header + end + lines(bases.empty() ? "A" : bases, false) + "+" + end +
-                    lines(bases.empty() ? "I" : qualities, false);
+                    lines(bases.empty() ? "I" : qualities, false) + (pick(6) == 0 ? end : "");
         } else {
             text += ">" + header + end + lines(bases, pick(8) == 0);
         }
