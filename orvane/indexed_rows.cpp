@@ -2,6 +2,7 @@
 
 #include "io/line_reader.hpp"
 #include "io/random_access.hpp"
+#include "orvane/layout_choice.hpp"
 #include "orvane/row_index.hpp"
 #include "orvane/table_reading.hpp"
 #include "orvane/token_reader.hpp"
@@ -200,10 +201,13 @@ std::optional<IndexedCuts> cut_through_index(session::Front& front, const io::In
     }
     try {
         const RowIndex index = load_index(path, index_path, *stamp);
-        const std::optional<Layout> named = layout_named(options.input_format);
-        if ((named && *named != index.layout) || index.layout == Layout::pairs ||
-            options.dataset > index.data_sets.size()) {
-            return std::nullopt;  // read whole: as named, or for the whole-file read's own message
+        // The layout the whole-file read would take, from the same first lines: an index made
+        // reading the file in another (named when it was made) is not this run's.
+        io::ReadBuffer start = region(file, 0, stamp->size);
+        const Detection detection = choose_layout(start, options);
+        if (*detection.layout != index.layout || detection.with_diagonal != index.with_diagonal ||
+            index.layout == Layout::pairs || options.dataset > index.data_sets.size()) {
+            return std::nullopt;  // read whole: as this run reads it, or for the whole-file read's own message
         }
         // A table's values are kept as read where the output is a table too.
         const Layout output = options.output_format.empty() ? index.layout : *layout_named(options.output_format);
