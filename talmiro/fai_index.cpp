@@ -1,5 +1,7 @@
 #include "talmiro/fai_index.hpp"
 
+#include "text/line_breaks.hpp"
+
 #include <charconv>
 #include <cstring>
 #include <vector>
@@ -13,7 +15,37 @@ void FaiLineMaker::begin(RecordFormat format, std::uint64_t text_offset) {
     line_start_ = text_offset;
 }
 
+bool FaiLineMaker::take_whole_lines(std::string_view& piece) {
+    const std::size_t width = static_cast<std::size_t>(line_width_);
+    const std::size_t lines = piece.size() / width;
+    if (lines < 2) {
+        return false;
+    }
+    // Exactly one line break every `width` bytes, and a carriage return before each just where
+    // the first line had one: then every line is the first's length, as the simple path finds.
+    const std::size_t span = lines * width;
+    if (text::count_line_breaks(piece.substr(0, span)) != lines) {
+        return false;
+    }
+    const bool with_return = line_width_ - line_bases_ == 2;
+    for (std::size_t end = width - 1; end < span; end += width) {
+        if (piece[end] != '\n' || (piece[end - 1] == '\r') != with_return) {
+            return false;
+        }
+    }
+    bases_ += lines * line_bases_;
+    at_ += span;
+    line_start_ = at_;
+    piece.remove_prefix(span);
+    return true;
+}
+
 void FaiLineMaker::add(std::string_view piece) {
+    // Most of a FASTA record is lines as long as its first: those are taken a stretch at a time.
+    if (format_ == RecordFormat::fasta && stage_ == Stage::sequence && line_bases_ > 0 && !line_has_bytes_ &&
+        !short_line_seen_ && !lines_differ_ && line_width_ >= 2) {
+        static_cast<void>(take_whole_lines(piece));
+    }
     while (!piece.empty()) {
         if (!line_has_bytes_) {
             line_starts_plus_ = piece.front() == '+';

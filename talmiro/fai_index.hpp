@@ -28,6 +28,9 @@ public:
 
 private:
     enum class Stage { header, sequence, quality };
+    // The piece's first lines, where each is exactly as long as the first line, taken at once;
+    // false (nothing taken) otherwise.
+    bool take_whole_lines(std::string_view& piece);
     void end_line(bool with_break);
     void take_line(std::uint64_t start, std::uint64_t width, std::uint64_t bases, bool first_is_plus);
     bool fits(std::uint64_t width, std::uint64_t bases, bool quality);

@@ -1,6 +1,7 @@
 // talmiro's fast paths against straightforward references: list reading, record reading with
 // records split at every buffer edge, the name matcher against a linear scan of the list.
 #include "io/name_lines.hpp"
+#include "talmiro/fai_index.hpp"
 #include "talmiro/name_matcher.hpp"
 #include "support/reference.hpp"
 #include "support/session.hpp"
@@ -309,6 +310,41 @@ TEST(TalmiroRecordWriting, MappedStretchesMatchPieceByPiece) {
                     << (exclude ? ", excluding" : "");
             }
         }
+    }
+}
+
+
+// A record's .fai line is the same whether its bytes come in one piece, where lines as long as
+// the first are taken a stretch at a time, or a byte at a time, where every line is looked at.
+TEST(TalmiroFaiLines, StretchesOfWholeLinesMatchLineByLine) {
+    std::mt19937 random(19);
+    for (int record = 0; record < 2000; ++record) {
+        const std::size_t width = 1 + random() % 12;
+        const std::size_t length = random() % 80;
+        const std::string end = random() % 4 == 0 ? "\r\n" : "\n";
+        std::string bytes = "name desc" + end;
+        for (std::size_t at = 0; at < length;) {
+            // Now and then a line of another length, a stray carriage return or a blank line.
+            const std::size_t take = random() % 9 == 0 ? 1 + random() % (width + 2) : width;
+            std::string line;
+            for (std::size_t base = 0; base < take && at + base < length; ++base) {
+                line += "ACGT"[random() % 4];
+            }
+            at += take;
+            bytes += line + (random() % 40 == 0 ? "\r\n" : random() % 60 == 0 ? end + end : end);
+        }
+        const auto line_of = [&](std::size_t piece_size) {
+            talmiro::FaiLineMaker maker;
+            maker.begin(talmiro::RecordFormat::fasta, 100);
+            for (std::size_t at = 0; at < bytes.size(); at += piece_size) {
+                maker.add(std::string_view(bytes).substr(at, piece_size));
+            }
+            std::string line;
+            const auto result = maker.finish("name", line);
+            return std::to_string(static_cast<int>(result)) + ":" + line;
+        };
+        ASSERT_EQ(line_of(bytes.size()), line_of(1)) << bytes;
+        ASSERT_EQ(line_of(7), line_of(1)) << bytes;
     }
 }
 
