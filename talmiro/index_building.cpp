@@ -136,7 +136,6 @@ Scanned scan_for_index(io::InputFile file, const std::string& path, io::OutputFi
     if (records->input().changed()) {
         throw Abort{Failure::unreadable_input, io::IoError::changed_while_read(path).describe()};
     }
-    scanned.table.sort();
     return scanned;
 }
 

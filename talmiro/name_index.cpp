@@ -42,13 +42,9 @@ std::uint64_t sort_key(std::string_view name, std::size_t from) {
     return key;
 }
 
-struct Keyed {
-    std::uint64_t key;
-    std::uint64_t index;
-};
-
 // By key, in four passes of 16 bits from the least significant, each stable; a pass whose 16
 // bits every key shares is left out. Equal keys keep their order, which is the file's.
+template <typename Keyed>
 void sort_by_key(LargeVector<Keyed>& items) {
     LargeVector<Keyed> other(items.size());
     std::vector<std::size_t> counts(std::size_t{1} << 16);
@@ -114,7 +110,7 @@ void NameTableBuilder::add(std::string_view name, std::uint64_t offset, std::uin
     names_.append(name);
 }
 
-void NameTableBuilder::sort() {
+auto NameTableBuilder::sorted_places() const -> LargeVector<Placed> {
     // Names of reads share long beginnings ("SRR1234567.", an instrument's run and lane): the
     // sort looks at the 8 bytes after what every name shares first, and at whole names only
     // where those agree.
@@ -129,7 +125,7 @@ void NameTableBuilder::sort() {
                                               .first -
                                           first.begin());
     }
-    LargeVector<Keyed> keyed(entries_.size());
+    LargeVector<Placed> keyed(entries_.size());
     for (std::size_t index = 0; index < entries_.size(); ++index) {
         keyed[index] = {sort_key(table.name_of(entries_[index]), shared), index};
     }
@@ -142,7 +138,7 @@ void NameTableBuilder::sort() {
         }
         if (last - first > 1) {
             std::sort(keyed.begin() + static_cast<std::ptrdiff_t>(first), keyed.begin() + static_cast<std::ptrdiff_t>(last),
-                      [&](const Keyed& a, const Keyed& b) {
+                      [&](const Placed& a, const Placed& b) {
                           const IndexEntry& left = entries_[a.index];
                           const IndexEntry& right = entries_[b.index];
                           const int order = table.name_of(left).compare(table.name_of(right));
@@ -151,13 +147,33 @@ void NameTableBuilder::sort() {
         }
         first = last;
     }
+    return keyed;
+}
+
+void NameTableBuilder::sort() {
     // Gathered into a new array rather than permuted in place: these loads do not wait on each
     // other, where following the permutation's cycles would be one cache miss after another.
+    const LargeVector<Placed> places = sorted_places();
     LargeVector<IndexEntry> sorted(entries_.size());
-    for (std::size_t at = 0; at < keyed.size(); ++at) {
-        sorted[at] = entries_[keyed[at].index];
+    for (std::size_t at = 0; at < places.size(); ++at) {
+        sorted[at] = entries_[places[at].index];
     }
     entries_.swap(sorted);
+}
+
+void NameTableBuilder::in_order(const std::function<void(std::span<const IndexEntry>)>& use) const {
+    const LargeVector<Placed> places = sorted_places();
+    std::vector<IndexEntry> stretch;
+    constexpr std::size_t stretch_size = 4096;
+    stretch.reserve(stretch_size);
+    for (const Placed& place : places) {
+        stretch.push_back(entries_[place.index]);
+        if (stretch.size() == stretch_size) {
+            use(stretch);
+            stretch.clear();
+        }
+    }
+    use(stretch);
 }
 
 void write_tix(io::OutputFile& output, const TixFacts& facts, const NameTableBuilder& table) {
@@ -172,8 +188,9 @@ void write_tix(io::OutputFile& output, const TixFacts& facts, const NameTableBui
     header.names_size = table.names().size();
     header.text_size = facts.text_size;
     output.write({reinterpret_cast<const char*>(&header), sizeof header});
-    const std::span<const IndexEntry> entries = table.entries();
-    output.write({reinterpret_cast<const char*>(entries.data()), entries.size_bytes()});
+    table.in_order([&](std::span<const IndexEntry> entries) {
+        output.write({reinterpret_cast<const char*>(entries.data()), entries.size_bytes()});
+    });
     output.write(table.names());
 }
 

@@ -10,6 +10,7 @@
 #include "talmiro/record_scanner.hpp"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -58,12 +59,23 @@ public:
     // copying (a guess: more are taken all the same).
     void expect(std::size_t records, std::size_t name_bytes);
     void add(std::string_view name, std::uint64_t offset, std::uint64_t length);
+    // Puts the entries in order, for lookups in memory.
     void sort();
+    // Hands the entries to `use` in order, a stretch at a time, leaving them where they are:
+    // writing a table needs no second array as long as the first.
+    void in_order(const std::function<void(std::span<const IndexEntry>)>& use) const;
     NameTableView view() const { return {entries_, names_}; }
     std::span<const IndexEntry> entries() const { return entries_; }
     std::string_view names() const { return names_; }
 
 private:
+    // Where each entry goes: its index, in sorted order (the keys are a sorting aid).
+    struct Placed {
+        std::uint64_t key;
+        std::uint64_t index;
+    };
+    LargeVector<Placed> sorted_places() const;
+
     LargeVector<IndexEntry> entries_;
     LargeString names_;
 };
