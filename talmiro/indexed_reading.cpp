@@ -93,23 +93,6 @@ private:
     char last_ = '\0';
 };
 
-// Counts what a record hands on, and passes it to where it is kept.
-class CountingSink final : public RecordSink {
-public:
-    explicit CountingSink(RecordSink& kept) : kept_(kept) {}
-    void begin_record(std::int64_t slot) override { kept_.begin_record(slot); }
-    void add(std::string_view piece) override {
-        bytes_ += piece.size();
-        kept_.add(piece);
-    }
-    void end_record() override { kept_.end_record(); }
-    std::uint64_t bytes() const { return bytes_; }
-
-private:
-    RecordSink& kept_;
-    std::uint64_t bytes_ = 0;
-};
-
 // An index, whichever file it came from: its names, what it says of the file, and, for a plain
 // file indexed by a .fai, the file's mapping the table was read against.
 struct LoadedIndex {
@@ -277,10 +260,9 @@ std::int64_t take_located(const io::InputFile& file, const LoadedIndex& index, c
         throw fail("another record there");
     }
     const std::int64_t slot = selector.slot_for(header, scratch);
-    CountingSink counted(kept);
     if (slot >= 0) {
-        counted.begin_record(slot);
-        records->take(counted);
+        kept.begin_record(slot);
+        records->take(kept);
     } else {
         records->skip();
     }
