@@ -1,6 +1,7 @@
 // The I/O room: read windows and the errors files keep.
 #include "io/line_reader.hpp"
 #include "io/output_file.hpp"
+#include "io/random_access.hpp"
 #include "io/read_buffer.hpp"
 #include "support/compression.hpp"
 #include "support/session.hpp"
@@ -9,6 +10,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <random>
 
 namespace {
 
@@ -109,6 +111,48 @@ TEST(ByteSources, ACompressedFileThatChangesWhileReadIsTold) {
         EXPECT_EQ(read, 3000U) << "the first member or frame, whole";
         ASSERT_TRUE(input.error());
         EXPECT_EQ(input.error()->describe(), "'" + path + "' changed while it was being read");
+    }
+}
+
+
+// Any stretch of a file's text, read from the middle, is the text's: plain or BGZF (from the
+// members a .gzi lists, each stretch starting in any member and crossing any number), and the
+// .gzi is bgzip's own shape, which reads back to the same members.
+TEST(RandomAccess, EveryStretchIsTheText) {
+    testing_support::ScratchDir dir;
+    std::mt19937 random(7);
+    std::string text;
+    while (text.size() < 300000) {
+        text += ">r" + std::to_string(random() % 100000) + "\n" + std::string(1 + random() % 200, "ACGT"[random() % 4]) + "\n";
+    }
+    dir.write("plain", text);
+    dir.write("blocked", testing_support::packed(text, testing_support::Packing::bgzf));
+    const io::InputFile plain = *io::InputFile::open((dir / "plain").string());
+    const io::InputFile blocked = *io::InputFile::open((dir / "blocked").string());
+    EXPECT_EQ(io::storage_of(plain), io::Storage::plain);
+    EXPECT_EQ(io::storage_of(blocked), io::Storage::bgzf);
+    std::optional<io::IoError> error;
+    const std::optional<std::vector<io::BgzfMember>> members = io::list_bgzf_members(blocked, error);
+    ASSERT_TRUE(members && members->size() > 4);
+    const std::optional<std::vector<io::BgzfMember>> again = io::parse_gzi(io::gzi_bytes(*members));
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->size(), members->size());
+    EXPECT_EQ(again->back().stored, members->back().stored);
+    EXPECT_EQ(again->back().text, members->back().text);
+    for (int stretch = 0; stretch < 200; ++stretch) {
+        const std::uint64_t begin = random() % text.size();
+        const std::uint64_t end = std::min<std::uint64_t>(text.size() + 10, begin + random() % 150000);
+        const std::string expected = text.substr(begin, end - begin);
+        for (const std::vector<io::BgzfMember>* places : {static_cast<const std::vector<io::BgzfMember>*>(nullptr), &*members}) {
+            const std::unique_ptr<io::ByteSource> source = io::open_region(places ? blocked : plain, begin, end, places);
+            std::string read;
+            char chunk[4096];
+            for (std::size_t got = 0; (got = source->read(chunk, 1 + random() % sizeof chunk)) > 0;) {
+                read.append(chunk, got);
+            }
+            EXPECT_FALSE(source->error());
+            ASSERT_EQ(read, expected) << begin << ".." << end << (places ? " BGZF" : " plain");
+        }
     }
 }
 

@@ -2,6 +2,7 @@
 // records split at every buffer edge, the name matcher against a linear scan of the list.
 #include "io/name_lines.hpp"
 #include "talmiro/fai_index.hpp"
+#include "talmiro/name_index.hpp"
 #include "talmiro/name_matcher.hpp"
 #include "support/reference.hpp"
 #include "support/session.hpp"
@@ -9,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
+#include <span>
 #include <sstream>
 #include <string>
 #include <unordered_map>
@@ -345,6 +348,59 @@ TEST(TalmiroFaiLines, StretchesOfWholeLinesMatchLineByLine) {
         };
         ASSERT_EQ(line_of(bytes.size()), line_of(1)) << bytes;
         ASSERT_EQ(line_of(7), line_of(1)) << bytes;
+    }
+}
+
+
+// The name table's sort (a radix pass over the 8 bytes after the shared beginning, whole names
+// only where those agree) puts entries where a plain sort by name and place does, and its
+// lookups find what a walk over every entry finds; written out in order, the same entries.
+TEST(TalmiroNameTable, LookupsAgreeWithAWalkOverEveryEntry) {
+    std::mt19937 random(23);
+    for (int table_number = 0; table_number < 20; ++table_number) {
+        const std::string shared = table_number % 2 == 0 ? "SRR1234567." : "";
+        std::vector<std::string> names;
+        talmiro::NameTableBuilder builder;
+        for (std::uint64_t entry = 0, count = 1 + random() % 600; entry < count; ++entry) {
+            std::string name = shared + std::to_string(random() % 300);
+            if (random() % 7 == 0) {
+                name += std::string(1 + random() % 12, "AZ\x01\xff"[random() % 4]);
+            }
+            names.push_back(name);
+            builder.add(name, entry * 10, 10);
+        }
+        std::vector<std::pair<std::string, std::uint64_t>> expected;
+        for (std::size_t entry = 0; entry < names.size(); ++entry) {
+            expected.emplace_back(names[entry], entry * 10);
+        }
+        std::sort(expected.begin(), expected.end());
+        std::vector<talmiro::IndexEntry> written;
+        builder.in_order([&](std::span<const talmiro::IndexEntry> entries) {
+            written.insert(written.end(), entries.begin(), entries.end());
+        });
+        builder.sort();
+        const talmiro::NameTableView table = builder.view();
+        ASSERT_EQ(written.size(), expected.size());
+        for (std::size_t at = 0; at < expected.size(); ++at) {
+            ASSERT_EQ(table.name_of(builder.entries()[at]), expected[at].first);
+            ASSERT_EQ(builder.entries()[at].offset, expected[at].second);
+            ASSERT_EQ(written[at].offset, expected[at].second);
+        }
+        for (int probe = 0; probe < 50; ++probe) {
+            const std::string& some = names[random() % names.size()];
+            const std::string wanted = some.substr(0, random() % (some.size() + 1));
+            std::size_t named = 0;
+            std::size_t beginning = 0;
+            for (const auto& [name, offset] : expected) {
+                named += name == wanted ? 1 : 0;
+                beginning += name.starts_with(wanted) ? 1 : 0;
+            }
+            EXPECT_EQ(table.named(wanted).size(), named) << wanted;
+            EXPECT_EQ(table.beginning_with(wanted).size(), beginning) << wanted;
+            for (const talmiro::IndexEntry& entry : table.beginning_with(wanted)) {
+                EXPECT_TRUE(table.name_of(entry).starts_with(wanted));
+            }
+        }
     }
 }
 
