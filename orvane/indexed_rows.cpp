@@ -49,6 +49,12 @@ io::ReadBuffer region(const io::InputFile& file, std::uint64_t begin, std::uint6
     return io::ReadBuffer(io::open_region(file, begin, end, nullptr), window, io::ReadBuffer::Access::copied);
 }
 
+// Where row `row` ends: where the next begins, or where the data set's last row ends.
+std::uint64_t end_of_row(const IndexedDataSet& set, std::int32_t row) {
+    const auto next = static_cast<std::size_t>(row) + 1;
+    return next < set.rows.size() ? set.rows[next].offset : set.end;
+}
+
 // Each listed ID's row in the data set, in file order; an ID named by two rows is left to the
 // whole-file read, which refuses it.
 std::vector<std::pair<std::int32_t, std::uint32_t>> locate_rows(const IndexedDataSet& set, const IdTable& ids) {
@@ -97,10 +103,7 @@ bool read_columns(TokenReader& matrix, const std::vector<std::int32_t>& columns,
 void read_token_row(const io::InputFile& file, const IndexedDataSet& set, std::int32_t row,
                     const std::function<bool(TokenReader&)>& read_values, const std::string& index_path) {
     const IndexedRow& place = set.rows[static_cast<std::size_t>(row)];
-    const std::uint64_t end = static_cast<std::size_t>(row) + 1 < set.rows.size()
-                                  ? set.rows[static_cast<std::size_t>(row) + 1].offset
-                                  : set.end;
-    TokenReader matrix(region(file, place.offset, end));
+    TokenReader matrix(region(file, place.offset, end_of_row(set, row)));
     if (matrix.take_token() != place.name || matrix.failed()) {
         throw IndexFault{text::file_label(index_path, false) + " does not match " + text::file_label(file.name(), false) +
                          " (no row " + text::quoted(place.name) + " at byte " + std::to_string(place.offset) + ")"};
@@ -137,10 +140,7 @@ IndexedCut cut_data_set(const io::InputFile& file, const RowIndex& index, const 
         ++located;
         if (header != nullptr) {
             const IndexedRow& place = set.rows[static_cast<std::size_t>(row)];
-            const std::uint64_t end = static_cast<std::size_t>(row) + 1 < set.rows.size()
-                                          ? set.rows[static_cast<std::size_t>(row) + 1].offset
-                                          : set.end;
-            io::LineReader table(region(file, place.offset, end));
+            io::LineReader table(region(file, place.offset, end_of_row(set, row)));
             if (read_table_row_at(table, index.layout, *header, row, 0, ids, cut.set.rows,
                                   cut.set.texts ? &*cut.set.texts : nullptr)) {
                 throw RowFault{};

@@ -163,6 +163,18 @@ std::optional<io::IoError> order_in_token(const std::string& token, const TokenR
     return std::nullopt;
 }
 
+std::optional<io::IoError> take_next_order(TokenReader& matrix, std::uint32_t number, std::string& order_token) {
+    const std::string_view next = matrix.take_token();
+    order_token.assign(next);
+    if (next.find_first_not_of("0123456789") == std::string_view::npos) {
+        return std::nullopt;
+    }
+    return io::IoError::bad_content(matrix.input().name(),
+                                    text::quoted(next) + " follows the last row of data set " + std::to_string(number) +
+                                        ": no whole number there starts another",
+                                    matrix.line());
+}
+
 io::IoError describe_unreadable_order(TokenReader& matrix) {
     const io::ReadBuffer& input = matrix.input();
     if (matrix.stop() == TokenReader::Stop::read_error) {

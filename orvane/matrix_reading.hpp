@@ -117,6 +117,11 @@ std::optional<io::IoError> read_whole_order(TokenReader& matrix, std::int32_t& o
 // read_whole_order reads it.
 std::optional<io::IoError> order_in_token(const std::string& token, const TokenReader& matrix, std::int32_t& order);
 
+// After data set `number`'s last row: nothing (an empty `order_token`), or a whole number (into
+// `order_token`) that starts the next data set, as PHYLIP's programs write bootstrap replicates
+// one after another; anything else, which would be lost without a word, is the error returned.
+std::optional<io::IoError> take_next_order(TokenReader& matrix, std::uint32_t number, std::string& order_token);
+
 // Why the order could not be read, for a matrix whose first token is no order.
 io::IoError describe_unreadable_order(TokenReader& matrix);
 

@@ -72,12 +72,8 @@ void index_data_sets(TokenReader& matrix, const Detection& detection, RowIndex& 
             set.rows.push_back({offset, std::move(name)});
         }
         set.end = matrix.input().file_offset(matrix.cursor());
-        token.assign(matrix.take_token());
-        if (!token.empty() && token.find_first_not_of("0123456789") != std::string::npos) {
-            raise(io::IoError::bad_content(matrix.input().name(),
-                                           text::quoted(token) + " follows the last row of data set " +
-                                               std::to_string(number) + ": no whole number there starts another",
-                                           matrix.line()));
+        if (const auto unreadable = take_next_order(matrix, number, token)) {
+            raise(*unreadable);
         }
     }
     if (index.data_sets.empty()) {

@@ -216,20 +216,14 @@ DataSet read_data_set(Front& front, IdTable& ids, TokenReader& matrix, const Det
 // next data set, as PHYLIP's programs write bootstrap replicates one after another. Anything else
 // would be lost without a word.
 bool next_data_set_follows(Front& front, TokenReader& matrix, std::uint32_t number, std::string& order_token) {
-    const std::string_view next = matrix.take_token();
-    if (next.empty()) {
+    if (const auto unreadable = take_next_order(matrix, number, order_token)) {
+        session::raise_unreadable(*unreadable);
+    }
+    if (order_token.empty()) {
         session::check_read_whole(front, matrix.input());
         return false;
     }
-    if (next.find_first_not_of("0123456789") == std::string_view::npos) {
-        order_token.assign(next);
-        return true;
-    }
-    session::raise_unreadable(io::IoError::bad_content(
-        matrix.input().name(),
-        text::quoted(next) + " follows the last row of data set " + std::to_string(number) +
-            ": no whole number there starts another",
-        matrix.line()));
+    return true;
 }
 
 // Every output step passes before any output is emptied or written.

@@ -74,14 +74,14 @@ void FaiLineMaker::end_line(bool with_break) {
     if (with_break) {
         bases -= before_last_ == '\r' && width >= 2 ? 2 : 1;
     }
-    take_line(line_start_, width + (with_break ? 0 : 1), bases, line_starts_plus_);
+    take_line(width + (with_break ? 0 : 1), bases, line_starts_plus_);
     line_start_ = at_;
     line_has_bytes_ = false;
     last_ = '\0';
     before_last_ = '\0';
 }
 
-void FaiLineMaker::take_line(std::uint64_t /*start*/, std::uint64_t width, std::uint64_t bases, bool first_is_plus) {
+void FaiLineMaker::take_line(std::uint64_t width, std::uint64_t bases, bool first_is_plus) {
     switch (stage_) {
     case Stage::header:
         stage_ = Stage::sequence;

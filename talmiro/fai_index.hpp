@@ -32,7 +32,7 @@ private:
     // false (nothing taken) otherwise.
     bool take_whole_lines(std::string_view& piece);
     void end_line(bool with_break);
-    void take_line(std::uint64_t start, std::uint64_t width, std::uint64_t bases, bool first_is_plus);
+    void take_line(std::uint64_t width, std::uint64_t bases, bool first_is_plus);
     bool fits(std::uint64_t width, std::uint64_t bases, bool quality);
 
     RecordFormat format_ = RecordFormat::fasta;
