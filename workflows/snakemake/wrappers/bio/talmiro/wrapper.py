@@ -1,0 +1,33 @@
+"""Snakemake wrapper for talmiro: the FASTA or FASTQ records of the listed names, in list order.
+
+input.names      the list, one name per line
+input.sequences  one FASTA or FASTQ file, or several (R1 and R2 of a read pair): one output each
+output           as many files as inputs, in the same order; a .gz or .zst name is compressed
+params.extra     any further options (--match word, --exclude, --order file, --allow-missing...)
+"""
+
+__author__ = "the orvane and talmiro authors"
+__copyright__ = "Copyright 2026, the orvane and talmiro authors"
+__license__ = "MIT"
+
+import shlex
+
+from snakemake.shell import shell
+
+
+def as_list(files):
+    return [files] if isinstance(files, str) else list(files)
+
+
+inputs = as_list(snakemake.input.sequences)
+outputs = as_list(snakemake.output)
+if len(inputs) != len(outputs):
+    raise ValueError("talmiro writes one output per input: %d inputs, %d outputs" % (len(inputs), len(outputs)))
+
+files = " ".join("-i %s" % shlex.quote(path) for path in inputs)
+files += " " + " ".join("-o %s" % shlex.quote(path) for path in outputs)
+extra = snakemake.params.get("extra", "")
+log = snakemake.log_fmt_shell(stdout=True, stderr=True)
+
+# -q: a job's standard error is a log, never a terminal worth a meter.
+shell("talmiro -q -l {snakemake.input.names:q} {files} {extra} {log}")
