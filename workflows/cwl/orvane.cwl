@@ -1,0 +1,96 @@
+#!/usr/bin/env cwl-runner
+# orvane's cut in batch mode: every option but -q, -v and --index (an index is made once,
+# outside the workflow; staged beside the matrix as a secondary file, it is used).
+cwlVersion: v1.2
+class: CommandLineTool
+label: orvane
+doc: |
+  Cuts the rows and columns of the listed IDs, in list order, out of a distance matrix (square
+  PHYLIP, lower triangle, tsv, csv, R's blank-separated tables or mash dist's pairs; every data
+  set of a bootstrap file in turn), and writes the sub-matrix and optionally its bare numbers.
+  A listed ID the matrix lacks fails the run (exit 1) unless allow_missing is set; a failed run
+  writes nothing.
+
+hints:
+  SoftwareRequirement:
+    packages:
+      orvane-talmiro:
+        version: ["2.0"]
+
+baseCommand: [orvane]
+
+inputs:
+  ids:
+    type: File
+    doc: the list of IDs, separated by blanks (one per line with list_lines)
+    inputBinding: {prefix: --list, position: 1}
+  matrix:
+    type: File
+    doc: the distance matrix, plain, gzip or zstd
+    secondaryFiles:
+      - {pattern: .oix, required: false}
+    inputBinding: {prefix: --input, position: 2}
+  output_name:
+    type: string
+    doc: the sub-matrix's file name; a .gz or .zst name is compressed
+    inputBinding: {prefix: --output, position: 3}
+  sample_name:
+    type: string?
+    doc: also write the bare distances, without header and names, to this file
+    inputBinding: {prefix: --sample, position: 3}
+  short_names_name:
+    type: string?
+    doc: write names PHYLIP accepts into every output, and the map back to the IDs to this file
+    inputBinding: {prefix: --short-names, position: 3}
+  allow_missing:
+    type: boolean?
+    doc: warn about listed IDs the matrix lacks and write the rest
+    inputBinding: {prefix: --allow-missing, position: 4}
+  input_format:
+    type:
+      - "null"
+      - type: enum
+        symbols: [auto, square, lower, tsv, csv, pairs, ssv]
+    doc: the input's layout (default auto, told from the first lines)
+    inputBinding: {prefix: --input-format, position: 4}
+  output_format:
+    type:
+      - "null"
+      - type: enum
+        symbols: [square, lower, tsv, csv, pairs, ssv]
+    doc: the output's layout (default the input's)
+    inputBinding: {prefix: --output-format, position: 4}
+  list_lines:
+    type: boolean?
+    doc: the list holds one ID per line, blanks inside kept
+    inputBinding: {prefix: --list-lines, position: 4}
+  check:
+    type: boolean?
+    doc: fail unless the cut is symmetric with zeros on its diagonal
+    inputBinding: {prefix: --check, position: 4}
+  exclude:
+    type: boolean?
+    doc: keep every ID but the listed ones, in the matrix's order
+    inputBinding: {prefix: --exclude, position: 4}
+  dataset:
+    type: int?
+    doc: cut only the N-th data set (from 1) of a file of several
+    inputBinding: {prefix: --dataset, position: 4}
+  no_index:
+    type: boolean?
+    doc: read the whole matrix even where an index is staged beside it
+    inputBinding: {prefix: --no-index, position: 4}
+
+outputs:
+  submatrix:
+    type: File
+    outputBinding:
+      glob: $(inputs.output_name)
+  sample:
+    type: File?
+    outputBinding:
+      glob: $(inputs.sample_name)
+  short_names:
+    type: File?
+    outputBinding:
+      glob: $(inputs.short_names_name)

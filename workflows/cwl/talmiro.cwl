@@ -1,0 +1,83 @@
+#!/usr/bin/env cwl-runner
+# talmiro's extraction in batch mode: every option but -q, -v and --index (an index is made
+# once, outside the workflow; staged beside an input as a secondary file, it is used).
+cwlVersion: v1.2
+class: CommandLineTool
+label: talmiro
+doc: |
+  Copies the FASTA or FASTQ records of the listed names, in list order. Several inputs (R1 and
+  R2 of a read pair) each get their output, in the same order, kept in step. A listed name no
+  record takes fails the run (exit 1) unless allow_missing is set; a failed run writes nothing.
+
+hints:
+  SoftwareRequirement:
+    packages:
+      orvane-talmiro:
+        version: ["2.0"]
+
+baseCommand: [talmiro]
+
+inputs:
+  names:
+    type: File
+    doc: the list, one name per line
+    inputBinding: {prefix: --list, position: 1}
+  sequences:
+    type:
+      type: array
+      items: File
+      inputBinding: {prefix: --input}
+    doc: the FASTA or FASTQ files (plain, gzip, BGZF or zstd); R1 and R2 of a read pair
+    secondaryFiles:
+      - {pattern: .tix, required: false}
+      - {pattern: .fai, required: false}
+      - {pattern: .gzi, required: false}
+    inputBinding: {position: 2}
+  output_names:
+    type:
+      type: array
+      items: string
+      inputBinding: {prefix: --output}
+    doc: one file name per input, in the same order; a .gz or .zst name is compressed
+    inputBinding: {position: 3}
+  allow_missing:
+    type: boolean?
+    doc: warn about listed names no record takes and write the rest
+    inputBinding: {prefix: --allow-missing, position: 4}
+  match:
+    type:
+      - "null"
+      - type: enum
+        symbols: [prefix, word, full]
+    doc: which headers a name takes (default prefix)
+    inputBinding: {prefix: --match, position: 4}
+  exact:
+    type: boolean?
+    doc: the same as match word
+    inputBinding: {prefix: --exact, position: 4}
+  ignore_case:
+    type: boolean?
+    doc: names match headers whatever the case of their letters
+    inputBinding: {prefix: --ignore-case, position: 4}
+  exclude:
+    type: boolean?
+    doc: write every record no listed name takes, in file order
+    inputBinding: {prefix: --exclude, position: 4}
+  order:
+    type:
+      - "null"
+      - type: enum
+        symbols: [list, file]
+    doc: list (default; records in list order) or file (as read)
+    inputBinding: {prefix: --order, position: 4}
+  no_index:
+    type: boolean?
+    doc: read the whole input even where an index is staged beside it
+    inputBinding: {prefix: --no-index, position: 4}
+
+outputs:
+  extracted:
+    type: File[]
+    doc: the outputs, in the order of the inputs
+    outputBinding:
+      glob: $(inputs.output_names)
