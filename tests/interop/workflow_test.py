@@ -1,0 +1,431 @@
+#!/usr/bin/python3
+"""Both programs where users run them: workflow engines, Galaxy and the shells.
+
+  snakemake   each wrapper's test Snakefile, laid out as the public wrapper collection lays its
+              own, and the example workflow (a job per read pair and per matrix, gathered), run
+              by Debian's snakemake --cores 2 and again through the SLURM profile with a stand-in
+              sbatch; every output is checked against the expected files or computed afresh.
+  cwltool     both CommandLineTools validate, name every batch option but -q, -v and --index,
+              and run their example jobs (the read pair again with its index staged beside it).
+  galaxy      each tool XML has a parameter for every batch option; its <command> is rendered
+              with Cheetah for each <test> as Galaxy binds the values (inputs staged as
+              dataset_N.dat, so no program may rely on a name's extension), run, and its outputs
+              (or its failure) compared with what the test names.
+  completion  the bash completions, sourced into a plain bash, and the zsh ones through compinit
+              in a pseudo-terminal, offer the options, the layout and mode names and files.
+
+Each case exits 77 (skipped) when the program it needs is not installed.
+"""
+import argparse
+import filecmp
+import gzip
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import xml.etree.ElementTree as ET
+
+SKIP = 77
+ROOT = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "../.."))
+WORKFLOWS = os.path.join(ROOT, "workflows")
+EXAMPLES = os.path.join(ROOT, "examples")
+EXPECTED = os.path.join(WORKFLOWS, "galaxy", "test-data")
+
+
+def fail(message):
+    print("FAILED: " + message)
+    sys.exit(1)
+
+
+def check(condition, message):
+    if not condition:
+        fail(message)
+
+
+def run(command, **kwargs):
+    result = subprocess.run(command, capture_output=True, text=True, timeout=600, **kwargs)
+    check(result.returncode == 0, "%s exits with 0, not %d:\n%s%s" % (" ".join(command), result.returncode,
+                                                                        result.stdout, result.stderr))
+    return result
+
+
+def same_file(produced, expected):
+    opener = gzip.open if produced.endswith(".gz") else open
+    with opener(produced, "rb") as handle:
+        text = handle.read()
+    with open(expected, "rb") as handle:
+        check(text == handle.read(), "%s is %s" % (produced, os.path.basename(expected)))
+
+
+def batch_options(program):
+    """Every long option the program's --help names."""
+    help_text = run([program, "--help"]).stdout
+    return sorted(set(re.findall(r"^\s+(?:-\w,)?(--[a-z][a-z-]+)", help_text, re.M)))
+
+
+# What no workflow engine offers: the help, the version, the meter and counts of a terminal,
+# and --index, a different job (indexes are made once, outside the workflow).
+NOT_IN_WORKFLOWS = {"--help", "--version", "--quiet", "--verbose", "--index"}
+
+
+def fastq_records(path):
+    opener = gzip.open if path.endswith(".gz") else open
+    with opener(path, "rt") as handle:
+        lines = handle.read().splitlines(keepends=True)
+    return [lines[i:i + 4] for i in range(0, len(lines), 4)]
+
+
+def square_matrix(path):
+    """Name -> {name -> distance} of a square matrix, its rows free to wrap over lines."""
+    with open(path) as handle:
+        tokens = handle.read().split()
+    order = int(tokens[0])
+    rows = [tokens[1 + i * (order + 1):1 + (i + 1) * (order + 1)] for i in range(order)]
+    names = [row[0] for row in rows]
+    return {row[0]: dict(zip(names, map(float, row[1:]))) for row in rows}
+
+
+def snakemake_case(args, folder):
+    if not shutil.which("snakemake"):
+        return SKIP
+    wrappers = os.path.join(WORKFLOWS, "snakemake", "wrappers")
+    # The public collection's test Snakefiles name "master/bio/TOOL": a prefix holding master/.
+    os.symlink(wrappers, os.path.join(folder, "master"))
+    expected = {
+        "talmiro": {"subset.fa": "talmiro_subset.fa", "subset_R1.fq": "talmiro_subset_R1.fq",
+                    "subset_R2.fq": "talmiro_subset_R2.fq"},
+        "orvane": {"subset.txt": "orvane_subset.txt", "sample.txt": "orvane_sample.txt",
+                   "subset.tsv": "orvane_subset.tsv", "names.tsv": "orvane_names.tsv"},
+    }
+    for tool, outputs in expected.items():
+        wrapper = os.path.join(wrappers, "bio", tool)
+        for name in ("wrapper.py", "environment.yaml", "meta.yaml", "test/Snakefile"):
+            check(os.path.isfile(os.path.join(wrapper, name)), "the %s wrapper has %s" % (tool, name))
+        with open(os.path.join(wrapper, "environment.yaml")) as handle:
+            check("orvane-talmiro" in handle.read(), "the %s environment names the package" % tool)
+        work = os.path.join(folder, tool)
+        run(["snakemake", "--cores", "2", "-s", os.path.join(wrapper, "test", "Snakefile"), "--directory", work,
+             "--wrapper-prefix", "file://%s/" % folder])
+        for produced, name in outputs.items():
+            same_file(os.path.join(work, produced), os.path.join(EXPECTED, name))
+
+    example = os.path.join(WORKFLOWS, "snakemake", "example", "Snakefile")
+    local = os.path.join(folder, "example")
+    run(["snakemake", "--cores", "2", "-s", example, "--directory", local])
+    check_example_outputs(local)
+
+    # The SLURM profile, with an sbatch that runs each job script at once and gives a job number.
+    stand_in = os.path.join(folder, "bin")
+    os.mkdir(stand_in)
+    with open(os.path.join(stand_in, "sbatch"), "w") as handle:
+        handle.write('#!/bin/sh\nfor script; do :; done\necho "$*" >> "$SBATCH_CALLS"\n'
+                     'sh "$script" >/dev/null 2>&1\necho 4242\n')
+    os.chmod(os.path.join(stand_in, "sbatch"), 0o755)
+    cluster = os.path.join(folder, "cluster")
+    os.mkdir(cluster)
+    environment = dict(os.environ, PATH=stand_in + os.pathsep + os.environ["PATH"],
+                       SBATCH_CALLS=os.path.join(folder, "sbatch-calls"))
+    run(["snakemake", "-s", example, "--profile", os.path.join(WORKFLOWS, "snakemake", "profiles", "slurm"),
+         "--latency-wait", "5"], cwd=cluster, env=environment)
+    check_example_outputs(cluster)
+    with open(os.path.join(folder, "sbatch-calls")) as handle:
+        calls = handle.read().splitlines()
+    check(len(calls) == 5 and all("--partition=main" in call and "--mem=1000" in call for call in calls),
+          "one sbatch per pair and per matrix, with the profile's resources: %s" % calls)
+    return 0
+
+
+def check_example_outputs(work):
+    """The reads of the host list are gone from each pair, and nothing else; every matrix,
+    whatever its layout, gives the same table of the listed genomes it holds."""
+    with open(os.path.join(EXAMPLES, "reads", "host_reads.txt")) as handle:
+        host = set(handle.read().split())
+    kept = {}
+    for sample in ("sample_a", "sample_b"):
+        for mate in ("R1", "R2"):
+            source = os.path.join(EXAMPLES, "reads", "%s_%s.fq%s" % (sample, mate, ".gz" if sample == "sample_b" else ""))
+            wanted = [record for record in fastq_records(source) if record[0][1:].split()[0] not in host]
+            produced = fastq_records(os.path.join(work, "clean", "%s_%s.fq.gz" % (sample, mate)))
+            check(produced == wanted, "clean/%s_%s.fq.gz holds the pair without the host reads" % (sample, mate))
+            kept[sample] = len(produced)
+    matrix = square_matrix(os.path.join(EXAMPLES, "orvane", "distances.txt"))
+    with open(os.path.join(EXAMPLES, "orvane", "ids.txt")) as handle:
+        ids = [name for name in handle.read().split() if name in matrix]
+    for layout in ("square", "lower", "pairs"):
+        with open(os.path.join(work, "genomes", layout + ".tsv")) as handle:
+            rows = [line.split("\t") for line in handle.read().splitlines()]
+        check(rows[0][1:] == ids and [row[0] for row in rows[1:]] == ids, "genomes/%s.tsv names the IDs" % layout)
+        for row in rows[1:]:
+            check([float(value) for value in row[1:]] == [matrix[row[0]][name] for name in ids],
+                  "genomes/%s.tsv row %s holds the matrix's values" % (layout, row[0]))
+    with open(os.path.join(work, "summary.tsv")) as handle:
+        summary = handle.read()
+    check(summary == "output\tentries\nclean/sample_a_R1.fq.gz\t%d read pairs\nclean/sample_b_R1.fq.gz\t%d read pairs\n"
+          "genomes/square.tsv\t4 genomes\ngenomes/lower.tsv\t4 genomes\ngenomes/pairs.tsv\t4 genomes\n"
+          % (kept["sample_a"], kept["sample_b"]), "the summary gathers every job:\n" + summary)
+
+
+def cwltool_case(args, folder):
+    if not shutil.which("cwltool"):
+        return SKIP
+    cwl = os.path.join(WORKFLOWS, "cwl")
+    for tool, binary in (("orvane", args.orvane), ("talmiro", args.talmiro)):
+        description = os.path.join(cwl, tool + ".cwl")
+        run(["cwltool", "--validate", description])
+        with open(description) as handle:
+            prefixes = set(re.findall(r"prefix: (--[a-z-]+)", handle.read()))
+        absent = [option for option in batch_options(binary) if option not in NOT_IN_WORKFLOWS | prefixes]
+        check(not absent, "%s.cwl binds every batch option; not %s" % (tool, absent))
+    jobs = {"orvane": {"subset.txt": "orvane_subset.txt", "sample.txt": "orvane_sample.txt"},
+            "talmiro": {"subset_R1.fq": "talmiro_subset_R1.fq", "subset_R2.fq": "talmiro_subset_R2.fq"}}
+    for tool, outputs in jobs.items():
+        out = os.path.join(folder, tool)
+        run(["cwltool", "--quiet", "--outdir", out, os.path.join(cwl, tool + ".cwl"), os.path.join(cwl, tool + "-job.yml")])
+        check(sorted(os.listdir(out)) == sorted(outputs), "%s's job collects %s" % (tool, sorted(outputs)))
+        for produced, name in outputs.items():
+            same_file(os.path.join(out, produced), os.path.join(EXPECTED, name))
+
+    # The read pair with its indexes, staged beside the inputs as secondary files: a fresh index
+    # is taken without a word, one made for another version of the file is told (so it was seen).
+    indexed = os.path.join(folder, "indexed")
+    os.mkdir(indexed)
+    for mate in ("R1", "R2"):
+        shutil.copy2(os.path.join(EXAMPLES, "reads", "sample_a_%s.fq" % mate), indexed)
+    run([args.talmiro, "--index", os.path.join(indexed, "sample_a_R1.fq"), os.path.join(indexed, "sample_a_R2.fq")])
+    job = os.path.join(folder, "indexed-job.yml")
+    with open(job, "w") as handle:
+        handle.write("names: {class: File, path: %s}\nsequences:\n  - {class: File, path: %s/sample_a_R1.fq}\n"
+                     "  - {class: File, path: %s/sample_a_R2.fq}\noutput_names: [subset_R1.fq, subset_R2.fq]\n"
+                     "match: word\n" % (os.path.join(EXAMPLES, "reads", "reads.txt"), indexed, indexed))
+    for stale in (False, True):
+        if stale:
+            os.utime(os.path.join(indexed, "sample_a_R2.fq"), (0, 0))
+        out = os.path.join(folder, "through-index-%d" % stale)
+        result = run(["cwltool", "--outdir", out, os.path.join(cwl, "talmiro.cwl"), job])
+        told = "sample_a_R2.fq.tix' was made for another version" in result.stderr
+        check(told == stale, "talmiro %s the staged index:\n%s" % ("is told of" if stale else "takes", result.stderr))
+        for mate in ("R1", "R2"):
+            same_file(os.path.join(out, "subset_%s.fq" % mate), os.path.join(EXPECTED, "talmiro_subset_%s.fq" % mate))
+    return 0
+
+
+class Dataset(str):
+    """A data parameter as Galaxy binds it: its path, and its datatype as .ext."""
+
+    def __new__(cls, path, ext):
+        value = super().__new__(cls, path)
+        value.ext = ext
+        return value
+
+
+class Boolean(str):
+    """A boolean parameter as Galaxy binds it: its truevalue or falsevalue, true or false."""
+
+    def __new__(cls, checked, element):
+        value = super().__new__(cls, element.get("truevalue", "true") if checked else element.get("falsevalue", "false"))
+        value.checked = checked
+        return value
+
+    def __bool__(self):
+        return self.checked
+
+
+DATATYPES = [(".fq.gz", "fastqsanger.gz"), (".fq", "fastqsanger"), (".fa", "fasta"), (".tsv", "tabular"),
+             (".txt", "txt")]
+
+
+def test_values(element):
+    """name -> (value, ftype) of a <test>, conditionals as nested dicts."""
+    values = {}
+    for child in element:
+        if child.tag == "param":
+            values[child.get("name")] = (child.get("value"), child.get("ftype"))
+        elif child.tag == "conditional":
+            values[child.get("name")] = test_values(child)
+    return values
+
+
+def bind(inputs, given, job, datasets):
+    """The namespace Galaxy's template sees, from the inputs' defaults and a test's values."""
+    namespace = {}
+    for element in inputs:
+        name = element.get("name")
+        if element.tag == "conditional":
+            selector = element.find("param")
+            inner = bind([selector], given.get(name, {}), job, datasets)
+            chosen = inner[selector.get("name")]
+            when = next(w for w in element.findall("when") if w.get("value") == chosen)
+            inner.update(bind(list(when), given.get(name, {}), job, datasets))
+            namespace[name] = inner
+            continue
+        check(element.tag == "param", "only params and conditionals: %s" % element.tag)
+        value, ftype = given.get(name, (None, None))
+        kind = element.get("type")
+        if kind == "data":
+            check(value is not None, "the test gives the data parameter %s" % name)
+            path = os.path.join(job, "dataset_%d.dat" % (len(datasets) + 1))
+            shutil.copyfile(os.path.join(EXPECTED, value), path)
+            datasets.append(path)
+            ext = ftype or next(ext for suffix, ext in DATATYPES if value.endswith(suffix))
+            namespace[name] = Dataset(path, ext)
+        elif kind == "boolean":
+            checked = element.get("checked", "false") if value is None else value
+            namespace[name] = Boolean(checked == "true", element)
+        elif kind == "select":
+            options = element.findall("option")
+            default = next((o.get("value") for o in options if o.get("selected") == "true"), options[0].get("value"))
+            check(value is None or value in [o.get("value") for o in options], "%s offers %s" % (name, value))
+            namespace[name] = default if value is None else value
+        else:
+            namespace[name] = element.get("value", "") if value is None else value
+    return namespace
+
+
+def galaxy_case(args, folder):
+    try:
+        from Cheetah.Template import Template
+    except ImportError:
+        return SKIP
+    # Galaxy stages each dataset alone, so an index is never beside it; --exact is offered as
+    # its equal, --match word.
+    not_in_galaxy = NOT_IN_WORKFLOWS | {"--no-index", "--exact"}
+    environment = dict(os.environ, PATH=os.pathsep.join([os.path.dirname(args.orvane), os.path.dirname(args.talmiro),
+                                                         os.environ["PATH"]]))
+    ran = 0
+    for tool, binary in (("orvane", args.orvane), ("talmiro", args.talmiro)):
+        root = ET.parse(os.path.join(WORKFLOWS, "galaxy", tool + ".xml")).getroot()
+        command = root.find("command").text
+        check(root.find("command").get("detect_errors") == "exit_code", "%s fails by its exit status" % tool)
+        offered = command + " ".join(param.get("truevalue", "") for param in root.find("inputs").iter("param"))
+        absent = [option for option in batch_options(binary) if option not in not_in_galaxy and option not in offered]
+        check(not absent, "%s.xml has a parameter for every batch option; not %s" % (tool, absent))
+        inputs = list(root.find("inputs"))
+        for param in root.find("inputs").iter("param"):
+            check("$" + param.get("name") in command or "$input." + param.get("name") in command
+                  or param.get("name") == "kind", "%s.xml's command uses %s" % (tool, param.get("name")))
+        for number, test in enumerate(root.find("tests").findall("test"), 1):
+            job = os.path.join(folder, "%s-%d" % (tool, number))
+            os.mkdir(job)
+            namespace = bind(inputs, test_values(test), job, [])
+            produced = {}
+            for data in root.find("outputs").findall("data"):
+                condition = data.find("filter")
+                if condition is None or eval(condition.text, {}, dict(namespace)):
+                    produced[data.get("name")] = os.path.join(job, "dataset_%s.dat" % data.get("name"))
+            namespace.update(produced)
+            expected_count = test.get("expect_num_outputs")
+            check(expected_count is None or int(expected_count) == len(produced),
+                  "%s test %d makes %s outputs, not %d" % (tool, number, expected_count, len(produced)))
+            # Galaxy trims each line of the rendered command and joins them into one.
+            script = " ".join(line.strip() for line in str(Template(command, searchList=[namespace])).splitlines())
+            working = os.path.join(job, "working")
+            os.mkdir(working)
+            result = subprocess.run(["bash", "-c", script], cwd=working, env=environment, capture_output=True,
+                                    text=True, timeout=120)
+            if test.get("expect_failure") == "true":
+                check(result.returncode == int(test.get("expect_exit_code", result.returncode or 1)),
+                      "%s test %d fails with %s:\n%s" % (tool, number, test.get("expect_exit_code"), script))
+                check(not any(os.path.exists(path) for path in produced.values()),
+                      "%s test %d writes no output when it fails" % (tool, number))
+            else:
+                check(result.returncode == 0, "%s test %d exits with 0:\n%s\n%s" % (tool, number, script, result.stderr))
+                for output in test.findall("output"):
+                    path = produced[output.get("name")]
+                    with open(path, "rb") as handle:
+                        text = handle.read()
+                    if output.get("decompress") == "true":
+                        text = gzip.decompress(text)
+                    with open(os.path.join(EXPECTED, output.get("file")), "rb") as handle:
+                        check(text == handle.read(), "%s test %d writes %s" % (tool, number, output.get("file")))
+            ran += 1
+    check(ran >= 8, "every tool's tests ran")
+    return 0
+
+
+def bash_completions(line, folder):
+    # Split as bash splits the line for completion: at blanks, and around '=' (COMP_WORDBREAKS).
+    words = re.findall(r"=|[^ =]+", line) + ([""] if line.endswith(" ") else [])
+    script = ('source %s/completion/bash/orvane; source %s/completion/bash/talmiro; '
+              'COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); COMP_LINE="$*"; COMP_POINT=${#COMP_LINE}; '
+              '_$1 "$1" "${@: -1}" "${@: -2:1}"; printf "%%s\\n" "${COMPREPLY[@]}"' % (ROOT, ROOT))
+    result = run(["bash", "--norc", "--noprofile", "-c", script, "bash"] + words, cwd=folder)
+    return [word for word in result.stdout.split("\n") if word]
+
+
+# Types the line and a TAB into an interactive zsh in a pseudo-terminal, where compinit has
+# loaded our functions, and prints each match completion offers (compadd, wrapped).
+ZSH_CAPTURE = r'''
+zmodload zsh/zpty
+zpty z zsh -f -i
+zpty -w z "PS1='' RPROMPT=''; fpath=($1 \$fpath); autoload -Uz compinit; compinit -u -D"
+zpty -w z 'bindkey "^I" complete-word; null-line() { print -n -- "\x00" }; compprefuncs=(null-line); comppostfuncs=(null-line exit)'
+zpty -w z 'compadd() { if [[ ${@[1,(i)(-|--)]} == *-(O|A|D)\ * ]]; then builtin compadd "$@"; return $?; fi; typeset -a __hits; builtin compadd -A __hits "$@"; (( $#__hits )) || return 1; builtin compadd "$@"; print -l -- "<match>"${^__hits} }'
+zpty -n -w z "$2"$'\t'
+integer chunks=0
+while zpty -r z; do :; done | while IFS= read -r -d $'\0' chunk; do
+  (( ++chunks == 2 )) && { print -r -- "$chunk"; break }
+done
+zpty -d z
+'''
+
+
+def zsh_completions(line, folder):
+    result = run(["zsh", "-f", "-c", ZSH_CAPTURE, "zsh", os.path.join(ROOT, "completion", "zsh"), line], cwd=folder)
+    return [entry[len("<match>"):].strip() for entry in result.stdout.replace("\r", "").split("\n")
+            if entry.startswith("<match>")]
+
+
+def completion_case(args, folder):
+    for name in ("distances.txt", "distances.tsv", "reads_R1.fq"):
+        open(os.path.join(folder, name), "w").close()
+    layouts = ["square", "lower", "tsv", "csv", "pairs", "ssv"]
+    cases = [
+        ("orvane --input-f", ["--input-format"]),
+        ("talmiro --ma", ["--match"]),
+        ("orvane --input-format ", ["auto"] + layouts),
+        ("orvane --output-format ", layouts),
+        ("talmiro --match w", ["word"]),
+        ("talmiro --order ", ["list", "file"]),
+        ("orvane -i distances.t", ["distances.tsv", "distances.txt"]),
+        ("talmiro -i reads_", ["reads_R1.fq"]),
+        ("orvane --index dist", ["distances.tsv", "distances.txt"]),
+    ]
+    bash_only = [("orvane --output-format=l", ["lower"]), ("talmiro --match=", ["prefix", "word", "full"])]
+    zsh_only = [("orvane --output-format=l", ["lower"]), ("talmiro --match=", ["prefix", "word", "full"])]
+    shells = [("bash", bash_completions, cases + bash_only)]
+    if shutil.which("zsh"):
+        shells.append(("zsh", zsh_completions, cases + zsh_only))
+    for shell, complete, table in shells:
+        for line, wanted in table:
+            offered = complete(line, folder)
+            check(sorted(offered) == sorted(wanted), "%s completes %r with %s, not %s" % (shell, line, wanted, offered))
+        # Every option the help names is offered, so the completions cannot fall behind.
+        for program, binary in (("orvane", args.orvane), ("talmiro", args.talmiro)):
+            offered = complete(program + " -", folder)
+            absent = [option for option in batch_options(binary) if option not in offered]
+            check(not absent, "%s offers every option of %s --help; not %s" % (shell, program, absent))
+    return 0 if shutil.which("zsh") else SKIP
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("case", choices=["snakemake", "cwltool", "galaxy", "completion"])
+    parser.add_argument("--orvane", required=True)
+    parser.add_argument("--talmiro", required=True)
+    args = parser.parse_args()
+    args.orvane, args.talmiro = os.path.abspath(args.orvane), os.path.abspath(args.talmiro)
+    # The engines find the programs on PATH, as an installed package puts them.
+    os.environ["PATH"] = os.pathsep.join([os.path.dirname(args.orvane), os.path.dirname(args.talmiro),
+                                          os.environ["PATH"]])
+    cases = {"snakemake": snakemake_case, "cwltool": cwltool_case, "galaxy": galaxy_case,
+             "completion": completion_case}
+    with tempfile.TemporaryDirectory() as folder:
+        outcome = cases[args.case](args, folder)
+    print("skipped: the program is not installed" if outcome == SKIP else "passed")
+    sys.exit(outcome)
+
+
+if __name__ == "__main__":
+    main()
