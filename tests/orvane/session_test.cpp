@@ -739,8 +739,9 @@ void expect_interrupted_runs_keep_the_target(const std::vector<std::string>& pre
         const pid_t child = ::fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
-            ::chdir(dir.path().c_str());
-            ::execvp(argv[0], argv.data());
+            if (::chdir(dir.path().c_str()) == 0) {
+                ::execvp(argv[0], argv.data());
+            }
             ::_exit(127);
         }
         const int sample = ::open((dir / "sample.fifo").c_str(), O_RDONLY | O_NONBLOCK);

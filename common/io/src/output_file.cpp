@@ -42,7 +42,9 @@ std::optional<OutputFile> refused(const std::string& name, int error_number, std
 void give_permissions(int fd, const struct stat* existing) {
     if (existing != nullptr) {
         ::fchmod(fd, existing->st_mode & 07777);
-        static_cast<void>(::fchown(fd, existing->st_uid, existing->st_gid));  // only where allowed
+        // Only root and the owner's own groups may give the owner back; elsewhere the file keeps
+        // the new owner, as cp without -p leaves it.
+        [[maybe_unused]] const int owner_kept = ::fchown(fd, existing->st_uid, existing->st_gid);
         return;
     }
     const mode_t mask = ::umask(0);
