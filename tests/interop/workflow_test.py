@@ -27,21 +27,12 @@ import sys
 import tempfile
 import xml.etree.ElementTree as ET
 
-SKIP = 77
+from interop_test import SKIP, check  # beside this file
+
 ROOT = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "../.."))
 WORKFLOWS = os.path.join(ROOT, "workflows")
 EXAMPLES = os.path.join(ROOT, "examples")
 EXPECTED = os.path.join(WORKFLOWS, "galaxy", "test-data")
-
-
-def fail(message):
-    print("FAILED: " + message)
-    sys.exit(1)
-
-
-def check(condition, message):
-    if not condition:
-        fail(message)
 
 
 def run(command, **kwargs):
