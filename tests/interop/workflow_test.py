@@ -17,7 +17,6 @@
 Each case exits 77 (skipped) when the program it needs is not installed.
 """
 import argparse
-import filecmp
 import gzip
 import os
 import re
