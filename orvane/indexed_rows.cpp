@@ -44,6 +44,12 @@ RowIndex load_index(const std::string& path, const std::string& index_path, cons
     return std::move(*index);
 }
 
+// The index and the file disagree: `what` says where.
+IndexFault mismatch(const std::string& index_path, const io::InputFile& file, const std::string& what) {
+    return IndexFault{text::file_label(index_path, false) + " does not match " + text::file_label(file.name(), false) +
+                      " (" + what + ")"};
+}
+
 io::ReadBuffer region(const io::InputFile& file, std::uint64_t begin, std::uint64_t end) {
     const auto window = static_cast<std::size_t>(std::clamp<std::uint64_t>(end - begin + 1, 4096, largest_row_window));
     return io::ReadBuffer(io::open_region(file, begin, end, nullptr), window, io::ReadBuffer::Access::copied);
@@ -105,16 +111,15 @@ void read_token_row(const io::InputFile& file, const IndexedDataSet& set, std::i
     const IndexedRow& place = set.rows[static_cast<std::size_t>(row)];
     TokenReader matrix(region(file, place.offset, end_of_row(set, row)));
     if (matrix.take_token() != place.name || matrix.failed()) {
-        throw IndexFault{text::file_label(index_path, false) + " does not match " + text::file_label(file.name(), false) +
-                         " (no row " + text::quoted(place.name) + " at byte " + std::to_string(place.offset) + ")"};
+        throw mismatch(index_path, file, "no row " + text::quoted(place.name) + " at byte " + std::to_string(place.offset));
     }
     if (!read_values(matrix)) {
         throw RowFault{};
     }
     if (!matrix.take_token().empty()) {
-        throw IndexFault{text::file_label(index_path, false) + " does not match " + text::file_label(file.name(), false) +
-                         " (row " + text::quoted(place.name) + " at byte " + std::to_string(place.offset) +
-                         " holds more than its values)"};
+        throw mismatch(index_path, file,
+                       "row " + text::quoted(place.name) + " at byte " + std::to_string(place.offset) +
+                           " holds more than its values");
     }
 }
 
@@ -182,8 +187,7 @@ TableHeader read_header(const io::InputFile& file, const RowIndex& index, const 
     if (index.data_sets.size() != 1 || rows.size() != header.names.size() ||
         !std::equal(rows.begin(), rows.end(), header.names.begin(),
                     [](const IndexedRow& row, const std::string& name) { return row.name == name; })) {
-        throw IndexFault{text::file_label(index_path, false) + " does not match " + text::file_label(file.name(), false) +
-                         " (its rows are not the header's names)"};
+        throw mismatch(index_path, file, "its rows are not the header's names");
     }
     return header;
 }

@@ -177,9 +177,12 @@ std::optional<io::IoError> read_table_header(io::LineReader& table, Layout layou
 
 namespace {
 
-// Each row must be named as the header names the row's column.
-std::optional<io::IoError> check_row_name(const io::LineReader& table, const TableHeader& header, std::int64_t row,
-                                          std::uint64_t line_number, const std::string& name) {
+// The row's name, its first field, which must be the one the header gives the row's column.
+std::optional<io::IoError> take_row_name(const io::LineReader& table, char delimiter, const TableHeader& header,
+                                         std::int64_t row, std::uint64_t line_number, std::string_view line,
+                                         std::vector<Field>& fields, std::string& name) {
+    split_fields(line, delimiter, fields, 1);
+    name = fields.empty() ? std::string() : field_text(line, fields[0]);
     const std::string& expected = header.names[static_cast<std::size_t>(row)];
     if (name == expected) {
         return std::nullopt;
@@ -195,9 +198,8 @@ std::optional<io::IoError> take_table_row(const io::LineReader& table, char deli
                                           std::vector<Field>& fields, IdTable& ids, DistanceRows<double>& rows,
                                           RowTexts* texts) {
     // Every row's name is checked against the header; only a listed row is split whole.
-    split_fields(line, delimiter, fields, 1);
-    const std::string name = fields.empty() ? std::string() : field_text(line, fields[0]);
-    if (auto misnamed = check_row_name(table, header, row, line_number, name)) {
+    std::string name;
+    if (auto misnamed = take_row_name(table, delimiter, header, row, line_number, line, fields, name)) {
         return misnamed;
     }
     if (const std::int64_t slot = ids.slot_of_row(name); slot >= 0) {
@@ -283,13 +285,12 @@ std::optional<io::IoError> list_table_rows(io::LineReader& table, Layout layout,
                                            std::uint64_t& end) {
     const char delimiter = delimiter_of(layout);
     std::vector<Field> fields;
+    std::string name;
     const auto failure = walk_table_rows(
         table, delimiter, header, first_row,
         [&](std::int64_t row, std::uint64_t line_number, std::string_view line,
             std::uint64_t offset) -> std::optional<io::IoError> {
-            split_fields(line, delimiter, fields, 1);
-            const std::string name = fields.empty() ? std::string() : field_text(line, fields[0]);
-            if (auto misnamed = check_row_name(table, header, row, line_number, name)) {
+            if (auto misnamed = take_row_name(table, delimiter, header, row, line_number, line, fields, name)) {
                 return misnamed;
             }
             place(offset, line_number);
