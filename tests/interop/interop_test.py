@@ -67,11 +67,11 @@ def related_sequences(count, length, rng):
 
 
 def read_square_matrix(path):
-    """Name -> {name -> text} of a full distance matrix, one row per line."""
+    """Name -> {name -> text} of a full distance matrix, its rows free to wrap over lines."""
     with open(path) as handle:
-        lines = handle.read().split("\n")
-    order = int(lines[0].split()[0])
-    rows = [line.split() for line in lines[1:1 + order]]
+        tokens = handle.read().split()
+    order = int(tokens[0])
+    rows = [tokens[1 + i * (order + 1):1 + (i + 1) * (order + 1)] for i in range(order)]
     names = [row[0] for row in rows]
     return {row[0]: dict(zip(names, row[1:])) for row in rows}
 

@@ -26,7 +26,7 @@ import sys
 import tempfile
 import xml.etree.ElementTree as ET
 
-from interop_test import SKIP, check  # beside this file
+from interop_test import SKIP, check, read_square_matrix  # beside this file
 
 ROOT = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "../.."))
 WORKFLOWS = os.path.join(ROOT, "workflows")
@@ -41,12 +41,14 @@ def run(command, **kwargs):
     return result
 
 
+def read_bytes(path):
+    """A file's bytes, decompressed where its name ends in .gz."""
+    with (gzip.open if path.endswith(".gz") else open)(path, "rb") as handle:
+        return handle.read()
+
+
 def same_file(produced, expected):
-    opener = gzip.open if produced.endswith(".gz") else open
-    with opener(produced, "rb") as handle:
-        text = handle.read()
-    with open(expected, "rb") as handle:
-        check(text == handle.read(), "%s is %s" % (produced, os.path.basename(expected)))
+    check(read_bytes(produced) == read_bytes(expected), "%s is %s" % (produced, os.path.basename(expected)))
 
 
 def batch_options(program):
@@ -61,20 +63,8 @@ NOT_IN_WORKFLOWS = {"--help", "--version", "--quiet", "--verbose", "--index"}
 
 
 def fastq_records(path):
-    opener = gzip.open if path.endswith(".gz") else open
-    with opener(path, "rt") as handle:
-        lines = handle.read().splitlines(keepends=True)
+    lines = read_bytes(path).decode().splitlines(keepends=True)
     return [lines[i:i + 4] for i in range(0, len(lines), 4)]
-
-
-def square_matrix(path):
-    """Name -> {name -> distance} of a square matrix, its rows free to wrap over lines."""
-    with open(path) as handle:
-        tokens = handle.read().split()
-    order = int(tokens[0])
-    rows = [tokens[1 + i * (order + 1):1 + (i + 1) * (order + 1)] for i in range(order)]
-    names = [row[0] for row in rows]
-    return {row[0]: dict(zip(names, map(float, row[1:]))) for row in rows}
 
 
 def snakemake_case(args, folder):
@@ -140,7 +130,7 @@ def check_example_outputs(work):
             produced = fastq_records(os.path.join(work, "clean", "%s_%s.fq.gz" % (sample, mate)))
             check(produced == wanted, "clean/%s_%s.fq.gz holds the pair without the host reads" % (sample, mate))
             kept[sample] = len(produced)
-    matrix = square_matrix(os.path.join(EXAMPLES, "orvane", "distances.txt"))
+    matrix = read_square_matrix(os.path.join(EXAMPLES, "orvane", "distances.txt"))
     with open(os.path.join(EXAMPLES, "orvane", "ids.txt")) as handle:
         ids = [name for name in handle.read().split() if name in matrix]
     for layout in ("square", "lower", "pairs"):
@@ -148,7 +138,7 @@ def check_example_outputs(work):
             rows = [line.split("\t") for line in handle.read().splitlines()]
         check(rows[0][1:] == ids and [row[0] for row in rows[1:]] == ids, "genomes/%s.tsv names the IDs" % layout)
         for row in rows[1:]:
-            check([float(value) for value in row[1:]] == [matrix[row[0]][name] for name in ids],
+            check([float(value) for value in row[1:]] == [float(matrix[row[0]][name]) for name in ids],
                   "genomes/%s.tsv row %s holds the matrix's values" % (layout, row[0]))
     with open(os.path.join(work, "summary.tsv")) as handle:
         summary = handle.read()
@@ -323,12 +313,11 @@ def galaxy_case(args, folder):
                 check(result.returncode == 0, "%s test %d exits with 0:\n%s\n%s" % (tool, number, script, result.stderr))
                 for output in test.findall("output"):
                     path = produced[output.get("name")]
-                    with open(path, "rb") as handle:
-                        text = handle.read()
+                    text = read_bytes(path)  # Galaxy's names end in .dat: never decompressed here
                     if output.get("decompress") == "true":
                         text = gzip.decompress(text)
-                    with open(os.path.join(EXPECTED, output.get("file")), "rb") as handle:
-                        check(text == handle.read(), "%s test %d writes %s" % (tool, number, output.get("file")))
+                    check(text == read_bytes(os.path.join(EXPECTED, output.get("file"))),
+                          "%s test %d writes %s" % (tool, number, output.get("file")))
             ran += 1
     check(ran >= 8, "every tool's tests ran")
     return 0
