@@ -3,9 +3,9 @@
 #include "io/read_buffer.hpp"
 #include "text/name_list.hpp"
 #include "io/line_reader.hpp"
-#include "talmiro/name_matcher.hpp"
-#include "orvane/token_reader.hpp"
-#include "orvane/token_skipping.hpp"
+#include "talmiro/match/name_matcher.hpp"
+#include "orvane/parse/token_reader.hpp"
+#include "orvane/parse/token_skipping.hpp"
 
 #include <benchmark/benchmark.h>
 

@@ -4,10 +4,10 @@
 // in batch mode, which ends done or failed. Never a crash, never another status.
 #include "front/batch_front.hpp"
 #include "fuzz_support.hpp"
-#include "orvane/program.hpp"
-#include "orvane/run.hpp"
-#include "talmiro/program.hpp"
-#include "talmiro/run.hpp"
+#include "orvane/app/program.hpp"
+#include "orvane/app/run.hpp"
+#include "talmiro/app/program.hpp"
+#include "talmiro/app/run.hpp"
 
 #include <memory>
 #include <sstream>

@@ -3,9 +3,9 @@
 // and a table made from a .fai places every record inside the text, at its marker.
 #include "fuzz_support.hpp"
 #include "io/random_access.hpp"
-#include "orvane/row_index.hpp"
-#include "talmiro/fai_index.hpp"
-#include "talmiro/name_index.hpp"
+#include "orvane/index/oix_format.hpp"
+#include "talmiro/index/fai_format.hpp"
+#include "talmiro/index/name_table.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzzing::Parts parts(data, size);

@@ -1,7 +1,7 @@
 // The matrix reader against stream extraction, read the way a matrix is read: the order, then
 // rows of a name and distances, each row converted or skipped.
 #include "fuzz_support.hpp"
-#include "orvane/token_reader.hpp"
+#include "orvane/parse/token_reader.hpp"
 
 #include <cstring>
 #include <sstream>

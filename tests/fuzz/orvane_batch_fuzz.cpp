@@ -4,10 +4,10 @@
 // that fails said why and left no output.
 #include "front/batch_front.hpp"
 #include "fuzz_support.hpp"
-#include "orvane/files.hpp"
-#include "orvane/layouts.hpp"
-#include "orvane/program.hpp"
-#include "orvane/run.hpp"
+#include "orvane/app/files.hpp"
+#include "orvane/formats/layouts.hpp"
+#include "orvane/app/program.hpp"
+#include "orvane/app/run.hpp"
 
 #include <algorithm>
 #include <charconv>

@@ -1,6 +1,6 @@
 // orvane's list reading against stream extraction of words.
 #include "fuzz_support.hpp"
-#include "orvane/matrix_reading.hpp"
+#include "orvane/readers/square_reading.hpp"
 
 #include <sstream>
 #include <vector>

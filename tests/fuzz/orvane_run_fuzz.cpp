@@ -2,7 +2,7 @@
 // happens, the run ends; when it reports success, the two files agree with each other: the
 // header counts the rows, and each sample line is its matrix row without the name.
 #include "fuzz_support.hpp"
-#include "orvane/run.hpp"
+#include "orvane/app/run.hpp"
 
 #include <sstream>
 

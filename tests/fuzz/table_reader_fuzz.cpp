@@ -1,8 +1,9 @@
 // The labelled-table, pairs and lower-triangle readers on any text: a defined outcome always, and
 // a table or pairs list that reads whole gives each listed row the values its cells hold.
 #include "fuzz_support.hpp"
-#include "orvane/pair_reading.hpp"
-#include "orvane/table_reading.hpp"
+#include "orvane/readers/pair_reading.hpp"
+#include "orvane/readers/lower_reading.hpp"
+#include "orvane/readers/table_reading.hpp"
 
 #include <array>
 #include <cstdlib>

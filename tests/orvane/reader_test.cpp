@@ -1,12 +1,12 @@
 // The matrix reader's own scanner and number parser must read exactly what formatted stream
 // extraction reads; the writer's formatting must match the stream's fixed output.
-#include "orvane/matrix_reading.hpp"
-#include "orvane/matrix_writing.hpp"
-#include "orvane/pair_reading.hpp"
+#include "orvane/readers/square_reading.hpp"
+#include "orvane/writers/square_writing.hpp"
+#include "orvane/readers/pair_reading.hpp"
 #include "io/output_file.hpp"
 #include "support/session.hpp"
-#include "orvane/token_reader.hpp"
-#include "orvane/token_skipping.hpp"
+#include "orvane/parse/token_reader.hpp"
+#include "orvane/parse/token_skipping.hpp"
 
 #include <gtest/gtest.h>
 

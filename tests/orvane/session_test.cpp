@@ -1,5 +1,5 @@
 // Whole orvane sessions, in-process and through the built binary, compared byte for byte.
-#include "orvane/run.hpp"
+#include "orvane/app/run.hpp"
 #include "project/version.hpp"
 #include "support/compression.hpp"
 #include "support/session.hpp"

@@ -2,10 +2,10 @@
 // be written: for holding it to the references.
 #pragma once
 
-#include "talmiro/record_reading.hpp"
-#include "talmiro/record_writing.hpp"
+#include "talmiro/records/record_reading.hpp"
+#include "talmiro/records/record_writing.hpp"
 #include "support/session.hpp"
-#include "talmiro/taken_records.hpp"
+#include "talmiro/storage/taken_records.hpp"
 
 #include <string>
 #include <vector>

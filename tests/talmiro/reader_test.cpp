@@ -1,9 +1,9 @@
 // talmiro's fast paths against straightforward references: list reading, record reading with
 // records split at every buffer edge, the name matcher against a linear scan of the list.
 #include "io/name_lines.hpp"
-#include "talmiro/fai_index.hpp"
-#include "talmiro/name_index.hpp"
-#include "talmiro/name_matcher.hpp"
+#include "talmiro/index/fai_format.hpp"
+#include "talmiro/index/name_table.hpp"
+#include "talmiro/match/name_matcher.hpp"
 #include "support/reference.hpp"
 #include "support/session.hpp"
 #include "support/talmiro_reading.hpp"

@@ -1,5 +1,5 @@
 // Whole talmiro sessions, in-process and through the built binary, compared byte for byte.
-#include "talmiro/run.hpp"
+#include "talmiro/app/run.hpp"
 #include "project/version.hpp"
 #include "support/compression.hpp"
 #include "support/session.hpp"

@@ -1,0 +1,93 @@
+#include "orvane/app/batch_outputs.hpp"
+
+#include "orvane/app/files.hpp"
+#include "orvane/writers/square_writing.hpp"
+#include "orvane/writers/pair_writing.hpp"
+#include "orvane/writers/table_writing.hpp"
+#include "text/quoting.hpp"
+
+namespace orvane {
+
+namespace {
+
+using session::Abort;
+using session::Failure;
+
+void refuse_same(const io::OutputFile& one, const io::OutputFile& other, const std::string& which) {
+    if (one.same_file_as(other)) {
+        throw Abort{Failure::same_outputs, which + " name the same file, " + text::quoted(other.name())};
+    }
+}
+
+}  // namespace
+
+MatrixOutputs create_matrix_outputs(session::Front& front) {
+    MatrixOutputs outputs{front.create_output(output_file), std::nullopt};
+    if (front.wants_output(sample_file)) {
+        outputs.sample = front.create_output(sample_file);
+        refuse_same(*outputs.sample, outputs.matrix, "the matrix and the sample");
+    }
+    return outputs;
+}
+
+BatchOutputs::BatchOutputs(session::Front& front, Layout layout) : front_(front), layout_(layout) {
+    if (front.wants_output(map_file)) {
+        short_names_.emplace();
+    }
+}
+
+void BatchOutputs::write(IdTable& ids, const DataSet& set) {
+    if (short_names_) {
+        short_names_->give(ids);
+    }
+    if (layout_ == Layout::pairs) {
+        if (const auto name = name_no_pair_can_hold(ids)) {
+            throw Abort{Failure::unreadable_input, "the ID " + text::quoted(*name) +
+                                                       " holds a tab or a line break, which a pairs file cannot "
+                                                       "hold (--short-names gives names that fit)"};
+        }
+    }
+    if (!outputs_) {
+        create();
+    } else if (outputs_->sample) {
+        outputs_->sample->put('\n');  // a blank line between data sets
+    }
+    const RowTexts* const texts = set.texts ? &*set.texts : nullptr;
+    io::OutputFile& matrix = outputs_->matrix;
+    io::OutputFile* const sample = outputs_->sample_or_none();
+    std::size_t written = 0;
+    if (holds_data_sets(layout_)) {
+        written = write_output_files(&matrix, sample, ids, set.rows, front_.meter(), layout_);
+    } else {
+        written = layout_ == Layout::pairs ? write_pairs(matrix, ids, set.rows, texts, front_.meter())
+                                           : write_table(matrix, layout_, ids, set.rows, texts, front_.meter());
+        if (sample != nullptr) {
+            write_output_files<double>(nullptr, sample, ids, set.rows, front_.meter());
+        }
+    }
+    front_.meter().end_line();
+    front_.show_count(rows_written, static_cast<std::int64_t>(written));
+}
+
+void BatchOutputs::close() {
+    if (short_names_ && map_) {
+        short_names_->write_map(*map_);
+    }
+    if (outputs_) {
+        session::close_outputs({&outputs_->matrix, outputs_->sample_or_none(), map_ ? &*map_ : nullptr});
+    }
+}
+
+void BatchOutputs::create() {
+    outputs_ = create_matrix_outputs(front_);
+    if (short_names_) {
+        map_ = front_.create_output(map_file);
+        refuse_same(*map_, outputs_->matrix, "the matrix and the name map");
+        if (outputs_->sample) {
+            refuse_same(*map_, *outputs_->sample, "the sample and the name map");
+        }
+    }
+    session::begin_writing({&outputs_->matrix, outputs_->sample_or_none(), map_ ? &*map_ : nullptr});
+}
+
+}  // namespace orvane

@@ -1,0 +1,17 @@
+// Which layout a matrix file is read in: the one named, or the one its first lines show.
+#pragma once
+
+#include "io/read_buffer.hpp"
+#include "orvane/formats/layouts.hpp"
+#include "orvane/app/options.hpp"
+
+namespace orvane {
+
+// The most of a file's start looked at for an order, and for a table's first lines.
+inline constexpr std::size_t enough_for_an_order = std::size_t{1} << 20;
+
+// The layout named, or told from the first lines (the input's byte order mark passed over);
+// raises the run's failure where it cannot be told.
+Detection choose_layout(io::ReadBuffer& input, const Options& options);
+
+}  // namespace orvane

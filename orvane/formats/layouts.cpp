@@ -1,0 +1,366 @@
+#include "orvane/formats/layouts.hpp"
+
+#include "text/characters.hpp"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdint>
+
+namespace orvane {
+
+namespace {
+
+// The first few lines, without their line breaks (a carriage return before one included).
+std::vector<std::string_view> first_lines(std::string_view start, bool whole, std::size_t wanted) {
+    std::vector<std::string_view> lines;
+    while (lines.size() < wanted && !start.empty()) {
+        const std::size_t end = start.find('\n');
+        if (end == std::string_view::npos && !whole) {
+            break;  // a line cut by the end of what was read
+        }
+        std::string_view line = start.substr(0, end);
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        lines.push_back(line);
+        start.remove_prefix(end == std::string_view::npos ? start.size() : end + 1);
+    }
+    return lines;
+}
+
+std::size_t count_tokens(std::string_view line) {
+    std::size_t tokens = 0;
+    bool in_token = false;
+    for (const char c : line) {
+        const bool blank = text::is_blank(c);
+        tokens += !blank && !in_token ? 1 : 0;
+        in_token = !blank;
+    }
+    return tokens;
+}
+
+// The first whitespace-separated token of a line, when it is a whole number.
+std::optional<std::int64_t> leading_number(std::string_view line) {
+    while (!line.empty() && text::is_blank(line.front())) {
+        line.remove_prefix(1);
+    }
+    const std::size_t end = std::min(line.size(), static_cast<std::size_t>(std::find_if(line.begin(), line.end(), text::is_blank) - line.begin()));
+    std::int64_t number = 0;
+    const char* const first = line.data() + (line.starts_with('+') ? 1 : 0);
+    const auto [stop, error] = std::from_chars(first, line.data() + end, number);
+    if (end == 0 || error != std::errc() || stop != line.data() + end) {
+        return std::nullopt;
+    }
+    return number;
+}
+
+// The order, when the line holds one: a whole number first (alone, where the line has tabs or
+// commas, as mash writes "\t12"), never the header of a labelled table whose names are numbers,
+// as R writes "1\t2\t3".
+std::optional<std::int64_t> order_on(std::string_view line) {
+    if (line.find(',') != std::string_view::npos ||
+        (line.find('\t') != std::string_view::npos && count_tokens(line) != 1)) {
+        return std::nullopt;
+    }
+    return leading_number(line);
+}
+
+// The fields of a table's first two lines, its header and first row; false without two lines.
+bool split_header_and_row(const std::vector<std::string_view>& lines, char delimiter, std::vector<Field>& header,
+                          std::vector<Field>& row) {
+    if (lines.size() < 2) {
+        return false;
+    }
+    split_fields(lines[0], delimiter, header);
+    split_fields(lines[1], delimiter, row);
+    return true;
+}
+
+// Whether the first lines read as a labelled table with this delimiter: a header and a row
+// whose numbers of fields agree (with or without a corner cell).
+bool fits_table(const std::vector<std::string_view>& lines, char delimiter) {
+    std::vector<Field> header;
+    std::vector<Field> row;
+    return split_header_and_row(lines, delimiter, header, row) && row.size() >= 2 &&
+           (header.size() == row.size() || header.size() + 1 == row.size());
+}
+
+// Whether the whole text is a number, as a distance is written.
+bool is_number(std::string_view text) {
+    double value = 0;
+    const char* const first = text.data() + (text.starts_with('+') ? 1 : 0);
+    const auto [stop, error] = std::from_chars(first, text.data() + text.size(), value);
+    return !text.empty() && error == std::errc() && stop == text.data() + text.size();
+}
+
+// Whether the line is a pair: two IDs and a number, then perhaps more fields (tab-separated, or
+// else blank-separated).
+bool is_pair_line(std::string_view line) {
+    if (pairs_split_at_tabs(line)) {
+        return true;
+    }
+    std::vector<Field> fields;
+    split_fields(line, ' ', fields, 3);
+    return fields.size() == 3 && !fields[0].quoted && !fields[1].quoted &&
+           is_number(line.substr(fields[2].begin, fields[2].end - fields[2].begin));
+}
+
+// Pairs: every line a pair, each with as many fields as the first (a table whose names are
+// numbers has a header one field shorter than its rows).
+bool reads_as_pairs(const std::vector<std::string_view>& lines) {
+    const auto fields_of = [](std::string_view line) {
+        std::vector<Field> fields;
+        split_fields(line, pairs_split_at_tabs(line) ? '\t' : ' ', fields);
+        return fields.size();
+    };
+    return std::all_of(lines.begin(), lines.end(), is_pair_line) &&
+           std::all_of(lines.begin(), lines.end(),
+                       [&](std::string_view line) { return fields_of(line) == fields_of(lines[0]); });
+}
+
+// Whether the first lines read as a labelled table whose rows are named as its header names its
+// columns, in order (a blank delimiter: as R writes it, the header one field shorter or its
+// corner quoted empty).
+bool reads_as_table(const std::vector<std::string_view>& lines, char delimiter) {
+    std::vector<Field> header;
+    std::vector<Field> row;
+    if (!split_header_and_row(lines, delimiter, header, row)) {
+        return false;
+    }
+    const bool quoted_corner = !header.empty() && header[0].quoted && header[0].begin == header[0].end;
+    const bool corner = header.size() == row.size() && (delimiter != ' ' || quoted_corner);
+    if (row.size() < 2 || !(corner || header.size() + 1 == row.size())) {
+        return false;
+    }
+    for (std::size_t index = 1; index < lines.size(); ++index) {
+        const std::size_t column = index - 1 + (corner ? 1 : 0);
+        split_fields(lines[index], delimiter, row, 1);
+        if (column >= header.size() || row.empty() ||
+            field_text(lines[index], row[0]) != field_text(lines[0], header[column])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<Layout> layout_named(std::string_view name) {
+    for (std::size_t index = 0; index < layout_names.size(); ++index) {
+        if (layout_names[index] == name) {
+            return static_cast<Layout>(index);
+        }
+    }
+    return std::nullopt;
+}
+
+namespace {
+
+// Where the quoted field opened at `open` closes: at the quote that is not doubled, or at the
+// line's end when none does (RFC 4180: a quote inside is written twice).
+std::size_t closing_quote(std::string_view line, std::size_t open) {
+    std::size_t close = open + 1;
+    while (close < line.size() && !(line[close] == '"' && (close + 1 >= line.size() || line[close + 1] != '"'))) {
+        close += line[close] == '"' ? 2 : 1;
+    }
+    return close;
+}
+
+}  // namespace
+
+char delimiter_of(Layout layout) { return layout == Layout::csv ? ',' : layout == Layout::ssv ? ' ' : '\t'; }
+
+bool pairs_split_at_tabs(std::string_view line) {
+    std::vector<Field> fields;
+    split_fields(line, '\t', fields, 3);
+    return fields.size() == 3 && fields[0].begin < fields[0].end && fields[1].begin < fields[1].end &&
+           is_number(line.substr(fields[2].begin, fields[2].end - fields[2].begin));
+}
+
+bool is_labelled(Layout layout) { return layout == Layout::tsv || layout == Layout::csv || layout == Layout::ssv; }
+
+bool holds_data_sets(Layout layout) { return layout == Layout::square || layout == Layout::lower; }
+
+namespace {
+
+// Where the field R quoted at `open` closes: at the quote no backslash escapes, or at the
+// line's end when none does.
+std::size_t closing_r_quote(std::string_view line, std::size_t open) {
+    std::size_t close = open + 1;
+    while (close < line.size() && line[close] != '"') {
+        close += line[close] == '\\' ? 2 : 1;
+    }
+    return std::min(close, line.size());
+}
+
+std::size_t skip_blanks(std::string_view line, std::size_t at) {
+    while (at < line.size() && text::is_blank(line[at])) {
+        ++at;
+    }
+    return at;
+}
+
+// Blank-separated fields, as R writes them: a quoted field ends at its closing quote.
+void split_blank_fields(std::string_view line, std::vector<Field>& fields, std::size_t most) {
+    for (std::size_t at = skip_blanks(line, 0); at < line.size() && fields.size() < most; at = skip_blanks(line, at)) {
+        if (line[at] == '"') {
+            const std::size_t close = closing_r_quote(line, at);
+            fields.push_back({at + 1, close, true, true});
+            at = std::min(close + 1, line.size());
+            continue;
+        }
+        std::size_t end = at;
+        while (end < line.size() && !text::is_blank(line[end])) {
+            ++end;
+        }
+        fields.push_back({at, end, false});
+        at = end;
+    }
+}
+
+bool ends_inside_r_quotes(std::string_view line, std::size_t most) {
+    std::size_t fields = 0;
+    for (std::size_t at = skip_blanks(line, 0); at < line.size() && fields < most; at = skip_blanks(line, at)) {
+        ++fields;
+        if (line[at] == '"') {
+            const std::size_t close = closing_r_quote(line, at);
+            if (close >= line.size()) {
+                return true;
+            }
+            at = close + 1;
+            continue;
+        }
+        while (at < line.size() && !text::is_blank(line[at])) {
+            ++at;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+void split_fields(std::string_view line, char delimiter, std::vector<Field>& fields, std::size_t most) {
+    fields.clear();
+    if (delimiter == ' ') {
+        split_blank_fields(line, fields, most);
+        return;
+    }
+    std::size_t at = 0;
+    while (fields.size() < most) {
+        if (at < line.size() && line[at] == '"') {
+            // Quoted: up to the quote that is not doubled.
+            const std::size_t close = closing_quote(line, at);
+            fields.push_back({at + 1, std::min(close, line.size()), true});
+            const std::size_t next = line.find(delimiter, close);
+            if (next == std::string_view::npos) {
+                return;
+            }
+            at = next + 1;
+            continue;
+        }
+        const std::size_t next = line.find(delimiter, at);
+        if (next == std::string_view::npos) {
+            fields.push_back({at, line.size(), false});
+            return;
+        }
+        fields.push_back({at, next, false});
+        at = next + 1;
+    }
+}
+
+bool ends_inside_quotes(std::string_view line, char delimiter, std::size_t most) {
+    if (delimiter == ' ') {
+        return ends_inside_r_quotes(line, most);
+    }
+    std::size_t at = 0;
+    for (std::size_t fields = 0; fields < most; ++fields) {
+        if (at < line.size() && line[at] == '"') {
+            const std::size_t close = closing_quote(line, at);
+            if (close >= line.size()) {
+                return true;
+            }
+            at = close;
+        }
+        const std::size_t next = line.find(delimiter, at);
+        if (next == std::string_view::npos) {
+            return false;
+        }
+        at = next + 1;
+    }
+    return false;
+}
+
+std::string field_text(std::string_view line, const Field& field) {
+    std::string text(line.substr(field.begin, field.end - field.begin));
+    if (field.escaped) {
+        for (std::size_t at = text.find('\\'); at != std::string::npos && at + 1 < text.size();
+             at = text.find('\\', at + 1)) {
+            text.erase(at, 1);
+        }
+    } else if (field.quoted) {
+        for (std::size_t at = text.find("\"\""); at != std::string::npos; at = text.find("\"\"", at + 1)) {
+            text.erase(at, 1);
+        }
+    }
+    return text;
+}
+
+bool starts_with_order(std::string_view start) {
+    const std::size_t end = start.find('\n');
+    return end != std::string_view::npos && order_on(start.substr(0, end)).has_value();
+}
+
+std::optional<std::int64_t> order_at_start(std::string_view start) {
+    const std::vector<std::string_view> lines = first_lines(start, true, 1);
+    return lines.empty() ? std::nullopt : order_on(lines[0]);
+}
+
+bool lower_rows_hold_the_diagonal(std::string_view start) {
+    const std::vector<std::string_view> lines = first_lines(start, true, 2);
+    return lines.size() == 2 && count_tokens(lines[1]) == 2;
+}
+
+Detection detect_layout(std::string_view start, bool whole) {
+    const std::vector<std::string_view> lines = first_lines(start, whole, 3);
+    if (lines.empty()) {
+        return {std::nullopt, false, "the file is empty"};
+    }
+    if (const auto order = order_on(lines[0])) {
+        // The order first: a square matrix (whose rows may wrap anywhere), or a lower triangle,
+        // whose row 1 holds its name (and perhaps its diagonal) alone and row 2 one more.
+        if (count_tokens(lines[0]) == 1 && *order >= 1 && lines.size() >= 2) {
+            const std::size_t second = count_tokens(lines[1]);
+            const bool full_rows = second == static_cast<std::uint64_t>(*order) + 1;
+            const bool lower = (second == 1 || second == 2) &&
+                               (*order == 1 || (lines.size() >= 3 && count_tokens(lines[2]) == second + 1));
+            if (lower && !full_rows) {
+                return {Layout::lower, second == 2, {}};
+            }
+        }
+        return {Layout::square, false, {}};
+    }
+    if (reads_as_pairs(lines)) {
+        if (reads_as_table(lines, '\t') || reads_as_table(lines, ',') || reads_as_table(lines, ' ')) {
+            return {std::nullopt, false, "the first lines read as pairs and as a labelled table alike"};
+        }
+        return {Layout::pairs, false, {}};
+    }
+    const bool tsv = fits_table(lines, '\t');
+    const bool csv = fits_table(lines, ',');
+    if (tsv && csv) {
+        return {std::nullopt, false, "the first lines read as a table with tabs and with commas alike"};
+    }
+    if (tsv || csv) {
+        return {tsv ? Layout::tsv : Layout::csv, false, {}};
+    }
+    if (lines[0].find('\t') == std::string_view::npos && reads_as_table(lines, ' ')) {
+        return {Layout::ssv, false, {}};
+    }
+    if (count_tokens(lines[0]) == 1) {
+        return {Layout::square, false, {}};  // an order that is no number: the square reader says so
+    }
+    return {std::nullopt, false,
+            "the first lines fit no layout (no order first, no header and row of equal fields, no pairs)"};
+}
+
+}  // namespace orvane

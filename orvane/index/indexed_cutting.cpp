@@ -1,0 +1,246 @@
+#include "orvane/index/indexed_cutting.hpp"
+
+#include "io/line_reader.hpp"
+#include "io/random_access.hpp"
+#include "orvane/formats/layout_choice.hpp"
+#include "orvane/index/oix_format.hpp"
+#include "orvane/readers/lower_reading.hpp"
+#include "orvane/readers/table_reading.hpp"
+#include "orvane/parse/token_reader.hpp"
+#include "text/quoting.hpp"
+
+#include <algorithm>
+#include <unordered_map>
+#include <unistd.h>
+
+namespace orvane {
+
+namespace {
+
+// A row is read whole in one window where it fits in this.
+constexpr std::size_t largest_row_window = std::size_t{4} << 20;
+
+// The index cannot be trusted: said once, then the file is read whole.
+struct IndexFault {
+    std::string why;
+};
+// A row that cannot be read as a cut reads it: the whole-file read says where and why.
+struct RowFault {};
+
+RowIndex load_index(const std::string& path, const std::string& index_path, const io::FileStamp& stamp) {
+    std::optional<io::IoError> error;
+    const std::optional<std::string> bytes = io::read_whole_file(index_path, error);
+    if (!bytes) {
+        throw IndexFault{error->describe()};
+    }
+    std::string why_not;
+    std::optional<RowIndex> index = parse_oix(*bytes, why_not);
+    if (!index) {
+        throw IndexFault{text::file_label(index_path, false) + " cannot be used: " + why_not};
+    }
+    if (index->stamp != stamp) {
+        throw IndexFault{text::file_label(index_path, false) + " was made for another version of " +
+                         text::file_label(path, false) + " (its size or time differs)"};
+    }
+    return std::move(*index);
+}
+
+// The index and the file disagree: `what` says where.
+IndexFault mismatch(const std::string& index_path, const io::InputFile& file, const std::string& what) {
+    return IndexFault{text::file_label(index_path, false) + " does not match " + text::file_label(file.name(), false) +
+                      " (" + what + ")"};
+}
+
+io::ReadBuffer region(const io::InputFile& file, std::uint64_t begin, std::uint64_t end) {
+    const auto window = static_cast<std::size_t>(std::clamp<std::uint64_t>(end - begin + 1, 4096, largest_row_window));
+    return io::ReadBuffer(io::open_region(file, begin, end, nullptr), window, io::ReadBuffer::Access::copied);
+}
+
+// Where row `row` ends: where the next begins, or where the data set's last row ends.
+std::uint64_t end_of_row(const IndexedDataSet& set, std::int32_t row) {
+    const auto next = static_cast<std::size_t>(row) + 1;
+    return next < set.rows.size() ? set.rows[next].offset : set.end;
+}
+
+// Each listed ID's row in the data set, in file order; an ID named by two rows is left to the
+// whole-file read, which refuses it.
+std::vector<std::pair<std::int32_t, std::uint32_t>> locate_rows(const IndexedDataSet& set, const IdTable& ids) {
+    std::unordered_map<std::string_view, std::int32_t> row_of;
+    row_of.reserve(set.rows.size());
+    for (std::size_t row = 0; row < set.rows.size(); ++row) {
+        const auto [where, added] = row_of.try_emplace(set.rows[row].name, static_cast<std::int32_t>(row));
+        if (!added) {
+            where->second = -1;
+        }
+    }
+    std::vector<std::pair<std::int32_t, std::uint32_t>> located;
+    const text::NameList& listed = ids.ids();
+    for (std::size_t position = 0; position < listed.size(); ++position) {
+        const std::uint32_t slot = listed.slot(position);
+        if (listed.first_position(slot) != position) {
+            continue;
+        }
+        const auto found = row_of.find(listed.name(position));
+        if (found == row_of.end()) {
+            continue;
+        }
+        if (found->second < 0) {
+            throw RowFault{};
+        }
+        located.emplace_back(found->second, slot);
+    }
+    std::sort(located.begin(), located.end());
+    return located;
+}
+
+// Of a square row whose values are all numbers, only the cut's columns (in order) converted.
+bool read_columns(TokenReader& matrix, const std::vector<std::int32_t>& columns, std::int32_t order, double* values) {
+    std::int32_t next = 0;
+    for (const std::int32_t column : columns) {
+        if (!matrix.skip_tokens(static_cast<std::uint64_t>(column - next)) ||
+            !matrix.read_number(values[column], TokenReader::Glued::refused)) {
+            return false;
+        }
+        next = column + 1;
+    }
+    return matrix.skip_tokens(static_cast<std::uint64_t>(order - next));
+}
+
+// A square or lower row: its name where the index says, its values, and nothing after them.
+void read_token_row(const io::InputFile& file, const IndexedDataSet& set, std::int32_t row,
+                    const std::function<bool(TokenReader&)>& read_values, const std::string& index_path) {
+    const IndexedRow& place = set.rows[static_cast<std::size_t>(row)];
+    TokenReader matrix(region(file, place.offset, end_of_row(set, row)));
+    if (matrix.take_token() != place.name || matrix.failed()) {
+        throw mismatch(index_path, file, "no row " + text::quoted(place.name) + " at byte " + std::to_string(place.offset));
+    }
+    if (!read_values(matrix)) {
+        throw RowFault{};
+    }
+    if (!matrix.take_token().empty()) {
+        throw mismatch(index_path, file,
+                       "row " + text::quoted(place.name) + " at byte " + std::to_string(place.offset) +
+                           " holds more than its values");
+    }
+}
+
+IndexedCut cut_data_set(const io::InputFile& file, const RowIndex& index, const IndexedDataSet& set,
+                        const TableHeader* header, IdTable& ids, bool keep_texts, const MakeRows& make_rows,
+                        const std::string& index_path, std::uint64_t& located) {
+    IndexedCut cut{set.order, DataSet{make_rows(set.order), std::nullopt}, {}};
+    if (keep_texts && header != nullptr) {
+        cut.set.texts.emplace(ids.slots_for(static_cast<std::size_t>(set.order)), delimiter_of(index.layout));
+    }
+    ids.forget_rows();
+    LowerTriangleCut lower(index.with_diagonal, cut.set.rows);
+    const std::vector<std::pair<std::int32_t, std::uint32_t>> rows = locate_rows(set, ids);
+    // The columns the cut takes: the listed rows' own places.
+    std::vector<std::int32_t> columns;
+    for (const auto& place : rows) {
+        columns.push_back(place.first);
+    }
+    for (const auto& [at, listed] : rows) {
+        // Named, not bound: a lambda below takes them.
+        const std::int32_t row = at;
+        const std::uint32_t slot = listed;
+        ++located;
+        if (header != nullptr) {
+            const IndexedRow& place = set.rows[static_cast<std::size_t>(row)];
+            io::LineReader table(region(file, place.offset, end_of_row(set, row)));
+            if (read_table_row_at(table, index.layout, *header, row, 0, ids, cut.set.rows,
+                                  cut.set.texts ? &*cut.set.texts : nullptr)) {
+                throw RowFault{};
+            }
+            continue;
+        }
+        read_token_row(
+            file, set, row,
+            [&](TokenReader& matrix) {
+                if (index.layout == Layout::lower) {
+                    return lower.take(matrix, row, slot);
+                }
+                if (!index.values_checked) {
+                    return matrix.read_numbers(cut.set.rows.row(slot), static_cast<std::size_t>(set.order),
+                                               TokenReader::Glued::refused);
+                }
+                return read_columns(matrix, columns, set.order, cut.set.rows.row(slot));
+            },
+            index_path);
+        ids.set_matrix_row(slot, row);
+    }
+    for (std::uint32_t slot = 0; slot < ids.ids().slot_count(); ++slot) {
+        cut.matrix_rows.push_back(ids.matrix_row(slot));
+    }
+    return cut;
+}
+
+// A table's header, read again from the file's start: the index's rows must be named as it
+// names them.
+TableHeader read_header(const io::InputFile& file, const RowIndex& index, const std::string& index_path,
+                        std::uint64_t size) {
+    io::LineReader table(region(file, 0, size));
+    TableHeader header;
+    std::string first_row;
+    if (read_table_header(table, index.layout, header, first_row)) {
+        throw RowFault{};
+    }
+    const std::vector<IndexedRow>& rows = index.data_sets.front().rows;
+    if (index.data_sets.size() != 1 || rows.size() != header.names.size() ||
+        !std::equal(rows.begin(), rows.end(), header.names.begin(),
+                    [](const IndexedRow& row, const std::string& name) { return row.name == name; })) {
+        throw mismatch(index_path, file, "its rows are not the header's names");
+    }
+    return header;
+}
+
+}  // namespace
+
+std::optional<IndexedCuts> cut_through_index(session::Front& front, const io::InputFile& file, IdTable& ids,
+                                             const Options& options, const MakeRows& make_rows) {
+    const std::string& path = file.name();
+    const std::optional<io::FileStamp> stamp = io::stamp_of(file.descriptor());
+    const std::string index_path = path + std::string(oix_suffix);
+    if (options.exclude || path == "-" || !stamp || ::access(index_path.c_str(), F_OK) != 0 ||
+        io::storage_of(file) != io::Storage::plain) {
+        return std::nullopt;
+    }
+    try {
+        const RowIndex index = load_index(path, index_path, *stamp);
+        // The layout the whole-file read would take, from the same first lines: an index made
+        // reading the file in another (named when it was made) is not this run's.
+        io::ReadBuffer start = region(file, 0, stamp->size);
+        const Detection detection = choose_layout(start, options);
+        if (*detection.layout != index.layout || detection.with_diagonal != index.with_diagonal ||
+            index.layout == Layout::pairs || options.dataset > index.data_sets.size()) {
+            return std::nullopt;  // read whole: as this run reads it, or for the whole-file read's own message
+        }
+        // A table's values are kept as read where the output is a table too.
+        const Layout output = options.output_format.empty() ? index.layout : *layout_named(options.output_format);
+        const bool keep_texts = !holds_data_sets(output);
+        std::optional<TableHeader> header;
+        if (!holds_data_sets(index.layout)) {
+            header = read_header(file, index, index_path, stamp->size);
+        }
+        IndexedCuts cuts;
+        cuts.layout = index.layout;
+        cuts.data_sets = static_cast<std::uint32_t>(index.data_sets.size());
+        const std::size_t count = options.dataset > 0 ? options.dataset : index.data_sets.size();
+        for (std::size_t number = 1; number <= count; ++number) {
+            const IndexedDataSet& set = index.data_sets[number - 1];
+            if (options.dataset > 0 && number != options.dataset) {
+                cuts.cuts.push_back(IndexedCut{set.order, DataSet{make_rows(0), std::nullopt}, {}});
+                continue;
+            }
+            cuts.cuts.push_back(cut_data_set(file, index, set, header ? &*header : nullptr, ids, keep_texts, make_rows,
+                                             index_path, cuts.located));
+        }
+        return cuts;
+    } catch (const IndexFault& fault) {
+        front.warn(fault.why + ": reading it whole");
+    } catch (const RowFault&) {
+    }
+    ids.forget_rows();
+    return std::nullopt;
+}
+
+}  // namespace orvane

@@ -1,7 +1,0 @@
-#include "orvane/program.hpp"
-#include "orvane/run.hpp"
-
-int main(int argc, char** argv) {
-    orvane::BatchMode batch;
-    return session::program_main(argc, argv, orvane::program(), batch);
-}

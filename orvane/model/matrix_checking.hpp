@@ -1,0 +1,17 @@
+// What a distance matrix must be, checked on the cut: symmetric, with zeros on its diagonal. A
+// common fault of the programs that write matrices, and one PHYLIP's own programs reject.
+#pragma once
+
+#include "orvane/model/data_set.hpp"
+#include "orvane/model/id_table.hpp"
+
+#include <optional>
+#include <string>
+
+namespace orvane {
+
+// The first fault of the cut in list order, a non-zero diagonal cell or a pair whose two
+// distances differ (compared as numbers, so 0.1 equals 0.10), said in words; none when it holds.
+std::optional<std::string> first_fault_of_cut(const IdTable& ids, const DistanceRows<double>& rows);
+
+}  // namespace orvane

@@ -1,0 +1,42 @@
+// Reading lower triangles, as PHYLIP's programs write them with the L option.
+#pragma once
+
+#include "front/dialogue.hpp"
+#include "io/io_error.hpp"
+#include "orvane/model/distance_rows.hpp"
+#include "orvane/model/id_table.hpp"
+#include "orvane/parse/token_reader.hpp"
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace orvane {
+
+// The listed rows of a lower triangle as they come, in file order: each fills its own row and,
+// from its values, the earlier listed rows' columns for it.
+class LowerTriangleCut {
+public:
+    LowerTriangleCut(bool with_diagonal, DistanceRows<double>& rows) : with_diagonal_(with_diagonal), rows_(rows) {}
+    // How many values row `row` (0-based) holds.
+    std::uint64_t values_in(std::int32_t row) const { return static_cast<std::uint64_t>(row) + (with_diagonal_ ? 1 : 0); }
+    // Reads row `row`'s values (its name taken) for `slot`; false when they cannot all be read.
+    [[nodiscard]] bool take(TokenReader& triangle, std::int32_t row, std::uint32_t slot);
+
+private:
+    struct Matched {
+        std::int32_t row;
+        std::uint32_t slot;
+    };
+    bool with_diagonal_;
+    DistanceRows<double>& rows_;
+    std::vector<Matched> matched_;  // the listed rows so far, in file order
+};
+
+// A lower triangle: fills the rows of the listed IDs, each value read from the row of whichever
+// of its two names comes later. Says where and why, when the triangle cannot be read whole.
+std::optional<io::IoError> read_lower_triangle(TokenReader& triangle, IdTable& ids, std::int32_t order,
+                                               bool with_diagonal, DistanceRows<double>& rows,
+                                               console::Meter& meter);
+
+}  // namespace orvane

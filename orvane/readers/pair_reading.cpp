@@ -1,0 +1,415 @@
+#include "orvane/readers/pair_reading.hpp"
+
+#include "orvane/parse/number_parsing.hpp"
+#include "orvane/readers/pair_grid.hpp"
+#include "orvane/readers/reading_errors.hpp"
+#include "threads/helper.hpp"
+#include "text/characters.hpp"
+#include "text/quoting.hpp"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace orvane {
+
+namespace {
+
+// The first three fields of a line: two IDs and a distance.
+struct PairFields {
+    std::string_view first;
+    std::string_view second;
+    std::string_view distance;
+};
+
+// Where the tab at or after `at` stands, or the line's end: sixteen bytes at a time where the
+// line has them (IDs run to tens of bytes), then byte by byte.
+std::size_t tab_from(std::string_view line, std::size_t at) {
+#if defined(__SSE2__)
+    const __m128i tab = _mm_set1_epi8('\t');
+    for (; at + 16 <= line.size(); at += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + at));
+        if (const int found = _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, tab)); found != 0) {
+            return at + static_cast<std::size_t>(std::countr_zero(static_cast<unsigned>(found)));
+        }
+    }
+#endif
+    while (at < line.size() && line[at] != '\t') {
+        ++at;
+    }
+    return at;
+}
+
+std::string_view next_blank_separated(std::string_view& rest) {
+    std::size_t begin = 0;
+    while (begin < rest.size() && text::is_blank(rest[begin])) {
+        ++begin;
+    }
+    std::size_t end = begin;
+    while (end < rest.size() && !text::is_blank(rest[end])) {
+        ++end;
+    }
+    const std::string_view field = rest.substr(begin, end - begin);
+    rest.remove_prefix(end);
+    return field;
+}
+
+// The two IDs, and where the distance begins; false when the line holds fewer than three fields.
+// A tab-separated distance's end is found only for a pair that is taken (finish_distance): most
+// lines of a pair list name an ID nobody listed.
+bool split_pair(std::string_view line, bool tabbed, PairFields& fields) {
+    if (tabbed) {
+        const std::size_t first_end = tab_from(line, 0);
+        const std::size_t second_end = tab_from(line, first_end + 1);
+        if (second_end + 1 >= line.size() || line[second_end + 1] == '\t') {
+            return false;
+        }
+        fields.first = line.substr(0, first_end);
+        fields.second = line.substr(first_end + 1, second_end - first_end - 1);
+        fields.distance = line.substr(second_end + 1);
+    } else {
+        std::string_view rest = line;
+        fields.first = next_blank_separated(rest);
+        fields.second = next_blank_separated(rest);
+        fields.distance = next_blank_separated(rest);
+    }
+    return !fields.first.empty() && !fields.second.empty() && !fields.distance.empty();
+}
+
+void finish_distance(bool tabbed, PairFields& fields) {
+    if (tabbed) {
+        fields.distance = fields.distance.substr(0, tab_from(fields.distance, 0));
+    }
+}
+
+// The slot of the ID last looked up, looked up again only when the ID changes: pair lists come
+// grouped by one of their two IDs.
+class CachedLookup {
+public:
+    std::int64_t slot_of(IdTable& ids, std::string_view name) {
+        if (!looked_up_ || name != last_) {
+            last_.assign(name);
+            slot_ = ids.slot_of_row(name);
+            looked_up_ = true;
+        }
+        return slot_;
+    }
+
+private:
+    std::string last_;
+    std::int64_t slot_ = -1;
+    bool looked_up_ = false;
+};
+
+// Every two found IDs need a distance between them; a missing self-pair is 0.
+std::optional<std::string> complete_diagonal_and_check(const IdTable& ids, PairGrid& grid) {
+    const text::NameList& names = ids.ids();
+    for (std::uint32_t row = 0; row < names.slot_count(); ++row) {
+        if (ids.matrix_row(row) == IdTable::not_found) {
+            continue;
+        }
+        for (std::uint32_t column = 0; column < names.slot_count(); ++column) {
+            if (ids.matrix_row(column) == IdTable::not_found || grid.known(row, column)) {
+                continue;
+            }
+            if (row == column) {
+                double unused = 0;
+                static_cast<void>(grid.give(row, row, 0.0, "0", unused));
+                continue;
+            }
+            return "no distance between " + text::quoted(names.name(names.first_position(row))) + " and " +
+                   text::quoted(names.name(names.first_position(column))) + " in either order";
+        }
+    }
+    return std::nullopt;
+}
+
+PairMatrix gather(const IdTable& ids, const PairGrid& grid, bool keep_texts) {
+    const std::size_t slots = ids.ids().slot_count();
+    PairMatrix matrix{DistanceRows<double>(slots, slots), std::nullopt, slots};
+    if (keep_texts) {
+        matrix.texts.emplace(slots, '\t');
+    }
+    std::string line;
+    for (std::uint32_t row = 0; row < slots; ++row) {
+        double* const values = matrix.rows.row(row);
+        line.clear();
+        for (std::uint32_t column = 0; column < slots; ++column) {
+            values[column] = grid.value(row, column);
+            if (keep_texts) {
+                line.append("\t").append(grid.text(row, column));
+            }
+        }
+        if (keep_texts) {
+            matrix.texts->keep(row, line);
+        }
+    }
+    return matrix;
+}
+
+// The work of each line, for one reader of the whole file or for each half of it on its own
+// thread: its own grid, lookups and found IDs.
+class PairLines {
+public:
+    PairLines(IdTable& ids, bool keep_texts)
+        : ids_(ids), grid_(ids.slots_for(0), keep_texts), found_(ids.slots_for(0), false) {}
+
+    // Where the first pair line is already known (the second half of a file).
+    void split_at_tabs(bool tabbed) { tabbed_ = tabbed; }
+
+    // Takes one line, its line break and carriage return removed; why it cannot be taken, when it
+    // cannot.
+    std::optional<std::string> take(std::string_view line) {
+        if (line.empty()) {
+            return std::nullopt;
+        }
+        if (!tabbed_ && line.find_first_not_of(" \t") != std::string_view::npos) {
+            tabbed_ = pairs_split_at_tabs(line);
+        }
+        if (!split_pair(line, tabbed_.value_or(false), fields_)) {
+            if (line.find_first_not_of(" \t") == std::string_view::npos) {
+                return std::nullopt;
+            }
+            return "a pair line needs two IDs and a distance, not " + text::quoted(line);
+        }
+        std::int64_t row = -1;
+        std::int64_t column = -1;
+        if (ids_.excludes()) {
+            // The IDs are gathered in the order the lines name them.
+            row = first_.slot_of(ids_, fields_.first);
+            column = second_.slot_of(ids_, fields_.second);
+        } else {
+            // Pair lists come in runs of one second ID; once every listed ID is found, a run of an
+            // unlisted one holds nothing for the cut.
+            column = second_.slot_of(ids_, fields_.second);
+            if (column < 0 && found_count_ == ids_.ids().slot_count()) {
+                return std::nullopt;
+            }
+            row = first_.slot_of(ids_, fields_.first);
+        }
+        for (const std::int64_t slot : {row, column}) {
+            if (slot >= 0) {
+                find(static_cast<std::size_t>(slot));
+            }
+        }
+        if (row < 0 || column < 0) {
+            return std::nullopt;
+        }
+        grid_.grow(static_cast<std::size_t>(std::max(row, column)) + 1);
+        finish_distance(tabbed_.value_or(false), fields_);
+        double value = 0;
+        const char* const end = fields_.distance.data() + fields_.distance.size();
+        if (parse_number(fields_.distance.data(), line.data() + line.size(), value) != end) {
+            return "the distance from " + text::quoted(fields_.first) + " to " + text::quoted(fields_.second) + ": " +
+                   text::quoted(fields_.distance) + " is no number";
+        }
+        double earlier = 0;
+        if (!grid_.give(static_cast<std::size_t>(row), static_cast<std::size_t>(column), value, fields_.distance,
+                        earlier)) {
+            ShortestText room{};
+            return "the distance from " + text::quoted(fields_.first) + " to " + text::quoted(fields_.second) +
+                   " is given twice, as " + std::string(shortest_text(earlier, room)) + " and as " +
+                   std::string(fields_.distance);
+        }
+        return std::nullopt;
+    }
+
+    // Takes in the lines of the file's later part, read by `later`; false where the two give one
+    // pair two values (the one-thread reading then says where).
+    bool follow_with(const PairLines& later) {
+        for (std::size_t slot = 0; slot < later.found_.size(); ++slot) {
+            if (later.found_[slot]) {
+                find(slot);
+            }
+        }
+        return grid_.follow_with(later.grid_);
+    }
+
+    // The IDs found become the table's found rows (each its own column).
+    void settle_found() {
+        for (std::size_t slot = 0; slot < found_.size(); ++slot) {
+            if (found_[slot]) {
+                ids_.set_matrix_row(static_cast<std::uint32_t>(slot), static_cast<std::int32_t>(slot));
+            }
+        }
+    }
+
+    PairGrid& grid() { return grid_; }
+    const PairGrid& grid() const { return grid_; }
+
+private:
+    void find(std::size_t slot) {
+        if (slot >= found_.size()) {
+            found_.resize(slot + 1, false);
+        }
+        found_count_ += found_[slot] ? 0 : 1;
+        found_[slot] = true;
+    }
+
+    IdTable& ids_;
+    PairGrid grid_;
+    CachedLookup first_;
+    CachedLookup second_;
+    PairFields fields_;
+    std::vector<bool> found_;
+    std::size_t found_count_ = 0;
+    std::optional<bool> tabbed_;
+};
+
+// The whole file on this thread, through its reader's windows.
+std::optional<io::IoError> read_lines_here(io::LineReader& pairs, PairLines& lines, console::Meter& meter) {
+    const PairGrid& grid = lines.grid();
+    // Lines this short are found faster in copied windows (read ahead on a helper) than through
+    // the mapping, whose page walks cost more than the copy.
+    pairs.window().copy_from_here();
+    // Each pair given, and its mirror, fill the sub-matrix's cells.
+    const auto cells = static_cast<std::int64_t>(grid.side() * grid.side());
+    std::uint64_t line_number = 0;
+    while (!pairs.at_end_of_file()) {
+        ++line_number;
+        if (auto refused = lines.take(io::without_carriage_return(pairs.take_until('\n')))) {
+            return io::IoError::bad_content(pairs.input().name(), std::move(*refused), line_number);
+        }
+        if (cells > 0) {
+            meter.step(reading_label,
+                       console::percentage(std::min(2 * static_cast<std::int64_t>(grid.given()), cells), cells));
+        }
+    }
+    if (pairs.input().error()) {
+        return *pairs.input().error();
+    }
+    return std::nullopt;
+}
+
+// Lines of [begin, end) of a file, read with pread a megabyte at a time; false at a read error
+// or a refused line.
+bool take_lines_between(int descriptor, std::uint64_t begin, std::uint64_t end, PairLines& lines) {
+    constexpr std::size_t chunk = std::size_t{1} << 20;
+    std::string buffer;
+    std::size_t kept = 0;  // an unfinished line carried to the next chunk
+    for (std::uint64_t at = begin; at < end;) {
+        const std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(chunk, end - at));
+        buffer.resize(kept + wanted);
+        const ssize_t got = ::pread(descriptor, buffer.data() + kept, wanted, static_cast<off_t>(at));
+        if (got <= 0) {
+            return false;
+        }
+        at += static_cast<std::uint64_t>(got);
+        const std::string_view text(buffer.data(), kept + static_cast<std::size_t>(got));
+        std::size_t line_start = 0;
+        for (std::size_t line_end = text.find('\n'); line_end != std::string_view::npos;
+             line_end = text.find('\n', line_start)) {
+            if (lines.take(io::without_carriage_return(text.substr(line_start, line_end - line_start)))) {
+                return false;
+            }
+            line_start = line_end + 1;
+        }
+        kept = text.size() - line_start;
+        std::memmove(buffer.data(), buffer.data() + line_start, kept);
+    }
+    return kept == 0 || !lines.take(io::without_carriage_return(std::string_view(buffer.data(), kept)));
+}
+
+// Where a file of pairs is worth reading in two halves: a plain file of some size (any, when two
+// cores are forced), listed IDs (an exclusion gathers IDs in line order, which one thread keeps),
+// a second core.
+constexpr std::uint64_t least_for_halves = std::uint64_t{32} << 20;
+constexpr std::size_t most_ids_for_halves = 4096;
+
+// The file read in two halves at once, each on its own thread, then joined: false where it
+// cannot be (an error, a line refused, two values for one pair, the file changed), for the
+// one-thread reading to do it all and say exactly what and where.
+bool read_in_halves(const io::LineReader& pairs, IdTable& ids, bool keep_texts, PairLines& whole,
+                    threads::Cores cores) {
+    const io::InputFile* const file = pairs.input().plain_file();
+    // The second half fills a grid of its own: only where that costs little beside the output.
+    if (file == nullptr || ids.excludes() || ids.ids().slot_count() > most_ids_for_halves ||
+        !threads::second_core(cores)) {
+        return false;
+    }
+    const int descriptor = file->descriptor();
+    struct stat before {};
+    if (::fstat(descriptor, &before) != 0 ||
+        (cores != threads::Cores::two && static_cast<std::uint64_t>(before.st_size) < least_for_halves)) {
+        return false;
+    }
+    const std::uint64_t begin = pairs.input().file_offset(pairs.input().pos());
+    const auto size = static_cast<std::uint64_t>(before.st_size);
+    // The first pair line says how lines split; the second half starts after a line break.
+    std::string start(std::size_t{1} << 16, '\0');
+    const ssize_t read = ::pread(descriptor, start.data(), start.size(), static_cast<off_t>(begin));
+    std::string middle(std::size_t{1} << 16, '\0');
+    const std::uint64_t half = begin + (size - begin) / 2;
+    const ssize_t middle_read = ::pread(descriptor, middle.data(), middle.size(), static_cast<off_t>(half));
+    if (read <= 0 || middle_read <= 0) {
+        return false;
+    }
+    start.resize(static_cast<std::size_t>(read));
+    middle.resize(static_cast<std::size_t>(middle_read));
+    const std::size_t first_line = start.find_first_not_of(" \t\r\n");
+    const std::size_t break_in_middle = middle.find('\n');
+    if (first_line == std::string::npos || break_in_middle == std::string::npos) {
+        return false;
+    }
+    const std::size_t first_end = start.find('\n', first_line);
+    const bool tabbed = pairs_split_at_tabs(io::without_carriage_return(
+        std::string_view(start).substr(first_line, first_end == std::string::npos ? start.npos : first_end - first_line)));
+    const std::uint64_t split = half + break_in_middle + 1;
+    PairLines later(ids, keep_texts);
+    later.split_at_tabs(tabbed);
+    bool later_whole = false;
+    {
+        threads::Helper helper([&](const std::stop_token&) {
+            later_whole = take_lines_between(descriptor, split, size, later);
+        });
+        const bool earlier_whole = take_lines_between(descriptor, begin, split, whole);
+        if (!helper.running()) {
+            later_whole = take_lines_between(descriptor, split, size, later);
+        }
+        helper.stop();
+        if (!earlier_whole) {
+            return false;
+        }
+    }
+    struct stat after {};
+    if (!later_whole || ::fstat(descriptor, &after) != 0 || after.st_size != before.st_size ||
+        after.st_mtim.tv_sec != before.st_mtim.tv_sec || after.st_mtim.tv_nsec != before.st_mtim.tv_nsec) {
+        return false;
+    }
+    return whole.follow_with(later);
+}
+
+}  // namespace
+
+std::optional<io::IoError> read_pairs(io::LineReader& pairs, IdTable& ids, bool keep_texts, console::Meter& meter,
+                                      std::optional<PairMatrix>& matrix, threads::Cores cores) {
+    pairs.skip_byte_order_mark();
+    meter.begin(reading_label);
+    std::optional<PairLines> lines(std::in_place, ids, keep_texts);
+    if (!read_in_halves(pairs, ids, keep_texts, *lines, cores)) {
+        lines.emplace(ids, keep_texts);
+        if (auto failure = read_lines_here(pairs, *lines, meter)) {
+            return failure;
+        }
+    }
+    ids.take_gathered_ids();
+    lines->settle_found();
+    PairGrid& grid = lines->grid();
+    grid.grow(ids.ids().slot_count());
+    if (auto missing = complete_diagonal_and_check(ids, grid)) {
+        return io::IoError::bad_content(pairs.input().name(), std::move(*missing));
+    }
+    meter.step(reading_label, 100);
+    matrix.emplace(gather(ids, grid, keep_texts));
+    return std::nullopt;
+}
+
+}  // namespace orvane

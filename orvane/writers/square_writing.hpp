@@ -1,0 +1,35 @@
+// Writing the extracted matrix and the sample file.
+#pragma once
+
+#include "front/dialogue.hpp"
+#include "io/output_file.hpp"
+#include "orvane/formats/layouts.hpp"
+#include "orvane/model/data_set.hpp"
+#include "orvane/model/id_table.hpp"
+#include "threads/helper.hpp"
+
+#include <array>
+#include <cstddef>
+#include <string_view>
+
+namespace orvane {
+
+// Room for any double in fixed notation with six decimals (up to 309 integer digits), a sign
+// and the separating space.
+using DistanceField = std::array<char, 320>;
+
+// A distance as a right-aligned field of 10, fixed, six decimals. A text that fills or
+// overflows the field gets one space before it so that neighbouring values never touch.
+std::string_view format_distance(float distance, DistanceField& field);
+std::string_view format_distance(double distance, DistanceField& field);
+
+// Writes the matrix in one of the fixed-width layouts, square or lower (row k holds its values
+// to the k rows before it), and the sample (each when there is one) in list order, one row per
+// found entry, and draws the writing meter (the caller ends its line). Returns the number of
+// rows. On two cores every other row is formatted on a helper (`cores` may force either way).
+template <typename Distance>
+std::size_t write_output_files(io::OutputFile* matrix, io::OutputFile* sample, const IdTable& ids,
+                               const DistanceRows<Distance>& rows, console::Meter& meter,
+                               Layout layout = Layout::square, threads::Cores cores = threads::Cores::from_affinity);
+
+}  // namespace orvane

@@ -1,0 +1,40 @@
+// talmiro's own batch options.
+#pragma once
+
+#include "front/program.hpp"
+#include "talmiro/match/name_selection.hpp"
+
+#include <optional>
+#include <string>
+
+namespace talmiro {
+
+struct Options {
+    std::string match;  // "prefix", "word" or "full"; empty when not given
+    bool exact = false;  // the older spelling of --match word
+    bool ignore_case = false;
+    bool exclude = false;
+    std::string order;  // "list" or "file"; empty when not given
+    bool no_index = false;
+    bool operator==(const Options&) const = default;
+};
+
+// Which records go out, and in which order.
+enum class Order { list, file };
+struct Choice {
+    Selection selection;
+    bool exclude = false;
+    Order order = Order::list;
+    // Records may be taken through an input's index. Folded names and excluding need every
+    // header, so those read the input whole.
+    bool use_index = true;
+};
+
+// Binds the options to the command line.
+void declare_options(session::OptionSet& options, Options& values);
+// Why the options cannot go together, when they cannot.
+std::optional<std::string> misuse(const session::BatchOptions& common, const Options& options);
+// What the options ask for (once misuse() has passed them).
+Choice choice_of(const Options& options);
+
+}  // namespace talmiro

@@ -1,0 +1,313 @@
+#include "talmiro/app/run.hpp"
+
+#include "front/dialogue_front.hpp"
+#include "io/line_reader.hpp"
+#include "project/version.hpp"
+#include "talmiro/app/files.hpp"
+#include "talmiro/index/tix_building.hpp"
+#include "talmiro/index/indexed_reading.hpp"
+#include "talmiro/app/input_threads.hpp"
+#include "io/name_lines.hpp"
+#include "talmiro/records/record_reading.hpp"
+#include "talmiro/records/record_writing.hpp"
+#include "text/quoting.hpp"
+
+#include <filesystem>
+#include <memory>
+#include <sys/stat.h>
+#include <vector>
+
+namespace talmiro {
+
+namespace {
+
+using session::Abort;
+using session::Failure;
+using session::Front;
+using session::Outcome;
+
+const session::DialogueTexts dialogue_texts{
+    .title_line = "\t\tTALMIRO v" ORVANE_TALMIRO_VERSION,
+    .aborts = {{Failure::cannot_open_input, "File does not exist, aborting...."},
+               {Failure::out_of_memory, "Memory allocation failed, aborting...."},
+               {Failure::cannot_create_output, "Unable to create file, aborting...."},
+               {Failure::same_outputs, {}},
+               {Failure::cannot_write_output, "Unable to write file, aborting...."},
+               {Failure::unreadable_input, {}}},
+    .missing_line = {"Sequence not found: ", ""},
+    .closing = "\nSuccessfully written output file...Exiting now...",
+};
+
+constexpr session::CountKind list_entries{"list entries", "List file contains ", " entries."};
+constexpr session::CountKind records_read{"records read", {}, {}};
+constexpr session::CountKind records_written{"written", {}, {}};
+constexpr session::CountKind records_located{"records read through an index", {}, {}};
+
+// A stream's taken records wait in memory up to this, shared by the inputs, then in a file.
+constexpr std::size_t spool_budget = std::size_t{64} << 20;
+
+// One input and what its pass leaves: the records each name took and, in list order, where
+// they are; in file order, the output they were written to.
+struct Input {
+    std::string name;
+    std::unique_ptr<RecordScanner> records;  // none where an index gave the records
+    RecordFormat format = RecordFormat::fasta;
+    std::uint64_t indexed_records = 0;  // in the whole file, as its index says
+    std::uint64_t located = 0;          // records read where its index put them
+    std::vector<std::uint64_t> taken;  // per slot
+    std::unique_ptr<TakenRecords> places;
+    std::unique_ptr<io::OutputFile> output;
+    std::uint64_t handed = 0;  // records handed on to be written
+};
+
+// The list file is closed when this returns.
+NameTable read_name_list(Front& front, bool ignore_case) {
+    io::LineReader list(front.open_input(list_file));
+    text::NameList names = io::read_name_lines(list);
+    session::check_read_whole(front, list.input());
+    return session::take_list<NameTable>(front, list_entries, std::move(names), ignore_case);
+}
+
+// Each input's records are taken through its index where it has one the run can use; the others
+// are scanned by read_inputs().
+std::vector<Input> open_inputs(Front& front, const NameTable& table, const Choice& choice,
+                               const std::vector<std::string>& spool_folders) {
+    std::vector<Input> inputs(front.files_named(fasta_file));
+    const NameSelector selector(table, choice.selection.matching);
+    for (std::size_t nth = 0; nth < inputs.size(); ++nth) {
+        Input& input = inputs[nth];
+        io::InputFile file = front.open_input(fasta_file, nth);
+        input.name = file.name();
+        if (choice.use_index) {
+            console::Meter silent;
+            std::optional<IndexedInput> indexed =
+                take_through_index(front, file, table, selector, choice.selection.matching, spool_folders.at(nth),
+                                   spool_budget / inputs.size(), nth == 0 ? front.meter() : silent);
+            if (indexed) {
+                input.places = std::move(indexed->places);
+                input.taken = std::move(indexed->taken);
+                input.format = indexed->format;
+                input.indexed_records = indexed->records;
+                input.located = indexed->located;
+                continue;
+            }
+        }
+        input.records = scan_records(io::ReadBuffer(std::move(file)));
+        input.format = input.records->format();
+        input.taken.assign(table.slot_count(), 0);
+    }
+    return inputs;
+}
+
+std::vector<io::OutputFile*> outputs_of(std::vector<Input>& inputs) {
+    std::vector<io::OutputFile*> outputs;
+    for (Input& input : inputs) {
+        outputs.push_back(input.output.get());
+    }
+    return outputs;
+}
+
+// The n-th output for the n-th input, no two of them one file.
+std::vector<io::OutputFile*> create_outputs(Front& front, std::vector<Input>& inputs) {
+    for (std::size_t nth = 0; nth < inputs.size(); ++nth) {
+        inputs[nth].output = std::make_unique<io::OutputFile>(front.create_output(output_file, nth));
+    }
+    const std::vector<io::OutputFile*> outputs = outputs_of(inputs);
+    for (std::size_t nth = 0; nth < outputs.size(); ++nth) {
+        for (std::size_t other = 0; other < nth; ++other) {
+            if (outputs[nth]->same_file_as(*outputs[other])) {
+                throw Abort{Failure::same_outputs, "the outputs " + text::file_label(outputs[other]->name(), true) +
+                                                       " and " + text::file_label(outputs[nth]->name(), true) +
+                                                       " are one file"};
+            }
+        }
+    }
+    return outputs;
+}
+
+// Every input is read at once, each on its own thread; only the first draws the meter.
+void read_inputs(Front& front, std::vector<Input>& inputs, const NameTable& table, const Choice& choice,
+                 const std::vector<std::string>& spool_folders) {
+    const NameSelector selector(table, choice.selection.matching);
+    for (std::size_t nth = 0; nth < inputs.size(); ++nth) {
+        Input& input = inputs[nth];
+        if (input.records && !input.output) {
+            input.places = std::make_unique<TakenRecords>(input.records->input(), input.records->format(),
+                                                          table.slot_count(), spool_folders.at(nth),
+                                                          spool_budget / inputs.size());
+        }
+    }
+    for_each_input(inputs.size(), [&](std::size_t nth) {
+        Input& input = inputs[nth];
+        if (!input.records) {
+            return;  // taken through its index
+        }
+        console::Meter silent;
+        std::unique_ptr<RecordWriter> writer;
+        RecordSink* sink = input.places.get();
+        if (input.output) {
+            writer = std::make_unique<RecordWriter>(*input.output, input.records->format(), input.records->input());
+            sink = writer.get();
+        }
+        input.handed = read_records(*input.records, selector, choice.exclude, *sink, input.taken, nth == 0 ? front.meter() : silent,
+                     table.size());
+    });
+    front.meter().end_line();
+    std::uint64_t records = 0;
+    std::optional<std::uint64_t> located;
+    for (Input& input : inputs) {
+        if (!input.records) {
+            records += input.indexed_records;
+            located = located.value_or(0) + input.located;
+            continue;
+        }
+        session::check_read_whole(front, input.records->input());
+        if (input.records->malformed()) {
+            front.input_cut_short(*input.records->malformed());
+        }
+        records += input.records->records();
+    }
+    front.show_count(records_read, static_cast<std::int64_t>(records));
+    if (located) {
+        front.show_count(records_located, static_cast<std::int64_t>(*located));
+    }
+}
+
+std::string count_of_records(std::uint64_t count) {
+    return std::to_string(count) + (count == 1 ? " record" : " records");
+}
+
+// Paired inputs stay in step only where each name takes as many records from every input.
+void check_in_step(const NameTable& table, const std::vector<Input>& inputs) {
+    for (std::size_t position = 0; position < table.size(); ++position) {
+        const std::uint32_t slot = table.slot(position);
+        for (std::size_t nth = 1; nth < inputs.size(); ++nth) {
+            if (inputs[nth].taken[slot] != inputs[0].taken[slot]) {
+                throw Abort{Failure::unreadable_input,
+                            text::quoted(table.names().name(position)) + " takes " +
+                                count_of_records(inputs[0].taken[slot]) + " in " +
+                                text::file_label(inputs[0].name, false) + " but " +
+                                count_of_records(inputs[nth].taken[slot]) + " in " +
+                                text::file_label(inputs[nth].name, false)};
+            }
+        }
+    }
+}
+
+bool found_at(const NameTable& table, const std::vector<Input>& inputs, std::size_t position) {
+    const std::uint32_t slot = table.slot(position);
+    for (const Input& input : inputs) {
+        if (input.taken[slot] > 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Excluding, listed names the input lacks are expected: only counted.
+void count_excluded(Front& front, const NameTable& table, const std::vector<Input>& inputs) {
+    std::size_t found = 0;
+    for (std::size_t position = 0; position < table.size(); ++position) {
+        found += found_at(table, inputs, position) ? 1 : 0;
+    }
+    front.show_count(session::found_count, static_cast<std::int64_t>(found));
+    front.show_count(session::missing_count, static_cast<std::int64_t>(table.size() - found));
+}
+
+void write_in_list_order(Front& front, std::vector<Input>& inputs, const NameTable& table) {
+    const std::vector<io::OutputFile*> outputs = create_outputs(front, inputs);
+    for (Input& input : inputs) {
+        const io::InputFile* const file = input.records ? input.records->input().plain_file() : nullptr;
+        for (const io::OutputFile* const output : outputs) {
+            if (file != nullptr && output->writes_over(*file)) {
+                input.places->keep_apart();
+            }
+        }
+    }
+    session::begin_writing(outputs);
+    std::uint64_t written = 0;
+    for (Input& input : inputs) {
+        input.places->arrange();
+        written += write_in_list_order(*input.output, table, *input.places, front.meter());
+        // What was read again must still be the file that was scanned.
+        if (input.records) {
+            session::check_read_whole(front, input.records->input());
+        }
+    }
+    session::close_outputs(outputs);
+    front.meter().end_line();
+    front.show_count(records_written, static_cast<std::int64_t>(written));
+}
+
+void finish_file_order(Front& front, std::vector<Input>& inputs) {
+    for (Input& input : inputs) {
+        if (!input.records) {
+            io::OutputFile& output = *input.output;
+            input.handed = input.places->write_as_taken([&](std::string_view piece) { output.write(piece); });
+        }
+    }
+    session::close_outputs(outputs_of(inputs));
+    std::uint64_t written = 0;
+    for (const Input& input : inputs) {
+        written += input.handed;
+    }
+    front.show_count(records_written, static_cast<std::int64_t>(written));
+}
+
+Outcome run_steps(Front& front, const Choice& choice, const std::vector<std::string>& spool_folders) {
+    const NameTable table = read_name_list(front, choice.selection.ignore_case);
+    std::vector<Input> inputs = open_inputs(front, table, choice, spool_folders);
+    if (choice.order == Order::file) {
+        // Written while the inputs are read.
+        session::begin_writing(create_outputs(front, inputs));
+    }
+    read_inputs(front, inputs, table, choice, spool_folders);
+    check_in_step(table, inputs);
+    if (choice.exclude) {
+        count_excluded(front, table, inputs);
+    } else if (!session::confirm_missing(front, table.names(), [&](std::size_t position) {
+                   return found_at(table, inputs, position);
+               })) {
+        return Outcome::declined;
+    }
+    if (choice.order == Order::file) {
+        finish_file_order(front, inputs);
+    } else {
+        write_in_list_order(front, inputs, table);
+    }
+    return Outcome::done;
+}
+
+// A stream's records wait beside the output they are for, where that is a file; otherwise in
+// the folder for temporary files.
+std::string spool_folder_for(const std::string& output) {
+    struct stat info {};
+    if (output == "-" || (::stat(output.c_str(), &info) == 0 && !S_ISREG(info.st_mode))) {
+        return temporary_folder();
+    }
+    const std::filesystem::path folder = std::filesystem::path(output).parent_path();
+    return folder.empty() ? "." : folder.string();
+}
+
+}  // namespace
+
+Outcome run(std::istream& in, std::ostream& out) {
+    session::DialogueFront front(in, out, dialogue_texts);
+    return session::run_session(front, [](Front& steps_front) {
+        return run_steps(steps_front, Choice{}, {temporary_folder()});
+    });
+}
+
+Outcome run_batch(Front& front, const session::BatchOptions& common, const Options& options) {
+    if (common.files_mode) {
+        return session::run_session(front, [&](Front& steps_front) { return build_indexes(steps_front, common.mode_files); });
+    }
+    const Choice choice = choice_of(options);
+    std::vector<std::string> spool_folders;
+    for (const std::string& output : common.paths_of(output_file)) {
+        spool_folders.push_back(spool_folder_for(output));
+    }
+    return session::run_session(front, [&](Front& steps_front) { return run_steps(steps_front, choice, spool_folders); });
+}
+
+}  // namespace talmiro

@@ -1,0 +1,228 @@
+#include "talmiro/index/tix_building.hpp"
+
+#include "io/mapped_file.hpp"
+#include "io/random_access.hpp"
+#include "talmiro/index/fai_format.hpp"
+#include "talmiro/index/name_table.hpp"
+#include "talmiro/records/record_scanner.hpp"
+#include "text/quoting.hpp"
+
+#include <limits>
+#include <memory>
+
+namespace talmiro {
+
+namespace {
+
+using session::Abort;
+using session::Failure;
+
+constexpr session::CountKind records_indexed{"records indexed", {}, {}};
+// Header lines are read whole however long (half the range: the reader adds it to an offset).
+constexpr std::size_t whole_line = std::numeric_limits<std::size_t>::max() / 2;
+
+// Where each record lies, as the scan hands its bytes on; and its .fai line.
+class IndexingSink final : public RecordSink {
+public:
+    IndexingSink(io::ReadBuffer& input, RecordFormat format) : input_(input), format_(format) {}
+
+    void begin_record(std::int64_t) override { starting_ = true; }
+    void add(std::string_view piece) override {
+        if (starting_) {
+            // The record's marker is the byte before its first piece.
+            offset_ = input_.file_offset(static_cast<std::size_t>(piece.data() - input_.data())) - 1;
+            end_ = offset_ + 1;
+            fai_.begin(format_, end_);
+            starts_inside_line_ = records_ > 0 && last_ != '\n';
+            starting_ = false;
+        }
+        end_ += piece.size();
+        last_ = piece.back();
+        fai_.add(piece);
+    }
+    void end_record() override { ++records_; }
+
+    std::uint64_t offset() const { return offset_; }
+    bool starts_inside_line() const { return starts_inside_line_; }
+    FaiLineMaker& fai() { return fai_; }
+
+private:
+    io::ReadBuffer& input_;
+    RecordFormat format_;
+    FaiLineMaker fai_;
+    bool starting_ = false;
+    bool starts_inside_line_ = false;
+    char last_ = '\n';
+    std::uint64_t offset_ = 0;
+    std::uint64_t end_ = 0;
+    std::uint64_t records_ = 0;
+};
+
+[[noreturn]] void refuse(const std::string& path, const std::string& why) {
+    throw Abort{Failure::unreadable_input, text::file_label(path, false) + ": " + why};
+}
+
+io::InputFile open_to_index(const std::string& path) {
+    if (path == "-") {
+        throw Abort{Failure::cannot_open_input, "an index is made for a file: standard input (-) cannot have one"};
+    }
+    std::optional<io::IoError> error;
+    return session::opened_or_abort(io::InputFile::open(path, &error), error, Failure::cannot_open_input);
+}
+
+// What a scan of the whole file finds: every record's place and name, and the .fai lines.
+struct Scanned {
+    NameTableBuilder table;
+    RecordFormat format = RecordFormat::fasta;
+    std::uint64_t text_size = 0;
+    std::string undescribable;  // the first record a .fai cannot describe
+};
+
+// The .fai's lines go out as the scan makes them; `fai` is dropped, unclosed, where a record
+// proves undescribable.
+Scanned scan_for_index(io::InputFile file, const std::string& path, io::OutputFile& fai, std::uint64_t text_guess) {
+    Scanned scanned;
+    // A record takes at least a few bytes; only the room written to is ever backed by memory.
+    scanned.table.expect(static_cast<std::size_t>(text_guess / 8), static_cast<std::size_t>(text_guess / 2));
+    std::string line;
+    // Copied rather than mapped: every byte is read once, in order, and a read costs less than
+    // faulting in the pages of a mapping.
+    std::unique_ptr<RecordScanner> records = scan_records(
+        io::ReadBuffer(io::open_source(std::move(file)), io::ReadBuffer::default_size, io::ReadBuffer::Access::copied));
+    scanned.format = records->format();
+    IndexingSink sink(records->input(), scanned.format);
+    HeaderLine header;
+    // A record reaches to where the next begins (or the text ends): blank lines between FASTQ
+    // records are read with the record before them, as the scan passes over them.
+    std::string previous_name;
+    std::optional<std::uint64_t> previous_offset;
+    while (records->next(whole_line, header)) {
+        const std::string_view name = index_name(header.text);
+        // Copied now: the header's bytes may leave the window while the record is read.
+        const std::string kept_name(name);
+        sink.begin_record(0);
+        records->take(sink);
+        if (records->malformed()) {
+            break;
+        }
+        if (sink.starts_inside_line()) {
+            refuse(path, "the record '" + kept_name + "' begins inside a line (a '" + std::string(1, marker_of(scanned.format)) +
+                             "' there), which no index can describe: the file is read whole each time");
+        }
+        if (previous_offset) {
+            scanned.table.add(previous_name, *previous_offset, sink.offset() - *previous_offset);
+        }
+        previous_name = kept_name;
+        previous_offset = sink.offset();
+        if (scanned.undescribable.empty()) {
+            line.clear();
+            if (sink.fai().finish(kept_name, line) == FaiLineMaker::Result::undescribable) {
+                scanned.undescribable = kept_name;
+            }
+            fai.write(line);
+        }
+    }
+    if (records->malformed()) {
+        throw Abort{Failure::unreadable_input, records->malformed()->describe()};
+    }
+    const io::ReadBuffer& input = records->input();
+    scanned.text_size = input.file_offset(input.end());
+    if (previous_offset) {
+        scanned.table.add(previous_name, *previous_offset, scanned.text_size - *previous_offset);
+    }
+    if (const std::optional<io::IoError>& error = records->input().error()) {
+        throw Abort{Failure::unreadable_input, error->describe()};
+    }
+    if (records->input().changed()) {
+        throw Abort{Failure::unreadable_input, io::IoError::changed_while_read(path).describe()};
+    }
+    return scanned;
+}
+
+// The scan takes the first byte for the first record's marker whatever it is; an index of such
+// a file would locate a record that is not there.
+void check_first_marker(const io::InputFile& file, const std::string& path, const Scanned& scanned,
+                        const std::vector<io::BgzfMember>* members) {
+    if (scanned.table.entries().empty()) {
+        return;
+    }
+    std::uint64_t first = std::numeric_limits<std::uint64_t>::max();
+    for (const IndexEntry& entry : scanned.table.entries()) {
+        first = std::min(first, entry.offset);
+    }
+    char marker = '\0';
+    const std::unique_ptr<io::ByteSource> byte = io::open_region(file, first, first + 1, members);
+    if (byte->read(&marker, 1) != 1 || marker != marker_of(scanned.format)) {
+        refuse(path, std::string("its first record does not begin with '") + marker_of(scanned.format) +
+                         "', which no index can describe: the file is read whole each time");
+    }
+}
+
+void write_file(session::Front& front, const std::string& path, std::string_view bytes) {
+    io::OutputFile output = front.create_named_output(path);
+    output.write(bytes);
+    session::close_outputs({&output});
+}
+
+void index_file(session::Front& front, const std::string& path) {
+    io::InputFile file = open_to_index(path);
+    const std::optional<io::FileStamp> stamp = io::stamp_of(file.descriptor());
+    if (!stamp) {
+        refuse(path, "only a regular file can have an index");
+    }
+    const io::Storage storage = io::storage_of(file);
+    if (storage == io::Storage::gzip || storage == io::Storage::zstd) {
+        refuse(path, std::string(storage == io::Storage::gzip ? "gzip" : "zstd") +
+                         " cannot be read from the middle: recompress it with bgzip (BGZF) to index it");
+    }
+    std::optional<std::vector<io::BgzfMember>> members;
+    if (storage == io::Storage::bgzf) {
+        std::optional<io::IoError> error;
+        members = io::list_bgzf_members(file, error);
+        if (!members) {
+            throw Abort{Failure::unreadable_input, error->describe()};
+        }
+    }
+    // The scan takes the file; the checks after it read through a second descriptor.
+    io::InputFile again = open_to_index(path);
+    io::OutputFile fai = front.create_named_output(path + std::string(fai_suffix));
+    // Compressed text is seldom more than a fifth of its size.
+    const std::uint64_t text_guess = members ? stamp->size * 5 : stamp->size;
+    Scanned scanned = scan_for_index(std::move(file), path, fai, text_guess);
+    check_first_marker(again, path, scanned, members ? &*members : nullptr);
+    if (io::stamp_of(again.descriptor()) != stamp) {
+        throw Abort{Failure::unreadable_input, io::IoError::changed_while_read(path).describe()};
+    }
+    TixFacts facts;
+    facts.stamp = *stamp;
+    facts.format = scanned.format;
+    facts.bgzf = members.has_value();
+    facts.text_size = scanned.text_size;
+    {
+        io::OutputFile tix = front.create_named_output(path + std::string(tix_suffix));
+        write_tix(tix, facts, scanned.table);
+        session::close_outputs({&tix});
+    }
+    if (scanned.undescribable.empty()) {
+        session::close_outputs({&fai});
+    } else {
+        front.warn(text::file_label(path, false) + ": the lines of record '" + scanned.undescribable +
+                   "' differ in length, which a .fai cannot describe: " +
+                   text::file_label(path + std::string(tix_suffix), false) + " alone is written");
+    }
+    if (members) {
+        write_file(front, path + std::string(gzi_suffix), io::gzi_bytes(*members));
+    }
+    front.show_count(records_indexed, static_cast<std::int64_t>(scanned.table.entries().size()));
+}
+
+}  // namespace
+
+session::Outcome build_indexes(session::Front& front, const std::vector<std::string>& files) {
+    for (const std::string& path : files) {
+        index_file(front, path);
+    }
+    return session::Outcome::done;
+}
+
+}  // namespace talmiro

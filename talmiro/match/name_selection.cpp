@@ -1,0 +1,80 @@
+#include "talmiro/match/name_selection.hpp"
+
+#include <algorithm>
+#include <utility>
+
+namespace talmiro {
+
+namespace {
+
+// A header's first word: up to the first blank.
+std::string_view first_word(std::string_view header) {
+    return header.substr(0, std::min(header.find(' '), header.find('\t')));
+}
+
+// The word without the mate number a paired read's name may end with.
+std::optional<std::string_view> without_mate(std::string_view word) {
+    if (word.size() > 2 && word[word.size() - 2] == '/' && (word.back() == '1' || word.back() == '2')) {
+        return word.substr(0, word.size() - 2);
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+void fold_case(std::string_view text, std::string& into) {
+    into.resize(text.size());
+    std::transform(text.begin(), text.end(), into.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+}
+
+NameTable::NameTable(text::NameList names, bool ignore_case) : names_(std::move(names)) {
+    names_.assign_slots();
+    if (ignore_case) {
+        folded_.emplace();
+        std::string folded;
+        for (std::size_t position = 0; position < names_.size(); ++position) {
+            fold_case(names_.name(position), folded);
+            folded_->add(folded);
+        }
+        if (folded_->out_of_memory()) {
+            throw std::bad_alloc();
+        }
+        folded_->assign_slots();
+    }
+}
+
+NameSelector::NameSelector(const NameTable& table, Matching matching)
+    : table_(table), matching_(matching), matcher_(table.keys()) {}
+
+std::int64_t NameSelector::first_of(std::int64_t slot, std::int64_t other) const {
+    if (slot < 0 || other < 0) {
+        return std::max(slot, other);
+    }
+    const text::NameList& keys = table_.keys();
+    return keys.first_position(static_cast<std::uint32_t>(slot)) <= keys.first_position(static_cast<std::uint32_t>(other))
+               ? slot
+               : other;
+}
+
+std::int64_t NameSelector::slot_for(HeaderLine header, std::string& scratch) const {
+    std::string_view line = header.text;
+    if (table_.ignore_case()) {
+        fold_case(line, scratch);
+        line = scratch;
+    }
+    switch (matching_) {
+    case Matching::prefix:
+        return matcher_.first_match(line);
+    case Matching::word: {
+        const std::string_view word = first_word(line);
+        const std::optional<std::string_view> read_name = without_mate(word);
+        return first_of(matcher_.exact_match(word), read_name ? matcher_.exact_match(*read_name) : -1);
+    }
+    case Matching::full:
+        return header.whole ? matcher_.exact_match(line) : -1;
+    }
+    return -1;
+}
+
+}  // namespace talmiro

@@ -1,0 +1,78 @@
+// Which listed name, if any, takes a record: the list as the run matches it, and the three ways
+// a name can match a header line.
+#pragma once
+
+#include "talmiro/match/name_matcher.hpp"
+#include "text/name_list.hpp"
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace talmiro {
+
+// prefix: the header line begins with the name (the dialogue's way, so contig_1 also takes
+// contig_10). word: the name is the header's first word, or that word without a trailing /1 or
+// /2 (so a read's name takes both mates). full: the name is the whole header line.
+enum class Matching { prefix, word, full };
+
+struct Selection {
+    Matching matching = Matching::prefix;
+    bool ignore_case = false;  // ASCII letters only
+};
+
+// The listed names, and the slots records are gathered under. A name listed twice has one slot;
+// with ignore_case, so do names that differ only in the case of their letters, as they take
+// the same records.
+class NameTable {
+public:
+    // Takes the list as read; may throw std::bad_alloc.
+    NameTable(text::NameList names, bool ignore_case);
+
+    // As listed, for messages.
+    const text::NameList& names() const { return names_; }
+    // As matched: the names themselves, or their lower-case forms.
+    const text::NameList& keys() const { return folded_ ? *folded_ : names_; }
+    std::size_t size() const { return names_.size(); }
+    std::uint32_t slot(std::size_t position) const { return keys().slot(position); }
+    std::size_t slot_count() const { return keys().slot_count(); }
+    bool ignore_case() const { return folded_.has_value(); }
+
+private:
+    text::NameList names_;
+    std::optional<text::NameList> folded_;
+};
+
+// A record's header line as the scan saw it, without its '>' or '@': `whole`, or only its
+// first bytes when it is longer than any name could need.
+struct HeaderLine {
+    std::string_view text;  // a carriage return ending a whole line removed
+    bool whole = true;
+};
+
+// Finds the slot of the first listed name (in list order) that takes a record. Shared by the
+// threads that scan several inputs at once: each brings its own scratch text.
+class NameSelector {
+public:
+    // `table` must outlive the selector.
+    NameSelector(const NameTable& table, Matching matching);
+
+    // How much of a header line matching may look at: longer lines need not be read whole.
+    std::size_t header_bytes() const { return matcher_.longest_name() + 4; }
+    // The slot of the name that takes the record with this header line, or -1.
+    std::int64_t slot_for(HeaderLine header, std::string& scratch) const;
+
+private:
+    std::int64_t first_of(std::int64_t slot, std::int64_t other) const;
+
+    const NameTable& table_;
+    Matching matching_;
+    NameMatcher matcher_;
+};
+
+// ASCII letters in lower case, everything else as it is.
+void fold_case(std::string_view text, std::string& into);
+
+}  // namespace talmiro

@@ -1,0 +1,31 @@
+// FASTA records: a header line after '>', then everything up to the next '>' wherever it stands.
+#pragma once
+
+#include "io/line_reader.hpp"
+#include "talmiro/records/record_scanner.hpp"
+
+namespace talmiro {
+
+class FastaScanner final : public RecordScanner {
+public:
+    // Reads from where the input stands: the first record's marker is passed over first.
+    explicit FastaScanner(io::ReadBuffer input);
+
+    bool next(std::size_t most, HeaderLine& header) override;
+    void take(RecordSink& sink) override;
+    void skip() override;
+    const std::optional<io::IoError>& malformed() const override { return no_fault_; }
+    RecordFormat format() const override { return RecordFormat::fasta; }
+    std::uint64_t records() const override { return records_; }
+    io::ReadBuffer& input() override { return reader_.window(); }
+
+private:
+    io::LineReader reader_;
+    std::string_view header_;       // the header line's first bytes as read, valid until the next read
+    bool whole_ = true;             // header_ is the whole line
+    bool line_break_ = false;       // and a line break followed it
+    std::uint64_t records_ = 0;
+    std::optional<io::IoError> no_fault_;  // any text is FASTA
+};
+
+}  // namespace talmiro

@@ -1,0 +1,24 @@
+// One pass over an input's records: each goes to the first listed name that takes it, and on
+// to the sink when the run wants it.
+#pragma once
+
+#include "front/dialogue.hpp"
+#include "talmiro/match/name_selection.hpp"
+#include "talmiro/records/record_scanner.hpp"
+
+#include <cstdint>
+#include <vector>
+
+namespace talmiro {
+
+// The meter's label while an input is read.
+inline constexpr std::string_view reading_label = "Reading Input file. Completed... ";
+
+// Hands `sink` every record some listed name takes (or, `exclude`, every record none takes),
+// and counts in `taken` (one count per slot) the records each name took. Draws the reading
+// meter against the list's `list_count` names (the caller ends its line). Stops at the end of
+// the records or at a malformed one. Returns the number of records handed to `sink`.
+std::uint64_t read_records(RecordScanner& records, const NameSelector& selector, bool exclude, RecordSink& sink,
+                  std::vector<std::uint64_t>& taken, console::Meter& meter, std::size_t list_count);
+
+}  // namespace talmiro
