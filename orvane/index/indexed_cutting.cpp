@@ -1,5 +1,6 @@
 #include "orvane/index/indexed_cutting.hpp"
 
+#include "index/trust.hpp"
 #include "io/line_reader.hpp"
 #include "io/random_access.hpp"
 #include "orvane/formats/layout_choice.hpp"
@@ -20,10 +21,6 @@ namespace {
 // A row is read whole in one window where it fits in this.
 constexpr std::size_t largest_row_window = std::size_t{4} << 20;
 
-// The index cannot be trusted: said once, then the file is read whole.
-struct IndexFault {
-    std::string why;
-};
 // A row that cannot be read as a cut reads it: the whole-file read says where and why.
 struct RowFault {};
 
@@ -31,24 +28,22 @@ RowIndex load_index(const std::string& path, const std::string& index_path, cons
     std::optional<io::IoError> error;
     const std::optional<std::string> bytes = io::read_whole_file(index_path, error);
     if (!bytes) {
-        throw IndexFault{error->describe()};
+        throw indexing::Untrusted{error->describe()};
     }
     std::string why_not;
     std::optional<RowIndex> index = parse_oix(*bytes, why_not);
     if (!index) {
-        throw IndexFault{text::file_label(index_path, false) + " cannot be used: " + why_not};
+        throw indexing::cannot_be_used(index_path, why_not);
     }
     if (index->stamp != stamp) {
-        throw IndexFault{text::file_label(index_path, false) + " was made for another version of " +
-                         text::file_label(path, false) + " (its size or time differs)"};
+        throw indexing::made_for_another_version(index_path, path);
     }
     return std::move(*index);
 }
 
 // The index and the file disagree: `what` says where.
-IndexFault mismatch(const std::string& index_path, const io::InputFile& file, const std::string& what) {
-    return IndexFault{text::file_label(index_path, false) + " does not match " + text::file_label(file.name(), false) +
-                      " (" + what + ")"};
+indexing::Untrusted mismatch(const std::string& index_path, const io::InputFile& file, const std::string& what) {
+    return indexing::does_not_match(index_path, file.name(), what);
 }
 
 io::ReadBuffer region(const io::InputFile& file, std::uint64_t begin, std::uint64_t end) {
@@ -235,8 +230,8 @@ std::optional<IndexedCuts> cut_through_index(session::Front& front, const io::In
                                              index_path, cuts.located));
         }
         return cuts;
-    } catch (const IndexFault& fault) {
-        front.warn(fault.why + ": reading it whole");
+    } catch (const indexing::Untrusted& untrusted) {
+        front.warn(indexing::reading_whole(untrusted));
     } catch (const RowFault&) {
     }
     ids.forget_rows();

@@ -1,5 +1,6 @@
 #include "orvane/index/oix_building.hpp"
 
+#include "front/index_mode.hpp"
 #include "io/line_reader.hpp"
 #include "io/random_access.hpp"
 #include "orvane/formats/layout_choice.hpp"
@@ -99,21 +100,20 @@ void index_table(io::LineReader& table, Layout layout, RowIndex& index) {
     }
 }
 
+// Only a plain matrix is read from the middle; a pairs file is refused once its layout is known.
+std::optional<std::string> why_not_indexable(io::Storage storage) {
+    if (storage != io::Storage::plain) {
+        return "a compressed matrix cannot be read from the middle: only a plain file can have an index";
+    }
+    return std::nullopt;
+}
+
 void index_file(session::Front& front, const std::string& path, const Options& options) {
-    if (path == "-") {
-        throw Abort{Failure::cannot_open_input, "an index is made for a file: standard input (-) cannot have one"};
-    }
-    std::optional<io::IoError> error;
-    io::InputFile file = session::opened_or_abort(io::InputFile::open(path, &error), error, Failure::cannot_open_input);
-    const std::optional<io::FileStamp> stamp = io::stamp_of(file.descriptor());
-    if (!stamp) {
-        refuse(path, "only a regular file can have an index");
-    }
-    if (io::storage_of(file) != io::Storage::plain) {
-        refuse(path, "a compressed matrix cannot be read from the middle: only a plain file can have an index");
-    }
+    indexing::Indexable indexable = session::open_to_index_or_abort(path, why_not_indexable);
+    const io::FileStamp stamp = indexable.stamp;
+    io::InputFile file = std::move(indexable.file);
     RowIndex index;
-    index.stamp = *stamp;
+    index.stamp = stamp;
     io::ReadBuffer input(std::move(file));
     const Detection detection = choose_layout(input, options);
     index.layout = *detection.layout;
@@ -136,8 +136,8 @@ void index_file(session::Front& front, const std::string& path, const Options& o
         index_table(table, index.layout, index);
         session::check_read_whole(front, table.input());
     }
-    if (io::stamp_of(path) != stamp) {
-        raise(io::IoError::changed_while_read(path));
+    if (const auto changed = indexing::changed_since(path, stamp)) {
+        raise(*changed);
     }
     io::OutputFile output = front.create_named_output(path + std::string(oix_suffix));
     output.write(oix_bytes(index));
@@ -153,10 +153,7 @@ void index_file(session::Front& front, const std::string& path, const Options& o
 
 session::Outcome build_row_indexes(session::Front& front, const std::vector<std::string>& files,
                                    const Options& options) {
-    for (const std::string& path : files) {
-        index_file(front, path, options);
-    }
-    return session::Outcome::done;
+    return session::index_each(files, [&](const std::string& path) { index_file(front, path, options); });
 }
 
 }  // namespace orvane

@@ -1,5 +1,7 @@
 #include "talmiro/index/indexed_reading.hpp"
 
+#include "index/gzi_format.hpp"
+#include "index/trust.hpp"
 #include "io/mapped_file.hpp"
 #include "io/random_access.hpp"
 #include "talmiro/index/fai_format.hpp"
@@ -108,28 +110,25 @@ struct LoadedIndex {
 
 bool exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
 
-// Why an index cannot be used: said once; the input is then read whole.
-struct Unusable {
-    std::string why;
-};
+using indexing::Untrusted;
 
 std::optional<std::vector<io::BgzfMember>> load_gzi(const std::string& file_path, const io::FileStamp& stamp) {
     const std::string path = file_path + std::string(gzi_suffix);
     const std::optional<io::FileStamp> gzi_stamp = io::stamp_of(path);
     if (!gzi_stamp) {
-        throw Unusable{text::file_label(path, false) + " is missing, so the BGZF file cannot be read from the middle"};
+        throw Untrusted{text::file_label(path, false) + " is missing, so the BGZF file cannot be read from the middle"};
     }
     if (gzi_stamp->older_than(stamp)) {
-        throw Unusable{text::file_label(path, false) + " is older than " + text::file_label(file_path, false)};
+        throw indexing::older_than(path, file_path);
     }
     std::optional<io::IoError> error;
     const std::optional<std::string> bytes = io::read_whole_file(path, error);
     if (!bytes) {
-        throw Unusable{error->describe()};
+        throw Untrusted{error->describe()};
     }
-    std::optional<std::vector<io::BgzfMember>> members = io::parse_gzi(*bytes);
+    std::optional<std::vector<io::BgzfMember>> members = indexing::parse_gzi(*bytes);
     if (!members) {
-        throw Unusable{text::file_label(path, false) + " is no .gzi"};
+        throw Untrusted{text::file_label(path, false) + " is no .gzi"};
     }
     return members;
 }
@@ -140,12 +139,11 @@ std::optional<LoadedIndex> load_tix(const std::string& file_path, const io::File
     std::string why_not;
     index.tix = TixFile::open(index.path, why_not);
     if (!index.tix) {
-        throw Unusable{text::file_label(index.path, false) + " cannot be used: " + why_not};
+        throw indexing::cannot_be_used(index.path, why_not);
     }
     const TixFacts& facts = index.tix->facts();
     if (facts.stamp != stamp || facts.bgzf != (storage == io::Storage::bgzf)) {
-        throw Unusable{text::file_label(index.path, false) + " was made for another version of " +
-                       text::file_label(file_path, false) + " (its size or time differs)"};
+        throw indexing::made_for_another_version(index.path, file_path);
     }
     index.format = facts.format;
     index.records = facts.records;
@@ -160,20 +158,20 @@ std::optional<LoadedIndex> load_fai(const std::string& file_path, const io::File
     index.path = file_path + std::string(fai_suffix);
     const std::optional<io::FileStamp> fai_stamp = io::stamp_of(index.path);
     if (storage != io::Storage::plain) {
-        throw Unusable{text::file_label(index.path, false) + " alone cannot locate records in a compressed file; " +
+        throw Untrusted{text::file_label(index.path, false) + " alone cannot locate records in a compressed file; " +
                        "talmiro --index " + file_path + " makes the index that can"};
     }
     if (!fai_stamp || fai_stamp->older_than(stamp)) {
-        throw Unusable{text::file_label(index.path, false) + " is older than " + text::file_label(file_path, false)};
+        throw indexing::older_than(index.path, file_path);
     }
     std::optional<io::IoError> error;
     const std::optional<io::MappedFile> fai = io::MappedFile::open(index.path, error);
     const std::optional<io::MappedFile> text = fai ? io::MappedFile::open(file_path, error) : std::nullopt;
     if (!fai || !text) {
-        throw Unusable{error->describe()};
+        throw Untrusted{error->describe()};
     }
     if (io::stamp_of(file_path) != stamp) {
-        throw Unusable{text::file_label(file_path, false) + " changed while its .fai was read"};
+        throw Untrusted{text::file_label(file_path, false) + " changed while its .fai was read"};
     }
     // Six fields a line for FASTQ, five for FASTA.
     const std::string_view first_line = fai->bytes().substr(0, fai->bytes().find('\n'));
@@ -181,7 +179,7 @@ std::optional<LoadedIndex> load_fai(const std::string& file_path, const io::File
     std::string why_not;
     index.from_fai = table_from_fai(fai->bytes(), index.format, text->bytes(), why_not);
     if (!index.from_fai) {
-        throw Unusable{text::file_label(index.path, false) + " does not describe " + text::file_label(file_path, false) +
+        throw Untrusted{text::file_label(index.path, false) + " does not describe " + text::file_label(file_path, false) +
                        ": " + why_not};
     }
     index.records = index.from_fai->entries().size();
@@ -235,13 +233,12 @@ std::string place_of(const NameTableView& table, const IndexEntry& entry) {
 }
 
 // Reads one located record through the scanner, into `kept` when a listed name takes it; what
-// is not as the index says is Unusable. Returns the slot that took it, or -1.
+// is not as the index says is Untrusted. Returns the slot that took it, or -1.
 std::int64_t take_located(const io::InputFile& file, const LoadedIndex& index, const IndexEntry& entry,
                           const NameSelector& selector, std::string& scratch, RecordSink& kept) {
     const NameTableView table = index.table();
     const auto fail = [&](std::string_view what) {
-        return Unusable{text::file_label(index.path, false) + " does not match " + text::file_label(file.name(), false) +
-                        " (" + place_of(table, entry) + ": " + std::string(what) + ")"};
+        return indexing::does_not_match(index.path, file.name(), place_of(table, entry) + ": " + std::string(what));
     };
     if (entry.length < 2) {
         throw fail("too short for a record");
@@ -333,8 +330,8 @@ std::optional<IndexedInput> take_through_index(session::Front& front, const io::
             }
         }
         return input;
-    } catch (const Unusable& unusable) {
-        front.warn(unusable.why + ": reading it whole");
+    } catch (const Untrusted& untrusted) {
+        front.warn(indexing::reading_whole(untrusted));
         return std::nullopt;
     }
 }

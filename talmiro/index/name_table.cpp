@@ -1,5 +1,7 @@
 #include "talmiro/index/name_table.hpp"
 
+#include "index/index_header.hpp"
+
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -11,23 +13,12 @@ namespace {
 
 static_assert(std::endian::native == std::endian::little, "the .tix is read in place as little-endian");
 
-constexpr char tix_magic[8] = {'T', 'A', 'L', 'M', 'T', 'I', 'X', '\n'};
-constexpr std::uint32_t tix_version = 1;
+constexpr indexing::IndexKind tix_kind{"TALMTIX\n", 1, "talmiro"};
 constexpr std::uint32_t flag_fastq = 1;
 constexpr std::uint32_t flag_bgzf = 2;
-
-struct TixHeader {
-    char magic[8];
-    std::uint32_t version;
-    std::uint32_t flags;
-    std::uint64_t file_size;
-    std::int64_t seconds;
-    std::int64_t nanoseconds;
-    std::uint64_t records;
-    std::uint64_t names_size;
-    std::uint64_t text_size;
-};
-static_assert(sizeof(TixHeader) == 64);
+// The common header, then the number of records, the size of the names and the size of the text.
+constexpr std::size_t tix_header_size = indexing::index_header_size + 3 * 8;
+static_assert(tix_header_size == 64, "the entries after the header stay 8-byte aligned in the mapping");
 
 bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
@@ -177,17 +168,16 @@ void NameTableBuilder::in_order(const std::function<void(std::span<const IndexEn
 }
 
 void write_tix(io::OutputFile& output, const TixFacts& facts, const NameTableBuilder& table) {
-    TixHeader header{};
-    std::memcpy(header.magic, tix_magic, sizeof tix_magic);
-    header.version = tix_version;
-    header.flags = (facts.format == RecordFormat::fastq ? flag_fastq : 0) | (facts.bgzf ? flag_bgzf : 0);
-    header.file_size = facts.stamp.size;
-    header.seconds = facts.stamp.seconds;
-    header.nanoseconds = facts.stamp.nanoseconds;
-    header.records = table.entries().size();
-    header.names_size = table.names().size();
-    header.text_size = facts.text_size;
-    output.write({reinterpret_cast<const char*>(&header), sizeof header});
+    std::string header;
+    indexing::ByteWriter writer(header);
+    const std::uint32_t flags = (facts.format == RecordFormat::fastq ? flag_fastq : 0) | (facts.bgzf ? flag_bgzf : 0);
+    indexing::write_header(writer, tix_kind, {flags, facts.stamp});
+    writer.put(static_cast<std::uint64_t>(table.entries().size()));
+    writer.put(static_cast<std::uint64_t>(table.names().size()));
+    writer.put(facts.text_size);
+    output.write(header);
+    // The entries as they lie in memory: they are read in place from the mapping, which the
+    // static_assert above holds to little-endian.
     table.in_order([&](std::span<const IndexEntry> entries) {
         output.write({reinterpret_cast<const char*>(entries.data()), entries.size_bytes()});
     });
@@ -202,40 +192,35 @@ std::optional<TixFile> TixFile::open(const std::string& path, std::string& why_n
         return std::nullopt;
     }
     const std::string_view bytes = file->bytes();
-    TixHeader header{};
-    if (bytes.size() < sizeof header) {
+    if (bytes.size() < tix_header_size) {
         why_not = "it is cut short";
         return std::nullopt;
     }
-    std::memcpy(&header, bytes.data(), sizeof header);
-    if (std::memcmp(header.magic, tix_magic, sizeof tix_magic) != 0) {
-        why_not = "it is no talmiro index";
-        return std::nullopt;
-    }
-    if (header.version != tix_version) {
-        why_not = "it is of version " + std::to_string(header.version) + ", this talmiro reads version " +
-                  std::to_string(tix_version);
-        return std::nullopt;
-    }
-    const std::uint64_t room = bytes.size() - sizeof header;
-    if (header.records > room / sizeof(IndexEntry) || header.names_size != room - header.records * sizeof(IndexEntry)) {
-        why_not = "its size is not what its header says";
+    indexing::ByteReader reader(bytes);
+    const std::optional<indexing::IndexHeader> header = indexing::read_header(reader, tix_kind, why_not);
+    if (!header) {
         return std::nullopt;
     }
     TixFacts facts;
-    facts.stamp = {header.file_size, header.seconds, header.nanoseconds};
-    facts.format = (header.flags & flag_fastq) != 0 ? RecordFormat::fastq : RecordFormat::fasta;
-    facts.bgzf = (header.flags & flag_bgzf) != 0;
-    facts.records = header.records;
-    facts.text_size = header.text_size;
+    facts.stamp = header->stamp;
+    facts.format = (header->flags & flag_fastq) != 0 ? RecordFormat::fastq : RecordFormat::fasta;
+    facts.bgzf = (header->flags & flag_bgzf) != 0;
+    facts.records = reader.take<std::uint64_t>();
+    const auto names_size = reader.take<std::uint64_t>();
+    facts.text_size = reader.take<std::uint64_t>();
+    const std::uint64_t room = bytes.size() - tix_header_size;
+    if (facts.records > room / sizeof(IndexEntry) || names_size != room - facts.records * sizeof(IndexEntry)) {
+        why_not = "its size is not what its header says";
+        return std::nullopt;
+    }
     return TixFile(std::move(*file), facts);
 }
 
 NameTableView TixFile::table() const {
     const std::string_view bytes = file_.bytes();
-    const std::size_t names_at = sizeof(TixHeader) + facts_.records * sizeof(IndexEntry);
+    const std::size_t names_at = tix_header_size + facts_.records * sizeof(IndexEntry);
     // The mapping is page-aligned and the header 64 bytes, so the entries are aligned too.
-    return {{reinterpret_cast<const IndexEntry*>(bytes.data() + sizeof(TixHeader)), static_cast<std::size_t>(facts_.records)},
+    return {{reinterpret_cast<const IndexEntry*>(bytes.data() + tix_header_size), static_cast<std::size_t>(facts_.records)},
             bytes.substr(names_at)};
 }
 

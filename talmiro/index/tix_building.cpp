@@ -1,5 +1,7 @@
 #include "talmiro/index/tix_building.hpp"
 
+#include "index/gzi_format.hpp"
+#include "front/index_mode.hpp"
 #include "io/mapped_file.hpp"
 #include "io/random_access.hpp"
 #include "talmiro/index/fai_format.hpp"
@@ -62,12 +64,13 @@ private:
     throw Abort{Failure::unreadable_input, text::file_label(path, false) + ": " + why};
 }
 
-io::InputFile open_to_index(const std::string& path) {
-    if (path == "-") {
-        throw Abort{Failure::cannot_open_input, "an index is made for a file: standard input (-) cannot have one"};
+// BGZF is read from the middle through its .gzi; a gzip or zstd stream only from its start.
+std::optional<std::string> why_not_indexable(io::Storage storage) {
+    if (storage == io::Storage::gzip || storage == io::Storage::zstd) {
+        return std::string(storage == io::Storage::gzip ? "gzip" : "zstd") +
+               " cannot be read from the middle: recompress it with bgzip (BGZF) to index it";
     }
-    std::optional<io::IoError> error;
-    return session::opened_or_abort(io::InputFile::open(path, &error), error, Failure::cannot_open_input);
+    return std::nullopt;
 }
 
 // What a scan of the whole file finds: every record's place and name, and the .fai lines.
@@ -165,16 +168,10 @@ void write_file(session::Front& front, const std::string& path, std::string_view
 }
 
 void index_file(session::Front& front, const std::string& path) {
-    io::InputFile file = open_to_index(path);
-    const std::optional<io::FileStamp> stamp = io::stamp_of(file.descriptor());
-    if (!stamp) {
-        refuse(path, "only a regular file can have an index");
-    }
-    const io::Storage storage = io::storage_of(file);
-    if (storage == io::Storage::gzip || storage == io::Storage::zstd) {
-        refuse(path, std::string(storage == io::Storage::gzip ? "gzip" : "zstd") +
-                         " cannot be read from the middle: recompress it with bgzip (BGZF) to index it");
-    }
+    indexing::Indexable indexable = session::open_to_index_or_abort(path, why_not_indexable);
+    const std::optional<io::FileStamp> stamp = indexable.stamp;
+    const io::Storage storage = indexable.storage;
+    io::InputFile file = std::move(indexable.file);
     std::optional<std::vector<io::BgzfMember>> members;
     if (storage == io::Storage::bgzf) {
         std::optional<io::IoError> error;
@@ -184,7 +181,7 @@ void index_file(session::Front& front, const std::string& path) {
         }
     }
     // The scan takes the file; the checks after it read through a second descriptor.
-    io::InputFile again = open_to_index(path);
+    io::InputFile again = session::open_again_or_abort(path);
     io::OutputFile fai = front.create_named_output(path + std::string(fai_suffix));
     // Compressed text is seldom more than a fifth of its size.
     const std::uint64_t text_guess = members ? stamp->size * 5 : stamp->size;
@@ -211,7 +208,7 @@ void index_file(session::Front& front, const std::string& path) {
                    text::file_label(path + std::string(tix_suffix), false) + " alone is written");
     }
     if (members) {
-        write_file(front, path + std::string(gzi_suffix), io::gzi_bytes(*members));
+        write_file(front, path + std::string(gzi_suffix), indexing::gzi_bytes(*members));
     }
     front.show_count(records_indexed, static_cast<std::int64_t>(scanned.table.entries().size()));
 }
@@ -219,10 +216,7 @@ void index_file(session::Front& front, const std::string& path) {
 }  // namespace
 
 session::Outcome build_indexes(session::Front& front, const std::vector<std::string>& files) {
-    for (const std::string& path : files) {
-        index_file(front, path);
-    }
-    return session::Outcome::done;
+    return session::index_each(files, [&](const std::string& path) { index_file(front, path); });
 }
 
 }  // namespace talmiro

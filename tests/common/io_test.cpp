@@ -1,4 +1,5 @@
 // The I/O room: read windows and the errors files keep.
+#include "index/gzi_format.hpp"
 #include "io/line_reader.hpp"
 #include "io/output_file.hpp"
 #include "io/random_access.hpp"
@@ -143,7 +144,7 @@ TEST(RandomAccess, EveryStretchIsTheText) {
     std::optional<io::IoError> error;
     const std::optional<std::vector<io::BgzfMember>> members = io::list_bgzf_members(blocked, error);
     ASSERT_TRUE(members && members->size() > 4);
-    const std::optional<std::vector<io::BgzfMember>> again = io::parse_gzi(io::gzi_bytes(*members));
+    const std::optional<std::vector<io::BgzfMember>> again = indexing::parse_gzi(indexing::gzi_bytes(*members));
     ASSERT_TRUE(again);
     EXPECT_EQ(again->size(), members->size());
     EXPECT_EQ(again->back().stored, members->back().stored);

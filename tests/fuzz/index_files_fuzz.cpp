@@ -2,6 +2,7 @@
 // text it claims to describe. A defined outcome always; what parses writes back as it was read,
 // and a table made from a .fai places every record inside the text, at its marker.
 #include "fuzz_support.hpp"
+#include "index/gzi_format.hpp"
 #include "io/random_access.hpp"
 #include "orvane/index/oix_format.hpp"
 #include "talmiro/index/fai_format.hpp"
@@ -26,8 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         break;
     case 1:
-        if (const auto members = io::parse_gzi(index)) {
-            fuzzing::require(io::gzi_bytes(*members) == index, "a .gzi read back writes the same bytes");
+        if (const auto members = indexing::parse_gzi(index)) {
+            fuzzing::require(indexing::gzi_bytes(*members) == index, "a .gzi read back writes the same bytes");
         }
         break;
     case 2: {

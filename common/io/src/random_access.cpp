@@ -13,7 +13,6 @@ namespace io {
 namespace {
 
 constexpr std::size_t bgzf_header_size = 18;
-constexpr std::size_t largest_member = std::size_t{1} << 16;
 
 // Up to `size` bytes at `offset`, fewer only at the end of the file; nothing on a read failure.
 std::optional<std::size_t> read_at(int descriptor, std::uint64_t offset, char* into, std::size_t size) {
@@ -32,20 +31,6 @@ std::optional<std::size_t> read_at(int descriptor, std::uint64_t offset, char* i
         got += static_cast<std::size_t>(count);
     }
     return got;
-}
-
-std::uint64_t little_endian_64(std::string_view bytes, std::size_t at) {
-    std::uint64_t value = 0;
-    for (std::size_t index = 8; index-- > 0;) {
-        value = (value << 8) | static_cast<unsigned char>(bytes[at + index]);
-    }
-    return value;
-}
-
-void append_little_endian_64(std::string& into, std::uint64_t value) {
-    for (int index = 0; index < 8; ++index) {
-        into.push_back(static_cast<char>((value >> (8 * index)) & 0xff));
-    }
 }
 
 // The bytes [begin, end) of a plain file, read where they are.
@@ -219,38 +204,6 @@ std::optional<std::vector<BgzfMember>> list_bgzf_members(const InputFile& file, 
         text += text_size;
         stored += size;
     }
-}
-
-std::string gzi_bytes(const std::vector<BgzfMember>& members) {
-    std::string bytes;
-    const std::size_t count = members.empty() ? 0 : members.size() - 1;
-    bytes.reserve(8 + 16 * count);
-    append_little_endian_64(bytes, count);
-    for (std::size_t index = 1; index < members.size(); ++index) {
-        append_little_endian_64(bytes, members[index].stored);
-        append_little_endian_64(bytes, members[index].text);
-    }
-    return bytes;
-}
-
-std::optional<std::vector<BgzfMember>> parse_gzi(std::string_view bytes) {
-    if (bytes.size() < 8) {
-        return std::nullopt;
-    }
-    const std::uint64_t count = little_endian_64(bytes, 0);
-    if (count > (bytes.size() - 8) / 16 || bytes.size() != 8 + 16 * count) {
-        return std::nullopt;
-    }
-    std::vector<BgzfMember> members{{0, 0}};
-    for (std::uint64_t index = 0; index < count; ++index) {
-        const BgzfMember member{little_endian_64(bytes, 8 + 16 * index), little_endian_64(bytes, 16 + 16 * index)};
-        if (member.stored <= members.back().stored || member.text < members.back().text ||
-            member.text - members.back().text > largest_member) {
-            return std::nullopt;
-        }
-        members.push_back(member);
-    }
-    return members;
 }
 
 std::unique_ptr<ByteSource> open_region(const InputFile& file, std::uint64_t begin, std::uint64_t end,

@@ -112,10 +112,11 @@ public:
     virtual bool go_on_without(std::string_view name, std::string_view part) = 0;
     virtual bool accept_missing(std::size_t missing) = 0;
     // An input that could not be read to its end (a read error, a value that is no number, a
-    // file shorter than it says). The dialogue reads on as designed: what follows is not found.
+    // file shorter than it says). The dialogue reads on, as it always has: what follows is then
+    // not found, and the user meets it at the continue question.
     virtual void input_cut_short(const io::IoError& error) = 0;
     // Something the run does as asked but the user may not expect. Batch mode says it on standard
-    // error; the dialogue says nothing, as designed.
+    // error; the dialogue says nothing, as its transcript has no place for it.
     virtual void warn(std::string_view what) = 0;
     virtual void report(const Abort& abort) = 0;
     virtual void finish() = 0;

@@ -28,11 +28,8 @@ struct BgzfMember {
 // headers and trailers without inflating any. Nothing when the file is no whole BGZF file.
 std::optional<std::vector<BgzfMember>> list_bgzf_members(const InputFile& file, std::optional<IoError>& error);
 
-// samtools' .gzi: the number of members after the first, then each one's two offsets, all
-// 64-bit little-endian.
-std::string gzi_bytes(const std::vector<BgzfMember>& members);
-// The members a .gzi holds (with the first put back); nothing when the bytes are no .gzi.
-std::optional<std::vector<BgzfMember>> parse_gzi(std::string_view bytes);
+// The most text a BGZF member holds.
+inline constexpr std::size_t largest_bgzf_member = std::size_t{1} << 16;
 
 // The text [begin, end) of `file` (which must outlive the source): read where it lies in a
 // plain file, or inflated from the members of a BGZF file (`members` non-null) that hold it.

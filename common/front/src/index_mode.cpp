@@ -1,0 +1,40 @@
+#include "front/index_mode.hpp"
+
+namespace session {
+
+namespace {
+
+[[noreturn]] void abort_with(const indexing::Refusal& refusal) {
+    throw Abort{refusal.kind == indexing::Refusal::Kind::cannot_open ? Failure::cannot_open_input
+                                                                      : Failure::unreadable_input,
+                refusal.message};
+}
+
+}  // namespace
+
+indexing::Indexable open_to_index_or_abort(const std::string& path, const indexing::StorageRule& can_index) {
+    indexing::Refusal refusal;
+    std::optional<indexing::Indexable> indexable = indexing::open_to_index(path, can_index, refusal);
+    if (!indexable) {
+        abort_with(refusal);
+    }
+    return std::move(*indexable);
+}
+
+io::InputFile open_again_or_abort(const std::string& path) {
+    indexing::Refusal refusal;
+    std::optional<io::InputFile> file = indexing::open_again(path, refusal);
+    if (!file) {
+        abort_with(refusal);
+    }
+    return std::move(*file);
+}
+
+Outcome index_each(const std::vector<std::string>& files, const std::function<void(const std::string&)>& index_file) {
+    for (const std::string& path : files) {
+        index_file(path);
+    }
+    return Outcome::done;
+}
+
+}  // namespace session

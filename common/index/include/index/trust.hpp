@@ -1,0 +1,39 @@
+// An index is used only where it is the file's own: anything else about it is said once, and the
+// file is read whole, which gives the same output. These are the reasons both programs give.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace indexing {
+
+// Why an index cannot be trusted for this run.
+struct Untrusted {
+    std::string why;
+};
+
+// "FILE.oix cannot be used: it is damaged"
+Untrusted cannot_be_used(const std::string& index_path, const std::string& why_not);
+// The stamp stored in the index is not the file's.
+Untrusted made_for_another_version(const std::string& index_path, const std::string& file_path);
+// An index that stores no stamp (a .fai, a .gzi) is older than the file.
+Untrusted older_than(const std::string& index_path, const std::string& file_path);
+// What the index says and what the file holds differ; `what` says where.
+Untrusted does_not_match(const std::string& index_path, const std::string& file_path, const std::string& what);
+
+// The warning a run gives before reading the file whole.
+std::string reading_whole(const Untrusted& untrusted);
+
+// Runs `load` (which gives an optional); where it throws Untrusted, `warn`s once and gives
+// nothing, so the caller reads the file whole.
+template <typename Warn, typename Load>
+auto trusted_or_warn(Warn&& warn, Load&& load) -> decltype(load()) {
+    try {
+        return load();
+    } catch (const Untrusted& untrusted) {
+        warn(reading_whole(untrusted));
+        return std::nullopt;
+    }
+}
+
+}  // namespace indexing

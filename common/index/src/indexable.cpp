@@ -1,0 +1,56 @@
+#include "index/indexable.hpp"
+
+#include "text/quoting.hpp"
+
+namespace indexing {
+
+namespace {
+
+bool names_standard_input(const std::string& path, Refusal& refusal) {
+    if (path != "-") {
+        return false;
+    }
+    refusal = {Refusal::Kind::cannot_open, "an index is made for a file: standard input (-) cannot have one"};
+    return true;
+}
+
+}  // namespace
+
+std::optional<io::InputFile> open_again(const std::string& path, Refusal& refusal) {
+    if (names_standard_input(path, refusal)) {
+        return std::nullopt;
+    }
+    std::optional<io::IoError> error;
+    std::optional<io::InputFile> file = io::InputFile::open(path, &error);
+    if (!file) {
+        refusal = {Refusal::Kind::cannot_open, error->describe()};
+    }
+    return file;
+}
+
+std::optional<Indexable> open_to_index(const std::string& path, const StorageRule& can_index, Refusal& refusal) {
+    std::optional<io::InputFile> file = open_again(path, refusal);
+    if (!file) {
+        return std::nullopt;
+    }
+    const std::optional<io::FileStamp> stamp = io::stamp_of(file->descriptor());
+    if (!stamp) {
+        refusal = {Refusal::Kind::cannot_index, text::file_label(path, false) + ": only a regular file can have an index"};
+        return std::nullopt;
+    }
+    const io::Storage storage = io::storage_of(*file);
+    if (const std::optional<std::string> why_not = can_index(storage)) {
+        refusal = {Refusal::Kind::cannot_index, text::file_label(path, false) + ": " + *why_not};
+        return std::nullopt;
+    }
+    return Indexable{std::move(*file), *stamp, storage};
+}
+
+std::optional<io::IoError> changed_since(const std::string& path, const io::FileStamp& stamp) {
+    if (io::stamp_of(path) != stamp) {
+        return io::IoError::changed_while_read(path);
+    }
+    return std::nullopt;
+}
+
+}  // namespace indexing

@@ -1,0 +1,31 @@
+#include "index/trust.hpp"
+
+#include "text/quoting.hpp"
+
+namespace indexing {
+
+namespace {
+
+std::string label(const std::string& path) { return text::file_label(path, false); }
+
+}  // namespace
+
+Untrusted cannot_be_used(const std::string& index_path, const std::string& why_not) {
+    return {label(index_path) + " cannot be used: " + why_not};
+}
+
+Untrusted made_for_another_version(const std::string& index_path, const std::string& file_path) {
+    return {label(index_path) + " was made for another version of " + label(file_path) + " (its size or time differs)"};
+}
+
+Untrusted older_than(const std::string& index_path, const std::string& file_path) {
+    return {label(index_path) + " is older than " + label(file_path)};
+}
+
+Untrusted does_not_match(const std::string& index_path, const std::string& file_path, const std::string& what) {
+    return {label(index_path) + " does not match " + label(file_path) + " (" + what + ")"};
+}
+
+std::string reading_whole(const Untrusted& untrusted) { return untrusted.why + ": reading it whole"; }
+
+}  // namespace indexing
