@@ -50,4 +50,20 @@ std::optional<std::string> misuse(const session::BatchOptions& common, const Opt
     return std::nullopt;
 }
 
+Choice choice_of(const Options& options) {
+    Choice choice;
+    if (options.input_format != "auto") {
+        choice.input_layout = layout_named(options.input_format);
+    }
+    if (!options.output_format.empty()) {
+        choice.output_layout = layout_named(options.output_format);
+    }
+    choice.list_lines = options.list_lines;
+    choice.check = options.check;
+    choice.exclude = options.exclude;
+    choice.dataset = options.dataset;
+    choice.use_index = !options.no_index;
+    return choice;
+}
+
 }  // namespace orvane

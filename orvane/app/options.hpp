@@ -2,6 +2,7 @@
 #pragma once
 
 #include "front/program.hpp"
+#include "orvane/model/choice.hpp"
 
 #include <cstdint>
 #include <optional>
@@ -23,5 +24,7 @@ struct Options {
 void declare_options(session::OptionSet& options, Options& values);
 // Why the options cannot go together, when they cannot.
 std::optional<std::string> misuse(const session::BatchOptions& common, const Options& options);
+// What the options ask for (once the command line has held each choice to its names).
+Choice choice_of(const Options& options);
 
 }  // namespace orvane

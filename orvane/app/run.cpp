@@ -254,7 +254,7 @@ Outcome dialogue_steps(Front& front) {
     return Outcome::done;
 }
 
-IdTable read_ids(Front& front, const Options& options) {
+IdTable read_ids(Front& front, const Choice& options) {
     const auto listing = options.exclude ? IdTable::Listing::excluded : IdTable::Listing::taken;
     IdTable ids = options.list_lines ? read_id_lines(front, listing) : read_id_list(front, listing);
     if (!options.exclude) {
@@ -265,7 +265,7 @@ IdTable read_ids(Front& front, const Options& options) {
 
 // The IDs taken from one data set are complete and what the options ask of them holds; false
 // when the run goes no further.
-bool cut_data_set(Front& front, IdTable& ids, const DataSet& set, const Options& options, const std::string& part) {
+bool cut_data_set(Front& front, IdTable& ids, const DataSet& set, const Choice& options, const std::string& part) {
     ids.take_gathered_ids();
     if (ids.excludes()) {
         // Listed IDs that no row has are no loss when excluding: only counted.
@@ -313,7 +313,7 @@ std::string ordinal(std::uint32_t number) {
 // Square matrices and lower triangles, one data set after another, each cut and written in turn
 // (or only the one asked for).
 Outcome cut_data_sets(Front& front, IdTable& ids, TokenReader& matrix, const Detection& detection,
-                      const Options& options, BatchOutputs& outputs, Layout output_layout) {
+                      const Choice& options, BatchOutputs& outputs, Layout output_layout) {
     std::string order_token;
     std::uint32_t number = 0;
     for (bool more = true; more && (options.dataset == 0 || number < options.dataset);) {
@@ -342,7 +342,7 @@ Outcome cut_data_sets(Front& front, IdTable& ids, TokenReader& matrix, const Det
 
 // The data sets read through the index, each cut and written in turn as a whole-file read cuts
 // and writes them, its counts and messages in the same order.
-Outcome cut_indexed(Front& front, IdTable& ids, IndexedCuts& indexed, const std::string& input, const Options& options,
+Outcome cut_indexed(Front& front, IdTable& ids, IndexedCuts& indexed, const std::string& input, const Choice& options,
                     BatchOutputs& outputs, Layout output_layout) {
     const bool several = indexed.data_sets > 1;
     std::uint32_t number = 0;
@@ -372,23 +372,22 @@ Outcome cut_indexed(Front& front, IdTable& ids, IndexedCuts& indexed, const std:
     return Outcome::done;
 }
 
-Outcome batch_steps(Front& front, const Options& options) {
+Outcome batch_steps(Front& front, const Choice& options) {
     IdTable ids = read_ids(front, options);
     io::InputFile file = front.open_input(matrix_file);
-    if (!options.no_index) {
+    if (options.use_index) {
         std::optional<IndexedCuts> indexed = cut_through_index(
             front, file, ids, options, [&](std::int32_t order) { return allocate_distance_rows<double>(ids, order); });
         if (indexed) {
-            const Layout output_layout =
-                options.output_format.empty() ? indexed->layout : *layout_named(options.output_format);
+            const Layout output_layout = options.output_for(indexed->layout);
             BatchOutputs outputs(front, output_layout);
             return cut_indexed(front, ids, *indexed, file.name(), options, outputs, output_layout);
         }
     }
     io::ReadBuffer input(std::move(file));
-    const Detection detection = choose_layout(input, options);
+    const Detection detection = choose_layout(input, options.input_layout);
     const Layout layout = *detection.layout;
-    const Layout output_layout = options.output_format.empty() ? layout : *layout_named(options.output_format);
+    const Layout output_layout = options.output_for(layout);
     BatchOutputs outputs(front, output_layout);
     if (holds_data_sets(layout)) {
         if (layout == Layout::lower || !converts_alongside(ids, first_order(input), threads::Cores::from_affinity)) {
@@ -427,9 +426,10 @@ Outcome run(std::istream& in, std::ostream& out) {
 Outcome run_batch(Front& front, const session::BatchOptions& common, const Options& options) {
     if (common.files_mode) {
         return session::run_session(
-            front, [&](Front& steps_front) { return build_row_indexes(steps_front, common.mode_files, options); });
+            front, [&](Front& steps_front) { return build_row_indexes(steps_front, common.mode_files, choice_of(options).input_layout); });
     }
-    return session::run_session(front, [&](Front& steps_front) { return batch_steps(steps_front, options); });
+    const Choice choice = choice_of(options);
+    return session::run_session(front, [&](Front& steps_front) { return batch_steps(steps_front, choice); });
 }
 
 }  // namespace orvane

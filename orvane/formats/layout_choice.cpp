@@ -33,13 +33,12 @@ std::string_view first_lines(io::ReadBuffer& input, bool& whole) {
 
 }  // namespace
 
-Detection choose_layout(io::ReadBuffer& input, const Options& options) {
+Detection choose_layout(io::ReadBuffer& input, std::optional<Layout> named) {
     input.skip_byte_order_mark();
     bool whole = false;
     const std::string_view start = first_lines(input, whole);
-    if (options.input_format != "auto") {
-        const Layout layout = *layout_named(options.input_format);
-        return {layout, layout == Layout::lower && lower_rows_hold_the_diagonal(start), {}};
+    if (named) {
+        return {*named, *named == Layout::lower && lower_rows_hold_the_diagonal(start), {}};
     }
     Detection detection = detect_layout(start, whole);
     if (!detection.layout) {

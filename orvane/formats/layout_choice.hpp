@@ -3,15 +3,16 @@
 
 #include "io/read_buffer.hpp"
 #include "orvane/formats/layouts.hpp"
-#include "orvane/app/options.hpp"
+
+#include <optional>
 
 namespace orvane {
 
 // The most of a file's start looked at for an order, and for a table's first lines.
 inline constexpr std::size_t enough_for_an_order = std::size_t{1} << 20;
 
-// The layout named, or told from the first lines (the input's byte order mark passed over);
-// raises the run's failure where it cannot be told.
-Detection choose_layout(io::ReadBuffer& input, const Options& options);
+// The layout `named`, or where none is, the one told from the first lines (the input's byte
+// order mark passed over); raises the run's failure where it cannot be told.
+Detection choose_layout(io::ReadBuffer& input, std::optional<Layout> named);
 
 }  // namespace orvane

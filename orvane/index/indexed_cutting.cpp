@@ -191,7 +191,7 @@ TableHeader read_header(const io::InputFile& file, const RowIndex& index, const 
 }  // namespace
 
 std::optional<IndexedCuts> cut_through_index(session::Front& front, const io::InputFile& file, IdTable& ids,
-                                             const Options& options, const MakeRows& make_rows) {
+                                             const Choice& options, const MakeRows& make_rows) {
     const std::string& path = file.name();
     const std::optional<io::FileStamp> stamp = io::stamp_of(file.descriptor());
     const std::string index_path = path + std::string(oix_suffix);
@@ -204,13 +204,13 @@ std::optional<IndexedCuts> cut_through_index(session::Front& front, const io::In
         // The layout the whole-file read would take, from the same first lines: an index made
         // reading the file in another (named when it was made) is not this run's.
         io::ReadBuffer start = region(file, 0, stamp->size);
-        const Detection detection = choose_layout(start, options);
+        const Detection detection = choose_layout(start, options.input_layout);
         if (*detection.layout != index.layout || detection.with_diagonal != index.with_diagonal ||
             index.layout == Layout::pairs || options.dataset > index.data_sets.size()) {
             return std::nullopt;  // read whole: as this run reads it, or for the whole-file read's own message
         }
         // A table's values are kept as read where the output is a table too.
-        const Layout output = options.output_format.empty() ? index.layout : *layout_named(options.output_format);
+        const Layout output = options.output_for(index.layout);
         const bool keep_texts = !holds_data_sets(output);
         std::optional<TableHeader> header;
         if (!holds_data_sets(index.layout)) {

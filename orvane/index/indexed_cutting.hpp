@@ -6,10 +6,12 @@
 #pragma once
 
 #include "front/session.hpp"
-#include "orvane/app/batch_outputs.hpp"
+#include "orvane/model/data_set.hpp"
+#include "orvane/model/id_table.hpp"
+#include "orvane/readers/square_reading.hpp"
 #include "orvane/formats/layouts.hpp"
 #include "orvane/readers/square_reading.hpp"
-#include "orvane/app/options.hpp"
+#include "orvane/model/choice.hpp"
 
 #include <cstdint>
 #include <functional>
@@ -38,6 +40,6 @@ using MakeRows = std::function<DistanceRows<double>(std::int32_t order)>;
 
 // The cuts through MATRIX.oix, or nothing where the file is to be read whole.
 std::optional<IndexedCuts> cut_through_index(session::Front& front, const io::InputFile& file, IdTable& ids,
-                                             const Options& options, const MakeRows& make_rows);
+                                             const Choice& options, const MakeRows& make_rows);
 
 }  // namespace orvane

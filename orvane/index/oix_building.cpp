@@ -108,14 +108,14 @@ std::optional<std::string> why_not_indexable(io::Storage storage) {
     return std::nullopt;
 }
 
-void index_file(session::Front& front, const std::string& path, const Options& options) {
+void index_file(session::Front& front, const std::string& path, std::optional<Layout> named) {
     indexing::Indexable indexable = session::open_to_index_or_abort(path, why_not_indexable);
     const io::FileStamp stamp = indexable.stamp;
     io::InputFile file = std::move(indexable.file);
     RowIndex index;
     index.stamp = stamp;
     io::ReadBuffer input(std::move(file));
-    const Detection detection = choose_layout(input, options);
+    const Detection detection = choose_layout(input, named);
     index.layout = *detection.layout;
     index.with_diagonal = detection.with_diagonal;
     if (index.layout == Layout::pairs) {
@@ -152,8 +152,8 @@ void index_file(session::Front& front, const std::string& path, const Options& o
 }  // namespace
 
 session::Outcome build_row_indexes(session::Front& front, const std::vector<std::string>& files,
-                                   const Options& options) {
-    return session::index_each(files, [&](const std::string& path) { index_file(front, path, options); });
+                                   std::optional<Layout> named) {
+    return session::index_each(files, [&](const std::string& path) { index_file(front, path, named); });
 }
 
 }  // namespace orvane

@@ -4,14 +4,17 @@
 #pragma once
 
 #include "front/session.hpp"
-#include "orvane/app/options.hpp"
+#include "orvane/formats/layouts.hpp"
+
+#include <optional>
 
 #include <string>
 #include <vector>
 
 namespace orvane {
 
+// Each file is read in the layout `named`, or where none is, the one its first lines show.
 session::Outcome build_row_indexes(session::Front& front, const std::vector<std::string>& files,
-                                   const Options& options);
+                                   std::optional<Layout> named);
 
 }  // namespace orvane
