@@ -3,26 +3,9 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cache_root="${BENCH_CACHE:-$root/build/bench-cache}"
 runs=${BENCH_RUNS:-5}
 
-# Installs the measuring tools and the peers from Debian when they are missing.
+# Installs the build's and the measuring tools and the peers from Debian when they are missing.
 ensure_tools() {
-    local missing=()
-    command -v hyperfine >/dev/null || missing+=(hyperfine)
-    command -v mawk >/dev/null || missing+=(mawk)
-    command -v seqtk >/dev/null || missing+=(seqtk)
-    command -v seqkit >/dev/null || missing+=(seqkit)
-    command -v igzip >/dev/null || missing+=(isal)
-    command -v bgzip >/dev/null || missing+=(tabix)
-    command -v zstd >/dev/null || missing+=(zstd)
-    [ -x /usr/bin/time ] || missing+=(time)
-    if [ ${#missing[@]} -gt 0 ]; then
-        if [ "$(id -u)" = 0 ]; then
-            DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}" >/dev/null ||
-                { apt-get update >/dev/null && DEBIAN_FRONTEND=noninteractive apt-get install -y \
-                    --no-install-recommends "${missing[@]}" >/dev/null; } || true
-        else
-            echo "not root: cannot install ${missing[*]}; their rows are left out" >&2
-        fi
-    fi
+    "$root/packaging/install-missing" build bench || echo "cannot install every tool: the rows that need one are left out" >&2
 }
 
 build_release() {  # targets...

@@ -34,8 +34,17 @@ import sys
 import tempfile
 
 SKIP = 77
-NEIGHBOR = "/usr/lib/phylip/bin/neighbor"
 AMINO_ACIDS = "ACDEFGHIKLMNPQRSTVWY"
+
+
+def phylip(program):
+    """One of PHYLIP's programs as a command: on PATH by its own name (as conda and some
+    distributions install them), or through the `phylip` wrapper Debian puts on PATH."""
+    own = shutil.which(program)
+    if own is not None:
+        return [own]
+    wrapper = shutil.which("phylip")
+    return [wrapper, program] if wrapper is not None else None
 
 
 def fail(message):
@@ -121,7 +130,7 @@ def tree_leaves(newick):
 
 
 def neighbor_case(args, folder, rng, scale):
-    if not os.access(NEIGHBOR, os.X_OK):
+    if phylip("neighbor") is None:
         return SKIP
     # A matrix from points on a line, so neighbor-joining has a clear tree to find.
     names = ["S%03d_taxon" % index for index in range(30)]
@@ -144,7 +153,7 @@ def neighbor_case(args, folder, rng, scale):
     tree_folder = os.path.join(folder, "tree")
     os.mkdir(tree_folder)
     shutil.copy(os.path.join(folder, "out.txt"), os.path.join(tree_folder, "infile"))
-    result = subprocess.run([NEIGHBOR], input=b"Y\n", cwd=tree_folder, capture_output=True, timeout=120)
+    result = subprocess.run(phylip("neighbor"), input=b"Y\n", cwd=tree_folder, capture_output=True, timeout=120)
     check(result.returncode == 0, "neighbor accepts the matrix: " + result.stdout.decode(errors="replace")[-500:])
     with open(os.path.join(tree_folder, "outtree")) as handle:
         leaves = tree_leaves(handle.read())
@@ -238,7 +247,7 @@ def batch(binary, arguments, folder):
 
 
 def mash_case(args, folder, rng):
-    if shutil.which("mash") is None or not os.access(NEIGHBOR, os.X_OK):
+    if shutil.which("mash") is None or phylip("neighbor") is None:
         return SKIP
     ancestor = [rng.choice("ACGT") for _ in range(30000)]
     names = []
@@ -271,7 +280,7 @@ def mash_case(args, folder, rng):
     tree_folder = os.path.join(folder, "tree")
     os.mkdir(tree_folder)
     shutil.copy(os.path.join(folder, "out.txt"), os.path.join(tree_folder, "infile"))
-    result = subprocess.run([NEIGHBOR], input=b"Y\n", cwd=tree_folder, capture_output=True, timeout=120)
+    result = subprocess.run(phylip("neighbor"), input=b"Y\n", cwd=tree_folder, capture_output=True, timeout=120)
     check(result.returncode == 0, "neighbor accepts the matrix")
     with open(os.path.join(tree_folder, "outtree")) as handle:
         leaves = tree_leaves(handle.read())
@@ -301,15 +310,14 @@ def neighbor_trees(folder, matrix, answers):
     tree_folder = os.path.join(folder, "tree")
     os.mkdir(tree_folder)
     shutil.copy(matrix, os.path.join(tree_folder, "infile"))
-    result = subprocess.run([NEIGHBOR], input=answers, cwd=tree_folder, capture_output=True, timeout=120)
+    result = subprocess.run(phylip("neighbor"), input=answers, cwd=tree_folder, capture_output=True, timeout=120)
     check(result.returncode == 0, "neighbor accepts the matrix: " + result.stdout.decode(errors="replace")[-500:])
     with open(os.path.join(tree_folder, "outtree")) as handle:
         return [tree for tree in handle.read().split(";") if tree.strip()]
 
 
 def bootstrap_case(args, folder, rng):
-    phylip = "/usr/lib/phylip/bin/"
-    if not all(os.access(phylip + program, os.X_OK) for program in ("seqboot", "dnadist", "neighbor")):
+    if any(phylip(program) is None for program in ("seqboot", "dnadist", "neighbor")):
         return SKIP
     names = ["Taxon%02d" % index for index in range(12)]
     ancestor = [rng.choice("ACGT") for _ in range(300)]
@@ -323,7 +331,7 @@ def bootstrap_case(args, folder, rng):
     replicates = 5
     steps = [("seqboot", "R\n%d\nY\n13\n" % replicates), ("dnadist", "M\nD\n%d\nY\n" % replicates)]
     for program, answers in steps:
-        result = subprocess.run([phylip + program], input=answers.encode(), cwd=folder, capture_output=True,
+        result = subprocess.run(phylip(program), input=answers.encode(), cwd=folder, capture_output=True,
                                 timeout=120)
         check(result.returncode == 0, program + ": " + result.stdout.decode(errors="replace")[-500:])
         os.replace(os.path.join(folder, "outfile"), os.path.join(folder, "infile"))
@@ -340,7 +348,7 @@ def bootstrap_case(args, folder, rng):
 
 
 def short_names_case(args, folder, rng):
-    if not os.access(NEIGHBOR, os.X_OK):
+    if phylip("neighbor") is None:
         return SKIP
     names = ["Homo sapiens", "Homo sapiens neanderthalensis", "Pan troglodytes", "Pan troglodytes verus",
              "Gorilla gorilla", "Pongo abelii", "Macaca mulatta", "Mus"]
