@@ -1,5 +1,6 @@
 // Random argument lists for both programs, built from a vocabulary of their options and values
-// and from raw bytes: the parse ends in 0 (help, version), in 2 with the usage error said on
+// (read from the programs' own option definitions, so a new option is fuzzed from the day it is
+// declared) and from raw bytes: the parse ends in 0 (help, version), in 2 with the usage error said on
 // standard error, or in options; options that name only files of the scratch folder are then run
 // in batch mode, which ends done or failed. Never a crash, never another status.
 #include "front/batch_front.hpp"
@@ -14,17 +15,39 @@
 
 namespace {
 
-const std::vector<std::string> vocabulary = {
-    "-l", "-i", "-o", "-s", "--list", "--input", "--output", "--sample", "--allow-missing", "--exact",
-    "--input-format", "--output-format", "-q", "-v", "-h", "-V", "--help", "--version", "--", "-", "",
-    "list", "input", "out", "out.gz", "sample", "square", "lower", "tsv", "csv", "auto", "-qv", "-lq",
-    "--input-format=tsv", "--output-format=lower", "--list=list", "-ilist", "--quiet", "--verbose", "=",
-};
+// Every spelling of the program's options, each choice's values, joined forms and files of the
+// scratch folder.
+std::vector<std::string> vocabulary_of(const session::Program& program, session::BatchProgram& batch) {
+    std::vector<std::string> words = {"--", "-", "", "list", "input", "out", "out.gz", "sample", "=", "-qv", "-lq",
+                                      "-ilist", "--list=list", "1", "0", "2"};
+    for (const session::OptionInfo& option : session::list_options(program, batch)) {
+        for (const std::string& name : option.names) {
+            words.push_back(name);
+            for (const std::string& choice : option.choices) {
+                words.push_back(choice);
+                if (name.starts_with("--")) {
+                    words.push_back(name + "=" + choice);
+                }
+            }
+        }
+    }
+    return words;
+}
 
-// Every path a plain name inside the scratch folder: nothing else may be written or read.
+bool inside_scratch(const std::string& path) {
+    return path != "-" && path.find('/') == std::string::npos && path != "." && path != "..";
+}
+
+// Every path a plain name inside the scratch folder, the files mode's too: nothing else may be
+// written or read.
 bool stays_in_scratch(const session::BatchOptions& options) {
     for (const auto& [role, path] : options.paths) {
-        if (path == "-" || path.find('/') != std::string::npos || path == "." || path == "..") {
+        if (!inside_scratch(path)) {
+            return false;
+        }
+    }
+    for (const std::string& path : options.mode_files) {
+        if (!inside_scratch(path)) {
             return false;
         }
     }
@@ -34,8 +57,24 @@ bool stays_in_scratch(const session::BatchOptions& options) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    fuzzing::Parts parts(data, size);
+    fuzzing::Pieces parts(data, size);
     const bool orvane = parts.take_byte() % 2 == 0;
+    std::unique_ptr<session::BatchProgram> batch;
+    if (orvane) {
+        batch = std::make_unique<orvane::BatchMode>();
+    } else {
+        batch = std::make_unique<talmiro::BatchMode>();
+    }
+    const session::Program& program = orvane ? orvane::program() : talmiro::program();
+    static const std::vector<std::string> orvane_words = [] {
+        orvane::BatchMode mode;
+        return vocabulary_of(orvane::program(), mode);
+    }();
+    static const std::vector<std::string> talmiro_words = [] {
+        talmiro::BatchMode mode;
+        return vocabulary_of(talmiro::program(), mode);
+    }();
+    const std::vector<std::string>& vocabulary = orvane ? orvane_words : talmiro_words;
     std::vector<std::string> arguments;
     for (std::size_t words = parts.take_byte() % 12; words > 0; --words) {
         const std::uint8_t pick = parts.take_byte();
@@ -45,13 +84,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             arguments.push_back(parts.take_part().substr(0, 40));
         }
     }
-    std::unique_ptr<session::BatchProgram> batch;
-    if (orvane) {
-        batch = std::make_unique<orvane::BatchMode>();
-    } else {
-        batch = std::make_unique<talmiro::BatchMode>();
-    }
-    const session::Program& program = orvane ? orvane::program() : talmiro::program();
     std::ostringstream out;
     std::ostringstream err;
     const session::ParsedCommandLine parsed = session::parse_command_line(program, *batch, arguments, out, err);

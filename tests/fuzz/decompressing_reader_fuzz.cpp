@@ -102,7 +102,7 @@ bool mixes_bgzf_with_other_members(const std::string& data) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    fuzzing::Parts parts(data, size);
+    fuzzing::Pieces parts(data, size);
     const std::uint8_t choice = parts.take_byte();
     // Half the inputs get a real header, so the decoders are reached often.
     std::string bytes = parts.take_rest();

@@ -7,7 +7,7 @@
 #include "support/talmiro_reading.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    fuzzing::Parts parts(data, size);
+    fuzzing::Pieces parts(data, size);
     const std::uint8_t choice = parts.take_byte();
     const std::string list = parts.take_part();
     const std::string text = fuzzing::as_plain_text(parts.take_rest());

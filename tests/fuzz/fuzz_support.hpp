@@ -68,9 +68,9 @@ private:
 };
 
 // Cuts the fuzzer's bytes into parts: each part but the last is preceded by two bytes of length.
-class Parts {
+class Pieces {
 public:
-    Parts(const std::uint8_t* data, std::size_t size) : rest_(reinterpret_cast<const char*>(data), size) {}
+    Pieces(const std::uint8_t* data, std::size_t size) : rest_(reinterpret_cast<const char*>(data), size) {}
 
     std::uint8_t take_byte() {
         if (rest_.empty()) {
@@ -121,7 +121,7 @@ public:
     }
 
 private:
-    Parts parts_;
+    Pieces parts_;
     std::uint8_t choice_;
     std::string text_;
     MemoryFile file_;

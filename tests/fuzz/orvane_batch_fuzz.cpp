@@ -23,7 +23,7 @@ struct Matrix {
     std::vector<std::vector<std::string>> cells;  // symmetric, as text
 };
 
-Matrix made_matrix(fuzzing::Parts& parts) {
+Matrix made_matrix(fuzzing::Pieces& parts) {
     Matrix matrix;
     const std::size_t order = 1 + parts.take_byte() % 12;
     for (std::size_t row = 0; row < order; ++row) {
@@ -143,7 +143,7 @@ std::string expected_output(const Matrix& matrix, const std::vector<std::size_t>
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    fuzzing::Parts parts(data, size);
+    fuzzing::Pieces parts(data, size);
     const std::uint8_t choices = parts.take_byte();
     const std::uint8_t more = parts.take_byte();
     const auto input = static_cast<orvane::Layout>(choices % 6);

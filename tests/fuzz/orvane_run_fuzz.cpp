@@ -20,7 +20,7 @@ std::vector<std::string> lines_of(const std::string& text) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    fuzzing::Parts parts(data, size);
+    fuzzing::Pieces parts(data, size);
     const std::string answer_bytes = parts.take_part();
     const std::string list = fuzzing::as_plain_text(parts.take_part());
     const std::string matrix = fuzzing::as_plain_text(parts.take_rest());

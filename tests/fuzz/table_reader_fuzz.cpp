@@ -10,7 +10,7 @@
 #include <sstream>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    fuzzing::Parts parts(data, size);
+    fuzzing::Pieces parts(data, size);
     const std::uint8_t choice = parts.take_byte();
     const std::string list = parts.take_part();
     const std::string text = parts.take_rest();

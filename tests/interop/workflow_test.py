@@ -11,8 +11,11 @@
               with Cheetah for each <test> as Galaxy binds the values (inputs staged as
               dataset_N.dat, so no program may rely on a name's extension), run, and its outputs
               (or its failure) compared with what the test names.
-  completion  the bash completions, sourced into a plain bash, and the zsh ones through compinit
-              in a pseudo-terminal, offer the options, the layout and mode names and files.
+  completion  the bash completions the build wrote, sourced into a plain bash, and the zsh ones
+              through compinit in a pseudo-terminal, offer the options, the layout and mode names
+              and files.
+  drift       every option a workflow file names is one the program takes, the CWL tools and
+              Galaxy XML name every batch option, and every version they carry is the programs'.
 
 Each case exits 77 (skipped) when the program it needs is not installed.
 """
@@ -32,6 +35,7 @@ ROOT = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)),
 WORKFLOWS = os.path.join(ROOT, "workflows")
 EXAMPLES = os.path.join(ROOT, "examples")
 EXPECTED = os.path.join(WORKFLOWS, "galaxy", "test-data")
+COMPLETIONS = [os.path.join(ROOT, "build", "dev", "completion")]  # the build's, from --completions
 
 
 def run(command, **kwargs):
@@ -60,6 +64,9 @@ def batch_options(program):
 # What no workflow engine offers: the help, the version, the meter and counts of a terminal,
 # and --index, a different job (indexes are made once, outside the workflow).
 NOT_IN_WORKFLOWS = {"--help", "--version", "--quiet", "--verbose", "--index"}
+# Galaxy stages each dataset alone, so an index is never beside it; --exact is offered as its
+# equal, --match word.
+NOT_IN_GALAXY = NOT_IN_WORKFLOWS | {"--no-index", "--exact"}
 
 
 def fastq_records(path):
@@ -268,9 +275,6 @@ def galaxy_case(args, folder):
         from Cheetah.Template import Template
     except ImportError:
         return SKIP
-    # Galaxy stages each dataset alone, so an index is never beside it; --exact is offered as
-    # its equal, --match word.
-    not_in_galaxy = NOT_IN_WORKFLOWS | {"--no-index", "--exact"}
     environment = dict(os.environ, PATH=os.pathsep.join([os.path.dirname(args.orvane), os.path.dirname(args.talmiro),
                                                          os.environ["PATH"]]))
     ran = 0
@@ -279,7 +283,7 @@ def galaxy_case(args, folder):
         command = root.find("command").text
         check(root.find("command").get("detect_errors") == "exit_code", "%s fails by its exit status" % tool)
         offered = command + " ".join(param.get("truevalue", "") for param in root.find("inputs").iter("param"))
-        absent = [option for option in batch_options(binary) if option not in not_in_galaxy and option not in offered]
+        absent = [option for option in batch_options(binary) if option not in NOT_IN_GALAXY and option not in offered]
         check(not absent, "%s.xml has a parameter for every batch option; not %s" % (tool, absent))
         inputs = list(root.find("inputs"))
         for param in root.find("inputs").iter("param"):
@@ -326,9 +330,9 @@ def galaxy_case(args, folder):
 def bash_completions(line, folder):
     # Split as bash splits the line for completion: at blanks, and around '=' (COMP_WORDBREAKS).
     words = re.findall(r"=|[^ =]+", line) + ([""] if line.endswith(" ") else [])
-    script = ('source %s/completion/bash/orvane; source %s/completion/bash/talmiro; '
+    script = ('source %s/bash/orvane; source %s/bash/talmiro; '
               'COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); COMP_LINE="$*"; COMP_POINT=${#COMP_LINE}; '
-              '_$1 "$1" "${@: -1}" "${@: -2:1}"; printf "%%s\\n" "${COMPREPLY[@]}"' % (ROOT, ROOT))
+              '_$1 "$1" "${@: -1}" "${@: -2:1}"; printf "%%s\\n" "${COMPREPLY[@]}"' % (COMPLETIONS[0], COMPLETIONS[0]))
     result = run(["bash", "--norc", "--noprofile", "-c", script, "bash"] + words, cwd=folder)
     return [word for word in result.stdout.split("\n") if word]
 
@@ -351,7 +355,7 @@ zpty -d z
 
 
 def zsh_completions(line, folder):
-    result = run(["zsh", "-f", "-c", ZSH_CAPTURE, "zsh", os.path.join(ROOT, "completion", "zsh"), line], cwd=folder)
+    result = run(["zsh", "-f", "-c", ZSH_CAPTURE, "zsh", os.path.join(COMPLETIONS[0], "zsh"), line], cwd=folder)
     return [entry[len("<match>"):].strip() for entry in result.stdout.replace("\r", "").split("\n")
             if entry.startswith("<match>")]
 
@@ -388,18 +392,66 @@ def completion_case(args, folder):
     return 0 if shutil.which("zsh") else SKIP
 
 
+def workflow_files(tool):
+    """The files of the workflows that name one tool's options."""
+    wrapper = os.path.join(WORKFLOWS, "snakemake", "wrappers", "bio", tool)
+    return [os.path.join(WORKFLOWS, "cwl", tool + ".cwl"), os.path.join(WORKFLOWS, "cwl", tool + "-job.yml"),
+            os.path.join(WORKFLOWS, "galaxy", tool + ".xml"), os.path.join(wrapper, "wrapper.py"),
+            os.path.join(wrapper, "meta.yaml"), os.path.join(wrapper, "environment.yaml"),
+            os.path.join(wrapper, "test", "Snakefile")]
+
+
+def options_named(text):
+    return set(re.findall(r"(?<![\w-])--[a-z][a-z-]*[a-z]", text))
+
+
+def versions_carried(text):
+    """CWL's SoftwareRequirement, Galaxy's tool and requirement, conda's pin."""
+    found = re.findall(r'version: \["([^"]+)"\]|version="([0-9][^"+]*)(?:\+galaxy\d+)?"|orvane-talmiro =([0-9][\w.]*)',
+                       text)
+    return [next(part for part in parts if part) for parts in found]
+
+
+def drift_case(args, folder):
+    version = run([args.orvane, "--version"]).stdout.split()[-1]
+    check(run([args.talmiro, "--version"]).stdout.split()[-1] == version, "both programs carry one version")
+    taken = {tool: set(run([binary, "--generate", "options"]).stdout.split())
+             for tool, binary in (("orvane", args.orvane), ("talmiro", args.talmiro))}
+    example = os.path.join(WORKFLOWS, "snakemake", "example", "Snakefile")
+    checked = [(path, tool) for tool in taken for path in workflow_files(tool)] + [(example, None)]
+    for path, tool in checked:
+        with open(path) as handle:
+            text = handle.read()
+        name = os.path.relpath(path, ROOT)
+        # A Snakefile's comments show how to run Snakemake, with Snakemake's own options.
+        named = options_named(re.sub(r"(?m)^#.*$", "", text) if path.endswith("Snakefile") else text)
+        takes = taken[tool] if tool else taken["orvane"] | taken["talmiro"]
+        unknown = sorted(named - takes)
+        check(not unknown, "%s names options %s does not take: %s" % (name, tool or "neither program", unknown))
+        if path.endswith((".cwl", ".xml")):
+            left_out = NOT_IN_GALAXY if path.endswith(".xml") else NOT_IN_WORKFLOWS
+            absent = sorted({option for option in takes if option.startswith("--")} - left_out - named)
+            check(not absent, "%s lacks %s's options %s" % (name, tool, absent))
+        for carried in versions_carried(text):
+            check(carried == version, "%s carries version %s, the programs %s" % (name, carried, version))
+    return 0
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("case", choices=["snakemake", "cwltool", "galaxy", "completion"])
+    parser.add_argument("case", choices=["snakemake", "cwltool", "galaxy", "completion", "drift"])
+    parser.add_argument("--completions", help="the folder of the completions the build wrote")
     parser.add_argument("--orvane", required=True)
     parser.add_argument("--talmiro", required=True)
     args = parser.parse_args()
     args.orvane, args.talmiro = os.path.abspath(args.orvane), os.path.abspath(args.talmiro)
+    if args.completions:
+        COMPLETIONS[0] = os.path.abspath(args.completions)
     # The engines find the programs on PATH, as an installed package puts them.
     os.environ["PATH"] = os.pathsep.join([os.path.dirname(args.orvane), os.path.dirname(args.talmiro),
                                           os.environ["PATH"]])
     cases = {"snakemake": snakemake_case, "cwltool": cwltool_case, "galaxy": galaxy_case,
-             "completion": completion_case}
+             "completion": completion_case, "drift": drift_case}
     with tempfile.TemporaryDirectory() as folder:
         outcome = cases[args.case](args, folder)
     print("skipped: the program is not installed" if outcome == SKIP else "passed")

@@ -1,11 +1,14 @@
 #include "front/program.hpp"
 
+#include "front/completions.hpp"
+
 #include "project/version.hpp"
 #include "text/quoting.hpp"
 
 #include <limits>
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <ostream>
 
 namespace session {
@@ -164,6 +167,7 @@ void OptionSet::choice(std::string_view names, std::string& value, std::string_v
                                     ->option_text(std::string(value_name))
                                     ->check(CLI::IsMember(choices));
     usage_ += " [" + option->get_name() + " " + std::string(value_name) + "]";
+    choices_.emplace_back(option->get_name(), choices);
 }
 
 void OptionSet::number(std::string_view names, std::uint32_t& value, std::string_view value_name,
@@ -178,15 +182,17 @@ std::string help_hint(std::string_view program_name) {
     return "Try '" + std::string(program_name) + " --help' for more information.\n";
 }
 
-ParsedCommandLine parse_command_line(const Program& program, BatchProgram& batch,
-                                     const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
-    BatchOptions options;
-    CLI::App app(std::string(program.summary), std::string(program.name));
+namespace {
+
+// Everything the command line takes, bound to `options` and `given` (one list of paths per file
+// role); `declared` gets the program's own.
+void declare_command_line(CLI::App& app, const Program& program, BatchProgram& batch, BatchOptions& options,
+                          std::vector<std::vector<std::string>>& given, OptionSet& declared) {
     app.set_help_flag("-h,--help", "show this help and exit");
     app.set_version_flag("-V,--version", std::string(program.name) + " " + std::string(project::version),
                          "show the version and exit");
     // Every file option gathers what it is given; a file taken once refuses a second one below.
-    std::vector<std::vector<std::string>> given(program.files.size());
+    given.assign(program.files.size(), {});
     for (std::size_t index = 0; index < program.files.size(); ++index) {
         const FileRole& role = *program.files[index];
         app.add_option(std::string(role.options), given[index], std::string(role.help))
@@ -198,10 +204,27 @@ ParsedCommandLine parse_command_line(const Program& program, BatchProgram& batch
     if (program.files_mode != nullptr) {
         app.add_flag(std::string(program.files_mode->option), options.files_mode, std::string(program.files_mode->help));
     }
-    OptionSet declared(app);
     batch.declare_options(declared);
     app.add_flag("-q,--quiet", options.quiet, "draw no meter on a terminal");
     app.add_flag("-v,--verbose", options.verbose, "show the counts on standard error");
+}
+
+}  // namespace
+
+ParsedCommandLine parse_command_line(const Program& program, BatchProgram& batch,
+                                     const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+    // Not in the help: what the build makes the shells' completions with.
+    if (arguments.size() == 2 && arguments[0] == "--generate") {
+        if (const std::optional<std::string> text = generated(arguments[1], program, batch)) {
+            out << *text;
+            return {std::nullopt, 0};
+        }
+    }
+    BatchOptions options;
+    CLI::App app(std::string(program.summary), std::string(program.name));
+    std::vector<std::vector<std::string>> given;
+    OptionSet declared(app);
+    declare_command_line(app, program, batch, options, given, declared);
     auto formatter = std::make_shared<UsageFormatter>(usage_text(program, declared));
     formatter->column_width(24);
     app.formatter(formatter);
@@ -249,6 +272,48 @@ ParsedCommandLine parse_command_line(const Program& program, BatchProgram& batch
         return usage_error(*problem);
     }
     return {std::move(options), 0};
+}
+
+std::vector<OptionInfo> list_options(const Program& program, BatchProgram& batch) {
+    BatchOptions options;
+    CLI::App app(std::string(program.summary), std::string(program.name));
+    std::vector<std::vector<std::string>> given;
+    OptionSet declared(app);
+    declare_command_line(app, program, batch, options, given, declared);
+    const std::string_view with_mode = program.files_mode != nullptr ? program.files_mode->options : std::string_view();
+    std::vector<OptionInfo> listed;
+    for (const CLI::Option* const option : app.get_options()) {
+        OptionInfo info;
+        for (const std::string& name : option->get_snames()) {
+            info.names.push_back("-" + name);
+        }
+        for (const std::string& name : option->get_lnames()) {
+            info.names.push_back("--" + name);
+        }
+        info.help = option->get_description();
+        info.value_name = option->get_option_text();
+        info.ends_the_run = option == app.get_help_ptr() || option == app.get_version_ptr();
+        info.is_files_mode = program.files_mode != nullptr && info.names.back() == program.files_mode->option;
+        info.with_files_mode = info.is_files_mode || info.names.back() == "--quiet" || info.names.back() == "--verbose" ||
+                               with_mode.find(info.names.back() + " ") != std::string_view::npos;
+        for (const FileRole* const role : program.files) {
+            if (role->long_option() == info.names.back()) {
+                info.value = OptionInfo::Value::file;
+                info.repeatable = role->need == FileRole::Need::one_or_more;
+            }
+        }
+        const auto& choices = declared.choices();
+        const auto choice = std::find_if(choices.begin(), choices.end(),
+                                         [&](const auto& entry) { return entry.first == option->get_name(); });
+        if (choice != choices.end()) {
+            info.value = OptionInfo::Value::choice;
+            info.choices = choice->second;
+        } else if (info.value == OptionInfo::Value::none && option->get_type_size() > 0 && !info.value_name.empty()) {
+            info.value = OptionInfo::Value::number;
+        }
+        listed.push_back(std::move(info));
+    }
+    return listed;
 }
 
 }  // namespace session

@@ -52,10 +52,13 @@ public:
 
     // The declared options as the usage line shows them: " [--quiet]".
     const std::string& usage() const { return usage_; }
+    // The values a choice option takes, by its first name as CLI11 gives it ("--match").
+    const std::vector<std::pair<std::string, std::vector<std::string>>>& choices() const { return choices_; }
 
 private:
     CLI::App& app_;
     std::string usage_;
+    std::vector<std::pair<std::string, std::vector<std::string>>> choices_;
 };
 
 // A program's batch mode: its own options, the rules between them, and its run.
@@ -116,6 +119,23 @@ struct ParsedCommandLine {
 };
 ParsedCommandLine parse_command_line(const Program& program, BatchProgram& batch,
                                      const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
+
+// Every option of a program's command line, as its definitions give it: for the shells'
+// completions and the fuzz target's vocabulary, made from the one definition so neither can
+// fall behind.
+struct OptionInfo {
+    enum class Value { none, file, choice, number };
+    std::vector<std::string> names;  // "-l", "--list"
+    Value value = Value::none;
+    std::string value_name;           // "LIST"
+    std::vector<std::string> choices;  // a choice's values
+    std::string help;
+    bool repeatable = false;       // given again for each further file
+    bool with_files_mode = false;  // goes with the files mode (--index)
+    bool is_files_mode = false;    // the files mode itself
+    bool ends_the_run = false;     // --help, --version
+};
+std::vector<OptionInfo> list_options(const Program& program, BatchProgram& batch);
 
 // The line that closes every usage error: "Try 'orvane --help' for more information."
 std::string help_hint(std::string_view program_name);
