@@ -1,5 +1,7 @@
 #include "orvane/app/batch_outputs.hpp"
 
+#include "orvane/app/meter_labels.hpp"
+
 #include "orvane/app/files.hpp"
 #include "orvane/writers/square_writing.hpp"
 #include "orvane/writers/pair_writing.hpp"
@@ -57,12 +59,12 @@ void BatchOutputs::write(IdTable& ids, const DataSet& set) {
     io::OutputFile* const sample = outputs_->sample_or_none();
     std::size_t written = 0;
     if (holds_data_sets(layout_)) {
-        written = write_output_files(&matrix, sample, ids, set.rows, front_.meter(), layout_);
+        written = write_output_files(&matrix, sample, ids, set.rows, front_.meter().progress(writing_label), layout_);
     } else {
-        written = layout_ == Layout::pairs ? write_pairs(matrix, ids, set.rows, texts, front_.meter())
-                                           : write_table(matrix, layout_, ids, set.rows, texts, front_.meter());
+        written = layout_ == Layout::pairs ? write_pairs(matrix, ids, set.rows, texts, front_.meter().progress(writing_label))
+                                           : write_table(matrix, layout_, ids, set.rows, texts, front_.meter().progress(writing_label));
         if (sample != nullptr) {
-            write_output_files<double>(nullptr, sample, ids, set.rows, front_.meter());
+            write_output_files<double>(nullptr, sample, ids, set.rows, front_.meter().progress(writing_label));
         }
     }
     front_.meter().end_line();

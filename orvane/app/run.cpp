@@ -4,6 +4,7 @@
 #include "io/name_lines.hpp"
 #include "orvane/app/batch_outputs.hpp"
 #include "orvane/app/files.hpp"
+#include "orvane/app/meter_labels.hpp"
 #include "orvane/index/indexed_cutting.hpp"
 #include "orvane/formats/layout_choice.hpp"
 #include "orvane/formats/layouts.hpp"
@@ -12,7 +13,7 @@
 #include "orvane/writers/square_writing.hpp"
 #include "orvane/readers/pair_reading.hpp"
 #include "orvane/readers/row_conversion.hpp"
-#include "orvane/index/oix_building.hpp"
+#include "orvane/app/index_mode.hpp"
 #include "orvane/readers/lower_reading.hpp"
 #include "orvane/readers/table_reading.hpp"
 #include "orvane/parse/token_reader.hpp"
@@ -138,7 +139,7 @@ template <typename Distance>
 DistanceRows<Distance> read_square(Front& front, IdTable& ids, TokenReader& matrix, Strictness strictness) {
     const std::int32_t order = read_order(front, matrix, strictness);
     DistanceRows<Distance> rows = allocate_distance_rows<Distance>(ids, order);
-    finish_reading(front, matrix.input(), read_distance_matrix(matrix, ids, order, rows, strictness, front.meter()));
+    finish_reading(front, matrix.input(), read_distance_matrix(matrix, ids, order, rows, strictness, front.meter().progress(reading_label)));
     return rows;
 }
 
@@ -158,13 +159,13 @@ DataSet read_table(Front& front, IdTable& ids, io::LineReader& table, Layout lay
     }
     finish_reading(front, table.input(),
                    read_table_rows(table, layout, header, std::move(first_row), ids, set.rows,
-                                   set.texts ? &*set.texts : nullptr, front.meter()));
+                                   set.texts ? &*set.texts : nullptr, front.meter().progress(reading_label)));
     return set;
 }
 
 DataSet read_pair_list(Front& front, IdTable& ids, io::LineReader& pairs, bool keep_texts) {
     std::optional<PairMatrix> matrix;
-    const std::optional<io::IoError> unreadable = read_pairs(pairs, ids, keep_texts, front.meter(), matrix);
+    const std::optional<io::IoError> unreadable = read_pairs(pairs, ids, keep_texts, front.meter().progress(reading_label), matrix);
     finish_reading(front, pairs.input(), unreadable);
     front.show_count(matrix_order, static_cast<std::int64_t>(matrix->order));
     return {std::move(matrix->rows), std::move(matrix->texts)};
@@ -204,8 +205,8 @@ DataSet read_data_set(Front& front, IdTable& ids, TokenReader& matrix, const Det
     DataSet set{allocate_distance_rows<double>(ids, order), std::nullopt};
     std::optional<io::IoError> stop =
         *detection.layout == Layout::lower
-            ? read_lower_triangle(matrix, ids, order, detection.with_diagonal, set.rows, front.meter())
-            : read_distance_matrix(matrix, ids, order, set.rows, Strictness::whole_numbers, front.meter());
+            ? read_lower_triangle(matrix, ids, order, detection.with_diagonal, set.rows, front.meter().progress(reading_label))
+            : read_distance_matrix(matrix, ids, order, set.rows, Strictness::whole_numbers, front.meter().progress(reading_label));
     if (stop) {
         stop = in_data_set(std::move(*stop), number);
     }
@@ -231,7 +232,7 @@ bool next_data_set_follows(Front& front, TokenReader& matrix, std::uint32_t numb
 void write_outputs(Front& front, const IdTable& ids, const DistanceRows<float>& rows) {
     MatrixOutputs outputs = create_matrix_outputs(front);
     session::begin_writing({&outputs.matrix, outputs.sample_or_none()});
-    const std::size_t written = write_output_files(&outputs.matrix, outputs.sample_or_none(), ids, rows, front.meter());
+    const std::size_t written = write_output_files(&outputs.matrix, outputs.sample_or_none(), ids, rows, front.meter().progress(writing_label));
     front.meter().end_line();
     front.show_count(rows_written, static_cast<std::int64_t>(written));
     session::close_outputs({&outputs.matrix, outputs.sample_or_none()});
@@ -377,7 +378,7 @@ Outcome batch_steps(Front& front, const Choice& options) {
     io::InputFile file = front.open_input(matrix_file);
     if (options.use_index) {
         std::optional<IndexedCuts> indexed = cut_through_index(
-            front, file, ids, options, [&](std::int32_t order) { return allocate_distance_rows<double>(ids, order); });
+            [&front](std::string_view what) { front.warn(what); }, file, ids, options, [&](std::int32_t order) { return allocate_distance_rows<double>(ids, order); });
         if (indexed) {
             const Layout output_layout = options.output_for(indexed->layout);
             BatchOutputs outputs(front, output_layout);
@@ -385,7 +386,10 @@ Outcome batch_steps(Front& front, const Choice& options) {
         }
     }
     io::ReadBuffer input(std::move(file));
-    const Detection detection = choose_layout(input, options.input_layout);
+    Detection detection;
+    if (const auto unknown = choose_layout(input, options.input_layout, detection)) {
+        session::raise_unreadable(*unknown);
+    }
     const Layout layout = *detection.layout;
     const Layout output_layout = options.output_for(layout);
     BatchOutputs outputs(front, output_layout);

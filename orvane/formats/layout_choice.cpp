@@ -1,6 +1,6 @@
 #include "orvane/formats/layout_choice.hpp"
 
-#include "front/session.hpp"
+#include "io/io_error.hpp"
 
 #include <algorithm>
 
@@ -33,26 +33,26 @@ std::string_view first_lines(io::ReadBuffer& input, bool& whole) {
 
 }  // namespace
 
-Detection choose_layout(io::ReadBuffer& input, std::optional<Layout> named) {
+std::optional<io::IoError> choose_layout(io::ReadBuffer& input, std::optional<Layout> named, Detection& detection) {
     input.skip_byte_order_mark();
     bool whole = false;
     const std::string_view start = first_lines(input, whole);
     if (named) {
-        return {*named, *named == Layout::lower && lower_rows_hold_the_diagonal(start), {}};
+        detection = {*named, *named == Layout::lower && lower_rows_hold_the_diagonal(start), {}};
+        return std::nullopt;
     }
-    Detection detection = detect_layout(start, whole);
+    detection = detect_layout(start, whole);
     if (!detection.layout) {
         // Data that could not be read (damaged, say) is what to tell, not what little was read.
         if (input.error()) {
-            session::raise_unreadable(*input.error());
+            return *input.error();
         }
         const std::string why = !whole && start.size() >= longest_first_lines
                                     ? "its first lines are longer than 256 MB"
                                     : detection.why;
-        session::raise_unreadable(
-            io::IoError::bad_content(input.name(), "cannot tell its layout: " + why + "; name it with --input-format"));
+        return io::IoError::bad_content(input.name(), "cannot tell its layout: " + why + "; name it with --input-format");
     }
-    return detection;
+    return std::nullopt;
 }
 
 }  // namespace orvane

@@ -12,7 +12,7 @@ namespace orvane {
 inline constexpr std::size_t enough_for_an_order = std::size_t{1} << 20;
 
 // The layout `named`, or where none is, the one told from the first lines (the input's byte
-// order mark passed over); raises the run's failure where it cannot be told.
-Detection choose_layout(io::ReadBuffer& input, std::optional<Layout> named);
+// order mark passed over), into `detection`; or why it cannot be told.
+std::optional<io::IoError> choose_layout(io::ReadBuffer& input, std::optional<Layout> named, Detection& detection);
 
 }  // namespace orvane

@@ -190,7 +190,7 @@ TableHeader read_header(const io::InputFile& file, const RowIndex& index, const 
 
 }  // namespace
 
-std::optional<IndexedCuts> cut_through_index(session::Front& front, const io::InputFile& file, IdTable& ids,
+std::optional<IndexedCuts> cut_through_index(const indexing::Warn& warn, const io::InputFile& file, IdTable& ids,
                                              const Choice& options, const MakeRows& make_rows) {
     const std::string& path = file.name();
     const std::optional<io::FileStamp> stamp = io::stamp_of(file.descriptor());
@@ -204,8 +204,8 @@ std::optional<IndexedCuts> cut_through_index(session::Front& front, const io::In
         // The layout the whole-file read would take, from the same first lines: an index made
         // reading the file in another (named when it was made) is not this run's.
         io::ReadBuffer start = region(file, 0, stamp->size);
-        const Detection detection = choose_layout(start, options.input_layout);
-        if (*detection.layout != index.layout || detection.with_diagonal != index.with_diagonal ||
+        Detection detection;
+        if (choose_layout(start, options.input_layout, detection) || *detection.layout != index.layout || detection.with_diagonal != index.with_diagonal ||
             index.layout == Layout::pairs || options.dataset > index.data_sets.size()) {
             return std::nullopt;  // read whole: as this run reads it, or for the whole-file read's own message
         }
@@ -231,7 +231,7 @@ std::optional<IndexedCuts> cut_through_index(session::Front& front, const io::In
         }
         return cuts;
     } catch (const indexing::Untrusted& untrusted) {
-        front.warn(indexing::reading_whole(untrusted));
+        warn(indexing::reading_whole(untrusted));
     } catch (const RowFault&) {
     }
     ids.forget_rows();

@@ -5,7 +5,8 @@
 // does.
 #pragma once
 
-#include "front/session.hpp"
+#include "index/trust.hpp"
+#include "io/input_file.hpp"
 #include "orvane/model/data_set.hpp"
 #include "orvane/model/id_table.hpp"
 #include "orvane/readers/square_reading.hpp"
@@ -38,8 +39,9 @@ struct IndexedCuts {
 
 using MakeRows = std::function<DistanceRows<double>(std::int32_t order)>;
 
-// The cuts through MATRIX.oix, or nothing where the file is to be read whole.
-std::optional<IndexedCuts> cut_through_index(session::Front& front, const io::InputFile& file, IdTable& ids,
+// The cuts through MATRIX.oix, or nothing where the file is to be read whole (an index passed
+// over is said through `warn`).
+std::optional<IndexedCuts> cut_through_index(const indexing::Warn& warn, const io::InputFile& file, IdTable& ids,
                                              const Choice& options, const MakeRows& make_rows);
 
 }  // namespace orvane

@@ -25,8 +25,8 @@ bool LowerTriangleCut::take(TokenReader& triangle, std::int32_t row, std::uint32
 
 std::optional<io::IoError> read_lower_triangle(TokenReader& triangle, IdTable& ids, std::int32_t order,
                                                bool with_diagonal, DistanceRows<double>& rows,
-                                               console::Meter& meter) {
-    meter.begin(reading_label);
+                                               const io::Progress& progress) {
+    progress.begin();
     LowerTriangleCut cut(with_diagonal, rows);
     std::string name;
     const auto stop = [&](std::int32_t row) {
@@ -54,7 +54,7 @@ std::optional<io::IoError> read_lower_triangle(TokenReader& triangle, IdTable& i
         if (triangle.failed()) {
             return stop(row);
         }
-        meter.step(reading_label, console::percentage(std::int64_t{row} + 1, order));
+        progress.step(io::percentage(std::int64_t{row} + 1, order));
     }
     return std::nullopt;
 }

@@ -1,7 +1,7 @@
 // Reading lower triangles, as PHYLIP's programs write them with the L option.
 #pragma once
 
-#include "front/dialogue.hpp"
+#include "io/progress.hpp"
 #include "io/io_error.hpp"
 #include "orvane/model/distance_rows.hpp"
 #include "orvane/model/id_table.hpp"
@@ -37,6 +37,6 @@ private:
 // of its two names comes later. Says where and why, when the triangle cannot be read whole.
 std::optional<io::IoError> read_lower_triangle(TokenReader& triangle, IdTable& ids, std::int32_t order,
                                                bool with_diagonal, DistanceRows<double>& rows,
-                                               console::Meter& meter);
+                                               const io::Progress& progress);
 
 }  // namespace orvane

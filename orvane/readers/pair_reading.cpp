@@ -265,7 +265,7 @@ private:
 };
 
 // The whole file on this thread, through its reader's windows.
-std::optional<io::IoError> read_lines_here(io::LineReader& pairs, PairLines& lines, console::Meter& meter) {
+std::optional<io::IoError> read_lines_here(io::LineReader& pairs, PairLines& lines, const io::Progress& progress) {
     const PairGrid& grid = lines.grid();
     // Lines this short are found faster in copied windows (read ahead on a helper) than through
     // the mapping, whose page walks cost more than the copy.
@@ -279,8 +279,7 @@ std::optional<io::IoError> read_lines_here(io::LineReader& pairs, PairLines& lin
             return io::IoError::bad_content(pairs.input().name(), std::move(*refused), line_number);
         }
         if (cells > 0) {
-            meter.step(reading_label,
-                       console::percentage(std::min(2 * static_cast<std::int64_t>(grid.given()), cells), cells));
+            progress.step(io::percentage(std::min(2 * static_cast<std::int64_t>(grid.given()), cells), cells));
         }
     }
     if (pairs.input().error()) {
@@ -389,14 +388,14 @@ bool read_in_halves(const io::LineReader& pairs, IdTable& ids, bool keep_texts, 
 
 }  // namespace
 
-std::optional<io::IoError> read_pairs(io::LineReader& pairs, IdTable& ids, bool keep_texts, console::Meter& meter,
+std::optional<io::IoError> read_pairs(io::LineReader& pairs, IdTable& ids, bool keep_texts, const io::Progress& progress,
                                       std::optional<PairMatrix>& matrix, threads::Cores cores) {
     pairs.skip_byte_order_mark();
-    meter.begin(reading_label);
+    progress.begin();
     std::optional<PairLines> lines(std::in_place, ids, keep_texts);
     if (!read_in_halves(pairs, ids, keep_texts, *lines, cores)) {
         lines.emplace(ids, keep_texts);
-        if (auto failure = read_lines_here(pairs, *lines, meter)) {
+        if (auto failure = read_lines_here(pairs, *lines, progress)) {
             return failure;
         }
     }
@@ -407,7 +406,7 @@ std::optional<io::IoError> read_pairs(io::LineReader& pairs, IdTable& ids, bool 
     if (auto missing = complete_diagonal_and_check(ids, grid)) {
         return io::IoError::bad_content(pairs.input().name(), std::move(*missing));
     }
-    meter.step(reading_label, 100);
+    progress.step(100);
     matrix.emplace(gather(ids, grid, keep_texts));
     return std::nullopt;
 }

@@ -1,6 +1,5 @@
 // What orvane's readers say when a matrix cannot be read on: I/O errors that name the file,
-// the line where it is known, and why. The labels of the reading and writing meters live here
-// too, as every reader and writer draws one.
+// the line where it is known, and why.
 #pragma once
 
 #include "io/io_error.hpp"
@@ -11,8 +10,6 @@
 
 namespace orvane {
 
-inline constexpr std::string_view reading_label = "Reading INPUT distance matrix file. Completed... ";
-inline constexpr std::string_view writing_label = "Writing OUTPUT files. Completed... ";
 
 // "row 'P': 'NA' is no number", or naming the column too: "row 'P', column 'Q': 'NA' is no
 // number".

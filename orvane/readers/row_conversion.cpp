@@ -124,11 +124,11 @@ template <typename Distance>
 class AlongsideScan {
 public:
     AlongsideScan(TokenReader& matrix, IdTable& ids, std::int32_t order, DistanceRows<Distance>& rows,
-                  console::Meter& meter)
+                  const io::Progress& progress)
         : matrix_(matrix),
           ids_(ids),
           order_(order),
-          meter_(meter),
+          progress_(progress),
           converter_(matrix.input(), static_cast<std::size_t>(order), rows),
           taken_(ids.ids().slot_count(), false) {}
 
@@ -208,7 +208,7 @@ private:
             const std::int32_t limit =
                 std::min(stopped_at_ ? stopped_at_->row : scanned_, pending ? converter_.job(confirmed_).row : scanned_);
             for (; drawn_ < limit; ++drawn_) {
-                meter_.step(reading_label, console::percentage(std::int64_t{drawn_} + 1, order_));
+                progress_.step(io::percentage(std::int64_t{drawn_} + 1, order_));
             }
             if (!wait || !pending) {
                 return;
@@ -220,7 +220,7 @@ private:
     TokenReader& matrix_;
     IdTable& ids_;
     std::int32_t order_;
-    console::Meter& meter_;
+    const io::Progress& progress_;
     Converter<Distance> converter_;
     std::vector<bool> taken_;      // slots with a row in this pass
     std::size_t confirmed_ = 0;    // jobs done and read whole, their rows set, in order
@@ -242,18 +242,18 @@ bool converts_alongside(const IdTable& ids, std::int32_t order, threads::Cores c
 
 template <typename Distance>
 std::int32_t convert_rows_alongside(TokenReader& matrix, IdTable& ids, std::int32_t order, DistanceRows<Distance>& rows,
-                                    console::Meter& meter, threads::Cores cores) {
+                                    const io::Progress& progress, threads::Cores cores) {
     // Mapped, the whole file stays where it is: the helper reads rows the scan has passed.
     if (!converts_alongside(ids, order, cores) || !matrix.input().mapped()) {
         return 0;
     }
-    AlongsideScan<Distance> scan(matrix, ids, order, rows, meter);
+    AlongsideScan<Distance> scan(matrix, ids, order, rows, progress);
     return scan.running() ? scan.scan() : 0;
 }
 
-template std::int32_t convert_rows_alongside(TokenReader&, IdTable&, std::int32_t, DistanceRows<float>&, console::Meter&,
+template std::int32_t convert_rows_alongside(TokenReader&, IdTable&, std::int32_t, DistanceRows<float>&, const io::Progress&,
                                              threads::Cores);
 template std::int32_t convert_rows_alongside(TokenReader&, IdTable&, std::int32_t, DistanceRows<double>&,
-                                             console::Meter&, threads::Cores);
+                                             const io::Progress&, threads::Cores);
 
 }  // namespace orvane

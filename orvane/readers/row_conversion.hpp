@@ -1,7 +1,7 @@
 // Converting the distances of listed rows on the second core while this one scans on.
 #pragma once
 
-#include "front/dialogue.hpp"
+#include "io/progress.hpp"
 #include "orvane/readers/square_reading.hpp"
 #include "orvane/parse/token_reader.hpp"
 #include "threads/helper.hpp"
@@ -23,6 +23,6 @@ bool converts_alongside(const IdTable& ids, std::int32_t order, threads::Cores c
 
 template <typename Distance>
 std::int32_t convert_rows_alongside(TokenReader& matrix, IdTable& ids, std::int32_t order, DistanceRows<Distance>& rows,
-                                    console::Meter& meter, threads::Cores cores = threads::Cores::from_affinity);
+                                    const io::Progress& progress, threads::Cores cores = threads::Cores::from_affinity);
 
 }  // namespace orvane

@@ -17,11 +17,11 @@ namespace {
 // After the matrix can no longer be read, the remaining rows cannot match. Rather than
 // redraw once per declared row (two billion for a lying header), draw each percentage those
 // rows would have reached once, in order: for an order up to 100 that is every row's own.
-void finish_reading_meter(console::Meter& meter, std::int64_t next_row, std::int64_t order) {
+void finish_progress(const io::Progress& progress, std::int64_t next_row, std::int64_t order) {
     std::int64_t row = next_row;
     while (row < order) {
-        const std::int64_t shown = console::percentage(row + 1, order);
-        meter.step(reading_label, shown);
+        const std::int64_t shown = io::percentage(row + 1, order);
+        progress.step(shown);
         // The first row whose percentage exceeds `shown`: (row + 1) * 100 / order >= shown + 1.
         const std::int64_t first_above = ((shown + 1) * order + 99) / 100 - 1;
         row = std::max(row + 1, first_above);
@@ -119,15 +119,15 @@ io::IoError describe_unreadable_order(TokenReader& matrix) {
 template <typename Distance>
 std::optional<io::IoError> read_distance_matrix(TokenReader& matrix, IdTable& ids, std::int32_t order,
                                                 DistanceRows<Distance>& rows, Strictness strictness,
-                                                console::Meter& meter, threads::Cores cores) {
+                                                const io::Progress& progress, threads::Cores cores) {
     const auto glued = strictness == Strictness::whole_numbers ? TokenReader::Glued::refused : TokenReader::Glued::left;
-    meter.begin(reading_label);
+    progress.begin();
     // A row name longer than every listed ID cannot match one, and need not be held whole.
     const std::size_t longest = ids.longest_name();
     std::string name;  // the current row's, kept for a message (the token's view dies with the next read)
     // On two cores the plain rows go faster; from the first row that is not plain (or from the
     // start, on one core) each row is read here, one after the other.
-    for (std::int32_t row = convert_rows_alongside(matrix, ids, order, rows, meter, cores); row < order;
+    for (std::int32_t row = convert_rows_alongside(matrix, ids, order, rows, progress, cores); row < order;
          ++row) {
         const bool listable = matrix.take_name(longest, name);
         if (!matrix.failed()) {
@@ -148,9 +148,9 @@ std::optional<io::IoError> read_distance_matrix(TokenReader& matrix, IdTable& id
                 skip_distances(matrix, order);
             }
         }
-        meter.step(reading_label, console::percentage(std::int64_t{row} + 1, order));
+        progress.step(io::percentage(std::int64_t{row} + 1, order));
         if (matrix.failed()) {
-            finish_reading_meter(meter, std::int64_t{row} + 1, order);
+            finish_progress(progress, std::int64_t{row} + 1, order);
             return describe_stop(matrix, row, order, name);
         }
     }
@@ -158,8 +158,8 @@ std::optional<io::IoError> read_distance_matrix(TokenReader& matrix, IdTable& id
 }
 
 template std::optional<io::IoError> read_distance_matrix(TokenReader&, IdTable&, std::int32_t, DistanceRows<float>&,
-                                                        Strictness, console::Meter&, threads::Cores);
+                                                        Strictness, const io::Progress&, threads::Cores);
 template std::optional<io::IoError> read_distance_matrix(TokenReader&, IdTable&, std::int32_t, DistanceRows<double>&,
-                                                        Strictness, console::Meter&, threads::Cores);
+                                                        Strictness, const io::Progress&, threads::Cores);
 
 }  // namespace orvane

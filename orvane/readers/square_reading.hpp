@@ -1,7 +1,7 @@
 // Reading the ID list and the input distance matrix.
 #pragma once
 
-#include "front/dialogue.hpp"
+#include "io/progress.hpp"
 #include "io/io_error.hpp"
 #include "text/name_list.hpp"
 #include "orvane/model/distance_rows.hpp"
@@ -31,14 +31,14 @@ text::NameList read_id_tokens(TokenReader& list);
 // The declared order, or 0 when the first token is no 32-bit integer.
 std::int32_t read_matrix_order(TokenReader& matrix);
 
-// Fills the rows of the listed IDs and draws the reading meter (the caller ends its line). A
+// Fills the rows of the listed IDs and tells `progress` how far the rows have come. A
 // row whose distances cannot all be read leaves its ID unfound, so nothing unset is ever
 // written out. When the matrix could not be read to its last row, says where and why.
 // On two cores the plain listed rows are converted alongside the scan (`cores` may force either).
 template <typename Distance>
 std::optional<io::IoError> read_distance_matrix(TokenReader& matrix, IdTable& ids, std::int32_t order,
                                                 DistanceRows<Distance>& rows, Strictness strictness,
-                                                console::Meter& meter,
+                                                const io::Progress& progress,
                                                 threads::Cores cores = threads::Cores::from_affinity);
 
 // The declared order as batch mode reads it: the whole first token must be a number of 32 bits

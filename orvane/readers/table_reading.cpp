@@ -200,16 +200,16 @@ std::optional<io::IoError> walk_table_rows(io::LineReader& table, char delimiter
 
 std::optional<io::IoError> read_table_rows(io::LineReader& table, Layout layout, const TableHeader& header,
                                            std::string first_row, IdTable& ids, DistanceRows<double>& rows,
-                                           RowTexts* texts, console::Meter& meter) {
+                                           RowTexts* texts, const io::Progress& progress) {
     const char delimiter = delimiter_of(layout);
     const auto order = static_cast<std::int64_t>(header.names.size());
     std::vector<Field> fields;
-    meter.begin(reading_label);
+    progress.begin();
     const auto failure = walk_table_rows(
         table, delimiter, header, first_row,
         [&](std::int64_t row, std::uint64_t line_number, std::string_view line, std::uint64_t) {
             auto problem = take_table_row(table, delimiter, header, row, line_number, line, fields, ids, rows, texts);
-            meter.step(reading_label, console::percentage(row + 1, order));
+            progress.step(io::percentage(row + 1, order));
             return problem;
         });
     return failure ? failure : check_nothing_follows(table, order);

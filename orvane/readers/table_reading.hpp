@@ -3,7 +3,7 @@
 
 #include "orvane/formats/layouts.hpp"
 #include "io/line_reader.hpp"
-#include "front/dialogue.hpp"
+#include "io/progress.hpp"
 #include "orvane/model/data_set.hpp"
 #include "orvane/model/id_table.hpp"
 
@@ -33,7 +33,7 @@ std::optional<io::IoError> read_table_header(io::LineReader& table, Layout layou
 // ones are converted (and kept whole in `texts`, when given).
 std::optional<io::IoError> read_table_rows(io::LineReader& table, Layout layout, const TableHeader& header,
                                            std::string first_row, IdTable& ids, DistanceRows<double>& rows,
-                                           RowTexts* texts, console::Meter& meter);
+                                           RowTexts* texts, const io::Progress& progress);
 
 // One row (the `row`-th, 0-based) read from where it begins, as read_table_rows reads it;
 // `line_number` is its line, for messages.

@@ -7,8 +7,8 @@
 namespace orvane {
 
 std::size_t write_pairs(io::OutputFile& output, const IdTable& ids, const DistanceRows<double>& rows,
-                        const RowTexts* texts, console::Meter& meter) {
-    meter.begin(writing_label);
+                        const RowTexts* texts, const io::Progress& progress) {
+    progress.begin();
     const std::vector<std::size_t> found = found_positions(ids);
     RowCells cells(ids, rows, texts);
     const auto list_count = static_cast<std::int64_t>(ids.size());
@@ -22,7 +22,7 @@ std::size_t write_pairs(io::OutputFile& output, const IdTable& ids, const Distan
             cells.write(output, ids.ids().slot(column_position));
             output.put('\n');
         }
-        meter.step(writing_label, console::percentage(static_cast<std::int64_t>(position) + 1, list_count));
+        progress.step(io::percentage(static_cast<std::int64_t>(position) + 1, list_count));
     }
     return found.size();
 }

@@ -1,7 +1,7 @@
 // Writing the sub-matrix as a list of pairs.
 #pragma once
 
-#include "front/dialogue.hpp"
+#include "io/progress.hpp"
 #include "io/output_file.hpp"
 #include "orvane/model/data_set.hpp"
 #include "orvane/model/id_table.hpp"
@@ -15,7 +15,7 @@ namespace orvane {
 // Every ordered pair of found entries, self-pairs included, in list order: "a<TAB>b<TAB>d",
 // each value as RowCells writes it. Returns the number of rows (IDs) written.
 std::size_t write_pairs(io::OutputFile& output, const IdTable& ids, const DistanceRows<double>& rows,
-                        const RowTexts* texts, console::Meter& meter);
+                        const RowTexts* texts, const io::Progress& progress);
 
 // A name to write that a pair line cannot hold (a tab or a line break in it), when there is one.
 std::optional<std::string> name_no_pair_can_hold(const IdTable& ids);

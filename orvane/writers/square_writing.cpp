@@ -282,9 +282,9 @@ void format_row(const IdTable& ids, const DistanceRows<Distance>& rows, const Fo
 
 template <typename Distance>
 std::size_t write_output_files(io::OutputFile* matrix, io::OutputFile* sample, const IdTable& ids,
-                               const DistanceRows<Distance>& rows, console::Meter& meter, Layout layout,
+                               const DistanceRows<Distance>& rows, const io::Progress& progress, Layout layout,
                                threads::Cores cores) {
-    meter.begin(writing_label);
+    progress.begin();
     const FoundEntries found = found_entries(ids);
     if (matrix != nullptr) {
         write_row_count(*matrix, found.columns.size());
@@ -310,15 +310,14 @@ std::size_t write_output_files(io::OutputFile* matrix, io::OutputFile* sample, c
             sample->write(line);
         }
         formatting.done_with(index);
-        meter.step(writing_label,
-                   console::percentage(static_cast<std::int64_t>(found.positions[index]) + 1, list_count));
+        progress.step(io::percentage(static_cast<std::int64_t>(found.positions[index]) + 1, list_count));
     }
     return found.positions.size();
 }
 
 template std::size_t write_output_files(io::OutputFile*, io::OutputFile*, const IdTable&, const DistanceRows<float>&,
-                                        console::Meter&, Layout, threads::Cores);
+                                        const io::Progress&, Layout, threads::Cores);
 template std::size_t write_output_files(io::OutputFile*, io::OutputFile*, const IdTable&, const DistanceRows<double>&,
-                                        console::Meter&, Layout, threads::Cores);
+                                        const io::Progress&, Layout, threads::Cores);
 
 }  // namespace orvane

@@ -1,7 +1,7 @@
 // Writing the extracted matrix and the sample file.
 #pragma once
 
-#include "front/dialogue.hpp"
+#include "io/progress.hpp"
 #include "io/output_file.hpp"
 #include "orvane/formats/layouts.hpp"
 #include "orvane/model/data_set.hpp"
@@ -29,7 +29,7 @@ std::string_view format_distance(double distance, DistanceField& field);
 // rows. On two cores every other row is formatted on a helper (`cores` may force either way).
 template <typename Distance>
 std::size_t write_output_files(io::OutputFile* matrix, io::OutputFile* sample, const IdTable& ids,
-                               const DistanceRows<Distance>& rows, console::Meter& meter,
+                               const DistanceRows<Distance>& rows, const io::Progress& progress,
                                Layout layout = Layout::square, threads::Cores cores = threads::Cores::from_affinity);
 
 }  // namespace orvane

@@ -70,7 +70,7 @@ void RowCells::write(io::OutputFile& output, std::uint32_t column_slot) const {
 }
 
 std::size_t write_table(io::OutputFile& output, Layout layout, const IdTable& ids, const DistanceRows<double>& rows,
-                        const RowTexts* texts, console::Meter& meter) {
+                        const RowTexts* texts, const io::Progress& progress) {
     const bool as_r = layout == Layout::ssv;
     const char delimiter = delimiter_of(layout);
     const auto name = [&](std::size_t position) {
@@ -80,7 +80,7 @@ std::size_t write_table(io::OutputFile& output, Layout layout, const IdTable& id
             write_name(output, ids.written_name(position), delimiter);
         }
     };
-    meter.begin(writing_label);
+    progress.begin();
     const std::vector<std::size_t> found = found_positions(ids);
     for (std::size_t index = 0; index < found.size(); ++index) {
         if (!as_r || index > 0) {
@@ -99,7 +99,7 @@ std::size_t write_table(io::OutputFile& output, Layout layout, const IdTable& id
             cells.write(output, ids.ids().slot(column_position));
         }
         output.put('\n');
-        meter.step(writing_label, console::percentage(static_cast<std::int64_t>(position) + 1, list_count));
+        progress.step(io::percentage(static_cast<std::int64_t>(position) + 1, list_count));
     }
     return found.size();
 }

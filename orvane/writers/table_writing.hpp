@@ -1,7 +1,7 @@
 // Writing the sub-matrix as a labelled table (tsv, csv, or blank-separated as R writes it).
 #pragma once
 
-#include "front/dialogue.hpp"
+#include "io/progress.hpp"
 #include "io/output_file.hpp"
 #include "orvane/formats/layouts.hpp"
 #include "orvane/model/data_set.hpp"
@@ -39,6 +39,6 @@ private:
 // name quoted, the header one field shorter than the rows), so that read.table reads it back.
 // Returns the number of rows written.
 std::size_t write_table(io::OutputFile& output, Layout layout, const IdTable& ids, const DistanceRows<double>& rows,
-                        const RowTexts* texts, console::Meter& meter);
+                        const RowTexts* texts, const io::Progress& progress);
 
 }  // namespace orvane

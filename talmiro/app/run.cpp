@@ -4,7 +4,8 @@
 #include "io/line_reader.hpp"
 #include "project/version.hpp"
 #include "talmiro/app/files.hpp"
-#include "talmiro/index/tix_building.hpp"
+#include "talmiro/app/meter_labels.hpp"
+#include "talmiro/app/index_mode.hpp"
 #include "talmiro/index/indexed_reading.hpp"
 #include "talmiro/app/input_threads.hpp"
 #include "io/name_lines.hpp"
@@ -79,10 +80,9 @@ std::vector<Input> open_inputs(Front& front, const NameTable& table, const Choic
         io::InputFile file = front.open_input(fasta_file, nth);
         input.name = file.name();
         if (choice.use_index) {
-            console::Meter silent;
             std::optional<IndexedInput> indexed =
-                take_through_index(front, file, table, selector, choice.selection.matching, spool_folders.at(nth),
-                                   spool_budget / inputs.size(), nth == 0 ? front.meter() : silent);
+                take_through_index([&front](std::string_view what) { front.warn(what); }, file, table, selector, choice.selection.matching, spool_folders.at(nth),
+                                   spool_budget / inputs.size(), nth == 0 ? front.meter().progress(reading_label) : io::Progress());
             if (indexed) {
                 input.places = std::move(indexed->places);
                 input.taken = std::move(indexed->taken);
@@ -142,14 +142,13 @@ void read_inputs(Front& front, std::vector<Input>& inputs, const NameTable& tabl
         if (!input.records) {
             return;  // taken through its index
         }
-        console::Meter silent;
         std::unique_ptr<RecordWriter> writer;
         RecordSink* sink = input.places.get();
         if (input.output) {
             writer = std::make_unique<RecordWriter>(*input.output, input.records->format(), input.records->input());
             sink = writer.get();
         }
-        input.handed = read_records(*input.records, selector, choice.exclude, *sink, input.taken, nth == 0 ? front.meter() : silent,
+        input.handed = read_records(*input.records, selector, choice.exclude, *sink, input.taken, nth == 0 ? front.meter().progress(reading_label) : io::Progress(),
                      table.size());
     });
     front.meter().end_line();
@@ -228,7 +227,7 @@ void write_in_list_order(Front& front, std::vector<Input>& inputs, const NameTab
     std::uint64_t written = 0;
     for (Input& input : inputs) {
         input.places->arrange();
-        written += write_in_list_order(*input.output, table, *input.places, front.meter());
+        written += write_in_list_order(*input.output, table, *input.places, front.meter().progress(writing_label));
         // What was read again must still be the file that was scanned.
         if (input.records) {
             session::check_read_whole(front, input.records->input());

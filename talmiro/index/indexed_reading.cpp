@@ -5,7 +5,7 @@
 #include "io/mapped_file.hpp"
 #include "io/random_access.hpp"
 #include "talmiro/index/fai_format.hpp"
-#include "talmiro/index/tix_building.hpp"
+#include "talmiro/index/tix_scanning.hpp"
 #include "talmiro/index/name_table.hpp"
 #include "talmiro/records/record_reading.hpp"
 #include "text/quoting.hpp"
@@ -302,10 +302,10 @@ IndexedInput take_records(const io::InputFile& file, const LoadedIndex& index, c
 
 }  // namespace
 
-std::optional<IndexedInput> take_through_index(session::Front& front, const io::InputFile& file, const NameTable& table,
+std::optional<IndexedInput> take_through_index(const indexing::Warn& warn, const io::InputFile& file, const NameTable& table,
                                                const NameSelector& selector, Matching matching,
                                                const std::string& spool_folder, std::size_t spool_budget,
-                                               console::Meter& meter) {
+                                               const io::Progress& progress) {
     const std::optional<io::FileStamp> stamp = io::stamp_of(file.descriptor());
     if (file.name() == "-" || !stamp) {
         return std::nullopt;
@@ -322,16 +322,16 @@ std::optional<IndexedInput> take_through_index(session::Front& front, const io::
         // Every record is read and checked before anything is written or drawn, so a failed
         // check leaves nothing to undo; the meter then shows the records taken as a scan does.
         IndexedInput input = take_records(file, *index, table, selector, matching, spool_folder, spool_budget);
-        meter.begin(reading_label);
+        progress.begin();
         std::int64_t matches = 0;
         for (const std::uint64_t count : input.taken) {
             for (std::uint64_t record = 0; record < count; ++record) {
-                meter.step(reading_label, console::percentage(++matches, static_cast<std::int64_t>(table.size())));
+                progress.step(io::percentage(++matches, static_cast<std::int64_t>(table.size())));
             }
         }
         return input;
     } catch (const Untrusted& untrusted) {
-        front.warn(indexing::reading_whole(untrusted));
+        warn(indexing::reading_whole(untrusted));
         return std::nullopt;
     }
 }

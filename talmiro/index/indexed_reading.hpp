@@ -5,8 +5,8 @@
 // where and what it says, and the input is read whole instead.
 #pragma once
 
-#include "front/dialogue.hpp"
-#include "front/session.hpp"
+#include "index/trust.hpp"
+#include "io/progress.hpp"
 #include "talmiro/match/name_selection.hpp"
 #include "talmiro/storage/taken_records.hpp"
 
@@ -27,11 +27,11 @@ struct IndexedInput {
 };
 
 // The input's records through FILE.tix (or, for a plain file without one, FILE.fai), or nothing
-// where the input has no index or its index cannot be trusted (said once through `front`). The
+// where the input has no index or its index cannot be trusted (said once through `warn`). The
 // meter is drawn as a scan draws it.
-std::optional<IndexedInput> take_through_index(session::Front& front, const io::InputFile& file, const NameTable& table,
+std::optional<IndexedInput> take_through_index(const indexing::Warn& warn, const io::InputFile& file, const NameTable& table,
                                                const NameSelector& selector, Matching matching,
                                                const std::string& spool_folder, std::size_t spool_budget,
-                                               console::Meter& meter);
+                                               const io::Progress& progress);
 
 }  // namespace talmiro

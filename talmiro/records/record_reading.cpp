@@ -6,8 +6,8 @@ namespace talmiro {
 
 
 std::uint64_t read_records(RecordScanner& records, const NameSelector& selector, bool exclude, RecordSink& sink,
-                  std::vector<std::uint64_t>& taken, console::Meter& meter, std::size_t list_count) {
-    meter.begin(reading_label);
+                  std::vector<std::uint64_t>& taken, const io::Progress& progress, std::size_t list_count) {
+    progress.begin();
     std::int64_t matches = 0;
     // Matching needs no more of a header than the longest name and a few bytes past it: a
     // longer header is read whole only when its record is written.
@@ -33,7 +33,7 @@ std::uint64_t read_records(RecordScanner& records, const NameSelector& selector,
         }
         ++taken[static_cast<std::size_t>(slot)];
         ++matches;
-        meter.step(reading_label, console::percentage(matches, static_cast<std::int64_t>(list_count)));
+        progress.step(io::percentage(matches, static_cast<std::int64_t>(list_count)));
     }
     return handed;
 }

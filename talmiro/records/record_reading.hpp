@@ -2,7 +2,7 @@
 // to the sink when the run wants it.
 #pragma once
 
-#include "front/dialogue.hpp"
+#include "io/progress.hpp"
 #include "talmiro/match/name_selection.hpp"
 #include "talmiro/records/record_scanner.hpp"
 
@@ -11,14 +11,12 @@
 
 namespace talmiro {
 
-// The meter's label while an input is read.
-inline constexpr std::string_view reading_label = "Reading Input file. Completed... ";
 
 // Hands `sink` every record some listed name takes (or, `exclude`, every record none takes),
 // and counts in `taken` (one count per slot) the records each name took. Draws the reading
 // meter against the list's `list_count` names (the caller ends its line). Stops at the end of
 // the records or at a malformed one. Returns the number of records handed to `sink`.
 std::uint64_t read_records(RecordScanner& records, const NameSelector& selector, bool exclude, RecordSink& sink,
-                  std::vector<std::uint64_t>& taken, console::Meter& meter, std::size_t list_count);
+                  std::vector<std::uint64_t>& taken, const io::Progress& progress, std::size_t list_count);
 
 }  // namespace talmiro

@@ -3,7 +3,6 @@
 namespace talmiro {
 
 namespace {
-constexpr std::string_view writing_label = "Writing Output file. Completed... ";
 }
 
 namespace {
@@ -54,8 +53,8 @@ void RecordWriter::finish() {
 }
 
 std::uint64_t write_in_list_order(io::OutputFile& output, const NameTable& table, TakenRecords& taken,
-                                  console::Meter& meter) {
-    meter.begin(writing_label);
+                                  const io::Progress& progress) {
+    progress.begin();
     const auto list_count = static_cast<std::int64_t>(table.size());
     std::int64_t names_written = 0;
     std::uint64_t records = 0;
@@ -67,7 +66,7 @@ std::uint64_t write_in_list_order(io::OutputFile& output, const NameTable& table
         }
         records += written;
         ++names_written;
-        meter.step(writing_label, console::percentage(names_written, list_count));
+        progress.step(io::percentage(names_written, list_count));
     }
     return records;
 }

@@ -2,7 +2,7 @@
 // order, from where they were left).
 #pragma once
 
-#include "front/dialogue.hpp"
+#include "io/progress.hpp"
 #include "io/output_file.hpp"
 #include "talmiro/match/name_selection.hpp"
 #include "talmiro/records/record_scanner.hpp"
@@ -41,6 +41,6 @@ private:
 // Writes, for each listed name in list order, the records it took, in file order; draws the
 // writing meter (the caller ends its line). Returns the number of records written.
 std::uint64_t write_in_list_order(io::OutputFile& output, const NameTable& table, TakenRecords& taken,
-                                  console::Meter& meter);
+                                  const io::Progress& progress);
 
 }  // namespace talmiro

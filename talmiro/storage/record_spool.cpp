@@ -1,6 +1,6 @@
 #include "talmiro/storage/record_spool.hpp"
 
-#include "front/session.hpp"
+#include "io/io_error.hpp"
 #include "text/quoting.hpp"
 
 #include <algorithm>
@@ -128,9 +128,9 @@ void RecordSpool::read(std::uint64_t offset, std::uint64_t length, const std::fu
 }
 
 void RecordSpool::fail(int error_number) const {
-    throw session::Abort{session::Failure::cannot_write_output,
-                         "cannot keep records in a temporary file in " + text::file_label(directory_, true) + ": " +
-                             std::strerror(error_number)};
+    throw io::RaisedError{io::RaisedError::Side::output, "cannot keep records in a temporary file in " +
+                                                             text::file_label(directory_, true) + ": " +
+                                                             std::strerror(error_number)};
 }
 
 }  // namespace talmiro

@@ -1,5 +1,6 @@
 // The labelled-table, pairs and lower-triangle readers on any text: a defined outcome always, and
 // a table or pairs list that reads whole gives each listed row the values its cells hold.
+#include "io/progress.hpp"
 #include "fuzz_support.hpp"
 #include "orvane/readers/pair_reading.hpp"
 #include "orvane/readers/lower_reading.hpp"
@@ -21,7 +22,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     orvane::IdTable ids(std::move(names));
     const fuzzing::MemoryFile file(text);
-    console::Meter silent;
     constexpr std::array layouts = {orvane::Layout::lower, orvane::Layout::tsv, orvane::Layout::csv, orvane::Layout::ssv,
                                     orvane::Layout::pairs};
     const orvane::Layout layout = layouts[choice % layouts.size()];
@@ -32,13 +32,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::int32_t order = orvane::read_matrix_order(triangle);
             order = std::min(std::max(order, 0), 4096);
             orvane::DistanceRows<double> rows(ids.ids().slot_count(), static_cast<std::size_t>(order));
-            static_cast<void>(orvane::read_lower_triangle(triangle, ids, order, (choice & 8) != 0, rows, silent));
+            static_cast<void>(orvane::read_lower_triangle(triangle, ids, order, (choice & 8) != 0, rows, io::Progress()));
             return 0;
         }
         io::LineReader table(std::move(input));
         if (layout == orvane::Layout::pairs) {
             std::optional<orvane::PairMatrix> matrix;
-            if (orvane::read_pairs(table, ids, true, silent, matrix)) {
+            if (orvane::read_pairs(table, ids, true, io::Progress(), matrix)) {
                 return 0;
             }
             std::vector<orvane::Field> fields;
@@ -69,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         orvane::DistanceRows<double> rows(ids.ids().slot_count(), header.names.size());
         orvane::RowTexts texts(ids.ids().slot_count(), orvane::delimiter_of(layout));
-        if (orvane::read_table_rows(table, layout, header, first_row, ids, rows, &texts, silent)) {
+        if (orvane::read_table_rows(table, layout, header, first_row, ids, rows, &texts, io::Progress())) {
             return 0;
         }
         std::vector<orvane::Field> fields;

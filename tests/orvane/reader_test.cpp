@@ -1,5 +1,7 @@
 // The matrix reader's own scanner and number parser must read exactly what formatted stream
 // extraction reads; the writer's formatting must match the stream's fixed output.
+#include "io/progress.hpp"
+#include "front/dialogue.hpp"
 #include "orvane/readers/square_reading.hpp"
 #include "orvane/writers/square_writing.hpp"
 #include "orvane/readers/pair_reading.hpp"
@@ -390,7 +392,7 @@ TEST(MatrixReadingDifferential, RowsConvertedAlongsideReadAsOneByOne) {
             console::Meter meter(shown);
             const auto stop = orvane::read_distance_matrix(
                 reader, ids, declared, rows,
-                strict ? orvane::Strictness::whole_numbers : orvane::Strictness::as_the_stream, meter, cores);
+                strict ? orvane::Strictness::whole_numbers : orvane::Strictness::as_the_stream, meter.progress(""), cores);
             std::string outcome = shown.str() + "|" + (stop ? stop->describe() : "whole") + "|";
             for (std::size_t position = 0; position < ids.size(); ++position) {
                 const std::uint32_t slot = ids.ids().slot(position);
@@ -446,8 +448,7 @@ TEST(MatrixWritingDifferential, RowsFormattedAlongsideWriteAsOneByOne) {
             {
                 io::OutputFile matrix = *io::OutputFile::create((dir / ("matrix" + name)).string());
                 io::OutputFile sample = *io::OutputFile::create((dir / ("sample" + name)).string());
-                console::Meter silent;
-                orvane::write_output_files(&matrix, &sample, ids, rows, silent, layout, cores);
+                orvane::write_output_files(&matrix, &sample, ids, rows, io::Progress(), layout, cores);
                 ASSERT_TRUE(matrix.close() && sample.close());
             }
             written.push_back(dir.read("matrix" + name) + "|" + dir.read("sample" + name));
@@ -577,7 +578,7 @@ TEST(PairReadingDifferential, PairsReadAsByAWholeTextReference) {
             std::ostringstream shown;
             console::Meter meter(shown);
             std::optional<orvane::PairMatrix> matrix;
-            const auto stop = orvane::read_pairs(reader, ids, true, meter, matrix, cores);
+            const auto stop = orvane::read_pairs(reader, ids, true, meter.progress(""), matrix, cores);
             std::string got;
             if (stop) {
                 got = stop->reason.find("no distance between") != std::string::npos ? "no distance" : stop->describe();

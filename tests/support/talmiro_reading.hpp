@@ -2,6 +2,7 @@
 // be written: for holding it to the references.
 #pragma once
 
+#include "io/progress.hpp"
 #include "talmiro/records/record_reading.hpp"
 #include "talmiro/records/record_writing.hpp"
 #include "support/session.hpp"
@@ -29,9 +30,8 @@ inline TalmiroReading read_as_talmiro(io::ReadBuffer input, const std::vector<st
     talmiro::TakenRecords taken(records->input(), records->format(), table.slot_count(), talmiro::temporary_folder(),
                                 spool_budget);
     std::vector<std::uint64_t> counts(table.slot_count(), 0);
-    console::Meter silent;
     static_cast<void>(talmiro::read_records(*records, talmiro::NameSelector(table, selection.matching), false, taken,
-                                            counts, silent, table.size()));
+                                            counts, io::Progress(), table.size()));
     taken.arrange();
     TalmiroReading reading;
     reading.malformed = records->malformed().has_value();
@@ -56,9 +56,8 @@ inline std::string stream_as_talmiro(io::ReadBuffer input, const std::vector<std
     {
         talmiro::RecordWriter writer(*output, records->format(), records->input());
         std::vector<std::uint64_t> counts(table.slot_count(), 0);
-        console::Meter silent;
         static_cast<void>(talmiro::read_records(*records, talmiro::NameSelector(table, talmiro::Matching::prefix),
-                                                exclude, writer, counts, silent, table.size()));
+                                                exclude, writer, counts, io::Progress(), table.size()));
     }
     static_cast<void>(output->close());
     return read_file(path);

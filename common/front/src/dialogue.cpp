@@ -11,10 +11,6 @@ namespace {
 constexpr std::string_view rule_line = "\t*******************************************************";
 }
 
-std::int64_t percentage(std::int64_t done, std::int64_t total) {
-    return done * 100 / total;
-}
-
 Meter::Meter(std::ostream& out, Clock clock, Display display) : out_(&out), clock_(std::move(clock)) {
     switch (display) {
     case Display::terminal:

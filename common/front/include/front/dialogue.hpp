@@ -5,6 +5,8 @@
 // by the calling run, which also decides what follows each answer.
 #pragma once
 
+#include "io/progress.hpp"
+
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -14,8 +16,7 @@
 
 namespace console {
 
-// (done * 100) / total, truncated. 64-bit so that a count near the 32-bit limit does not wrap.
-std::int64_t percentage(std::int64_t done, std::int64_t total);
+using io::percentage;
 
 // A percentage meter on one line, redrawn in place. A meter with no stream draws nothing, for
 // runs nobody watches.
@@ -42,6 +43,10 @@ public:
     void step(std::string_view label, std::int64_t percent);
     // Ends the meter's line.
     void end_line();
+    // What a reader or writer is handed: begin and step with `label`, on this meter.
+    io::Progress progress(std::string_view label) {
+        return {[this, label] { begin(label); }, [this, label](std::int64_t percent) { step(label, percent); }};
+    }
 
     static constexpr std::chrono::milliseconds redraw_interval{40};
 

@@ -2,10 +2,15 @@
 // file is read whole, which gives the same output. These are the reasons both programs give.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace indexing {
+
+// Where a run says, once, that it passes over an index.
+using Warn = std::function<void(std::string_view)>;
 
 // Why an index cannot be trusted for this run.
 struct Untrusted {

@@ -28,4 +28,13 @@ struct IoError {
     static IoError changed_while_read(const std::string& path);
 };
 
+// Raised where a reader or writer cannot go on and has no value to return its error through
+// (deep inside a callback, say); the session turns it into the run's failure as it does a
+// returned IoError.
+struct RaisedError {
+    enum class Side { input, output };
+    Side side;
+    std::string message;
+};
+
 }  // namespace io

@@ -10,11 +10,6 @@
 
 namespace talmiro {
 
-// The suffixes of the index files beside a file.
-inline constexpr std::string_view tix_suffix = ".tix";
-inline constexpr std::string_view fai_suffix = ".fai";
-inline constexpr std::string_view gzi_suffix = ".gzi";
-
 session::Outcome build_indexes(session::Front& front, const std::vector<std::string>& files);
 
 }  // namespace talmiro

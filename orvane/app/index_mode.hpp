@@ -1,13 +1,11 @@
-// orvane --index: for each matrix file, MATRIX.oix, where each row of each data set begins, so
-// that later cuts read only the listed rows. Every row is read as a cut reads it, so a file that
-// could not be cut whole gets no index.
+// orvane --index: for each matrix file, MATRIX.oix beside it, so that later cuts read only the
+// listed rows.
 #pragma once
 
 #include "front/session.hpp"
 #include "orvane/formats/layouts.hpp"
 
 #include <optional>
-
 #include <string>
 #include <vector>
 

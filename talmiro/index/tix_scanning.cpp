@@ -1,0 +1,139 @@
+#include "talmiro/index/tix_scanning.hpp"
+
+#include "io/mapped_file.hpp"
+#include "io/random_access.hpp"
+#include "talmiro/index/fai_format.hpp"
+#include "talmiro/index/name_table.hpp"
+#include "talmiro/records/record_scanner.hpp"
+#include "text/quoting.hpp"
+
+#include <limits>
+#include <memory>
+
+namespace talmiro {
+
+namespace {
+
+// Header lines are read whole however long (half the range: the reader adds it to an offset).
+constexpr std::size_t whole_line = std::numeric_limits<std::size_t>::max() / 2;
+
+// Where each record lies, as the scan hands its bytes on; and its .fai line.
+class IndexingSink final : public RecordSink {
+public:
+    IndexingSink(io::ReadBuffer& input, RecordFormat format) : input_(input), format_(format) {}
+
+    void begin_record(std::int64_t) override { starting_ = true; }
+    void add(std::string_view piece) override {
+        if (starting_) {
+            // The record's marker is the byte before its first piece.
+            offset_ = input_.file_offset(static_cast<std::size_t>(piece.data() - input_.data())) - 1;
+            end_ = offset_ + 1;
+            fai_.begin(format_, end_);
+            starts_inside_line_ = records_ > 0 && last_ != '\n';
+            starting_ = false;
+        }
+        end_ += piece.size();
+        last_ = piece.back();
+        fai_.add(piece);
+    }
+    void end_record() override { ++records_; }
+
+    std::uint64_t offset() const { return offset_; }
+    bool starts_inside_line() const { return starts_inside_line_; }
+    FaiLineMaker& fai() { return fai_; }
+
+private:
+    io::ReadBuffer& input_;
+    RecordFormat format_;
+    FaiLineMaker fai_;
+    bool starting_ = false;
+    bool starts_inside_line_ = false;
+    char last_ = '\n';
+    std::uint64_t offset_ = 0;
+    std::uint64_t end_ = 0;
+    std::uint64_t records_ = 0;
+};
+
+}  // namespace
+
+std::optional<io::IoError> scan_for_index(io::InputFile file, const std::string& path, io::OutputFile& fai,
+                                          std::uint64_t text_guess, Scanned& scanned) {
+    // A record takes at least a few bytes; only the room written to is ever backed by memory.
+    scanned.table.expect(static_cast<std::size_t>(text_guess / 8), static_cast<std::size_t>(text_guess / 2));
+    std::string line;
+    // Copied rather than mapped: every byte is read once, in order, and a read costs less than
+    // faulting in the pages of a mapping.
+    std::unique_ptr<RecordScanner> records = scan_records(
+        io::ReadBuffer(io::open_source(std::move(file)), io::ReadBuffer::default_size, io::ReadBuffer::Access::copied));
+    scanned.format = records->format();
+    IndexingSink sink(records->input(), scanned.format);
+    HeaderLine header;
+    // A record reaches to where the next begins (or the text ends): blank lines between FASTQ
+    // records are read with the record before them, as the scan passes over them.
+    std::string previous_name;
+    std::optional<std::uint64_t> previous_offset;
+    while (records->next(whole_line, header)) {
+        const std::string_view name = index_name(header.text);
+        // Copied now: the header's bytes may leave the window while the record is read.
+        const std::string kept_name(name);
+        sink.begin_record(0);
+        records->take(sink);
+        if (records->malformed()) {
+            break;
+        }
+        if (sink.starts_inside_line()) {
+            return io::IoError::bad_content(path, "the record '" + kept_name + "' begins inside a line (a '" +
+                                                      std::string(1, marker_of(scanned.format)) +
+                                                      "' there), which no index can describe: the file is read whole "
+                                                      "each time");
+        }
+        if (previous_offset) {
+            scanned.table.add(previous_name, *previous_offset, sink.offset() - *previous_offset);
+        }
+        previous_name = kept_name;
+        previous_offset = sink.offset();
+        if (scanned.undescribable.empty()) {
+            line.clear();
+            if (sink.fai().finish(kept_name, line) == FaiLineMaker::Result::undescribable) {
+                scanned.undescribable = kept_name;
+            }
+            fai.write(line);
+        }
+    }
+    if (records->malformed()) {
+        return records->malformed();
+    }
+    const io::ReadBuffer& input = records->input();
+    scanned.text_size = input.file_offset(input.end());
+    if (previous_offset) {
+        scanned.table.add(previous_name, *previous_offset, scanned.text_size - *previous_offset);
+    }
+    if (const std::optional<io::IoError>& error = records->input().error()) {
+        return error;
+    }
+    if (records->input().changed()) {
+        return io::IoError::changed_while_read(path);
+    }
+    return std::nullopt;
+}
+
+std::optional<io::IoError> check_first_marker(const io::InputFile& file, const std::string& path, const Scanned& scanned,
+                                              const std::vector<io::BgzfMember>* members) {
+    if (scanned.table.entries().empty()) {
+        return std::nullopt;
+    }
+    std::uint64_t first = std::numeric_limits<std::uint64_t>::max();
+    for (const IndexEntry& entry : scanned.table.entries()) {
+        first = std::min(first, entry.offset);
+    }
+    char marker = '\0';
+    const std::unique_ptr<io::ByteSource> byte = io::open_region(file, first, first + 1, members);
+    if (byte->read(&marker, 1) != 1 || marker != marker_of(scanned.format)) {
+        return io::IoError::bad_content(path, std::string("its first record does not begin with '") +
+                                                  marker_of(scanned.format) +
+                                                  "', which no index can describe: the file is read whole each time");
+    }
+    return std::nullopt;
+}
+
+}  // namespace talmiro
