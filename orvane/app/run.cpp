@@ -16,6 +16,7 @@
 #include "orvane/app/index_mode.hpp"
 #include "orvane/readers/lower_reading.hpp"
 #include "orvane/readers/table_reading.hpp"
+#include "orvane/readers/window_access.hpp"
 #include "orvane/parse/token_reader.hpp"
 #include "project/version.hpp"
 #include "text/quoting.hpp"
@@ -144,8 +145,6 @@ DistanceRows<Distance> read_square(Front& front, IdTable& ids, TokenReader& matr
 }
 
 DataSet read_table(Front& front, IdTable& ids, io::LineReader& table, Layout layout, bool keep_texts) {
-    // Line by line, copied windows are faster than the mapping's page walks.
-    table.window().copy_from_here();
     std::string first_row;
     TableHeader header;
     if (const auto unreadable = read_table_header(table, layout, header, first_row)) {
@@ -393,12 +392,12 @@ Outcome batch_steps(Front& front, const Choice& options) {
     const Layout layout = *detection.layout;
     const Layout output_layout = options.output_for(layout);
     BatchOutputs outputs(front, output_layout);
+    const bool alongside =
+        layout == Layout::square && converts_alongside(ids, first_order(input), threads::Cores::from_affinity);
+    if (reads_copied(layout, Scan::cut, alongside)) {
+        input.copy_from_here();
+    }
     if (holds_data_sets(layout)) {
-        if (layout == Layout::lower || !converts_alongside(ids, first_order(input), threads::Cores::from_affinity)) {
-            // Where no row is converted alongside (that reads the mapping; never in a triangle),
-            // the scan runs faster on copied windows than through the mapping's page walks.
-            input.copy_from_here();
-        }
         TokenReader matrix(std::move(input));
         if (cut_data_sets(front, ids, matrix, detection, options, outputs, output_layout) != Outcome::done) {
             return Outcome::declined;

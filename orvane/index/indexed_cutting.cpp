@@ -1,6 +1,7 @@
 #include "orvane/index/indexed_cutting.hpp"
 
 #include "index/trust.hpp"
+#include "io/file_system.hpp"
 #include "io/line_reader.hpp"
 #include "io/random_access.hpp"
 #include "orvane/formats/layout_choice.hpp"
@@ -12,7 +13,6 @@
 
 #include <algorithm>
 #include <unordered_map>
-#include <unistd.h>
 
 namespace orvane {
 
@@ -195,7 +195,7 @@ std::optional<IndexedCuts> cut_through_index(const indexing::Warn& warn, const i
     const std::string& path = file.name();
     const std::optional<io::FileStamp> stamp = io::stamp_of(file.descriptor());
     const std::string index_path = path + std::string(oix_suffix);
-    if (options.exclude || path == "-" || !stamp || ::access(index_path.c_str(), F_OK) != 0 ||
+    if (options.exclude || path == "-" || !stamp || !io::exists(index_path) ||
         io::storage_of(file) != io::Storage::plain) {
         return std::nullopt;
     }

@@ -4,6 +4,7 @@
 #include "orvane/formats/layout_choice.hpp"
 #include "orvane/readers/square_reading.hpp"
 #include "orvane/readers/table_reading.hpp"
+#include "orvane/readers/window_access.hpp"
 
 #include <climits>
 
@@ -91,7 +92,6 @@ std::optional<io::IoError> scan_data_sets(TokenReader& matrix, const Detection& 
 }
 
 std::optional<io::IoError> scan_table(io::LineReader& table, Layout layout, RowIndex& index) {
-    table.window().copy_from_here();
     TableHeader header;
     std::string first_row;
     if (auto unreadable = read_table_header(table, layout, header, first_row)) {
@@ -121,10 +121,7 @@ std::optional<io::IoError> scan_rows(io::ReadBuffer input, std::optional<Layout>
         return io::IoError::bad_content(input.name(),
                                         "a pairs file has no rows to find: it is read whole each time, and has no index");
     }
-    // Every byte is read once, in order: copied windows cost less than the mapping's page walks.
-    // A square matrix's values are read on the mapping, as a row that is no numbers is read
-    // again from its start.
-    if (index.layout != Layout::square) {
+    if (reads_copied(index.layout, Scan::index, false)) {
         input.copy_from_here();
     }
     if (holds_data_sets(index.layout)) {

@@ -1,5 +1,8 @@
 #include "orvane/readers/pair_reading.hpp"
 
+#include "io/file_system.hpp"
+#include "io/mapped_file.hpp"
+
 #include "orvane/parse/number_parsing.hpp"
 #include "orvane/readers/pair_grid.hpp"
 #include "orvane/readers/reading_errors.hpp"
@@ -11,8 +14,6 @@
 #include <bit>
 #include <cstring>
 
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -297,12 +298,12 @@ bool take_lines_between(int descriptor, std::uint64_t begin, std::uint64_t end, 
     for (std::uint64_t at = begin; at < end;) {
         const std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(chunk, end - at));
         buffer.resize(kept + wanted);
-        const ssize_t got = ::pread(descriptor, buffer.data() + kept, wanted, static_cast<off_t>(at));
-        if (got <= 0) {
+        const std::optional<std::size_t> got = io::read_at(descriptor, at, buffer.data() + kept, wanted);
+        if (!got || *got == 0) {
             return false;
         }
-        at += static_cast<std::uint64_t>(got);
-        const std::string_view text(buffer.data(), kept + static_cast<std::size_t>(got));
+        at += *got;
+        const std::string_view text(buffer.data(), kept + *got);
         std::size_t line_start = 0;
         for (std::size_t line_end = text.find('\n'); line_end != std::string_view::npos;
              line_end = text.find('\n', line_start)) {
@@ -335,24 +336,23 @@ bool read_in_halves(const io::LineReader& pairs, IdTable& ids, bool keep_texts, 
         return false;
     }
     const int descriptor = file->descriptor();
-    struct stat before {};
-    if (::fstat(descriptor, &before) != 0 ||
-        (cores != threads::Cores::two && static_cast<std::uint64_t>(before.st_size) < least_for_halves)) {
+    const std::optional<io::FileStamp> before = io::stamp_of(descriptor);
+    if (!before || (cores != threads::Cores::two && before->size < least_for_halves)) {
         return false;
     }
     const std::uint64_t begin = pairs.input().file_offset(pairs.input().pos());
-    const auto size = static_cast<std::uint64_t>(before.st_size);
+    const std::uint64_t size = before->size;
     // The first pair line says how lines split; the second half starts after a line break.
     std::string start(std::size_t{1} << 16, '\0');
-    const ssize_t read = ::pread(descriptor, start.data(), start.size(), static_cast<off_t>(begin));
+    const std::optional<std::size_t> read = io::read_at(descriptor, begin, start.data(), start.size());
     std::string middle(std::size_t{1} << 16, '\0');
     const std::uint64_t half = begin + (size - begin) / 2;
-    const ssize_t middle_read = ::pread(descriptor, middle.data(), middle.size(), static_cast<off_t>(half));
-    if (read <= 0 || middle_read <= 0) {
+    const std::optional<std::size_t> middle_read = io::read_at(descriptor, half, middle.data(), middle.size());
+    if (!read || *read == 0 || !middle_read || *middle_read == 0) {
         return false;
     }
-    start.resize(static_cast<std::size_t>(read));
-    middle.resize(static_cast<std::size_t>(middle_read));
+    start.resize(*read);
+    middle.resize(*middle_read);
     const std::size_t first_line = start.find_first_not_of(" \t\r\n");
     const std::size_t break_in_middle = middle.find('\n');
     if (first_line == std::string::npos || break_in_middle == std::string::npos) {
@@ -378,9 +378,7 @@ bool read_in_halves(const io::LineReader& pairs, IdTable& ids, bool keep_texts, 
             return false;
         }
     }
-    struct stat after {};
-    if (!later_whole || ::fstat(descriptor, &after) != 0 || after.st_size != before.st_size ||
-        after.st_mtim.tv_sec != before.st_mtim.tv_sec || after.st_mtim.tv_nsec != before.st_mtim.tv_nsec) {
+    if (!later_whole || io::stamp_of(descriptor) != before) {
         return false;
     }
     return whole.follow_with(later);

@@ -1,6 +1,7 @@
 #include "talmiro/app/run.hpp"
 
 #include "front/dialogue_front.hpp"
+#include "io/file_system.hpp"
 #include "io/line_reader.hpp"
 #include "project/version.hpp"
 #include "talmiro/app/files.hpp"
@@ -15,7 +16,6 @@
 
 #include <filesystem>
 #include <memory>
-#include <sys/stat.h>
 #include <vector>
 
 namespace talmiro {
@@ -280,8 +280,7 @@ Outcome run_steps(Front& front, const Choice& choice, const std::vector<std::str
 // A stream's records wait beside the output they are for, where that is a file; otherwise in
 // the folder for temporary files.
 std::string spool_folder_for(const std::string& output) {
-    struct stat info {};
-    if (output == "-" || (::stat(output.c_str(), &info) == 0 && !S_ISREG(info.st_mode))) {
+    if (output == "-" || io::names_special_file(output)) {
         return temporary_folder();
     }
     const std::filesystem::path folder = std::filesystem::path(output).parent_path();

@@ -1,8 +1,9 @@
 #include "talmiro/storage/file_rereading.hpp"
 
+#include "io/file_system.hpp"
+
 #include <algorithm>
 #include <cerrno>
-#include <unistd.h>
 
 namespace talmiro {
 
@@ -11,14 +12,11 @@ bool FileRereader::read(int fd, std::uint64_t offset, std::uint64_t length, std:
     while (length > 0) {
         if (offset < held_offset_ || offset >= held_offset_ + held_.size()) {
             held_.resize(std::clamp<std::size_t>(stretch, 1, most));
-            ssize_t got = -1;
-            do {
-                got = ::pread(fd, held_.data(), held_.size(), static_cast<off_t>(offset));
-            } while (got < 0 && errno == EINTR);
-            held_.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+            const std::optional<std::size_t> got = io::read_at(fd, offset, held_.data(), held_.size());
+            held_.resize(got.value_or(0));
             held_offset_ = offset;
             if (held_.empty()) {
-                if (got == 0) {
+                if (got) {
                     errno = 0;
                 }
                 return false;

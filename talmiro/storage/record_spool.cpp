@@ -1,5 +1,6 @@
 #include "talmiro/storage/record_spool.hpp"
 
+#include "io/file_system.hpp"
 #include "io/io_error.hpp"
 #include "text/quoting.hpp"
 
@@ -8,29 +9,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <utility>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace talmiro {
 
 namespace {
 
 constexpr std::size_t pending_size = std::size_t{1} << 20;
-
-// A file in `directory` that no name leads to.
-int nameless_file(const std::string& directory) {
-    const int fd = ::open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) {
-        return fd;
-    }
-    // File systems without O_TMPFILE: a named file, unlinked before anything is written to it.
-    std::string name = directory + "/.talmiro-spool-XXXXXX";
-    const int named = ::mkostemp(name.data(), O_CLOEXEC);
-    if (named >= 0) {
-        ::unlink(name.c_str());
-    }
-    return named;
-}
 
 }  // namespace
 
@@ -42,24 +26,9 @@ std::string temporary_folder() {
 RecordSpool::RecordSpool(std::string directory, std::size_t budget)
     : directory_(std::move(directory)), budget_(budget) {}
 
-RecordSpool::RecordSpool(RecordSpool&& other) noexcept
-    : directory_(std::move(other.directory_)),
-      budget_(other.budget_),
-      size_(other.size_),
-      memory_(std::move(other.memory_)),
-      file_(std::exchange(other.file_, -1)),
-      pending_(std::move(other.pending_)),
-      written_(other.written_),
-      reread_(std::move(other.reread_)) {}
-
-RecordSpool::~RecordSpool() {
-    if (file_ >= 0) {
-        ::close(file_);
-    }
-}
 
 void RecordSpool::append(std::string_view piece) {
-    const std::size_t in_memory = file_ < 0 ? std::min(piece.size(), budget_ - memory_.size()) : 0;
+    const std::size_t in_memory = !file_.valid() ? std::min(piece.size(), budget_ - memory_.size()) : 0;
     if (in_memory > 0) {
         if (memory_.capacity() == 0) {
             memory_.reserve(budget_);  // address space only: pages come as records fill them
@@ -73,9 +42,9 @@ void RecordSpool::append(std::string_view piece) {
 }
 
 void RecordSpool::spill(std::string_view piece) {
-    if (file_ < 0) {
-        file_ = nameless_file(directory_);
-        if (file_ < 0) {
+    if (!file_.valid()) {
+        file_ = io::nameless_file(directory_, ".talmiro-spool-");
+        if (!file_.valid()) {
             fail(errno);
         }
         pending_.reserve(pending_size);
@@ -92,16 +61,8 @@ void RecordSpool::spill(std::string_view piece) {
 }
 
 void RecordSpool::flush_pending() {
-    std::size_t done = 0;
-    while (done < pending_.size()) {
-        const ssize_t wrote = ::write(file_, pending_.data() + done, pending_.size() - done);
-        if (wrote < 0 && errno == EINTR) {
-            continue;
-        }
-        if (wrote <= 0) {
-            fail(wrote < 0 ? errno : ENOSPC);
-        }
-        done += static_cast<std::size_t>(wrote);
+    if (!io::write_all(file_.get(), {pending_.data(), pending_.size()})) {
+        fail(errno);
     }
     written_ += pending_.size();
     pending_.clear();
@@ -122,7 +83,7 @@ void RecordSpool::read(std::uint64_t offset, std::uint64_t length, const std::fu
     }
     // A megabyte at a time: records asked for in the order they were spooled (one name taking
     // a run of them) then cost one read per megabyte.
-    if (!reread_.read(file_, offset - memory_.size(), length, FileRereader::most, use)) {
+    if (!reread_.read(file_.get(), offset - memory_.size(), length, FileRereader::most, use)) {
         fail(errno != 0 ? errno : EIO);
     }
 }

@@ -1,6 +1,7 @@
 // Where records taken from a stream wait for their turn in list order, in bounded memory.
 #pragma once
 
+#include "io/file_descriptor.hpp"
 #include "talmiro/storage/file_rereading.hpp"
 
 #include <cstdint>
@@ -18,8 +19,7 @@ namespace talmiro {
 class RecordSpool {
 public:
     RecordSpool(std::string directory, std::size_t budget);
-    ~RecordSpool();
-    RecordSpool(RecordSpool&& other) noexcept;
+    RecordSpool(RecordSpool&& other) noexcept = default;
     RecordSpool(const RecordSpool&) = delete;
     RecordSpool& operator=(const RecordSpool&) = delete;
 
@@ -37,7 +37,7 @@ private:
     std::size_t budget_;
     std::uint64_t size_ = 0;
     std::vector<char> memory_;   // bytes [0, memory_.size())
-    int file_ = -1;              // bytes [memory_.size(), size_), less those still pending
+    io::FileDescriptor file_;    // bytes [memory_.size(), size_), less those still pending
     std::vector<char> pending_;  // the file's last bytes, not yet written
     std::uint64_t written_ = 0;  // bytes in the file
     FileRereader reread_;

@@ -1,9 +1,9 @@
 #include "talmiro/storage/taken_records.hpp"
 
+#include "io/mapped_file.hpp"
+
 #include <algorithm>
 #include <cerrno>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace talmiro {
 
@@ -11,9 +11,9 @@ TakenRecords::TakenRecords(io::ReadBuffer& input, RecordFormat format, std::size
                            std::string spool_folder, std::size_t budget)
     : input_(&input), marker_(marker_of(format)), spool_folder_(std::move(spool_folder)), budget_(budget),
       first_place_(slot_count + 1, 0) {
-    struct stat info {};
+    // Only a regular file can be read again where a record lay; anything else is kept as read.
     const io::InputFile* const file = input.plain_file();
-    if (file == nullptr || ::fstat(file->descriptor(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (file == nullptr || !io::stamp_of(file->descriptor())) {
         spool_.emplace(spool_folder_, budget_);
     }
 }

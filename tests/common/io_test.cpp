@@ -1,5 +1,6 @@
 // The I/O room: read windows and the errors files keep.
 #include "index/gzi_format.hpp"
+#include "io/file_system.hpp"
 #include "io/line_reader.hpp"
 #include "io/output_file.hpp"
 #include "io/random_access.hpp"
@@ -164,6 +165,33 @@ TEST(RandomAccess, EveryStretchIsTheText) {
             ASSERT_EQ(read, expected) << begin << ".." << end << (places ? " BGZF" : " plain");
         }
     }
+}
+
+// What the programs ask of the file system: reads at an offset are whole but at the end, a
+// spool's file has no name in its folder however it ends, and a device is told from a file.
+TEST(FileSystem, ReadsAtOffsetsAndKeepsNamelessFilesNameless) {
+    testing_support::ScratchDir dir;
+    dir.write("ten", "0123456789");
+    const io::InputFile file = *io::InputFile::open((dir / "ten").string());
+    char bytes[8] = {};
+    EXPECT_EQ(io::read_at(file.descriptor(), 6, bytes, sizeof bytes), std::optional<std::size_t>(4));
+    EXPECT_EQ(std::string(bytes, 4), "6789");
+    EXPECT_EQ(io::read_at(file.descriptor(), 10, bytes, sizeof bytes), std::optional<std::size_t>(0));
+    EXPECT_FALSE(io::read_at(-1, 0, bytes, sizeof bytes));
+    {
+        const io::FileDescriptor spool = io::nameless_file(dir.path().string(), ".spool-");
+        ASSERT_TRUE(spool.valid());
+        EXPECT_TRUE(io::write_all(spool.get(), "kept"));
+        EXPECT_EQ(io::read_at(spool.get(), 0, bytes, sizeof bytes), std::optional<std::size_t>(4));
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);  // "ten" alone
+    }
+    EXPECT_FALSE(io::nameless_file((dir / "absent").string(), ".spool-").valid());
+    EXPECT_TRUE(io::exists((dir / "ten").string()));
+    EXPECT_FALSE(io::exists((dir / "absent").string()));
+    EXPECT_TRUE(io::names_special_file("/dev/null"));
+    EXPECT_TRUE(io::names_special_file(dir.path().string()));
+    EXPECT_FALSE(io::names_special_file((dir / "ten").string()));
+    EXPECT_FALSE(io::names_special_file((dir / "absent").string()));
 }
 
 }  // namespace

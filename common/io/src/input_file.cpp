@@ -30,30 +30,9 @@ std::optional<InputFile> InputFile::open(const std::string& name, std::optional<
     return file;
 }
 
-InputFile::InputFile(InputFile&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), name_(std::move(other.name_)), error_(std::move(other.error_)) {}
-
-InputFile& InputFile::operator=(InputFile&& other) noexcept {
-    if (this != &other) {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-        fd_ = std::exchange(other.fd_, -1);
-        name_ = std::move(other.name_);
-        error_ = std::move(other.error_);
-    }
-    return *this;
-}
-
-InputFile::~InputFile() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-    }
-}
-
 std::size_t InputFile::read_some(char* into, std::size_t size) {
-    while (fd_ >= 0 && !error_) {
-        const ssize_t got = ::read(fd_, into, size);
+    while (fd_.valid() && !error_) {
+        const ssize_t got = ::read(fd_.get(), into, size);
         if (got >= 0) {
             return static_cast<std::size_t>(got);
         }

@@ -1,5 +1,7 @@
 #include "io/random_access.hpp"
 
+#include "io/file_system.hpp"
+
 #include "codecs/codecs.hpp"
 
 #include <algorithm>
@@ -13,25 +15,6 @@ namespace io {
 namespace {
 
 constexpr std::size_t bgzf_header_size = 18;
-
-// Up to `size` bytes at `offset`, fewer only at the end of the file; nothing on a read failure.
-std::optional<std::size_t> read_at(int descriptor, std::uint64_t offset, char* into, std::size_t size) {
-    std::size_t got = 0;
-    while (got < size) {
-        const ssize_t count = ::pread(descriptor, into + got, size - got, static_cast<off_t>(offset + got));
-        if (count < 0 && errno == EINTR) {
-            continue;
-        }
-        if (count < 0) {
-            return std::nullopt;
-        }
-        if (count == 0) {
-            break;
-        }
-        got += static_cast<std::size_t>(count);
-    }
-    return got;
-}
 
 // The bytes [begin, end) of a plain file, read where they are.
 class PlainRegion final : public ByteSource {

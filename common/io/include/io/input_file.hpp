@@ -1,6 +1,7 @@
 // A file opened for reading by name, or standard input.
 #pragma once
 
+#include "io/file_descriptor.hpp"
 #include "io/io_error.hpp"
 
 #include <cstddef>
@@ -17,14 +18,14 @@ public:
     // Standard input, named "-".
     static InputFile standard_input();
 
-    InputFile(InputFile&& other) noexcept;
-    InputFile& operator=(InputFile&& other) noexcept;
+    InputFile(InputFile&& other) noexcept = default;
+    InputFile& operator=(InputFile&& other) noexcept = default;
     InputFile(const InputFile&) = delete;
     InputFile& operator=(const InputFile&) = delete;
-    ~InputFile();
+    ~InputFile() = default;
 
     const std::string& name() const { return name_; }
-    int descriptor() const { return fd_; }
+    int descriptor() const { return fd_.get(); }
 
     // Up to `size` bytes; 0 at the end of the file or after an error, which error() keeps.
     std::size_t read_some(char* into, std::size_t size);
@@ -32,7 +33,7 @@ public:
 
 private:
     InputFile(int fd, std::string name) : fd_(fd), name_(std::move(name)) {}
-    int fd_ = -1;
+    FileDescriptor fd_;
     std::string name_;
     std::optional<IoError> error_;
 };

@@ -1,0 +1,34 @@
+// What the programs ask of the file system beyond reading and writing a file from its start:
+// reading at an offset, whether a name exists or is a regular file, and files no name leads to.
+// The only place outside io's own files that system calls for these are made.
+#pragma once
+
+#include "io/file_descriptor.hpp"
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace io {
+
+// Up to `size` bytes of `fd` at `offset`, fewer only at the end of the file; nothing on a read
+// failure (errno says which).
+std::optional<std::size_t> read_at(int fd, std::uint64_t offset, char* into, std::size_t size);
+
+// Writes all of `bytes` to `fd`; false on a failure (errno says which; ENOSPC where the file
+// took nothing).
+bool write_all(int fd, std::string_view bytes);
+
+// Whether anything (a file, a folder, a dangling link aside) has this name.
+bool exists(const std::string& path);
+// Whether `path` names something other than a regular file (a device, a pipe, a folder).
+bool names_special_file(const std::string& path);
+
+// A new file in `directory` that no name leads to from the moment it exists (O_TMPFILE), or,
+// on file systems without that, one whose name is removed before anything is written to it;
+// none on failure (errno says why).
+FileDescriptor nameless_file(const std::string& directory, const std::string& fallback_prefix);
+
+}  // namespace io

@@ -1,0 +1,73 @@
+#include "io/file_system.hpp"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace io {
+
+void FileDescriptor::close() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+std::optional<std::size_t> read_at(int fd, std::uint64_t offset, char* into, std::size_t size) {
+    std::size_t got = 0;
+    while (got < size) {
+        const ssize_t count = ::pread(fd, into + got, size - got, static_cast<off_t>(offset + got));
+        if (count < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return std::nullopt;
+        }
+        if (count == 0) {
+            break;
+        }
+        got += static_cast<std::size_t>(count);
+    }
+    return got;
+}
+
+bool write_all(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t wrote = ::write(fd, bytes.data(), bytes.size());
+        if (wrote < 0 && errno == EINTR) {
+            continue;
+        }
+        if (wrote <= 0) {
+            if (wrote == 0) {
+                errno = ENOSPC;
+            }
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(wrote));
+    }
+    return true;
+}
+
+bool exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+
+bool names_special_file(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode);
+}
+
+FileDescriptor nameless_file(const std::string& directory, const std::string& fallback_prefix) {
+    const int fd = ::open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) {
+        return FileDescriptor(fd);
+    }
+    std::string name = directory + "/" + fallback_prefix + "XXXXXX";
+    const int named = ::mkostemp(name.data(), O_CLOEXEC);
+    if (named >= 0) {
+        ::unlink(name.c_str());
+    }
+    return FileDescriptor(named);
+}
+
+}  // namespace io
