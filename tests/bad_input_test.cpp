@@ -6,10 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <fcntl.h>
 #include <sys/wait.h>
-#include <thread>
 #include <random>
 #include <set>
 #include <string>
@@ -242,19 +240,23 @@ TEST(BadInputLimits, HugeLinesAndTokensNobodyTakesCostNoMemory) {
     const ProcessResult bomb = run(talmiro_binary, {"-l", "names", "-i", "bomb.gz", "-o", "out.fa"});
     EXPECT_EQ(bomb.exit_status, 0) << bomb.errors;
     EXPECT_EQ(dir.read("out.fa"), ">seq2\nGG\n");
-#ifndef UNDER_SANITIZERS
-    if (measured) {
-        EXPECT_LT(peak_kb(talmiro), 80'000);
-        EXPECT_LT(peak_kb(orvane), 80'000);
-        EXPECT_LT(peak_kb(bomb), 80'000);
+#ifdef UNDER_SANITIZERS
+    GTEST_SKIP() << "the outputs are checked; the memory bounds are not, as the sanitizers' shadow memory counts too";
+#else
+    if (!measured) {
+        GTEST_SKIP() << "the outputs are checked; the memory bounds need GNU time (/usr/bin/time: apt-get install time)";
     }
+    EXPECT_LT(peak_kb(talmiro), 80'000);
+    EXPECT_LT(peak_kb(orvane), 80'000);
+    EXPECT_LT(peak_kb(bomb), 80'000);
 #endif
 }
 
-// Another process cuts the input short while a run reads it. Whenever that happens, the run
-// ends normally: in batch mode with the reason (or, cut before it was opened, as for a short
+// Another process cuts the input short as a run starts to read it. Whenever the cut lands, the
+// run ends normally: in batch mode with the reason (or, cut before it was opened, as for a short
 // file), in the dialogue as for a short file; never with SIGBUS, never with bytes the file did
-// not hold.
+// not hold. Where the cut lands is left to the two processes (no clock is consulted); the io
+// tests cut a mapped read at chosen points.
 TEST(BadInputLimits, AnInputCutShortWhileItIsReadEndsCleanly) {
     ScratchDir dir;
     std::string long_fasta;
@@ -295,7 +297,6 @@ TEST(BadInputLimits, AnInputCutShortWhileItIsReadEndsCleanly) {
             }
             ::_exit(127);
         }
-        std::this_thread::sleep_for(std::chrono::microseconds(random() % 15'000));
         fs::resize_file(dir / "in.fa", random() % long_fasta.size());
         int status = 0;
         ::waitpid(child, &status, 0);

@@ -8,6 +8,8 @@
 #include "talmiro/index/fai_format.hpp"
 #include "talmiro/index/name_table.hpp"
 
+#include <algorithm>
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzzing::Pieces parts(data, size);
     const std::uint8_t choice = parts.take_byte();
@@ -33,10 +35,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         break;
     case 2: {
         const fuzzing::MemoryFile file(index);
-        if (const std::optional<talmiro::TixFile> tix = talmiro::TixFile::open(file.path(), why_not)) {
-            const talmiro::NameTableView table = tix->table();
-            static_cast<void>(table.named(text));
-            static_cast<void>(table.beginning_with(text));
+        const std::optional<talmiro::TixFile> tix = talmiro::TixFile::open(file.path(), why_not);
+        if (!tix) {
+            fuzzing::require(!why_not.empty(), "a .tix refused says why");
+            break;
+        }
+        const talmiro::NameTableView table = tix->table();
+        fuzzing::require(table.size() == tix->facts().records, "a .tix holds as many entries as it says");
+        const auto entries = table.entries();
+        const bool sorted = std::is_sorted(entries.begin(), entries.end(), [&](const auto& a, const auto& b) {
+            return table.name_of(a) < table.name_of(b);
+        });
+        if (sorted) {
+            // In a table in order, a lookup finds exactly the entries a walk over all of them does.
+            const auto named = table.named(text);
+            const auto beginning = table.beginning_with(text);
+            const auto count = [&](auto&& matches) { return std::count_if(entries.begin(), entries.end(), matches); };
+            fuzzing::require(static_cast<std::ptrdiff_t>(named.size()) ==
+                                 count([&](const auto& entry) { return table.name_of(entry) == text; }),
+                             "a lookup by name finds every entry of that name");
+            fuzzing::require(static_cast<std::ptrdiff_t>(beginning.size()) ==
+                                 count([&](const auto& entry) { return table.name_of(entry).starts_with(text); }),
+                             "a lookup by prefix finds every entry that begins so");
         }
         break;
     }

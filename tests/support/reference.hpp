@@ -2,6 +2,9 @@
 // the references the fast readers are tested and fuzzed against.
 #pragma once
 
+#include <random>
+#include <string_view>
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -30,5 +33,14 @@ bool reference_is_fastq(const std::string& content);
 
 // The names of a talmiro list file: every non-empty line, without a carriage return ending it.
 std::vector<std::string> reference_list_lines(const std::string& content);
+
+// Up to `max_length` bytes drawn from `alphabet`.
+inline std::string random_text(std::mt19937& random, std::size_t max_length, std::string_view alphabet) {
+    std::string text(random() % (max_length + 1), ' ');
+    for (char& c : text) {
+        c = alphabet[random() % alphabet.size()];
+    }
+    return text;
+}
 
 }  // namespace testing_support

@@ -47,7 +47,7 @@ ProcessResult run_process(const fs::path& binary, std::string_view answers, cons
 
 // Runs `binary` with `arguments` in `working_dir`, `standard_input` piped in.
 ProcessResult run_command(const fs::path& binary, const std::vector<std::string>& arguments,
-                          std::string_view standard_input, const fs::path& working_dir, double timeout_seconds = 120.0);
+                          std::string_view standard_input, const fs::path& working_dir);
 
 // Changes the working folder for the life of the object, so in-process runs see the same
 // relative file names as a binary started there.

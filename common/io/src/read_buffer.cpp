@@ -5,6 +5,7 @@
 #include "mapping_guard.hpp"
 #include "text/line_breaks.hpp"
 #include "threads/helper.hpp"
+#include "threads/moving_mark.hpp"
 
 #include <algorithm>
 #include <atomic>
@@ -26,16 +27,12 @@ struct ReadBuffer::Prefetcher {
           size(mapped_size),
           lead(ahead),
           helper([this](const std::stop_token& stop) { populate(stop); },
-                 [this] {
-                     wanted_end.store(stopping);
-                     wanted_end.notify_all();
-                 }) {}
+                 [this] { wanted_end.stop(); }) {}
     // The helper is stopped and joined first, before the mapping goes.
 
     // The reader has reached `reader_end`: keep `lead` bytes beyond it populated.
     void reader_reached(std::size_t reader_end) {
-        wanted_end.store(std::min(size, reader_end + lead));
-        wanted_end.notify_one();
+        wanted_end.move_to(std::min(size, reader_end + lead));
     }
 
     void populate(const std::stop_token& stop) {
@@ -43,13 +40,12 @@ struct ReadBuffer::Prefetcher {
         std::size_t populated = 0;
         while (!stop.stop_requested()) {
             const std::size_t wanted = wanted_end.load();
-            // Seen here, the stop value can no longer change: waiting on it would never end.
-            if (wanted == stopping) {
+            if (wanted == threads::MovingMark::stopped) {
                 return;
             }
             const std::size_t target = std::min(size, wanted);
             if (populated >= target) {
-                wanted_end.wait(wanted);  // until the reader moves on, or the end
+                wanted_end.wait_past(wanted);  // until the reader moves on, or the end
                 continue;
             }
             // Nothing is gained behind the reader: start from where the lead begins.
@@ -83,12 +79,11 @@ struct ReadBuffer::Prefetcher {
         return true;
     }
 
-    static constexpr std::size_t stopping = SIZE_MAX;  // wanted_end's value once the reader is done
     const char* const base;
     const std::size_t size;
     const std::size_t lead;
     bool populate_supported = true;  // the helper thread's own
-    std::atomic<std::size_t> wanted_end{0};
+    threads::MovingMark wanted_end;  // where the reader wants pages to reach
     threads::Helper helper;  // last: started after the fields it reads, stopped first
 };
 
