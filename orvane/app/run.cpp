@@ -126,7 +126,8 @@ std::int32_t read_order(Front& front, TokenReader& matrix, Strictness strictness
 }
 
 // After any reading of the matrix: the meter's line ended, and what stopped the reading early,
-// when something did, told (batch mode fails on it; the dialogue reads on as designed).
+// when something did, told (batch mode fails on it; the dialogue reads on, and what follows is
+// not found).
 void finish_reading(Front& front, const io::ReadBuffer& input, const std::optional<io::IoError>& cut_short) {
     front.meter().end_line();
     session::check_read_whole(front, input);

@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string answer_bytes = parts.take_part();
     const std::string list = fuzzing::as_plain_text(parts.take_part());
     const std::string matrix = fuzzing::as_plain_text(parts.take_rest());
-    // A huge declared order allocates its rows lazily, by design (the session tests cover it);
+    // A huge declared order allocates its rows only as they are read (the session tests cover it);
     // times tens of thousands of listed IDs it would only trip the fuzzer's allocation limit.
     long long declared = 0;
     if (std::istringstream(matrix) >> declared && declared > 1000) {

@@ -63,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         std::string first_row;
         orvane::TableHeader header;
-        // A header and row that make no table are refused with a message, as designed.
+        // A header and row that make no table are refused with a message saying why.
         if (orvane::read_table_header(table, layout, header, first_row) || header.names.size() > 4096) {
             return 0;
         }

@@ -275,7 +275,8 @@ TEST(OrvaneSessionOutputs, TheSameFileReachedThroughALinkIsRefusedAndKept) {
     EXPECT_EQ(dir.read("out.txt"), "old content");
 }
 
-// How quickly it ends is a bench row (bench/limits); here, that it ends as designed.
+// How quickly it ends is a bench row (bench/limits); here, that it ends as a short file does:
+// the rows it lacks are not found.
 TEST(OrvaneSessionLimits, AHugeDeclaredOrderEndsAsAShortFile) {
     ScratchDir dir;
     dir.write("list.txt", "P");
