@@ -276,9 +276,10 @@ int main(int argc, char** argv) {
         return generate_data_sets(std::strtoull(argv[2], nullptr, 10), std::strtoull(argv[3], nullptr, 10),
                                   std::strtoull(argv[4], nullptr, 10), argv[5]);
     }
-    std::fprintf(stderr, "usage: generate matrix N LIST_SIZE DIR | generate fasta RECORDS LIST_SIZE DIR | "
-                         "generate short_fasta RECORDS LIST_SIZE DIR | generate fastq READS LIST_SIZE DIR | "
-                         "generate pairs GENOMES LIST_SIZE DIR | "
-                         "generate datasets SETS ORDER LIST_SIZE DIR\n");
+    std::fprintf(stderr,
+                 "usage: generate matrix N LIST_SIZE DIR | generate fasta RECORDS LIST_SIZE DIR | "
+                 "generate short_fasta RECORDS LIST_SIZE DIR | generate fastq READS LIST_SIZE DIR | "
+                 "generate pairs GENOMES LIST_SIZE DIR | "
+                 "generate datasets SETS ORDER LIST_SIZE DIR\n");
     return 2;
 }

@@ -1,11 +1,11 @@
 // Micro-benchmarks of the hot loops: token skipping, number parsing, record scanning, name
 // matching. Run: build/release/bench/micro_bench
-#include "io/read_buffer.hpp"
-#include "text/name_list.hpp"
 #include "io/line_reader.hpp"
-#include "talmiro/match/name_matcher.hpp"
+#include "io/read_buffer.hpp"
 #include "orvane/parse/token_reader.hpp"
 #include "orvane/parse/token_skipping.hpp"
+#include "talmiro/match/name_matcher.hpp"
+#include "text/name_list.hpp"
 
 #include <benchmark/benchmark.h>
 

@@ -5,13 +5,13 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <fcntl.h>
 #include <sys/wait.h>
+#include <unistd.h>
+#include <algorithm>
 #include <random>
 #include <set>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -63,77 +63,192 @@ std::vector<BadInput> rows() {
     const std::string huge_header = "seq1" + std::string(100u << 20, 'h');
     return {
         // Binary data and NUL bytes in every input.
-        {"orvane_binary_list", orvane_binary, {{"list", binary_data(5000, 1)}, {"matrix", matrix}},
-         "list matrix n out sample", question, {}},
-        {"orvane_binary_matrix", orvane_binary, {{"list", "P Q"}, {"matrix", binary_data(5000, 2)}},
-         "list matrix n out sample", question, {}},
-        {"orvane_nul_inside_ids_and_numbers", orvane_binary,
+        {"orvane_binary_list",
+         orvane_binary,
+         {{"list", binary_data(5000, 1)}, {"matrix", matrix}},
+         "list matrix n out sample",
+         question,
+         {}},
+        {"orvane_binary_matrix",
+         orvane_binary,
+         {{"list", "P Q"}, {"matrix", binary_data(5000, 2)}},
+         "list matrix n out sample",
+         question,
+         {}},
+        {"orvane_nul_inside_ids_and_numbers",
+         orvane_binary,
          {{"list", std::string("P\0x Q", 5)}, {"matrix", std::string("2 P\0x 0 1\0 Q 1 0", 16)}},
-         "list matrix y out sample", orvane_done, {"out", "sample"}},
-        {"talmiro_binary_list", talmiro_binary, {{"list", binary_data(5000, 3)}, {"in.fa", fasta}},
-         "list in.fa n out.fa", question, {}},
-        {"talmiro_binary_fasta", talmiro_binary, {{"list", "seq1\n"}, {"in.fa", binary_data(200000, 4)}},
-         "list in.fa n out.fa", question, {}},
-        {"talmiro_nul_in_names_and_records", talmiro_binary,
-         {{"list", std::string("s\0q\n", 4)}, {"in.fa", std::string(">s\0q1\nA\0C\n", 10)}}, "list in.fa out.fa",
-         talmiro_done, {"out.fa"}},
+         "list matrix y out sample",
+         orvane_done,
+         {"out", "sample"}},
+        {"talmiro_binary_list",
+         talmiro_binary,
+         {{"list", binary_data(5000, 3)}, {"in.fa", fasta}},
+         "list in.fa n out.fa",
+         question,
+         {}},
+        {"talmiro_binary_fasta",
+         talmiro_binary,
+         {{"list", "seq1\n"}, {"in.fa", binary_data(200000, 4)}},
+         "list in.fa n out.fa",
+         question,
+         {}},
+        {"talmiro_nul_in_names_and_records",
+         talmiro_binary,
+         {{"list", std::string("s\0q\n", 4)}, {"in.fa", std::string(">s\0q1\nA\0C\n", 10)}},
+         "list in.fa out.fa",
+         talmiro_done,
+         {"out.fa"}},
         // Folders, missing folders and full devices where files are expected.
         {"orvane_folder_as_list", orvane_binary, {{"adir/x", ""}}, "adir", orvane_not_found, {}},
         {"orvane_folder_as_matrix", orvane_binary, {{"list", "P"}, {"adir/x", ""}}, "list adir", orvane_not_found, {}},
-        {"orvane_folder_as_output", orvane_binary, {{"list", "P"}, {"matrix", matrix}, {"adir/x", ""}},
-         "list matrix adir sample", orvane_cannot_create, {}},
-        {"orvane_folder_as_sample", orvane_binary, {{"list", "P"}, {"matrix", matrix}, {"adir/x", ""}},
-         "list matrix out adir", orvane_cannot_create, {"out"}},
-        {"orvane_missing_folder_in_output", orvane_binary, {{"list", "P"}, {"matrix", matrix}},
-         "list matrix nowhere/out sample", orvane_cannot_create, {}},
-        {"orvane_full_device_as_output", orvane_binary, {{"list", "P"}, {"matrix", matrix}},
-         "list matrix /dev/full sample", orvane_cannot_write, {"sample"}},
-        {"orvane_full_device_as_sample", orvane_binary, {{"list", "P"}, {"matrix", matrix}},
-         "list matrix out /dev/full", orvane_cannot_write, {"out"}},
+        {"orvane_folder_as_output",
+         orvane_binary,
+         {{"list", "P"}, {"matrix", matrix}, {"adir/x", ""}},
+         "list matrix adir sample",
+         orvane_cannot_create,
+         {}},
+        {"orvane_folder_as_sample",
+         orvane_binary,
+         {{"list", "P"}, {"matrix", matrix}, {"adir/x", ""}},
+         "list matrix out adir",
+         orvane_cannot_create,
+         {"out"}},
+        {"orvane_missing_folder_in_output",
+         orvane_binary,
+         {{"list", "P"}, {"matrix", matrix}},
+         "list matrix nowhere/out sample",
+         orvane_cannot_create,
+         {}},
+        {"orvane_full_device_as_output",
+         orvane_binary,
+         {{"list", "P"}, {"matrix", matrix}},
+         "list matrix /dev/full sample",
+         orvane_cannot_write,
+         {"sample"}},
+        {"orvane_full_device_as_sample",
+         orvane_binary,
+         {{"list", "P"}, {"matrix", matrix}},
+         "list matrix out /dev/full",
+         orvane_cannot_write,
+         {"out"}},
         {"talmiro_folder_as_list", talmiro_binary, {{"adir/x", ""}}, "adir", talmiro_not_found, {}},
-        {"talmiro_folder_as_fasta", talmiro_binary, {{"list", "a"}, {"adir/x", ""}}, "list adir", talmiro_not_found, {}},
-        {"talmiro_folder_as_output", talmiro_binary, {{"list", "seq2"}, {"in.fa", fasta}, {"adir/x", ""}},
-         "list in.fa adir", talmiro_cannot_create, {}},
-        {"talmiro_missing_folder_in_output", talmiro_binary, {{"list", "seq2"}, {"in.fa", fasta}},
-         "list in.fa nowhere/out.fa", talmiro_cannot_create, {}},
-        {"talmiro_full_device_as_output", talmiro_binary, {{"list", "seq2"}, {"in.fa", fasta}},
-         "list in.fa /dev/full", "\nUnable to write file, aborting....\n", {}},
+        {"talmiro_folder_as_fasta",
+         talmiro_binary,
+         {{"list", "a"}, {"adir/x", ""}},
+         "list adir",
+         talmiro_not_found,
+         {}},
+        {"talmiro_folder_as_output",
+         talmiro_binary,
+         {{"list", "seq2"}, {"in.fa", fasta}, {"adir/x", ""}},
+         "list in.fa adir",
+         talmiro_cannot_create,
+         {}},
+        {"talmiro_missing_folder_in_output",
+         talmiro_binary,
+         {{"list", "seq2"}, {"in.fa", fasta}},
+         "list in.fa nowhere/out.fa",
+         talmiro_cannot_create,
+         {}},
+        {"talmiro_full_device_as_output",
+         talmiro_binary,
+         {{"list", "seq2"}, {"in.fa", fasta}},
+         "list in.fa /dev/full",
+         "\nUnable to write file, aborting....\n",
+         {}},
         // Outputs named like inputs, and one file for both outputs.
-        {"orvane_output_named_like_the_list", orvane_binary, {{"list", "P"}, {"matrix", matrix}},
-         "list matrix list sample", orvane_done, {"list", "sample"}},
-        {"orvane_same_file_for_both_outputs", orvane_binary, {{"list", "P"}, {"matrix", matrix}},
-         "list matrix out ./out", "\nOutput files must be different, aborting.....\n", {"out"}},
-        {"talmiro_output_named_like_the_list", talmiro_binary, {{"list", "seq2"}, {"in.fa", fasta}},
-         "list in.fa list", talmiro_done, {"list"}},
+        {"orvane_output_named_like_the_list",
+         orvane_binary,
+         {{"list", "P"}, {"matrix", matrix}},
+         "list matrix list sample",
+         orvane_done,
+         {"list", "sample"}},
+        {"orvane_same_file_for_both_outputs",
+         orvane_binary,
+         {{"list", "P"}, {"matrix", matrix}},
+         "list matrix out ./out",
+         "\nOutput files must be different, aborting.....\n",
+         {"out"}},
+        {"talmiro_output_named_like_the_list",
+         talmiro_binary,
+         {{"list", "seq2"}, {"in.fa", fasta}},
+         "list in.fa list",
+         talmiro_done,
+         {"list"}},
         // Sizes: a lying header, a single 100 MB line, a list of a million names (how long each
         // takes is a row of bench/limits).
-        {"orvane_order_of_two_billion_over_a_tiny_file", orvane_binary,
-         {{"list", ""}, {"matrix", "2000000000 P 0.5"}}, "list matrix out sample", orvane_done, {"out", "sample"}},
-        {"talmiro_header_of_100_megabytes", talmiro_binary, {{"list", "seq1\n"}, {"in.fa", ">" + huge_header + "\nAC\n"}},
-         "list in.fa out.fa", talmiro_done, {"out.fa"}},
-        {"orvane_list_of_a_million_ids", orvane_binary, {{"list", many_names(1000000)}, {"matrix", matrix}},
-         "list matrix n", question, {}},
-        {"talmiro_list_of_a_million_names", talmiro_binary, {{"list", many_names(1000000)}, {"in.fa", fasta}},
-         "list in.fa n", question, {}},
+        {"orvane_order_of_two_billion_over_a_tiny_file",
+         orvane_binary,
+         {{"list", ""}, {"matrix", "2000000000 P 0.5"}},
+         "list matrix out sample",
+         orvane_done,
+         {"out", "sample"}},
+        {"talmiro_header_of_100_megabytes",
+         talmiro_binary,
+         {{"list", "seq1\n"}, {"in.fa", ">" + huge_header + "\nAC\n"}},
+         "list in.fa out.fa",
+         talmiro_done,
+         {"out.fa"}},
+        {"orvane_list_of_a_million_ids",
+         orvane_binary,
+         {{"list", many_names(1000000)}, {"matrix", matrix}},
+         "list matrix n",
+         question,
+         {}},
+        {"talmiro_list_of_a_million_names",
+         talmiro_binary,
+         {{"list", many_names(1000000)}, {"in.fa", fasta}},
+         "list in.fa n",
+         question,
+         {}},
         // Standard input that ends at each prompt and question, and answers with extra words.
         {"orvane_input_ends_at_the_list_prompt", orvane_binary, {}, "", orvane_not_found, {}},
         {"orvane_input_ends_at_the_matrix_prompt", orvane_binary, {{"list", "P"}}, "list", orvane_not_found, {}},
-        {"orvane_input_ends_at_the_question", orvane_binary, {{"list", "X"}, {"matrix", matrix}}, "list matrix",
-         question, {}},
-        {"orvane_input_ends_at_the_output_prompt", orvane_binary, {{"list", "P"}, {"matrix", matrix}}, "list matrix",
-         orvane_cannot_create, {}},
-        {"orvane_input_ends_at_the_sample_prompt", orvane_binary, {{"list", "P"}, {"matrix", matrix}},
-         "list matrix out", orvane_cannot_create, {"out"}},
-        {"orvane_extra_words_shift_the_answers", orvane_binary, {{"list", "P"}, {"matrix", matrix}},
-         "list please matrix", orvane_not_found, {}},
+        {"orvane_input_ends_at_the_question",
+         orvane_binary,
+         {{"list", "X"}, {"matrix", matrix}},
+         "list matrix",
+         question,
+         {}},
+        {"orvane_input_ends_at_the_output_prompt",
+         orvane_binary,
+         {{"list", "P"}, {"matrix", matrix}},
+         "list matrix",
+         orvane_cannot_create,
+         {}},
+        {"orvane_input_ends_at_the_sample_prompt",
+         orvane_binary,
+         {{"list", "P"}, {"matrix", matrix}},
+         "list matrix out",
+         orvane_cannot_create,
+         {"out"}},
+        {"orvane_extra_words_shift_the_answers",
+         orvane_binary,
+         {{"list", "P"}, {"matrix", matrix}},
+         "list please matrix",
+         orvane_not_found,
+         {}},
         {"talmiro_input_ends_at_the_list_prompt", talmiro_binary, {}, "", talmiro_not_found, {}},
         {"talmiro_input_ends_at_the_fasta_prompt", talmiro_binary, {{"list", "a"}}, "list", talmiro_not_found, {}},
-        {"talmiro_input_ends_at_the_question", talmiro_binary, {{"list", "x"}, {"in.fa", fasta}}, "list in.fa",
-         question, {}},
-        {"talmiro_input_ends_at_the_output_prompt", talmiro_binary, {{"list", "seq1"}, {"in.fa", fasta}},
-         "list in.fa", talmiro_cannot_create, {}},
-        {"talmiro_extra_words_shift_the_answers", talmiro_binary, {{"list", "x"}, {"in.fa", fasta}},
-         "list in.fa yes please out.fa", talmiro_done, {"es"}},
+        {"talmiro_input_ends_at_the_question",
+         talmiro_binary,
+         {{"list", "x"}, {"in.fa", fasta}},
+         "list in.fa",
+         question,
+         {}},
+        {"talmiro_input_ends_at_the_output_prompt",
+         talmiro_binary,
+         {{"list", "seq1"}, {"in.fa", fasta}},
+         "list in.fa",
+         talmiro_cannot_create,
+         {}},
+        {"talmiro_extra_words_shift_the_answers",
+         talmiro_binary,
+         {{"list", "x"}, {"in.fa", fasta}},
+         "list in.fa yes please out.fa",
+         talmiro_done,
+         {"es"}},
     };
 }
 
@@ -160,8 +275,7 @@ TEST_P(BadInputRun, HasItsDefinedOutcome) {
         }
     }
     for (const auto& [name, content] : row.inputs) {
-        const bool named_as_output =
-            std::find(row.may_write.begin(), row.may_write.end(), name) != row.may_write.end();
+        const bool named_as_output = std::find(row.may_write.begin(), row.may_write.end(), name) != row.may_write.end();
         if (!named_as_output) {
             EXPECT_EQ(dir.read(name), content) << "an input changed: " << name;
         }
@@ -196,9 +310,11 @@ TEST(BadInputLimits, NoThreadToBeHadIsNoFailure) {
     dir.write("names", "seq2\n");
     dir.write("in.fa", fasta);
     const std::string limited = "ulimit -s 4000000; ulimit -v 1000000; exec \"$0\" \"$@\"";
-    const ProcessResult orvane = run_command("/bin/sh", {"-c", limited, orvane_binary}, "list matrix out sample", dir.path());
+    const ProcessResult orvane =
+        run_command("/bin/sh", {"-c", limited, orvane_binary}, "list matrix out sample", dir.path());
     EXPECT_TRUE(orvane.output.ends_with(orvane_done)) << orvane.errors;
-    const ProcessResult talmiro = run_command("/bin/sh", {"-c", limited, talmiro_binary}, "names in.fa out.fa", dir.path());
+    const ProcessResult talmiro =
+        run_command("/bin/sh", {"-c", limited, talmiro_binary}, "names in.fa out.fa", dir.path());
     EXPECT_TRUE(talmiro.output.ends_with(talmiro_done)) << talmiro.errors;
     const ProcessResult batch = run_command(
         "/bin/sh", {"-c", limited, orvane_binary, "-l", "list", "-i", "matrix", "-o", "batch"}, "", dir.path());
@@ -212,8 +328,11 @@ TEST(BadInputLimits, HugeLinesAndTokensNobodyTakesCostNoMemory) {
     ScratchDir dir;
     // Made by the shell: a child's peak memory counts what it shared with this process at fork.
     const std::string huge = "head -c 200000000 /dev/zero | tr '\\0' x";
-    run_command("/bin/sh", {"-c", "{ printf '>'; " + huge + "; printf '\\nAC\\n>seq2\\nGG\\n'; } > in.fa; "
-                                  "{ printf '2\\n'; " + huge + "; printf ' 0 1\\nP 1 0\\n'; } > matrix"},
+    run_command("/bin/sh",
+                {"-c", "{ printf '>'; " + huge +
+                           "; printf '\\nAC\\n>seq2\\nGG\\n'; } > in.fa; "
+                           "{ printf '2\\n'; " +
+                           huge + "; printf ' 0 1\\nP 1 0\\n'; } > matrix"},
                 "", dir.path());
     dir.write("names", "seq2\n");
     dir.write("list", "P");
@@ -244,7 +363,8 @@ TEST(BadInputLimits, HugeLinesAndTokensNobodyTakesCostNoMemory) {
     GTEST_SKIP() << "the outputs are checked; the memory bounds are not, as the sanitizers' shadow memory counts too";
 #else
     if (!measured) {
-        GTEST_SKIP() << "the outputs are checked; the memory bounds need GNU time (/usr/bin/time: apt-get install time)";
+        GTEST_SKIP()
+            << "the outputs are checked; the memory bounds need GNU time (/usr/bin/time: apt-get install time)";
     }
     EXPECT_LT(peak_kb(talmiro), 80'000);
     EXPECT_LT(peak_kb(orvane), 80'000);

@@ -3,8 +3,8 @@
 #include "orvane/app/meter_labels.hpp"
 
 #include "orvane/app/files.hpp"
-#include "orvane/writers/square_writing.hpp"
 #include "orvane/writers/pair_writing.hpp"
+#include "orvane/writers/square_writing.hpp"
 #include "orvane/writers/table_writing.hpp"
 #include "text/quoting.hpp"
 
@@ -61,8 +61,9 @@ void BatchOutputs::write(IdTable& ids, const DataSet& set) {
     if (holds_data_sets(layout_)) {
         written = write_output_files(&matrix, sample, ids, set.rows, front_.meter().progress(writing_label), layout_);
     } else {
-        written = layout_ == Layout::pairs ? write_pairs(matrix, ids, set.rows, texts, front_.meter().progress(writing_label))
-                                           : write_table(matrix, layout_, ids, set.rows, texts, front_.meter().progress(writing_label));
+        written = layout_ == Layout::pairs
+                      ? write_pairs(matrix, ids, set.rows, texts, front_.meter().progress(writing_label))
+                      : write_table(matrix, layout_, ids, set.rows, texts, front_.meter().progress(writing_label));
         if (sample != nullptr) {
             write_output_files<double>(nullptr, sample, ids, set.rows, front_.meter().progress(writing_label));
         }

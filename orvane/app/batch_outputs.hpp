@@ -5,9 +5,9 @@
 #include "front/session.hpp"
 #include "io/output_file.hpp"
 #include "orvane/formats/layouts.hpp"
+#include "orvane/formats/short_names.hpp"
 #include "orvane/model/data_set.hpp"
 #include "orvane/model/id_table.hpp"
-#include "orvane/formats/short_names.hpp"
 #include "orvane/readers/table_reading.hpp"
 
 #include <optional>

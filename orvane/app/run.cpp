@@ -4,20 +4,20 @@
 #include "io/name_lines.hpp"
 #include "orvane/app/batch_outputs.hpp"
 #include "orvane/app/files.hpp"
+#include "orvane/app/index_mode.hpp"
 #include "orvane/app/meter_labels.hpp"
-#include "orvane/index/indexed_cutting.hpp"
 #include "orvane/formats/layout_choice.hpp"
 #include "orvane/formats/layouts.hpp"
+#include "orvane/index/indexed_cutting.hpp"
 #include "orvane/model/matrix_checking.hpp"
-#include "orvane/readers/square_reading.hpp"
-#include "orvane/writers/square_writing.hpp"
+#include "orvane/parse/token_reader.hpp"
+#include "orvane/readers/lower_reading.hpp"
 #include "orvane/readers/pair_reading.hpp"
 #include "orvane/readers/row_conversion.hpp"
-#include "orvane/app/index_mode.hpp"
-#include "orvane/readers/lower_reading.hpp"
+#include "orvane/readers/square_reading.hpp"
 #include "orvane/readers/table_reading.hpp"
 #include "orvane/readers/window_access.hpp"
-#include "orvane/parse/token_reader.hpp"
+#include "orvane/writers/square_writing.hpp"
 #include "project/version.hpp"
 #include "text/quoting.hpp"
 
@@ -141,7 +141,8 @@ template <typename Distance>
 DistanceRows<Distance> read_square(Front& front, IdTable& ids, TokenReader& matrix, Strictness strictness) {
     const std::int32_t order = read_order(front, matrix, strictness);
     DistanceRows<Distance> rows = allocate_distance_rows<Distance>(ids, order);
-    finish_reading(front, matrix.input(), read_distance_matrix(matrix, ids, order, rows, strictness, front.meter().progress(reading_label)));
+    finish_reading(front, matrix.input(),
+                   read_distance_matrix(matrix, ids, order, rows, strictness, front.meter().progress(reading_label)));
     return rows;
 }
 
@@ -165,7 +166,8 @@ DataSet read_table(Front& front, IdTable& ids, io::LineReader& table, Layout lay
 
 DataSet read_pair_list(Front& front, IdTable& ids, io::LineReader& pairs, bool keep_texts) {
     std::optional<PairMatrix> matrix;
-    const std::optional<io::IoError> unreadable = read_pairs(pairs, ids, keep_texts, front.meter().progress(reading_label), matrix);
+    const std::optional<io::IoError> unreadable =
+        read_pairs(pairs, ids, keep_texts, front.meter().progress(reading_label), matrix);
     finish_reading(front, pairs.input(), unreadable);
     front.show_count(matrix_order, static_cast<std::int64_t>(matrix->order));
     return {std::move(matrix->rows), std::move(matrix->texts)};
@@ -191,8 +193,8 @@ io::IoError in_data_set(io::IoError error, std::uint32_t number) {
 
 // A square matrix or lower triangle, the first of its file or (`order_token` holding the order
 // that starts it) a later one.
-DataSet read_data_set(Front& front, IdTable& ids, TokenReader& matrix, const Detection& detection,
-                      std::uint32_t number, const std::string& order_token) {
+DataSet read_data_set(Front& front, IdTable& ids, TokenReader& matrix, const Detection& detection, std::uint32_t number,
+                      const std::string& order_token) {
     std::int32_t order = 0;
     if (number == 1) {
         order = read_order(front, matrix, Strictness::whole_numbers);
@@ -205,8 +207,10 @@ DataSet read_data_set(Front& front, IdTable& ids, TokenReader& matrix, const Det
     DataSet set{allocate_distance_rows<double>(ids, order), std::nullopt};
     std::optional<io::IoError> stop =
         *detection.layout == Layout::lower
-            ? read_lower_triangle(matrix, ids, order, detection.with_diagonal, set.rows, front.meter().progress(reading_label))
-            : read_distance_matrix(matrix, ids, order, set.rows, Strictness::whole_numbers, front.meter().progress(reading_label));
+            ? read_lower_triangle(matrix, ids, order, detection.with_diagonal, set.rows,
+                                  front.meter().progress(reading_label))
+            : read_distance_matrix(matrix, ids, order, set.rows, Strictness::whole_numbers,
+                                   front.meter().progress(reading_label));
     if (stop) {
         stop = in_data_set(std::move(*stop), number);
     }
@@ -232,7 +236,8 @@ bool next_data_set_follows(Front& front, TokenReader& matrix, std::uint32_t numb
 void write_outputs(Front& front, const IdTable& ids, const DistanceRows<float>& rows) {
     MatrixOutputs outputs = create_matrix_outputs(front);
     session::begin_writing({&outputs.matrix, outputs.sample_or_none()});
-    const std::size_t written = write_output_files(&outputs.matrix, outputs.sample_or_none(), ids, rows, front.meter().progress(writing_label));
+    const std::size_t written =
+        write_output_files(&outputs.matrix, outputs.sample_or_none(), ids, rows, front.meter().progress(writing_label));
     front.meter().end_line();
     front.show_count(rows_written, static_cast<std::int64_t>(written));
     session::close_outputs({&outputs.matrix, outputs.sample_or_none()});
@@ -272,8 +277,8 @@ bool cut_data_set(Front& front, IdTable& ids, const DataSet& set, const Choice& 
         // Listed IDs that no row has are no loss when excluding: only counted.
         front.show_count(excluded_count, static_cast<std::int64_t>(ids.excluded_seen()));
         front.show_count(kept_count, static_cast<std::int64_t>(ids.size()));
-    } else if (!session::confirm_missing(front, ids.ids(), [&](std::size_t position) { return ids.found_at(position); },
-                                         part)) {
+    } else if (!session::confirm_missing(
+                   front, ids.ids(), [&](std::size_t position) { return ids.found_at(position); }, part)) {
         return false;
     }
     if (options.check) {
@@ -377,8 +382,9 @@ Outcome batch_steps(Front& front, const Choice& options) {
     IdTable ids = read_ids(front, options);
     io::InputFile file = front.open_input(matrix_file);
     if (options.use_index) {
-        std::optional<IndexedCuts> indexed = cut_through_index(
-            [&front](std::string_view what) { front.warn(what); }, file, ids, options, [&](std::int32_t order) { return allocate_distance_rows<double>(ids, order); });
+        std::optional<IndexedCuts> indexed =
+            cut_through_index([&front](std::string_view what) { front.warn(what); }, file, ids, options,
+                              [&](std::int32_t order) { return allocate_distance_rows<double>(ids, order); });
         if (indexed) {
             const Layout output_layout = options.output_for(indexed->layout);
             BatchOutputs outputs(front, output_layout);
@@ -429,8 +435,9 @@ Outcome run(std::istream& in, std::ostream& out) {
 
 Outcome run_batch(Front& front, const session::BatchOptions& common, const Options& options) {
     if (common.files_mode) {
-        return session::run_session(
-            front, [&](Front& steps_front) { return build_row_indexes(steps_front, common.mode_files, choice_of(options).input_layout); });
+        return session::run_session(front, [&](Front& steps_front) {
+            return build_row_indexes(steps_front, common.mode_files, choice_of(options).input_layout);
+        });
     }
     const Choice choice = choice_of(options);
     return session::run_session(front, [&](Front& steps_front) { return batch_steps(steps_front, choice); });

@@ -47,10 +47,10 @@ std::optional<io::IoError> choose_layout(io::ReadBuffer& input, std::optional<La
         if (input.error()) {
             return *input.error();
         }
-        const std::string why = !whole && start.size() >= longest_first_lines
-                                    ? "its first lines are longer than 256 MB"
-                                    : detection.why;
-        return io::IoError::bad_content(input.name(), "cannot tell its layout: " + why + "; name it with --input-format");
+        const std::string why =
+            !whole && start.size() >= longest_first_lines ? "its first lines are longer than 256 MB" : detection.why;
+        return io::IoError::bad_content(input.name(),
+                                        "cannot tell its layout: " + why + "; name it with --input-format");
     }
     return std::nullopt;
 }

@@ -44,7 +44,8 @@ std::optional<std::int64_t> leading_number(std::string_view line) {
     while (!line.empty() && text::is_blank(line.front())) {
         line.remove_prefix(1);
     }
-    const std::size_t end = std::min(line.size(), static_cast<std::size_t>(std::find_if(line.begin(), line.end(), text::is_blank) - line.begin()));
+    const std::size_t end = std::min(
+        line.size(), static_cast<std::size_t>(std::find_if(line.begin(), line.end(), text::is_blank) - line.begin()));
     std::int64_t number = 0;
     const char* const first = line.data() + (line.starts_with('+') ? 1 : 0);
     const auto [stop, error] = std::from_chars(first, line.data() + end, number);

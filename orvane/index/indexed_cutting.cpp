@@ -6,9 +6,9 @@
 #include "io/random_access.hpp"
 #include "orvane/formats/layout_choice.hpp"
 #include "orvane/index/oix_format.hpp"
+#include "orvane/parse/token_reader.hpp"
 #include "orvane/readers/lower_reading.hpp"
 #include "orvane/readers/table_reading.hpp"
-#include "orvane/parse/token_reader.hpp"
 #include "text/quoting.hpp"
 
 #include <algorithm>
@@ -107,7 +107,8 @@ void read_token_row(const io::InputFile& file, const IndexedDataSet& set, std::i
     const IndexedRow& place = set.rows[static_cast<std::size_t>(row)];
     TokenReader matrix(region(file, place.offset, end_of_row(set, row)));
     if (matrix.take_token() != place.name || matrix.failed()) {
-        throw mismatch(index_path, file, "no row " + text::quoted(place.name) + " at byte " + std::to_string(place.offset));
+        throw mismatch(index_path, file,
+                       "no row " + text::quoted(place.name) + " at byte " + std::to_string(place.offset));
     }
     if (!read_values(matrix)) {
         throw RowFault{};
@@ -205,8 +206,9 @@ std::optional<IndexedCuts> cut_through_index(const indexing::Warn& warn, const i
         // reading the file in another (named when it was made) is not this run's.
         io::ReadBuffer start = region(file, 0, stamp->size);
         Detection detection;
-        if (choose_layout(start, options.input_layout, detection) || *detection.layout != index.layout || detection.with_diagonal != index.with_diagonal ||
-            index.layout == Layout::pairs || options.dataset > index.data_sets.size()) {
+        if (choose_layout(start, options.input_layout, detection) || *detection.layout != index.layout ||
+            detection.with_diagonal != index.with_diagonal || index.layout == Layout::pairs ||
+            options.dataset > index.data_sets.size()) {
             return std::nullopt;  // read whole: as this run reads it, or for the whole-file read's own message
         }
         // A table's values are kept as read where the output is a table too.

@@ -7,12 +7,11 @@
 
 #include "index/trust.hpp"
 #include "io/input_file.hpp"
+#include "orvane/formats/layouts.hpp"
+#include "orvane/model/choice.hpp"
 #include "orvane/model/data_set.hpp"
 #include "orvane/model/id_table.hpp"
 #include "orvane/readers/square_reading.hpp"
-#include "orvane/formats/layouts.hpp"
-#include "orvane/readers/square_reading.hpp"
-#include "orvane/model/choice.hpp"
 
 #include <cstdint>
 #include <functional>

@@ -1,9 +1,9 @@
 // The .oix: where each row of a matrix file begins, so that a cut reads only the listed rows.
 // Our own format, little-endian: "ORVANOIX", the version (1), flags (1: the lower triangle's
-// rows hold their diagonal; 2: every value of the square matrix is a number), the file's size and modification time (seconds, nanoseconds), the
-// layout's name (its length, then its bytes) and the number of data sets; then for each data
-// set its order, where its last row ends, and for each row where it begins and its name (the
-// name's length, then its bytes).
+// rows hold their diagonal; 2: every value of the square matrix is a number), the file's size and modification time
+// (seconds, nanoseconds), the layout's name (its length, then its bytes) and the number of data sets; then for each
+// data set its order, where its last row ends, and for each row where it begins and its name (the name's length, then
+// its bytes).
 #pragma once
 
 #include "io/mapped_file.hpp"

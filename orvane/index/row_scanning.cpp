@@ -58,10 +58,10 @@ std::optional<io::IoError> scan_data_set(TokenReader& matrix, const Detection& d
             if (matrix.stop() == TokenReader::Stop::read_error) {
                 return *matrix.input().error();
             }
-            return io::IoError::bad_content(
-                matrix.input().name(), (number > 1 ? "data set " + std::to_string(number) + ": " : std::string()) +
-                                           "the file ends in row " + std::to_string(row + 1) + " of " +
-                                           std::to_string(set.order));
+            return io::IoError::bad_content(matrix.input().name(),
+                                            (number > 1 ? "data set " + std::to_string(number) + ": " : std::string()) +
+                                                "the file ends in row " + std::to_string(row + 1) + " of " +
+                                                std::to_string(set.order));
         }
         set.rows.push_back({offset, std::move(name)});
     }
@@ -102,7 +102,10 @@ std::optional<io::IoError> scan_table(io::LineReader& table, Layout layout, RowI
     std::size_t row = 0;
     if (auto unreadable = list_table_rows(
             table, layout, header, std::move(first_row),
-            [&](std::uint64_t offset, std::uint64_t) { set.rows.push_back({offset, header.names[row++]}); }, set.end)) {
+            [&](std::uint64_t offset, std::uint64_t) {
+                set.rows.push_back({offset, header.names[row++]});
+            },
+            set.end)) {
         return unreadable;
     }
     return whole_read_failure(table.input());
@@ -118,8 +121,8 @@ std::optional<io::IoError> scan_rows(io::ReadBuffer input, std::optional<Layout>
     index.layout = *detection.layout;
     index.with_diagonal = detection.with_diagonal;
     if (index.layout == Layout::pairs) {
-        return io::IoError::bad_content(input.name(),
-                                        "a pairs file has no rows to find: it is read whole each time, and has no index");
+        return io::IoError::bad_content(
+            input.name(), "a pairs file has no rows to find: it is read whole each time, and has no index");
     }
     if (reads_copied(index.layout, Scan::index, false)) {
         input.copy_from_here();

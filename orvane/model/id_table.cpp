@@ -31,8 +31,8 @@ std::int64_t IdTable::slot_of_row(std::string_view name) {
         return -1;
     }
     // One entry per row of the matrix, not per value: the row's distances dwarf it.
-    const auto [entry, added] =
-        excluded_->slot_of_gathered.try_emplace(std::string(name), static_cast<std::uint32_t>(excluded_->gathered.size()));
+    const auto [entry, added] = excluded_->slot_of_gathered.try_emplace(
+        std::string(name), static_cast<std::uint32_t>(excluded_->gathered.size()));
     if (added) {
         excluded_->gathered.emplace_back(name);
         matrix_row_.push_back(not_found);

@@ -84,7 +84,7 @@ struct Exact<float> {
 template <>
 struct Exact<double> {
     static constexpr std::uint64_t integer_limit = std::uint64_t{1} << 53;
-    static constexpr double powers_of_ten[] = {1e0, 1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+    static constexpr double powers_of_ten[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
                                                1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 };
 
@@ -123,9 +123,8 @@ const char* parse_short_decimal(const char* first, T& value) {
     }
     // An exponent, a second point, a run too long to have been read whole, or a value the type
     // cannot hold exactly all go the general way.
-    if (whole_digits + fraction_digits == 0 || whole_digits + fraction_digits >= 19 || is_digit(*at) ||
-        *at == '.' || *at == 'e' || *at == 'E' || mantissa >= Exact<T>::integer_limit ||
-        fraction_digits > max_fraction_digits) {
+    if (whole_digits + fraction_digits == 0 || whole_digits + fraction_digits >= 19 || is_digit(*at) || *at == '.' ||
+        *at == 'e' || *at == 'E' || mantissa >= Exact<T>::integer_limit || fraction_digits > max_fraction_digits) {
         return nullptr;
     }
     // Both operands are exact, and IEEE division rounds correctly: the result is the correctly

@@ -220,7 +220,8 @@ std::string_view TokenReader::text_at_cursor() {
     constexpr std::size_t longest_shown = 40;
     const std::string_view ahead = input_.peek(longest_shown);
     const std::string_view shown = ahead.substr(0, longest_shown);
-    return shown.substr(0, static_cast<std::size_t>(std::find_if(shown.begin(), shown.end(), is_blank) - shown.begin()));
+    return shown.substr(0,
+                        static_cast<std::size_t>(std::find_if(shown.begin(), shown.end(), is_blank) - shown.begin()));
 }
 
 void TokenReader::return_to(std::size_t cursor) {

@@ -49,8 +49,8 @@ __attribute__((target("avx2,popcnt,bmi"))) inline std::uint32_t blank_mask_avx2(
 }
 
 __attribute__((target("avx2,popcnt,bmi"))) inline std::uint64_t nonblank_mask_avx2(const char* data) {
-    return ~(static_cast<std::uint64_t>(blank_mask_avx2(data)) |
-             static_cast<std::uint64_t>(blank_mask_avx2(data + 32)) << 32);
+    return ~(static_cast<std::uint64_t>(blank_mask_avx2(data)) | static_cast<std::uint64_t>(blank_mask_avx2(data + 32))
+                                                                     << 32);
 }
 #endif
 

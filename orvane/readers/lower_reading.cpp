@@ -37,9 +37,9 @@ std::optional<io::IoError> read_lower_triangle(TokenReader& triangle, IdTable& i
         const bool listable = triangle.take_name(ids.longest_name(), name);
         const std::int64_t slot = listable && !triangle.failed() ? ids.slot_of_row(name) : -1;
         if (slot >= 0 && ids.matrix_row(static_cast<std::uint32_t>(slot)) != IdTable::not_found) {
-            return io::IoError::bad_content(
-                triangle.input().name(), twice_named(name, ids.matrix_row(static_cast<std::uint32_t>(slot)), row),
-                triangle.line());
+            return io::IoError::bad_content(triangle.input().name(),
+                                            twice_named(name, ids.matrix_row(static_cast<std::uint32_t>(slot)), row),
+                                            triangle.line());
         }
         if (slot >= 0) {
             if (!cut.take(triangle, row, static_cast<std::uint32_t>(slot))) {

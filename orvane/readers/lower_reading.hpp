@@ -1,8 +1,8 @@
 // Reading lower triangles, as PHYLIP's programs write them with the L option.
 #pragma once
 
-#include "io/progress.hpp"
 #include "io/io_error.hpp"
+#include "io/progress.hpp"
 #include "orvane/model/distance_rows.hpp"
 #include "orvane/model/id_table.hpp"
 #include "orvane/parse/token_reader.hpp"
@@ -19,7 +19,9 @@ class LowerTriangleCut {
 public:
     LowerTriangleCut(bool with_diagonal, DistanceRows<double>& rows) : with_diagonal_(with_diagonal), rows_(rows) {}
     // How many values row `row` (0-based) holds.
-    std::uint64_t values_in(std::int32_t row) const { return static_cast<std::uint64_t>(row) + (with_diagonal_ ? 1 : 0); }
+    std::uint64_t values_in(std::int32_t row) const {
+        return static_cast<std::uint64_t>(row) + (with_diagonal_ ? 1 : 0);
+    }
     // Reads row `row`'s values (its name taken) for `slot`; false when they cannot all be read.
     [[nodiscard]] bool take(TokenReader& triangle, std::int32_t row, std::uint32_t slot);
 

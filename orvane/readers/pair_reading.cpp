@@ -6,9 +6,9 @@
 #include "orvane/parse/number_parsing.hpp"
 #include "orvane/readers/pair_grid.hpp"
 #include "orvane/readers/reading_errors.hpp"
-#include "threads/helper.hpp"
 #include "text/characters.hpp"
 #include "text/quoting.hpp"
+#include "threads/helper.hpp"
 
 #include <algorithm>
 #include <bit>
@@ -359,16 +359,15 @@ bool read_in_halves(const io::LineReader& pairs, IdTable& ids, bool keep_texts, 
         return false;
     }
     const std::size_t first_end = start.find('\n', first_line);
-    const bool tabbed = pairs_split_at_tabs(io::without_carriage_return(
-        std::string_view(start).substr(first_line, first_end == std::string::npos ? start.npos : first_end - first_line)));
+    const bool tabbed = pairs_split_at_tabs(io::without_carriage_return(std::string_view(start).substr(
+        first_line, first_end == std::string::npos ? start.npos : first_end - first_line)));
     const std::uint64_t split = half + break_in_middle + 1;
     PairLines later(ids, keep_texts);
     later.split_at_tabs(tabbed);
     bool later_whole = false;
     {
-        threads::Helper helper([&](const std::stop_token&) {
-            later_whole = take_lines_between(descriptor, split, size, later);
-        });
+        threads::Helper helper(
+            [&](const std::stop_token&) { later_whole = take_lines_between(descriptor, split, size, later); });
         const bool earlier_whole = take_lines_between(descriptor, begin, split, whole);
         if (!helper.running()) {
             later_whole = take_lines_between(descriptor, split, size, later);
@@ -386,8 +385,9 @@ bool read_in_halves(const io::LineReader& pairs, IdTable& ids, bool keep_texts, 
 
 }  // namespace
 
-std::optional<io::IoError> read_pairs(io::LineReader& pairs, IdTable& ids, bool keep_texts, const io::Progress& progress,
-                                      std::optional<PairMatrix>& matrix, threads::Cores cores) {
+std::optional<io::IoError> read_pairs(io::LineReader& pairs, IdTable& ids, bool keep_texts,
+                                      const io::Progress& progress, std::optional<PairMatrix>& matrix,
+                                      threads::Cores cores) {
     pairs.skip_byte_order_mark();
     progress.begin();
     std::optional<PairLines> lines(std::in_place, ids, keep_texts);

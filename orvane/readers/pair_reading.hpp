@@ -2,9 +2,9 @@
 // ignored, as mash dist writes them.
 #pragma once
 
-#include "io/progress.hpp"
 #include "io/io_error.hpp"
 #include "io/line_reader.hpp"
+#include "io/progress.hpp"
 #include "orvane/readers/square_reading.hpp"
 #include "orvane/readers/table_reading.hpp"
 #include "threads/helper.hpp"
@@ -29,8 +29,8 @@ struct PairMatrix {
 // large plain file is read in two halves at once and joined, with the same outcome: where that
 // cannot be had (an error, a pair given two values), one thread reads it all and says where.
 // `cores` may force either way.
-std::optional<io::IoError> read_pairs(io::LineReader& pairs, IdTable& ids, bool keep_texts, const io::Progress& progress,
-                                      std::optional<PairMatrix>& matrix,
+std::optional<io::IoError> read_pairs(io::LineReader& pairs, IdTable& ids, bool keep_texts,
+                                      const io::Progress& progress, std::optional<PairMatrix>& matrix,
                                       threads::Cores cores = threads::Cores::from_affinity);
 
 }  // namespace orvane

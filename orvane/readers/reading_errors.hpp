@@ -10,7 +10,6 @@
 
 namespace orvane {
 
-
 // "row 'P': 'NA' is no number", or naming the column too: "row 'P', column 'Q': 'NA' is no
 // number".
 std::string no_number(std::string_view row, std::string_view text, std::string_view column = {});

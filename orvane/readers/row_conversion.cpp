@@ -205,8 +205,8 @@ private:
                 ++confirmed_;
             }
             const bool pending = unsettled();
-            const std::int32_t limit =
-                std::min(stopped_at_ ? stopped_at_->row : scanned_, pending ? converter_.job(confirmed_).row : scanned_);
+            const std::int32_t limit = std::min(stopped_at_ ? stopped_at_->row : scanned_,
+                                                pending ? converter_.job(confirmed_).row : scanned_);
             for (; drawn_ < limit; ++drawn_) {
                 progress_.step(io::percentage(std::int64_t{drawn_} + 1, order_));
             }
@@ -222,10 +222,10 @@ private:
     std::int32_t order_;
     const io::Progress& progress_;
     Converter<Distance> converter_;
-    std::vector<bool> taken_;      // slots with a row in this pass
-    std::size_t confirmed_ = 0;    // jobs done and read whole, their rows set, in order
-    std::int32_t drawn_ = 0;       // meter steps drawn for the rows below this
-    std::int32_t scanned_ = 0;     // rows the scan has passed
+    std::vector<bool> taken_;        // slots with a row in this pass
+    std::size_t confirmed_ = 0;      // jobs done and read whole, their rows set, in order
+    std::int32_t drawn_ = 0;         // meter steps drawn for the rows below this
+    std::int32_t scanned_ = 0;       // rows the scan has passed
     std::optional<Job> stopped_at_;  // the first row left to the one-core reading
     std::string name_;
 };
@@ -236,8 +236,7 @@ bool converts_alongside(const IdTable& ids, std::int32_t order, threads::Cores c
     // Forced to two cores (the differential tests), the helper takes any matrix of long rows.
     const bool worth_a_helper =
         cores == threads::Cores::two || static_cast<std::int64_t>(ids.size()) * order >= minimum_values;
-    return order >= minimum_order && ids.size() > 0 && worth_a_helper && !ids.excludes() &&
-           threads::second_core(cores);
+    return order >= minimum_order && ids.size() > 0 && worth_a_helper && !ids.excludes() && threads::second_core(cores);
 }
 
 template <typename Distance>
@@ -251,8 +250,8 @@ std::int32_t convert_rows_alongside(TokenReader& matrix, IdTable& ids, std::int3
     return scan.running() ? scan.scan() : 0;
 }
 
-template std::int32_t convert_rows_alongside(TokenReader&, IdTable&, std::int32_t, DistanceRows<float>&, const io::Progress&,
-                                             threads::Cores);
+template std::int32_t convert_rows_alongside(TokenReader&, IdTable&, std::int32_t, DistanceRows<float>&,
+                                             const io::Progress&, threads::Cores);
 template std::int32_t convert_rows_alongside(TokenReader&, IdTable&, std::int32_t, DistanceRows<double>&,
                                              const io::Progress&, threads::Cores);
 

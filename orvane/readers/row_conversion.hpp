@@ -2,8 +2,8 @@
 #pragma once
 
 #include "io/progress.hpp"
-#include "orvane/readers/square_reading.hpp"
 #include "orvane/parse/token_reader.hpp"
+#include "orvane/readers/square_reading.hpp"
 #include "threads/helper.hpp"
 
 #include <cstdint>

@@ -127,8 +127,7 @@ std::optional<io::IoError> read_distance_matrix(TokenReader& matrix, IdTable& id
     std::string name;  // the current row's, kept for a message (the token's view dies with the next read)
     // On two cores the plain rows go faster; from the first row that is not plain (or from the
     // start, on one core) each row is read here, one after the other.
-    for (std::int32_t row = convert_rows_alongside(matrix, ids, order, rows, progress, cores); row < order;
-         ++row) {
+    for (std::int32_t row = convert_rows_alongside(matrix, ids, order, rows, progress, cores); row < order; ++row) {
         const bool listable = matrix.take_name(longest, name);
         if (!matrix.failed()) {
             const std::int64_t slot = listable ? ids.slot_of_row(name) : -1;
@@ -158,8 +157,8 @@ std::optional<io::IoError> read_distance_matrix(TokenReader& matrix, IdTable& id
 }
 
 template std::optional<io::IoError> read_distance_matrix(TokenReader&, IdTable&, std::int32_t, DistanceRows<float>&,
-                                                        Strictness, const io::Progress&, threads::Cores);
+                                                         Strictness, const io::Progress&, threads::Cores);
 template std::optional<io::IoError> read_distance_matrix(TokenReader&, IdTable&, std::int32_t, DistanceRows<double>&,
-                                                        Strictness, const io::Progress&, threads::Cores);
+                                                         Strictness, const io::Progress&, threads::Cores);
 
 }  // namespace orvane

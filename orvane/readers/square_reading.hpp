@@ -1,12 +1,12 @@
 // Reading the ID list and the input distance matrix.
 #pragma once
 
-#include "io/progress.hpp"
 #include "io/io_error.hpp"
-#include "text/name_list.hpp"
+#include "io/progress.hpp"
 #include "orvane/model/distance_rows.hpp"
 #include "orvane/model/id_table.hpp"
 #include "orvane/parse/token_reader.hpp"
+#include "text/name_list.hpp"
 #include "threads/helper.hpp"
 
 #include <cstddef>

@@ -40,8 +40,8 @@ std::string_view take_record(io::LineReader& table, char delimiter, std::size_t 
 
 // A table that ends before its header's every name has a row.
 io::IoError rows_missing(const io::LineReader& table, std::int64_t rows, std::size_t names) {
-    return in_file(table, "the table has " + std::to_string(rows) + " rows for the header's " + std::to_string(names) +
-                              " names");
+    return in_file(
+        table, "the table has " + std::to_string(rows) + " rows for the header's " + std::to_string(names) + " names");
 }
 
 // A listed row of a labelled table: every cell converted into `values`, or why it cannot be.

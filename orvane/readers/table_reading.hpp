@@ -1,9 +1,9 @@
 // Reading labelled tables (tsv, csv, and blank-separated as R writes them).
 #pragma once
 
-#include "orvane/formats/layouts.hpp"
 #include "io/line_reader.hpp"
 #include "io/progress.hpp"
+#include "orvane/formats/layouts.hpp"
 #include "orvane/model/data_set.hpp"
 #include "orvane/model/id_table.hpp"
 
@@ -19,9 +19,9 @@ namespace orvane {
 struct TableHeader {
     std::vector<std::string> names;
     std::uint64_t first_row_offset = 0;  // where the first row begins in the file
-    bool corner = false;  // whether the header's first field stands above the row names
-    std::uint64_t first_row_line = 2;  // where the first row begins (a quoted name may hold
-    std::uint64_t next_line = 3;       // line breaks), and the line after it
+    bool corner = false;                 // whether the header's first field stands above the row names
+    std::uint64_t first_row_line = 2;    // where the first row begins (a quoted name may hold
+    std::uint64_t next_line = 3;         // line breaks), and the line after it
 };
 
 // Reads the header and the first row (to tell whether the header has a corner cell); the row is

@@ -1,8 +1,8 @@
 // Writing the sub-matrix as a list of pairs.
 #pragma once
 
-#include "io/progress.hpp"
 #include "io/output_file.hpp"
+#include "io/progress.hpp"
 #include "orvane/model/data_set.hpp"
 #include "orvane/model/id_table.hpp"
 #include "orvane/readers/table_reading.hpp"

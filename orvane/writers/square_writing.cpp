@@ -2,10 +2,10 @@
 
 #include "orvane/readers/reading_errors.hpp"
 
+#include <atomic>
 #include <bit>
 #include <charconv>
 #include <cmath>
-#include <atomic>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -108,9 +108,9 @@ char* write_distance_field(Distance distance, char* out) {
     if (!scale_to_micro_units(distance, micro_units)) {
         // As the stream writes it (a float promoted to double): printf's %.6f.
         std::array<char, sizeof(DistanceField)> text{};
-        const char* const stop =
-            std::to_chars(text.data(), text.data() + text.size(), static_cast<double>(distance),
-                          std::chars_format::fixed, 6).ptr;
+        const char* const stop = std::to_chars(text.data(), text.data() + text.size(), static_cast<double>(distance),
+                                               std::chars_format::fixed, 6)
+                                     .ptr;
         const auto length = static_cast<std::size_t>(stop - text.data());
         const std::size_t pad = length < distance_width ? distance_width - length : 1;
         std::memset(out, ' ', pad);

@@ -2,7 +2,6 @@
 
 #include "orvane/parse/number_parsing.hpp"
 
-
 namespace orvane {
 
 namespace {

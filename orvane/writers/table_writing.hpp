@@ -1,8 +1,8 @@
 // Writing the sub-matrix as a labelled table (tsv, csv, or blank-separated as R writes it).
 #pragma once
 
-#include "io/progress.hpp"
 #include "io/output_file.hpp"
+#include "io/progress.hpp"
 #include "orvane/formats/layouts.hpp"
 #include "orvane/model/data_set.hpp"
 #include "orvane/model/id_table.hpp"

@@ -10,7 +10,7 @@
 namespace talmiro {
 
 struct Options {
-    std::string match;  // "prefix", "word" or "full"; empty when not given
+    std::string match;   // "prefix", "word" or "full"; empty when not given
     bool exact = false;  // the older spelling of --match word
     bool ignore_case = false;
     bool exclude = false;

@@ -3,13 +3,13 @@
 #include "front/dialogue_front.hpp"
 #include "io/file_system.hpp"
 #include "io/line_reader.hpp"
+#include "io/name_lines.hpp"
 #include "project/version.hpp"
 #include "talmiro/app/files.hpp"
-#include "talmiro/app/meter_labels.hpp"
 #include "talmiro/app/index_mode.hpp"
-#include "talmiro/index/indexed_reading.hpp"
 #include "talmiro/app/input_threads.hpp"
-#include "io/name_lines.hpp"
+#include "talmiro/app/meter_labels.hpp"
+#include "talmiro/index/indexed_reading.hpp"
 #include "talmiro/records/record_reading.hpp"
 #include "talmiro/records/record_writing.hpp"
 #include "text/quoting.hpp"
@@ -55,7 +55,7 @@ struct Input {
     RecordFormat format = RecordFormat::fasta;
     std::uint64_t indexed_records = 0;  // in the whole file, as its index says
     std::uint64_t located = 0;          // records read where its index put them
-    std::vector<std::uint64_t> taken;  // per slot
+    std::vector<std::uint64_t> taken;   // per slot
     std::unique_ptr<TakenRecords> places;
     std::unique_ptr<io::OutputFile> output;
     std::uint64_t handed = 0;  // records handed on to be written
@@ -81,8 +81,9 @@ std::vector<Input> open_inputs(Front& front, const NameTable& table, const Choic
         input.name = file.name();
         if (choice.use_index) {
             std::optional<IndexedInput> indexed =
-                take_through_index([&front](std::string_view what) { front.warn(what); }, file, table, selector, choice.selection.matching, spool_folders.at(nth),
-                                   spool_budget / inputs.size(), nth == 0 ? front.meter().progress(reading_label) : io::Progress());
+                take_through_index([&front](std::string_view what) { front.warn(what); }, file, table, selector,
+                                   choice.selection.matching, spool_folders.at(nth), spool_budget / inputs.size(),
+                                   nth == 0 ? front.meter().progress(reading_label) : io::Progress());
             if (indexed) {
                 input.places = std::move(indexed->places);
                 input.taken = std::move(indexed->taken);
@@ -132,9 +133,9 @@ void read_inputs(Front& front, std::vector<Input>& inputs, const NameTable& tabl
     for (std::size_t nth = 0; nth < inputs.size(); ++nth) {
         Input& input = inputs[nth];
         if (input.records && !input.output) {
-            input.places = std::make_unique<TakenRecords>(input.records->input(), input.records->format(),
-                                                          table.slot_count(), spool_folders.at(nth),
-                                                          spool_budget / inputs.size());
+            input.places =
+                std::make_unique<TakenRecords>(input.records->input(), input.records->format(), table.slot_count(),
+                                               spool_folders.at(nth), spool_budget / inputs.size());
         }
     }
     for_each_input(inputs.size(), [&](std::size_t nth) {
@@ -148,8 +149,8 @@ void read_inputs(Front& front, std::vector<Input>& inputs, const NameTable& tabl
             writer = std::make_unique<RecordWriter>(*input.output, input.records->format(), input.records->input());
             sink = writer.get();
         }
-        input.handed = read_records(*input.records, selector, choice.exclude, *sink, input.taken, nth == 0 ? front.meter().progress(reading_label) : io::Progress(),
-                     table.size());
+        input.handed = read_records(*input.records, selector, choice.exclude, *sink, input.taken,
+                                    nth == 0 ? front.meter().progress(reading_label) : io::Progress(), table.size());
     });
     front.meter().end_line();
     std::uint64_t records = 0;
@@ -182,12 +183,11 @@ void check_in_step(const NameTable& table, const std::vector<Input>& inputs) {
         const std::uint32_t slot = table.slot(position);
         for (std::size_t nth = 1; nth < inputs.size(); ++nth) {
             if (inputs[nth].taken[slot] != inputs[0].taken[slot]) {
-                throw Abort{Failure::unreadable_input,
-                            text::quoted(table.names().name(position)) + " takes " +
-                                count_of_records(inputs[0].taken[slot]) + " in " +
-                                text::file_label(inputs[0].name, false) + " but " +
-                                count_of_records(inputs[nth].taken[slot]) + " in " +
-                                text::file_label(inputs[nth].name, false)};
+                throw Abort{Failure::unreadable_input, text::quoted(table.names().name(position)) + " takes " +
+                                                           count_of_records(inputs[0].taken[slot]) + " in " +
+                                                           text::file_label(inputs[0].name, false) + " but " +
+                                                           count_of_records(inputs[nth].taken[slot]) + " in " +
+                                                           text::file_label(inputs[nth].name, false)};
             }
         }
     }
@@ -264,9 +264,8 @@ Outcome run_steps(Front& front, const Choice& choice, const std::vector<std::str
     check_in_step(table, inputs);
     if (choice.exclude) {
         count_excluded(front, table, inputs);
-    } else if (!session::confirm_missing(front, table.names(), [&](std::size_t position) {
-                   return found_at(table, inputs, position);
-               })) {
+    } else if (!session::confirm_missing(front, table.names(),
+                                         [&](std::size_t position) { return found_at(table, inputs, position); })) {
         return Outcome::declined;
     }
     if (choice.order == Order::file) {
@@ -291,21 +290,22 @@ std::string spool_folder_for(const std::string& output) {
 
 Outcome run(std::istream& in, std::ostream& out) {
     session::DialogueFront front(in, out, dialogue_texts);
-    return session::run_session(front, [](Front& steps_front) {
-        return run_steps(steps_front, Choice{}, {temporary_folder()});
-    });
+    return session::run_session(
+        front, [](Front& steps_front) { return run_steps(steps_front, Choice{}, {temporary_folder()}); });
 }
 
 Outcome run_batch(Front& front, const session::BatchOptions& common, const Options& options) {
     if (common.files_mode) {
-        return session::run_session(front, [&](Front& steps_front) { return build_indexes(steps_front, common.mode_files); });
+        return session::run_session(front,
+                                    [&](Front& steps_front) { return build_indexes(steps_front, common.mode_files); });
     }
     const Choice choice = choice_of(options);
     std::vector<std::string> spool_folders;
     for (const std::string& output : common.paths_of(output_file)) {
         spool_folders.push_back(spool_folder_for(output));
     }
-    return session::run_session(front, [&](Front& steps_front) { return run_steps(steps_front, choice, spool_folders); });
+    return session::run_session(front,
+                                [&](Front& steps_front) { return run_steps(steps_front, choice, spool_folders); });
 }
 
 }  // namespace talmiro

@@ -52,8 +52,9 @@ void FaiLineMaker::add(std::string_view piece) {
             line_has_bytes_ = true;
         }
         const void* const found = std::memchr(piece.data(), '\n', piece.size());
-        const std::size_t length =
-            found == nullptr ? piece.size() : static_cast<std::size_t>(static_cast<const char*>(found) - piece.data()) + 1;
+        const std::size_t length = found == nullptr
+                                       ? piece.size()
+                                       : static_cast<std::size_t>(static_cast<const char*>(found) - piece.data()) + 1;
         if (length >= 2) {
             before_last_ = piece[length - 2];
         } else if (length == 1) {
@@ -178,8 +179,9 @@ std::optional<FaiRecord> parse_line(std::string_view line, std::size_t columns) 
         start = tab + 1;
     }
     FaiRecord record{fields[0], 0, 0, 0, 0, 0};
-    if (fields.size() != columns || !parse_number(fields[1], record.length) || !parse_number(fields[2], record.offset) ||
-        !parse_number(fields[3], record.line_bases) || !parse_number(fields[4], record.line_width) ||
+    if (fields.size() != columns || !parse_number(fields[1], record.length) ||
+        !parse_number(fields[2], record.offset) || !parse_number(fields[3], record.line_bases) ||
+        !parse_number(fields[4], record.line_width) ||
         (columns == 6 && !parse_number(fields[5], record.quality_offset)) || record.line_bases == 0 ||
         record.line_width < record.line_bases) {
         return std::nullopt;
@@ -223,12 +225,14 @@ std::optional<NameTableBuilder> table_from_fai(std::string_view fai, RecordForma
     std::uint64_t line_number = 0;
     for (std::size_t start = 0; start < fai.size();) {
         const std::size_t end = fai.find('\n', start);
-        const std::string_view line = fai.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+        const std::string_view line =
+            fai.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
         start = end == std::string_view::npos ? fai.size() : end + 1;
         ++line_number;
         const std::optional<FaiRecord> record = parse_line(line, columns);
         if (!record) {
-            why_not = "line " + std::to_string(line_number) + " is no " + (columns == 6 ? "FASTQ" : "FASTA") + " .fai line";
+            why_not =
+                "line " + std::to_string(line_number) + " is no " + (columns == 6 ? "FASTQ" : "FASTA") + " .fai line";
             return std::nullopt;
         }
         // The header line ends just before the sequence; it begins after the line break before it.

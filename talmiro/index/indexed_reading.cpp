@@ -5,15 +5,15 @@
 #include "io/mapped_file.hpp"
 #include "io/random_access.hpp"
 #include "talmiro/index/fai_format.hpp"
-#include "talmiro/index/tix_scanning.hpp"
 #include "talmiro/index/name_table.hpp"
+#include "talmiro/index/tix_scanning.hpp"
 #include "talmiro/records/record_reading.hpp"
 #include "text/quoting.hpp"
 
+#include <unistd.h>
 #include <algorithm>
 #include <cstring>
 #include <limits>
-#include <unistd.h>
 
 namespace talmiro {
 
@@ -159,7 +159,7 @@ std::optional<LoadedIndex> load_fai(const std::string& file_path, const io::File
     const std::optional<io::FileStamp> fai_stamp = io::stamp_of(index.path);
     if (storage != io::Storage::plain) {
         throw Untrusted{text::file_label(index.path, false) + " alone cannot locate records in a compressed file; " +
-                       "talmiro --index " + file_path + " makes the index that can"};
+                        "talmiro --index " + file_path + " makes the index that can"};
     }
     if (!fai_stamp || fai_stamp->older_than(stamp)) {
         throw indexing::older_than(index.path, file_path);
@@ -175,12 +175,13 @@ std::optional<LoadedIndex> load_fai(const std::string& file_path, const io::File
     }
     // Six fields a line for FASTQ, five for FASTA.
     const std::string_view first_line = fai->bytes().substr(0, fai->bytes().find('\n'));
-    index.format = std::count(first_line.begin(), first_line.end(), '\t') == 5 ? RecordFormat::fastq : RecordFormat::fasta;
+    index.format =
+        std::count(first_line.begin(), first_line.end(), '\t') == 5 ? RecordFormat::fastq : RecordFormat::fasta;
     std::string why_not;
     index.from_fai = table_from_fai(fai->bytes(), index.format, text->bytes(), why_not);
     if (!index.from_fai) {
-        throw Untrusted{text::file_label(index.path, false) + " does not describe " + text::file_label(file_path, false) +
-                       ": " + why_not};
+        throw Untrusted{text::file_label(index.path, false) + " does not describe " +
+                        text::file_label(file_path, false) + ": " + why_not};
     }
     index.records = index.from_fai->entries().size();
     return index;
@@ -201,7 +202,9 @@ std::optional<LoadedIndex> load_index(const std::string& file_path, const io::Fi
 // the scanner's own matching then decides on the whole header line.
 std::vector<IndexEntry> candidates(const NameTableView& table, const NameTable& names, Matching matching) {
     std::vector<IndexEntry> found;
-    const auto add = [&](std::span<const IndexEntry> entries) { found.insert(found.end(), entries.begin(), entries.end()); };
+    const auto add = [&](std::span<const IndexEntry> entries) {
+        found.insert(found.end(), entries.begin(), entries.end());
+    };
     const text::NameList& keys = names.keys();
     for (std::size_t position = 0; position < keys.size(); ++position) {
         const std::string_view name = keys.name(position);
@@ -223,7 +226,8 @@ std::vector<IndexEntry> candidates(const NameTableView& table, const NameTable& 
         }
     }
     std::sort(found.begin(), found.end(), [](const IndexEntry& a, const IndexEntry& b) { return a.offset < b.offset; });
-    found.erase(std::unique(found.begin(), found.end(), [](const IndexEntry& a, const IndexEntry& b) { return a.offset == b.offset; }),
+    found.erase(std::unique(found.begin(), found.end(),
+                            [](const IndexEntry& a, const IndexEntry& b) { return a.offset == b.offset; }),
                 found.end());
     return found;
 }
@@ -243,7 +247,8 @@ std::int64_t take_located(const io::InputFile& file, const LoadedIndex& index, c
     if (entry.length < 2) {
         throw fail("too short for a record");
     }
-    auto owned = std::make_unique<RecordBytes>(file, index.members ? &*index.members : nullptr, entry.offset, entry.length);
+    auto owned =
+        std::make_unique<RecordBytes>(file, index.members ? &*index.members : nullptr, entry.offset, entry.length);
     RecordBytes& bytes = *owned;
     io::ReadBuffer window(std::move(owned), region_window, io::ReadBuffer::Access::copied);
     const char marker = marker_of(index.format);
@@ -302,8 +307,8 @@ IndexedInput take_records(const io::InputFile& file, const LoadedIndex& index, c
 
 }  // namespace
 
-std::optional<IndexedInput> take_through_index(const indexing::Warn& warn, const io::InputFile& file, const NameTable& table,
-                                               const NameSelector& selector, Matching matching,
+std::optional<IndexedInput> take_through_index(const indexing::Warn& warn, const io::InputFile& file,
+                                               const NameTable& table, const NameSelector& selector, Matching matching,
                                                const std::string& spool_folder, std::size_t spool_budget,
                                                const io::Progress& progress) {
     const std::optional<io::FileStamp> stamp = io::stamp_of(file.descriptor());

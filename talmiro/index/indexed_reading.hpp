@@ -29,8 +29,8 @@ struct IndexedInput {
 // The input's records through FILE.tix (or, for a plain file without one, FILE.fai), or nothing
 // where the input has no index or its index cannot be trusted (said once through `warn`). The
 // meter is drawn as a scan draws it.
-std::optional<IndexedInput> take_through_index(const indexing::Warn& warn, const io::InputFile& file, const NameTable& table,
-                                               const NameSelector& selector, Matching matching,
+std::optional<IndexedInput> take_through_index(const indexing::Warn& warn, const io::InputFile& file,
+                                               const NameTable& table, const NameSelector& selector, Matching matching,
                                                const std::string& spool_folder, std::size_t spool_budget,
                                                const io::Progress& progress);
 

@@ -3,11 +3,11 @@
 // fresh memory a 4 KiB page at a time costs more than the scan that fills it.
 #pragma once
 
+#include <sys/mman.h>
 #include <cstddef>
 #include <new>
 #include <string>
 #include <vector>
-#include <sys/mman.h>
 
 namespace talmiro {
 

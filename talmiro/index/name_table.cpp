@@ -76,16 +76,19 @@ std::string_view NameTableView::name_of(const IndexEntry& entry) const {
 }
 
 std::span<const IndexEntry> NameTableView::named(std::string_view name) const {
-    const auto first = std::lower_bound(entries_.begin(), entries_.end(), name,
-                                        [&](const IndexEntry& entry, std::string_view wanted) { return name_of(entry) < wanted; });
-    const auto last = std::upper_bound(first, entries_.end(), name,
-                                       [&](std::string_view wanted, const IndexEntry& entry) { return wanted < name_of(entry); });
+    const auto first =
+        std::lower_bound(entries_.begin(), entries_.end(), name,
+                         [&](const IndexEntry& entry, std::string_view wanted) { return name_of(entry) < wanted; });
+    const auto last =
+        std::upper_bound(first, entries_.end(), name,
+                         [&](std::string_view wanted, const IndexEntry& entry) { return wanted < name_of(entry); });
     return {first, last};
 }
 
 std::span<const IndexEntry> NameTableView::beginning_with(std::string_view prefix) const {
-    const auto first = std::lower_bound(entries_.begin(), entries_.end(), prefix,
-                                        [&](const IndexEntry& entry, std::string_view wanted) { return name_of(entry) < wanted; });
+    const auto first =
+        std::lower_bound(entries_.begin(), entries_.end(), prefix,
+                         [&](const IndexEntry& entry, std::string_view wanted) { return name_of(entry) < wanted; });
     const auto last = std::partition_point(first, entries_.end(),
                                            [&](const IndexEntry& entry) { return name_of(entry).starts_with(prefix); });
     return {first, last};
@@ -111,10 +114,9 @@ auto NameTableBuilder::sorted_places() const -> LargeVector<Placed> {
         const std::string_view first = table.name_of(entries_.front());
         const std::string_view name = table.name_of(entry);
         shared = std::min({shared, name.size()});
-        shared = static_cast<std::size_t>(std::mismatch(first.begin(), first.begin() + static_cast<std::ptrdiff_t>(shared),
-                                                        name.begin())
-                                              .first -
-                                          first.begin());
+        shared = static_cast<std::size_t>(
+            std::mismatch(first.begin(), first.begin() + static_cast<std::ptrdiff_t>(shared), name.begin()).first -
+            first.begin());
     }
     LargeVector<Placed> keyed(entries_.size());
     for (std::size_t index = 0; index < entries_.size(); ++index) {
@@ -128,8 +130,8 @@ auto NameTableBuilder::sorted_places() const -> LargeVector<Placed> {
             ++last;
         }
         if (last - first > 1) {
-            std::sort(keyed.begin() + static_cast<std::ptrdiff_t>(first), keyed.begin() + static_cast<std::ptrdiff_t>(last),
-                      [&](const Placed& a, const Placed& b) {
+            std::sort(keyed.begin() + static_cast<std::ptrdiff_t>(first),
+                      keyed.begin() + static_cast<std::ptrdiff_t>(last), [&](const Placed& a, const Placed& b) {
                           const IndexEntry& left = entries_[a.index];
                           const IndexEntry& right = entries_[b.index];
                           const int order = table.name_of(left).compare(table.name_of(right));
@@ -220,8 +222,9 @@ NameTableView TixFile::table() const {
     const std::string_view bytes = file_.bytes();
     const std::size_t names_at = tix_header_size + facts_.records * sizeof(IndexEntry);
     // The mapping is page-aligned and the header 64 bytes, so the entries are aligned too.
-    return {{reinterpret_cast<const IndexEntry*>(bytes.data() + tix_header_size), static_cast<std::size_t>(facts_.records)},
-            bytes.substr(names_at)};
+    return {
+        {reinterpret_cast<const IndexEntry*>(bytes.data() + tix_header_size), static_cast<std::size_t>(facts_.records)},
+        bytes.substr(names_at)};
 }
 
 }  // namespace talmiro

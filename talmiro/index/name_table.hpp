@@ -46,6 +46,7 @@ public:
     // The name of an entry; empty for one that points outside the names (a damaged table).
     std::string_view name_of(const IndexEntry& entry) const;
     std::size_t size() const { return entries_.size(); }
+    std::span<const IndexEntry> entries() const { return entries_; }
 
 private:
     std::span<const IndexEntry> entries_;
@@ -82,7 +83,7 @@ private:
 
 // What a .tix says of the file it was made for.
 struct TixFacts {
-    io::FileStamp stamp;    // the file's, as stored (compressed, for BGZF)
+    io::FileStamp stamp;  // the file's, as stored (compressed, for BGZF)
     RecordFormat format = RecordFormat::fasta;
     bool bgzf = false;
     std::uint64_t records = 0;

@@ -117,8 +117,8 @@ std::optional<io::IoError> scan_for_index(io::InputFile file, const std::string&
     return std::nullopt;
 }
 
-std::optional<io::IoError> check_first_marker(const io::InputFile& file, const std::string& path, const Scanned& scanned,
-                                              const std::vector<io::BgzfMember>* members) {
+std::optional<io::IoError> check_first_marker(const io::InputFile& file, const std::string& path,
+                                              const Scanned& scanned, const std::vector<io::BgzfMember>* members) {
     if (scanned.table.entries().empty()) {
         return std::nullopt;
     }

@@ -30,7 +30,6 @@ struct Scanned {
     std::string undescribable;  // the first record a .fai cannot describe
 };
 
-
 // Scans the whole file (`text_guess` its likely text size, for room), writing the .fai's lines to
 // `fai` as they are made; or says why the file cannot have an index. `fai` is to be dropped,
 // unclosed, where a record proves undescribable.
@@ -39,7 +38,7 @@ std::optional<io::IoError> scan_for_index(io::InputFile file, const std::string&
 
 // The scan takes the first byte for the first record's marker whatever it is; an index of such
 // a file would locate a record that is not there. Read through `file`, a second descriptor.
-std::optional<io::IoError> check_first_marker(const io::InputFile& file, const std::string& path, const Scanned& scanned,
-                                              const std::vector<io::BgzfMember>* members);
+std::optional<io::IoError> check_first_marker(const io::InputFile& file, const std::string& path,
+                                              const Scanned& scanned, const std::vector<io::BgzfMember>* members);
 
 }  // namespace talmiro

@@ -75,8 +75,8 @@ NameMatcher::NameMatcher(const text::NameList& names)
                 at = (at + 1) & group.mask;
             }
             group.cells[at] = Cell{static_cast<std::uint32_t>(hash), slot, names.first_position(slot), name.data()};
-            for (const std::size_t bit : {first_filter_bit(hash, length) & filter_mask_,
-                                          second_filter_bit(hash, length) & filter_mask_}) {
+            for (const std::size_t bit :
+                 {first_filter_bit(hash, length) & filter_mask_, second_filter_bit(hash, length) & filter_mask_}) {
                 filter_[bit / 64] |= std::uint64_t{1} << (bit % 64);
             }
         }
@@ -108,7 +108,8 @@ const NameMatcher::Cell* NameMatcher::find_in(const LengthGroup& group, std::str
         if (cell.slot == empty_cell) {
             return nullptr;
         }
-        if (cell.hash == static_cast<std::uint32_t>(hash) && std::memcmp(cell.name, prefix.data(), prefix.size()) == 0) {
+        if (cell.hash == static_cast<std::uint32_t>(hash) &&
+            std::memcmp(cell.name, prefix.data(), prefix.size()) == 0) {
             return &cell;
         }
     }
@@ -145,8 +146,9 @@ std::int64_t NameMatcher::first_match(std::string_view header) const {
 }
 
 std::int64_t NameMatcher::exact_match(std::string_view word) const {
-    const auto group = std::lower_bound(groups_.begin(), groups_.end(), word.size(),
-                                        [](const LengthGroup& candidate, std::size_t length) { return candidate.length < length; });
+    const auto group =
+        std::lower_bound(groups_.begin(), groups_.end(), word.size(),
+                         [](const LengthGroup& candidate, std::size_t length) { return candidate.length < length; });
     if (group == groups_.end() || group->length != word.size()) {
         return -1;
     }

@@ -63,11 +63,11 @@ private:
         return hash ^ (hash >> 29);
     }
 
-    std::uint64_t base_;               // secret per run: no list can be made to collide
-    std::uint64_t odd_;                // secret per run too
-    std::vector<LengthGroup> groups_;  // by ascending length
+    std::uint64_t base_;                  // secret per run: no list can be made to collide
+    std::uint64_t odd_;                   // secret per run too
+    std::vector<LengthGroup> groups_;     // by ascending length
     std::vector<std::uint32_t> lengths_;  // each group's
-    std::size_t filter_mask_ = 0;      // filter bits - 1
+    std::size_t filter_mask_ = 0;         // filter bits - 1
     std::vector<std::uint64_t> filter_;
     std::size_t* work_ = nullptr;
 };

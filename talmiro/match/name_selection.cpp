@@ -52,7 +52,8 @@ std::int64_t NameSelector::first_of(std::int64_t slot, std::int64_t other) const
         return std::max(slot, other);
     }
     const text::NameList& keys = table_.keys();
-    return keys.first_position(static_cast<std::uint32_t>(slot)) <= keys.first_position(static_cast<std::uint32_t>(other))
+    return keys.first_position(static_cast<std::uint32_t>(slot)) <=
+                   keys.first_position(static_cast<std::uint32_t>(other))
                ? slot
                : other;
 }

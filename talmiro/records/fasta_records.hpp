@@ -21,9 +21,9 @@ public:
 
 private:
     io::LineReader reader_;
-    std::string_view header_;       // the header line's first bytes as read, valid until the next read
-    bool whole_ = true;             // header_ is the whole line
-    bool line_break_ = false;       // and a line break followed it
+    std::string_view header_;  // the header line's first bytes as read, valid until the next read
+    bool whole_ = true;        // header_ is the whole line
+    bool line_break_ = false;  // and a line break followed it
     std::uint64_t records_ = 0;
     std::optional<io::IoError> no_fault_;  // any text is FASTA
 };

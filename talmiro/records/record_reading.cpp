@@ -4,9 +4,8 @@
 
 namespace talmiro {
 
-
 std::uint64_t read_records(RecordScanner& records, const NameSelector& selector, bool exclude, RecordSink& sink,
-                  std::vector<std::uint64_t>& taken, const io::Progress& progress, std::size_t list_count) {
+                           std::vector<std::uint64_t>& taken, const io::Progress& progress, std::size_t list_count) {
     progress.begin();
     std::int64_t matches = 0;
     // Matching needs no more of a header than the longest name and a few bytes past it: a

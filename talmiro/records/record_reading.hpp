@@ -11,12 +11,11 @@
 
 namespace talmiro {
 
-
 // Hands `sink` every record some listed name takes (or, `exclude`, every record none takes),
 // and counts in `taken` (one count per slot) the records each name took. Draws the reading
 // meter against the list's `list_count` names (the caller ends its line). Stops at the end of
 // the records or at a malformed one. Returns the number of records handed to `sink`.
 std::uint64_t read_records(RecordScanner& records, const NameSelector& selector, bool exclude, RecordSink& sink,
-                  std::vector<std::uint64_t>& taken, const io::Progress& progress, std::size_t list_count);
+                           std::vector<std::uint64_t>& taken, const io::Progress& progress, std::size_t list_count);
 
 }  // namespace talmiro

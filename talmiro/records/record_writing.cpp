@@ -2,8 +2,7 @@
 
 namespace talmiro {
 
-namespace {
-}
+namespace {}
 
 namespace {
 // A stretch is written once it is this long, so the output keeps up with the reading and the

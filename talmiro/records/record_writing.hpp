@@ -2,8 +2,8 @@
 // order, from where they were left).
 #pragma once
 
-#include "io/progress.hpp"
 #include "io/output_file.hpp"
+#include "io/progress.hpp"
 #include "talmiro/match/name_selection.hpp"
 #include "talmiro/records/record_scanner.hpp"
 #include "talmiro/storage/taken_records.hpp"

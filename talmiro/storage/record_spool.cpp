@@ -26,7 +26,6 @@ std::string temporary_folder() {
 RecordSpool::RecordSpool(std::string directory, std::size_t budget)
     : directory_(std::move(directory)), budget_(budget) {}
 
-
 void RecordSpool::append(std::string_view piece) {
     const std::size_t in_memory = !file_.valid() ? std::min(piece.size(), budget_ - memory_.size()) : 0;
     if (in_memory > 0) {

@@ -7,9 +7,12 @@
 
 namespace talmiro {
 
-TakenRecords::TakenRecords(io::ReadBuffer& input, RecordFormat format, std::size_t slot_count,
-                           std::string spool_folder, std::size_t budget)
-    : input_(&input), marker_(marker_of(format)), spool_folder_(std::move(spool_folder)), budget_(budget),
+TakenRecords::TakenRecords(io::ReadBuffer& input, RecordFormat format, std::size_t slot_count, std::string spool_folder,
+                           std::size_t budget)
+    : input_(&input),
+      marker_(marker_of(format)),
+      spool_folder_(std::move(spool_folder)),
+      budget_(budget),
       first_place_(slot_count + 1, 0) {
     // Only a regular file can be read again where a record lay; anything else is kept as read.
     const io::InputFile* const file = input.plain_file();
@@ -19,7 +22,10 @@ TakenRecords::TakenRecords(io::ReadBuffer& input, RecordFormat format, std::size
 }
 
 TakenRecords::TakenRecords(RecordFormat format, std::size_t slot_count, std::string spool_folder, std::size_t budget)
-    : input_(nullptr), marker_(marker_of(format)), spool_folder_(std::move(spool_folder)), budget_(budget),
+    : input_(nullptr),
+      marker_(marker_of(format)),
+      spool_folder_(std::move(spool_folder)),
+      budget_(budget),
       first_place_(slot_count + 1, 0) {
     spool_.emplace(spool_folder_, budget_);
 }
@@ -86,15 +92,15 @@ void TakenRecords::end_record() {
     if (record_length_ >= long_length) {
         long_lengths_.emplace(record_offset_, record_length_);
     }
-    places_.push_back(Place{record_offset_, static_cast<std::uint32_t>(std::min<std::uint64_t>(record_length_, long_length)), slot_});
+    places_.push_back(
+        Place{record_offset_, static_cast<std::uint32_t>(std::min<std::uint64_t>(record_length_, long_length)), slot_});
     ++first_place_[slot_];  // a count until arranged
 }
 
 void TakenRecords::arrange() {
     // Offsets grow in file order, so sorting by slot then offset keeps each slot's file order.
-    std::sort(places_.begin(), places_.end(), [](const Place& a, const Place& b) {
-        return a.slot != b.slot ? a.slot < b.slot : a.offset < b.offset;
-    });
+    std::sort(places_.begin(), places_.end(),
+              [](const Place& a, const Place& b) { return a.slot != b.slot ? a.slot < b.slot : a.offset < b.offset; });
     std::uint64_t start = 0;
     for (std::uint64_t& first : first_place_) {
         const std::uint64_t count = first;

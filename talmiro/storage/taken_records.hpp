@@ -77,11 +77,11 @@ private:
     bool memory_full_ = false;
     std::size_t kept_start_ = 0;
     std::uint64_t file_offset_ = 0;
-    FileRereader reread_;                // a regular file's records, read again
-    std::uint64_t last_end_ = 0;         // where the last record read again ended
-    std::deque<Place> places_;  // grows by blocks: no doubling, no copy of all places
+    FileRereader reread_;                                  // a regular file's records, read again
+    std::uint64_t last_end_ = 0;                           // where the last record read again ended
+    std::deque<Place> places_;                             // grows by blocks: no doubling, no copy of all places
     std::map<std::uint64_t, std::uint64_t> long_lengths_;  // by offset, for records of 4 GiB and more
-    std::vector<std::uint64_t> first_place_;  // per slot, once arranged; one more at the end
+    std::vector<std::uint64_t> first_place_;               // per slot, once arranged; one more at the end
     std::uint32_t slot_ = 0;
     std::uint64_t record_offset_ = 0;
     std::uint64_t record_length_ = 0;

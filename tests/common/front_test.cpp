@@ -25,7 +25,8 @@ TEST(Console, BannerIsAnEmptyLineThenFourLines) {
     d.console.print_banner("\t\tORVANE v" ORVANE_TALMIRO_VERSION);
     EXPECT_EQ(d.out.str(), testing_support::banner("ORVANE"));
     EXPECT_EQ(d.out.str(),
-              "\n\t*******************************************************\n\t\tORVANE v" ORVANE_TALMIRO_VERSION "\n"
+              "\n\t*******************************************************\n\t\tORVANE v" ORVANE_TALMIRO_VERSION
+              "\n"
               "\t*******************************************************\n"
               "For latest updates and help, please visit " +
                   std::string(project::homepage) + "\n");
@@ -119,7 +120,8 @@ TEST(Console, MeterRedrawsAreThrottledButNothingWaitsBeforeARead) {
 TEST(Console, OnATerminalRedrawsWithinAnIntervalAreSkippedButTheLastIsDrawn) {
     std::ostringstream out;
     console::Meter::Instant now{};  // the injected clock
-    console::Meter meter(out, [&] { return now; }, console::Meter::Display::terminal);
+    console::Meter meter(
+        out, [&] { return now; }, console::Meter::Display::terminal);
     meter.begin("L ");
     for (int step = 1; step <= 50; ++step) {
         meter.step("L ", step);

@@ -33,7 +33,6 @@ TEST(ReadBuffer, ManyFilesReadWholeEachWithItsHelper) {
     }
 }
 
-
 // Each failure keeps the file, what was being done and the system's reason, for a report that
 // can name them; the readers and writers go on as at the end of the input or a lost write.
 TEST(IoErrors, NameTheFileTheActionAndTheReason) {
@@ -124,7 +123,6 @@ TEST(ByteSources, ACompressedFileThatChangesWhileReadIsTold) {
     }
 }
 
-
 // A plain file cut short by another process while it is read through the mapping: no SIGBUS,
 // the buffer says it changed, and a reader that settles after each scan (as every reader does)
 // keeps no byte the file did not hold. Cut at chosen points of the read rather than at a moment
@@ -159,8 +157,8 @@ TEST(ReadBuffer, AMappedFileCutShortWhileReadIsToldNotCrashed) {
         EXPECT_TRUE(input.changed() || input.error()) << cut_after;
         EXPECT_LT(read.size(), text.size()) << cut_after;
         const auto differ = std::mismatch(read.begin(), read.end(), text.begin()).first;
-        EXPECT_TRUE(differ == read.end()) << cut_after << ": a byte the file did not hold at " << (differ - read.begin())
-                                          << " of " << read.size();
+        EXPECT_TRUE(differ == read.end())
+            << cut_after << ": a byte the file did not hold at " << (differ - read.begin()) << " of " << read.size();
     }
 }
 
@@ -172,7 +170,8 @@ TEST(RandomAccess, EveryStretchIsTheText) {
     std::mt19937 random(7);
     std::string text;
     while (text.size() < 300000) {
-        text += ">r" + std::to_string(random() % 100000) + "\n" + std::string(1 + random() % 200, "ACGT"[random() % 4]) + "\n";
+        text += ">r" + std::to_string(random() % 100000) + "\n" +
+                std::string(1 + random() % 200, "ACGT"[random() % 4]) + "\n";
     }
     dir.write("plain", text);
     dir.write("blocked", testing_support::packed(text, testing_support::Packing::bgzf));
@@ -192,8 +191,10 @@ TEST(RandomAccess, EveryStretchIsTheText) {
         const std::uint64_t begin = random() % text.size();
         const std::uint64_t end = std::min<std::uint64_t>(text.size() + 10, begin + random() % 150000);
         const std::string expected = text.substr(begin, end - begin);
-        for (const std::vector<io::BgzfMember>* places : {static_cast<const std::vector<io::BgzfMember>*>(nullptr), &*members}) {
-            const std::unique_ptr<io::ByteSource> source = io::open_region(places ? blocked : plain, begin, end, places);
+        for (const std::vector<io::BgzfMember>* places :
+             {static_cast<const std::vector<io::BgzfMember>*>(nullptr), &*members}) {
+            const std::unique_ptr<io::ByteSource> source =
+                io::open_region(places ? blocked : plain, begin, end, places);
             std::string read;
             char chunk[4096];
             for (std::size_t got = 0; (got = source->read(chunk, 1 + random() % sizeof chunk)) > 0;) {

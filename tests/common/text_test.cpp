@@ -46,7 +46,8 @@ TEST(LineBreaks, CountedAsByteByByte) {
     for (const std::size_t start : {std::size_t{0}, std::size_t{1}, std::size_t{7}, std::size_t{15}, std::size_t{16}}) {
         for (std::size_t length = 0; start + length <= text.size(); length += length < 70 ? 1 : 997) {
             const std::string_view bytes = std::string_view(text).substr(start, length);
-            EXPECT_EQ(text::count_line_breaks(bytes), static_cast<std::uint64_t>(std::count(bytes.begin(), bytes.end(), '\n')))
+            EXPECT_EQ(text::count_line_breaks(bytes),
+                      static_cast<std::uint64_t>(std::count(bytes.begin(), bytes.end(), '\n')))
                 << "start " << start << ", length " << length;
         }
     }

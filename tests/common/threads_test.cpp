@@ -14,10 +14,10 @@ using threads::MovingMark;
 TEST(MovingMark, AWaitAfterTheStopReturnsAtOnce) {
     MovingMark mark;
     mark.move_to(5);
-    const std::size_t seen = mark.load();  // the helper reads the mark...
-    mark.stop();                            // ...the owner stops it...
+    const std::size_t seen = mark.load();                  // the helper reads the mark...
+    mark.stop();                                           // ...the owner stops it...
     EXPECT_EQ(mark.wait_past(seen), MovingMark::stopped);  // ...and only then the helper waits
-    mark.move_to(9);  // a late move does not undo the stop
+    mark.move_to(9);                                       // a late move does not undo the stop
     EXPECT_EQ(mark.load(), MovingMark::stopped);
 }
 

@@ -18,8 +18,8 @@ namespace {
 // Every spelling of the program's options, each choice's values, joined forms and files of the
 // scratch folder.
 std::vector<std::string> vocabulary_of(const session::Program& program, session::BatchProgram& batch) {
-    std::vector<std::string> words = {"--", "-", "", "list", "input", "out", "out.gz", "sample", "=", "-qv", "-lq",
-                                      "-ilist", "--list=list", "1", "0", "2"};
+    std::vector<std::string> words = {"--", "-",   "",    "list",   "input",       "out", "out.gz", "sample",
+                                      "=",  "-qv", "-lq", "-ilist", "--list=list", "1",   "0",      "2"};
     for (const session::OptionInfo& option : session::list_options(program, batch)) {
         for (const std::string& name : option.names) {
             words.push_back(name);

@@ -2,22 +2,22 @@
 // splitter that cuts the fuzzer's bytes into the parts of a session.
 #pragma once
 
-#include "io/read_buffer.hpp"
-#include "io/output_file.hpp"
 #include "io/line_reader.hpp"
+#include "io/output_file.hpp"
+#include "io/read_buffer.hpp"
 #include "text/name_list.hpp"
 
+#include <sys/mman.h>
+#include <unistd.h>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <vector>
-#include <cstdlib>
-#include <cstdio>
 #include <string>
 #include <string_view>
-#include <sys/mman.h>
-#include <unistd.h>
+#include <vector>
 
 namespace fuzzing {
 

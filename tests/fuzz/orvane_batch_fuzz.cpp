@@ -5,9 +5,9 @@
 #include "front/batch_front.hpp"
 #include "fuzz_support.hpp"
 #include "orvane/app/files.hpp"
-#include "orvane/formats/layouts.hpp"
 #include "orvane/app/program.hpp"
 #include "orvane/app/run.hpp"
+#include "orvane/formats/layouts.hpp"
 
 #include <algorithm>
 #include <charconv>
@@ -64,7 +64,8 @@ std::string text_of(const Matrix& matrix, orvane::Layout layout) {
     const char delimiter = orvane::delimiter_of(layout);
     const bool as_r = layout == orvane::Layout::ssv;
     for (std::size_t column = 0; column < order; ++column) {
-        text += (as_r && column == 0 ? "" : std::string(1, delimiter)) + (as_r ? "\"" + matrix.names[column] + "\"" : matrix.names[column]);
+        text += (as_r && column == 0 ? "" : std::string(1, delimiter)) +
+                (as_r ? "\"" + matrix.names[column] + "\"" : matrix.names[column]);
     }
     text += "\n";
     for (std::size_t row = 0; row < order; ++row) {
@@ -189,8 +190,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             text = text_of(matrix, input);
         }
     } else if (spoil % 4 == 2 && input != orvane::Layout::pairs) {
-        // (Pairs cut short may still make a whole sub-matrix, of fewer IDs.) At a line's end: a cut inside a number can leave another number, which no reader
-        // could tell from the file's own.
+        // (Pairs cut short may still make a whole sub-matrix, of fewer IDs.) At a line's end: a cut inside a number can
+        // leave another number, which no reader could tell from the file's own.
         const std::size_t cut = text.size() * parts.take_byte() / 256;
         text.resize(cut == 0 ? 0 : text.rfind('\n', cut - 1) + 1);
     }
@@ -199,7 +200,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzzing::write_whole("list", list);
     fuzzing::write_whole("matrix", text);
     session::BatchOptions common;
-    common.paths = {{&orvane::list_file, "list"}, {&orvane::matrix_file, "matrix"}, {&orvane::output_file, "out"},
+    common.paths = {{&orvane::list_file, "list"},
+                    {&orvane::matrix_file, "matrix"},
+                    {&orvane::output_file, "out"},
                     {&orvane::sample_file, ""}};
     common.allow_missing = allow_missing;
     orvane::Options options;

@@ -39,8 +39,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     orvane::run(in, out);
     const std::string transcript = out.str();
     fuzzing::require(transcript.rfind("\n\t***", 0) == 0, "the session opens with the banner");
-    if (!fuzzing::ends_with(transcript, "\nSuccessfully written OUTPUT matrix file."
-                                        "\nSuccessfully written OUTPUT Sample file...Exiting now...\n")) {
+    if (!fuzzing::ends_with(transcript,
+                            "\nSuccessfully written OUTPUT matrix file."
+                            "\nSuccessfully written OUTPUT Sample file...Exiting now...\n")) {
         return 0;
     }
     const std::size_t asked = fuzzing::questions_asked(transcript);

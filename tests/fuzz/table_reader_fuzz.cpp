@@ -1,9 +1,9 @@
 // The labelled-table, pairs and lower-triangle readers on any text: a defined outcome always, and
 // a table or pairs list that reads whole gives each listed row the values its cells hold.
-#include "io/progress.hpp"
 #include "fuzz_support.hpp"
-#include "orvane/readers/pair_reading.hpp"
+#include "io/progress.hpp"
 #include "orvane/readers/lower_reading.hpp"
+#include "orvane/readers/pair_reading.hpp"
 #include "orvane/readers/table_reading.hpp"
 
 #include <array>
@@ -22,8 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     orvane::IdTable ids(std::move(names));
     const fuzzing::MemoryFile file(text);
-    constexpr std::array layouts = {orvane::Layout::lower, orvane::Layout::tsv, orvane::Layout::csv, orvane::Layout::ssv,
-                                    orvane::Layout::pairs};
+    constexpr std::array layouts = {orvane::Layout::lower, orvane::Layout::tsv, orvane::Layout::csv,
+                                    orvane::Layout::ssv, orvane::Layout::pairs};
     const orvane::Layout layout = layouts[choice % layouts.size()];
     {
         io::ReadBuffer input(file.open(), fuzzing::buffer_size_for(choice >> 2), fuzzing::access_for(choice >> 2));
@@ -32,7 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::int32_t order = orvane::read_matrix_order(triangle);
             order = std::min(std::max(order, 0), 4096);
             orvane::DistanceRows<double> rows(ids.ids().slot_count(), static_cast<std::size_t>(order));
-            static_cast<void>(orvane::read_lower_triangle(triangle, ids, order, (choice & 8) != 0, rows, io::Progress()));
+            static_cast<void>(
+                orvane::read_lower_triangle(triangle, ids, order, (choice & 8) != 0, rows, io::Progress()));
             return 0;
         }
         io::LineReader table(std::move(input));
@@ -84,7 +85,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 char* end = nullptr;
                 const double expected = std::strtod(cell_text.c_str(), &end);
                 const double got = rows.row(slot)[column];
-                fuzzing::require(got == expected || (got != got && expected != expected), "each value as its cell holds it");
+                fuzzing::require(got == expected || (got != got && expected != expected),
+                                 "each value as its cell holds it");
             }
         }
     }

@@ -1,6 +1,6 @@
 // talmiro's list reading against the straightforward line split.
-#include "io/name_lines.hpp"
 #include "fuzz_support.hpp"
+#include "io/name_lines.hpp"
 #include "support/reference.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -1,8 +1,8 @@
 // A whole talmiro session with fuzzed list, FASTA or FASTQ file and continue answers, in-process. When it
 // reports success, the output is exactly the reference records of the listed names, in list order.
 #include "fuzz_support.hpp"
-#include "talmiro/app/run.hpp"
 #include "support/reference.hpp"
+#include "talmiro/app/run.hpp"
 
 #include <sstream>
 

@@ -1,21 +1,21 @@
 // The parse room: the scanner and number parser read exactly what formatted stream extraction
 // reads, and the token skipping kernels find what a byte loop finds.
-#include "io/progress.hpp"
 #include "front/dialogue.hpp"
-#include "orvane/readers/square_reading.hpp"
-#include "orvane/writers/square_writing.hpp"
-#include "orvane/readers/pair_reading.hpp"
 #include "io/output_file.hpp"
-#include "support/session.hpp"
+#include "io/progress.hpp"
 #include "orvane/parse/token_reader.hpp"
 #include "orvane/parse/token_skipping.hpp"
+#include "orvane/readers/pair_reading.hpp"
+#include "orvane/readers/square_reading.hpp"
+#include "orvane/writers/square_writing.hpp"
+#include "support/session.hpp"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <bit>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <iomanip>
@@ -104,13 +104,71 @@ const std::vector<testing_support::BufferSetup> buffer_sizes = testing_support::
 
 // Texts where formatted extraction has a rule of its own worth pinning down.
 const std::vector<std::string> tricky_numbers = {
-    "0", "-0", "+0", "00012", "1.5", "-1.5", "+1.5", ".5", "-.5", "5.", "1.e5", "1e5", "1E5", "1e+5", "1e-5",
-    "1e", "1e+", "1e-", "1ex", "1e.5", "e5", ".", "-", "+", "--5", "+-5", "-+5", "1.2.3", "1e5e3", "1.5abc",
-    "0x1p3", "0x10", "inf", "-inf", "nan", "INF", "1e38", "3.4028235e38", "3.4028236e38", "3.5e38", "1e39",
-    "-1e50", "1e-38", "1e-45", "1e-46", "1e-50", "1e-400", "0.000000000000000000000000000000000000000001",
-    "123456789012345678901234567890", "0.1", "0.30000001192092896", "16777217", "1,5", "1_000", "12abc34",
-    "999999999999999999999999999999999999999999999999999", "0e0", "0e", "00.00e00", "-0.0e-0", "1e0000000000005",
-    "1e-0000000000005", std::string(200, '9'), "0." + std::string(150, '0') + "1", "3." + std::string(120, '3'),
+    "0",
+    "-0",
+    "+0",
+    "00012",
+    "1.5",
+    "-1.5",
+    "+1.5",
+    ".5",
+    "-.5",
+    "5.",
+    "1.e5",
+    "1e5",
+    "1E5",
+    "1e+5",
+    "1e-5",
+    "1e",
+    "1e+",
+    "1e-",
+    "1ex",
+    "1e.5",
+    "e5",
+    ".",
+    "-",
+    "+",
+    "--5",
+    "+-5",
+    "-+5",
+    "1.2.3",
+    "1e5e3",
+    "1.5abc",
+    "0x1p3",
+    "0x10",
+    "inf",
+    "-inf",
+    "nan",
+    "INF",
+    "1e38",
+    "3.4028235e38",
+    "3.4028236e38",
+    "3.5e38",
+    "1e39",
+    "-1e50",
+    "1e-38",
+    "1e-45",
+    "1e-46",
+    "1e-50",
+    "1e-400",
+    "0.000000000000000000000000000000000000000001",
+    "123456789012345678901234567890",
+    "0.1",
+    "0.30000001192092896",
+    "16777217",
+    "1,5",
+    "1_000",
+    "12abc34",
+    "999999999999999999999999999999999999999999999999999",
+    "0e0",
+    "0e",
+    "00.00e00",
+    "-0.0e-0",
+    "1e0000000000005",
+    "1e-0000000000005",
+    std::string(200, '9'),
+    "0." + std::string(150, '0') + "1",
+    "3." + std::string(120, '3'),
 };
 
 TEST(TokenReaderDifferential, TrickyNumbersReadAsByTheStream) {
@@ -120,8 +178,7 @@ TEST(TokenReaderDifferential, TrickyNumbersReadAsByTheStream) {
             // The text alone, then followed by another number, so what the first read left
             // behind is checked by the second.
             expect_same_reads(dir, number, {Read::number, Read::number}, buffer_size);
-            expect_same_reads(dir, "  " + number + " 2.5\n", {Read::number, Read::number, Read::token},
-                              buffer_size);
+            expect_same_reads(dir, "  " + number + " 2.5\n", {Read::number, Read::number, Read::token}, buffer_size);
             expect_same_reads(dir, number + "\t7", {Read::integer, Read::token, Read::token}, buffer_size);
         }
     }
@@ -130,8 +187,23 @@ TEST(TokenReaderDifferential, TrickyNumbersReadAsByTheStream) {
 TEST(TokenReaderDifferential, IntegersAtTheEdgesOf32Bits) {
     ScratchDir dir;
     const std::vector<std::string> integers = {
-        "2147483647", "2147483648", "-2147483648", "-2147483649", "+17", "-0", "0000000000000000000000042",
-        "99999999999999999999999", "-99999999999999999999999", "3.7", "12abc", "abc", "-", "+", "", "0x1A", "  \r\n 8",
+        "2147483647",
+        "2147483648",
+        "-2147483648",
+        "-2147483649",
+        "+17",
+        "-0",
+        "0000000000000000000000042",
+        "99999999999999999999999",
+        "-99999999999999999999999",
+        "3.7",
+        "12abc",
+        "abc",
+        "-",
+        "+",
+        "",
+        "0x1A",
+        "  \r\n 8",
     };
     for (const std::string& integer : integers) {
         for (const auto& buffer_size : buffer_sizes) {
@@ -153,8 +225,8 @@ TEST(TokenReaderDifferential, TokensOfAnyLengthAcrossBufferEdges) {
 TEST(TokenReaderDifferential, GeneratedInputs) {
     ScratchDir dir;
     std::mt19937 random(20261208);
-    const std::vector<std::string> pieces = {"0", "1", "7", "42", "9999999", ".", "e", "E", "+", "-", "x",
-                                             "a", "00", "5e", "3.25", "1e38", "e-4", "1e-45"};
+    const std::vector<std::string> pieces = {"0", "1", "7", "42", "9999999", ".",    "e",    "E",   "+",
+                                             "-", "x", "a", "00", "5e",      "3.25", "1e38", "e-4", "1e-45"};
     const std::vector<std::string> blanks = {" ", "\t", "\n", "\r\n", "\v", "\f", "  \n "};
     for (int round = 0; round < 3000; ++round) {
         std::string text;

@@ -1,21 +1,21 @@
 // The readers room: rows converted alongside the scan, and pairs read in halves, held to the
 // simple readings.
-#include "io/progress.hpp"
 #include "front/dialogue.hpp"
-#include "orvane/readers/square_reading.hpp"
-#include "orvane/writers/square_writing.hpp"
-#include "orvane/readers/pair_reading.hpp"
 #include "io/output_file.hpp"
-#include "support/session.hpp"
+#include "io/progress.hpp"
 #include "orvane/parse/token_reader.hpp"
 #include "orvane/parse/token_skipping.hpp"
+#include "orvane/readers/pair_reading.hpp"
+#include "orvane/readers/square_reading.hpp"
+#include "orvane/writers/square_writing.hpp"
+#include "support/session.hpp"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <bit>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <iomanip>
@@ -78,7 +78,8 @@ TEST(MatrixReadingDifferential, RowsConvertedAlongsideReadAsOneByOne) {
             console::Meter meter(shown);
             const auto stop = orvane::read_distance_matrix(
                 reader, ids, declared, rows,
-                strict ? orvane::Strictness::whole_numbers : orvane::Strictness::as_the_stream, meter.progress(""), cores);
+                strict ? orvane::Strictness::whole_numbers : orvane::Strictness::as_the_stream, meter.progress(""),
+                cores);
             std::string outcome = shown.str() + "|" + (stop ? stop->describe() : "whole") + "|";
             for (std::size_t position = 0; position < ids.size(); ++position) {
                 const std::uint32_t slot = ids.ids().slot(position);
@@ -98,10 +99,11 @@ TEST(MatrixReadingDifferential, RowsConvertedAlongsideReadAsOneByOne) {
                 const std::string got =
                     read(window, io::ReadBuffer::Access::mapped_when_possible, strict, threads::Cores::two);
                 const auto differ = std::mismatch(got.begin(), got.end(), expected.begin(), expected.end());
-                EXPECT_TRUE(got == expected) << "round " << round << ", window " << window << (strict ? ", strict" : "")
-                                             << ": from byte " << (differ.first - got.begin()) << " "
-                                             << got.substr(static_cast<std::size_t>(differ.first - got.begin()), 80)
-                                             << " vs " << expected.substr(static_cast<std::size_t>(differ.first - got.begin()), 80);
+                EXPECT_TRUE(got == expected)
+                    << "round " << round << ", window " << window << (strict ? ", strict" : "") << ": from byte "
+                    << (differ.first - got.begin()) << " "
+                    << got.substr(static_cast<std::size_t>(differ.first - got.begin()), 80) << " vs "
+                    << expected.substr(static_cast<std::size_t>(differ.first - got.begin()), 80);
             }
         }
     }
@@ -217,47 +219,49 @@ TEST(PairReadingDifferential, PairsReadAsByAWholeTextReference) {
             }
         }
         for (const threads::Cores cores : {threads::Cores::one, threads::Cores::two})
-        for (const std::size_t window : {std::size_t{64}, io::ReadBuffer::default_size}) {
-            text::NameList names;
-            for (const int id : listed) {
-                names.add(prefix + std::to_string(id));
-            }
-            orvane::IdTable ids(std::move(names),
-                                excluding ? orvane::IdTable::Listing::excluded : orvane::IdTable::Listing::taken);
-            io::LineReader reader(*io::InputFile::open((dir / "pairs").string()), window,
-                                  window == 64 ? io::ReadBuffer::Access::copied
-                                               : io::ReadBuffer::Access::mapped_when_possible);
-            std::ostringstream shown;
-            console::Meter meter(shown);
-            std::optional<orvane::PairMatrix> matrix;
-            const auto stop = orvane::read_pairs(reader, ids, true, meter.progress(""), matrix, cores);
-            std::string got;
-            if (stop) {
-                got = stop->reason.find("no distance between") != std::string::npos ? "no distance" : stop->describe();
-            } else {
-                std::vector<std::string_view> cells;
-                for (std::size_t position = 0; position < ids.size(); ++position) {
-                    if (!ids.found_at(position)) {
-                        continue;
-                    }
-                    const std::uint32_t slot = ids.ids().slot(position);
-                    got += std::string(ids.ids().name(position)) + ":";
-                    const std::string& line = matrix->texts->line(slot);
-                    std::vector<orvane::Field> fields;
-                    orvane::split_fields(line, '\t', fields);
-                    for (std::size_t column = 0; column < ids.size(); ++column) {
-                        if (ids.found_at(column)) {
-                            const orvane::Field& cell = fields[ids.matrix_row(ids.ids().slot(column)) + 1];
-                            got += line.substr(cell.begin, cell.end - cell.begin) + ",";
-                            EXPECT_EQ(std::stod(line.substr(cell.begin, cell.end - cell.begin)),
-                                      matrix->rows.row(slot)[ids.matrix_row(ids.ids().slot(column))]);
+            for (const std::size_t window : {std::size_t{64}, io::ReadBuffer::default_size}) {
+                text::NameList names;
+                for (const int id : listed) {
+                    names.add(prefix + std::to_string(id));
+                }
+                orvane::IdTable ids(std::move(names),
+                                    excluding ? orvane::IdTable::Listing::excluded : orvane::IdTable::Listing::taken);
+                io::LineReader reader(
+                    *io::InputFile::open((dir / "pairs").string()), window,
+                    window == 64 ? io::ReadBuffer::Access::copied : io::ReadBuffer::Access::mapped_when_possible);
+                std::ostringstream shown;
+                console::Meter meter(shown);
+                std::optional<orvane::PairMatrix> matrix;
+                const auto stop = orvane::read_pairs(reader, ids, true, meter.progress(""), matrix, cores);
+                std::string got;
+                if (stop) {
+                    got = stop->reason.find("no distance between") != std::string::npos ? "no distance"
+                                                                                        : stop->describe();
+                } else {
+                    std::vector<std::string_view> cells;
+                    for (std::size_t position = 0; position < ids.size(); ++position) {
+                        if (!ids.found_at(position)) {
+                            continue;
+                        }
+                        const std::uint32_t slot = ids.ids().slot(position);
+                        got += std::string(ids.ids().name(position)) + ":";
+                        const std::string& line = matrix->texts->line(slot);
+                        std::vector<orvane::Field> fields;
+                        orvane::split_fields(line, '\t', fields);
+                        for (std::size_t column = 0; column < ids.size(); ++column) {
+                            if (ids.found_at(column)) {
+                                const orvane::Field& cell = fields[ids.matrix_row(ids.ids().slot(column)) + 1];
+                                got += line.substr(cell.begin, cell.end - cell.begin) + ",";
+                                EXPECT_EQ(std::stod(line.substr(cell.begin, cell.end - cell.begin)),
+                                          matrix->rows.row(slot)[ids.matrix_row(ids.ids().slot(column))]);
+                            }
                         }
                     }
                 }
+                EXPECT_EQ(got, expected) << "round " << round << ", window " << window
+                                         << (excluding ? ", excluding" : "")
+                                         << (cores == threads::Cores::two ? ", two halves" : "") << "\n"
+                                         << text;
             }
-            EXPECT_EQ(got, expected) << "round " << round << ", window " << window << (excluding ? ", excluding" : "")
-                                     << (cores == threads::Cores::two ? ", two halves" : "")
-                                     << "\n" << text;
-        }
     }
 }

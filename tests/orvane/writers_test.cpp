@@ -1,21 +1,21 @@
 // The writers room: distances formatted exactly as the stream's fixed output, and rows formatted
 // alongside the writing written as one by one.
-#include "io/progress.hpp"
 #include "front/dialogue.hpp"
-#include "orvane/readers/square_reading.hpp"
-#include "orvane/writers/square_writing.hpp"
-#include "orvane/readers/pair_reading.hpp"
 #include "io/output_file.hpp"
-#include "support/session.hpp"
+#include "io/progress.hpp"
 #include "orvane/parse/token_reader.hpp"
 #include "orvane/parse/token_skipping.hpp"
+#include "orvane/readers/pair_reading.hpp"
+#include "orvane/readers/square_reading.hpp"
+#include "orvane/writers/square_writing.hpp"
+#include "support/session.hpp"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <bit>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <iomanip>
@@ -31,8 +31,9 @@ using testing_support::ScratchDir;
 
 TEST(DistanceFormat, MatchesTheStreamWhereTheFieldHasRoom) {
     std::mt19937 random(7);
-    std::vector<float> values = {0.0F, -0.0F, 0.1F, 1.0F, -0.5F, 0.1234565F, 0.0000005F, 0.0000004F, 99.9999995F,
-                                 999.999F, -99.999999F, 1e-30F, 3.4028235e38F, -3.4028235e38F, 1e-45F};
+    std::vector<float> values = {0.0F,        -0.0F,      0.1F,          1.0F,           -0.5F,
+                                 0.1234565F,  0.0000005F, 0.0000004F,    99.9999995F,    999.999F,
+                                 -99.999999F, 1e-30F,     3.4028235e38F, -3.4028235e38F, 1e-45F};
     std::uniform_real_distribution<float> spread(-1200.0F, 1200.0F);
     for (int index = 0; index < 100000; ++index) {
         values.push_back(index % 2 == 0 ? spread(random) : spread(random) / 1000.0F);

@@ -145,7 +145,8 @@ FastqReference reference_fastq_records(const std::string& content, const std::ve
                 break;
             }
             const std::string text = without_cr(*line);
-            if ((bases == 0 && !text.empty()) || (quality > 0 && quality + text.size() > bases && text.starts_with('@'))) {
+            if ((bases == 0 && !text.empty()) ||
+                (quality > 0 && quality + text.size() > bases && text.starts_with('@'))) {
                 break;
             }
             quality += text.size();

@@ -2,20 +2,20 @@
 
 #include "project/version.hpp"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <array>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <fstream>
 #include <iterator>
-#include <poll.h>
 #include <sstream>
 #include <stdexcept>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace testing_support {
 
@@ -289,8 +289,12 @@ namespace testing_support {
 
 std::vector<BufferSetup> buffer_setups() {
     using Access = io::ReadBuffer::Access;
-    return {{1, Access::copied},    {2, Access::copied},        {3, Access::copied},
-            {7, Access::copied},    {64, Access::copied},       {1, Access::mapped_when_possible},
+    return {{1, Access::copied},
+            {2, Access::copied},
+            {3, Access::copied},
+            {7, Access::copied},
+            {64, Access::copied},
+            {1, Access::mapped_when_possible},
             {io::ReadBuffer::default_size, Access::mapped_when_possible}};
 }
 

@@ -2,11 +2,11 @@
 // pipes, and the fixed pieces of both programs' transcripts.
 #pragma once
 
+#include <sys/resource.h>
 #include <filesystem>
-#include <vector>
 #include <string>
 #include <string_view>
-#include <sys/resource.h>
+#include <vector>
 
 namespace testing_support {
 

@@ -3,9 +3,9 @@
 #pragma once
 
 #include "io/progress.hpp"
+#include "support/session.hpp"
 #include "talmiro/records/record_reading.hpp"
 #include "talmiro/records/record_writing.hpp"
-#include "support/session.hpp"
 #include "talmiro/storage/taken_records.hpp"
 
 #include <string>

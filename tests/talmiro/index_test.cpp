@@ -1,11 +1,11 @@
 // The index room: .fai lines and the name table's sort and lookups against simple references.
 #include "io/name_lines.hpp"
-#include "talmiro/index/fai_format.hpp"
-#include "talmiro/index/name_table.hpp"
-#include "talmiro/match/name_matcher.hpp"
 #include "support/reference.hpp"
 #include "support/session.hpp"
 #include "support/talmiro_reading.hpp"
+#include "talmiro/index/fai_format.hpp"
+#include "talmiro/index/name_table.hpp"
+#include "talmiro/match/name_matcher.hpp"
 
 #include <gtest/gtest.h>
 
@@ -59,7 +59,6 @@ TEST(TalmiroFaiLines, StretchesOfWholeLinesMatchLineByLine) {
         ASSERT_EQ(line_of(7), line_of(1)) << bytes;
     }
 }
-
 
 // The name table's sort (a radix pass over the 8 bytes after the shared beginning, whole names
 // only where those agree) puts entries where a plain sort by name and place does, and its

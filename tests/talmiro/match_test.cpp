@@ -1,12 +1,12 @@
 // The match room against straightforward references: list reading, and the name matcher
 // against a linear scan of the list.
 #include "io/name_lines.hpp"
-#include "talmiro/index/fai_format.hpp"
-#include "talmiro/index/name_table.hpp"
-#include "talmiro/match/name_matcher.hpp"
 #include "support/reference.hpp"
 #include "support/session.hpp"
 #include "support/talmiro_reading.hpp"
+#include "talmiro/index/fai_format.hpp"
+#include "talmiro/index/name_table.hpp"
+#include "talmiro/match/name_matcher.hpp"
 
 #include <gtest/gtest.h>
 
@@ -67,8 +67,8 @@ TEST(TalmiroListReading, EveryNonEmptyLineIsAName) {
         for (const BufferSetup& setup : testing_support::buffer_setups()) {
             io::LineReader reader = open_reader(dir, c.content, setup);
             const text::NameList list = io::read_name_lines(reader);
-            EXPECT_EQ(names_of(list), c.names) << "list " << testing::PrintToString(c.content) << ", "
-                                               << testing_support::describe(setup);
+            EXPECT_EQ(names_of(list), c.names)
+                << "list " << testing::PrintToString(c.content) << ", " << testing_support::describe(setup);
             EXPECT_EQ(list.count(), c.names.size());
         }
     }

@@ -1,12 +1,12 @@
 // The records room against a reference reader: records split at every buffer edge, mapped or
 // copied, and written as read.
 #include "io/name_lines.hpp"
-#include "talmiro/index/fai_format.hpp"
-#include "talmiro/index/name_table.hpp"
-#include "talmiro/match/name_matcher.hpp"
 #include "support/reference.hpp"
 #include "support/session.hpp"
 #include "support/talmiro_reading.hpp"
+#include "talmiro/index/fai_format.hpp"
+#include "talmiro/index/name_table.hpp"
+#include "talmiro/match/name_matcher.hpp"
 
 #include <gtest/gtest.h>
 

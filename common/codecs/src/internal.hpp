@@ -18,5 +18,4 @@ inline std::uint32_t little_endian(const std::uint8_t* at, int bytes) {
     return value;
 }
 
-
 }  // namespace codecs

@@ -2,8 +2,8 @@
 
 #include "text/quoting.hpp"
 
-#include <ostream>
 #include <unistd.h>
+#include <ostream>
 
 namespace session {
 
@@ -38,8 +38,8 @@ io::OutputFile BatchFront::create_output(const FileRole& role, std::size_t nth) 
         throw Abort{Failure::cannot_create_output, "standard output is closed"};
     }
     std::optional<io::IoError> error;
-    io::OutputFile file = opened_or_abort(io::OutputFile::replace(path, temps_, &error), error,
-                                          Failure::cannot_create_output);
+    io::OutputFile file =
+        opened_or_abort(io::OutputFile::replace(path, temps_, &error), error, Failure::cannot_create_output);
     file.compress_as_named();
     return file;
 }
@@ -70,9 +70,7 @@ bool BatchFront::go_on_without(std::string_view name, std::string_view part) {
 
 bool BatchFront::accept_missing(std::size_t missing) { return missing == 0 || options_.allow_missing; }
 
-void BatchFront::input_cut_short(const io::IoError& error) {
-    throw Abort{Failure::unreadable_input, error.describe()};
-}
+void BatchFront::input_cut_short(const io::IoError& error) { throw Abort{Failure::unreadable_input, error.describe()}; }
 
 void BatchFront::warn(std::string_view what) { say() << "warning: " << what << '\n'; }
 

@@ -5,8 +5,8 @@
 #include "project/version.hpp"
 #include "text/quoting.hpp"
 
-#include <limits>
 #include <CLI/CLI.hpp>
+#include <limits>
 
 #include <algorithm>
 #include <ostream>
@@ -202,7 +202,8 @@ void declare_command_line(CLI::App& app, const Program& program, BatchProgram& b
     app.add_flag("--allow-missing", options.allow_missing,
                  "warn about listed names the input lacks and write the rest (default: fail)");
     if (program.files_mode != nullptr) {
-        app.add_flag(std::string(program.files_mode->option), options.files_mode, std::string(program.files_mode->help));
+        app.add_flag(std::string(program.files_mode->option), options.files_mode,
+                     std::string(program.files_mode->help));
     }
     batch.declare_options(declared);
     app.add_flag("-q,--quiet", options.quiet, "draw no meter on a terminal");
@@ -294,7 +295,8 @@ std::vector<OptionInfo> list_options(const Program& program, BatchProgram& batch
         info.value_name = option->get_option_text();
         info.ends_the_run = option == app.get_help_ptr() || option == app.get_version_ptr();
         info.is_files_mode = program.files_mode != nullptr && info.names.back() == program.files_mode->option;
-        info.with_files_mode = info.is_files_mode || info.names.back() == "--quiet" || info.names.back() == "--verbose" ||
+        info.with_files_mode = info.is_files_mode || info.names.back() == "--quiet" ||
+                               info.names.back() == "--verbose" ||
                                with_mode.find(info.names.back() + " ") != std::string_view::npos;
         for (const FileRole* const role : program.files) {
             if (role->long_option() == info.names.back()) {

@@ -49,7 +49,8 @@ std::string bash_completion(const Program& program, const std::vector<OptionInfo
                        " --generate complete-bash`.\n"
                        "# Plain `complete -F`, so it needs nothing but bash; the bash-completion package loads it "
                        "from\n# /usr/share/bash-completion/completions, or a ~/.bashrc may source it.\n\n";
-    text += "_" + name + "() {\n"
+    text += "_" + name +
+            "() {\n"
             "    local cur=${COMP_WORDS[COMP_CWORD]} prev=\n"
             "    ((COMP_CWORD > 0)) && prev=${COMP_WORDS[COMP_CWORD - 1]}\n"
             "    # bash splits --opt=value at the '=' (COMP_WORDBREAKS): complete the value of --opt.\n"
@@ -65,8 +66,8 @@ std::string bash_completion(const Program& program, const std::vector<OptionInfo
         every_name.insert(every_name.end(), option.names.begin(), option.names.end());
         switch (option.value) {
         case OptionInfo::Value::choice:
-            text += bash_case(option.names, "        mapfile -t COMPREPLY < <(compgen -W '" + joined(option.choices, " ") +
-                                                "' -- \"$cur\")\n");
+            text += bash_case(option.names, "        mapfile -t COMPREPLY < <(compgen -W '" +
+                                                joined(option.choices, " ") + "' -- \"$cur\")\n");
             break;
         case OptionInfo::Value::number:
             text += bash_case(option.names, "        COMPREPLY=()\n");
@@ -81,11 +82,14 @@ std::string bash_completion(const Program& program, const std::vector<OptionInfo
     if (!files.empty()) {
         text += bash_case(files, complete_files("        "));
     }
-    text += "    esac\n"
-            "    if [[ $cur == -* ]]; then\n"
-            "        mapfile -t COMPREPLY < <(compgen -W '" + joined(every_name, " ") + "' -- \"$cur\")\n"
-            "        return\n"
-            "    fi\n";
+    text +=
+        "    esac\n"
+        "    if [[ $cur == -* ]]; then\n"
+        "        mapfile -t COMPREPLY < <(compgen -W '" +
+        joined(every_name, " ") +
+        "' -- \"$cur\")\n"
+        "        return\n"
+        "    fi\n";
     if (program.files_mode != nullptr) {
         text += "    # The files after " + std::string(program.files_mode->option) + ".\n" + complete_files("    ");
     } else {
@@ -129,7 +133,8 @@ std::string zsh_completion(const Program& program, const std::vector<OptionInfo>
         for (const std::string& spelling : option.names) {
             spellings.push_back(spelling + (!takes_value ? "" : spelling.starts_with("--") ? "=" : "+"));
         }
-        const std::string prefix = (excluded.empty() ? std::string() : "(" + excluded + ")") + (option.repeatable ? "*" : "");
+        const std::string prefix =
+            (excluded.empty() ? std::string() : "(" + excluded + ")") + (option.repeatable ? "*" : "");
         std::string spec = prefix.empty() ? std::string() : "'" + prefix + "'";
         spec += spellings.size() > 1 ? "{" + joined(spellings, ",") + "}" : spellings.front();
         spec += "'[" + short_help(option.help) + "]";

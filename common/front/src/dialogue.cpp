@@ -2,8 +2,8 @@
 
 #include "project/version.hpp"
 
-#include <iostream>
 #include <unistd.h>
+#include <iostream>
 
 namespace console {
 
@@ -85,9 +85,7 @@ std::string Console::prompt_file_name(std::string_view prompt) {
     return name;
 }
 
-void Console::report_abort(std::string_view message) {
-    out_ << '\n' << message << '\n' << std::flush;
-}
+void Console::report_abort(std::string_view message) { out_ << '\n' << message << '\n' << std::flush; }
 
 bool Console::confirm_continue(std::string_view missing_line) {
     out_ << '\n' << missing_line << '\n' << "Continue (y//n)? " << std::flush;

@@ -5,9 +5,9 @@ namespace session {
 namespace {
 
 [[noreturn]] void abort_with(const indexing::Refusal& refusal) {
-    throw Abort{refusal.kind == indexing::Refusal::Kind::cannot_open ? Failure::cannot_open_input
-                                                                      : Failure::unreadable_input,
-                refusal.message};
+    throw Abort{
+        refusal.kind == indexing::Refusal::Kind::cannot_open ? Failure::cannot_open_input : Failure::unreadable_input,
+        refusal.message};
 }
 
 }  // namespace

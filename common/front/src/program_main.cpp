@@ -1,9 +1,9 @@
 #include "front/batch_front.hpp"
 
-#include <csignal>
 #include <fcntl.h>
-#include <iostream>
 #include <unistd.h>
+#include <csignal>
+#include <iostream>
 
 namespace session {
 

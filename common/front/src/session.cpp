@@ -16,9 +16,9 @@ Outcome run_session(Front& front, const std::function<Outcome(Front&)>& steps) {
             return Outcome::misused;
         }
     } catch (const io::RaisedError& raised) {
-        front.report(Abort{raised.side == io::RaisedError::Side::output ? Failure::cannot_write_output
-                                                                        : Failure::unreadable_input,
-                           raised.message});
+        front.report(Abort{
+            raised.side == io::RaisedError::Side::output ? Failure::cannot_write_output : Failure::unreadable_input,
+            raised.message});
     } catch (const std::bad_alloc&) {
         // Beyond the tables each step sizes and checks itself, only an absurdly long line or
         // token, or more taken records than memory holds, can get here.

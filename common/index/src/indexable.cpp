@@ -35,7 +35,8 @@ std::optional<Indexable> open_to_index(const std::string& path, const StorageRul
     }
     const std::optional<io::FileStamp> stamp = io::stamp_of(file->descriptor());
     if (!stamp) {
-        refusal = {Refusal::Kind::cannot_index, text::file_label(path, false) + ": only a regular file can have an index"};
+        refusal = {Refusal::Kind::cannot_index,
+                   text::file_label(path, false) + ": only a regular file can have an index"};
         return std::nullopt;
     }
     const io::Storage storage = io::storage_of(*file);

@@ -3,10 +3,10 @@
 #include "codecs/codecs.hpp"
 #include "read_ahead.hpp"
 
-#include <algorithm>
-#include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
+#include <cstring>
 
 namespace io {
 
@@ -58,7 +58,6 @@ std::string first_bytes(InputFile& file, bool& consumed) {
     return bytes;
 }
 
-
 // A compressed file read through its decoder. The file's own failure to read says most about
 // what went wrong; otherwise damaged data is the file's fault, named with the format.
 class DecodedSource final : public ByteSource {
@@ -95,7 +94,7 @@ private:
     // text may be another version's. Otherwise damaged data is told as such.
     void judge_the_end() {
         const bool changed = size_at_open_ >= 0 && (regular_size(file_) != size_at_open_ ||
-                                                     (!decoder_->damaged() && consumed_ != size_at_open_));
+                                                    (!decoder_->damaged() && consumed_ != size_at_open_));
         if (changed) {
             damage_ = IoError::changed_while_read(file_.name());
         } else if (decoder_->damaged()) {
@@ -127,7 +126,7 @@ private:
     std::int64_t size_at_open_;
     std::int64_t consumed_ = 0;  // bytes of the file the decoder has read
     std::optional<IoError> damage_;
-    bool judged_ = false;  // the end has been looked at once: the file's size is asked once
+    bool judged_ = false;                       // the end has been looked at once: the file's size is asked once
     std::unique_ptr<codecs::Decoder> decoder_;  // last: reads file_
 };
 

@@ -1,9 +1,9 @@
 #include "io/input_file.hpp"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
 #include <utility>
 
 namespace io {

@@ -15,7 +15,8 @@ std::string_view LineReader::take_until_at_most(char delimiter, std::size_t most
     for (;;) {
         const char* const data = input_.data();
         const std::size_t limit = std::min(input_.end(), start + most);
-        const void* const found = limit > searched ? std::memchr(data + searched, delimiter, limit - searched) : nullptr;
+        const void* const found =
+            limit > searched ? std::memchr(data + searched, delimiter, limit - searched) : nullptr;
         if (input_.settle()) {
             continue;  // the file shrank under the scan: scan again up to its new end
         }

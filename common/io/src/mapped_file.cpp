@@ -1,10 +1,10 @@
 #include "io/mapped_file.hpp"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
 #include <utility>
 
 namespace io {

@@ -1,13 +1,13 @@
 #include "mapping_guard.hpp"
 
+#include <sys/mman.h>
+#include <unistd.h>
 #include <atomic>
 #include <csignal>
 #include <cstddef>
-#include <iterator>
 #include <cstdint>
+#include <iterator>
 #include <mutex>
-#include <sys/mman.h>
-#include <unistd.h>
 
 namespace io {
 

@@ -6,13 +6,13 @@
 #include "io/temp_files.hpp"
 #include "output_targets.hpp"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <utility>
 
 namespace io {
@@ -26,9 +26,7 @@ namespace {
 // A descriptor the process already holds, named as /dev/stdout or /dev/fd/N: written through
 // a copy of it, at the offset its holder has reached, never emptied or replaced (the shell's
 // file behind it holds what others wrote there too). -1 with errno when it is not open.
-int reuse_descriptor(int descriptor) {
-    return ::fcntl(descriptor, F_DUPFD_CLOEXEC, 3);
-}
+int reuse_descriptor(int descriptor) { return ::fcntl(descriptor, F_DUPFD_CLOEXEC, 3); }
 
 std::optional<OutputFile> refused(const std::string& name, int error_number, std::optional<IoError>* error) {
     if (error != nullptr) {

@@ -1,11 +1,11 @@
 #include "output_targets.hpp"
 
-#include <charconv>
-#include <climits>
 #include <fcntl.h>
-#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <charconv>
+#include <climits>
+#include <string_view>
 
 namespace io {
 

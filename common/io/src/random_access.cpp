@@ -4,11 +4,11 @@
 
 #include "codecs/codecs.hpp"
 
+#include <sys/stat.h>
+#include <unistd.h>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace io {
 
@@ -66,8 +66,8 @@ public:
         while (text_at_ < end_ && !error_) {
             if (text_at_ < member_text_ + inflated_.size() && text_at_ >= member_text_) {
                 const std::size_t from = static_cast<std::size_t>(text_at_ - member_text_);
-                const std::size_t count = static_cast<std::size_t>(
-                    std::min<std::uint64_t>({size, inflated_.size() - from, end_ - text_at_}));
+                const std::size_t count =
+                    static_cast<std::size_t>(std::min<std::uint64_t>({size, inflated_.size() - from, end_ - text_at_}));
                 std::memcpy(into, inflated_.data() + from, count);
                 text_at_ += count;
                 return count;
@@ -90,7 +90,8 @@ private:
         }
         started_ = true;
         member_.resize(bgzf_header_size);
-        const std::optional<std::size_t> header = read_at(file_.descriptor(), stored_at_, member_.data(), member_.size());
+        const std::optional<std::size_t> header =
+            read_at(file_.descriptor(), stored_at_, member_.data(), member_.size());
         if (!header) {
             error_ = IoError{IoError::Action::read, file_.name(), errno, {}};
             return false;
@@ -172,7 +173,8 @@ std::optional<std::vector<BgzfMember>> list_bgzf_members(const InputFile& file, 
         }
         if (at + size > chunk_size) {
             if (chunk_size < chunk.size()) {
-                error = IoError::bad_content(file.name(), "the BGZF member at byte " + std::to_string(stored) + " is cut short");
+                error = IoError::bad_content(file.name(),
+                                             "the BGZF member at byte " + std::to_string(stored) + " is cut short");
                 return std::nullopt;
             }
             chunk_size = 0;  // read again from the member's start

@@ -7,14 +7,14 @@
 #include "threads/helper.hpp"
 #include "threads/moving_mark.hpp"
 
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <string_view>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <utility>
 
 namespace io {
@@ -26,14 +26,11 @@ struct ReadBuffer::Prefetcher {
         : base(mapping),
           size(mapped_size),
           lead(ahead),
-          helper([this](const std::stop_token& stop) { populate(stop); },
-                 [this] { wanted_end.stop(); }) {}
+          helper([this](const std::stop_token& stop) { populate(stop); }, [this] { wanted_end.stop(); }) {}
     // The helper is stopped and joined first, before the mapping goes.
 
     // The reader has reached `reader_end`: keep `lead` bytes beyond it populated.
-    void reader_reached(std::size_t reader_end) {
-        wanted_end.move_to(std::min(size, reader_end + lead));
-    }
+    void reader_reached(std::size_t reader_end) { wanted_end.move_to(std::min(size, reader_end + lead)); }
 
     void populate(const std::stop_token& stop) {
         constexpr std::size_t chunk = std::size_t{1} << 20;
@@ -84,7 +81,7 @@ struct ReadBuffer::Prefetcher {
     const std::size_t lead;
     bool populate_supported = true;  // the helper thread's own
     threads::MovingMark wanted_end;  // where the reader wants pages to reach
-    threads::Helper helper;  // last: started after the fields it reads, stopped first
+    threads::Helper helper;          // last: started after the fields it reads, stopped first
 };
 
 ReadBuffer::ReadBuffer(InputFile file, std::size_t window, Access access)
@@ -180,8 +177,8 @@ bool ReadBuffer::changed() const {
     const InputFile* const plain = source_->plain_file();
     if (mapping_ == nullptr) {
         return exhausted_ && expected_size_ > 0 &&
-               (bytes_read_ != expected_size_ ||
-                (::fstat(plain->descriptor(), &info) == 0 && static_cast<std::uint64_t>(info.st_size) != expected_size_));
+               (bytes_read_ != expected_size_ || (::fstat(plain->descriptor(), &info) == 0 &&
+                                                  static_cast<std::uint64_t>(info.st_size) != expected_size_));
     }
     return (guard_ && guard_->faulted()) ||
            (::fstat(plain->descriptor(), &info) == 0 && static_cast<std::size_t>(info.st_size) != file_size_);

@@ -2,18 +2,18 @@
 
 #include "threads/helper.hpp"
 
+#include <fcntl.h>
+#include <pthread.h>
+#include <unistd.h>
 #include <algorithm>
 #include <array>
 #include <atomic>
 #include <csignal>
 #include <cstdlib>
-#include <fcntl.h>
 #include <mutex>
-#include <pthread.h>
 #include <optional>
 #include <string>
 #include <vector>
-#include <unistd.h>
 
 namespace io {
 

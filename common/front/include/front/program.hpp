@@ -4,8 +4,8 @@
 
 #include "front/session.hpp"
 
-#include <iosfwd>
 #include <cstdint>
+#include <iosfwd>
 #include <optional>
 #include <span>
 #include <string>
@@ -104,9 +104,9 @@ struct FilesMode {
 struct Program {
     std::string_view name;
     std::string_view summary;
-    std::string_view examples;  // the help's closing text
+    std::string_view examples;               // the help's closing text
     std::span<const FileRole* const> files;  // in the order the help lists them
-    const FileRole* input;  // the file whose missing names are said to be missing from it
+    const FileRole* input;                   // the file whose missing names are said to be missing from it
     Outcome (*dialogue)(std::istream& in, std::ostream& out);
     const FilesMode* files_mode = nullptr;  // none for a program without one
 };
@@ -127,7 +127,7 @@ struct OptionInfo {
     enum class Value { none, file, choice, number };
     std::vector<std::string> names;  // "-l", "--list"
     Value value = Value::none;
-    std::string value_name;           // "LIST"
+    std::string value_name;            // "LIST"
     std::vector<std::string> choices;  // a choice's values
     std::string help;
     bool repeatable = false;       // given again for each further file

@@ -14,7 +14,8 @@ namespace io {
 class InputFile {
 public:
     // On failure `error` (when given) says why.
-    [[nodiscard]] static std::optional<InputFile> open(const std::string& name, std::optional<IoError>* error = nullptr);
+    [[nodiscard]] static std::optional<InputFile> open(const std::string& name,
+                                                       std::optional<IoError>* error = nullptr);
     // Standard input, named "-".
     static InputFile standard_input();
 

@@ -28,7 +28,8 @@ public:
     const std::string& path() const { return path_; }
 
 private:
-    MappedFile(const char* data, std::size_t size, std::string path) : data_(data), size_(size), path_(std::move(path)) {}
+    MappedFile(const char* data, std::size_t size, std::string path)
+        : data_(data), size_(size), path_(std::move(path)) {}
     const char* data_ = nullptr;
     std::size_t size_ = 0;
     std::string path_;

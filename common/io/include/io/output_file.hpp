@@ -32,10 +32,11 @@ class InputFile;
 // written in place.
 class OutputFile {
 public:
-    [[nodiscard]] static std::optional<OutputFile> create(const std::string& name, std::optional<IoError>* error = nullptr);
+    [[nodiscard]] static std::optional<OutputFile> create(const std::string& name,
+                                                          std::optional<IoError>* error = nullptr);
     // `temps` removes the temporary file should the process be interrupted.
     [[nodiscard]] static std::optional<OutputFile> replace(const std::string& target, TempFiles& temps,
-                                             std::optional<IoError>* error = nullptr);
+                                                           std::optional<IoError>* error = nullptr);
     // Standard output, named "-".
     static OutputFile standard_output();
 

@@ -52,9 +52,7 @@ public:
 
     // The offset in the file of window offset `at`, for a file read as it is (mapped or copied),
     // so that a reader can note where something is and read it again later with pread.
-    std::uint64_t file_offset(std::size_t at) const {
-        return mapping_ != nullptr ? at : bytes_read_ - (end_ - at);
-    }
+    std::uint64_t file_offset(std::size_t at) const { return mapping_ != nullptr ? at : bytes_read_ - (end_ - at); }
 
     // Brings more of the file behind the unread bytes. Offsets `keep` and pos() stay valid for
     // the bytes they point at (they may move); the window grows when the kept bytes fill it.
@@ -100,11 +98,11 @@ private:
     std::size_t window_;
     char* mapping_ = nullptr;  // mapped: the whole file
     std::size_t file_size_ = 0;
-    std::size_t released_ = 0;  // mapped: pages before this offset have been dropped
+    std::size_t released_ = 0;       // mapped: pages before this offset have been dropped
     std::size_t readable_size_ = 0;  // mapped: file_size_, or less once the file shrank
     std::unique_ptr<MappingGuard> guard_;
     std::unique_ptr<Prefetcher> prefetcher_;
-    std::vector<char> buffer_;  // copied
+    std::vector<char> buffer_;         // copied
     std::uint64_t expected_size_ = 0;  // copied from a regular file: its size when opened
     std::uint64_t bytes_read_ = 0;
     std::uint64_t lines_before_buffer_ = 0;  // copied: line ends in the bytes already moved out
