@@ -210,6 +210,43 @@ std::uint64_t past_blank_lines(std::string_view text, std::uint64_t at) {
     return after;
 }
 
+// Where the header line of the record a .fai line describes begins: it must be where the scan
+// expects the next record (`expected`), at its marker, named as the line says.
+std::optional<std::uint64_t> header_of(const FaiRecord& record, std::string_view text, char marker,
+                                       std::uint64_t expected, std::string& why_not) {
+    // The header line ends just before the sequence; it begins after the line break before it.
+    if (record.offset == 0 || record.offset > text.size() || text[record.offset - 1] != '\n') {
+        why_not = "the record '" + std::string(record.name) + "' is not where it says";
+        return std::nullopt;
+    }
+    const std::size_t header_end = static_cast<std::size_t>(record.offset - 1);
+    const std::size_t break_before = header_end == 0 ? std::string_view::npos : text.rfind('\n', header_end - 1);
+    const std::uint64_t header_start = break_before == std::string_view::npos ? 0 : break_before + 1;
+    const std::uint64_t header_from = header_start == 0 && text.starts_with("\xEF\xBB\xBF") ? 3 : header_start;
+    if (header_from != expected || text[header_from] != marker ||
+        index_name(text.substr(header_from + 1, header_end - header_from - 1)) != record.name) {
+        why_not = "it does not account for the record at byte " + std::to_string(expected);
+        return std::nullopt;
+    }
+    return header_from;
+}
+
+// Where the record's bases (and, for FASTQ, qualities) end, inside the text.
+std::optional<std::uint64_t> data_end_of(const FaiRecord& record, bool fastq, std::string_view text,
+                                         std::string& why_not) {
+    std::uint64_t data_end = end_of_bases(record, fastq ? record.quality_offset : record.offset);
+    // A last line without its line break ends the text early.
+    const std::uint64_t slack = record.line_width - record.line_bases;
+    if (data_end > text.size() && data_end - text.size() <= slack) {
+        data_end = text.size();
+    }
+    if (data_end > text.size()) {
+        why_not = "the record '" + std::string(record.name) + "' runs past the end of the file";
+        return std::nullopt;
+    }
+    return data_end;
+}
+
 }  // namespace
 
 std::optional<NameTableBuilder> table_from_fai(std::string_view fai, RecordFormat format, std::string_view text,
@@ -235,40 +272,21 @@ std::optional<NameTableBuilder> table_from_fai(std::string_view fai, RecordForma
                 "line " + std::to_string(line_number) + " is no " + (columns == 6 ? "FASTQ" : "FASTA") + " .fai line";
             return std::nullopt;
         }
-        // The header line ends just before the sequence; it begins after the line break before it.
-        if (record->offset == 0 || record->offset > text.size() || text[record->offset - 1] != '\n') {
-            why_not = "the record '" + std::string(record->name) + "' is not where it says";
-            return std::nullopt;
-        }
-        const std::size_t header_end = static_cast<std::size_t>(record->offset - 1);
-        const std::size_t break_before = header_end == 0 ? std::string_view::npos : text.rfind('\n', header_end - 1);
-        const std::uint64_t header_start = break_before == std::string_view::npos ? 0 : break_before + 1;
-        const std::uint64_t header_from = header_start == 0 && text.starts_with("\xEF\xBB\xBF") ? 3 : header_start;
-        if (header_from != expected || text[header_from] != marker ||
-            index_name(text.substr(header_from + 1, header_end - header_from - 1)) != record->name) {
-            why_not = "it does not account for the record at byte " + std::to_string(expected);
+        const std::optional<std::uint64_t> header_from = header_of(*record, text, marker, expected, why_not);
+        if (!header_from) {
             return std::nullopt;
         }
         if (open) {
-            table.add(record_name, record_start, header_from - record_start);
+            table.add(record_name, record_start, *header_from - record_start);
         }
-        std::uint64_t data_end = end_of_bases(*record, record->offset);
-        if (columns == 6) {
-            data_end = end_of_bases(*record, record->quality_offset);
-        }
-        // A last line without its line break ends the text early.
-        const std::uint64_t slack = record->line_width - record->line_bases;
-        if (data_end > text.size() && data_end - text.size() <= slack) {
-            data_end = text.size();
-        }
-        if (data_end > text.size()) {
-            why_not = "the record '" + std::string(record->name) + "' runs past the end of the file";
+        const std::optional<std::uint64_t> data_end = data_end_of(*record, columns == 6, text, why_not);
+        if (!data_end) {
             return std::nullopt;
         }
-        record_start = header_from;
+        record_start = *header_from;
         record_name = record->name;
         open = true;
-        expected = past_blank_lines(text, data_end);
+        expected = past_blank_lines(text, *data_end);
     }
     if (open) {
         if (expected != text.size()) {
