@@ -271,7 +271,8 @@ IdTable read_ids(Front& front, const Choice& options) {
 
 // The IDs taken from one data set are complete and what the options ask of them holds; false
 // when the run goes no further.
-bool cut_data_set(Front& front, IdTable& ids, const DataSet& set, const Choice& options, const std::string& part) {
+bool check_and_confirm_cut(Front& front, IdTable& ids, const DataSet& set, const Choice& options,
+                           const std::string& part) {
     ids.take_gathered_ids();
     if (ids.excludes()) {
         // Listed IDs that no row has are no loss when excluding: only counted.
@@ -333,7 +334,7 @@ Outcome cut_data_sets(Front& front, IdTable& ids, TokenReader& matrix, const Det
             raise_several_data_sets(matrix.input().name(), output_layout);
         }
         if (options.dataset == 0 || options.dataset == number) {
-            if (!cut_data_set(front, ids, set, options, data_set_part(number, more || number > 1))) {
+            if (!check_and_confirm_cut(front, ids, set, options, data_set_part(number, more || number > 1))) {
                 return Outcome::declined;
             }
             outputs.write(ids, set);
@@ -365,7 +366,7 @@ Outcome cut_indexed(Front& front, IdTable& ids, IndexedCuts& indexed, const std:
         for (std::uint32_t slot = 0; slot < cut.matrix_rows.size(); ++slot) {
             ids.set_matrix_row(slot, cut.matrix_rows[slot]);
         }
-        if (!cut_data_set(front, ids, cut.set, options, data_set_part(number, several))) {
+        if (!check_and_confirm_cut(front, ids, cut.set, options, data_set_part(number, several))) {
             return Outcome::declined;
         }
         outputs.write(ids, cut.set);
@@ -417,7 +418,7 @@ Outcome batch_steps(Front& front, const Choice& options) {
         io::LineReader lines(std::move(input));
         const DataSet set = layout == Layout::pairs ? read_pair_list(front, ids, lines, keep_texts)
                                                     : read_table(front, ids, lines, layout, keep_texts);
-        if (!cut_data_set(front, ids, set, options, {})) {
+        if (!check_and_confirm_cut(front, ids, set, options, {})) {
             return Outcome::declined;
         }
         outputs.write(ids, set);

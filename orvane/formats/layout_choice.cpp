@@ -16,7 +16,7 @@ constexpr std::size_t longest_first_lines = std::size_t{256} << 20;
 
 // The first lines of the input: whole, or all of it (`whole` then true), or as much as the
 // bounds allow.
-std::string_view first_lines(io::ReadBuffer& input, bool& whole) {
+std::string_view read_first_lines(io::ReadBuffer& input, bool& whole) {
     std::string_view start = input.peek(enough_for_an_order);
     whole = start.size() < enough_for_an_order;
     for (std::size_t wanted = 2 * enough_for_an_order; !whole && !starts_with_order(start);
@@ -36,7 +36,7 @@ std::string_view first_lines(io::ReadBuffer& input, bool& whole) {
 std::optional<io::IoError> choose_layout(io::ReadBuffer& input, std::optional<Layout> named, Detection& detection) {
     input.skip_byte_order_mark();
     bool whole = false;
-    const std::string_view start = first_lines(input, whole);
+    const std::string_view start = read_first_lines(input, whole);
     if (named) {
         detection = {*named, *named == Layout::lower && lower_rows_hold_the_diagonal(start), {}};
         return std::nullopt;

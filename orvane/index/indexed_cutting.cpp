@@ -120,9 +120,9 @@ void read_token_row(const io::InputFile& file, const IndexedDataSet& set, std::i
     }
 }
 
-IndexedCut cut_data_set(const io::InputFile& file, const RowIndex& index, const IndexedDataSet& set,
-                        const TableHeader* header, IdTable& ids, bool keep_texts, const MakeRows& make_rows,
-                        const std::string& index_path, std::uint64_t& located) {
+IndexedCut read_indexed_rows(const io::InputFile& file, const RowIndex& index, const IndexedDataSet& set,
+                             const TableHeader* header, IdTable& ids, bool keep_texts, const MakeRows& make_rows,
+                             const std::string& index_path, std::uint64_t& located) {
     IndexedCut cut{set.order, DataSet{make_rows(set.order), std::nullopt}, {}};
     if (keep_texts && header != nullptr) {
         cut.set.texts.emplace(ids.slots_for(static_cast<std::size_t>(set.order)), delimiter_of(index.layout));
@@ -228,8 +228,8 @@ std::optional<IndexedCuts> cut_through_index(const indexing::Warn& warn, const i
                 cuts.cuts.push_back(IndexedCut{set.order, DataSet{make_rows(0), std::nullopt}, {}});
                 continue;
             }
-            cuts.cuts.push_back(cut_data_set(file, index, set, header ? &*header : nullptr, ids, keep_texts, make_rows,
-                                             index_path, cuts.located));
+            cuts.cuts.push_back(read_indexed_rows(file, index, set, header ? &*header : nullptr, ids, keep_texts,
+                                                  make_rows, index_path, cuts.located));
         }
         return cuts;
     } catch (const indexing::Untrusted& untrusted) {

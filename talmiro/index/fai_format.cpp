@@ -249,11 +249,11 @@ std::optional<std::uint64_t> data_end_of(const FaiRecord& record, bool fastq, st
 
 }  // namespace
 
-std::optional<NameTableBuilder> table_from_fai(std::string_view fai, RecordFormat format, std::string_view text,
-                                               std::string& why_not) {
+std::optional<RecordTableBuilder> table_from_fai(std::string_view fai, RecordFormat format, std::string_view text,
+                                                 std::string& why_not) {
     const std::size_t columns = format == RecordFormat::fastq ? 6 : 5;
     const char marker = marker_of(format);
-    NameTableBuilder table;
+    RecordTableBuilder table;
     // Where the scan's first record starts: after a byte order mark and blank lines.
     std::uint64_t expected = past_blank_lines(text, text.starts_with("\xEF\xBB\xBF") ? 3 : 0);
     std::uint64_t record_start = 0;

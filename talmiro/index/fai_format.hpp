@@ -4,7 +4,7 @@
 // as the first, the last aside.
 #pragma once
 
-#include "talmiro/index/name_table.hpp"
+#include "talmiro/index/record_table.hpp"
 #include "talmiro/records/record_scanner.hpp"
 
 #include <cstdint>
@@ -58,7 +58,7 @@ private:
 // the end of the text), read off the file `text` (the whole file's bytes). Nothing, with
 // `why_not`, where the .fai does not account for every byte of the text: a record it leaves
 // out, lines it gets wrong, a file it was not made for.
-std::optional<NameTableBuilder> table_from_fai(std::string_view fai, RecordFormat format, std::string_view text,
-                                               std::string& why_not);
+std::optional<RecordTableBuilder> table_from_fai(std::string_view fai, RecordFormat format, std::string_view text,
+                                                 std::string& why_not);
 
 }  // namespace talmiro

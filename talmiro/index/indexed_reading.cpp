@@ -5,7 +5,7 @@
 #include "io/mapped_file.hpp"
 #include "io/random_access.hpp"
 #include "talmiro/index/fai_format.hpp"
-#include "talmiro/index/name_table.hpp"
+#include "talmiro/index/record_table.hpp"
 #include "talmiro/index/tix_scanning.hpp"
 #include "talmiro/records/record_reading.hpp"
 #include "text/quoting.hpp"
@@ -99,13 +99,13 @@ private:
 // file indexed by a .fai, the file's mapping the table was read against.
 struct LoadedIndex {
     std::optional<TixFile> tix;
-    std::optional<NameTableBuilder> from_fai;
+    std::optional<RecordTableBuilder> from_fai;
     std::string path;  // for messages
     RecordFormat format = RecordFormat::fasta;
     std::uint64_t records = 0;
     std::optional<std::vector<io::BgzfMember>> members;
 
-    NameTableView table() const { return tix ? tix->table() : from_fai->view(); }
+    RecordTable table() const { return tix ? tix->table() : from_fai->view(); }
 };
 
 bool exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
@@ -200,7 +200,7 @@ std::optional<LoadedIndex> load_index(const std::string& file_path, const io::Fi
 
 // Every record a listed name might take, by where its name could stand in the sorted table;
 // the scanner's own matching then decides on the whole header line.
-std::vector<IndexEntry> candidates(const NameTableView& table, const NameTable& names, Matching matching) {
+std::vector<IndexEntry> candidates(const RecordTable& table, const NameTable& names, Matching matching) {
     std::vector<IndexEntry> found;
     const auto add = [&](std::span<const IndexEntry> entries) {
         found.insert(found.end(), entries.begin(), entries.end());
@@ -232,7 +232,7 @@ std::vector<IndexEntry> candidates(const NameTableView& table, const NameTable& 
     return found;
 }
 
-std::string place_of(const NameTableView& table, const IndexEntry& entry) {
+std::string place_of(const RecordTable& table, const IndexEntry& entry) {
     return "record " + text::quoted(table.name_of(entry)) + " at byte " + std::to_string(entry.offset);
 }
 
@@ -240,7 +240,7 @@ std::string place_of(const NameTableView& table, const IndexEntry& entry) {
 // is not as the index says is Untrusted. Returns the slot that took it, or -1.
 std::int64_t take_located(const io::InputFile& file, const LoadedIndex& index, const IndexEntry& entry,
                           const NameSelector& selector, std::string& scratch, RecordSink& kept) {
-    const NameTableView table = index.table();
+    const RecordTable table = index.table();
     const auto fail = [&](std::string_view what) {
         return indexing::does_not_match(index.path, file.name(), place_of(table, entry) + ": " + std::string(what));
     };

@@ -3,7 +3,7 @@
 #include "io/mapped_file.hpp"
 #include "io/random_access.hpp"
 #include "talmiro/index/fai_format.hpp"
-#include "talmiro/index/name_table.hpp"
+#include "talmiro/index/record_table.hpp"
 #include "talmiro/records/record_scanner.hpp"
 #include "text/quoting.hpp"
 

@@ -6,7 +6,7 @@
 #include "io/io_error.hpp"
 #include "io/output_file.hpp"
 #include "io/random_access.hpp"
-#include "talmiro/index/name_table.hpp"
+#include "talmiro/index/record_table.hpp"
 #include "talmiro/records/record_scanner.hpp"
 
 #include <cstdint>
@@ -24,7 +24,7 @@ inline constexpr std::string_view gzi_suffix = ".gzi";
 
 // What a scan of the whole file finds: every record's place and name, and the .fai lines.
 struct Scanned {
-    NameTableBuilder table;
+    RecordTableBuilder table;
     RecordFormat format = RecordFormat::fasta;
     std::uint64_t text_size = 0;
     std::string undescribable;  // the first record a .fai cannot describe

@@ -6,7 +6,7 @@
 #include "io/random_access.hpp"
 #include "orvane/index/oix_format.hpp"
 #include "talmiro/index/fai_format.hpp"
-#include "talmiro/index/name_table.hpp"
+#include "talmiro/index/record_table.hpp"
 
 #include <algorithm>
 
@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             fuzzing::require(!why_not.empty(), "a .tix refused says why");
             break;
         }
-        const talmiro::NameTableView table = tix->table();
+        const talmiro::RecordTable table = tix->table();
         fuzzing::require(table.size() == tix->facts().records, "a .tix holds as many entries as it says");
         const auto entries = table.entries();
         const bool sorted = std::is_sorted(entries.begin(), entries.end(), [&](const auto& a, const auto& b) {

@@ -4,7 +4,7 @@
 #include "support/session.hpp"
 #include "support/talmiro_reading.hpp"
 #include "talmiro/index/fai_format.hpp"
-#include "talmiro/index/name_table.hpp"
+#include "talmiro/index/record_table.hpp"
 #include "talmiro/match/name_matcher.hpp"
 
 #include <gtest/gtest.h>
@@ -68,7 +68,7 @@ TEST(TalmiroNameTable, LookupsAgreeWithAWalkOverEveryEntry) {
     for (int table_number = 0; table_number < 20; ++table_number) {
         const std::string shared = table_number % 2 == 0 ? "SRR1234567." : "";
         std::vector<std::string> names;
-        talmiro::NameTableBuilder builder;
+        talmiro::RecordTableBuilder builder;
         for (std::uint64_t entry = 0, count = 1 + random() % 600; entry < count; ++entry) {
             std::string name = shared + std::to_string(random() % 300);
             if (random() % 7 == 0) {
@@ -87,7 +87,7 @@ TEST(TalmiroNameTable, LookupsAgreeWithAWalkOverEveryEntry) {
             written.insert(written.end(), entries.begin(), entries.end());
         });
         builder.sort();
-        const talmiro::NameTableView table = builder.view();
+        const talmiro::RecordTable table = builder.view();
         ASSERT_EQ(written.size(), expected.size());
         for (std::size_t at = 0; at < expected.size(); ++at) {
             ASSERT_EQ(table.name_of(builder.entries()[at]), expected[at].first);

@@ -5,7 +5,7 @@
 #include "support/session.hpp"
 #include "support/talmiro_reading.hpp"
 #include "talmiro/index/fai_format.hpp"
-#include "talmiro/index/name_table.hpp"
+#include "talmiro/index/record_table.hpp"
 #include "talmiro/match/name_matcher.hpp"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "talmiro/index/name_table.hpp"
+#include "talmiro/index/record_table.hpp"
 
 #include "index/index_header.hpp"
 
@@ -68,14 +68,14 @@ std::string_view index_name(std::string_view header) {
     return header.substr(0, end);
 }
 
-std::string_view NameTableView::name_of(const IndexEntry& entry) const {
+std::string_view RecordTable::name_of(const IndexEntry& entry) const {
     if (entry.name_offset > names_.size() || entry.name_length > names_.size() - entry.name_offset) {
         return {};
     }
     return names_.substr(static_cast<std::size_t>(entry.name_offset), entry.name_length);
 }
 
-std::span<const IndexEntry> NameTableView::named(std::string_view name) const {
+std::span<const IndexEntry> RecordTable::named(std::string_view name) const {
     const auto first =
         std::lower_bound(entries_.begin(), entries_.end(), name,
                          [&](const IndexEntry& entry, std::string_view wanted) { return name_of(entry) < wanted; });
@@ -85,7 +85,7 @@ std::span<const IndexEntry> NameTableView::named(std::string_view name) const {
     return {first, last};
 }
 
-std::span<const IndexEntry> NameTableView::beginning_with(std::string_view prefix) const {
+std::span<const IndexEntry> RecordTable::beginning_with(std::string_view prefix) const {
     const auto first =
         std::lower_bound(entries_.begin(), entries_.end(), prefix,
                          [&](const IndexEntry& entry, std::string_view wanted) { return name_of(entry) < wanted; });
@@ -94,21 +94,21 @@ std::span<const IndexEntry> NameTableView::beginning_with(std::string_view prefi
     return {first, last};
 }
 
-void NameTableBuilder::expect(std::size_t records, std::size_t name_bytes) {
+void RecordTableBuilder::expect(std::size_t records, std::size_t name_bytes) {
     entries_.reserve(records);
     names_.reserve(name_bytes);
 }
 
-void NameTableBuilder::add(std::string_view name, std::uint64_t offset, std::uint64_t length) {
+void RecordTableBuilder::add(std::string_view name, std::uint64_t offset, std::uint64_t length) {
     entries_.push_back(IndexEntry{offset, length, names_.size(), static_cast<std::uint32_t>(name.size()), 0});
     names_.append(name);
 }
 
-auto NameTableBuilder::sorted_places() const -> LargeVector<Placed> {
+auto RecordTableBuilder::sorted_places() const -> LargeVector<Placed> {
     // Names of reads share long beginnings ("SRR1234567.", an instrument's run and lane): the
     // sort looks at the 8 bytes after what every name shares first, and at whole names only
     // where those agree.
-    const NameTableView table = view();
+    const RecordTable table = view();
     std::size_t shared = entries_.empty() ? 0 : table.name_of(entries_.front()).size();
     for (const IndexEntry& entry : entries_) {
         const std::string_view first = table.name_of(entries_.front());
@@ -143,7 +143,7 @@ auto NameTableBuilder::sorted_places() const -> LargeVector<Placed> {
     return keyed;
 }
 
-void NameTableBuilder::sort() {
+void RecordTableBuilder::sort() {
     // Gathered into a new array rather than permuted in place: these loads do not wait on each
     // other, where following the permutation's cycles would be one cache miss after another.
     const LargeVector<Placed> places = sorted_places();
@@ -154,7 +154,7 @@ void NameTableBuilder::sort() {
     entries_.swap(sorted);
 }
 
-void NameTableBuilder::in_order(const std::function<void(std::span<const IndexEntry>)>& use) const {
+void RecordTableBuilder::in_order(const std::function<void(std::span<const IndexEntry>)>& use) const {
     const LargeVector<Placed> places = sorted_places();
     std::vector<IndexEntry> stretch;
     constexpr std::size_t stretch_size = 4096;
@@ -169,7 +169,7 @@ void NameTableBuilder::in_order(const std::function<void(std::span<const IndexEn
     use(stretch);
 }
 
-void write_tix(io::OutputFile& output, const TixFacts& facts, const NameTableBuilder& table) {
+void write_tix(io::OutputFile& output, const TixFacts& facts, const RecordTableBuilder& table) {
     std::string header;
     indexing::ByteWriter writer(header);
     const std::uint32_t flags = (facts.format == RecordFormat::fastq ? flag_fastq : 0) | (facts.bgzf ? flag_bgzf : 0);
@@ -218,7 +218,7 @@ std::optional<TixFile> TixFile::open(const std::string& path, std::string& why_n
     return TixFile(std::move(*file), facts);
 }
 
-NameTableView TixFile::table() const {
+RecordTable TixFile::table() const {
     const std::string_view bytes = file_.bytes();
     const std::size_t names_at = tix_header_size + facts_.records * sizeof(IndexEntry);
     // The mapping is page-aligned and the header 64 bytes, so the entries are aligned too.

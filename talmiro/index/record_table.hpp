@@ -1,4 +1,4 @@
-// The name table an index gives: every record's name (its header's first word) with where the
+// The record table an index gives: every record's name (its header's first word) with where the
 // record lies, in sorted byte order, so that a name, or every name beginning with a text, is
 // found by a binary search whatever the number of records. Held by our own .tix file, which is
 // looked up in place through a mapping, or built in memory from a .fai.
@@ -35,9 +35,9 @@ static_assert(sizeof(IndexEntry) == 32);
 std::string_view index_name(std::string_view header);
 
 // A sorted table of entries and the names they point into.
-class NameTableView {
+class RecordTable {
 public:
-    NameTableView(std::span<const IndexEntry> entries, std::string_view names) : entries_(entries), names_(names) {}
+    RecordTable(std::span<const IndexEntry> entries, std::string_view names) : entries_(entries), names_(names) {}
 
     // The entries named `name`, in file order.
     std::span<const IndexEntry> named(std::string_view name) const;
@@ -54,7 +54,7 @@ private:
 };
 
 // Entries and names gathered in memory, sorted once all are in: by name, then by place.
-class NameTableBuilder {
+class RecordTableBuilder {
 public:
     // Room for about this many records and bytes of names, so that the arrays need not grow by
     // copying (a guess: more are taken all the same).
@@ -65,7 +65,7 @@ public:
     // Hands the entries to `use` in order, a stretch at a time, leaving them where they are:
     // writing a table needs no second array as long as the first.
     void in_order(const std::function<void(std::span<const IndexEntry>)>& use) const;
-    NameTableView view() const { return {entries_, names_}; }
+    RecordTable view() const { return {entries_, names_}; }
     std::span<const IndexEntry> entries() const { return entries_; }
     std::string_view names() const { return names_; }
 
@@ -93,7 +93,7 @@ struct TixFacts {
 // Writes a .tix: a 64-byte header ("TALMTIX" and a line break, the version, flags for FASTQ and
 // BGZF, the file's size and modification time, the number of records, the size of the names,
 // the size of the text), the entries sorted by name, then the names. Little-endian throughout.
-void write_tix(io::OutputFile& output, const TixFacts& facts, const NameTableBuilder& table);
+void write_tix(io::OutputFile& output, const TixFacts& facts, const RecordTableBuilder& table);
 
 // A .tix mapped for lookups.
 class TixFile {
@@ -102,7 +102,7 @@ public:
     static std::optional<TixFile> open(const std::string& path, std::string& why_not);
 
     const TixFacts& facts() const { return facts_; }
-    NameTableView table() const;
+    RecordTable table() const;
 
 private:
     TixFile(io::MappedFile file, TixFacts facts) : file_(std::move(file)), facts_(facts) {}
