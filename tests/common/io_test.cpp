@@ -63,6 +63,12 @@ TEST(IoErrors, NameTheFileTheActionAndTheReason) {
     io::ReadBuffer empty(*io::InputFile::open("/dev/null"));
     EXPECT_FALSE(empty.refill());
     EXPECT_FALSE(empty.error());
+
+    // A reader's fault names the line and the record where it knows them.
+    EXPECT_EQ(io::IoError::bad_content("a.fq", "cut short", 7).describe(), "'a.fq' line 7: cut short");
+    EXPECT_EQ(io::IoError::bad_record("a.fq", "r2", "cut short", 7).describe(),
+              "'a.fq' line 7, record 'r2': cut short");
+    EXPECT_EQ(io::IoError::bad_record("a.fq", "r2", "cut short").describe(), "'a.fq' record 'r2': cut short");
 }
 
 TEST(ReadBuffer, CountsLinesUpToAnyByteAcrossRefills) {

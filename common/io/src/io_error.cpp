@@ -33,13 +33,19 @@ std::string IoError::describe() const {
         return file + " changed while it was being read";
     }
     if (error_number == 0) {
-        return file + (line > 0 ? " line " + std::to_string(line) : std::string()) + ": " + reason;
+        return file + (line > 0 ? " line " + std::to_string(line) : std::string()) +
+               (record.empty() ? std::string() : std::string(line > 0 ? "," : "") + " record " + text::quoted(record)) +
+               ": " + reason;
     }
     return std::string(verb(action)) + file + ": " + std::strerror(error_number);
 }
 
 IoError IoError::bad_content(const std::string& path, std::string reason, std::uint64_t line) {
     return IoError{Action::read, path, 0, std::move(reason), line};
+}
+
+IoError IoError::bad_record(const std::string& path, std::string record, std::string reason, std::uint64_t line) {
+    return IoError{Action::read, path, 0, std::move(reason), line, std::move(record)};
 }
 
 IoError IoError::changed_while_read(const std::string& path) { return IoError{Action::change, path, 0, {}, 0}; }

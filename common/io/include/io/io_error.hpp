@@ -19,12 +19,15 @@ struct IoError {
     int error_number;  // errno, or 0 when `reason` says what was wrong
     std::string reason;
     std::uint64_t line = 0;  // the 1-based line the reason is about, 0 where none is
+    std::string record{};    // the record or row the reason is about, empty where none is
 
     // "cannot open 'x.txt': No such file or directory"
     std::string describe() const;
     // "'x.txt': reason", or "'x.txt' line 3: reason", for a file whose bytes were at fault
     // rather than the system.
     static IoError bad_content(const std::string& path, std::string reason, std::uint64_t line = 0);
+    // "'x.fq' line 7, record 'r2': reason"
+    static IoError bad_record(const std::string& path, std::string record, std::string reason, std::uint64_t line = 0);
     static IoError changed_while_read(const std::string& path);
 };
 
