@@ -1178,9 +1178,9 @@ std::vector<BatchScenario> batch_scenarios() {
          inputs,
          {"--index", "-"},
          "",
-         1,
+         2,
          "",
-         "orvane: an index is made for a file: standard input (-) cannot have one\n",
+         "orvane: an index is made for a file: standard input (-) cannot have one\n" + usage_hint,
          {}},
     };
 }
@@ -1477,6 +1477,19 @@ TEST(OrvaneLayouts, DetectionSeesWholeFirstLinesAndTellsDamage) {
 }
 
 // A compressed matrix and list read as the plain files do, in both modes.
+// A BGZF matrix cut right after a whole block is cut short from a pipe as from a file.
+TEST(OrvaneCompressed, BgzfWithoutItsEndOfFileBlockIsTruncatedEvenFromAPipe) {
+    ScratchDir dir;
+    dir.write("list.txt", generated_list(40));
+    const std::string whole = packed(generated_matrix(400), Packing::bgzf);
+    const std::string cut = whole.substr(0, whole.size() - 28);  // the empty member is 28 bytes
+    const ProcessResult batch =
+        run_command(ORVANE_BINARY, {"-l", "list.txt", "-i", "-", "-o", "out.txt"}, cut, dir.path());
+    EXPECT_EQ(batch.exit_status, 1);
+    EXPECT_EQ(batch.errors, "orvane: standard input: corrupt or truncated gzip data\n");
+    EXPECT_FALSE(dir.exists("out.txt"));
+}
+
 TEST(OrvaneCompressed, EveryFormReadsAsThePlainFile) {
     ScratchDir dir;
     dir.write("list.txt", generated_list(40));
@@ -1626,12 +1639,26 @@ TEST(OrvaneIndex, ASpoiledIndexIsToldAndTheFileReadWhole) {
          "'m.txt.oix' cannot be used: it is damaged"},
         {"not an index", [](const ScratchDir& dir) { dir.write("m.txt.oix", "3\n"); },
          "'m.txt.oix' cannot be used: it is no orvane index"},
+        // Not files at all: never opened, so neither a hang nor a read without end.
+        {"a FIFO",
+         [](const ScratchDir& dir) {
+             fs::remove(dir / "m.txt.oix");
+             ASSERT_EQ(::mkfifo((dir / "m.txt.oix").c_str(), 0600), 0);
+         },
+         "'m.txt.oix' is a FIFO, not an index file"},
+        {"a link to a device",
+         [](const ScratchDir& dir) {
+             fs::remove(dir / "m.txt.oix");
+             fs::create_symlink("/dev/zero", dir / "m.txt.oix");
+         },
+         "'m.txt.oix' is a character device, not an index file"},
     };
     ScratchDir dir;
     dir.write("list.txt", "R Q");
     for (const auto& [name, spoil, why] : spoils) {
         SCOPED_TRACE(name);
         dir.write("m.txt", matrix);
+        fs::remove(dir / "m.txt.oix");  // what the case before left there, FIFO or link
         ASSERT_EQ(run_command(ORVANE_BINARY, {"--index", "m.txt"}, "", dir.path()).exit_status, 0);
         spoil(dir);
         expect_read_whole_after(ORVANE_BINARY, {"-l", "list.txt", "-i", "m.txt", "-o", "-"}, dir, why);

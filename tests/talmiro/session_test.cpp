@@ -597,9 +597,9 @@ std::vector<BatchScenario> batch_scenarios() {
          inputs,
          {"--index", "-"},
          "",
-         1,
+         2,
          "",
-         "talmiro: an index is made for a file: standard input (-) cannot have one\n",
+         "talmiro: an index is made for a file: standard input (-) cannot have one\n" + usage_hint,
          {}},
         {"index_of_a_missing_file",
          inputs,
@@ -738,6 +738,25 @@ TEST(TalmiroCompressed, EveryFormReadsAsThePlainFile) {
 
 // Cut or damaged compressed data: batch mode fails and writes nothing; the dialogue reads the
 // data up to the damage, as it reads a short file.
+// A BGZF file cut right after a whole block, its end-of-file block gone, is cut short whether it
+// is read by name or from a pipe (where it cannot be told from gzip before it is read).
+TEST(TalmiroCompressed, BgzfWithoutItsEndOfFileBlockIsTruncatedEvenFromAPipe) {
+    ScratchDir dir;
+    dir.write("list.txt", "r0\nr399\n");
+    const std::string whole = packed(many_records(), Packing::bgzf);
+    const std::string cut = whole.substr(0, whole.size() - 28);  // the empty member is 28 bytes
+    dir.write("in.gz", cut);
+    for (const bool piped : {false, true}) {
+        const ProcessResult batch =
+            run_command(TALMIRO_BINARY, {"-l", "list.txt", "-i", piped ? "-" : "in.gz", "-o", "out.fa"},
+                        piped ? cut : "", dir.path());
+        EXPECT_EQ(batch.exit_status, 1) << piped;
+        EXPECT_EQ(batch.errors, std::string("talmiro: ") + (piped ? "standard input" : "'in.gz'") +
+                                    ": corrupt or truncated gzip data\n");
+        EXPECT_FALSE(dir.exists("out.fa"));
+    }
+}
+
 TEST(TalmiroCompressed, DamagedDataEndsTheInput) {
     const std::string fasta = many_records();
     ScratchDir dir;
@@ -975,6 +994,24 @@ TEST(TalmiroIndex, ASpoiledIndexIsToldAndTheFileReadWhole) {
             second(dir);
         };
     };
+    const auto fifo = [](std::string name) {
+        return [name](const ScratchDir& dir) {
+            fs::remove(dir / name);
+            ASSERT_EQ(::mkfifo((dir / name).c_str(), 0600), 0);
+        };
+    };
+    const auto folder = [](std::string name) {
+        return [name](const ScratchDir& dir) {
+            fs::remove(dir / name);
+            fs::create_directory(dir / name);
+        };
+    };
+    const auto device_link = [](std::string name) {
+        return [name](const ScratchDir& dir) {
+            fs::remove(dir / name);
+            fs::create_symlink("/dev/zero", dir / name);
+        };
+    };
     const std::vector<Spoil> spoils = {
         {"appended to", false, [&](const ScratchDir& dir) { dir.write("in", fasta + ">r7\nCC\n"); },
          "'in.tix' was made for another version of 'in' (its size or time differs)"},
@@ -1014,6 +1051,12 @@ TEST(TalmiroIndex, ASpoiledIndexIsToldAndTheFileReadWhole) {
         {"a BGZF file without its .gzi", true, remove("in.gzi"),
          "'in.gzi' is missing, so the BGZF file cannot be read from the middle"},
         {"a BGZF file with a damaged .gzi", true, replace("in.gzi", "12345678"), "'in.gzi' is no .gzi"},
+        // Not files at all: never opened, so neither a hang nor a read without end.
+        {"a FIFO for the .tix", false, fifo("in.tix"), "'in.tix' is a FIFO, not an index file"},
+        {"a directory for the .fai", false, both(remove("in.tix"), folder("in.fai")),
+         "'in.fai' is a directory, not an index file"},
+        {"a link to a device for the .gzi", true, device_link("in.gzi"),
+         "'in.gzi' is a character device, not an index file"},
         {"a BGZF file with a .fai alone", true, remove("in.tix"),
          "'in.fai' alone cannot locate records in a compressed file; talmiro --index in makes the index that can"},
     };

@@ -11,7 +11,10 @@ namespace {
 
 constexpr std::size_t input_block = std::size_t{1} << 20;
 
-// Inflates member after member (a BGZF file is a series of small ones) with ISA-L.
+// Inflates member after member (a BGZF file is a series of small ones) with ISA-L. A stream
+// whose first member is BGZF's (read from a pipe, where it cannot be told before reading) must
+// end with BGZF's empty end-of-file member, as one read by name must: without it the file may
+// have been cut right after a whole block, which would otherwise pass unseen.
 class GzipDecoder final : public BlockDecoder {
 public:
     GzipDecoder(Fill fill, std::string already_read) : BlockDecoder(std::move(fill), std::move(already_read)) {
@@ -32,10 +35,15 @@ public:
                 }
                 continue;
             }
+            if (!shape_known_ && (state_.avail_in >= bgzf_header || input_ended())) {
+                bgzf_shaped_ = bgzf_member_size({reinterpret_cast<const char*>(state_.next_in), state_.avail_in}) != 0;
+                shape_known_ = true;
+            }
             state_.next_out = reinterpret_cast<std::uint8_t*>(into);
             state_.avail_out = static_cast<std::uint32_t>(std::min<std::size_t>(size, UINT32_MAX));
             const int status = isal_inflate(&state_);
             const std::size_t produced = reinterpret_cast<char*>(state_.next_out) - into;
+            member_text_ += produced;
             if (status < 0) {
                 fail();
             } else if (produced > 0) {
@@ -55,11 +63,13 @@ private:
 
     // After a member, another may follow; the end of the data after a whole member is the end.
     bool next_member() {
+        last_member_empty_ = member_text_ == 0;
+        member_text_ = 0;
         if (state_.avail_in == 0 && !input_ended()) {
             refill();
         }
         if (state_.avail_in == 0) {
-            end();
+            end_of_members();
             return false;
         }
         if (*state_.next_in == 0) {
@@ -88,14 +98,27 @@ private:
                 return;
             }
             if (input_ended()) {
-                end();
+                end_of_members();
                 return;
             }
             refill();
         }
     }
 
+    void end_of_members() {
+        if (bgzf_shaped_ && !last_member_empty_) {
+            fail();
+        } else {
+            end();
+        }
+    }
+
+    static constexpr std::uint32_t bgzf_header = 18;
     inflate_state state_{};
+    bool shape_known_ = false;
+    bool bgzf_shaped_ = false;
+    bool last_member_empty_ = false;
+    std::size_t member_text_ = 0;  // inflated from the member under way
 };
 
 // Deflates with ISA-L at its fastest level, as one gzip member.
