@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <algorithm>
@@ -300,6 +301,61 @@ TEST(BadInputPermissions, UnreadableInputsAreNotFound) {
 
 // The read-ahead helper and the interrupt watcher are threads; where none can be started (a
 // process limit, or here: stacks too large for the address space), both programs run without.
+// --index makes indexes of regular files only, and writes only regular files: standard input
+// under any of its names is a usage error, a FIFO or a device is refused without being opened
+// (opening a FIFO would wait for a writer), and an index's name held by a FIFO is left alone.
+TEST(BadInputIndexes, IndexModeTakesAndWritesOnlyRegularFiles) {
+    ScratchDir dir;
+    dir.write("m.txt", "2\nP 0 1\nQ 1 0\n");
+    dir.write("in.fa", ">a\nAC\n");
+    ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo((dir / "in.fa.tix").c_str(), 0600), 0);
+    const struct {
+        std::string binary;
+        std::vector<std::string> arguments;
+        int status;
+        std::string errors;
+    } cases[] = {
+        {orvane_binary,
+         {"--index", "/dev/stdin"},
+         2,
+         "orvane: an index is made for a file: '/dev/stdin' names standard input or an open descriptor, which cannot "
+         "have one\nTry 'orvane --help' for more information.\n"},
+        {talmiro_binary,
+         {"--index", "-"},
+         2,
+         "talmiro: an index is made for a file: standard input (-) cannot have one\nTry 'talmiro --help' for more "
+         "information.\n"},
+        {talmiro_binary,
+         {"--index", "/dev/fd/0"},
+         2,
+         "talmiro: an index is made for a file: '/dev/fd/0' names standard input or an open descriptor, which cannot "
+         "have one\nTry 'talmiro --help' for more information.\n"},
+        {orvane_binary,
+         {"--index", "pipe"},
+         1,
+         "orvane: 'pipe': only a regular file can have an index, and it is a FIFO\n"},
+        {talmiro_binary,
+         {"--index", "/dev/null"},
+         1,
+         "talmiro: '/dev/null': only a regular file can have an index, and it is a character device\n"},
+        {talmiro_binary, {"--index", "in.fa"}, 1, "talmiro: 'in.fa.tix': it is a FIFO, not a regular file\n"},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.arguments[1]);
+        const ProcessResult run = run_command(test.binary, test.arguments, "", dir.path());
+        EXPECT_EQ(run.exit_status, test.status);
+        EXPECT_EQ(run.errors, test.errors);
+    }
+    // Nothing new beside the files, and no index taken from a FIFO.
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir.path())) {
+        names.insert(entry.path().filename().string());
+    }
+    EXPECT_EQ(names, (std::set<std::string>{"m.txt", "in.fa", "pipe", "in.fa.tix"}));
+    EXPECT_TRUE(fs::is_fifo(dir / "in.fa.tix"));
+}
+
 TEST(BadInputLimits, NoThreadToBeHadIsNoFailure) {
 #ifdef UNDER_SANITIZERS
     GTEST_SKIP() << "the sanitizers' shadow memory does not fit under an address-space limit";

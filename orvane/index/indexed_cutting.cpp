@@ -25,6 +25,7 @@ constexpr std::size_t largest_row_window = std::size_t{4} << 20;
 struct RowFault {};
 
 RowIndex load_index(const std::string& path, const std::string& index_path, const io::FileStamp& stamp) {
+    indexing::require_regular(index_path);
     std::optional<io::IoError> error;
     const std::optional<std::string> bytes = io::read_whole_file(index_path, error);
     if (!bytes) {

@@ -20,19 +20,32 @@ std::optional<std::string> why_not_indexable(io::Storage storage) {
     return std::nullopt;
 }
 
-void write_file(session::Front& front, const std::string& path, std::string_view bytes) {
-    io::OutputFile output = front.create_named_output(path);
-    output.write(bytes);
-    session::close_outputs({&output});
+// Every index file of one input is written in full before any takes its name, the .tix last:
+// a run that fails on the way leaves the indexes that were there as they were.
+void commit_indexes(session::Front& front, const std::string& path, const Scanned& scanned, const TixFacts& facts,
+                    io::OutputFile& fai, const std::vector<io::BgzfMember>* members) {
+    io::OutputFile tix = front.create_named_output(path + std::string(tix_suffix));
+    write_tix(tix, facts, scanned.table);
+    std::optional<io::OutputFile> gzi;
+    if (members != nullptr) {
+        gzi = front.create_named_output(path + std::string(gzi_suffix));
+        gzi->write(indexing::gzi_bytes(*members));
+    }
+    const bool with_fai = scanned.undescribable.empty();
+    if (!with_fai) {
+        front.warn(text::file_label(path, false) + ": the lines of record '" + scanned.undescribable +
+                   "' differ in length, which a .fai cannot describe: " +
+                   text::file_label(path + std::string(tix_suffix), false) + " alone is written");
+    }
+    session::close_outputs({with_fai ? &fai : nullptr, gzi ? &*gzi : nullptr, &tix});
 }
 
 void index_file(session::Front& front, const std::string& path) {
     indexing::Indexable indexable = session::open_to_index_or_abort(path, why_not_indexable);
-    const std::optional<io::FileStamp> stamp = indexable.stamp;
-    const io::Storage storage = indexable.storage;
+    const io::FileStamp stamp = indexable.stamp;
     io::InputFile file = std::move(indexable.file);
     std::optional<std::vector<io::BgzfMember>> members;
-    if (storage == io::Storage::bgzf) {
+    if (indexable.storage == io::Storage::bgzf) {
         std::optional<io::IoError> error;
         members = io::list_bgzf_members(file, error);
         if (!members) {
@@ -43,7 +56,7 @@ void index_file(session::Front& front, const std::string& path) {
     io::InputFile again = session::open_again_or_abort(path);
     io::OutputFile fai = front.create_named_output(path + std::string(fai_suffix));
     // Compressed text is seldom more than a fifth of its size.
-    const std::uint64_t text_guess = members ? stamp->size * 5 : stamp->size;
+    const std::uint64_t text_guess = members ? stamp.size * 5 : stamp.size;
     Scanned scanned;
     if (const auto unindexable = scan_for_index(std::move(file), path, fai, text_guess, scanned)) {
         session::raise_unreadable(*unindexable);
@@ -55,25 +68,11 @@ void index_file(session::Front& front, const std::string& path) {
         session::raise_unreadable(io::IoError::changed_while_read(path));
     }
     TixFacts facts;
-    facts.stamp = *stamp;
+    facts.stamp = stamp;
     facts.format = scanned.format;
     facts.bgzf = members.has_value();
     facts.text_size = scanned.text_size;
-    {
-        io::OutputFile tix = front.create_named_output(path + std::string(tix_suffix));
-        write_tix(tix, facts, scanned.table);
-        session::close_outputs({&tix});
-    }
-    if (scanned.undescribable.empty()) {
-        session::close_outputs({&fai});
-    } else {
-        front.warn(text::file_label(path, false) + ": the lines of record '" + scanned.undescribable +
-                   "' differ in length, which a .fai cannot describe: " +
-                   text::file_label(path + std::string(tix_suffix), false) + " alone is written");
-    }
-    if (members) {
-        write_file(front, path + std::string(gzi_suffix), indexing::gzi_bytes(*members));
-    }
+    commit_indexes(front, path, scanned, facts, fai, members ? &*members : nullptr);
     front.show_count(records_indexed, static_cast<std::int64_t>(scanned.table.entries().size()));
 }
 

@@ -114,6 +114,7 @@ using indexing::Untrusted;
 
 std::optional<std::vector<io::BgzfMember>> load_gzi(const std::string& file_path, const io::FileStamp& stamp) {
     const std::string path = file_path + std::string(gzi_suffix);
+    indexing::require_regular(path);
     const std::optional<io::FileStamp> gzi_stamp = io::stamp_of(path);
     if (!gzi_stamp) {
         throw Untrusted{text::file_label(path, false) + " is missing, so the BGZF file cannot be read from the middle"};
@@ -136,6 +137,7 @@ std::optional<std::vector<io::BgzfMember>> load_gzi(const std::string& file_path
 std::optional<LoadedIndex> load_tix(const std::string& file_path, const io::FileStamp& stamp, io::Storage storage) {
     LoadedIndex index;
     index.path = file_path + std::string(tix_suffix);
+    indexing::require_regular(index.path);
     std::string why_not;
     index.tix = TixFile::open(index.path, why_not);
     if (!index.tix) {
@@ -156,6 +158,7 @@ std::optional<LoadedIndex> load_tix(const std::string& file_path, const io::File
 std::optional<LoadedIndex> load_fai(const std::string& file_path, const io::FileStamp& stamp, io::Storage storage) {
     LoadedIndex index;
     index.path = file_path + std::string(fai_suffix);
+    indexing::require_regular(index.path);
     const std::optional<io::FileStamp> fai_stamp = io::stamp_of(index.path);
     if (storage != io::Storage::plain) {
         throw Untrusted{text::file_label(index.path, false) + " alone cannot locate records in a compressed file; " +

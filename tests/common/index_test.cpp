@@ -109,8 +109,12 @@ TEST(Indexable, OnlyARegularFileInAStorageTheProgramReadsFromTheMiddle) {
     const auto nothing = [](io::Storage) { return std::optional<std::string>("not here"); };
     indexing::Refusal refusal;
     EXPECT_TRUE(indexing::open_to_index((dir / "plain").string(), everything, refusal));
-    EXPECT_FALSE(indexing::open_to_index("-", everything, refusal));
-    EXPECT_EQ(refusal.kind, indexing::Refusal::Kind::cannot_open);
+    for (const std::string stream : {"-", "/dev/stdin", "/dev/fd/0", "/proc/self/fd/3"}) {
+        EXPECT_FALSE(indexing::open_to_index(stream, everything, refusal)) << stream;
+        EXPECT_EQ(refusal.kind, indexing::Refusal::Kind::misuse) << stream;
+    }
+    EXPECT_FALSE(indexing::open_to_index("/dev/null", everything, refusal));
+    EXPECT_EQ(refusal.kind, indexing::Refusal::Kind::cannot_index);
     EXPECT_FALSE(indexing::open_to_index((dir / "plain").string(), nothing, refusal));
     EXPECT_EQ(refusal.kind, indexing::Refusal::Kind::cannot_index);
     EXPECT_NE(refusal.message.find("not here"), std::string::npos);

@@ -46,7 +46,7 @@ io::OutputFile BatchFront::create_output(const FileRole& role, std::size_t nth) 
 
 io::OutputFile BatchFront::create_named_output(const std::string& path) {
     std::optional<io::IoError> error;
-    return opened_or_abort(io::OutputFile::replace(path, temps_, &error), error, Failure::cannot_create_output);
+    return opened_or_abort(io::OutputFile::replace_regular(path, temps_, &error), error, Failure::cannot_create_output);
 }
 
 void BatchFront::show_count(const CountKind& what, std::int64_t count) {

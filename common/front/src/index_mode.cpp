@@ -5,9 +5,15 @@ namespace session {
 namespace {
 
 [[noreturn]] void abort_with(const indexing::Refusal& refusal) {
-    throw Abort{
-        refusal.kind == indexing::Refusal::Kind::cannot_open ? Failure::cannot_open_input : Failure::unreadable_input,
-        refusal.message};
+    switch (refusal.kind) {
+    case indexing::Refusal::Kind::misuse:
+        throw Abort{Failure::cannot_open_input, refusal.message, true};
+    case indexing::Refusal::Kind::cannot_open:
+        throw Abort{Failure::cannot_open_input, refusal.message};
+    case indexing::Refusal::Kind::cannot_index:
+        break;
+    }
+    throw Abort{Failure::unreadable_input, refusal.message};
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "index/indexable.hpp"
 
+#include "io/file_system.hpp"
 #include "text/quoting.hpp"
 
 namespace indexing {
@@ -7,14 +8,28 @@ namespace indexing {
 namespace {
 
 bool names_standard_input(const std::string& path, Refusal& refusal) {
-    if (path != "-") {
-        return false;
+    if (path == "-") {
+        refusal = {Refusal::Kind::misuse, "an index is made for a file: standard input (-) cannot have one"};
+        return true;
     }
-    refusal = {Refusal::Kind::cannot_open, "an index is made for a file: standard input (-) cannot have one"};
-    return true;
+    if (names_a_stream(path)) {
+        refusal = {Refusal::Kind::misuse, "an index is made for a file: " + text::file_label(path, false) +
+                                              " names standard input or an open descriptor, which cannot have one"};
+        return true;
+    }
+    return false;
 }
 
 }  // namespace
+
+bool names_a_stream(const std::string& path) {
+    for (const std::string_view stream : {"/dev/stdin", "/dev/fd/", "/proc/self/fd/", "/proc/thread-self/fd/"}) {
+        if (stream.back() == '/' ? path.starts_with(stream) : path == stream) {
+            return true;
+        }
+    }
+    return path == "-";
+}
 
 std::optional<io::InputFile> open_again(const std::string& path, Refusal& refusal) {
     if (names_standard_input(path, refusal)) {
@@ -29,6 +44,12 @@ std::optional<io::InputFile> open_again(const std::string& path, Refusal& refusa
 }
 
 std::optional<Indexable> open_to_index(const std::string& path, const StorageRule& can_index, Refusal& refusal) {
+    // Looked at before it is opened: opening a FIFO would wait for a writer.
+    if (const std::optional<std::string> kind = io::special_file_kind(path); kind && !names_a_stream(path)) {
+        refusal = {Refusal::Kind::cannot_index,
+                   text::file_label(path, false) + ": only a regular file can have an index, and it is " + *kind};
+        return std::nullopt;
+    }
     std::optional<io::InputFile> file = open_again(path, refusal);
     if (!file) {
         return std::nullopt;

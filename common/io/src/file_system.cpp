@@ -57,6 +57,57 @@ bool names_special_file(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode);
 }
 
+namespace {
+
+std::optional<std::string> kind_of(mode_t mode) {
+    if (S_ISREG(mode)) {
+        return std::nullopt;
+    }
+    if (S_ISFIFO(mode)) {
+        return "a FIFO";
+    }
+    if (S_ISDIR(mode)) {
+        return "a directory";
+    }
+    if (S_ISCHR(mode)) {
+        return "a character device";
+    }
+    if (S_ISBLK(mode)) {
+        return "a block device";
+    }
+    if (S_ISSOCK(mode)) {
+        return "a socket";
+    }
+    return "not a regular file";
+}
+
+}  // namespace
+
+std::optional<std::string> special_file_kind(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return std::nullopt;
+    }
+    return kind_of(info.st_mode);
+}
+
+FileDescriptor open_regular(const std::string& path, std::uint64_t& size, std::optional<IoError>& error) {
+    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    struct stat info {};
+    if (!file.valid() || ::fstat(file.get(), &info) != 0) {
+        error = IoError{IoError::Action::open, path, errno, {}};
+        return {};
+    }
+    if (const std::optional<std::string> kind = kind_of(info.st_mode)) {
+        error = IoError::bad_content(path, "it is " + *kind + ", not a regular file");
+        return {};
+    }
+    // Reads of a regular file never block; the flag goes so that nothing later is surprised by it.
+    ::fcntl(file.get(), F_SETFL, ::fcntl(file.get(), F_GETFL) & ~O_NONBLOCK);
+    size = static_cast<std::uint64_t>(info.st_size);
+    return file;
+}
+
 FileDescriptor nameless_file(const std::string& directory, const std::string& fallback_prefix) {
     const int fd = ::open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
     if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) {

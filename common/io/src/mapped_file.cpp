@@ -1,5 +1,7 @@
 #include "io/mapped_file.hpp"
 
+#include "io/file_system.hpp"
+
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -21,31 +23,24 @@ std::optional<FileStamp> stamp_from(const struct stat& info) {
 }  // namespace
 
 std::optional<MappedFile> MappedFile::open(const std::string& path, std::optional<IoError>& error, Use use) {
-    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (descriptor < 0) {
-        error = IoError{IoError::Action::open, path, errno, {}};
+    std::uint64_t file_size = 0;
+    const FileDescriptor descriptor = open_regular(path, file_size, error);
+    if (!descriptor.valid()) {
         return std::nullopt;
     }
-    struct stat info {};
-    if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
-        error = IoError{IoError::Action::open, path, S_ISREG(info.st_mode) ? errno : 0, "not a regular file"};
-        ::close(descriptor);
-        return std::nullopt;
-    }
-    const auto size = static_cast<std::size_t>(info.st_size);
+    const auto size = static_cast<std::size_t>(file_size);
     void* data = nullptr;
     if (size > 0) {
-        data = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, descriptor, 0);
+        data = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, descriptor.get(), 0);
         if (data == MAP_FAILED) {
             error = IoError{IoError::Action::read, path, errno, {}};
-            ::close(descriptor);
             return std::nullopt;
         }
         if (use == Use::lookups) {
             ::madvise(data, size, MADV_RANDOM);  // advice only
         }
     }
-    ::close(descriptor);  // the mapping stays
+    // The mapping stays once the descriptor closes.
     return MappedFile(static_cast<const char*>(data), size, path);
 }
 

@@ -1,5 +1,6 @@
 #include "io/output_file.hpp"
 
+#include "io/file_system.hpp"
 #include "io/input_file.hpp"
 
 #include "codecs/codecs.hpp"
@@ -65,6 +66,17 @@ std::optional<OutputFile> OutputFile::create(const std::string& name, std::optio
     OutputFile file(fd, name);
     file.empty_when_writing_begins_ = true;
     return file;
+}
+
+std::optional<OutputFile> OutputFile::replace_regular(const std::string& target, TempFiles& temps,
+                                                      std::optional<IoError>* error) {
+    if (const std::optional<std::string> kind = special_file_kind(output_target(target).path.string())) {
+        if (error != nullptr) {
+            *error = IoError{IoError::Action::create, target, 0, "it is " + *kind + ", not a regular file"};
+        }
+        return std::nullopt;
+    }
+    return replace(target, temps, error);
 }
 
 std::optional<OutputFile> OutputFile::replace(const std::string& target, TempFiles& temps,

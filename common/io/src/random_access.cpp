@@ -200,19 +200,19 @@ std::unique_ptr<ByteSource> open_region(const InputFile& file, std::uint64_t beg
 }
 
 std::optional<std::string> read_whole_file(const std::string& path, std::optional<IoError>& error) {
-    std::optional<InputFile> file = InputFile::open(path, &error);
-    if (!file) {
+    std::uint64_t size = 0;
+    const FileDescriptor file = open_regular(path, size, error);
+    if (!file.valid()) {
         return std::nullopt;
     }
-    std::string bytes;
-    char chunk[1 << 16];
-    for (std::size_t got = 0; (got = file->read_some(chunk, sizeof chunk)) > 0;) {
-        bytes.append(chunk, got);
-    }
-    if (file->error()) {
-        error = file->error();
+    // No more than the file held when opened: one that grows while read cannot fill memory.
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    const std::optional<std::size_t> got = read_at(file.get(), 0, bytes.data(), bytes.size());
+    if (!got) {
+        error = IoError{IoError::Action::read, path, errno, {}};
         return std::nullopt;
     }
+    bytes.resize(*got);
     return bytes;
 }
 

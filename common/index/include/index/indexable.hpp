@@ -22,9 +22,10 @@ struct Indexable {
     io::Storage storage;
 };
 
-// Why a file gets no index: it could not be opened, or it is not one that can have an index.
+// Why a file gets no index: the name is no file's (standard input, a descriptor: a usage
+// error), it could not be opened, or it is not one that can have an index.
 struct Refusal {
-    enum class Kind { cannot_open, cannot_index };
+    enum class Kind { misuse, cannot_open, cannot_index };
     Kind kind;
     std::string message;
 };
@@ -34,6 +35,10 @@ using StorageRule = std::function<std::optional<std::string>(io::Storage)>;
 
 // The file, opened and looked at; or nothing, with `refusal` saying why.
 std::optional<Indexable> open_to_index(const std::string& path, const StorageRule& can_index, Refusal& refusal);
+
+// Whether `path` names standard input or an inherited descriptor rather than a file: "-",
+// /dev/stdin, /dev/fd/N, /proc/self/fd/N.
+bool names_a_stream(const std::string& path);
 
 // Opens `path` again for the checks after a scan (the scan takes the first descriptor).
 std::optional<io::InputFile> open_again(const std::string& path, Refusal& refusal);

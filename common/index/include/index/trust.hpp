@@ -26,6 +26,12 @@ Untrusted older_than(const std::string& index_path, const std::string& file_path
 // What the index says and what the file holds differ; `what` says where.
 Untrusted does_not_match(const std::string& index_path, const std::string& file_path, const std::string& what);
 
+// What stands at an index's path is no file at all (a FIFO, a directory, a device): never
+// opened, so it can neither hang the run nor feed it without end.
+Untrusted not_an_index_file(const std::string& index_path, const std::string& kind);
+// Throws not_an_index_file where `index_path` names anything but a regular file or nothing.
+void require_regular(const std::string& index_path);
+
 // The warning a run gives before reading the file whole.
 std::string reading_whole(const Untrusted& untrusted);
 

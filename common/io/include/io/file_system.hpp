@@ -4,6 +4,7 @@
 #pragma once
 
 #include "io/file_descriptor.hpp"
+#include "io/io_error.hpp"
 
 #include <cstddef>
 #include <cstdint>
@@ -25,6 +26,14 @@ bool write_all(int fd, std::string_view bytes);
 bool exists(const std::string& path);
 // Whether `path` names something other than a regular file (a device, a pipe, a folder).
 bool names_special_file(const std::string& path);
+// What `path` names, following links as opening does, where that is neither nothing nor a
+// regular file: "a FIFO", "a directory", "a character device", "a block device", "a socket".
+std::optional<std::string> special_file_kind(const std::string& path);
+
+// Opens `path` for reading only where it is a regular file, without blocking on the way (a FIFO
+// put there between a look and the open would otherwise hang the open); its size at the open in
+// `size`. None with `error` saying why: the system's reason, or what else the path names.
+FileDescriptor open_regular(const std::string& path, std::uint64_t& size, std::optional<IoError>& error);
 
 // A new file in `directory` that no name leads to from the moment it exists (O_TMPFILE), or,
 // on file systems without that, one whose name is removed before anything is written to it;

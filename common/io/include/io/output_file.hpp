@@ -34,9 +34,15 @@ class OutputFile {
 public:
     [[nodiscard]] static std::optional<OutputFile> create(const std::string& name,
                                                           std::optional<IoError>* error = nullptr);
-    // `temps` removes the temporary file should the process be interrupted.
+    // `temps` removes the temporary file should the process be interrupted. A target that is a
+    // device, pipe or terminal is written directly, as the user named it.
     [[nodiscard]] static std::optional<OutputFile> replace(const std::string& target, TempFiles& temps,
                                                            std::optional<IoError>* error = nullptr);
+    // The same for a file the program names itself (an index beside its input): only ever a
+    // regular file, so a FIFO, device or folder standing at that name is refused, never written
+    // to (a FIFO would hold the run until some reader came).
+    [[nodiscard]] static std::optional<OutputFile> replace_regular(const std::string& target, TempFiles& temps,
+                                                                   std::optional<IoError>* error = nullptr);
     // Standard output, named "-".
     static OutputFile standard_output();
 
