@@ -382,16 +382,18 @@ Outcome cut_indexed(Front& front, IdTable& ids, IndexedCuts& indexed, const std:
 Outcome batch_steps(Front& front, const Choice& options) {
     IdTable ids = read_ids(front, options);
     io::InputFile file = front.open_input(matrix_file);
+    std::string not_used = options.use_index ? std::string() : "--no-index";
     if (options.use_index) {
         std::optional<IndexedCuts> indexed =
             cut_through_index([&front](std::string_view what) { front.warn(what); }, file, ids, options,
-                              [&](std::int32_t order) { return allocate_distance_rows<double>(ids, order); });
+                              [&](std::int32_t order) { return allocate_distance_rows<double>(ids, order); }, not_used);
         if (indexed) {
             const Layout output_layout = options.output_for(indexed->layout);
             BatchOutputs outputs(front, output_layout);
             return cut_indexed(front, ids, *indexed, file.name(), options, outputs, output_layout);
         }
     }
+    front.note("index not used for " + text::file_label(file.name(), false) + ": " + not_used);
     io::ReadBuffer input(std::move(file));
     Detection detection;
     if (const auto unknown = choose_layout(input, options.input_layout, detection)) {

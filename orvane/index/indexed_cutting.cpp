@@ -193,12 +193,22 @@ TableHeader read_header(const io::InputFile& file, const RowIndex& index, const 
 }  // namespace
 
 std::optional<IndexedCuts> cut_through_index(const indexing::Warn& warn, const io::InputFile& file, IdTable& ids,
-                                             const Choice& options, const MakeRows& make_rows) {
+                                             const Choice& options, const MakeRows& make_rows, std::string& not_used) {
     const std::string& path = file.name();
     const std::optional<io::FileStamp> stamp = io::stamp_of(file.descriptor());
     const std::string index_path = path + std::string(oix_suffix);
-    if (options.exclude || path == "-" || !stamp || !io::exists(index_path) ||
-        io::storage_of(file) != io::Storage::plain) {
+    if (options.exclude) {
+        not_used = "--exclude reads every row";
+    } else if (path == "-") {
+        not_used = "standard input cannot be read from the middle";
+    } else if (!stamp) {
+        not_used = "it is not a regular file";
+    } else if (io::storage_of(file) != io::Storage::plain) {
+        not_used = "a compressed matrix cannot be read from the middle";
+    } else if (!io::exists(index_path)) {
+        not_used = "no " + text::file_label(index_path, false) + " beside it";
+    }
+    if (!not_used.empty()) {
         return std::nullopt;
     }
     try {
@@ -210,7 +220,9 @@ std::optional<IndexedCuts> cut_through_index(const indexing::Warn& warn, const i
         if (choose_layout(start, options.input_layout, detection) || *detection.layout != index.layout ||
             detection.with_diagonal != index.with_diagonal || index.layout == Layout::pairs ||
             options.dataset > index.data_sets.size()) {
-            return std::nullopt;  // read whole: as this run reads it, or for the whole-file read's own message
+            // Read whole: as this run reads it, or for the whole-file read's own message.
+            not_used = "it was made reading another layout, or this run asks for more than it holds";
+            return std::nullopt;
         }
         // A table's values are kept as read where the output is a table too.
         const Layout output = options.output_for(index.layout);
@@ -235,7 +247,9 @@ std::optional<IndexedCuts> cut_through_index(const indexing::Warn& warn, const i
         return cuts;
     } catch (const indexing::Untrusted& untrusted) {
         warn(indexing::reading_whole(untrusted));
+        not_used = "it cannot be trusted";
     } catch (const RowFault&) {
+        not_used = "a row it locates cannot be read there: the whole-file read says why";
     }
     ids.forget_rows();
     return std::nullopt;

@@ -40,7 +40,8 @@ const session::DialogueTexts dialogue_texts{
 };
 
 constexpr session::CountKind list_entries{"list entries", "List file contains ", " entries."};
-constexpr session::CountKind records_read{"records read", {}, {}};
+constexpr session::CountKind records_scanned{"records scanned", {}, {}};
+constexpr session::CountKind records_in_index{"records in the file (from its index)", {}, {}};
 constexpr session::CountKind records_written{"written", {}, {}};
 constexpr session::CountKind records_located{"records read through an index", {}, {}};
 
@@ -69,6 +70,20 @@ NameTable read_name_list(Front& front, bool ignore_case) {
     return session::take_list<NameTable>(front, list_entries, std::move(names), ignore_case);
 }
 
+// Why the options keep a run from any index (empty where they do not).
+std::string why_not_indexed(const Choice& choice) {
+    if (choice.use_index) {
+        return {};
+    }
+    if (choice.exclude) {
+        return "--exclude reads every record";
+    }
+    if (choice.selection.ignore_case) {
+        return "--ignore-case needs every header";
+    }
+    return "--no-index";
+}
+
 // Each input's records are taken through its index where it has one the run can use; the others
 // are scanned by read_inputs().
 std::vector<Input> open_inputs(Front& front, const NameTable& table, const Choice& choice,
@@ -79,11 +94,12 @@ std::vector<Input> open_inputs(Front& front, const NameTable& table, const Choic
         Input& input = inputs[nth];
         io::InputFile file = front.open_input(fasta_file, nth);
         input.name = file.name();
+        std::string not_used = why_not_indexed(choice);
         if (choice.use_index) {
             std::optional<IndexedInput> indexed =
                 take_through_index([&front](std::string_view what) { front.warn(what); }, file, table, selector,
                                    choice.selection.matching, spool_folders.at(nth), spool_budget / inputs.size(),
-                                   nth == 0 ? front.meter().progress(reading_label) : io::Progress());
+                                   nth == 0 ? front.meter().progress(reading_label) : io::Progress(), not_used);
             if (indexed) {
                 input.places = std::move(indexed->places);
                 input.taken = std::move(indexed->taken);
@@ -93,6 +109,7 @@ std::vector<Input> open_inputs(Front& front, const NameTable& table, const Choic
                 continue;
             }
         }
+        front.note("index not used for " + text::file_label(input.name, false) + ": " + not_used);
         input.records = scan_records(io::ReadBuffer(std::move(file)));
         input.format = input.records->format();
         input.taken.assign(table.slot_count(), 0);
@@ -153,11 +170,12 @@ void read_inputs(Front& front, std::vector<Input>& inputs, const NameTable& tabl
                                     nth == 0 ? front.meter().progress(reading_label) : io::Progress(), table.size());
     });
     front.meter().end_line();
-    std::uint64_t records = 0;
+    std::optional<std::uint64_t> scanned;
+    std::optional<std::uint64_t> indexed;
     std::optional<std::uint64_t> located;
     for (Input& input : inputs) {
         if (!input.records) {
-            records += input.indexed_records;
+            indexed = indexed.value_or(0) + input.indexed_records;
             located = located.value_or(0) + input.located;
             continue;
         }
@@ -165,10 +183,13 @@ void read_inputs(Front& front, std::vector<Input>& inputs, const NameTable& tabl
         if (input.records->malformed()) {
             front.input_cut_short(*input.records->malformed());
         }
-        records += input.records->records();
+        scanned = scanned.value_or(0) + input.records->records();
     }
-    front.show_count(records_read, static_cast<std::int64_t>(records));
-    if (located) {
+    if (scanned) {
+        front.show_count(records_scanned, static_cast<std::int64_t>(*scanned));
+    }
+    if (indexed) {
+        front.show_count(records_in_index, static_cast<std::int64_t>(*indexed));
         front.show_count(records_located, static_cast<std::int64_t>(*located));
     }
 }

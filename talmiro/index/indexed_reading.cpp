@@ -313,18 +313,22 @@ IndexedInput take_records(const io::InputFile& file, const LoadedIndex& index, c
 std::optional<IndexedInput> take_through_index(const indexing::Warn& warn, const io::InputFile& file,
                                                const NameTable& table, const NameSelector& selector, Matching matching,
                                                const std::string& spool_folder, std::size_t spool_budget,
-                                               const io::Progress& progress) {
+                                               const io::Progress& progress, std::string& not_used) {
     const std::optional<io::FileStamp> stamp = io::stamp_of(file.descriptor());
     if (file.name() == "-" || !stamp) {
+        not_used = file.name() == "-" ? "standard input cannot be read from the middle" : "it is not a regular file";
         return std::nullopt;
     }
     const io::Storage storage = io::storage_of(file);
     if (storage == io::Storage::gzip || storage == io::Storage::zstd) {
+        not_used = std::string(storage == io::Storage::gzip ? "gzip" : "zstd") + " cannot be read from the middle";
         return std::nullopt;
     }
     try {
         const std::optional<LoadedIndex> index = load_index(file.name(), *stamp, storage);
         if (!index) {
+            not_used = "no " + text::file_label(file.name() + std::string(tix_suffix), false) + " or " +
+                       text::file_label(file.name() + std::string(fai_suffix), false) + " beside it";
             return std::nullopt;
         }
         // Every record is read and checked before anything is written or drawn, so a failed
@@ -340,6 +344,7 @@ std::optional<IndexedInput> take_through_index(const indexing::Warn& warn, const
         return input;
     } catch (const Untrusted& untrusted) {
         warn(indexing::reading_whole(untrusted));
+        not_used = "its index cannot be trusted";
         return std::nullopt;
     }
 }

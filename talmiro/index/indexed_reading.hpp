@@ -27,11 +27,11 @@ struct IndexedInput {
 };
 
 // The input's records through FILE.tix (or, for a plain file without one, FILE.fai), or nothing
-// where the input has no index or its index cannot be trusted (said once through `warn`). The
-// meter is drawn as a scan draws it.
+// where the input has no index or its index cannot be trusted (said once through `warn`);
+// `not_used` then says why, for -v. Progress is told as a scan tells it.
 std::optional<IndexedInput> take_through_index(const indexing::Warn& warn, const io::InputFile& file,
                                                const NameTable& table, const NameSelector& selector, Matching matching,
                                                const std::string& spool_folder, std::size_t spool_budget,
-                                               const io::Progress& progress);
+                                               const io::Progress& progress, std::string& not_used);
 
 }  // namespace talmiro

@@ -165,6 +165,25 @@ ProcessResult run_command(const fs::path& binary, const std::vector<std::string>
     return run_child(binary, arguments, standard_input, working_dir, 0);
 }
 
+std::string reading_notes_aside(std::string errors) {
+    std::string kept;
+    for (std::size_t start = 0; start < errors.size();) {
+        const std::size_t end = std::min(errors.find('\n', start), errors.size() - 1);
+        std::string line = errors.substr(start, end + 1 - start);
+        start = end + 1;
+        if (line.find(": index not used for ") != std::string::npos ||
+            line.find(" read through an index: ") != std::string::npos) {
+            continue;
+        }
+        const std::string from_index = "records in the file (from its index): ";
+        if (const std::size_t at = line.find(from_index); at != std::string::npos) {
+            line.replace(at, from_index.size(), "records scanned: ");
+        }
+        kept += line;
+    }
+    return kept;
+}
+
 WorkingDirGuard::WorkingDirGuard(const fs::path& dir) : previous_(fs::current_path()) { fs::current_path(dir); }
 WorkingDirGuard::~WorkingDirGuard() {
     std::error_code ignored;

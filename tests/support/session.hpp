@@ -112,6 +112,11 @@ void expect_batch_scenario(const BatchScenario& scenario, const fs::path& binary
 // that an index's record of the time cannot see.
 void rewrite_keeping_time(const ScratchDir& dir, std::string_view name, std::string_view content);
 
+// The -v lines that say how an input was read (through an index, or why not) left out, and a
+// count from an index taken as the same count scanned: what a run through an index and the
+// same run with --no-index must then say alike.
+std::string reading_notes_aside(std::string errors);
+
 // A run given an index it cannot trust: `warning` once (none where empty), then what the same run
 // with --no-index gives, status, output and messages alike.
 void expect_read_whole_after(const fs::path& binary, const std::vector<std::string>& arguments, const ScratchDir& dir,

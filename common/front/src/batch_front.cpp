@@ -74,6 +74,12 @@ void BatchFront::input_cut_short(const io::IoError& error) { throw Abort{Failure
 
 void BatchFront::warn(std::string_view what) { say() << "warning: " << what << '\n'; }
 
+void BatchFront::note(std::string_view what) {
+    if (options_.verbose) {
+        say() << what << '\n';
+    }
+}
+
 void BatchFront::report(const Abort& abort) {
     say() << abort.detail << '\n';
     if (abort.misuse) {

@@ -37,6 +37,7 @@ public:
     bool accept_missing(std::size_t missing) override;
     void input_cut_short(const io::IoError& error) override;
     void warn(std::string_view what) override;
+    void note(std::string_view what) override;
     void report(const Abort& abort) override;
     void finish() override {}
 

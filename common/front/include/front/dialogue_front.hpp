@@ -35,6 +35,7 @@ public:
     bool accept_missing(std::size_t) override { return true; }
     void input_cut_short(const io::IoError&) override {}
     void warn(std::string_view) override {}
+    void note(std::string_view) override {}
     void report(const Abort& abort) override;
     void finish() override;
 

@@ -118,6 +118,8 @@ public:
     // Something the run does as asked but the user may not expect. Batch mode says it on standard
     // error; the dialogue says nothing, as its transcript has no place for it.
     virtual void warn(std::string_view what) = 0;
+    // How the run read its input, for -v alone: why an index beside it was not used, say.
+    virtual void note(std::string_view what) = 0;
     virtual void report(const Abort& abort) = 0;
     virtual void finish() = 0;
 };
