@@ -1,4 +1,5 @@
 // The I/O room: read windows and the errors files keep.
+#include "codecs/codecs.hpp"
 #include "index/gzi_format.hpp"
 #include "io/file_system.hpp"
 #include "io/line_reader.hpp"
@@ -210,6 +211,31 @@ TEST(RandomAccess, EveryStretchIsTheText) {
             ASSERT_EQ(read, expected) << begin << ".." << end << (places ? " BGZF" : " plain");
         }
     }
+}
+
+// A codec that fails ends its output as a write failure that says so, never as a compressed
+// file cut short that passes for whole (a zstd error once ended the frame early with success).
+class FailingEncoder final : public codecs::Encoder {
+public:
+    bool compress(const char*, std::size_t, const Write& write) override {
+        write("\x28\xb5", 2);  // the first bytes of a frame, then the codec gives up
+        return false;
+    }
+    bool finish(const Write&) override { return false; }
+    std::string failure() const override { return "injected failure"; }
+};
+
+TEST(OutputFile, ACodecThatFailsIsAWriteFailure) {
+    testing_support::ScratchDir dir;
+    const std::string path = (dir / "out.zst").string();
+    std::optional<io::OutputFile> output = io::OutputFile::create(path);
+    ASSERT_TRUE(output);
+    output->begin_writing();
+    output->compress_with(std::make_unique<FailingEncoder>());
+    output->write("text to compress\n");
+    EXPECT_FALSE(output->close());
+    ASSERT_TRUE(output->error());
+    EXPECT_EQ(output->error()->describe(), "'" + path + "': cannot compress it: injected failure");
 }
 
 // What the programs ask of the file system: reads at an offset are whole but at the end, a

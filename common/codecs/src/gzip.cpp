@@ -3,6 +3,7 @@
 #include <isa-l/igzip_lib.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace codecs {
@@ -132,29 +133,37 @@ public:
         stream_.gzip_flag = IGZIP_GZIP;
     }
 
-    void compress(const char* data, std::size_t size, const Write& write) override {
+    bool compress(const char* data, std::size_t size, const Write& write) override {
         stream_.next_in = reinterpret_cast<std::uint8_t*>(const_cast<char*>(data));
         stream_.avail_in = static_cast<std::uint32_t>(size);
-        deflate(write);
+        return deflate(write);
     }
 
-    void finish(const Write& write) override {
+    bool finish(const Write& write) override {
         stream_.next_in = nullptr;
         stream_.avail_in = 0;
         stream_.end_of_stream = 1;
-        deflate(write);
+        return deflate(write);
     }
 
+    std::string failure() const override { return failure_; }
+
 private:
-    void deflate(const Write& write) {
+    bool deflate(const Write& write) {
         do {
             stream_.next_out = output_.data();
             stream_.avail_out = static_cast<std::uint32_t>(output_.size());
-            isal_deflate(&stream_);
+            if (const int status = isal_deflate(&stream_); status != COMP_OK) {
+                failure_ = "ISA-L deflate failed (" + std::to_string(status) + ")";
+                return false;
+            }
             write(reinterpret_cast<const char*>(output_.data()), output_.size() - stream_.avail_out);
         } while (stream_.avail_in > 0 || stream_.avail_out == 0 ||
                  (stream_.end_of_stream != 0 && stream_.internal_state.state != ZSTATE_END));
+        return true;
     }
+
+    std::string failure_;
 
     isal_zstream stream_{};
     std::vector<std::uint8_t> level_buffer_;

@@ -2,6 +2,8 @@
 
 #include <zstd.h>
 
+#include <optional>
+#include <string>
 #include <vector>
 
 namespace codecs {
@@ -71,29 +73,45 @@ public:
     ZstdEncoder(const ZstdEncoder&) = delete;
     ZstdEncoder& operator=(const ZstdEncoder&) = delete;
 
-    void compress(const char* data, std::size_t size, const Write& write) override {
+    bool compress(const char* data, std::size_t size, const Write& write) override {
         ZSTD_inBuffer input{data, size, 0};
         while (input.pos < input.size) {
-            run(input, ZSTD_e_continue, write);
+            if (!run(input, ZSTD_e_continue, write)) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    bool finish(const Write& write) override {
+        ZSTD_inBuffer input{nullptr, 0, 0};
+        for (;;) {
+            const std::optional<std::size_t> left = run(input, ZSTD_e_end, write);
+            if (!left || *left == 0) {
+                return left.has_value();
+            }
         }
     }
 
-    void finish(const Write& write) override {
-        ZSTD_inBuffer input{nullptr, 0, 0};
-        while (run(input, ZSTD_e_end, write) != 0) {
-        }
-    }
+    std::string failure() const override { return failure_; }
 
 private:
-    std::size_t run(ZSTD_inBuffer& input, ZSTD_EndDirective directive, const Write& write) {
+    // What is left to flush; nothing once the codec failed (which would otherwise loop for ever
+    // on input it never takes, or end the frame early without a word).
+    std::optional<std::size_t> run(ZSTD_inBuffer& input, ZSTD_EndDirective directive, const Write& write) {
         ZSTD_outBuffer output{output_.data(), output_.size(), 0};
         const std::size_t left = ZSTD_compressStream2(context_, &output, &input, directive);
+        if (ZSTD_isError(left) != 0) {
+            failure_ = std::string("zstd: ") + ZSTD_getErrorName(left);
+            return std::nullopt;
+        }
         write(output_.data(), output.pos);
-        return ZSTD_isError(left) != 0 ? 0 : left;
+        return left;
     }
 
     ZSTD_CCtx* context_;
     std::vector<char> output_;
+    std::string failure_;
 };
 
 }  // namespace

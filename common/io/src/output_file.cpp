@@ -212,9 +212,20 @@ void OutputFile::fail(IoError::Action action, int error_number) {
 
 void OutputFile::compress_as_named() { encoder_ = codecs::encoder_for(codecs::format_for_name(name_)); }
 
+void OutputFile::compress_with(std::unique_ptr<codecs::Encoder> encoder) { encoder_ = std::move(encoder); }
+
+void OutputFile::fail_compressing() {
+    if (!error_) {
+        error_ = IoError{IoError::Action::write, name_, 0, "cannot compress it: " + encoder_->failure()};
+    }
+}
+
 void OutputFile::write_through(const char* data, std::size_t size) {
     if (encoder_ && size > 0) {
-        encoder_->compress(data, size, [this](const char* bytes, std::size_t count) { write_raw(bytes, count); });
+        if (!encoder_->compress(data, size,
+                                [this](const char* bytes, std::size_t count) { write_raw(bytes, count); })) {
+            fail_compressing();
+        }
         return;
     }
     write_raw(data, size);
@@ -242,7 +253,9 @@ bool OutputFile::finish() {
     if (fd_ >= 0) {
         flush();
         if (encoder_) {
-            encoder_->finish([this](const char* bytes, std::size_t count) { write_raw(bytes, count); });
+            if (!encoder_->finish([this](const char* bytes, std::size_t count) { write_raw(bytes, count); })) {
+                fail_compressing();
+            }
             encoder_.reset();
         }
         if (::close(std::exchange(fd_, -1)) != 0) {

@@ -98,12 +98,15 @@ bool inflate_bgzf_member(std::string_view member, std::vector<char>& into);
 std::uint32_t bgzf_member_text_size(std::string_view member);
 
 // Compresses what an output writes; `write` takes the compressed bytes.
+// False from compress() or finish() when the codec itself failed (failure() says how): the output
+// is then no whole compressed file, and must not pass for one.
 class Encoder {
 public:
     using Write = std::function<void(const char*, std::size_t)>;
     virtual ~Encoder() = default;
-    virtual void compress(const char* data, std::size_t size, const Write& write) = 0;
-    virtual void finish(const Write& write) = 0;
+    [[nodiscard]] virtual bool compress(const char* data, std::size_t size, const Write& write) = 0;
+    [[nodiscard]] virtual bool finish(const Write& write) = 0;
+    virtual std::string failure() const = 0;
 };
 
 // The encoder for an output of this format (gzip: ISA-L at its fastest level; zstd: level 3),

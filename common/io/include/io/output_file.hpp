@@ -59,6 +59,8 @@ public:
     // From now on, compresses what is written when the name ends in ".gz" (gzip) or ".zst"
     // (zstd); any other name is written as it is.
     void compress_as_named();
+    // Compresses with `encoder` (tests hand in one that fails).
+    void compress_with(std::unique_ptr<codecs::Encoder> encoder);
 
     void write(std::string_view text);
     void put(char c);
@@ -86,6 +88,7 @@ private:
     void write_through(const char* data, std::size_t size);
     void write_raw(const char* data, std::size_t size);
     void fail(IoError::Action action, int error_number);
+    void fail_compressing();
     bool identity(std::uint64_t& device, std::uint64_t& inode) const;
     void release();
     void discard_temporary();
