@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <algorithm>
+#include <cstdlib>
 #include <random>
 #include <set>
 #include <string>
@@ -354,6 +355,47 @@ TEST(BadInputIndexes, IndexModeTakesAndWritesOnlyRegularFiles) {
     }
     EXPECT_EQ(names, (std::set<std::string>{"m.txt", "in.fa", "pipe", "in.fa.tix"}));
     EXPECT_TRUE(fs::is_fifo(dir / "in.fa.tix"));
+}
+
+// A reader of standard output that goes away (`| head -c 1`) fails the run with the write error,
+// exit 1, and leaves no hidden temporary file beside the other output (the signal used to end the
+// run and leave one).
+TEST(BadInputOutputs, AClosedPipeIsAWriteFailureAndLeavesNothing) {
+    ScratchDir dir;
+    std::string big_matrix = "600\n";
+    std::string list;
+    std::string records;
+    for (int row = 0; row < 600; ++row) {
+        big_matrix += "s" + std::to_string(row);
+        for (int column = 0; column < 600; ++column) {
+            big_matrix += " " + std::to_string(std::abs(row - column));
+        }
+        big_matrix += "\n";
+        list += "s" + std::to_string(row) + "\n";
+        records += ">s" + std::to_string(row) + "\n" + std::string(1000, "ACGT"[row % 4]) + "\n";
+    }
+    dir.write("m.txt", big_matrix);
+    dir.write("list", list);
+    dir.write("r1.fa", records);
+    dir.write("r2.fa", records);
+    const struct {
+        std::string command;
+        std::string message;
+    } cases[] = {
+        {orvane_binary + " -l list -i m.txt -o out.txt -s -", "orvane: cannot write standard output: Broken pipe\n"},
+        {talmiro_binary + " -l list -i r1.fa -i r2.fa -o out.fa -o - --match word",
+         "talmiro: cannot write standard output: Broken pipe\n"},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.command);
+        const ProcessResult run = run_command(
+            "/bin/bash", {"-c", test.command + " | head -c 1 > /dev/null; echo ${PIPESTATUS[0]}"}, "", dir.path());
+        EXPECT_EQ(run.output, "1\n");
+        EXPECT_TRUE(run.errors == test.message) << run.errors.substr(0, 400);
+        for (const auto& entry : fs::directory_iterator(dir.path())) {
+            EXPECT_NE(entry.path().filename().string().front(), '.') << entry.path();
+        }
+    }
 }
 
 TEST(BadInputLimits, NoThreadToBeHadIsNoFailure) {

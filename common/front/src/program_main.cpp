@@ -43,6 +43,10 @@ int program_main(int argc, char** argv, const Program& program, BatchProgram& ba
     if (!parsed.options) {
         return parsed.exit_status;
     }
+    // A reader of standard output that goes away (`| head`) makes the next write fail with EPIPE,
+    // a write failure like any other: the run fails, and no output's temporary file is left
+    // behind, as the signal would leave it.
+    std::signal(SIGPIPE, SIG_IGN);
     io::TempFiles temps;  // before any helper thread starts
     BatchFront front(program, *parsed.options, std::cerr, temps, streams);
     const Outcome outcome = batch.run(front, *parsed.options);
