@@ -97,6 +97,10 @@ def snakemake_case(args, folder):
              "--wrapper-prefix", "file://%s/" % folder])
         for produced, name in outputs.items():
             same_file(os.path.join(work, produced), os.path.join(EXPECTED, name))
+        if tool == "orvane":
+            check(os.path.isfile(os.path.join(work, "logs", "orvane lower $(touch PWNED).log")),
+                  "the wrapper logs to the log's own name, blanks and all")
+            check(not os.path.exists(os.path.join(work, "PWNED")), "a log's name is never run as a command")
 
     example = os.path.join(WORKFLOWS, "snakemake", "example", "Snakefile")
     local = os.path.join(folder, "example")

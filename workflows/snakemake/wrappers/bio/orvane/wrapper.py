@@ -24,7 +24,8 @@ for option, name in (("-s", "sample"), ("--short-names", "short_names")):
     if path:
         files += " %s %s" % (option, shlex.quote(path))
 extra = snakemake.params.get("extra", "")
-log = snakemake.log_fmt_shell(stdout=True, stderr=True)
+# The log's name quoted: a blank or a shell's $(...) in it is part of the name, never a command.
+log = "> %s 2>&1" % shlex.quote(str(snakemake.log[0])) if snakemake.log else ""
 
 # -q: a job's standard error is a log, never a terminal worth a meter.
 shell("orvane -q -l {snakemake.input.ids:q} -i {snakemake.input.matrix:q} {files} {extra} {log}")

@@ -27,7 +27,8 @@ if len(inputs) != len(outputs):
 files = " ".join("-i %s" % shlex.quote(path) for path in inputs)
 files += " " + " ".join("-o %s" % shlex.quote(path) for path in outputs)
 extra = snakemake.params.get("extra", "")
-log = snakemake.log_fmt_shell(stdout=True, stderr=True)
+# The log's name quoted: a blank or a shell's $(...) in it is part of the name, never a command.
+log = "> %s 2>&1" % shlex.quote(str(snakemake.log[0])) if snakemake.log else ""
 
 # -q: a job's standard error is a log, never a terminal worth a meter.
 shell("talmiro -q -l {snakemake.input.names:q} {files} {extra} {log}")
