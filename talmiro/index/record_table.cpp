@@ -20,8 +20,6 @@ constexpr std::uint32_t flag_bgzf = 2;
 constexpr std::size_t tix_header_size = indexing::index_header_size + 3 * 8;
 static_assert(tix_header_size == 64, "the entries after the header stay 8-byte aligned in the mapping");
 
-bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
-
 // Up to 8 bytes of `name` from `from` on, the first most significant, so that comparing keys
 // compares those bytes as memcmp does (a shorter name padded with zeros sorts first).
 std::uint64_t sort_key(std::string_view name, std::size_t from) {
@@ -60,13 +58,7 @@ void sort_by_key(LargeVector<Keyed>& items) {
 
 }  // namespace
 
-std::string_view index_name(std::string_view header) {
-    std::size_t end = 0;
-    while (end < header.size() && !is_blank(header[end])) {
-        ++end;
-    }
-    return header.substr(0, end);
-}
+std::string_view index_name(std::string_view header) { return first_word(header); }
 
 std::string_view RecordTable::name_of(const IndexEntry& entry) const {
     if (entry.name_offset > names_.size() || entry.name_length > names_.size() - entry.name_offset) {

@@ -7,6 +7,7 @@
 #include "io/mapped_file.hpp"
 #include "io/output_file.hpp"
 #include "talmiro/index/large_arrays.hpp"
+#include "talmiro/match/name_selection.hpp"
 #include "talmiro/records/record_scanner.hpp"
 
 #include <cstdint>
@@ -30,8 +31,8 @@ struct IndexEntry {
 };
 static_assert(sizeof(IndexEntry) == 32);
 
-// The name an index gives a record: its header line up to the first white space, as samtools
-// names the records of a .fai.
+// The name an index gives a record: its header's first word, as samtools names the records of
+// a .fai (white space at the start passed over).
 std::string_view index_name(std::string_view header);
 
 // A sorted table of entries and the names they point into.

@@ -7,11 +7,6 @@ namespace talmiro {
 
 namespace {
 
-// A header's first word: up to the first blank.
-std::string_view first_word(std::string_view header) {
-    return header.substr(0, std::min(header.find(' '), header.find('\t')));
-}
-
 // The word without the mate number a paired read's name may end with.
 std::optional<std::string_view> without_mate(std::string_view word) {
     if (word.size() > 2 && word[word.size() - 2] == '/' && (word.back() == '1' || word.back() == '2')) {
@@ -21,6 +16,19 @@ std::optional<std::string_view> without_mate(std::string_view word) {
 }
 
 }  // namespace
+
+std::string_view first_word(std::string_view header) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; };
+    std::size_t begin = 0;
+    while (begin < header.size() && blank(header[begin])) {
+        ++begin;
+    }
+    std::size_t end = begin;
+    while (end < header.size() && !blank(header[end])) {
+        ++end;
+    }
+    return header.substr(begin, end - begin);
+}
 
 void fold_case(std::string_view text, std::string& into) {
     into.resize(text.size());

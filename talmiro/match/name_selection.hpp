@@ -13,6 +13,10 @@
 
 namespace talmiro {
 
+// A header's first word, as samtools and the field's readers name a record: the first run of
+// bytes that are not white space, any at the start passed over (">  foo bar" is "foo").
+std::string_view first_word(std::string_view header);
+
 // prefix: the header line begins with the name (the dialogue's way, so contig_1 also takes
 // contig_10). word: the name is the header's first word, or that word without a trailing /1 or
 // /2 (so a read's name takes both mates). full: the name is the whole header line.

@@ -422,6 +422,16 @@ std::vector<BatchScenario> batch_scenarios() {
          "",
          "talmiro: warning: 'r1/1 lane' not found in 'in.fa'\n",
          {{"out.fa", ""}}},
+        // White space before a header's first word is passed over, as samtools and Biopython read
+        // it: the record's name is "foo".
+        {"word_passes_over_blanks_before_the_first_word",
+         {{"list.txt", "foo\n"}, {"in.fa", ">  foo bar\nAC\n>foo2\nGG\n"}},
+         arguments({"--match", "word"}),
+         "",
+         0,
+         "",
+         "",
+         {{"out.fa", ">  foo bar\nAC\n"}}},
         {"full_takes_the_whole_header_line",
          {{"list.txt", "r1/1 lane 1\nR3/1\nr2\n"}, {"in.fa", reads}},
          arguments({"--match", "full", "--allow-missing"}),
@@ -1069,6 +1079,20 @@ TEST(TalmiroIndex, ASpoiledIndexIsToldAndTheFileReadWhole) {
         expect_read_whole_after(TALMIRO_BINARY, {"-l", "list.txt", "-i", "in", "-o", "-", "--allow-missing"}, dir,
                                 spoil.why);
     }
+}
+
+// A header with white space before its first word is named by that word in the .fai, as
+// samtools names it, and found through the index as the scan finds it.
+TEST(TalmiroIndex, ARecordIsNamedByItsFirstWordPastBlanks) {
+    ScratchDir dir;
+    dir.write("in.fa", ">  foo bar\nAC\n>foo2\nGG\n");
+    dir.write("list.txt", "foo\n");
+    ASSERT_EQ(run_command(TALMIRO_BINARY, {"--index", "in.fa"}, "", dir.path()).exit_status, 0);
+    EXPECT_EQ(dir.read("in.fa.fai"), "foo\t2\t11\t2\t3\nfoo2\t2\t20\t2\t3\n");  // samtools faidx's own
+    const ProcessResult indexed = run_command(
+        TALMIRO_BINARY, {"-l", "list.txt", "-i", "in.fa", "-o", "-", "--match", "word", "-v"}, "", dir.path());
+    EXPECT_EQ(indexed.output, ">  foo bar\nAC\n");
+    EXPECT_NE(indexed.errors.find("records read through an index: 1\n"), std::string::npos) << indexed.errors;
 }
 
 // Paired reads, one input plain and one BGZF, each through its own index, stay in step as the
