@@ -300,7 +300,7 @@ Outcome run_steps(Front& front, const Choice& choice, const std::vector<std::str
 // A stream's records wait beside the output they are for, where that is a file; otherwise in
 // the folder for temporary files.
 std::string spool_folder_for(const std::string& output) {
-    if (output == "-" || io::names_special_file(output)) {
+    if (output == "-" || io::special_file_kind(output)) {
         return temporary_folder();
     }
     const std::filesystem::path folder = std::filesystem::path(output).parent_path();

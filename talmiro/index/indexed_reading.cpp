@@ -2,6 +2,7 @@
 
 #include "index/gzi_format.hpp"
 #include "index/trust.hpp"
+#include "io/file_system.hpp"
 #include "io/mapped_file.hpp"
 #include "io/random_access.hpp"
 #include "talmiro/index/fai_format.hpp"
@@ -10,7 +11,6 @@
 #include "talmiro/records/record_reading.hpp"
 #include "text/quoting.hpp"
 
-#include <unistd.h>
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -108,8 +108,6 @@ struct LoadedIndex {
     RecordTable table() const { return tix ? tix->table() : from_fai->view(); }
 };
 
-bool exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
-
 using indexing::Untrusted;
 
 std::optional<std::vector<io::BgzfMember>> load_gzi(const std::string& file_path, const io::FileStamp& stamp) {
@@ -192,10 +190,10 @@ std::optional<LoadedIndex> load_fai(const std::string& file_path, const io::File
 
 // The index beside the file, if it has one: its .tix first, else a plain file's .fai.
 std::optional<LoadedIndex> load_index(const std::string& file_path, const io::FileStamp& stamp, io::Storage storage) {
-    if (exists(file_path + std::string(tix_suffix))) {
+    if (io::exists(file_path + std::string(tix_suffix))) {
         return load_tix(file_path, stamp, storage);
     }
-    if (exists(file_path + std::string(fai_suffix))) {
+    if (io::exists(file_path + std::string(fai_suffix))) {
         return load_fai(file_path, stamp, storage);
     }
     return std::nullopt;

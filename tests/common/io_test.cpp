@@ -259,10 +259,10 @@ TEST(FileSystem, ReadsAtOffsetsAndKeepsNamelessFilesNameless) {
     EXPECT_FALSE(io::nameless_file((dir / "absent").string(), ".spool-").valid());
     EXPECT_TRUE(io::exists((dir / "ten").string()));
     EXPECT_FALSE(io::exists((dir / "absent").string()));
-    EXPECT_TRUE(io::names_special_file("/dev/null"));
-    EXPECT_TRUE(io::names_special_file(dir.path().string()));
-    EXPECT_FALSE(io::names_special_file((dir / "ten").string()));
-    EXPECT_FALSE(io::names_special_file((dir / "absent").string()));
+    EXPECT_EQ(io::special_file_kind("/dev/null"), "a character device");
+    EXPECT_EQ(io::special_file_kind(dir.path().string()), "a directory");
+    EXPECT_FALSE(io::special_file_kind((dir / "ten").string()));
+    EXPECT_FALSE(io::special_file_kind((dir / "absent").string()));
 }
 
 }  // namespace

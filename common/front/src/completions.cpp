@@ -135,23 +135,23 @@ std::string zsh_completion(const Program& program, const std::vector<OptionInfo>
         }
         const std::string prefix =
             (excluded.empty() ? std::string() : "(" + excluded + ")") + (option.repeatable ? "*" : "");
-        std::string spec = prefix.empty() ? std::string() : "'" + prefix + "'";
-        spec += spellings.size() > 1 ? "{" + joined(spellings, ",") + "}" : spellings.front();
-        spec += "'[" + short_help(option.help) + "]";
+        std::string entry = prefix.empty() ? std::string() : "'" + prefix + "'";
+        entry += spellings.size() > 1 ? "{" + joined(spellings, ",") + "}" : spellings.front();
+        entry += "'[" + short_help(option.help) + "]";
         switch (option.value) {
         case OptionInfo::Value::file:
-            spec += ":" + option.value_name + ":_files";
+            entry += ":" + option.value_name + ":_files";
             break;
         case OptionInfo::Value::choice:
-            spec += ":" + option.value_name + ":(" + joined(option.choices, " ") + ")";
+            entry += ":" + option.value_name + ":(" + joined(option.choices, " ") + ")";
             break;
         case OptionInfo::Value::number:
-            spec += ":" + option.value_name + ":";
+            entry += ":" + option.value_name + ":";
             break;
         case OptionInfo::Value::none:
             break;
         }
-        text += " \\\n  " + spec + "'";
+        text += " \\\n  " + entry + "'";
     }
     if (program.files_mode != nullptr) {
         text += " \\\n  '*:" + std::string(program.files_mode->value_name) + ":_files'";

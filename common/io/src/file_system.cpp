@@ -52,10 +52,6 @@ bool write_all(int fd, std::string_view bytes) {
 
 bool exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
 
-bool names_special_file(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode);
-}
 
 namespace {
 

@@ -35,16 +35,4 @@ void require_regular(const std::string& index_path);
 // The warning a run gives before reading the file whole.
 std::string reading_whole(const Untrusted& untrusted);
 
-// Runs `load` (which gives an optional); where it throws Untrusted, `warn`s once and gives
-// nothing, so the caller reads the file whole.
-template <typename Warn, typename Load>
-auto trusted_or_warn(Warn&& warn, Load&& load) -> decltype(load()) {
-    try {
-        return load();
-    } catch (const Untrusted& untrusted) {
-        warn(reading_whole(untrusted));
-        return std::nullopt;
-    }
-}
-
 }  // namespace indexing

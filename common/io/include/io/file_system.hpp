@@ -24,8 +24,6 @@ bool write_all(int fd, std::string_view bytes);
 
 // Whether anything (a file, a folder, a dangling link aside) has this name.
 bool exists(const std::string& path);
-// Whether `path` names something other than a regular file (a device, a pipe, a folder).
-bool names_special_file(const std::string& path);
 // What `path` names, following links as opening does, where that is neither nothing nor a
 // regular file: "a FIFO", "a directory", "a character device", "a block device", "a socket".
 std::optional<std::string> special_file_kind(const std::string& path);
