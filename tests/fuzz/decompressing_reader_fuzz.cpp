@@ -79,13 +79,19 @@ std::string reference_unzstd(const std::string& data, Verdict& verdict) {
 
 // A file that begins as BGZF is read as one: members of any other kind after the first, or block
 // sizes that do not tile the file, which no tool writes, are refused where zlib may read them.
+unsigned char byte_at(const std::string& data, std::size_t at) { return static_cast<unsigned char>(data[at]); }
+
+// Whether a BGZF member's header stands at `at`.
+bool bgzf_member_at(const std::string& data, std::size_t at) {
+    const auto byte = [&](std::size_t offset) { return byte_at(data, offset); };
+    return at + 18 <= data.size() && byte(at) == 0x1f && byte(at + 1) == 0x8b && byte(at + 2) == 8 &&
+           byte(at + 3) == 4 && byte(at + 10) == 6 && byte(at + 11) == 0 && data[at + 12] == 'B' &&
+           data[at + 13] == 'C' && byte(at + 14) == 2 && byte(at + 15) == 0;
+}
+
 bool mixes_bgzf_with_other_members(const std::string& data) {
-    const auto byte = [&](std::size_t at) { return static_cast<unsigned char>(data[at]); };
-    const auto is_bgzf = [&](std::size_t at) {
-        return at + 18 <= data.size() && byte(at) == 0x1f && byte(at + 1) == 0x8b && byte(at + 2) == 8 &&
-               byte(at + 3) == 4 && byte(at + 10) == 6 && byte(at + 11) == 0 && data[at + 12] == 'B' &&
-               data[at + 13] == 'C' && byte(at + 14) == 2 && byte(at + 15) == 0;
-    };
+    const auto byte = [&](std::size_t at) { return byte_at(data, at); };
+    const auto is_bgzf = [&](std::size_t at) { return bgzf_member_at(data, at); };
     if (!is_bgzf(0)) {
         return false;
     }
@@ -123,6 +129,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         expected = reference_gunzip(bytes, verdict);
         if (mixes_bgzf_with_other_members(bytes)) {
             verdict = Verdict::unknown;
+        } else if (bgzf_member_at(bytes, 0) && verdict == Verdict::whole &&
+                   bytes.find_first_not_of('\0', bytes.size() - 4) != std::string::npos) {
+            // BGZF whose last member holds text: its end-of-file member is gone, so the file
+            // may have been cut after a whole block, which the reader must refuse however it
+            // reads the file.
+            verdict = Verdict::damaged;
         }
     } else if (bytes.starts_with("\x28\xb5\x2f\xfd")) {
         expected = reference_unzstd(bytes, verdict);
