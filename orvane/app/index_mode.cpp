@@ -20,16 +20,18 @@ std::optional<std::string> why_not_indexable(io::Storage storage) {
 
 void index_file(session::Front& front, const std::string& path, std::optional<Layout> named) {
     indexing::Indexable indexable = session::open_to_index_or_abort(path, why_not_indexable);
+    indexing::ContentSum content(path, indexable.stamp);
     RowIndex index;
-    index.stamp = indexable.stamp;
     if (const auto unindexable = scan_rows(io::ReadBuffer(std::move(indexable.file)), named, index)) {
         session::raise_unreadable(*unindexable);
     }
-    if (const auto changed = indexing::changed_since(path, index.stamp)) {
+    indexing::IndexHeader identity;
+    if (const auto changed =
+            indexing::identify(path, indexable.stamp, content, std::chrono::system_clock::now(), identity)) {
         session::raise_unreadable(*changed);
     }
     io::OutputFile output = front.create_named_output(path + std::string(oix_suffix));
-    output.write(oix_bytes(index));
+    write_oix(output, identity, index);
     session::close_outputs({&output});
     std::size_t rows = 0;
     for (const IndexedDataSet& set : index.data_sets) {

@@ -1,6 +1,7 @@
 #include "orvane/app/run.hpp"
 
 #include "front/dialogue_front.hpp"
+#include "front/index_mode.hpp"
 #include "io/name_lines.hpp"
 #include "orvane/app/batch_outputs.hpp"
 #include "orvane/app/files.hpp"
@@ -384,9 +385,9 @@ Outcome batch_steps(Front& front, const Choice& options) {
     io::InputFile file = front.open_input(matrix_file);
     std::string not_used = options.use_index ? std::string() : "--no-index";
     if (options.use_index) {
-        std::optional<IndexedCuts> indexed =
-            cut_through_index([&front](std::string_view what) { front.warn(what); }, file, ids, options,
-                              [&](std::int32_t order) { return allocate_distance_rows<double>(ids, order); }, not_used);
+        std::optional<IndexedCuts> indexed = cut_through_index(
+            session::index_reporting(front), file, ids, options,
+            [&](std::int32_t order) { return allocate_distance_rows<double>(ids, order); }, not_used);
         if (indexed) {
             const Layout output_layout = options.output_for(indexed->layout);
             BatchOutputs outputs(front, output_layout);

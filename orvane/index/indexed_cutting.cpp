@@ -24,22 +24,25 @@ constexpr std::size_t largest_row_window = std::size_t{4} << 20;
 // A row that cannot be read as a cut reads it: the whole-file read says where and why.
 struct RowFault {};
 
-RowIndex load_index(const std::string& path, const std::string& index_path, const io::FileStamp& stamp) {
-    indexing::require_regular(index_path);
-    std::optional<io::IoError> error;
-    const std::optional<std::string> bytes = io::read_whole_file(index_path, error);
-    if (!bytes) {
-        throw indexing::Untrusted{error->describe()};
+// The .oix beside the file, proved the file's own, its rows where the file has room for them.
+RowIndex load_index(const io::InputFile& file, const std::string& index_path, const io::FileStamp& stamp,
+                    const indexing::Reporting& reporting) {
+    const indexing::IndexFile oix = open_oix(index_path);
+    RowIndex index = read_oix(oix);
+    indexing::confirm_identity(oix, file, stamp, reporting);
+    for (const IndexedDataSet& set : index.data_sets) {
+        std::uint64_t last = 0;
+        for (const IndexedRow& row : set.rows) {
+            if (row.offset < last || row.offset > set.end) {
+                throw indexing::cannot_be_used(index_path, "it is damaged (its rows are out of order)");
+            }
+            last = row.offset;
+        }
+        if (set.end > stamp.size) {
+            throw indexing::made_for_another_version(index_path, file.name());
+        }
     }
-    std::string why_not;
-    std::optional<RowIndex> index = parse_oix(*bytes, why_not);
-    if (!index) {
-        throw indexing::cannot_be_used(index_path, why_not);
-    }
-    if (index->stamp != stamp) {
-        throw indexing::made_for_another_version(index_path, path);
-    }
-    return std::move(*index);
+    return index;
 }
 
 // The index and the file disagree: `what` says where.
@@ -192,8 +195,9 @@ TableHeader read_header(const io::InputFile& file, const RowIndex& index, const 
 
 }  // namespace
 
-std::optional<IndexedCuts> cut_through_index(const indexing::Warn& warn, const io::InputFile& file, IdTable& ids,
-                                             const Choice& options, const MakeRows& make_rows, std::string& not_used) {
+std::optional<IndexedCuts> cut_through_index(const indexing::Reporting& reporting, const io::InputFile& file,
+                                             IdTable& ids, const Choice& options, const MakeRows& make_rows,
+                                             std::string& not_used) {
     const std::string& path = file.name();
     const std::optional<io::FileStamp> stamp = io::stamp_of(file.descriptor());
     const std::string index_path = path + std::string(oix_suffix);
@@ -212,7 +216,7 @@ std::optional<IndexedCuts> cut_through_index(const indexing::Warn& warn, const i
         return std::nullopt;
     }
     try {
-        const RowIndex index = load_index(path, index_path, *stamp);
+        const RowIndex index = load_index(file, index_path, *stamp, reporting);
         // The layout the whole-file read would take, from the same first lines: an index made
         // reading the file in another (named when it was made) is not this run's.
         io::ReadBuffer start = region(file, 0, stamp->size);
@@ -246,7 +250,7 @@ std::optional<IndexedCuts> cut_through_index(const indexing::Warn& warn, const i
         }
         return cuts;
     } catch (const indexing::Untrusted& untrusted) {
-        warn(indexing::reading_whole(untrusted));
+        reporting.warn(indexing::reading_whole(untrusted));
         not_used = "it cannot be trusted";
     } catch (const RowFault&) {
         not_used = "a row it locates cannot be read there: the whole-file read says why";

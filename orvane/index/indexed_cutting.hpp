@@ -5,7 +5,7 @@
 // does.
 #pragma once
 
-#include "index/trust.hpp"
+#include "index/identity.hpp"
 #include "io/input_file.hpp"
 #include "orvane/formats/layouts.hpp"
 #include "orvane/model/choice.hpp"
@@ -39,8 +39,9 @@ struct IndexedCuts {
 using MakeRows = std::function<DistanceRows<double>(std::int32_t order)>;
 
 // The cuts through MATRIX.oix, or nothing where the file is to be read whole (an index passed
-// over is said through `warn`); `not_used` then says why, for -v.
-std::optional<IndexedCuts> cut_through_index(const indexing::Warn& warn, const io::InputFile& file, IdTable& ids,
-                                             const Choice& options, const MakeRows& make_rows, std::string& not_used);
+// over is said through `reporting`); `not_used` then says why, for -v.
+std::optional<IndexedCuts> cut_through_index(const indexing::Reporting& reporting, const io::InputFile& file,
+                                             IdTable& ids, const Choice& options, const MakeRows& make_rows,
+                                             std::string& not_used);
 
 }  // namespace orvane

@@ -1,23 +1,16 @@
 #include "orvane/index/oix_format.hpp"
 
-#include "index/index_header.hpp"
-
 namespace orvane {
 
 namespace {
 
-constexpr indexing::IndexKind oix_kind{"ORVANOIX", 1, "orvane"};
+constexpr indexing::IndexKind oix_kind{"ORVANOIX", 2, "orvane", 0};
 constexpr std::uint32_t flag_with_diagonal = 1;
 constexpr std::uint32_t flag_values_checked = 2;
 
-}  // namespace
-
-std::string oix_bytes(const RowIndex& index) {
+std::string body_bytes(const RowIndex& index) {
     std::string bytes;
     indexing::ByteWriter writer(bytes);
-    const std::uint32_t flags =
-        (index.with_diagonal ? flag_with_diagonal : 0u) | (index.values_checked ? flag_values_checked : 0u);
-    indexing::write_header(writer, oix_kind, {flags, index.stamp});
     writer.put_text(layout_names[static_cast<std::size_t>(index.layout)]);
     writer.put(static_cast<std::uint32_t>(index.data_sets.size()));
     for (const IndexedDataSet& set : index.data_sets) {
@@ -31,16 +24,35 @@ std::string oix_bytes(const RowIndex& index) {
     return bytes;
 }
 
-std::optional<RowIndex> parse_oix(std::string_view bytes, std::string& why_not) {
-    indexing::ByteReader cursor(bytes);
-    const std::optional<indexing::IndexHeader> header = indexing::read_header(cursor, oix_kind, why_not);
-    if (!header) {
-        return std::nullopt;
+}  // namespace
+
+void write_oix(io::OutputFile& output, const indexing::IndexHeader& identity, const RowIndex& index) {
+    indexing::IndexHeader header = identity;
+    header.flags = (index.with_diagonal ? flag_with_diagonal : 0u) | (index.values_checked ? flag_values_checked : 0u);
+    const std::string body = body_bytes(index);
+    header.body_size = body.size();
+    indexing::IndexWriter writer(output, oix_kind, header);
+    writer.write(body);
+    writer.finish();
+}
+
+indexing::IndexFile open_oix(const std::string& path) {
+    indexing::IndexFile file = indexing::IndexFile::open(path, oix_kind);
+    file.check_all();
+    return file;
+}
+
+RowIndex read_oix(const indexing::IndexFile& file) {
+    const std::string_view bytes = file.body();
+    const auto damaged = [&] { return indexing::cannot_be_used(file.path(), "it is damaged"); };
+    const std::uint32_t flags = file.header().flags;
+    if ((flags & ~(flag_with_diagonal | flag_values_checked)) != 0) {
+        throw damaged();
     }
+    indexing::ByteReader cursor(bytes);
     RowIndex index;
-    index.with_diagonal = (header->flags & flag_with_diagonal) != 0;
-    index.values_checked = (header->flags & flag_values_checked) != 0;
-    index.stamp = header->stamp;
+    index.with_diagonal = (flags & flag_with_diagonal) != 0;
+    index.values_checked = (flags & flag_values_checked) != 0;
     const std::optional<Layout> layout = layout_named(cursor.take_text());
     const auto data_sets = cursor.take<std::uint32_t>();
     for (std::uint32_t number = 0; cursor.good() && number < data_sets; ++number) {
@@ -49,8 +61,7 @@ std::optional<RowIndex> parse_oix(std::string_view bytes, std::string& why_not) 
         set.end = cursor.take<std::uint64_t>();
         // Each row takes at least 12 bytes: an order past what the bytes can hold is damage.
         if (set.order < 0 || static_cast<std::uint64_t>(set.order) > bytes.size() / 12) {
-            why_not = "it is damaged";
-            return std::nullopt;
+            throw damaged();
         }
         set.rows.reserve(static_cast<std::size_t>(set.order));
         for (std::int32_t row = 0; cursor.good() && row < set.order; ++row) {
@@ -59,8 +70,7 @@ std::optional<RowIndex> parse_oix(std::string_view bytes, std::string& why_not) 
         }
     }
     if (!cursor.good() || !cursor.at_end() || !layout || index.data_sets.size() != data_sets) {
-        why_not = "it is damaged";
-        return std::nullopt;
+        throw damaged();
     }
     index.layout = *layout;
     return index;

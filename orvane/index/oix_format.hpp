@@ -1,12 +1,16 @@
 // The .oix: where each row of a matrix file begins, so that a cut reads only the listed rows.
-// Our own format, little-endian: "ORVANOIX", the version (1), flags (1: the lower triangle's
-// rows hold their diagonal; 2: every value of the square matrix is a number), the file's size and modification time
-// (seconds, nanoseconds), the layout's name (its length, then its bytes) and the number of data sets; then for each
-// data set its order, where its last row ends, and for each row where it begins and its name (the name's length, then
-// its bytes).
+// Our own format, little-endian: the common header ("ORVANOIX", the version, flags (1: the
+// lower triangle's rows hold their diagonal; 2: every value of the square matrix is a number),
+// who the file is and its content's checksum); then the body: the layout's name (its length,
+// then its bytes) and the number of data sets; then for each data set its order, where its last
+// row ends, and for each row where it begins and its name (the name's length, then its bytes);
+// then the body's block checksums. A matrix has rows by the thousand, not the million: the body
+// is read and checked whole.
 #pragma once
 
+#include "index/index_file.hpp"
 #include "io/mapped_file.hpp"
+#include "io/output_file.hpp"
 #include "orvane/formats/layouts.hpp"
 
 #include <cstdint>
@@ -31,7 +35,6 @@ struct IndexedDataSet {
 };
 
 struct RowIndex {
-    io::FileStamp stamp;
     Layout layout = Layout::square;
     bool with_diagonal = false;
     // Every value was read as a number when the index was made, so a cut need convert only the
@@ -40,8 +43,12 @@ struct RowIndex {
     std::vector<IndexedDataSet> data_sets;
 };
 
-std::string oix_bytes(const RowIndex& index);
-// The index the bytes hold, or nothing with `why_not` saying what is wrong with them.
-std::optional<RowIndex> parse_oix(std::string_view bytes, std::string& why_not);
+// Writes the .oix of `index`, for the file `identity` names.
+void write_oix(io::OutputFile& output, const indexing::IndexHeader& identity, const RowIndex& index);
+
+// The .oix at `path`, checked whole; throws Untrusted where it is no .oix of this version, or
+// damaged. Its header says whose it is.
+RowIndex read_oix(const indexing::IndexFile& file);
+indexing::IndexFile open_oix(const std::string& path);
 
 }  // namespace orvane

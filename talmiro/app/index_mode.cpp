@@ -1,6 +1,7 @@
 #include "talmiro/app/index_mode.hpp"
 
 #include "front/index_mode.hpp"
+#include "index/checksum.hpp"
 #include "index/gzi_format.hpp"
 #include "talmiro/index/tix_scanning.hpp"
 #include "text/quoting.hpp"
@@ -20,29 +21,40 @@ std::optional<std::string> why_not_indexable(io::Storage storage) {
     return std::nullopt;
 }
 
-// Every index file of one input is written in full before any takes its name, the .tix last:
-// a run that fails on the way leaves the indexes that were there as they were.
-void commit_indexes(session::Front& front, const std::string& path, const Scanned& scanned, const TixFacts& facts,
-                    io::OutputFile& fai, const std::vector<io::BgzfMember>* members) {
-    io::OutputFile tix = front.create_named_output(path + std::string(tix_suffix));
-    write_tix(tix, facts, scanned.table);
+// Every index file of one input is written in full before any takes its name, the .tix last
+// (it records the others' sizes and checksums): a run that fails on the way leaves the indexes
+// that were there as they were.
+void commit_indexes(session::Front& front, const std::string& path, const Scanned& scanned,
+                    const indexing::IndexHeader& identity, io::OutputFile& fai,
+                    const std::optional<std::vector<io::BgzfMember>>& members) {
+    TixFacts facts;
+    facts.format = scanned.format;
+    facts.bgzf = members.has_value();
+    facts.text_size = scanned.text_size;
     std::optional<io::OutputFile> gzi;
-    if (members != nullptr) {
+    if (members) {
+        const std::string bytes = indexing::gzi_bytes(*members);
         gzi = front.create_named_output(path + std::string(gzi_suffix));
-        gzi->write(indexing::gzi_bytes(*members));
+        gzi->write(bytes);
+        facts.gzi = Companion{bytes.size(), indexing::checksum(bytes)};
     }
     const bool with_fai = scanned.undescribable.empty();
-    if (!with_fai) {
+    if (with_fai) {
+        facts.fai = scanned.fai;
+    } else {
         front.warn(text::file_label(path, false) + ": the lines of record '" + scanned.undescribable +
                    "' differ in length, which a .fai cannot describe: " +
                    text::file_label(path + std::string(tix_suffix), false) + " alone is written");
     }
+    io::OutputFile tix = front.create_named_output(path + std::string(tix_suffix));
+    write_tix(tix, identity, facts, scanned.table, members.value_or(std::vector<io::BgzfMember>{}));
     session::close_outputs({with_fai ? &fai : nullptr, gzi ? &*gzi : nullptr, &tix});
 }
 
 void index_file(session::Front& front, const std::string& path) {
     indexing::Indexable indexable = session::open_to_index_or_abort(path, why_not_indexable);
     const io::FileStamp stamp = indexable.stamp;
+    indexing::ContentSum content(path, stamp);
     io::InputFile file = std::move(indexable.file);
     std::optional<std::vector<io::BgzfMember>> members;
     if (indexable.storage == io::Storage::bgzf) {
@@ -64,16 +76,12 @@ void index_file(session::Front& front, const std::string& path) {
     if (const auto unindexable = check_first_marker(again, path, scanned, members ? &*members : nullptr)) {
         session::raise_unreadable(*unindexable);
     }
-    if (io::stamp_of(again.descriptor()) != stamp) {
-        session::raise_unreadable(io::IoError::changed_while_read(path));
+    indexing::IndexHeader identity;
+    if (const auto changed = indexing::identify(path, stamp, content, std::chrono::system_clock::now(), identity)) {
+        session::raise_unreadable(*changed);
     }
-    TixFacts facts;
-    facts.stamp = stamp;
-    facts.format = scanned.format;
-    facts.bgzf = members.has_value();
-    facts.text_size = scanned.text_size;
-    commit_indexes(front, path, scanned, facts, fai, members ? &*members : nullptr);
-    front.show_count(records_indexed, static_cast<std::int64_t>(scanned.table.entries().size()));
+    commit_indexes(front, path, scanned, identity, fai, members);
+    front.show_count(records_indexed, static_cast<std::int64_t>(scanned.table.places().size()));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "talmiro/app/run.hpp"
 
 #include "front/dialogue_front.hpp"
+#include "front/index_mode.hpp"
 #include "io/file_system.hpp"
 #include "io/line_reader.hpp"
 #include "io/name_lines.hpp"
@@ -97,8 +98,8 @@ std::vector<Input> open_inputs(Front& front, const NameTable& table, const Choic
         std::string not_used = why_not_indexed(choice);
         if (choice.use_index) {
             std::optional<IndexedInput> indexed =
-                take_through_index([&front](std::string_view what) { front.warn(what); }, file, table, selector,
-                                   choice.selection.matching, spool_folders.at(nth), spool_budget / inputs.size(),
+                take_through_index(session::index_reporting(front), file, table, selector, choice.selection.matching,
+                                   spool_folders.at(nth), spool_budget / inputs.size(),
                                    nth == 0 ? front.meter().progress(reading_label) : io::Progress(), not_used);
             if (indexed) {
                 input.places = std::move(indexed->places);

@@ -9,7 +9,10 @@
 namespace talmiro {
 
 void FaiLineMaker::begin(RecordFormat format, std::uint64_t text_offset) {
+    std::vector<LineRun> runs = std::move(runs_);
+    runs.clear();
     *this = FaiLineMaker{};
+    runs_ = std::move(runs);
     format_ = format;
     at_ = text_offset;
     line_start_ = text_offset;
@@ -34,6 +37,7 @@ bool FaiLineMaker::take_whole_lines(std::string_view& piece) {
         }
     }
     bases_ += lines * line_bases_;
+    add_run(line_bases_, line_width_, lines);
     at_ += span;
     line_start_ = at_;
     piece.remove_prefix(span);
@@ -95,6 +99,9 @@ void FaiLineMaker::take_line(std::uint64_t width, std::uint64_t bases, bool firs
             return;
         }
         lines_differ_ = lines_differ_ || !fits(width, bases, false);
+        if (format_ == RecordFormat::fasta) {
+            add_run(bases, width, 1);
+        }
         bases_ += bases;
         return;
     case Stage::quality:
@@ -151,155 +158,35 @@ FaiLineMaker::Result FaiLineMaker::finish(std::string_view name, std::string& in
     return Result::line;
 }
 
-namespace {
-
-struct FaiRecord {
-    std::string_view name;
-    std::uint64_t length;
-    std::uint64_t offset;
-    std::uint64_t line_bases;
-    std::uint64_t line_width;
-    std::uint64_t quality_offset;
-};
-
-bool parse_number(std::string_view field, std::uint64_t& value) {
-    const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), value);
-    return error == std::errc{} && end == field.data() + field.size() && !field.empty();
+void FaiLineMaker::add_run(std::uint64_t bases, std::uint64_t width, std::uint64_t lines) {
+    constexpr std::uint64_t widest = LineGeometry::none_known - 1;
+    runs_fit_ = runs_fit_ && bases <= widest && width <= widest;
+    if (runs_.empty() || runs_.back().line_bases != bases || runs_.back().line_width != width) {
+        runs_.push_back(
+            LineRun{bases_, run_bytes_, static_cast<std::uint32_t>(bases), static_cast<std::uint32_t>(width)});
+    }
+    run_bytes_ += lines * width;
 }
 
-// One line's fields; nothing where it is not a .fai line of `columns` fields.
-std::optional<FaiRecord> parse_line(std::string_view line, std::size_t columns) {
-    std::vector<std::string_view> fields;
-    for (std::size_t start = 0;;) {
-        const std::size_t tab = line.find('\t', start);
-        fields.push_back(line.substr(start, tab == std::string_view::npos ? std::string_view::npos : tab - start));
-        if (tab == std::string_view::npos || fields.size() > columns) {
-            break;
-        }
-        start = tab + 1;
+LineGeometry FaiLineMaker::geometry(std::uint64_t record_offset) const {
+    const std::uint64_t sequence_start = (stage_ == Stage::header ? at_ : sequence_offset_) - record_offset;
+    LineGeometry geometry{bases_, 0, LineGeometry::none_known, 0, 0, 0};
+    constexpr std::uint64_t widest = LineGeometry::none_known - 1;
+    if (sequence_start > widest || !runs_fit_ || runs_.size() > widest) {
+        return geometry;  // read the record's lines to find a base
     }
-    FaiRecord record{fields[0], 0, 0, 0, 0, 0};
-    if (fields.size() != columns || !parse_number(fields[1], record.length) ||
-        !parse_number(fields[2], record.offset) || !parse_number(fields[3], record.line_bases) ||
-        !parse_number(fields[4], record.line_width) ||
-        (columns == 6 && !parse_number(fields[5], record.quality_offset)) || record.line_bases == 0 ||
-        record.line_width < record.line_bases) {
-        return std::nullopt;
+    geometry.sequence_start = static_cast<std::uint32_t>(sequence_start);
+    if (lines_differ_) {
+        geometry.run_count = static_cast<std::uint32_t>(runs_.size());
+    } else {
+        geometry.line_bases = static_cast<std::uint32_t>(line_bases_);
+        geometry.line_width = static_cast<std::uint32_t>(line_width_);
     }
-    return record;
+    return geometry;
 }
 
-// Where `length` bases laid out as the record says end, from `start`.
-std::uint64_t end_of_bases(const FaiRecord& record, std::uint64_t start) {
-    const std::uint64_t full_lines = record.length / record.line_bases;
-    const std::uint64_t rest = record.length % record.line_bases;
-    return start + full_lines * record.line_width + (rest > 0 ? rest + record.line_width - record.line_bases : 0);
-}
-
-// Past line breaks only (blank lines) from `at`; `at` itself where anything else stands.
-std::uint64_t past_blank_lines(std::string_view text, std::uint64_t at) {
-    std::uint64_t after = at;
-    for (std::uint64_t scan = at; scan < text.size(); ++scan) {
-        const char c = text[scan];
-        if (c == '\n') {
-            after = scan + 1;
-        } else if (c != '\r') {
-            break;
-        }
-    }
-    return after;
-}
-
-// Where the header line of the record a .fai line describes begins: it must be where the scan
-// expects the next record (`expected`), at its marker, named as the line says.
-std::optional<std::uint64_t> header_of(const FaiRecord& record, std::string_view text, char marker,
-                                       std::uint64_t expected, std::string& why_not) {
-    // The header line ends just before the sequence; it begins after the line break before it.
-    if (record.offset == 0 || record.offset > text.size() || text[record.offset - 1] != '\n') {
-        why_not = "the record '" + std::string(record.name) + "' is not where it says";
-        return std::nullopt;
-    }
-    const std::size_t header_end = static_cast<std::size_t>(record.offset - 1);
-    const std::size_t break_before = header_end == 0 ? std::string_view::npos : text.rfind('\n', header_end - 1);
-    const std::uint64_t header_start = break_before == std::string_view::npos ? 0 : break_before + 1;
-    const std::uint64_t header_from = header_start == 0 && text.starts_with("\xEF\xBB\xBF") ? 3 : header_start;
-    if (header_from != expected || text[header_from] != marker ||
-        index_name(text.substr(header_from + 1, header_end - header_from - 1)) != record.name) {
-        why_not = "it does not account for the record at byte " + std::to_string(expected);
-        return std::nullopt;
-    }
-    return header_from;
-}
-
-// Where the record's bases (and, for FASTQ, qualities) end, inside the text.
-std::optional<std::uint64_t> data_end_of(const FaiRecord& record, bool fastq, std::string_view text,
-                                         std::string& why_not) {
-    std::uint64_t data_end = end_of_bases(record, fastq ? record.quality_offset : record.offset);
-    // A last line without its line break ends the text early.
-    const std::uint64_t slack = record.line_width - record.line_bases;
-    if (data_end > text.size() && data_end - text.size() <= slack) {
-        data_end = text.size();
-    }
-    if (data_end > text.size()) {
-        why_not = "the record '" + std::string(record.name) + "' runs past the end of the file";
-        return std::nullopt;
-    }
-    return data_end;
-}
-
-}  // namespace
-
-std::optional<RecordTableBuilder> table_from_fai(std::string_view fai, RecordFormat format, std::string_view text,
-                                                 std::string& why_not) {
-    const std::size_t columns = format == RecordFormat::fastq ? 6 : 5;
-    const char marker = marker_of(format);
-    RecordTableBuilder table;
-    // Where the scan's first record starts: after a byte order mark and blank lines.
-    std::uint64_t expected = past_blank_lines(text, text.starts_with("\xEF\xBB\xBF") ? 3 : 0);
-    std::uint64_t record_start = 0;
-    std::string_view record_name;
-    bool open = false;
-    std::uint64_t line_number = 0;
-    for (std::size_t start = 0; start < fai.size();) {
-        const std::size_t end = fai.find('\n', start);
-        const std::string_view line =
-            fai.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
-        start = end == std::string_view::npos ? fai.size() : end + 1;
-        ++line_number;
-        const std::optional<FaiRecord> record = parse_line(line, columns);
-        if (!record) {
-            why_not =
-                "line " + std::to_string(line_number) + " is no " + (columns == 6 ? "FASTQ" : "FASTA") + " .fai line";
-            return std::nullopt;
-        }
-        const std::optional<std::uint64_t> header_from = header_of(*record, text, marker, expected, why_not);
-        if (!header_from) {
-            return std::nullopt;
-        }
-        if (open) {
-            table.add(record_name, record_start, *header_from - record_start);
-        }
-        const std::optional<std::uint64_t> data_end = data_end_of(*record, columns == 6, text, why_not);
-        if (!data_end) {
-            return std::nullopt;
-        }
-        record_start = *header_from;
-        record_name = record->name;
-        open = true;
-        expected = past_blank_lines(text, *data_end);
-    }
-    if (open) {
-        if (expected != text.size()) {
-            why_not = "it does not account for the record at byte " + std::to_string(expected);
-            return std::nullopt;
-        }
-        table.add(record_name, record_start, text.size() - record_start);
-    } else if (expected != text.size()) {
-        why_not = "it holds no record";
-        return std::nullopt;
-    }
-    table.sort();
-    return table;
+std::span<const LineRun> FaiLineMaker::runs() const {
+    return lines_differ_ ? std::span<const LineRun>(runs_) : std::span<const LineRun>();
 }
 
 }  // namespace talmiro

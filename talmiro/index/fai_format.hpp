@@ -9,8 +9,10 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace talmiro {
 
@@ -25,6 +27,10 @@ public:
     // The record's line (its name given) appended to `into`; `empty` for a record without
     // sequence (samtools leaves those out), `undescribable` where its lines differ in length.
     Result finish(std::string_view name, std::string& into);
+    // Once finished: a FASTA record's lines, for the .tix (`record_offset` where its '>' lies),
+    // and, where they differ, their runs.
+    LineGeometry geometry(std::uint64_t record_offset) const;
+    std::span<const LineRun> runs() const;
 
 private:
     enum class Stage { header, sequence, quality };
@@ -33,6 +39,7 @@ private:
     bool take_whole_lines(std::string_view& piece);
     void end_line(bool with_break);
     void take_line(std::uint64_t width, std::uint64_t bases, bool first_is_plus);
+    void add_run(std::uint64_t bases, std::uint64_t width, std::uint64_t lines);
     bool fits(std::uint64_t width, std::uint64_t bases, bool quality);
 
     RecordFormat format_ = RecordFormat::fasta;
@@ -52,13 +59,10 @@ private:
     std::uint64_t quality_bases_ = 0;
     bool quality_short_seen_ = false;
     bool lines_differ_ = false;
+    // The sequence's lines as runs of alike lines, kept from record to record for their room.
+    std::vector<LineRun> runs_;
+    std::uint64_t run_bytes_ = 0;  // where the next line begins, from the sequence's start
+    bool runs_fit_ = true;         // every run's numbers fit its fields
 };
-
-// A .fai's records as a name table: each entry from its header line to the next record's (or
-// the end of the text), read off the file `text` (the whole file's bytes). Nothing, with
-// `why_not`, where the .fai does not account for every byte of the text: a record it leaves
-// out, lines it gets wrong, a file it was not made for.
-std::optional<RecordTableBuilder> table_from_fai(std::string_view fai, RecordFormat format, std::string_view text,
-                                                 std::string& why_not);
 
 }  // namespace talmiro

@@ -1,12 +1,13 @@
 #include "talmiro/index/indexed_reading.hpp"
 
-#include "index/gzi_format.hpp"
+#include "index/identity.hpp"
 #include "index/trust.hpp"
 #include "io/file_system.hpp"
 #include "io/mapped_file.hpp"
 #include "io/random_access.hpp"
 #include "talmiro/index/fai_format.hpp"
 #include "talmiro/index/record_table.hpp"
+#include "talmiro/index/tix_format.hpp"
 #include "talmiro/index/tix_scanning.hpp"
 #include "talmiro/records/record_reading.hpp"
 #include "text/quoting.hpp"
@@ -95,116 +96,45 @@ private:
     char last_ = '\0';
 };
 
-// An index, whichever file it came from: its names, what it says of the file, and, for a plain
-// file indexed by a .fai, the file's mapping the table was read against.
+// The .tix beside the file, opened, proved the file's own, with its BGZF members.
 struct LoadedIndex {
-    std::optional<TixFile> tix;
-    std::optional<RecordTableBuilder> from_fai;
-    std::string path;  // for messages
-    RecordFormat format = RecordFormat::fasta;
-    std::uint64_t records = 0;
+    TixFile tix;
     std::optional<std::vector<io::BgzfMember>> members;
-
-    RecordTable table() const { return tix ? tix->table() : from_fai->view(); }
+    RecordFormat format() const { return tix.facts().format; }
 };
 
 using indexing::Untrusted;
 
-std::optional<std::vector<io::BgzfMember>> load_gzi(const std::string& file_path, const io::FileStamp& stamp) {
-    const std::string path = file_path + std::string(gzi_suffix);
-    indexing::require_regular(path);
-    const std::optional<io::FileStamp> gzi_stamp = io::stamp_of(path);
-    if (!gzi_stamp) {
-        throw Untrusted{text::file_label(path, false) + " is missing, so the BGZF file cannot be read from the middle"};
+LoadedIndex load_tix(const io::InputFile& file, const io::FileStamp& stamp, io::Storage storage,
+                     const indexing::Reporting& reporting) {
+    TixFile tix = TixFile::open(file.name() + std::string(tix_suffix));
+    if (tix.facts().bgzf != (storage == io::Storage::bgzf)) {
+        throw indexing::made_for_another_version(tix.file().path(), file.name());
     }
-    if (gzi_stamp->older_than(stamp)) {
-        throw indexing::older_than(path, file_path);
+    indexing::confirm_identity(tix.file(), file, stamp, reporting);
+    std::optional<std::vector<io::BgzfMember>> members;
+    if (tix.facts().bgzf) {
+        members = tix.members();
     }
-    std::optional<io::IoError> error;
-    const std::optional<std::string> bytes = io::read_whole_file(path, error);
-    if (!bytes) {
-        throw Untrusted{error->describe()};
-    }
-    std::optional<std::vector<io::BgzfMember>> members = indexing::parse_gzi(*bytes);
-    if (!members) {
-        throw Untrusted{text::file_label(path, false) + " is no .gzi"};
-    }
-    return members;
+    return LoadedIndex{std::move(tix), std::move(members)};
 }
 
-std::optional<LoadedIndex> load_tix(const std::string& file_path, const io::FileStamp& stamp, io::Storage storage) {
-    LoadedIndex index;
-    index.path = file_path + std::string(tix_suffix);
-    indexing::require_regular(index.path);
-    std::string why_not;
-    index.tix = TixFile::open(index.path, why_not);
-    if (!index.tix) {
-        throw indexing::cannot_be_used(index.path, why_not);
-    }
-    const TixFacts& facts = index.tix->facts();
-    if (facts.stamp != stamp || facts.bgzf != (storage == io::Storage::bgzf)) {
-        throw indexing::made_for_another_version(index.path, file_path);
-    }
-    index.format = facts.format;
-    index.records = facts.records;
-    if (facts.bgzf) {
-        index.members = load_gzi(file_path, stamp);
-    }
-    return index;
-}
-
-std::optional<LoadedIndex> load_fai(const std::string& file_path, const io::FileStamp& stamp, io::Storage storage) {
-    LoadedIndex index;
-    index.path = file_path + std::string(fai_suffix);
-    indexing::require_regular(index.path);
-    const std::optional<io::FileStamp> fai_stamp = io::stamp_of(index.path);
-    if (storage != io::Storage::plain) {
-        throw Untrusted{text::file_label(index.path, false) + " alone cannot locate records in a compressed file; " +
-                        "talmiro --index " + file_path + " makes the index that can"};
-    }
-    if (!fai_stamp || fai_stamp->older_than(stamp)) {
-        throw indexing::older_than(index.path, file_path);
-    }
-    std::optional<io::IoError> error;
-    const std::optional<io::MappedFile> fai = io::MappedFile::open(index.path, error);
-    const std::optional<io::MappedFile> text = fai ? io::MappedFile::open(file_path, error) : std::nullopt;
-    if (!fai || !text) {
-        throw Untrusted{error->describe()};
-    }
-    if (io::stamp_of(file_path) != stamp) {
-        throw Untrusted{text::file_label(file_path, false) + " changed while its .fai was read"};
-    }
-    // Six fields a line for FASTQ, five for FASTA.
-    const std::string_view first_line = fai->bytes().substr(0, fai->bytes().find('\n'));
-    index.format =
-        std::count(first_line.begin(), first_line.end(), '\t') == 5 ? RecordFormat::fastq : RecordFormat::fasta;
-    std::string why_not;
-    index.from_fai = table_from_fai(fai->bytes(), index.format, text->bytes(), why_not);
-    if (!index.from_fai) {
-        throw Untrusted{text::file_label(index.path, false) + " does not describe " +
-                        text::file_label(file_path, false) + ": " + why_not};
-    }
-    index.records = index.from_fai->entries().size();
-    return index;
-}
-
-// The index beside the file, if it has one: its .tix first, else a plain file's .fai.
-std::optional<LoadedIndex> load_index(const std::string& file_path, const io::FileStamp& stamp, io::Storage storage) {
-    if (io::exists(file_path + std::string(tix_suffix))) {
-        return load_tix(file_path, stamp, storage);
-    }
-    if (io::exists(file_path + std::string(fai_suffix))) {
-        return load_fai(file_path, stamp, storage);
-    }
-    return std::nullopt;
+// A .fai or .gzi written by another program, or by talmiro without the .tix that vouches for
+// it, says nothing of the file that can be trusted without reading the file: the run reads it
+// whole, which is what proving it would cost.
+Untrusted foreign_index(const std::string& index_path, const std::string& file_path) {
+    return {text::file_label(index_path, false) + " has no .tix to vouch for it: talmiro --index " +
+            text::file_label(file_path, false) + " makes an index that can be used"};
 }
 
 // Every record a listed name might take, by where its name could stand in the sorted table;
 // the scanner's own matching then decides on the whole header line.
-std::vector<IndexEntry> candidates(const RecordTable& table, const NameTable& names, Matching matching) {
-    std::vector<IndexEntry> found;
-    const auto add = [&](std::span<const IndexEntry> entries) {
-        found.insert(found.end(), entries.begin(), entries.end());
+std::vector<LocatedRecord> candidates(const RecordTable& table, const NameTable& names, Matching matching) {
+    std::vector<LocatedRecord> found;
+    const auto add = [&](std::pair<std::size_t, std::size_t> positions) {
+        for (std::size_t position = positions.first; position < positions.second; ++position) {
+            found.push_back(table.at(position));
+        }
     };
     const text::NameList& keys = names.keys();
     for (std::size_t position = 0; position < keys.size(); ++position) {
@@ -226,24 +156,26 @@ std::vector<IndexEntry> candidates(const RecordTable& table, const NameTable& na
             }
         }
     }
-    std::sort(found.begin(), found.end(), [](const IndexEntry& a, const IndexEntry& b) { return a.offset < b.offset; });
+    const auto by_offset = [](const LocatedRecord& a, const LocatedRecord& b) { return a.offset < b.offset; };
+    std::sort(found.begin(), found.end(), by_offset);
     found.erase(std::unique(found.begin(), found.end(),
-                            [](const IndexEntry& a, const IndexEntry& b) { return a.offset == b.offset; }),
+                            [](const LocatedRecord& a, const LocatedRecord& b) { return a.offset == b.offset; }),
                 found.end());
     return found;
 }
 
-std::string place_of(const RecordTable& table, const IndexEntry& entry) {
-    return "record " + text::quoted(table.name_of(entry)) + " at byte " + std::to_string(entry.offset);
+std::string place_of(const RecordTable& table, const LocatedRecord& entry) {
+    return "record " + text::quoted(table.name_of(entry.number)) + " at byte " + std::to_string(entry.offset);
 }
 
 // Reads one located record through the scanner, into `kept` when a listed name takes it; what
 // is not as the index says is Untrusted. Returns the slot that took it, or -1.
-std::int64_t take_located(const io::InputFile& file, const LoadedIndex& index, const IndexEntry& entry,
+std::int64_t take_located(const io::InputFile& file, const LoadedIndex& index, const LocatedRecord& entry,
                           const NameSelector& selector, std::string& scratch, RecordSink& kept) {
-    const RecordTable table = index.table();
+    const RecordTable table = index.tix.table();
     const auto fail = [&](std::string_view what) {
-        return indexing::does_not_match(index.path, file.name(), place_of(table, entry) + ": " + std::string(what));
+        return indexing::does_not_match(index.tix.file().path(), file.name(),
+                                        place_of(table, entry) + ": " + std::string(what));
     };
     if (entry.length < 2) {
         throw fail("too short for a record");
@@ -252,14 +184,14 @@ std::int64_t take_located(const io::InputFile& file, const LoadedIndex& index, c
         std::make_unique<RecordBytes>(file, index.members ? &*index.members : nullptr, entry.offset, entry.length);
     RecordBytes& bytes = *owned;
     io::ReadBuffer window(std::move(owned), region_window, io::ReadBuffer::Access::copied);
-    const char marker = marker_of(index.format);
+    const char marker = marker_of(index.format());
     if (!window.peek(1).starts_with(marker)) {
         throw fail(std::string("no '") + marker + "' there");
     }
     const std::unique_ptr<RecordScanner> records = scan_records(std::move(window));
     HeaderLine header;
-    if (records->format() != index.format || !records->next(whole_line, header) ||
-        index_name(header.text) != table.name_of(entry)) {
+    if (records->format() != index.format() || !records->next(whole_line, header) ||
+        index_name(header.text) != table.name_of(entry.number)) {
         throw fail("another record there");
     }
     const std::int64_t slot = selector.slot_for(header, scratch);
@@ -290,12 +222,12 @@ IndexedInput take_records(const io::InputFile& file, const LoadedIndex& index, c
                           const NameSelector& selector, Matching matching, const std::string& spool_folder,
                           std::size_t spool_budget) {
     IndexedInput input;
-    input.format = index.format;
-    input.records = index.records;
-    input.places = std::make_unique<TakenRecords>(index.format, table.slot_count(), spool_folder, spool_budget);
+    input.format = index.format();
+    input.records = index.tix.facts().records;
+    input.places = std::make_unique<TakenRecords>(index.format(), table.slot_count(), spool_folder, spool_budget);
     input.taken.assign(table.slot_count(), 0);
     std::string scratch;
-    for (const IndexEntry& entry : candidates(index.table(), table, matching)) {
+    for (const LocatedRecord& entry : candidates(index.tix.table(), table, matching)) {
         ++input.located;
         const std::int64_t slot = take_located(file, index, entry, selector, scratch, *input.places);
         if (slot < 0) {
@@ -308,7 +240,7 @@ IndexedInput take_records(const io::InputFile& file, const LoadedIndex& index, c
 
 }  // namespace
 
-std::optional<IndexedInput> take_through_index(const indexing::Warn& warn, const io::InputFile& file,
+std::optional<IndexedInput> take_through_index(const indexing::Reporting& reporting, const io::InputFile& file,
                                                const NameTable& table, const NameSelector& selector, Matching matching,
                                                const std::string& spool_folder, std::size_t spool_budget,
                                                const io::Progress& progress, std::string& not_used) {
@@ -322,16 +254,22 @@ std::optional<IndexedInput> take_through_index(const indexing::Warn& warn, const
         not_used = std::string(storage == io::Storage::gzip ? "gzip" : "zstd") + " cannot be read from the middle";
         return std::nullopt;
     }
+    const std::string& path = file.name();
     try {
-        const std::optional<LoadedIndex> index = load_index(file.name(), *stamp, storage);
-        if (!index) {
-            not_used = "no " + text::file_label(file.name() + std::string(tix_suffix), false) + " or " +
-                       text::file_label(file.name() + std::string(fai_suffix), false) + " beside it";
+        if (!io::exists(path + std::string(tix_suffix))) {
+            for (const std::string_view suffix : {fai_suffix, gzi_suffix}) {
+                if (io::exists(path + std::string(suffix))) {
+                    indexing::require_regular(path + std::string(suffix));
+                    throw foreign_index(path + std::string(suffix), path);
+                }
+            }
+            not_used = "no " + text::file_label(path + std::string(tix_suffix), false) + " beside it";
             return std::nullopt;
         }
+        const LoadedIndex index = load_tix(file, *stamp, storage, reporting);
         // Every record is read and checked before anything is written or drawn, so a failed
         // check leaves nothing to undo; the meter then shows the records taken as a scan does.
-        IndexedInput input = take_records(file, *index, table, selector, matching, spool_folder, spool_budget);
+        IndexedInput input = take_records(file, index, table, selector, matching, spool_folder, spool_budget);
         progress.begin();
         std::int64_t matches = 0;
         for (const std::uint64_t count : input.taken) {
@@ -341,7 +279,7 @@ std::optional<IndexedInput> take_through_index(const indexing::Warn& warn, const
         }
         return input;
     } catch (const Untrusted& untrusted) {
-        warn(indexing::reading_whole(untrusted));
+        reporting.warn(indexing::reading_whole(untrusted));
         not_used = "its index cannot be trusted";
         return std::nullopt;
     }

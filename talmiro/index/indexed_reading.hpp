@@ -5,7 +5,7 @@
 // where and what it says, and the input is read whole instead.
 #pragma once
 
-#include "index/trust.hpp"
+#include "index/identity.hpp"
 #include "io/progress.hpp"
 #include "talmiro/match/name_selection.hpp"
 #include "talmiro/storage/taken_records.hpp"
@@ -26,10 +26,11 @@ struct IndexedInput {
     RecordFormat format = RecordFormat::fasta;
 };
 
-// The input's records through FILE.tix (or, for a plain file without one, FILE.fai), or nothing
-// where the input has no index or its index cannot be trusted (said once through `warn`);
-// `not_used` then says why, for -v. Progress is told as a scan tells it.
-std::optional<IndexedInput> take_through_index(const indexing::Warn& warn, const io::InputFile& file,
+// The input's records through FILE.tix, or nothing where the input has no index or its index
+// cannot be trusted (said once through `reporting`'s warning; a .fai or .gzi without the .tix
+// that vouches for it is not trusted); `not_used` then says why, for -v. Progress is told as a
+// scan tells it.
+std::optional<IndexedInput> take_through_index(const indexing::Reporting& reporting, const io::InputFile& file,
                                                const NameTable& table, const NameSelector& selector, Matching matching,
                                                const std::string& spool_folder, std::size_t spool_budget,
                                                const io::Progress& progress, std::string& not_used);

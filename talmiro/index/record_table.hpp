@@ -1,114 +1,136 @@
-// The record table an index gives: every record's name (its header's first word) with where the
-// record lies, in sorted byte order, so that a name, or every name beginning with a text, is
-// found by a binary search whatever the number of records. Held by our own .tix file, which is
-// looked up in place through a mapping, or built in memory from a .fai.
+// The record table an index gives: every record's place and name (its header's first word) in
+// file order, and the records in sorted order of their names, so that a name, or every name
+// beginning with a text, is found by a binary search whatever the number of records; and, for
+// FASTA, each record's line geometry, so that any base of it is found without reading its
+// lines. Held by our own .tix file, looked up in place through a mapping and checked block by
+// block as it is read; or built in memory by a scan.
 #pragma once
 
-#include "io/mapped_file.hpp"
-#include "io/output_file.hpp"
+#include "index/index_file.hpp"
 #include "talmiro/index/large_arrays.hpp"
 #include "talmiro/match/name_selection.hpp"
-#include "talmiro/records/record_scanner.hpp"
 
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
-#include <vector>
+#include <utility>
 
 namespace talmiro {
 
-// One record: [offset, offset + length) of the text, from its '>' or '@' to the next record's
-// (or the end of the text); its name is names[name_offset, name_offset + name_length).
-struct IndexEntry {
+// One record, in file order: where it begins in the text (its '>' or '@'; it reaches to where
+// the next begins, or to the end of the text) and where its name begins among the names (it
+// reaches to where the next record's begins).
+struct RecordPlace {
     std::uint64_t offset;
-    std::uint64_t length;
-    std::uint64_t name_offset;
-    std::uint32_t name_length;
-    std::uint32_t reserved;  // 0
+    std::uint64_t name_start;
 };
-static_assert(sizeof(IndexEntry) == 32);
+static_assert(sizeof(RecordPlace) == 16);
+
+// A FASTA record's lines: as a .fai gives them where every line but the last is alike, and
+// otherwise as runs of alike lines in the table of runs.
+struct LineGeometry {
+    std::uint64_t bases;           // the sequence's length
+    std::uint64_t first_run;       // where its runs begin, for lines that differ
+    std::uint32_t sequence_start;  // from the record's first byte; none_known where too far
+    std::uint32_t line_bases;      // of each line but the last; 0 where the lines differ
+    std::uint32_t line_width;      // the same with its line break
+    std::uint32_t run_count;       // 0 where the lines are alike
+    static constexpr std::uint32_t none_known = 0xffffffff;
+};
+static_assert(sizeof(LineGeometry) == 32);
+
+// Lines alike, one after another: the first's first base (in the sequence) and first byte
+// (from the sequence's start), and what each holds; they reach to where the next run begins.
+struct LineRun {
+    std::uint64_t first_base;
+    std::uint64_t first_byte;
+    std::uint32_t line_bases;
+    std::uint32_t line_width;
+};
+static_assert(sizeof(LineRun) == 24);
 
 // The name an index gives a record: its header's first word, as samtools names the records of
 // a .fai (white space at the start passed over).
 std::string_view index_name(std::string_view header);
 
-// A sorted table of entries and the names they point into.
-class RecordTable {
-public:
-    RecordTable(std::span<const IndexEntry> entries, std::string_view names) : entries_(entries), names_(names) {}
-
-    // The entries named `name`, in file order.
-    std::span<const IndexEntry> named(std::string_view name) const;
-    // The entries whose names begin with `prefix`.
-    std::span<const IndexEntry> beginning_with(std::string_view prefix) const;
-    // The name of an entry; empty for one that points outside the names (a damaged table).
-    std::string_view name_of(const IndexEntry& entry) const;
-    std::size_t size() const { return entries_.size(); }
-    std::span<const IndexEntry> entries() const { return entries_; }
-
-private:
-    std::span<const IndexEntry> entries_;
-    std::string_view names_;
+// A record located by name.
+struct LocatedRecord {
+    std::uint64_t number;  // in file order
+    std::uint64_t offset;
+    std::uint64_t length;
 };
 
-// Entries and names gathered in memory, sorted once all are in: by name, then by place.
+// A sorted table and the names its records point into. Where it lies in an index file, every
+// byte is checked before it is read; a table that contradicts itself throws Untrusted.
+class RecordTable {
+public:
+    struct Parts {
+        std::span<const RecordPlace> places;
+        std::span<const std::uint64_t> sorted;
+        std::string_view names;
+        std::uint64_t text_size = 0;
+    };
+    explicit RecordTable(Parts parts, const indexing::IndexFile* file = nullptr) : parts_(parts), file_(file) {}
+
+    std::size_t size() const { return parts_.places.size(); }
+    // The records named `name`, as positions [first, last) in name order.
+    std::pair<std::size_t, std::size_t> named(std::string_view name) const;
+    // The records whose names begin with `prefix`, the same way.
+    std::pair<std::size_t, std::size_t> beginning_with(std::string_view prefix) const;
+    // The record at `position` in name order.
+    LocatedRecord at(std::size_t position) const;
+    std::string_view name_of(std::uint64_t record) const;
+
+private:
+    void check(const void* start, std::size_t length) const;
+    [[noreturn]] void damaged(const std::string& what) const;
+    std::string_view name_at(std::size_t position) const { return name_of(number_at(position)); }
+    std::uint64_t number_at(std::size_t position) const;
+    const RecordPlace& place(std::uint64_t record) const;
+
+    Parts parts_;
+    const indexing::IndexFile* file_;
+};
+
+// The table gathered in memory as a scan finds the records, sorted once all are in: by name,
+// then by place.
 class RecordTableBuilder {
 public:
     // Room for about this many records and bytes of names, so that the arrays need not grow by
     // copying (a guess: more are taken all the same).
     void expect(std::size_t records, std::size_t name_bytes);
-    void add(std::string_view name, std::uint64_t offset, std::uint64_t length);
-    // Puts the entries in order, for lookups in memory.
+    void add(std::string_view name, std::uint64_t offset);
+    // The last record's lines (FASTA): `runs` where they differ.
+    void add_geometry(LineGeometry geometry, std::span<const LineRun> runs);
+    // Puts the records in name order, for lookups in memory.
     void sort();
-    // Hands the entries to `use` in order, a stretch at a time, leaving them where they are:
-    // writing a table needs no second array as long as the first.
-    void in_order(const std::function<void(std::span<const IndexEntry>)>& use) const;
-    RecordTable view() const { return {entries_, names_}; }
-    std::span<const IndexEntry> entries() const { return entries_; }
+    // Hands the record numbers to `use` in name order, a stretch at a time, without keeping
+    // them: writing a table needs no array as long as the sorted one.
+    void in_order(const std::function<void(std::span<const std::uint64_t>)>& use) const;
+    // Lookups, once sorted.
+    RecordTable view(std::uint64_t text_size) const;
+
+    std::span<const RecordPlace> places() const { return places_; }
     std::string_view names() const { return names_; }
+    std::span<const LineGeometry> geometry() const { return geometry_; }
+    std::span<const LineRun> runs() const { return runs_; }
+    std::string_view name_of(std::uint64_t record) const;
 
 private:
-    // Where each entry goes: its index, in sorted order (the keys are a sorting aid).
+    // Where each record goes: its number, in name order (the keys are a sorting aid).
     struct Placed {
         std::uint64_t key;
-        std::uint64_t index;
+        std::uint64_t record;
     };
     LargeVector<Placed> sorted_places() const;
 
-    LargeVector<IndexEntry> entries_;
+    LargeVector<RecordPlace> places_;
     LargeString names_;
-};
-
-// What a .tix says of the file it was made for.
-struct TixFacts {
-    io::FileStamp stamp;  // the file's, as stored (compressed, for BGZF)
-    RecordFormat format = RecordFormat::fasta;
-    bool bgzf = false;
-    std::uint64_t records = 0;
-    std::uint64_t text_size = 0;  // where the text ends (inflated, for BGZF)
-};
-
-// Writes a .tix: a 64-byte header ("TALMTIX" and a line break, the version, flags for FASTQ and
-// BGZF, the file's size and modification time, the number of records, the size of the names,
-// the size of the text), the entries sorted by name, then the names. Little-endian throughout.
-void write_tix(io::OutputFile& output, const TixFacts& facts, const RecordTableBuilder& table);
-
-// A .tix mapped for lookups.
-class TixFile {
-public:
-    // The table, or why it cannot be used (damaged, or of another version).
-    static std::optional<TixFile> open(const std::string& path, std::string& why_not);
-
-    const TixFacts& facts() const { return facts_; }
-    RecordTable table() const;
-
-private:
-    TixFile(io::MappedFile file, TixFacts facts) : file_(std::move(file)), facts_(facts) {}
-    io::MappedFile file_;
-    TixFacts facts_;
+    LargeVector<LineGeometry> geometry_;
+    LargeVector<LineRun> runs_;
+    LargeVector<std::uint64_t> sorted_;
 };
 
 }  // namespace talmiro

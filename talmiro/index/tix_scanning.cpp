@@ -1,5 +1,6 @@
 #include "talmiro/index/tix_scanning.hpp"
 
+#include "index/checksum.hpp"
 #include "io/mapped_file.hpp"
 #include "io/random_access.hpp"
 #include "talmiro/index/fai_format.hpp"
@@ -22,7 +23,10 @@ class IndexingSink final : public RecordSink {
 public:
     IndexingSink(io::ReadBuffer& input, RecordFormat format) : input_(input), format_(format) {}
 
-    void begin_record(std::int64_t) override { starting_ = true; }
+    void begin_record(std::int64_t) override {
+        starting_ = true;
+        located_ = false;
+    }
     void add(std::string_view piece) override {
         if (starting_) {
             // The record's marker is the byte before its first piece.
@@ -31,6 +35,7 @@ public:
             fai_.begin(format_, end_);
             starts_inside_line_ = records_ > 0 && last_ != '\n';
             starting_ = false;
+            located_ = true;
         }
         end_ += piece.size();
         last_ = piece.back();
@@ -40,6 +45,8 @@ public:
 
     std::uint64_t offset() const { return offset_; }
     bool starts_inside_line() const { return starts_inside_line_; }
+    // Whether the record had any byte after its marker, which tells where it lies.
+    bool located() const { return located_; }
     FaiLineMaker& fai() { return fai_; }
 
 private:
@@ -47,6 +54,7 @@ private:
     RecordFormat format_;
     FaiLineMaker fai_;
     bool starting_ = false;
+    bool located_ = false;
     bool starts_inside_line_ = false;
     char last_ = '\n';
     std::uint64_t offset_ = 0;
@@ -54,13 +62,33 @@ private:
     std::uint64_t records_ = 0;
 };
 
+// The record's place, its line geometry (FASTA) and its .fai line, until one record proves
+// one that a .fai cannot describe.
+void add_record(IndexingSink& sink, const std::string& name, io::OutputFile& fai, std::string& line, Scanned& scanned) {
+    scanned.table.add(name, sink.offset());
+    line.clear();
+    const FaiLineMaker::Result result = sink.fai().finish(name, line);
+    if (scanned.format == RecordFormat::fasta) {
+        scanned.table.add_geometry(sink.fai().geometry(sink.offset()), sink.fai().runs());
+    }
+    if (!scanned.undescribable.empty()) {
+        return;
+    }
+    if (result == FaiLineMaker::Result::undescribable) {
+        scanned.undescribable = name;
+        return;
+    }
+    fai.write(line);
+    scanned.fai.size += line.size();
+    scanned.fai.checksum = indexing::checksum(line, scanned.fai.checksum);
+}
+
 }  // namespace
 
 std::optional<io::IoError> scan_for_index(io::InputFile file, const std::string& path, io::OutputFile& fai,
                                           std::uint64_t text_guess, Scanned& scanned) {
     // A record takes at least a few bytes; only the room written to is ever backed by memory.
     scanned.table.expect(static_cast<std::size_t>(text_guess / 8), static_cast<std::size_t>(text_guess / 2));
-    std::string line;
     // Copied rather than mapped: every byte is read once, in order, and a read costs less than
     // faulting in the pages of a mapping.
     std::unique_ptr<RecordScanner> records = scan_records(
@@ -68,46 +96,31 @@ std::optional<io::IoError> scan_for_index(io::InputFile file, const std::string&
     scanned.format = records->format();
     IndexingSink sink(records->input(), scanned.format);
     HeaderLine header;
-    // A record reaches to where the next begins (or the text ends): blank lines between FASTQ
-    // records are read with the record before them, as the scan passes over them.
-    std::string previous_name;
-    std::optional<std::uint64_t> previous_offset;
+    std::string line;
     while (records->next(whole_line, header)) {
-        const std::string_view name = index_name(header.text);
         // Copied now: the header's bytes may leave the window while the record is read.
-        const std::string kept_name(name);
+        const std::string name(index_name(header.text));
         sink.begin_record(0);
         records->take(sink);
         if (records->malformed()) {
             break;
         }
+        if (!sink.located()) {
+            continue;  // a marker that ends the file: nothing any name could take
+        }
         if (sink.starts_inside_line()) {
-            return io::IoError::bad_content(path, "the record '" + kept_name + "' begins inside a line (a '" +
+            return io::IoError::bad_content(path, "the record '" + name + "' begins inside a line (a '" +
                                                       std::string(1, marker_of(scanned.format)) +
                                                       "' there), which no index can describe: the file is read whole "
                                                       "each time");
         }
-        if (previous_offset) {
-            scanned.table.add(previous_name, *previous_offset, sink.offset() - *previous_offset);
-        }
-        previous_name = kept_name;
-        previous_offset = sink.offset();
-        if (scanned.undescribable.empty()) {
-            line.clear();
-            if (sink.fai().finish(kept_name, line) == FaiLineMaker::Result::undescribable) {
-                scanned.undescribable = kept_name;
-            }
-            fai.write(line);
-        }
+        add_record(sink, name, fai, line, scanned);
     }
     if (records->malformed()) {
         return records->malformed();
     }
     const io::ReadBuffer& input = records->input();
     scanned.text_size = input.file_offset(input.end());
-    if (previous_offset) {
-        scanned.table.add(previous_name, *previous_offset, scanned.text_size - *previous_offset);
-    }
     if (const std::optional<io::IoError>& error = records->input().error()) {
         return error;
     }
@@ -119,13 +132,10 @@ std::optional<io::IoError> scan_for_index(io::InputFile file, const std::string&
 
 std::optional<io::IoError> check_first_marker(const io::InputFile& file, const std::string& path,
                                               const Scanned& scanned, const std::vector<io::BgzfMember>* members) {
-    if (scanned.table.entries().empty()) {
+    if (scanned.table.places().empty()) {
         return std::nullopt;
     }
-    std::uint64_t first = std::numeric_limits<std::uint64_t>::max();
-    for (const IndexEntry& entry : scanned.table.entries()) {
-        first = std::min(first, entry.offset);
-    }
+    const std::uint64_t first = scanned.table.places().front().offset;
     char marker = '\0';
     const std::unique_ptr<io::ByteSource> byte = io::open_region(file, first, first + 1, members);
     if (byte->read(&marker, 1) != 1 || marker != marker_of(scanned.format)) {

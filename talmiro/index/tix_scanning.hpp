@@ -7,6 +7,7 @@
 #include "io/output_file.hpp"
 #include "io/random_access.hpp"
 #include "talmiro/index/record_table.hpp"
+#include "talmiro/index/tix_format.hpp"
 #include "talmiro/records/record_scanner.hpp"
 
 #include <cstdint>
@@ -28,6 +29,7 @@ struct Scanned {
     RecordFormat format = RecordFormat::fasta;
     std::uint64_t text_size = 0;
     std::string undescribable;  // the first record a .fai cannot describe
+    Companion fai;              // the .fai's lines written
 };
 
 // Scans the whole file (`text_guess` its likely text size, for room), writing the .fai's lines to

@@ -179,7 +179,8 @@ def cwltool_case(args, folder):
             same_file(os.path.join(out, produced), os.path.join(EXPECTED, name))
 
     # The read pair with its indexes, staged beside the inputs as secondary files: a fresh index
-    # is taken without a word, one made for another version of the file is told (so it was seen).
+    # is taken without a word; one whose file was staged with new times too, once its content is
+    # proved the same; one whose file changed (a base of an unlisted read, the size kept) is told.
     indexed = os.path.join(folder, "indexed")
     os.mkdir(indexed)
     for mate in ("R1", "R2"):
@@ -190,13 +191,24 @@ def cwltool_case(args, folder):
         handle.write("names: {class: File, path: %s}\nsequences:\n  - {class: File, path: %s/sample_a_R1.fq}\n"
                      "  - {class: File, path: %s/sample_a_R2.fq}\noutput_names: [subset_R1.fq, subset_R2.fq]\n"
                      "match: word\n" % (os.path.join(EXAMPLES, "reads", "reads.txt"), indexed, indexed))
-    for stale in (False, True):
-        if stale:
-            os.utime(os.path.join(indexed, "sample_a_R2.fq"), (0, 0))
-        out = os.path.join(folder, "through-index-%d" % stale)
+    mate_two = os.path.join(indexed, "sample_a_R2.fq")
+    for case in ("fresh", "new times", "changed"):
+        if case == "new times":
+            os.utime(mate_two, (0, 0))
+        if case == "changed":
+            with open(os.path.join(EXAMPLES, "reads", "reads.txt")) as handle:
+                listed = set(handle.read().split())
+            with open(mate_two) as handle:
+                lines = handle.read().split("\n")
+            unlisted = next(at for at in range(0, len(lines) - 3, 4)
+                            if lines[at][1:].split()[0].rsplit("/", 1)[0] not in listed)
+            lines[unlisted + 1] = ("C" if lines[unlisted + 1][0] != "C" else "A") + lines[unlisted + 1][1:]
+            with open(mate_two, "w") as handle:
+                handle.write("\n".join(lines))
+        out = os.path.join(folder, "through-index-%s" % case.replace(" ", "-"))
         result = run(["cwltool", "--outdir", out, os.path.join(cwl, "talmiro.cwl"), job])
         told = "sample_a_R2.fq.tix' was made for another version" in result.stderr
-        check(told == stale, "talmiro %s the staged index:\n%s" % ("is told of" if stale else "takes", result.stderr))
+        check(told == (case == "changed"), "talmiro on a %s staged index:\n%s" % (case, result.stderr))
         for mate in ("R1", "R2"):
             same_file(os.path.join(out, "subset_%s.fq" % mate), os.path.join(EXPECTED, "talmiro_subset_%s.fq" % mate))
     return 0

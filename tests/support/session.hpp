@@ -112,6 +112,12 @@ void expect_batch_scenario(const BatchScenario& scenario, const fs::path& binary
 // that an index's record of the time cannot see.
 void rewrite_keeping_time(const ScratchDir& dir, std::string_view name, std::string_view content);
 
+// Gives the index `index` (of a kind whose header holds `facts_size` bytes of facts) the stamp
+// `file` has now, as if the change just made to the file had slipped past its stamp (an edit in
+// the clock tick after the index was made, unseen by the build's own check): what is left to
+// catch it are the checks of what the index locates.
+void restamp_index(const ScratchDir& dir, std::string_view index, std::string_view file, std::size_t facts_size);
+
 // The -v lines that say how an input was read (through an index, or why not) left out, and a
 // count from an index taken as the same count scanned: what a run through an index and the
 // same run with --no-index must then say alike.

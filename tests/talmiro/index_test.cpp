@@ -26,8 +26,29 @@ using testing_support::ScratchDir;
 
 using testing_support::BufferSetup;
 
-// A record's .fai line is the same whether its bytes come in one piece, where lines as long as
-// the first are taken a stretch at a time, or a byte at a time, where every line is looked at.
+// Where base `base` of a record lies by its geometry (from the record's first byte), as a
+// region will find it: by .fai arithmetic for alike lines, else through the runs.
+std::uint64_t byte_of_base(const talmiro::LineGeometry& geometry, std::span<const talmiro::LineRun> runs,
+                           std::uint64_t base) {
+    if (geometry.run_count == 0) {
+        return geometry.sequence_start + base / geometry.line_bases * geometry.line_width + base % geometry.line_bases;
+    }
+    // The last run holding bases that begins at or before the base.
+    std::size_t run = 0;
+    for (std::size_t next = 0; next < runs.size(); ++next) {
+        if (runs[next].first_base <= base && runs[next].line_bases > 0) {
+            run = next;
+        }
+    }
+    const talmiro::LineRun& found = runs[run];
+    const std::uint64_t into = base - found.first_base;
+    return geometry.sequence_start + found.first_byte + into / found.line_bases * found.line_width +
+           into % found.line_bases;
+}
+
+// A record's .fai line and line geometry are the same whether its bytes come in one piece,
+// where lines as long as the first are taken a stretch at a time, or a byte at a time, where
+// every line is looked at; and the geometry finds every base where it lies.
 TEST(TalmiroFaiLines, StretchesOfWholeLinesMatchLineByLine) {
     std::mt19937 random(19);
     for (int record = 0; record < 2000; ++record) {
@@ -53,10 +74,33 @@ TEST(TalmiroFaiLines, StretchesOfWholeLinesMatchLineByLine) {
             }
             std::string line;
             const auto result = maker.finish("name", line);
-            return std::to_string(static_cast<int>(result)) + ":" + line;
+            const talmiro::LineGeometry geometry = maker.geometry(99);
+            std::string runs;
+            for (const talmiro::LineRun& run : maker.runs()) {
+                runs += std::to_string(run.first_base) + "/" + std::to_string(run.first_byte) + "/" +
+                        std::to_string(run.line_bases) + "/" + std::to_string(run.line_width) + " ";
+            }
+            return std::to_string(static_cast<int>(result)) + ":" + line + std::to_string(geometry.bases) + " " +
+                   std::to_string(geometry.sequence_start) + " " + std::to_string(geometry.line_bases) + " " +
+                   std::to_string(geometry.line_width) + " " + runs;
         };
         ASSERT_EQ(line_of(bytes.size()), line_of(1)) << bytes;
         ASSERT_EQ(line_of(7), line_of(1)) << bytes;
+        talmiro::FaiLineMaker maker;
+        maker.begin(talmiro::RecordFormat::fasta, 100);
+        maker.add(bytes);
+        std::string ignored;
+        maker.finish("name", ignored);
+        const talmiro::LineGeometry geometry = maker.geometry(99);
+        const std::string text = ">" + bytes;
+        std::uint64_t base = 0;
+        for (std::size_t at = text.find('\n') + 1; at < text.size(); ++at) {
+            if (text[at] != '\n' && text[at] != '\r') {
+                ASSERT_EQ(byte_of_base(geometry, maker.runs(), base), at) << bytes << base;
+                ++base;
+            }
+        }
+        ASSERT_EQ(base, geometry.bases);
     }
 }
 
@@ -75,24 +119,26 @@ TEST(TalmiroNameTable, LookupsAgreeWithAWalkOverEveryEntry) {
                 name += std::string(1 + random() % 12, "AZ\x01\xff"[random() % 4]);
             }
             names.push_back(name);
-            builder.add(name, entry * 10, 10);
+            builder.add(name, entry * 10);
         }
         std::vector<std::pair<std::string, std::uint64_t>> expected;
         for (std::size_t entry = 0; entry < names.size(); ++entry) {
             expected.emplace_back(names[entry], entry * 10);
         }
         std::sort(expected.begin(), expected.end());
-        std::vector<talmiro::IndexEntry> written;
-        builder.in_order([&](std::span<const talmiro::IndexEntry> entries) {
-            written.insert(written.end(), entries.begin(), entries.end());
+        std::vector<std::uint64_t> written;
+        builder.in_order([&](std::span<const std::uint64_t> numbers) {
+            written.insert(written.end(), numbers.begin(), numbers.end());
         });
         builder.sort();
-        const talmiro::RecordTable table = builder.view();
+        const talmiro::RecordTable table = builder.view(names.size() * 10);
         ASSERT_EQ(written.size(), expected.size());
         for (std::size_t at = 0; at < expected.size(); ++at) {
-            ASSERT_EQ(table.name_of(builder.entries()[at]), expected[at].first);
-            ASSERT_EQ(builder.entries()[at].offset, expected[at].second);
-            ASSERT_EQ(written[at].offset, expected[at].second);
+            const talmiro::LocatedRecord record = table.at(at);
+            ASSERT_EQ(table.name_of(record.number), expected[at].first);
+            ASSERT_EQ(record.offset, expected[at].second);
+            ASSERT_EQ(record.length, 10U);
+            ASSERT_EQ(written[at] * 10, expected[at].second);
         }
         for (int probe = 0; probe < 50; ++probe) {
             const std::string& some = names[random() % names.size()];
@@ -103,10 +149,12 @@ TEST(TalmiroNameTable, LookupsAgreeWithAWalkOverEveryEntry) {
                 named += name == wanted ? 1 : 0;
                 beginning += name.starts_with(wanted) ? 1 : 0;
             }
-            EXPECT_EQ(table.named(wanted).size(), named) << wanted;
-            EXPECT_EQ(table.beginning_with(wanted).size(), beginning) << wanted;
-            for (const talmiro::IndexEntry& entry : table.beginning_with(wanted)) {
-                EXPECT_TRUE(table.name_of(entry).starts_with(wanted));
+            const auto [first, last] = table.named(wanted);
+            EXPECT_EQ(last - first, named) << wanted;
+            const auto [from, to] = table.beginning_with(wanted);
+            EXPECT_EQ(to - from, beginning) << wanted;
+            for (std::size_t position = from; position < to; ++position) {
+                EXPECT_TRUE(table.name_of(table.at(position).number).starts_with(wanted));
             }
         }
     }

@@ -320,7 +320,7 @@ std::vector<BatchScenario> batch_scenarios() {
          "",
          0,
          "",
-         "talmiro: list entries: 2\ntalmiro: index not used for 'in.fa': no 'in.fa.tix' or 'in.fa.fai' beside it\n"
+         "talmiro: list entries: 2\ntalmiro: index not used for 'in.fa': no 'in.fa.tix' beside it\n"
          "talmiro: records scanned: 3\ntalmiro: found: 2\ntalmiro: missing: 0\n"
          "talmiro: written: 2\n",
          {{"out.fa", seq3_seq1}}},
@@ -462,7 +462,7 @@ std::vector<BatchScenario> batch_scenarios() {
          "",
          0,
          "",
-         "talmiro: list entries: 3\ntalmiro: index not used for 'in.fa': no 'in.fa.tix' or 'in.fa.fai' beside it\n"
+         "talmiro: list entries: 3\ntalmiro: index not used for 'in.fa': no 'in.fa.tix' beside it\n"
          "talmiro: records scanned: 3\ntalmiro: found: 3\ntalmiro: missing: 0\n"
          "talmiro: written: 2\n",
          {{"out.fa", read_1 + read_3}}},
@@ -973,8 +973,9 @@ TEST(TalmiroIndex, WritesTheFaiSamtoolsWrites) {
 }
 
 // An index that does not hold for the file, whatever spoiled it: one warning, then the file is
-// read whole and the output is the scan's. Spoils that keep the file's size and time reach the
-// check of each located record.
+// read whole and the output is the scan's. An edit in place with the time put back is caught by
+// the content's checksum; one that slips past the stamp too (restamped) by the check of each
+// located record.
 TEST(TalmiroIndex, ASpoiledIndexIsToldAndTheFileReadWhole) {
     const std::string fasta = ">a x\nACGT\nAC\n>b\nAAAA\n>r7\nGGGG\n";  // b at byte 13, r7 at 21
     struct Spoil {
@@ -983,11 +984,22 @@ TEST(TalmiroIndex, ASpoiledIndexIsToldAndTheFileReadWhole) {
         std::function<void(const ScratchDir&)> spoil;
         std::string why;
     };
-    const auto edit_in_place = [](std::size_t at, char byte) {
-        return [at, byte](const ScratchDir& dir) {
+    const auto edit_in_place = [](std::size_t at, char byte, bool restamp = true) {
+        return [at, byte, restamp](const ScratchDir& dir) {
             std::string text = dir.read("in");
             text[at] = byte;
             rewrite_keeping_time(dir, "in", text);
+            if (restamp) {
+                testing_support::restamp_index(dir, "in.tix", "in", 80);
+            }
+        };
+    };
+    // A bit of `name` flipped, `at` bytes from its start (from its end where negative).
+    const auto flip_bit = [](std::string name, std::ptrdiff_t at) {
+        return [name, at](const ScratchDir& dir) {
+            std::string bytes = dir.read(name);
+            bytes[static_cast<std::size_t>(at >= 0 ? at : static_cast<std::ptrdiff_t>(bytes.size()) + at)] ^= 0x04;
+            dir.write(name, bytes);
         };
     };
     const auto replace = [](std::string name, std::string content) {
@@ -1018,9 +1030,13 @@ TEST(TalmiroIndex, ASpoiledIndexIsToldAndTheFileReadWhole) {
             fs::create_symlink("/dev/zero", dir / name);
         };
     };
+    const std::string another_version = "'in.tix' was made for another version of 'in'";
+    const std::string fai_alone =
+        "'in.fai' has no .tix to vouch for it: talmiro --index 'in' makes an index that can be used";
+    const std::string damaged = "'in.tix' cannot be used: it is damaged";
     const std::vector<Spoil> spoils = {
-        {"appended to", false, [&](const ScratchDir& dir) { dir.write("in", fasta + ">r7\nCC\n"); },
-         "'in.tix' was made for another version of 'in' (its size or time differs)"},
+        {"appended to", false, [&](const ScratchDir& dir) { dir.write("in", fasta + ">r7\nCC\n"); }, another_version},
+        {"renamed in place, the time put back", false, edit_in_place(22, 's', false), another_version},
         {"a record's marker gone", false, edit_in_place(21, 'X'),
          "'in.tix' does not match 'in' (record 'b' at byte 13: it does not lie between two records)"},
         {"a record renamed", false, edit_in_place(22, 's'),
@@ -1028,43 +1044,37 @@ TEST(TalmiroIndex, ASpoiledIndexIsToldAndTheFileReadWhole) {
         {"a record split", false, edit_in_place(25, '>'),
          "'in.tix' does not match 'in' (record 'r7' at byte 21: it is not one whole record there)"},
         {"the table cut short", false,
-         [](const ScratchDir& dir) { dir.write("in.tix", dir.read("in.tix").substr(0, 100)); },
-         "'in.tix' cannot be used: its size is not what its header says"},
-        {"no table", false, replace("in.tix", "TALMTIX"), "'in.tix' cannot be used: it is cut short"},
+         [](const ScratchDir& dir) { dir.write("in.tix", dir.read("in.tix").substr(0, 200)); },
+         damaged + " (its size is not what its header says)"},
+        {"a bit flipped in the header", false, flip_bit("in.tix", 30), damaged + " (its header)"},
+        {"a bit flipped in the names", false, flip_bit("in.tix", -10), damaged + " (block 0 of its tables)"},
+        {"a bit flipped in the block sums", false, flip_bit("in.tix", -3), damaged + " (block 0 of its tables)"},
+        {"no table", false, replace("in.tix", "TALMTIX"), "'in.tix' cannot be used: it is no talmiro index"},
         {"another format", false,
          [](const ScratchDir& dir) { dir.write("in.tix", "X" + dir.read("in.tix").substr(1)); },
          "'in.tix' cannot be used: it is no talmiro index"},
-        {"another version", false,
+        {"an older version", false,
          [](const ScratchDir& dir) {
              std::string table = dir.read("in.tix");
-             table[8] = 9;
+             table[8] = 1;
              dir.write("in.tix", table);
          },
-         "'in.tix' cannot be used: it is of version 9, this talmiro reads version 1"},
-        {"a .fai older than the file", false,
-         both(remove("in.tix"),
-              [&](const ScratchDir& dir) {
-                  const struct timespec times[2] = {{0, UTIME_OMIT}, {1, 0}};
-                  ASSERT_EQ(::utimensat(AT_FDCWD, (dir / "in.fai").c_str(), times, 0), 0);
-              }),
-         "'in.fai' is older than 'in'"},
+         "'in.tix' cannot be used: it was made by an older talmiro (its version 1, this one reads 2): talmiro "
+         "--index makes a new one"},
+        // samtools' own .fai and .gzi say nothing that can be trusted without reading the file.
+        {"a .fai alone", false, remove("in.tix"), fai_alone},
         {"a .fai leaving a record out", false,
-         both(remove("in.tix"), replace("in.fai", "a\t6\t5\t4\t5\nr7\t4\t25\t4\t5\n")),
-         "'in.fai' does not describe 'in': it does not account for the record at byte 13"},
-        {"a .fai with a record elsewhere", false,
-         both(remove("in.tix"), replace("in.fai", "a\t6\t5\t4\t5\nb\t4\t17\t4\t5\nr7\t4\t26\t4\t5\n")),
-         "'in.fai' does not describe 'in': the record 'b' is not where it says"},
-        {"a BGZF file without its .gzi", true, remove("in.gzi"),
-         "'in.gzi' is missing, so the BGZF file cannot be read from the middle"},
-        {"a BGZF file with a damaged .gzi", true, replace("in.gzi", "12345678"), "'in.gzi' is no .gzi"},
+         both(remove("in.tix"), replace("in.fai", "a\t6\t5\t4\t5\nr7\t4\t25\t4\t5\n")), fai_alone},
+        {"a BGZF file with a .fai and .gzi alone", true, remove("in.tix"), fai_alone},
+        // The .tix keeps its own checked copy of the BGZF members.
+        {"a BGZF file without its .gzi", true, remove("in.gzi"), ""},
+        {"a BGZF file with a damaged .gzi", true, replace("in.gzi", std::string(24, '\0')), ""},
         // Not files at all: never opened, so neither a hang nor a read without end.
         {"a FIFO for the .tix", false, fifo("in.tix"), "'in.tix' is a FIFO, not an index file"},
         {"a directory for the .fai", false, both(remove("in.tix"), folder("in.fai")),
          "'in.fai' is a directory, not an index file"},
-        {"a link to a device for the .gzi", true, device_link("in.gzi"),
+        {"a link to a device for the .gzi", true, both(both(remove("in.tix"), remove("in.fai")), device_link("in.gzi")),
          "'in.gzi' is a character device, not an index file"},
-        {"a BGZF file with a .fai alone", true, remove("in.tix"),
-         "'in.fai' alone cannot locate records in a compressed file; talmiro --index in makes the index that can"},
     };
     ScratchDir dir;
     dir.write("list.txt", "r7\nb\n");

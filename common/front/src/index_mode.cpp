@@ -36,6 +36,11 @@ io::InputFile open_again_or_abort(const std::string& path) {
     return std::move(*file);
 }
 
+indexing::Reporting index_reporting(Front& front) {
+    return {[&front](std::string_view what) { front.warn(what); },
+            [&front](std::string_view what) { front.note(what); }};
+}
+
 Outcome index_each(const std::vector<std::string>& files, const std::function<void(const std::string&)>& index_file) {
     for (const std::string& path : files) {
         index_file(path);

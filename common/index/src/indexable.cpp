@@ -1,5 +1,7 @@
 #include "index/indexable.hpp"
 
+#include "index/checksum.hpp"
+#include "index/identity.hpp"
 #include "io/file_system.hpp"
 #include "text/quoting.hpp"
 
@@ -50,6 +52,17 @@ std::optional<Indexable> open_to_index(const std::string& path, const StorageRul
                    text::file_label(path, false) + ": only a regular file can have an index, and it is " + *kind};
         return std::nullopt;
     }
+    if (names_standard_input(path, refusal)) {
+        return std::nullopt;
+    }
+    // Taken before the file is looked at, so that what is read is what was there once the
+    // run before let go.
+    std::optional<io::IoError> error;
+    std::optional<io::ExclusiveLock> lock = io::ExclusiveLock::take(path, error);
+    if (!lock) {
+        refusal = {Refusal::Kind::cannot_open, error->describe()};
+        return std::nullopt;
+    }
     std::optional<io::InputFile> file = open_again(path, refusal);
     if (!file) {
         return std::nullopt;
@@ -65,7 +78,51 @@ std::optional<Indexable> open_to_index(const std::string& path, const StorageRul
         refusal = {Refusal::Kind::cannot_index, text::file_label(path, false) + ": " + *why_not};
         return std::nullopt;
     }
-    return Indexable{std::move(*file), *stamp, storage};
+    return Indexable{std::move(*lock), std::move(*file), *stamp, storage};
+}
+
+ContentSum::ContentSum(const std::string& path, const io::FileStamp& stamp) : path_(path), stamp_(stamp) {
+    helper_ = std::make_unique<threads::Helper>([this](const std::stop_token&) { sum(); });
+    if (!helper_->running()) {
+        helper_.reset();
+    }
+}
+
+void ContentSum::sum() {
+    std::uint64_t size = 0;
+    const io::FileDescriptor file = io::open_regular(path_, size, error_);
+    if (file.valid()) {
+        sum_ = checksum_file(file.get(), path_, stamp_.size, error_);
+    }
+}
+
+std::optional<std::uint64_t> ContentSum::result(std::optional<io::IoError>& error) {
+    if (helper_) {
+        helper_->stop();
+        helper_.reset();
+    } else if (!sum_ && !error_) {
+        sum();
+    }
+    error = error_;
+    return sum_;
+}
+
+std::optional<io::IoError> identify(const std::string& path, const io::FileStamp& stamp, ContentSum& content,
+                                    std::chrono::system_clock::time_point now, IndexHeader& header) {
+    std::optional<io::IoError> error;
+    const std::optional<std::uint64_t> sum = content.result(error);
+    if (!sum) {
+        return error;
+    }
+    // The checksum was read through a descriptor of its own: the same file, unchanged, if the
+    // stamp is still the one taken before the scan.
+    if (const auto changed = changed_since(path, stamp)) {
+        return changed;
+    }
+    header.stamp = stamp;
+    header.content = *sum;
+    header.check_content = racy(stamp, now);
+    return std::nullopt;
 }
 
 std::optional<io::IoError> changed_since(const std::string& path, const io::FileStamp& stamp) {

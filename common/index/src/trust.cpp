@@ -16,7 +16,7 @@ Untrusted cannot_be_used(const std::string& index_path, const std::string& why_n
 }
 
 Untrusted made_for_another_version(const std::string& index_path, const std::string& file_path) {
-    return {label(index_path) + " was made for another version of " + label(file_path) + " (its size or time differs)"};
+    return {label(index_path) + " was made for another version of " + label(file_path)};
 }
 
 Untrusted older_than(const std::string& index_path, const std::string& file_path) {

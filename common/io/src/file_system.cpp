@@ -1,6 +1,7 @@
 #include "io/file_system.hpp"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
@@ -52,7 +53,6 @@ bool write_all(int fd, std::string_view bytes) {
 
 bool exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
 
-
 namespace {
 
 std::optional<std::string> kind_of(mode_t mode) {
@@ -102,6 +102,50 @@ FileDescriptor open_regular(const std::string& path, std::uint64_t& size, std::o
     ::fcntl(file.get(), F_SETFL, ::fcntl(file.get(), F_GETFL) & ~O_NONBLOCK);
     size = static_cast<std::uint64_t>(info.st_size);
     return file;
+}
+
+FileDescriptor open_regular_to_update(const std::string& path, std::uint64_t inode, std::optional<IoError>& error) {
+    FileDescriptor file(::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK));
+    struct stat info {};
+    if (!file.valid() || ::fstat(file.get(), &info) != 0) {
+        error = IoError{IoError::Action::open, path, errno, {}};
+        return {};
+    }
+    if (!S_ISREG(info.st_mode) || static_cast<std::uint64_t>(info.st_ino) != inode) {
+        error = IoError::bad_content(path, "another file took its name meanwhile");
+        return {};
+    }
+    return file;
+}
+
+bool write_at(int fd, std::uint64_t offset, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = ::pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(offset));
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+        offset += static_cast<std::uint64_t>(written);
+    }
+    return true;
+}
+
+std::optional<ExclusiveLock> ExclusiveLock::take(const std::string& path, std::optional<IoError>& error) {
+    std::uint64_t size = 0;
+    FileDescriptor file = open_regular(path, size, error);
+    if (!file.valid()) {
+        return std::nullopt;
+    }
+    while (::flock(file.get(), LOCK_EX) != 0) {
+        if (errno != EINTR) {
+            error = IoError{IoError::Action::read, path, errno, {}};
+            return std::nullopt;
+        }
+    }
+    return ExclusiveLock(std::move(file));
 }
 
 FileDescriptor nameless_file(const std::string& directory, const std::string& fallback_prefix) {

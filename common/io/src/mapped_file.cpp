@@ -17,7 +17,12 @@ std::optional<FileStamp> stamp_from(const struct stat& info) {
     if (!S_ISREG(info.st_mode)) {
         return std::nullopt;
     }
-    return FileStamp{static_cast<std::uint64_t>(info.st_size), info.st_mtim.tv_sec, info.st_mtim.tv_nsec};
+    return FileStamp{static_cast<std::uint64_t>(info.st_size),
+                     info.st_mtim.tv_sec,
+                     info.st_mtim.tv_nsec,
+                     info.st_ctim.tv_sec,
+                     info.st_ctim.tv_nsec,
+                     static_cast<std::uint64_t>(info.st_ino)};
 }
 
 }  // namespace

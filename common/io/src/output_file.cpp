@@ -181,6 +181,9 @@ void OutputFile::begin_writing() {
 }
 
 void OutputFile::write(std::string_view text) {
+    if (text.empty()) {
+        return;  // an empty view may hold no pointer at all, which memcpy may not be given
+    }
     if (text.size() > buffer_.size() - used_) {
         flush();
         if (text.size() >= buffer_.size()) {

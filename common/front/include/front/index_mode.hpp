@@ -3,6 +3,7 @@
 #pragma once
 
 #include "front/session.hpp"
+#include "index/identity.hpp"
 #include "index/indexable.hpp"
 
 #include <functional>
@@ -15,6 +16,9 @@ namespace session {
 indexing::Indexable open_to_index_or_abort(const std::string& path, const indexing::StorageRule& can_index);
 // Opens it again for the checks after its scan.
 io::InputFile open_again_or_abort(const std::string& path);
+
+// Where the index code of a run through `front` warns and notes, at the wall clock's time.
+indexing::Reporting index_reporting(Front& front);
 
 // Indexes each file in turn; the first that fails ends the run.
 Outcome index_each(const std::vector<std::string>& files, const std::function<void(const std::string&)>& index_file);

@@ -4,23 +4,59 @@
 // not change while it was read.
 #pragma once
 
+#include "index/index_header.hpp"
+#include "io/file_system.hpp"
 #include "io/input_file.hpp"
 #include "io/io_error.hpp"
 #include "io/mapped_file.hpp"
 #include "io/random_access.hpp"
 
+#include "threads/helper.hpp"
+
+#include <chrono>
+#include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
 namespace indexing {
 
-// A file opened to be indexed, with what it was when opened.
+// A file opened to be indexed, with what it was when opened, and locked, so that two --index
+// runs of one file at once leave one complete index, never a mix of the two.
 struct Indexable {
+    io::ExclusiveLock lock;
     io::InputFile file;
     io::FileStamp stamp;
     io::Storage storage;
 };
+
+// The checksum of a file's whole content as stored, summed on a helper thread while the
+// program scans it (or by the owner when asked for it, where no thread can be had).
+class ContentSum {
+public:
+    ContentSum(const std::string& path, const io::FileStamp& stamp);
+    ~ContentSum() { helper_.reset(); }
+    ContentSum(const ContentSum&) = delete;
+    ContentSum& operator=(const ContentSum&) = delete;
+    // Waits for it; nothing, with `error`, where the file could not be read whole.
+    std::optional<std::uint64_t> result(std::optional<io::IoError>& error);
+
+private:
+    void sum();
+
+    std::string path_;
+    io::FileStamp stamp_;
+    std::optional<std::uint64_t> sum_;
+    std::optional<io::IoError> error_;
+    std::unique_ptr<threads::Helper> helper_;
+};
+
+// The header's identity of the file once its scan is over: the stamp it had when opened (an
+// error where it has changed since), the content's checksum, and whether it changed too lately
+// for the stamp alone to be trusted (`now`).
+std::optional<io::IoError> identify(const std::string& path, const io::FileStamp& stamp, ContentSum& content,
+                                    std::chrono::system_clock::time_point now, IndexHeader& header);
 
 // Why a file gets no index: the name is no file's (standard input, a descriptor: a usage
 // error), it could not be opened, or it is not one that can have an index.

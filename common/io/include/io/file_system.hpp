@@ -33,6 +33,25 @@ std::optional<std::string> special_file_kind(const std::string& path);
 // `size`. None with `error` saying why: the system's reason, or what else the path names.
 FileDescriptor open_regular(const std::string& path, std::uint64_t& size, std::optional<IoError>& error);
 
+// The same for writing in place (an index's header brought up to date): only a regular file,
+// and only the very one `inode` names, so that an index put in its place meanwhile is left be.
+FileDescriptor open_regular_to_update(const std::string& path, std::uint64_t inode, std::optional<IoError>& error);
+// Writes all of `bytes` at `offset`; false on a failure (errno says which).
+bool write_at(int fd, std::uint64_t offset, std::string_view bytes);
+
+// Holds an exclusive lock (flock) on `path`, a regular file, waiting for whoever holds one, for
+// as long as it lives; released with its descriptor. Two runs that each take it before reading
+// a file and let go after writing what they made of it never interleave.
+class ExclusiveLock {
+public:
+    // None (with `error`) where the file cannot be opened or locked.
+    static std::optional<ExclusiveLock> take(const std::string& path, std::optional<IoError>& error);
+
+private:
+    explicit ExclusiveLock(FileDescriptor file) : file_(std::move(file)) {}
+    FileDescriptor file_;
+};
+
 // A new file in `directory` that no name leads to from the moment it exists (O_TMPFILE), or,
 // on file systems without that, one whose name is removed before anything is written to it;
 // none on failure (errno says why).

@@ -35,16 +35,18 @@ private:
     std::string path_;
 };
 
-// When a file was last changed, to the nanosecond, and how long it is: what an index made for
-// it records, so that a later change shows.
+// Who a file is and when it last changed, to the nanosecond: its size, its modification and
+// change (ctime) times and its inode. An index records it, so that a later change shows; the
+// change time moves with every write and cannot be set back by `touch`, and the inode tells a
+// file put in another's place. Not the device: it differs between the clients of one NFS share.
 struct FileStamp {
     std::uint64_t size = 0;
     std::int64_t seconds = 0;
     std::int64_t nanoseconds = 0;
+    std::int64_t change_seconds = 0;
+    std::int64_t change_nanoseconds = 0;
+    std::uint64_t inode = 0;
     bool operator==(const FileStamp&) const = default;
-    bool older_than(const FileStamp& other) const {
-        return seconds != other.seconds ? seconds < other.seconds : nanoseconds < other.nanoseconds;
-    }
 };
 // Nothing for a file that is not regular (a pipe, a terminal) or cannot be looked at.
 std::optional<FileStamp> stamp_of(int descriptor);

@@ -1,0 +1,23 @@
+// The one checksum of every index: CRC-64 (ECMA-182, as xz uses it) by ISA-L, which runs at
+// memory speed, so that summing a whole file costs no more than reading it.
+#pragma once
+
+#include "io/io_error.hpp"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace indexing {
+
+// The checksum of `bytes`, continuing from `running` (the checksum of what came before).
+std::uint64_t checksum(std::string_view bytes, std::uint64_t running = 0);
+
+// The checksum of the first `size` bytes of the file open as `fd`, as stored (for a compressed
+// file, its compressed bytes), read in large pieces at their offsets so that the descriptor's
+// own position is left be; nothing, with `error`, where a read fails or the file is shorter.
+std::optional<std::uint64_t> checksum_file(int fd, const std::string& path, std::uint64_t size,
+                                           std::optional<io::IoError>& error);
+
+}  // namespace indexing
