@@ -18,7 +18,7 @@ void declare_options(session::OptionSet& options, Options& values) {
                    "list (default: records in list order) or file (each record taken once, as read, written "
                    "while the input is read)");
     options.flag("--no-index", values.no_index,
-                 "read the whole input even where an index (FILE.tix, or FILE.fai for a plain file) is beside it");
+                 "read the whole input even where its index (FILE.tix) is beside it");
 }
 
 std::optional<std::string> misuse(const session::BatchOptions& common, const Options& options) {

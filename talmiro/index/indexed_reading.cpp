@@ -112,6 +112,10 @@ LoadedIndex load_tix(const io::InputFile& file, const io::FileStamp& stamp, io::
         throw indexing::made_for_another_version(tix.file().path(), file.name());
     }
     indexing::confirm_identity(tix.file(), file, stamp, reporting);
+    // A plain file's text is the file: records are held to its size.
+    if (storage == io::Storage::plain && tix.facts().text_size != stamp.size) {
+        throw indexing::cannot_be_used(tix.file().path(), "it is damaged (its text is not the file's size)");
+    }
     std::optional<std::vector<io::BgzfMember>> members;
     if (tix.facts().bgzf) {
         members = tix.members();

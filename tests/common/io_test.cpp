@@ -3,11 +3,15 @@
 #include "index/gzi_format.hpp"
 #include "io/file_system.hpp"
 #include "io/line_reader.hpp"
+#include "io/mapped_file.hpp"
 #include "io/output_file.hpp"
 #include "io/random_access.hpp"
 #include "io/read_buffer.hpp"
 #include "support/compression.hpp"
 #include "support/session.hpp"
+
+#include <fcntl.h>
+#include <sys/file.h>
 
 #include <gtest/gtest.h>
 
@@ -263,6 +267,38 @@ TEST(FileSystem, ReadsAtOffsetsAndKeepsNamelessFilesNameless) {
     EXPECT_EQ(io::special_file_kind(dir.path().string()), "a directory");
     EXPECT_FALSE(io::special_file_kind((dir / "ten").string()));
     EXPECT_FALSE(io::special_file_kind((dir / "absent").string()));
+}
+
+// An index's header is written in place only into the very file it was read from, and an
+// --index run's lock keeps a second one out until the first lets go.
+TEST(FileSystem, WritesInPlaceOnlyIntoTheSameFileAndLocksOutASecondIndexer) {
+    testing_support::ScratchDir dir;
+    dir.write("index", "0123456789");
+    const std::string path = (dir / "index").string();
+    const std::uint64_t inode = io::stamp_of(path)->inode;
+    std::optional<io::IoError> error;
+    {
+        const io::FileDescriptor file = io::open_regular_to_update(path, inode, error);
+        ASSERT_TRUE(file.valid());
+        EXPECT_TRUE(io::write_at(file.get(), 2, "ab"));
+    }
+    EXPECT_EQ(dir.read("index"), "01ab456789");
+    dir.write("other", "x");
+    std::filesystem::rename(dir / "other", dir / "index");
+    EXPECT_FALSE(io::open_regular_to_update(path, inode, error).valid());
+    EXPECT_FALSE(io::open_regular_to_update(dir.path().string(), inode, error).valid());
+
+    const auto second_can_lock = [&] {
+        const io::FileDescriptor other(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        return ::flock(other.get(), LOCK_EX | LOCK_NB) == 0;
+    };
+    {
+        const std::optional<io::ExclusiveLock> lock = io::ExclusiveLock::take(path, error);
+        ASSERT_TRUE(lock);
+        EXPECT_FALSE(second_can_lock());
+    }
+    EXPECT_TRUE(second_can_lock());
+    EXPECT_FALSE(io::ExclusiveLock::take((dir / "absent").string(), error));
 }
 
 }  // namespace

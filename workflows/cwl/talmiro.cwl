@@ -28,10 +28,10 @@ inputs:
       items: File
       inputBinding: {prefix: --input}
     doc: the FASTA or FASTQ files (plain, gzip, BGZF or zstd); R1 and R2 of a read pair
+    # talmiro reads its .tix alone (it holds a BGZF file's block offsets too); a .fai or .gzi
+    # without it would only be told and passed over.
     secondaryFiles:
       - {pattern: .tix, required: false}
-      - {pattern: .fai, required: false}
-      - {pattern: .gzi, required: false}
     inputBinding: {position: 2}
   output_names:
     type:
