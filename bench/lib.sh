@@ -13,11 +13,12 @@ build_release() {  # targets...
     cmake --build --preset release --target "$@" >/dev/null
 }
 
-# median_seconds COMMAND [RUNS]: the median of $runs (or RUNS) runs (after one warm-up), by hyperfine.
+# median_seconds COMMAND [RUNS] [PREPARE]: the median of $runs (or RUNS) runs (after one
+# warm-up), by hyperfine; PREPARE runs, untimed, before each.
 median_seconds() {
     local json
     json=$(mktemp)
-    hyperfine --warmup 1 --runs "${2:-$runs}" --export-json "$json" "$1" >/dev/null 2>&1
+    hyperfine --warmup 1 --runs "${2:-$runs}" --prepare "${3:-true}" --export-json "$json" "$1" >/dev/null 2>&1
     python3 -c 'import json,sys; print("%.4f" % json.load(open(sys.argv[1]))["results"][0]["median"])' "$json"
     rm -f "$json"
 }
