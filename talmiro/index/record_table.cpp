@@ -43,8 +43,10 @@ void sort_by_key(LargeVector<Keyed>& items) {
     }
 }
 
-// How many leading bytes every name shares.
-std::size_t shared_beginning(const RecordTableBuilder& table) {
+}  // namespace
+
+std::size_t RecordTableBuilder::shared() const {
+    const RecordTableBuilder& table = *this;
     const std::size_t count = table.places().size();
     if (count == 0) {
         return 0;
@@ -60,8 +62,6 @@ std::size_t shared_beginning(const RecordTableBuilder& table) {
     }
     return shared;
 }
-
-}  // namespace
 
 std::string_view index_name(std::string_view header) { return first_word(header); }
 
@@ -85,10 +85,10 @@ const RecordPlace& RecordTable::place(std::uint64_t record) const {
     return found;
 }
 
-std::uint64_t RecordTable::number_at(std::size_t position) const {
-    const std::uint64_t& number = parts_.sorted[position];
-    check(&number, sizeof number);
-    return number;
+const SortedRecord& RecordTable::sorted_at(std::size_t position) const {
+    const SortedRecord& sorted = parts_.sorted[position];
+    check(&sorted, sizeof sorted);
+    return sorted;
 }
 
 std::string_view RecordTable::name_of(std::uint64_t record) const {
@@ -104,7 +104,7 @@ std::string_view RecordTable::name_of(std::uint64_t record) const {
 }
 
 LocatedRecord RecordTable::at(std::size_t position) const {
-    const std::uint64_t record = number_at(position);
+    const std::uint64_t record = sorted_at(position).record;
     const std::uint64_t offset = place(record).offset;
     const std::uint64_t end = record + 1 < size() ? place(record + 1).offset : parts_.text_size;
     if (offset >= end || end > parts_.text_size) {
@@ -113,38 +113,76 @@ LocatedRecord RecordTable::at(std::size_t position) const {
     return {record, offset, end - offset};
 }
 
-std::pair<std::size_t, std::size_t> RecordTable::named(std::string_view name) const {
+int RecordTable::against_shared(std::string_view wanted, std::size_t length) const {
+    const std::string_view first = name_of(sorted_at(0).record);
+    if (first.size() < parts_.shared) {
+        damaged("a name shorter than the beginning all share");
+    }
+    const int order = wanted.substr(0, length).compare(first.substr(0, length));
+    return order < 0 ? -1 : order > 0 ? 1 : 0;
+}
+
+std::size_t RecordTable::bound(std::string_view name, std::uint64_t key, bool after) const {
+    // Keys decide wherever they differ; only records whose key is the name's have their whole
+    // names compared, which is the one step that reads the names.
+    const auto goes_before = [&](std::size_t position) {
+        const SortedRecord& sorted = sorted_at(position);
+        if (sorted.key != key) {
+            return sorted.key < key;
+        }
+        const std::string_view other = name_of(sorted.record);
+        return after ? !(name < other) : other < name;
+    };
     std::size_t first = 0;
-    std::size_t last = size();
-    // Lower and upper bound by hand: each probe reads one record's name through the checks.
-    for (std::size_t count = last; count > 0;) {
+    for (std::size_t count = size(); count > 0;) {
         const std::size_t half = count / 2;
-        if (name_at(first + half) < name) {
+        if (goes_before(first + half)) {
             first += half + 1;
             count -= half + 1;
         } else {
             count = half;
         }
     }
-    std::size_t after = first;
-    for (std::size_t count = last - first; count > 0;) {
-        const std::size_t half = count / 2;
-        if (!(name < name_at(after + half))) {
-            after += half + 1;
-            count -= half + 1;
-        } else {
-            count = half;
-        }
+    return first;
+}
+
+std::pair<std::size_t, std::size_t> RecordTable::named(std::string_view name) const {
+    if (size() == 0) {
+        return {0, 0};
     }
-    return {first, after};
+    const auto shared = static_cast<std::size_t>(parts_.shared);
+    if (const int order = against_shared(name, shared); order != 0 || name.size() < shared) {
+        const std::size_t at = order > 0 ? size() : 0;
+        return {at, at};
+    }
+    const std::uint64_t key = sort_key(name, shared);
+    return {bound(name, key, false), bound(name, key, true)};
 }
 
 std::pair<std::size_t, std::size_t> RecordTable::beginning_with(std::string_view prefix) const {
-    const std::size_t first = named(prefix).first;
+    if (size() == 0) {
+        return {0, 0};
+    }
+    const auto shared = static_cast<std::size_t>(parts_.shared);
+    if (const int order = against_shared(prefix, std::min(shared, prefix.size())); order != 0) {
+        const std::size_t at = order > 0 ? size() : 0;
+        return {at, at};
+    }
+    if (prefix.size() <= shared) {
+        return {0, size()};  // every name begins with what they all share
+    }
+    const std::uint64_t key = sort_key(prefix, shared);
+    const std::size_t tail = prefix.size() - shared;
+    const std::uint64_t mask = tail >= 8 ? ~std::uint64_t{0} : ~(~std::uint64_t{0} >> (8 * tail));
+    const auto begins_so = [&](std::size_t position) {
+        const SortedRecord& sorted = sorted_at(position);
+        return (sorted.key & mask) == (key & mask) && (tail <= 8 || name_of(sorted.record).starts_with(prefix));
+    };
+    const std::size_t first = bound(prefix, key, false);
     std::size_t after = first;
     for (std::size_t count = size() - first; count > 0;) {
         const std::size_t half = count / 2;
-        if (name_at(after + half).starts_with(prefix)) {
+        if (begins_so(after + half)) {
             after += half + 1;
             count -= half + 1;
         } else {
@@ -179,12 +217,12 @@ std::string_view RecordTableBuilder::name_of(std::uint64_t record) const {
     return std::string_view(names_).substr(places_[at].name_start, end - places_[at].name_start);
 }
 
-auto RecordTableBuilder::sorted_places() const -> LargeVector<Placed> {
+LargeVector<SortedRecord> RecordTableBuilder::sorted_places() const {
     // Names of reads share long beginnings ("SRR1234567.", an instrument's run and lane): the
     // sort looks at the 8 bytes after what every name shares first, and at whole names only
     // where those agree.
-    const std::size_t shared = shared_beginning(*this);
-    LargeVector<Placed> keyed(places_.size());
+    const std::size_t shared = this->shared();
+    LargeVector<SortedRecord> keyed(places_.size());
     for (std::size_t record = 0; record < places_.size(); ++record) {
         keyed[record] = {sort_key(name_of(record), shared), record};
     }
@@ -198,7 +236,8 @@ auto RecordTableBuilder::sorted_places() const -> LargeVector<Placed> {
         }
         if (last - first > 1) {
             std::sort(keyed.begin() + static_cast<std::ptrdiff_t>(first),
-                      keyed.begin() + static_cast<std::ptrdiff_t>(last), [&](const Placed& a, const Placed& b) {
+                      keyed.begin() + static_cast<std::ptrdiff_t>(last),
+                      [&](const SortedRecord& a, const SortedRecord& b) {
                           const int order = name_of(a.record).compare(name_of(b.record));
                           return order != 0 ? order < 0 : a.record < b.record;
                       });
@@ -208,31 +247,14 @@ auto RecordTableBuilder::sorted_places() const -> LargeVector<Placed> {
     return keyed;
 }
 
-void RecordTableBuilder::sort() {
-    const LargeVector<Placed> places = sorted_places();
-    sorted_.resize(places.size());
-    for (std::size_t at = 0; at < places.size(); ++at) {
-        sorted_[at] = places[at].record;
-    }
-}
+void RecordTableBuilder::sort() { sorted_ = sorted_places(); }
 
-void RecordTableBuilder::in_order(const std::function<void(std::span<const std::uint64_t>)>& use) const {
-    const LargeVector<Placed> places = sorted_places();
-    std::vector<std::uint64_t> stretch;
-    constexpr std::size_t stretch_size = 4096;
-    stretch.reserve(stretch_size);
-    for (const Placed& place : places) {
-        stretch.push_back(place.record);
-        if (stretch.size() == stretch_size) {
-            use(stretch);
-            stretch.clear();
-        }
-    }
-    use(stretch);
+void RecordTableBuilder::in_order(const std::function<void(std::span<const SortedRecord>)>& use) const {
+    use(sorted_places());
 }
 
 RecordTable RecordTableBuilder::view(std::uint64_t text_size) const {
-    return RecordTable({places_, sorted_, names_, text_size});
+    return RecordTable({places_, sorted_, names_, text_size, shared()});
 }
 
 }  // namespace talmiro

@@ -55,6 +55,15 @@ static_assert(sizeof(LineRun) == 24);
 // a .fai (white space at the start passed over).
 std::string_view index_name(std::string_view header);
 
+// A record's place in name order: the 8 bytes of its name after the beginning every name
+// shares, the first most significant and zeros past its end, so that most steps of a lookup
+// compare these alone; and the record's number.
+struct SortedRecord {
+    std::uint64_t key;
+    std::uint64_t record;
+};
+static_assert(sizeof(SortedRecord) == 16);
+
 // A record located by name.
 struct LocatedRecord {
     std::uint64_t number;  // in file order
@@ -68,9 +77,10 @@ class RecordTable {
 public:
     struct Parts {
         std::span<const RecordPlace> places;
-        std::span<const std::uint64_t> sorted;
+        std::span<const SortedRecord> sorted;
         std::string_view names;
         std::uint64_t text_size = 0;
+        std::uint64_t shared = 0;  // how many leading bytes every name shares
     };
     explicit RecordTable(Parts parts, const indexing::IndexFile* file = nullptr) : parts_(parts), file_(file) {}
 
@@ -86,9 +96,13 @@ public:
 private:
     void check(const void* start, std::size_t length) const;
     [[noreturn]] void damaged(const std::string& what) const;
-    std::string_view name_at(std::size_t position) const { return name_of(number_at(position)); }
-    std::uint64_t number_at(std::size_t position) const;
+    const SortedRecord& sorted_at(std::size_t position) const;
     const RecordPlace& place(std::uint64_t record) const;
+    // Where `wanted` stands against the beginning every name shares (`length` bytes of it):
+    // before all names, after them, or among them (0).
+    int against_shared(std::string_view wanted, std::size_t length) const;
+    // The first position whose name is not less than `name` (or, `after`, greater).
+    std::size_t bound(std::string_view name, std::uint64_t key, bool after) const;
 
     Parts parts_;
     const indexing::IndexFile* file_;
@@ -106,9 +120,11 @@ public:
     void add_geometry(LineGeometry geometry, std::span<const LineRun> runs);
     // Puts the records in name order, for lookups in memory.
     void sort();
-    // Hands the record numbers to `use` in name order, a stretch at a time, without keeping
-    // them: writing a table needs no array as long as the sorted one.
-    void in_order(const std::function<void(std::span<const std::uint64_t>)>& use) const;
+    // Hands the records to `use` in name order, a stretch at a time, without keeping them:
+    // writing a table needs no second sorted array.
+    void in_order(const std::function<void(std::span<const SortedRecord>)>& use) const;
+    // How many leading bytes every name shares.
+    std::size_t shared() const;
     // Lookups, once sorted.
     RecordTable view(std::uint64_t text_size) const;
 
@@ -119,18 +135,13 @@ public:
     std::string_view name_of(std::uint64_t record) const;
 
 private:
-    // Where each record goes: its number, in name order (the keys are a sorting aid).
-    struct Placed {
-        std::uint64_t key;
-        std::uint64_t record;
-    };
-    LargeVector<Placed> sorted_places() const;
+    LargeVector<SortedRecord> sorted_places() const;
 
     LargeVector<RecordPlace> places_;
     LargeString names_;
     LargeVector<LineGeometry> geometry_;
     LargeVector<LineRun> runs_;
-    LargeVector<std::uint64_t> sorted_;
+    LargeVector<SortedRecord> sorted_;
 };
 
 }  // namespace talmiro

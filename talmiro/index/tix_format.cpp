@@ -8,7 +8,6 @@ namespace {
 
 static_assert(std::endian::native == std::endian::little, "the .tix is read in place as little-endian");
 
-constexpr std::size_t tix_facts_size = 10 * 8;
 constexpr indexing::IndexKind tix_kind{"TALMTIX\n", 2, "talmiro", tix_facts_size};
 static_assert(indexing::header_size(tix_kind) % 8 == 0, "the tables after the header stay aligned in the mapping");
 
@@ -41,7 +40,7 @@ void write_tix(io::OutputFile& output, const indexing::IndexHeader& identity, co
          {static_cast<std::uint64_t>(table.places().size()), static_cast<std::uint64_t>(table.names().size()),
           facts.text_size, static_cast<std::uint64_t>(table.geometry().size()),
           static_cast<std::uint64_t>(table.runs().size()), static_cast<std::uint64_t>(members.size()), fai.size,
-          fai.checksum, gzi.size, gzi.checksum}) {
+          fai.checksum, gzi.size, gzi.checksum, static_cast<std::uint64_t>(table.shared())}) {
         writer.put(fact);
     }
     std::string member_bytes;
@@ -50,11 +49,12 @@ void write_tix(io::OutputFile& output, const indexing::IndexHeader& identity, co
         member_writer.put(member.stored);
         member_writer.put(member.text);
     }
-    header.body_size = table.places().size_bytes() + 8 * table.places().size() + table.geometry().size_bytes() +
-                       table.runs().size_bytes() + member_bytes.size() + table.names().size();
+    header.body_size = table.places().size_bytes() + sizeof(SortedRecord) * table.places().size() +
+                       table.geometry().size_bytes() + table.runs().size_bytes() + member_bytes.size() +
+                       table.names().size();
     indexing::IndexWriter body(output, tix_kind, header);
     body.write(bytes_of(table.places()));
-    table.in_order([&](std::span<const std::uint64_t> numbers) { body.write(bytes_of(numbers)); });
+    table.in_order([&](std::span<const SortedRecord> sorted) { body.write(bytes_of(sorted)); });
     body.write(bytes_of(table.geometry()));
     body.write(bytes_of(table.runs()));
     body.write(member_bytes);
@@ -80,13 +80,14 @@ TixFile TixFile::open(const std::string& path) {
     const Companion gzi{reader.take<std::uint64_t>(), reader.take<std::uint64_t>()};
     facts.fai = (header.flags & flag_fai) != 0 ? std::optional(fai) : std::nullopt;
     facts.gzi = (header.flags & flag_gzi) != 0 ? std::optional(gzi) : std::nullopt;
+    sections.shared = reader.take<std::uint64_t>();
     // Every count is first held to what the body could hold, so that the sums cannot overflow.
     const std::uint64_t body = header.body_size;
-    const bool counts_fit = facts.records <= body / 24 && sections.geometry_count <= body / 32 &&
+    const bool counts_fit = facts.records <= body / 32 && sections.geometry_count <= body / 32 &&
                             sections.run_count <= body / 24 && sections.member_count <= body / 16 && names_size <= body;
     if (counts_fit) {
         sections.sorted = 16 * facts.records;
-        sections.geometry = sections.sorted + 8 * facts.records;
+        sections.geometry = sections.sorted + sizeof(SortedRecord) * facts.records;
         sections.runs = sections.geometry + 32 * sections.geometry_count;
         sections.members = sections.runs + 24 * sections.run_count;
         sections.names = sections.members + 16 * sections.member_count;
@@ -101,10 +102,10 @@ TixFile TixFile::open(const std::string& path) {
 
 RecordTable TixFile::table() const {
     const std::string_view body = file_.body();
-    return RecordTable({items_at<RecordPlace>(body, 0, facts_.records),
-                        items_at<std::uint64_t>(body, sections_.sorted, facts_.records),
-                        body.substr(sections_.names, sections_.end - sections_.names), facts_.text_size},
-                       &file_);
+    return RecordTable(
+        {items_at<RecordPlace>(body, 0, facts_.records), items_at<SortedRecord>(body, sections_.sorted, facts_.records),
+         body.substr(sections_.names, sections_.end - sections_.names), facts_.text_size, sections_.shared},
+        &file_);
 }
 
 std::vector<io::BgzfMember> TixFile::members() const {

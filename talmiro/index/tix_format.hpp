@@ -2,8 +2,9 @@
 // (who the file is, its content's checksum), then these facts: the number of records, the
 // size of their names, where the text ends (inflated, for BGZF), how many line geometries
 // (one a record for FASTA, none for FASTQ, whose records are read whole), line runs and BGZF
-// members it holds, and the size and checksum of the .fai and .gzi written with it. The body:
-// the records in file order (RecordPlace), their numbers in name order (64 bits each), the
+// members it holds, the size and checksum of the .fai and .gzi written with it, and how many
+// leading bytes every name shares. The body: the records in file order (RecordPlace), in name
+// order (SortedRecord: the key of the 8 bytes after the shared beginning, the number), the
 // geometries (LineGeometry), the runs (LineRun), the BGZF members (where each begins, stored and
 // inflated: the .tix's own checked copy of the .gzi, which talmiro never reads), then the names.
 // Little-endian throughout, read in place.
@@ -23,6 +24,9 @@
 #include <vector>
 
 namespace talmiro {
+
+// The size of the facts in a .tix's header.
+inline constexpr std::size_t tix_facts_size = 11 * 8;
 
 // A file written beside the .tix, as the .tix records it.
 struct Companion {
@@ -59,7 +63,7 @@ public:
 private:
     struct Sections {
         std::uint64_t places = 0, sorted = 0, geometry = 0, runs = 0, members = 0, names = 0, end = 0;
-        std::uint64_t geometry_count = 0, run_count = 0, member_count = 0;
+        std::uint64_t geometry_count = 0, run_count = 0, member_count = 0, shared = 0;
     };
     TixFile(indexing::IndexFile file, TixFacts facts, Sections sections)
         : file_(std::move(file)), facts_(facts), sections_(sections) {}

@@ -158,10 +158,16 @@ TEST(Identity, TheContentDecidesWhereTheStampCannot) {
     const auto later = [] { return std::chrono::system_clock::now() + std::chrono::hours(1); };
     std::vector<std::string> notes;
     const indexing::Reporting reporting{{}, [&](std::string_view note) { notes.emplace_back(note); }, later};
+    const auto sum_of = [&](const std::string& content) {
+        dir.write("content", content);
+        const io::InputFile file = *io::InputFile::open((dir / "content").string());
+        std::optional<io::IoError> error;
+        return *indexing::checksum_file(file.descriptor(), "content", content.size(), error);
+    };
     const auto index_for = [&](io::FileStamp indexed, const std::string& content, bool check) {
         indexing::IndexHeader header = sample_header(0);
         header.stamp = indexed;
-        header.content = indexing::checksum(content);
+        header.content = sum_of(content);
         header.check_content = check;
         dir.write("f.idx", indexing::header_bytes(kind, header));
         return indexing::IndexFile::open((dir / "f.idx").string(), kind);

@@ -16,6 +16,7 @@
 #include "support/compression.hpp"
 #include "talmiro/app/program.hpp"
 #include "talmiro/app/run.hpp"
+#include "talmiro/index/tix_format.hpp"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -93,7 +94,7 @@ void restamp(const std::string& index, const std::string& file, std::size_t fact
 // One spoiling step, from three bytes of the fuzzer's; true where it forged the stamp.
 bool spoil(Kind kind, std::uint8_t what, std::uint16_t where, const std::string& text) {
     const std::string index = kind == Kind::matrix ? "in.oix" : "in.tix";
-    const std::size_t facts_size = kind == Kind::matrix ? 0 : 80;
+    const std::size_t facts_size = kind == Kind::matrix ? 0 : talmiro::tix_facts_size;
     std::string file = fuzzing::read_whole("in");
     std::string table = fuzzing::read_whole(index);
     switch (what % 8) {

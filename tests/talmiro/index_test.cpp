@@ -127,8 +127,10 @@ TEST(TalmiroNameTable, LookupsAgreeWithAWalkOverEveryEntry) {
         }
         std::sort(expected.begin(), expected.end());
         std::vector<std::uint64_t> written;
-        builder.in_order([&](std::span<const std::uint64_t> numbers) {
-            written.insert(written.end(), numbers.begin(), numbers.end());
+        builder.in_order([&](std::span<const talmiro::SortedRecord> sorted) {
+            for (const talmiro::SortedRecord& record : sorted) {
+                written.push_back(record.record);
+            }
         });
         builder.sort();
         const talmiro::RecordTable table = builder.view(names.size() * 10);

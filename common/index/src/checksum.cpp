@@ -1,38 +1,78 @@
 #include "index/checksum.hpp"
 
+#include "index/byte_codec.hpp"
 #include "io/file_system.hpp"
+#include "threads/helper.hpp"
 
 #include <isa-l/crc64.h>
 
 #include <cerrno>
+#include <memory>
 #include <vector>
 
 namespace indexing {
+
+namespace {
+
+constexpr std::uint64_t piece_size = std::uint64_t{64} << 20;
+
+// The checksums of every `step`-th piece from `first` on, each into its place in `sums`; false,
+// with `error`, where a read fails or the file ends early.
+bool sum_pieces(int fd, const std::string& path, std::uint64_t size, std::size_t first, std::size_t step,
+                std::vector<std::uint64_t>& sums, std::optional<io::IoError>& error) {
+    // Large enough that the calls cost nothing beside the copying, small enough to stay in cache.
+    std::vector<char> buffer(std::size_t{1} << 20);
+    for (std::size_t piece = first; piece < sums.size(); piece += step) {
+        const std::uint64_t end = std::min(size, (piece + 1) * piece_size);
+        std::uint64_t sum = 0;
+        for (std::uint64_t at = piece * piece_size; at < end;) {
+            const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), end - at));
+            const std::optional<std::size_t> got = io::read_at(fd, at, buffer.data(), wanted);
+            if (!got || *got == 0) {
+                error = got ? io::IoError::changed_while_read(path)
+                            : io::IoError{io::IoError::Action::read, path, errno, {}};
+                return false;
+            }
+            sum = checksum({buffer.data(), *got}, sum);
+            at += *got;
+        }
+        sums[piece] = sum;
+    }
+    return true;
+}
+
+}  // namespace
 
 std::uint64_t checksum(std::string_view bytes, std::uint64_t running) {
     return crc64_ecma_refl(running, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
 }
 
 std::optional<std::uint64_t> checksum_file(int fd, const std::string& path, std::uint64_t size,
-                                           std::optional<io::IoError>& error) {
-    // Large enough that the calls cost nothing beside the copying, small enough to stay in cache.
-    std::vector<char> piece(std::size_t{1} << 20);
-    std::uint64_t sum = 0;
-    for (std::uint64_t at = 0; at < size;) {
-        const std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(piece.size(), size - at));
-        const std::optional<std::size_t> got = io::read_at(fd, at, piece.data(), wanted);
-        if (!got) {
-            error = io::IoError{io::IoError::Action::read, path, errno, {}};
+                                           std::optional<io::IoError>& error, Sharing sharing) {
+    std::vector<std::uint64_t> sums(static_cast<std::size_t>((size + piece_size - 1) / piece_size));
+    bool helped = true;
+    std::optional<io::IoError> helper_error;
+    {
+        std::unique_ptr<threads::Helper> helper;
+        if (sharing == Sharing::two_cores && sums.size() > 1 && threads::second_core(threads::Cores::from_affinity)) {
+            helper = std::make_unique<threads::Helper>(
+                [&](const std::stop_token&) { helped = sum_pieces(fd, path, size, 1, 2, sums, helper_error); });
+        }
+        const bool split = helper && helper->running();
+        if (!sum_pieces(fd, path, size, 0, split ? 2 : 1, sums, error)) {
             return std::nullopt;
         }
-        if (*got == 0) {
-            error = io::IoError::changed_while_read(path);
-            return std::nullopt;
-        }
-        sum = checksum({piece.data(), *got}, sum);
-        at += *got;
+    }  // the helper is joined here
+    if (!helped) {
+        error = helper_error;
+        return std::nullopt;
     }
-    return sum;
+    std::string pieces;
+    ByteWriter writer(pieces);
+    for (const std::uint64_t sum : sums) {
+        writer.put(sum);
+    }
+    return checksum(pieces);
 }
 
 }  // namespace indexing

@@ -92,7 +92,8 @@ void ContentSum::sum() {
     std::uint64_t size = 0;
     const io::FileDescriptor file = io::open_regular(path_, size, error_);
     if (file.valid()) {
-        sum_ = checksum_file(file.get(), path_, stamp_.size, error_);
+        // Beside a scan that has the other core.
+        sum_ = checksum_file(file.get(), path_, stamp_.size, error_, Sharing::one_core);
     }
 }
 

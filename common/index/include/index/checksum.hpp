@@ -14,10 +14,15 @@ namespace indexing {
 // The checksum of `bytes`, continuing from `running` (the checksum of what came before).
 std::uint64_t checksum(std::string_view bytes, std::uint64_t running = 0);
 
+// Whether summing a file may take a second core.
+enum class Sharing { one_core, two_cores };
+
 // The checksum of the first `size` bytes of the file open as `fd`, as stored (for a compressed
-// file, its compressed bytes), read in large pieces at their offsets so that the descriptor's
-// own position is left be; nothing, with `error`, where a read fails or the file is shorter.
+// file, its compressed bytes): the checksum of the checksums of its 64 MiB pieces, one after
+// another (64 bits each, little-endian), so that two cores can share the work. Read in large
+// pieces at their offsets, so that the descriptor's own position is left be; nothing, with
+// `error`, where a read fails or the file is shorter.
 std::optional<std::uint64_t> checksum_file(int fd, const std::string& path, std::uint64_t size,
-                                           std::optional<io::IoError>& error);
+                                           std::optional<io::IoError>& error, Sharing sharing = Sharing::two_cores);
 
 }  // namespace indexing
