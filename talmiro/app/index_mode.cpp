@@ -42,9 +42,9 @@ void commit_indexes(session::Front& front, const std::string& path, const Scanne
     if (with_fai) {
         facts.fai = scanned.fai;
     } else {
-        front.warn(text::file_label(path, false) + ": the lines of record '" + scanned.undescribable +
-                   "' differ in length, which a .fai cannot describe: " +
-                   text::file_label(path + std::string(tix_suffix), false) + " alone is written");
+        front.warn(text::file_label(path, false) + ": record '" + scanned.undescribable +
+                   "': " + scanned.why_undescribable + ": " + text::file_label(path + std::string(tix_suffix), false) +
+                   " alone is written");
     }
     io::OutputFile tix = front.create_named_output(path + std::string(tix_suffix));
     write_tix(tix, identity, facts, scanned.table, members.value_or(std::vector<io::BgzfMember>{}));
@@ -64,16 +64,11 @@ void index_file(session::Front& front, const std::string& path) {
             session::raise_unreadable(*error);
         }
     }
-    // The scan takes the file; the checks after it read through a second descriptor.
-    io::InputFile again = session::open_again_or_abort(path);
     io::OutputFile fai = front.create_named_output(path + std::string(fai_suffix));
     // Compressed text is seldom more than a fifth of its size.
     const std::uint64_t text_guess = members ? stamp.size * 5 : stamp.size;
     Scanned scanned;
     if (const auto unindexable = scan_for_index(std::move(file), path, fai, text_guess, scanned)) {
-        session::raise_unreadable(*unindexable);
-    }
-    if (const auto unindexable = check_first_marker(again, path, scanned, members ? &*members : nullptr)) {
         session::raise_unreadable(*unindexable);
     }
     indexing::IndexHeader identity;

@@ -8,7 +8,8 @@
 
 namespace talmiro {
 
-void for_each_input(std::size_t count, const std::function<void(std::size_t)>& work) {
+void for_each_input(std::size_t count, const std::function<void(std::size_t)>& work,
+                    const std::function<void()>& in_parallel) {
     std::vector<std::exception_ptr> failures(count);
     const auto guarded = [&](std::size_t nth) {
         try {
@@ -27,6 +28,9 @@ void for_each_input(std::size_t count, const std::function<void(std::size_t)>& w
             } else {
                 here.push_back(nth);
             }
+        }
+        if (here.empty() && in_parallel) {
+            in_parallel();
         }
         if (count > 0) {
             guarded(0);

@@ -17,8 +17,10 @@ void declare_options(session::OptionSet& options, Options& values) {
     options.choice("--order", values.order, "ORDER", {"list", "file"},
                    "list (default: records in list order) or file (each record taken once, as read, written "
                    "while the input is read)");
-    options.flag("--no-index", values.no_index,
-                 "read the whole input even where its index (FILE.tix) is beside it");
+    options.flag("--no-index", values.no_index, "read the whole input even where its index (FILE.tix) is beside it");
+    options.flag("--no-mate-check", values.no_mate_check,
+                 "with several inputs read in file order (--exclude, --order file), take them as they are rather "
+                 "than hold each record to be the mate of the others' (its name alike, a trailing /1 or /2 aside)");
 }
 
 std::optional<std::string> misuse(const session::BatchOptions& common, const Options& options) {
@@ -54,6 +56,8 @@ Choice choice_of(const Options& options) {
     choice.exclude = options.exclude;
     choice.order = options.exclude || options.order == "file" ? Order::file : Order::list;
     choice.use_index = !options.no_index && !options.exclude && !options.ignore_case;
+    choice.checks = Checks::strict;
+    choice.mate_check = !options.no_mate_check;
     return choice;
 }
 

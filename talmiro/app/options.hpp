@@ -3,6 +3,7 @@
 
 #include "front/program.hpp"
 #include "talmiro/match/name_selection.hpp"
+#include "talmiro/records/record_scanner.hpp"
 
 #include <optional>
 #include <string>
@@ -16,6 +17,7 @@ struct Options {
     bool exclude = false;
     std::string order;  // "list" or "file"; empty when not given
     bool no_index = false;
+    bool no_mate_check = false;
     bool operator==(const Options&) const = default;
 };
 
@@ -28,6 +30,10 @@ struct Choice {
     // Records may be taken through an input's index. Folded names and excluding need every
     // header, so those read the input whole.
     bool use_index = true;
+    // The dialogue reads as it always has; batch mode as the field's readers do.
+    Checks checks = Checks::lenient;
+    // Paired inputs read in file order are held to be mates, record for record.
+    bool mate_check = false;
 };
 
 // Binds the options to the command line.

@@ -111,7 +111,7 @@ std::vector<Input> open_inputs(Front& front, const NameTable& table, const Choic
             }
         }
         front.note("index not used for " + text::file_label(input.name, false) + ": " + not_used);
-        input.records = scan_records(io::ReadBuffer(std::move(file)));
+        input.records = scan_records(io::ReadBuffer(std::move(file)), choice.checks);
         input.format = input.records->format();
         input.taken.assign(table.slot_count(), 0);
     }
@@ -144,6 +144,22 @@ std::vector<io::OutputFile*> create_outputs(Front& front, std::vector<Input>& in
     return outputs;
 }
 
+// Inputs read in file order are compared record for record as they are read, where there are
+// several and each is read whole (through an index, only the counts of each name are).
+std::unique_ptr<MateCheck> mate_check_for(const std::vector<Input>& inputs, const Choice& choice) {
+    if (!choice.mate_check || choice.order != Order::file || inputs.size() < 2) {
+        return nullptr;
+    }
+    std::vector<std::string> names;
+    for (const Input& input : inputs) {
+        if (!input.records) {
+            return nullptr;
+        }
+        names.push_back(input.name);
+    }
+    return std::make_unique<MateCheck>(std::move(names));
+}
+
 // Every input is read at once, each on its own thread; only the first draws the meter.
 void read_inputs(Front& front, std::vector<Input>& inputs, const NameTable& table, const Choice& choice,
                  const std::vector<std::string>& spool_folders) {
@@ -156,20 +172,36 @@ void read_inputs(Front& front, std::vector<Input>& inputs, const NameTable& tabl
                                                spool_folders.at(nth), spool_budget / inputs.size());
         }
     }
-    for_each_input(inputs.size(), [&](std::size_t nth) {
-        Input& input = inputs[nth];
-        if (!input.records) {
-            return;  // taken through its index
-        }
-        std::unique_ptr<RecordWriter> writer;
-        RecordSink* sink = input.places.get();
-        if (input.output) {
-            writer = std::make_unique<RecordWriter>(*input.output, input.records->format(), input.records->input());
-            sink = writer.get();
-        }
-        input.handed = read_records(*input.records, selector, choice.exclude, *sink, input.taken,
-                                    nth == 0 ? front.meter().progress(reading_label) : io::Progress(), table.size());
-    });
+    std::unique_ptr<MateCheck> mates = mate_check_for(inputs, choice);
+    for_each_input(
+        inputs.size(),
+        [&](std::size_t nth) {
+            Input& input = inputs[nth];
+            if (!input.records) {
+                return;  // taken through its index
+            }
+            // However its reading ends, the others no longer wait for it.
+            const auto finished = [&mates, nth](void*) {
+                if (mates) {
+                    mates->finish(nth);
+                }
+            };
+            const std::unique_ptr<void, decltype(finished)> finishing(&input, finished);
+            std::unique_ptr<RecordWriter> writer;
+            RecordSink* sink = input.places.get();
+            if (input.output) {
+                writer = std::make_unique<RecordWriter>(*input.output, input.records->format(), input.records->input());
+                sink = writer.get();
+            }
+            input.handed = read_records(*input.records, selector, choice.exclude, *sink, input.taken,
+                                        nth == 0 ? front.meter().progress(reading_label) : io::Progress(), table.size(),
+                                        mates.get(), nth);
+        },
+        [&mates] {
+            if (mates) {
+                mates->read_in_parallel();
+            }
+        });
     front.meter().end_line();
     std::optional<std::uint64_t> scanned;
     std::optional<std::uint64_t> indexed;
@@ -185,6 +217,9 @@ void read_inputs(Front& front, std::vector<Input>& inputs, const NameTable& tabl
             front.input_cut_short(*input.records->malformed());
         }
         scanned = scanned.value_or(0) + input.records->records();
+    }
+    if (const std::optional<std::string> fault = mates ? mates->fault() : std::nullopt) {
+        throw Abort{Failure::unreadable_input, *fault};
     }
     if (scanned) {
         front.show_count(records_scanned, static_cast<std::int64_t>(*scanned));

@@ -1,6 +1,7 @@
 #include "talmiro/index/fai_format.hpp"
 
 #include "text/line_breaks.hpp"
+#include "text/printable.hpp"
 
 #include <charconv>
 #include <cstring>
@@ -27,10 +28,12 @@ bool FaiLineMaker::take_whole_lines(std::string_view& piece) {
     // Exactly one line break every `width` bytes, and a carriage return before each just where
     // the first line had one: then every line is the first's length, as the simple path finds.
     const std::size_t span = lines * width;
-    if (text::count_line_breaks(piece.substr(0, span)) != lines) {
+    const bool with_return = line_width_ - line_bases_ == 2;
+    // The line breaks (and carriage returns before them) are the only bytes outside '!' to '~'.
+    if (text::count_line_breaks(piece.substr(0, span)) != lines ||
+        text::count_unprintable(piece.substr(0, span)) != lines * (with_return ? 2 : 1)) {
         return false;
     }
-    const bool with_return = line_width_ - line_bases_ == 2;
     for (std::size_t end = width - 1; end < span; end += width) {
         if (piece[end] != '\n' || (piece[end - 1] == '\r') != with_return) {
             return false;
@@ -65,6 +68,7 @@ void FaiLineMaker::add(std::string_view piece) {
             before_last_ = last_;
         }
         last_ = piece[length - 1];
+        line_unprintable_ += text::count_unprintable(piece.substr(0, length));
         at_ += length;
         piece.remove_prefix(length);
         if (found != nullptr) {
@@ -74,6 +78,11 @@ void FaiLineMaker::add(std::string_view piece) {
 }
 
 void FaiLineMaker::end_line(bool with_break) {
+    if (format_ == RecordFormat::fasta && stage_ == Stage::sequence) {
+        const std::size_t breaking = with_break ? (before_last_ == '\r' && at_ - line_start_ >= 2 ? 2 : 1) : 0;
+        counted_otherwise_ = counted_otherwise_ || line_unprintable_ > breaking;
+    }
+    line_unprintable_ = 0;
     const std::uint64_t width = at_ - line_start_;
     std::uint64_t bases = width;
     if (with_break) {
@@ -141,6 +150,9 @@ FaiLineMaker::Result FaiLineMaker::finish(std::string_view name, std::string& in
     }
     if (lines_differ_) {
         return Result::undescribable;
+    }
+    if (counted_otherwise_) {
+        return Result::counted_otherwise;
     }
     into.append(name);
     const auto append = [&](std::uint64_t number) {

@@ -23,9 +23,12 @@ public:
     // `text_offset`: where the record's first byte after its '>' or '@' lies in the text.
     void begin(RecordFormat format, std::uint64_t text_offset);
     void add(std::string_view piece);
-    enum class Result { line, empty, undescribable };
+    enum class Result { line, empty, undescribable, counted_otherwise };
     // The record's line (its name given) appended to `into`; `empty` for a record without
-    // sequence (samtools leaves those out), `undescribable` where its lines differ in length.
+    // sequence (samtools leaves those out), `undescribable` where its lines differ in length,
+    // `counted_otherwise` where a FASTA sequence line holds a byte samtools does not count as a
+    // base (a blank, a tab, a carriage return not before a line break, a control character):
+    // samtools would then read back other bases than talmiro takes.
     Result finish(std::string_view name, std::string& into);
     // Once finished: a FASTA record's lines, for the .tix (`record_offset` where its '>' lies),
     // and, where they differ, their runs.
@@ -59,6 +62,8 @@ private:
     std::uint64_t quality_bases_ = 0;
     bool quality_short_seen_ = false;
     bool lines_differ_ = false;
+    std::size_t line_unprintable_ = 0;  // bytes outside '!' to '~' in the line being read
+    bool counted_otherwise_ = false;
     // The sequence's lines as runs of alike lines, kept from record to record for their room.
     std::vector<LineRun> runs_;
     std::uint64_t run_bytes_ = 0;  // where the next line begins, from the sequence's start

@@ -74,8 +74,12 @@ void add_record(IndexingSink& sink, const std::string& name, io::OutputFile& fai
     if (!scanned.undescribable.empty()) {
         return;
     }
-    if (result == FaiLineMaker::Result::undescribable) {
+    if (result == FaiLineMaker::Result::undescribable || result == FaiLineMaker::Result::counted_otherwise) {
         scanned.undescribable = name;
+        scanned.why_undescribable = result == FaiLineMaker::Result::undescribable
+                                        ? "its lines differ in length, which a .fai cannot describe"
+                                        : "its sequence holds a blank, a tab, a carriage return or a control "
+                                          "character, which samtools would not count as bases";
         return;
     }
     fai.write(line);
@@ -126,22 +130,6 @@ std::optional<io::IoError> scan_for_index(io::InputFile file, const std::string&
     }
     if (records->input().changed()) {
         return io::IoError::changed_while_read(path);
-    }
-    return std::nullopt;
-}
-
-std::optional<io::IoError> check_first_marker(const io::InputFile& file, const std::string& path,
-                                              const Scanned& scanned, const std::vector<io::BgzfMember>* members) {
-    if (scanned.table.places().empty()) {
-        return std::nullopt;
-    }
-    const std::uint64_t first = scanned.table.places().front().offset;
-    char marker = '\0';
-    const std::unique_ptr<io::ByteSource> byte = io::open_region(file, first, first + 1, members);
-    if (byte->read(&marker, 1) != 1 || marker != marker_of(scanned.format)) {
-        return io::IoError::bad_content(path, std::string("its first record does not begin with '") +
-                                                  marker_of(scanned.format) +
-                                                  "', which no index can describe: the file is read whole each time");
     }
     return std::nullopt;
 }

@@ -29,7 +29,8 @@ struct Scanned {
     RecordFormat format = RecordFormat::fasta;
     std::uint64_t text_size = 0;
     std::string undescribable;  // the first record a .fai cannot describe
-    Companion fai;              // the .fai's lines written
+    std::string why_undescribable;
+    Companion fai;  // the .fai's lines written
 };
 
 // Scans the whole file (`text_guess` its likely text size, for room), writing the .fai's lines to
@@ -37,10 +38,5 @@ struct Scanned {
 // unclosed, where a record proves undescribable.
 std::optional<io::IoError> scan_for_index(io::InputFile file, const std::string& path, io::OutputFile& fai,
                                           std::uint64_t text_guess, Scanned& scanned);
-
-// The scan takes the first byte for the first record's marker whatever it is; an index of such
-// a file would locate a record that is not there. Read through `file`, a second descriptor.
-std::optional<io::IoError> check_first_marker(const io::InputFile& file, const std::string& path,
-                                              const Scanned& scanned, const std::vector<io::BgzfMember>* members);
 
 }  // namespace talmiro

@@ -6,48 +6,78 @@ namespace talmiro {
 
 namespace {
 
-// Passes over what stands before the first record's header line: the first byte, taken for its
-// '>' whatever it is, or blank lines and then the '>' that follows them.
-void skip_to_first_record(io::ReadBuffer& input) {
-    // Look past whole blank lines, keeping everything from the start should no '>' follow them.
+// What stands before the first record: whole blank lines (kept, and counted, in the window),
+// then the first byte of what follows, if anything does.
+struct Leading {
+    std::size_t blank_end = 0;  // where the blank lines end
+    std::uint64_t lines = 0;    // how many there are
+    bool marker = false;        // a '>' follows them
+    bool only_blanks = false;   // and nothing but blanks follows them
+};
+
+Leading look_past_blank_lines(io::ReadBuffer& input) {
     std::size_t start = input.pos();
     std::size_t at = start;
-    std::size_t after_blank_lines = start;
+    Leading leading{start, 0, false};
     for (;;) {
         if (at == input.end()) {
             const std::size_t seen = at - start;
-            const std::size_t lines = after_blank_lines - start;
+            const std::size_t blank = leading.blank_end - start;
             if (!input.refill(start)) {
                 break;
             }
             at = start + seen;
-            after_blank_lines = start + lines;
+            leading.blank_end = start + blank;
             continue;
         }
         const char c = input.data()[at];
         if (c == '\n') {
-            after_blank_lines = ++at;
+            leading.blank_end = ++at;
+            ++leading.lines;
         } else if (c == ' ' || c == '\t' || c == '\r') {
             ++at;
         } else {
             break;
         }
     }
-    if (after_blank_lines > start && after_blank_lines < input.end() && input.data()[after_blank_lines] == '>') {
-        input.set_pos(after_blank_lines + 1);
-    } else if (start < input.end()) {
-        input.set_pos(start + 1);  // the first byte, taken for the first record's '>'
-    } else {
-        input.set_pos(start);
-    }
+    leading.marker = leading.blank_end < input.end() && input.data()[leading.blank_end] == '>';
+    leading.only_blanks = at == input.end();
+    return leading;
 }
 
 }  // namespace
 
-FastaScanner::FastaScanner(io::ReadBuffer input) : reader_(std::move(input)) { skip_to_first_record(reader_.window()); }
+FastaScanner::FastaScanner(io::ReadBuffer input, Checks checks) : reader_(std::move(input)) {
+    io::ReadBuffer& window = reader_.window();
+    const Leading leading = look_past_blank_lines(window);
+    if (leading.marker) {
+        window.set_pos(leading.blank_end + 1);
+        return;
+    }
+    if (leading.only_blanks) {
+        window.set_pos(window.end());  // no record
+        return;
+    }
+    window.set_pos(leading.blank_end);
+    if (checks == Checks::strict) {
+        malformed_ = io::IoError::bad_content(window.name(), "text before the first record's '>' is no record",
+                                              leading.lines + 1);
+        window.set_pos(window.end());
+        return;
+    }
+    // As Biopython's reader does: lines up to the first that begins with '>' are passed over.
+    const auto nothing = [](std::string_view) {};
+    while (!reader_.at_end_of_file()) {
+        reader_.pass_through('\n', nothing);
+        if (window.peek(1).starts_with('>')) {
+            window.set_pos(window.pos() + 1);
+            return;
+        }
+    }
+}
 
 bool FastaScanner::next(std::size_t most, HeaderLine& header) {
-    if (reader_.at_end_of_file()) {
+    if (reader_.at_end_of_file() || malformed_) {
         return false;
     }
     header_ = reader_.take_until_at_most('\n', most, whole_);

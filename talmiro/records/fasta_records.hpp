@@ -8,13 +8,14 @@ namespace talmiro {
 
 class FastaScanner final : public RecordScanner {
 public:
-    // Reads from where the input stands: the first record's marker is passed over first.
-    explicit FastaScanner(io::ReadBuffer input);
+    // Reads from where the input stands: the first record's marker is passed over first (and,
+    // leniently, any text before it).
+    FastaScanner(io::ReadBuffer input, Checks checks);
 
     bool next(std::size_t most, HeaderLine& header) override;
     void take(RecordSink& sink) override;
     void skip() override;
-    const std::optional<io::IoError>& malformed() const override { return no_fault_; }
+    const std::optional<io::IoError>& malformed() const override { return malformed_; }
     RecordFormat format() const override { return RecordFormat::fasta; }
     std::uint64_t records() const override { return records_; }
     io::ReadBuffer& input() override { return reader_.window(); }
@@ -25,7 +26,7 @@ private:
     bool whole_ = true;        // header_ is the whole line
     bool line_break_ = false;  // and a line break followed it
     std::uint64_t records_ = 0;
-    std::optional<io::IoError> no_fault_;  // any text is FASTA
+    std::optional<io::IoError> malformed_;  // text before the first header, strictly read
 };
 
 }  // namespace talmiro

@@ -1,6 +1,7 @@
 #include "talmiro/records/fastq_records.hpp"
 
 #include "io/line_reader.hpp"
+#include "text/printable.hpp"
 #include "text/quoting.hpp"
 
 #include <algorithm>
@@ -16,6 +17,18 @@ namespace talmiro {
 namespace {
 
 bool is_blank_line(std::string_view line) { return line.find_first_not_of(" \t\r") == std::string_view::npos; }
+
+std::string byte_named(char byte) {
+    if (byte == ' ') {
+        return "a blank";
+    }
+    if (byte == '\t') {
+        return "a tab";
+    }
+    static constexpr char digits[] = "0123456789abcdef";
+    const auto value = static_cast<unsigned char>(byte);
+    return std::string("the byte 0x") + digits[value >> 4] + digits[value & 15];
+}
 
 std::string count_of(std::uint64_t count, std::string_view what) {
     return std::to_string(count) + " " + std::string(what) + (count == 1 ? "" : "s");
@@ -133,10 +146,16 @@ bool FastqScanner::read_rest() {
         ++line;
         at = stop == no_line_break ? end : stop + 1;
         if (!text.empty() && text.front() == '+') {
+            if (!repeats_the_title(text, line)) {
+                return false;
+            }
             break;
         }
         if (!text.empty() && text.front() == '@') {
             fail("FASTQ record " + record_name() + " has no '+' line before the next header", line);
+            return false;
+        }
+        if (!holds_only_letters(text, "sequence", line)) {
             return false;
         }
         bases += text.size();
@@ -163,6 +182,9 @@ bool FastqScanner::read_rest() {
         }
         ++line;
         at = stop == no_line_break ? end : stop + 1;
+        if (!holds_only_letters(text, "quality", line)) {
+            return false;
+        }
         quality += text.size();
         first = false;
     }
@@ -185,6 +207,29 @@ void FastqScanner::take(RecordSink& sink) {
 }
 
 void FastqScanner::skip() { static_cast<void>(read_rest()); }
+
+bool FastqScanner::holds_only_letters(std::string_view text, std::string_view what, std::uint64_t line) {
+    if (checks_ == Checks::lenient) {
+        return true;
+    }
+    const std::size_t bad = text::first_unprintable(text);
+    if (bad == std::string_view::npos) {
+        return true;
+    }
+    fail("FASTQ record " + record_name() + ": its " + std::string(what) + " holds " + byte_named(text[bad]) +
+             " (only '!' to '~' may stand there)",
+         line);
+    return false;
+}
+
+bool FastqScanner::repeats_the_title(std::string_view plus_line, std::uint64_t line) {
+    const std::string_view header = io::without_carriage_return({input_.data() + record_start_, header_size_});
+    if (checks_ == Checks::lenient || plus_line.size() == 1 || plus_line.substr(1) == header) {
+        return true;
+    }
+    fail("FASTQ record " + record_name() + ": its '+' line repeats another title than its header's", line);
+    return false;
+}
 
 void FastqScanner::fail(std::string problem, std::uint64_t line) {
     malformed_ = io::IoError::bad_content(input_.name(), std::move(problem), line);

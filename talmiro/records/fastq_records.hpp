@@ -14,7 +14,7 @@ namespace talmiro {
 class FastqScanner final : public RecordScanner {
 public:
     // Reads from where the input stands: blank lines, then the first record's '@'.
-    explicit FastqScanner(io::ReadBuffer input) : input_(std::move(input)) {}
+    FastqScanner(io::ReadBuffer input, Checks checks) : input_(std::move(input)), checks_(checks) {}
 
     bool next(std::size_t most, HeaderLine& header) override;
     void take(RecordSink& sink) override;
@@ -37,9 +37,14 @@ private:
     // Reads the record's lines after its header, checking them; its end is then pos().
     bool read_rest();
     void fail(std::string problem, std::uint64_t line);
+    // Strictly read: false (the record failed) where `text`, a sequence or quality line, holds
+    // a byte no FASTQ reader takes, or the '+' line repeats another title than the header's.
+    bool holds_only_letters(std::string_view text, std::string_view what, std::uint64_t line);
+    bool repeats_the_title(std::string_view plus_line, std::uint64_t line);
     std::string record_name() const;
 
     io::ReadBuffer input_;
+    Checks checks_;
     std::size_t record_start_ = 0;  // the window offset of the record's header line
     std::size_t header_size_ = 0;
     std::uint64_t lines_ = 0;  // the lines before pos()

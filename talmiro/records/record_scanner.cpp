@@ -25,15 +25,15 @@ bool starts_with_fastq_record(io::ReadBuffer& input) {
 
 }  // namespace
 
-std::unique_ptr<RecordScanner> scan_records(io::ReadBuffer input) {
+std::unique_ptr<RecordScanner> scan_records(io::ReadBuffer input, Checks checks) {
     input.skip_byte_order_mark();
     if (starts_with_fastq_record(input)) {
         // Lines of a hundred bytes: on virtual machines the mapping's page walks cost more than
         // copying them does (twice the time of the scan).
         input.copy_from_here();
-        return std::make_unique<FastqScanner>(std::move(input));
+        return std::make_unique<FastqScanner>(std::move(input), checks);
     }
-    return std::make_unique<FastaScanner>(std::move(input));
+    return std::make_unique<FastaScanner>(std::move(input), checks);
 }
 
 }  // namespace talmiro

@@ -29,6 +29,13 @@ protected:
 
 enum class RecordFormat { fasta, fastq };
 
+// How closely records are held to what the field's readers take. Batch mode and every index
+// read records as samtools and Biopython do and refuse what they refuse: text before the first
+// FASTA header, FASTQ sequence and quality lines holding anything but '!' to '~', a '+' line
+// naming another title. The dialogue keeps its own ways: it passes over text before the first
+// header and takes any bytes.
+enum class Checks { lenient, strict };
+
 class RecordScanner {
 public:
     virtual ~RecordScanner() = default;
@@ -52,7 +59,7 @@ public:
 
 // The records of `input`: FASTQ when its first record begins with '@' (after a byte order mark
 // and blank lines), FASTA otherwise.
-std::unique_ptr<RecordScanner> scan_records(io::ReadBuffer input);
+std::unique_ptr<RecordScanner> scan_records(io::ReadBuffer input, Checks checks = Checks::strict);
 
 // The character a record of this format begins with.
 constexpr char marker_of(RecordFormat format) { return format == RecordFormat::fastq ? '@' : '>'; }

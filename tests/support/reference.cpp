@@ -20,17 +20,11 @@ std::vector<std::vector<std::string>> reference_records(const std::string& whole
                                                         const std::vector<std::string>& names) {
     std::vector<std::vector<std::string>> records(names.size());
     const std::string content = whole.starts_with("\xEF\xBB\xBF") ? whole.substr(3) : whole;
-    // The first byte is the first record's '>', whatever it is, unless whole blank lines come
-    // before a '>': then they and the '>' go.
-    std::size_t at = content.empty() ? 0 : 1;
-    const std::size_t first_other = content.find_first_not_of(" \t\r\n");
-    if (first_other != std::string::npos && content[first_other] == '>') {
-        const std::size_t last_line_end = content.rfind('\n', first_other);
-        if (last_line_end != std::string::npos && last_line_end + 1 == first_other) {
-            at = first_other + 1;
-        }
-    }
-    bool at_end = false;
+    // The first record begins at the first line that begins with '>': lines before it are
+    // passed over (text before the first header is no record).
+    const std::size_t start = content.starts_with('>') ? 0 : content.find("\n>");
+    std::size_t at = start == std::string::npos ? content.size() : content.find('>', start) + 1;
+    bool at_end = start == std::string::npos;
     while (!at_end) {
         const std::size_t line_end = content.find('\n', at);
         std::string header;

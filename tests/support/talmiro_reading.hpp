@@ -26,7 +26,8 @@ inline TalmiroReading read_as_talmiro(io::ReadBuffer input, const std::vector<st
         list.add(name);
     }
     const talmiro::NameTable table(std::move(list), selection.ignore_case);
-    const auto records = talmiro::scan_records(std::move(input));
+    // Read as the dialogue reads, which the reference is written for.
+    const auto records = talmiro::scan_records(std::move(input), talmiro::Checks::lenient);
     talmiro::TakenRecords taken(records->input(), records->format(), table.slot_count(), talmiro::temporary_folder(),
                                 spool_budget);
     std::vector<std::uint64_t> counts(table.slot_count(), 0);
@@ -50,7 +51,7 @@ inline std::string stream_as_talmiro(io::ReadBuffer input, const std::vector<std
         list.add(name);
     }
     const talmiro::NameTable table(std::move(list), false);
-    const auto records = talmiro::scan_records(std::move(input));
+    const auto records = talmiro::scan_records(std::move(input), talmiro::Checks::lenient);
     std::optional<io::OutputFile> output = io::OutputFile::create(path);
     output->begin_writing();
     {

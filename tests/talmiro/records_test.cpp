@@ -7,6 +7,7 @@
 #include "talmiro/index/fai_format.hpp"
 #include "talmiro/index/record_table.hpp"
 #include "talmiro/match/name_matcher.hpp"
+#include "talmiro/records/mate_check.hpp"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,7 @@
 #include <span>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -147,6 +149,77 @@ TEST(TalmiroRecordWriting, MappedStretchesMatchPieceByPiece) {
                     << testing::PrintToString(dir.read("input")) << ", " << testing_support::describe(setup)
                     << (exclude ? ", excluding" : "");
             }
+        }
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// Paired inputs held to be mates, record for record, across stretches and threads: the verdict
+// is the same read one after the other or side by side, and names both records where they part.
+TEST(TalmiroMates, PairsOutOfStepAreFoundWhereverTheyPart) {
+    const auto names = [](std::size_t count, const std::string& suffix) {
+        std::vector<std::string> words;
+        for (std::size_t record = 0; record < count; ++record) {
+            words.push_back("SRR1." + std::to_string(record) + suffix);
+        }
+        return words;
+    };
+    struct Case {
+        std::string name;
+        std::vector<std::string> first;
+        std::vector<std::string> second;
+        std::string fault;  // empty: in step
+    };
+    std::vector<std::string> dropped = names(9000, "/2");
+    dropped.erase(dropped.begin() + 5000);
+    std::vector<std::string> renamed = names(3, "");
+    renamed[1] = "other";
+    const std::vector<Case> cases = {
+        {"mates named /1 and /2", names(9000, "/1"), names(9000, "/2"), ""},
+        {"mates named alike", names(10, ""), names(10, ""), ""},
+        {"an archive's .1 and .2", names(10, ".1"), names(10, ".2"), ""},
+        {"an archive's _1 and _2", names(10, "_1"), names(10, "_2"), ""},
+        {"one read gone from the second, far in", names(9000, "/1"), dropped,
+         "record 5001 is 'SRR1.5000/1' in 'R1' but 'SRR1.5001/2' in 'R2': the inputs are not read pairs in step "
+         "(--no-mate-check reads them as they are)"},
+        {"a name of its own", names(3, ""), renamed,
+         "record 2 is 'SRR1.1' in 'R1' but 'other' in 'R2': the inputs are not read pairs in step (--no-mate-check "
+         "reads them as they are)"},
+        {"the second ends first", names(4097, ""), names(4096, ""),
+         "'R2' ends at record 4096 where 'R1' goes on: the inputs are not read pairs in step"},
+        {"the first ends first", names(2, ""), names(3, ""),
+         "'R1' ends at record 2 where 'R2' goes on: the inputs are not read pairs in step"},
+        {".1 and .2 are no mates where the first records do not say so",
+         {"a.1", "b.1"},
+         {"a", "b.2"},
+         "record 1 is 'a.1' in 'R1' but 'a' in 'R2': the inputs are not read pairs in step (--no-mate-check reads "
+         "them as they are)"},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        for (const bool parallel : {false, true}) {
+            talmiro::MateCheck mates({"R1", "R2"});
+            const auto feed = [&](std::size_t nth, const std::vector<std::string>& words) {
+                for (const std::string& word : words) {
+                    if (!mates.add(nth, word)) {
+                        break;
+                    }
+                }
+                mates.finish(nth);
+            };
+            if (parallel) {
+                mates.read_in_parallel();
+                std::thread second([&] { feed(1, test.second); });
+                feed(0, test.first);
+                second.join();
+            } else {
+                feed(0, test.first);
+                feed(1, test.second);
+            }
+            EXPECT_EQ(mates.fault().value_or(""), test.fault);
         }
     }
 }

@@ -3,6 +3,7 @@
 #include "project/version.hpp"
 #include "support/compression.hpp"
 #include "talmiro/app/run.hpp"
+#include "talmiro/index/tix_format.hpp"
 
 #include <gtest/gtest.h>
 
@@ -134,6 +135,12 @@ std::vector<Scenario> scenarios() {
          answering(""),
          start(1) + reading({100}) + output_prompt() + writing({100}) + closing,
          {{"out.fa", ">a2\nGG\n"}}},
+        // Text before the first header is no record: passed over, as Biopython's reader does.
+        {"text_before_the_first_header_is_passed_over",
+         {{"list.txt", "a\nello\n"}, {"in.fa", "hello world\nmore\n>a\nAC\n"}},
+         answering("y\n"),
+         start(2) + reading({50}) + missing("ello") + output_prompt() + writing({50}) + closing,
+         {{"out.fa", ">a\nAC\n"}}},
         {"blank_lines_before_the_first_record_are_skipped",
          {{"list.txt", "a\n"}, {"in.fa", "\n \t\r\n\n>a\nAC\n>b\nGG\n"}},
          answering(""),
@@ -144,11 +151,12 @@ std::vector<Scenario> scenarios() {
          answering(""),
          start(2) + reading({50, 100}) + output_prompt() + writing({50, 100}) + closing,
          {{"out.fa", ">seq2\nGGGG\n>seq1 first record\nACGTACGT\nACGT\n"}}},
-        {"the_first_byte_is_skipped_whatever_it_is",
+        // A first byte other than '>' is no marker: its line is text before the first header.
+        {"a_first_line_without_its_marker_is_no_record",
          {{"list.txt", "seq\n"}, {"in.fa", "Xseq\nAC\n"}},
-         answering(""),
-         start(1) + reading({100}) + output_prompt() + writing({100}) + closing,
-         {{"out.fa", ">seq\nAC\n"}}},
+         answering("y\n"),
+         start(1) + reading({}) + missing("seq") + output_prompt() + writing({}) + closing,
+         {{"out.fa", ""}}},
         {"output_replaces_the_input",
          {{"list.txt", "seq2\n"}, {"in.fa", three_records}},
          "list.txt in.fa in.fa",
@@ -281,6 +289,14 @@ std::vector<BatchScenario> batch_scenarios() {
          0,
          seq3_seq1,
          "",
+         {}},
+        {"text_before_the_first_header_fails_naming_its_line",
+         {{"list.txt", "a\n"}, {"in.fa", "\n\nhello world\n>a\nAC\n"}},
+         {"-l", "list.txt", "-i", "in.fa", "-o", "out.fa", "--exclude"},
+         "",
+         1,
+         "",
+         "talmiro: 'in.fa' line 3: text before the first record's '>' is no record\n",
          {}},
         {"prefix_matching_by_default",
          {{"list.txt", "contig_1\n"}, {"in.fa", contigs}},
@@ -516,6 +532,25 @@ std::vector<BatchScenario> batch_scenarios() {
          "",
          "",
          {{"o1.fq", read_1 + read_3}, {"o2.fq", mate_1 + mate_3}}},
+        // Excluding, every record is held to be its mate's: one read gone from R2 is told.
+        {"pairs_excluded_out_of_step_fail_naming_both_records",
+         {{"list.txt", "x\n"}, {"r1.fq", reads}, {"r2.fq", mate_1 + mate_3}},
+         {"-l", "list.txt", "-i", "r1.fq", "-i", "r2.fq", "-o", "o1.fq", "-o", "o2.fq", "--exclude"},
+         "",
+         1,
+         "",
+         "talmiro: record 2 is 'r2/1' in 'r1.fq' but 'R3/2' in 'r2.fq': the inputs are not read pairs in step "
+         "(--no-mate-check reads them as they are)\n",
+         {}},
+        {"pairs_in_file_order_unchecked_on_request",
+         {{"list.txt", "r1\n"}, {"r1.fq", reads}, {"r2.fq", mate_1 + mate_3}},
+         {"-l", "list.txt", "-i", "r1.fq", "-i", "r2.fq", "-o", "o1.fq", "-o", "o2.fq", "--order", "file", "--match",
+          "word", "--no-mate-check"},
+         "",
+         0,
+         "",
+         "",
+         {{"o1.fq", read_1}, {"o2.fq", mate_1}}},
         {"a_name_missing_from_every_input_is_named_with_them",
          {{"list.txt", "x\n"}, {"r1.fq", reads}, {"r2.fq", mates}},
          {"-l", "list.txt", "-i", "r1.fq", "-i", "r2.fq", "-o", "o1.fq", "-o", "o2.fq"},
@@ -637,8 +672,7 @@ std::vector<BatchScenario> batch_scenarios() {
          "",
          1,
          "",
-         "talmiro: 'in.fa': its first record does not begin with '>', which no index can describe: the file is read "
-         "whole each time\n",
+         "talmiro: 'in.fa' line 1: text before the first record's '>' is no record\n",
          {}},
     };
 }
@@ -665,6 +699,24 @@ TEST(TalmiroFastq, MalformedRecordsFailNamingLineAndRecord) {
         {read_1 + "@r2\nACGT\n", "line 6: FASTQ record 'r2' is cut short before its '+' line"},
         {read_1 + "@r2", "line 5: FASTQ record 'r2' is cut short before its '+' line"},
         {read_1 + "r2\nACGT\n+\nIIII\n", "line 5: a FASTQ record must begin with '@', not 'r2'"},
+        // What Biopython refuses: sequence and quality lines hold '!' to '~' alone, and a '+'
+        // line that repeats a title repeats the header's whole line.
+        {read_1 + "@r2\nACGT\n+\nII I\n",
+         "line 8: FASTQ record 'r2': its quality holds a blank (only '!' to '~' may stand there)"},
+        {read_1 + "@r2\nACGT\n+\nII\tI\n",
+         "line 8: FASTQ record 'r2': its quality holds a tab (only '!' to '~' may stand there)"},
+        {read_1 + "@r2\nACGT\n+\nII" + std::string(1, '\0') + "I\n",
+         "line 8: FASTQ record 'r2': its quality holds the byte 0x00 (only '!' to '~' may stand there)"},
+        {read_1 + "@r2\nACGT\n+\nIII\x7f\n",
+         "line 8: FASTQ record 'r2': its quality holds the byte 0x7f (only '!' to '~' may stand there)"},
+        {read_1 + "@r2\nACGT\n+\nI\x1bII\n",
+         "line 8: FASTQ record 'r2': its quality holds the byte 0x1b (only '!' to '~' may stand there)"},
+        {read_1 + "@r2\nACGT\n+\n\x0bIII\n",
+         "line 8: FASTQ record 'r2': its quality holds the byte 0x0b (only '!' to '~' may stand there)"},
+        {read_1 + "@r2\nAC GT\n+\nIIIII\n",
+         "line 6: FASTQ record 'r2': its sequence holds a blank (only '!' to '~' may stand there)"},
+        {read_1 + "@r2 x\nACGT\n+r2\nIIII\n",
+         "line 7: FASTQ record 'r2': its '+' line repeats another title than its header's"},
     };
     ScratchDir dir;
     dir.write("list.txt", "r1\n");
@@ -941,9 +993,20 @@ TEST(TalmiroIndex, TakesWhatTheScanTakes) {
     }
 }
 
-// The .fai is samtools' own, carriage returns and FASTQ included; lines of unequal length get
-// the table alone, with a warning naming the record.
+// The .fai is samtools' own, carriage returns and FASTQ included; lines of unequal length, or
+// bytes samtools counts otherwise, get the table alone, with a warning naming the record.
 TEST(TalmiroIndex, WritesTheFaiSamtoolsWrites) {
+    const auto warning = [](const std::string& record, const std::string& why) {
+        return "talmiro: warning: 'in': record '" + record + "': " + why + ": 'in.tix' alone is written\n";
+    };
+    const auto differ = [&](const std::string& record) {
+        return warning(record, "its lines differ in length, which a .fai cannot describe");
+    };
+    const auto counted_otherwise = [&](const std::string& record) {
+        return warning(record,
+                       "its sequence holds a blank, a tab, a carriage return or a control character, which samtools "
+                       "would not count as bases");
+    };
     const struct {
         std::string text;
         std::string fai;  // empty: none written
@@ -952,12 +1015,15 @@ TEST(TalmiroIndex, WritesTheFaiSamtoolsWrites) {
         {">a x\nACGT\nAC\n>b\nAAAA\n>e\n>a\nCC", "a\t6\t5\t4\t5\nb\t4\t16\t4\t5\na\t2\t27\t2\t3\n", ""},
         {">a\r\nACGT\r\nAC\r\n>b\r\nGG\r\n", "a\t6\t4\t4\t6\nb\t2\t18\t2\t4\n", ""},
         {reads, "r1/1\t4\t13\t4\t5\t20\nr2/1\t4\t31\t2\t3\t43\nR3/1\t1\t56\t1\t3\t62\n", ""},
-        {">a\nACG\nACGT\n>b\nGG\n", "",
-         "talmiro: warning: 'in': the lines of record 'a' differ in length, which a .fai cannot describe: 'in.tix' "
-         "alone is written\n"},
-        {">a\nACGT\n\nAC\n", "",
-         "talmiro: warning: 'in': the lines of record 'a' differ in length, which a .fai cannot describe: 'in.tix' "
-         "alone is written\n"},
+        {">a\nACG\nACGT\n>b\nGG\n", "", differ("a")},
+        {">a\nACGT\n\nAC\n", "", differ("a")},
+        // Bytes samtools does not count as bases: its .fai would then fetch other bases than
+        // talmiro takes (`ACGTACGTAC>b` for the first).
+        {">a\nAC GT\nAC GT\nAC\n>b\nAA\n", "", counted_otherwise("a")},
+        {">a\nACGT\n>b\nAC\tT\n", "", counted_otherwise("b")},
+        {">a\nAC\rGT\n", "", counted_otherwise("a")},
+        {">a\nACGT\nAC" + std::string(1, '\0') + "\n", "", counted_otherwise("a")},
+        {">a\nACGT\r", "", counted_otherwise("a")},
     };
     ScratchDir dir;
     for (const auto& [text, fai, errors] : cases) {
@@ -990,7 +1056,7 @@ TEST(TalmiroIndex, ASpoiledIndexIsToldAndTheFileReadWhole) {
             text[at] = byte;
             rewrite_keeping_time(dir, "in", text);
             if (restamp) {
-                testing_support::restamp_index(dir, "in.tix", "in", 80);
+                testing_support::restamp_index(dir, "in.tix", "in", talmiro::tix_facts_size);
             }
         };
     };

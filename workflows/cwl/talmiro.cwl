@@ -74,6 +74,10 @@ inputs:
     type: boolean?
     doc: read the whole input even where an index is staged beside it
     inputBinding: {prefix: --no-index, position: 4}
+  no_mate_check:
+    type: boolean?
+    doc: in file order, take several inputs as they are rather than hold each record to be its mate's
+    inputBinding: {prefix: --no-mate-check, position: 4}
 
 outputs:
   extracted:

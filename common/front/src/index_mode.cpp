@@ -27,15 +27,6 @@ indexing::Indexable open_to_index_or_abort(const std::string& path, const indexi
     return std::move(*indexable);
 }
 
-io::InputFile open_again_or_abort(const std::string& path) {
-    indexing::Refusal refusal;
-    std::optional<io::InputFile> file = indexing::open_again(path, refusal);
-    if (!file) {
-        abort_with(refusal);
-    }
-    return std::move(*file);
-}
-
 indexing::Reporting index_reporting(Front& front) {
     return {[&front](std::string_view what) { front.warn(what); },
             [&front](std::string_view what) { front.note(what); }};

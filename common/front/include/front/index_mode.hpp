@@ -14,8 +14,6 @@ namespace session {
 
 // The file to index, or the step's Abort saying why it cannot be.
 indexing::Indexable open_to_index_or_abort(const std::string& path, const indexing::StorageRule& can_index);
-// Opens it again for the checks after its scan.
-io::InputFile open_again_or_abort(const std::string& path);
 
 // Where the index code of a run through `front` warns and notes, at the wall clock's time.
 indexing::Reporting index_reporting(Front& front);
