@@ -185,6 +185,30 @@ def biopython_case(args, folder, rng):
     for record in written:
         check(str(record.seq) == str(source[record.id].seq), "the sequence of %s as in the input" % record.id)
         check(record.description == source[record.id].description, "the header of %s as in the input" % record.id)
+    # FASTQ with each class of fault Biopython's parser refuses: talmiro refuses each too (the
+    # check is one way: what Biopython refuses, talmiro refuses), and takes what it reads.
+    good = "@a x\nACGT\n+\nIIII\n"
+    faults = {"a blank in a quality": "@b\nACGT\n+\nII I\n", "a tab in a quality": "@b\nACGT\n+\nII\tI\n",
+              "a NUL in a quality": "@b\nACGT\n+\nII\0I\n", "a vertical tab": "@b\nACGT\n+\nII\x0bI\n",
+              "DEL": "@b\nACGT\n+\nIII\x7f\n", "ESC": "@b\nACGT\n+\nI\x1bII\n",
+              "a unit separator": "@b\nACGT\n+\nII\x1fI\n", "a blank in a sequence": "@b\nAC T\n+\nIIII\n",
+              "another title on the + line": "@b x\nACGT\n+c\nIIII\n", "a short quality": "@b\nACGT\n+\nIII\n",
+              "no + line": "@b\nACGT\n@c\nAC\n+\nII\n", "no @": "b\nACGT\n+\nIIII\n"}
+    with open(os.path.join(folder, "one.txt"), "w") as handle:
+        handle.write("a\n")
+    for fault, record in faults.items():
+        path = os.path.join(folder, "faulty.fq")
+        with open(path, "w", newline="") as handle:
+            handle.write(good + record)
+        try:
+            list(SeqIO.parse(path, "fastq"))
+            refused = False
+        except ValueError:
+            refused = True
+        ours = subprocess.run([args.talmiro, "-l", "one.txt", "-i", path, "-o", "-", "--match", "word"],
+                              cwd=folder, capture_output=True)
+        check(not refused or ours.returncode == 1, "talmiro refuses a FASTQ with %s, as Biopython does: %s" %
+              (fault, ours.stderr.decode(errors="replace")))
     return 0
 
 
