@@ -262,6 +262,10 @@ std::vector<std::string> arguments(std::vector<std::string> extra) {
 const std::string usage_hint = "Try 'talmiro --help' for more information.\n";
 
 std::vector<BatchScenario> batch_scenarios() {
+    std::string many_names;
+    for (int name = 1; name <= 25; ++name) {
+        many_names += "n" + std::to_string(name) + "\n";
+    }
     const Files inputs = {{"list.txt", "seq3\nseq1\n"}, {"in.fa", three_records}};
     const std::string seq3_seq1 = ">seq3 third\nTTTT\nTT\n>seq1 first record\nACGTACGT\nACGT\n";
     return {
@@ -297,6 +301,48 @@ std::vector<BatchScenario> batch_scenarios() {
          1,
          "",
          "talmiro: 'in.fa' line 3: text before the first record's '>' is no record\n",
+         {}},
+        // Messages that lead to the cause.
+        {"a_name_listed_three_times_and_missing_is_told_once",
+         {{"list.txt", "q\nseq1\nq\nq\n"}, {"in.fa", three_records}},
+         arguments({}),
+         "",
+         1,
+         "",
+         "talmiro: 'q' not found in 'in.fa' (listed 3 times)\n",
+         {}},
+        {"past_twenty_missing_names_only_their_number_is_told",
+         {{"list.txt", many_names}, {"in.fa", three_records}},
+         {"-l", "list.txt", "-i", "in.fa", "-o", "out.fa", "--allow-missing"},
+         "",
+         0,
+         "",
+         "talmiro: warning: 'n1' not found in 'in.fa'\ntalmiro: warning: 'n2' not found in 'in.fa'\ntalmiro: warning: "
+         "'n3' not found in 'in.fa'\ntalmiro: warning: 'n4' not found in 'in.fa'\ntalmiro: warning: 'n5' not found in "
+         "'in.fa'\ntalmiro: warning: 'n6' not found in 'in.fa'\ntalmiro: warning: 'n7' not found in 'in.fa'\ntalmiro: "
+         "warning: 'n8' not found in 'in.fa'\ntalmiro: warning: 'n9' not found in 'in.fa'\ntalmiro: warning: 'n10' not "
+         "found in 'in.fa'\ntalmiro: warning: 'n11' not found in 'in.fa'\ntalmiro: warning: 'n12' not found in "
+         "'in.fa'\ntalmiro: warning: 'n13' not found in 'in.fa'\ntalmiro: warning: 'n14' not found in "
+         "'in.fa'\ntalmiro: warning: 'n15' not found in 'in.fa'\ntalmiro: warning: 'n16' not found in "
+         "'in.fa'\ntalmiro: warning: 'n17' not found in 'in.fa'\ntalmiro: warning: 'n18' not found in "
+         "'in.fa'\ntalmiro: warning: 'n19' not found in 'in.fa'\ntalmiro: warning: 'n20' not found in "
+         "'in.fa'\ntalmiro: warning: 5 more listed names not found in 'in.fa'\n",
+         {{"out.fa", ""}}},
+        {"an_empty_value_is_told",
+         {{"in.fa", three_records}},
+         {"--list=", "-i", "in.fa", "-o", "-"},
+         "",
+         2,
+         "",
+         "talmiro: '--list=' gives --list no value\nTry 'talmiro --help' for more information.\n",
+         {}},
+        {"only_one_input_can_be_standard_input",
+         {{"list.txt", "a\n"}},
+         {"-l", "list.txt", "-i", "-", "-i", "-", "-o", "a.fa", "-o", "b.fa"},
+         "",
+         2,
+         "",
+         "talmiro: only one input can be standard input (-)\nTry 'talmiro --help' for more information.\n",
          {}},
         {"prefix_matching_by_default",
          {{"list.txt", "contig_1\n"}, {"in.fa", contigs}},
@@ -1036,6 +1082,16 @@ TEST(TalmiroIndex, WritesTheFaiSamtoolsWrites) {
         EXPECT_EQ(dir.exists("in.fai") ? dir.read("in.fai") : "", fai);
         EXPECT_TRUE(dir.exists("in.tix"));
     }
+}
+
+// "--" ends the options: a file whose name begins with '-' can be indexed.
+TEST(TalmiroIndex, DoubleDashEndsTheOptions) {
+    ScratchDir dir;
+    dir.write("-in.fa", ">a\nAC\n");
+    const ProcessResult indexing = run_command(TALMIRO_BINARY, {"--index", "--", "-in.fa"}, "", dir.path());
+    EXPECT_EQ(indexing.exit_status, 0) << indexing.errors;
+    EXPECT_EQ(dir.read("-in.fa.fai"), "a\t2\t3\t2\t3\n");
+    EXPECT_TRUE(dir.exists("-in.fa.tix"));
 }
 
 // An index that does not hold for the file, whatever spoiled it: one warning, then the file is

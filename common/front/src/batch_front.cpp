@@ -55,20 +55,49 @@ void BatchFront::show_count(const CountKind& what, std::int64_t count) {
     }
 }
 
-bool BatchFront::go_on_without(std::string_view name, std::string_view part) {
-    say() << (options_.allow_missing ? "warning: " : "") << text::quoted(name) << " not found in ";
+std::string BatchFront::looked_in(std::string_view part) const {
+    std::string where = "in ";
     if (!part.empty()) {
-        err_ << part << " of ";
+        where += std::string(part) + " of ";
     }
     const std::vector<std::string> inputs = options_.paths_of(*program_.input);
     for (std::size_t nth = 0; nth < inputs.size(); ++nth) {
-        err_ << (nth == 0 ? "" : " or ") << text::file_label(inputs[nth], false);
+        where += (nth == 0 ? "" : " or ") + text::file_label(inputs[nth], false);
     }
-    err_ << '\n';
+    return where;
+}
+
+bool BatchFront::go_on_without(std::string_view name, std::string_view part) {
+    const std::string where = looked_in(part);
+    const auto [at, added] = missing_at_.try_emplace(where + '\n' + std::string(name), missing_.size());
+    if (added) {
+        missing_.push_back({std::string(name), where, 0});
+    }
+    ++missing_[at->second].listed;
     return true;  // every missing name is told before the run decides
 }
 
-bool BatchFront::accept_missing(std::size_t missing) { return missing == 0 || options_.allow_missing; }
+bool BatchFront::accept_missing(std::size_t missing) {
+    // A long list of names the input lacks says little more after its first lines than their
+    // number: a wrong input or list, most likely.
+    constexpr std::size_t most_told = 20;
+    const char* const kind = options_.allow_missing ? "warning: " : "";
+    for (std::size_t at = 0; at < std::min(missing_.size(), most_told); ++at) {
+        const Missing& name = missing_[at];
+        say() << kind << text::quoted(name.name) << " not found " << name.where;
+        if (name.listed > 1) {
+            err_ << " (listed " << name.listed << " times)";
+        }
+        err_ << '\n';
+    }
+    if (missing_.size() > most_told) {
+        say() << kind << (missing_.size() - most_told) << " more listed names not found " << missing_.back().where
+              << '\n';
+    }
+    missing_.clear();
+    missing_at_.clear();
+    return missing == 0 || options_.allow_missing;
+}
 
 void BatchFront::input_cut_short(const io::IoError& error) { throw Abort{Failure::unreadable_input, error.describe()}; }
 

@@ -74,9 +74,14 @@ std::optional<std::string> standard_streams_shared(const BatchOptions& options) 
                 named_dash.push_back(role->long_option());
             }
         }
+        const std::string stream = direction == FileRole::Direction::input ? "standard input" : "standard output";
+        if (named_dash.size() > 1 && std::all_of(named_dash.begin(), named_dash.end(),
+                                                 [&](std::string_view name) { return name == named_dash[0]; })) {
+            return "only one " + std::string(direction == FileRole::Direction::input ? "input" : "output") +
+                   " can be " + stream + " (-)";
+        }
         if (named_dash.size() > 1) {
-            return "only one of " + joined(named_dash) + " can be " +
-                   (direction == FileRole::Direction::input ? "standard input" : "standard output") + " (-)";
+            return "only one of " + joined(named_dash) + " can be " + stream + " (-)";
         }
     }
     return std::nullopt;
@@ -236,7 +241,18 @@ ParsedCommandLine parse_command_line(const Program& program, BatchProgram& batch
         err << program.name << ": " << problem << '\n' << help_hint(program.name);
         return ParsedCommandLine{std::nullopt, 2};
     };
-    std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());  // CLI11 takes them last first
+    // "--" ends the options: what follows is a file however it begins.
+    const auto options_end = std::find(arguments.begin(), arguments.end(), "--");
+    const std::vector<std::string> after_options(options_end == arguments.end() ? options_end : options_end + 1,
+                                                 arguments.end());
+    for (auto argument = arguments.begin(); argument != options_end; ++argument) {
+        if (argument->starts_with("--") && argument->ends_with("=")) {
+            return usage_error(text::quoted(*argument) + " gives " + argument->substr(0, argument->size() - 1) +
+                               " no value");
+        }
+    }
+    std::vector<std::string> reversed(std::make_reverse_iterator(options_end),
+                                      arguments.rend());  // CLI11 takes them last first
     try {
         app.parse(reversed);
     } catch (const CLI::CallForHelp&) {
@@ -249,12 +265,15 @@ ParsedCommandLine parse_command_line(const Program& program, BatchProgram& batch
         return usage_error(error.what());
     }
     if (options.files_mode) {
-        // The mode's files are what the parser did not take, in the order given.
+        // The mode's files are what the parser did not take, in the order given, then all after "--".
         for (const std::string& argument : app.remaining()) {
             if (argument.size() <= 1 || argument.front() != '-') {
                 options.mode_files.push_back(argument);
             }
         }
+        options.mode_files.insert(options.mode_files.end(), after_options.begin(), after_options.end());
+    } else if (!after_options.empty()) {
+        return usage_error("unexpected argument " + text::quoted(after_options.front()));
     }
     for (std::size_t index = 0; index < program.files.size(); ++index) {
         const FileRole& role = *program.files[index];

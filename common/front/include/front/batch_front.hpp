@@ -5,6 +5,9 @@
 #include "io/temp_files.hpp"
 
 #include <iosfwd>
+#include <string>
+#include <unordered_map>
+#include <vector>
 
 namespace session {
 
@@ -43,6 +46,18 @@ public:
 
 private:
     std::ostream& say();  // starts a line on standard error with the program's name
+    // Where a missing name was looked for: "in 'a.fq' or 'b.fq'", and the part, if any.
+    std::string looked_in(std::string_view part) const;
+
+    // The missing names of one look, each once with how often it is listed, told together
+    // when the run decides on them.
+    struct Missing {
+        std::string name;
+        std::string where;
+        std::size_t listed = 0;
+    };
+    std::vector<Missing> missing_;
+    std::unordered_map<std::string, std::size_t> missing_at_;
 
     const Program& program_;
     const BatchOptions& options_;
