@@ -177,6 +177,18 @@ def cwltool_case(args, folder):
         check(sorted(os.listdir(out)) == sorted(outputs), "%s's job collects %s" % (tool, sorted(outputs)))
         for produced, name in outputs.items():
             same_file(os.path.join(out, produced), os.path.join(EXPECTED, name))
+    # An output name holding glob's own characters is collected as the very file it names.
+    with open(os.path.join(cwl, "talmiro-job.yml")) as handle:
+        job = handle.read().replace("subset_R1.fq", "'sub[1]*?.fq'")
+    job = re.sub(r"path: (?!/)", "path: %s/" % cwl, job)
+    globbed = os.path.join(folder, "globbed-job.yml")
+    with open(globbed, "w") as handle:
+        handle.write(job)
+    out = os.path.join(folder, "globbed")
+    result = run(["cwltool", "--outdir", out, os.path.join(cwl, "talmiro.cwl"), globbed])
+    check(sorted(os.listdir(out)) == ["sub[1]*?.fq", "subset_R2.fq"], "a globbed name collects its file:\n%s" %
+          result.stderr)
+    same_file(os.path.join(out, "sub[1]*?.fq"), os.path.join(EXPECTED, "talmiro_subset_R1.fq"))
 
     # The read pair with its indexes, staged beside the inputs as secondary files: a fresh index
     # is taken without a word; one whose file was staged with new times too, once its content is

@@ -11,6 +11,11 @@ doc: |
   A listed ID the matrix lacks fails the run (exit 1) unless allow_missing is set; a failed run
   writes nothing.
 
+# The outputs are collected by their names exactly: glob's own characters in a name ([, ], *
+# and ?) stand for themselves.
+requirements:
+  InlineJavascriptRequirement: {}
+
 hints:
   SoftwareRequirement:
     packages:
@@ -85,12 +90,12 @@ outputs:
   submatrix:
     type: File
     outputBinding:
-      glob: $(inputs.output_name)
+      glob: '${ var name = inputs.output_name; return name === null ? [] : [name.replace(/[\[\]*?]/g, "[$&]")]; }'
   sample:
     type: File?
     outputBinding:
-      glob: $(inputs.sample_name)
+      glob: '${ var name = inputs.sample_name; return name === null ? [] : [name.replace(/[\[\]*?]/g, "[$&]")]; }'
   short_names:
     type: File?
     outputBinding:
-      glob: $(inputs.short_names_name)
+      glob: '${ var name = inputs.short_names_name; return name === null ? [] : [name.replace(/[\[\]*?]/g, "[$&]")]; }'

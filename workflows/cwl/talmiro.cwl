@@ -9,6 +9,11 @@ doc: |
   R2 of a read pair) each get their output, in the same order, kept in step. A listed name no
   record takes fails the run (exit 1) unless allow_missing is set; a failed run writes nothing.
 
+# The outputs are collected by their names exactly: glob's own characters in a name ([, ], *
+# and ?) stand for themselves, and a name that collects no file, or several, fails the run.
+requirements:
+  InlineJavascriptRequirement: {}
+
 hints:
   SoftwareRequirement:
     packages:
@@ -84,4 +89,11 @@ outputs:
     type: File[]
     doc: the outputs, in the order of the inputs
     outputBinding:
-      glob: $(inputs.output_names)
+      glob: '${ return inputs.output_names.map(function (name) { return name.replace(/[\[\]*?]/g, "[$&]"); }); }'
+      outputEval: |
+        ${
+          if (self.length != inputs.output_names.length) {
+            throw "the outputs " + inputs.output_names.join(", ") + " were not each collected as one file";
+          }
+          return self;
+        }
