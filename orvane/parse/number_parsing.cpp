@@ -248,4 +248,36 @@ std::string_view shortest_text(double value, ShortestText& text) {
     return {text.data(), static_cast<std::size_t>(end - text.data())};
 }
 
+bool plainly_a_number(std::string_view text) {
+    // Twenty characters and an exponent of two digits stay far inside a float's range.
+    if (text.empty() || text.size() > 20) {
+        return false;
+    }
+    std::size_t at = text[0] == '-' || text[0] == '+' ? 1 : 0;
+    const auto digits = [&] {
+        const std::size_t from = at;
+        while (at < text.size() && text[at] >= '0' && text[at] <= '9') {
+            ++at;
+        }
+        return at - from;
+    };
+    std::size_t mantissa = digits();
+    if (at < text.size() && text[at] == '.') {
+        ++at;
+        mantissa += digits();
+    }
+    if (mantissa == 0) {
+        return false;
+    }
+    if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
+        ++at;
+        at += at < text.size() && (text[at] == '-' || text[at] == '+') ? 1 : 0;
+        const std::size_t exponent = digits();
+        if (exponent == 0 || exponent > 2) {
+            return false;
+        }
+    }
+    return at == text.size();
+}
+
 }  // namespace orvane

@@ -15,6 +15,11 @@ namespace orvane {
 template <typename T>  // float or double
 [[nodiscard]] const char* parse_number(const char* first, const char* last, T& value);
 
+// Whether `text` is plainly a number parse_number reads whole, told without converting it: a
+// short decimal with at most a two-digit exponent. False says only "not plainly": parse_number
+// decides such a text.
+bool plainly_a_number(std::string_view text);
+
 // The shortest text that reads back as the same double, as tables write a value they did not
 // read as text; in `room`, which it stays valid with.
 using ShortestText = std::array<char, 32>;

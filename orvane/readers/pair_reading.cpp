@@ -192,7 +192,7 @@ public:
             // unlisted one holds nothing for the cut.
             column = second_.slot_of(ids_, fields_.second);
             if (column < 0 && found_count_ == ids_.ids().slot_count()) {
-                return std::nullopt;
+                return refuse_no_number(line);
             }
             row = first_.slot_of(ids_, fields_.first);
         }
@@ -201,17 +201,16 @@ public:
                 find(static_cast<std::size_t>(slot));
             }
         }
+        // Every distance is read as a number, a pair's nobody listed too: a file the whole-file
+        // read of a square matrix would refuse is refused here as well.
         if (row < 0 || column < 0) {
-            return std::nullopt;
+            return refuse_no_number(line);
+        }
+        const auto [value, no_number] = distance_of(line);
+        if (no_number) {
+            return no_number;
         }
         grid_.grow(static_cast<std::size_t>(std::max(row, column)) + 1);
-        finish_distance(tabbed_.value_or(false), fields_);
-        double value = 0;
-        const char* const end = fields_.distance.data() + fields_.distance.size();
-        if (parse_number(fields_.distance.data(), line.data() + line.size(), value) != end) {
-            return "the distance from " + text::quoted(fields_.first) + " to " + text::quoted(fields_.second) + ": " +
-                   text::quoted(fields_.distance) + " is no number";
-        }
         double earlier = 0;
         if (!grid_.give(static_cast<std::size_t>(row), static_cast<std::size_t>(column), value, fields_.distance,
                         earlier)) {
@@ -221,6 +220,25 @@ public:
                    std::string(fields_.distance);
         }
         return std::nullopt;
+    }
+
+    // Why the line's distance is no number, if it is none; most are plainly numbers, told so
+    // without being converted, as a pair nobody listed needs no value.
+    std::optional<std::string> refuse_no_number(std::string_view line) {
+        finish_distance(tabbed_.value_or(false), fields_);
+        return plainly_a_number(fields_.distance) ? std::nullopt : distance_of(line).second;
+    }
+
+    // The line's distance as a number, or why it is none.
+    std::pair<double, std::optional<std::string>> distance_of(std::string_view line) {
+        finish_distance(tabbed_.value_or(false), fields_);
+        double value = 0;
+        const char* const end = fields_.distance.data() + fields_.distance.size();
+        if (parse_number(fields_.distance.data(), line.data() + line.size(), value) != end) {
+            return {0, "the distance from " + text::quoted(fields_.first) + " to " + text::quoted(fields_.second) +
+                           ": " + text::quoted(fields_.distance) + " is no number"};
+        }
+        return {value, std::nullopt};
     }
 
     // Takes in the lines of the file's later part, read by `later`; false where the two give one

@@ -3,6 +3,7 @@
 #include "front/dialogue.hpp"
 #include "io/output_file.hpp"
 #include "io/progress.hpp"
+#include "orvane/parse/number_parsing.hpp"
 #include "orvane/parse/token_reader.hpp"
 #include "orvane/parse/token_skipping.hpp"
 #include "orvane/readers/pair_reading.hpp"
@@ -180,6 +181,38 @@ TEST(TokenReaderDifferential, TrickyNumbersReadAsByTheStream) {
             expect_same_reads(dir, number, {Read::number, Read::number}, buffer_size);
             expect_same_reads(dir, "  " + number + " 2.5\n", {Read::number, Read::number, Read::token}, buffer_size);
             expect_same_reads(dir, number + "\t7", {Read::integer, Read::token, Read::token}, buffer_size);
+        }
+    }
+}
+
+// What is told plainly a number without converting it is a number the parser reads whole:
+// random short texts of a number's characters, and the edges of the plain shape.
+TEST(TokenReaderDifferential, PlainNumbersAreNumbersTheParserReadsWhole) {
+    for (const auto& [text, plain] : std::vector<std::pair<std::string, bool>>{{"0.1", true},
+                                                                               {"1.", true},
+                                                                               {".5", true},
+                                                                               {"-2e-05", true},
+                                                                               {"+3E99", true},
+                                                                               {"1e999", false},
+                                                                               {"1e", false},
+                                                                               {".", false},
+                                                                               {"-", false},
+                                                                               {"e5", false},
+                                                                               {"NA", false},
+                                                                               {"1.2.3", false},
+                                                                               {"123456789012345678901", false}}) {
+        EXPECT_EQ(orvane::plainly_a_number(text), plain) << text;
+    }
+    std::mt19937 random(41);
+    for (int round = 0; round < 200000; ++round) {
+        std::string text;
+        for (std::size_t length = 1 + random() % 8; text.size() < length;) {
+            text += "0123456789.eE+-x"[random() % 16];
+        }
+        double value = 0;
+        if (orvane::plainly_a_number(text)) {
+            ASSERT_EQ(orvane::parse_number(text.data(), text.data() + text.size(), value), text.data() + text.size())
+                << text;
         }
     }
 }
