@@ -38,9 +38,18 @@ BatchOutputs::BatchOutputs(session::Front& front, Layout layout) : front_(front)
     }
 }
 
-void BatchOutputs::write(IdTable& ids, const DataSet& set) {
+void BatchOutputs::refuse_names_none_can_read(const IdTable& ids) const {
+    // An ID written where no reader, this one included, would find it again is refused before
+    // anything is written.
     if (short_names_) {
-        short_names_->give(ids);
+        for (std::size_t position = 0; position < ids.size(); ++position) {
+            const std::string_view id = ids.ids().name(position);
+            if (ids.found_at(position) && id.find_first_of("\t\r\n") != std::string_view::npos) {
+                throw Abort{Failure::unreadable_input, "the ID " + text::quoted(id) +
+                                                           " holds a tab or a line break, which the --short-names "
+                                                           "map cannot hold"};
+            }
+        }
     }
     if (layout_ == Layout::pairs) {
         if (const auto name = name_no_pair_can_hold(ids)) {
@@ -49,6 +58,23 @@ void BatchOutputs::write(IdTable& ids, const DataSet& set) {
                                                        "hold (--short-names gives names that fit)"};
         }
     }
+    if (holds_data_sets(layout_)) {
+        if (const auto name = name_no_phylip_field_can_hold(ids)) {
+            throw Abort{Failure::unreadable_input,
+                        "the ID " + text::quoted(*name) + " cannot be written in a " +
+                            std::string(layout_names[static_cast<std::size_t>(layout_)]) +
+                            " matrix: PHYLIP's 10-character name field holds a name with blanks only up to 10 "
+                            "characters, and none with a tab or a line break (--short-names, or a csv or ssv "
+                            "output, which quote, can hold it)"};
+        }
+    }
+}
+
+void BatchOutputs::write(IdTable& ids, const DataSet& set) {
+    if (short_names_) {
+        short_names_->give(ids);
+    }
+    refuse_names_none_can_read(ids);
     if (!outputs_) {
         create();
     } else if (outputs_->sample) {

@@ -40,6 +40,8 @@ public:
 
 private:
     void create();
+    // Throws where an ID to write is one its output could not be read back with.
+    void refuse_names_none_can_read(const IdTable& ids) const;
 
     session::Front& front_;
     Layout layout_;

@@ -320,4 +320,15 @@ template std::size_t write_output_files(io::OutputFile*, io::OutputFile*, const 
 template std::size_t write_output_files(io::OutputFile*, io::OutputFile*, const IdTable&, const DistanceRows<double>&,
                                         const io::Progress&, Layout, threads::Cores);
 
+std::optional<std::string> name_no_phylip_field_can_hold(const IdTable& ids) {
+    for (std::size_t position = 0; position < ids.size(); ++position) {
+        const std::string_view name = ids.written_name(position);
+        if (ids.found_at(position) && (name.find_first_of("\t\r\n") != std::string_view::npos ||
+                                       (name.size() > id_width && name.find(' ') != std::string_view::npos))) {
+            return std::string(name);
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace orvane

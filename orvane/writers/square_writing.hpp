@@ -1,6 +1,9 @@
 // Writing the extracted matrix and the sample file.
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include "io/output_file.hpp"
 #include "io/progress.hpp"
 #include "orvane/formats/layouts.hpp"
@@ -31,5 +34,10 @@ template <typename Distance>
 std::size_t write_output_files(io::OutputFile* matrix, io::OutputFile* sample, const IdTable& ids,
                                const DistanceRows<Distance>& rows, const io::Progress& progress,
                                Layout layout = Layout::square, threads::Cores cores = threads::Cores::from_affinity);
+
+// A name to write that PHYLIP's 10-character name field cannot hold, when there is one: one
+// with a tab or a line break, or with a blank and longer than the field (the blank would end it
+// for every reader that splits at blanks, and nothing then tells where it ends).
+std::optional<std::string> name_no_phylip_field_can_hold(const IdTable& ids);
 
 }  // namespace orvane

@@ -675,6 +675,26 @@ std::vector<BatchScenario> batch_scenarios() {
          "",
          {{"out.txt",
            "Pan\tPan\t0\nPan\tHomo sapiens \t0.5\nHomo sapiens \tPan\t0.5\nHomo sapiens \tHomo sapiens \t0\n"}}},
+        // An ID written where nothing could read it back is refused before anything is written;
+        // one of at most 10 characters stands in PHYLIP's field, blanks and all.
+        {"a_long_id_with_blanks_is_refused_in_a_square_matrix",
+         with("Homo sapiens \tPan\t0.5\n", "Pan\nHomo sapiens \n"),
+         arguments({"--list-lines", "--output-format", "square"}),
+         "",
+         1,
+         "",
+         "orvane: the ID 'Homo sapiens ' cannot be written in a square matrix: PHYLIP's 10-character name field "
+         "holds a name with blanks only up to 10 characters, and none with a tab or a line break (--short-names, or "
+         "a csv or ssv output, which quote, can hold it)\n",
+         {{"out.txt", "kept"}}},
+        {"a_short_id_with_blanks_stands_in_phylips_field",
+         with("B. virgini\tPan\t0.5\n", "Pan\nB. virgini\n"),
+         arguments({"--list-lines", "--output-format", "lower"}),
+         "",
+         0,
+         "",
+         "",
+         {{"out.txt", "    2\nPan       \nB. virgini  0.500000\n"}}},
         {"a_pair_given_twice_with_two_values",
          with("A B 1\nA B 1.0\nA B 2\n", "A B"),
          arguments({}),
