@@ -58,6 +58,17 @@ void BatchOutputs::refuse_names_none_can_read(const IdTable& ids) const {
                                                        "hold (--short-names gives names that fit)"};
         }
     }
+    if (layout_ == Layout::ssv) {
+        for (std::size_t position = 0; position < ids.size(); ++position) {
+            const std::string_view name = ids.written_name(position);
+            if (ids.found_at(position) && name.ends_with('\\')) {
+                throw Abort{Failure::unreadable_input,
+                            "the ID " + text::quoted(name) +
+                                " ends in a backslash, which escapes the closing quote for R's read.table: an ssv "
+                                "output cannot hold it (--short-names, or a csv or tsv output, can)"};
+            }
+        }
+    }
     if (holds_data_sets(layout_)) {
         if (const auto name = name_no_phylip_field_can_hold(ids)) {
             throw Abort{Failure::unreadable_input,

@@ -185,13 +185,27 @@ bool holds_data_sets(Layout layout) { return layout == Layout::square || layout 
 namespace {
 
 // Where the field R quoted at `open` closes: at the quote no backslash escapes, or at the
-// line's end when none does.
+// line's end when none does. As R's read.table reads it, a backslash escapes a quote only;
+// before anything else it is itself.
 std::size_t closing_r_quote(std::string_view line, std::size_t open) {
     std::size_t close = open + 1;
     while (close < line.size() && line[close] != '"') {
-        close += line[close] == '\\' ? 2 : 1;
+        close += line[close] == '\\' && close + 1 < line.size() && line[close + 1] == '"' ? 2 : 1;
     }
     return std::min(close, line.size());
+}
+
+// Where a field quoted at `open` closes, and whether it is quoted as R's write.table quotes
+// (a quote inside escaped by a backslash, as R writes tab-separated tables) rather than as RFC
+// 4180 (a quote inside doubled): R's, where RFC 4180's reading would leave text after the
+// closing quote and a backslash stands before it.
+std::pair<std::size_t, bool> quoted_field_end(std::string_view line, std::size_t open, char delimiter) {
+    const std::size_t close = closing_quote(line, open);
+    const bool clean = close + 1 >= line.size() || line[close + 1] == delimiter;
+    if (clean || line[close - 1] != '\\') {
+        return {close, false};
+    }
+    return {closing_r_quote(line, open), true};
 }
 
 std::size_t skip_blanks(std::string_view line, std::size_t at) {
@@ -249,9 +263,9 @@ void split_fields(std::string_view line, char delimiter, std::vector<Field>& fie
     std::size_t at = 0;
     while (fields.size() < most) {
         if (at < line.size() && line[at] == '"') {
-            // Quoted: up to the quote that is not doubled.
-            const std::size_t close = closing_quote(line, at);
-            fields.push_back({at + 1, std::min(close, line.size()), true});
+            // Quoted: up to the quote that is not doubled (or, R's, not escaped).
+            const auto [close, escaped] = quoted_field_end(line, at, delimiter);
+            fields.push_back({at + 1, std::min(close, line.size()), true, escaped});
             const std::size_t next = line.find(delimiter, close);
             if (next == std::string_view::npos) {
                 return;
@@ -276,7 +290,7 @@ bool ends_inside_quotes(std::string_view line, char delimiter, std::size_t most)
     std::size_t at = 0;
     for (std::size_t fields = 0; fields < most; ++fields) {
         if (at < line.size() && line[at] == '"') {
-            const std::size_t close = closing_quote(line, at);
+            const std::size_t close = quoted_field_end(line, at, delimiter).first;
             if (close >= line.size()) {
                 return true;
             }
@@ -294,8 +308,7 @@ bool ends_inside_quotes(std::string_view line, char delimiter, std::size_t most)
 std::string field_text(std::string_view line, const Field& field) {
     std::string text(line.substr(field.begin, field.end - field.begin));
     if (field.escaped) {
-        for (std::size_t at = text.find('\\'); at != std::string::npos && at + 1 < text.size();
-             at = text.find('\\', at + 1)) {
+        for (std::size_t at = text.find("\\\""); at != std::string::npos; at = text.find("\\\"", at + 1)) {
             text.erase(at, 1);
         }
     } else if (field.quoted) {

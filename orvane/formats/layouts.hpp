@@ -53,7 +53,7 @@ struct Field {
     std::size_t begin;
     std::size_t end;
     bool quoted;
-    bool escaped = false;  // quoted as R quotes: a backslash before a quote or a backslash
+    bool escaped = false;  // quoted as R quotes: a backslash before a quote
 };
 
 // Splits a line (without its line break) into `fields` (the blank delimiter ' ' splits at runs of

@@ -21,11 +21,12 @@ void write_name(io::OutputFile& output, std::string_view name, char delimiter) {
     output.put('"');
 }
 
-// As R quotes a string by default: always, a quote or backslash inside escaped by a backslash.
+// As R's write.table quotes a string by default: always, a quote inside escaped by a backslash
+// (a backslash stays as it is, as read.table reads it).
 void write_r_name(io::OutputFile& output, std::string_view name) {
     output.put('"');
     for (const char c : name) {
-        if (c == '"' || c == '\\') {
+        if (c == '"') {
             output.put('\\');
         }
         output.put(c);
