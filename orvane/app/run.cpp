@@ -208,7 +208,7 @@ DataSet read_data_set(Front& front, IdTable& ids, TokenReader& matrix, const Det
     DataSet set{allocate_distance_rows<double>(ids, order), std::nullopt};
     std::optional<io::IoError> stop =
         *detection.layout == Layout::lower
-            ? read_lower_triangle(matrix, ids, order, detection.with_diagonal, set.rows,
+            ? read_lower_triangle(matrix, ids, order, detection.with_diagonal, detection.names_end_at_tabs, set.rows,
                                   front.meter().progress(reading_label))
             : read_distance_matrix(matrix, ids, order, set.rows, Strictness::whole_numbers,
                                    front.meter().progress(reading_label));

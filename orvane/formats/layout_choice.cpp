@@ -38,7 +38,8 @@ std::optional<io::IoError> choose_layout(io::ReadBuffer& input, std::optional<La
     bool whole = false;
     const std::string_view start = read_first_lines(input, whole);
     if (named) {
-        detection = {*named, *named == Layout::lower && lower_rows_hold_the_diagonal(start), {}};
+        const LowerShape lower = *named == Layout::lower ? lower_shape(start) : LowerShape{};
+        detection = {*named, lower.with_diagonal, {}, lower.names_end_at_tabs};
         return std::nullopt;
     }
     detection = detect_layout(start, whole);

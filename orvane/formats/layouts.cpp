@@ -39,6 +39,29 @@ std::size_t count_tokens(std::string_view line) {
     return tokens;
 }
 
+// Whether the rows after the order line are tab-separated: then a row's fields are told by its
+// tabs, and its name may hold blanks.
+bool rows_have_tabs(const std::vector<std::string_view>& lines) {
+    return std::any_of(lines.begin() + (lines.empty() ? 0 : 1), lines.end(),
+                       [](std::string_view line) { return line.find('\t') != std::string_view::npos; });
+}
+
+// A row's fields: its tab-separated ones, or its blank-separated tokens.
+std::size_t fields_of_row(std::string_view line, bool tabs) {
+    return tabs ? 1 + static_cast<std::size_t>(std::count(line.begin(), line.end(), '\t')) : count_tokens(line);
+}
+
+// Whether the lines after the order read as a lower triangle's first rows, and then whether
+// they hold the diagonal: row 1 holds its name (and perhaps its diagonal) alone and row 2 one
+// more field; rows as long as a square matrix's are none.
+std::optional<bool> lower_rows(const std::vector<std::string_view>& lines, std::int64_t order, bool tabs) {
+    const std::size_t second = fields_of_row(lines[1], tabs);
+    const bool full_rows = second == static_cast<std::uint64_t>(order) + 1;
+    const bool lower = (second == 1 || second == 2) &&
+                       (order == 1 || (lines.size() >= 3 && fields_of_row(lines[2], tabs) == second + 1));
+    return lower && !full_rows ? std::optional(second == 2) : std::nullopt;
+}
+
 // The first whitespace-separated token of a line, when it is a whole number.
 std::optional<std::int64_t> leading_number(std::string_view line) {
     while (!line.empty() && text::is_blank(line.front())) {
@@ -252,6 +275,19 @@ bool ends_inside_r_quotes(std::string_view line, std::size_t most) {
     return false;
 }
 
+// Whether the line has a tab that no quoted field holds, read as R quotes (a table R wrote
+// with its default blank separator holds tabs only inside quoted names).
+bool tab_outside_r_quotes(std::string_view line) {
+    for (std::size_t at = 0; at < line.size(); ++at) {
+        if (line[at] == '"') {
+            at = closing_r_quote(line, at);
+        } else if (line[at] == '\t') {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 void split_fields(std::string_view line, char delimiter, std::vector<Field>& fields, std::size_t most) {
@@ -329,9 +365,12 @@ std::optional<std::int64_t> order_at_start(std::string_view start) {
     return lines.empty() ? std::nullopt : order_on(lines[0]);
 }
 
-bool lower_rows_hold_the_diagonal(std::string_view start) {
+LowerShape lower_shape(std::string_view start) {
+    if (const Detection detected = detect_layout(start, true); detected.layout == Layout::lower) {
+        return {detected.with_diagonal, detected.names_end_at_tabs};
+    }
     const std::vector<std::string_view> lines = first_lines(start, true, 2);
-    return lines.size() == 2 && count_tokens(lines[1]) == 2;
+    return {lines.size() == 2 && count_tokens(lines[1]) == 2, false};
 }
 
 Detection detect_layout(std::string_view start, bool whole) {
@@ -343,18 +382,33 @@ Detection detect_layout(std::string_view start, bool whole) {
         // The order first: a square matrix (whose rows may wrap anywhere), or a lower triangle,
         // whose row 1 holds its name (and perhaps its diagonal) alone and row 2 one more.
         if (count_tokens(lines[0]) == 1 && *order >= 1 && lines.size() >= 2) {
-            const std::size_t second = count_tokens(lines[1]);
-            const bool full_rows = second == static_cast<std::uint64_t>(*order) + 1;
-            const bool lower = (second == 1 || second == 2) &&
-                               (*order == 1 || (lines.size() >= 3 && count_tokens(lines[2]) == second + 1));
-            if (lower && !full_rows) {
-                return {Layout::lower, second == 2, {}};
+            // Rows of tokens, as PHYLIP writes them; or, where their tokens fit no lower triangle
+            // or row 1's "diagonal" is no number, rows of tab-separated fields whose names may
+            // hold blanks, as mash triangle writes them.
+            const bool tabs = rows_have_tabs(lines);
+            const std::optional<bool> by_tokens = lower_rows(lines, *order, false);
+            const bool blank_in_name =
+                by_tokens == true && tabs && !is_number(lines[1].substr(lines[1].find_last_of(" \t") + 1));
+            if (by_tokens && !blank_in_name) {
+                return {Layout::lower, *by_tokens, {}};
+            }
+            const bool square_row = count_tokens(lines[1]) == static_cast<std::uint64_t>(*order) + 1;
+            if (const std::optional<bool> by_tabs =
+                    tabs && !square_row ? lower_rows(lines, *order, true) : std::nullopt) {
+                return {Layout::lower, *by_tabs, {}, true};
             }
         }
         return {Layout::square, false, {}};
     }
-    if (reads_as_pairs(lines)) {
-        if (reads_as_table(lines, '\t') || reads_as_table(lines, ',') || reads_as_table(lines, ' ')) {
+    // A blank line among pairs lines is passed over by the pairs reader: it keeps them pairs.
+    std::vector<std::string_view> filled;
+    for (const std::string_view line : first_lines(start, whole, 12)) {
+        if (count_tokens(line) > 0 && filled.size() < lines.size()) {
+            filled.push_back(line);
+        }
+    }
+    if (!filled.empty() && reads_as_pairs(filled)) {
+        if (reads_as_table(filled, '\t') || reads_as_table(filled, ',') || reads_as_table(filled, ' ')) {
             return {std::nullopt, false, "the first lines read as pairs and as a labelled table alike"};
         }
         return {Layout::pairs, false, {}};
@@ -367,7 +421,7 @@ Detection detect_layout(std::string_view start, bool whole) {
     if (tsv || csv) {
         return {tsv ? Layout::tsv : Layout::csv, false, {}};
     }
-    if (lines[0].find('\t') == std::string_view::npos && reads_as_table(lines, ' ')) {
+    if (!tab_outside_r_quotes(lines[0]) && reads_as_table(lines, ' ')) {
         return {Layout::ssv, false, {}};
     }
     if (count_tokens(lines[0]) == 1) {

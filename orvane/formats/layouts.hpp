@@ -34,6 +34,8 @@ struct Detection {
     std::optional<Layout> layout;
     bool with_diagonal = false;  // lower: each row holds its diagonal value too
     std::string why;
+    // lower: each name runs to a tab, blanks and all, as mash triangle writes "g 1.fa\t0.1"
+    bool names_end_at_tabs = false;
 };
 Detection detect_layout(std::string_view start, bool whole);
 
@@ -44,8 +46,13 @@ bool starts_with_order(std::string_view start);
 // The order on the first line of `start`, when it holds one.
 std::optional<std::int64_t> order_at_start(std::string_view start);
 
-// Whether a lower triangle's rows hold the diagonal, from its first row.
-bool lower_rows_hold_the_diagonal(std::string_view start);
+// A lower triangle's shape, from its first rows: whether they hold the diagonal, and whether
+// their names run to tabs.
+struct LowerShape {
+    bool with_diagonal = false;
+    bool names_end_at_tabs = false;
+};
+LowerShape lower_shape(std::string_view start);
 
 // A field of a line of a labelled table: where its text lies in the line, without the quotes
 // around it when it was quoted (RFC 4180: a quote inside is written twice).

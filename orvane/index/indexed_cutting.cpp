@@ -106,11 +106,11 @@ bool read_columns(TokenReader& matrix, const std::vector<std::int32_t>& columns,
 }
 
 // A square or lower row: its name where the index says, its values, and nothing after them.
-void read_token_row(const io::InputFile& file, const IndexedDataSet& set, std::int32_t row,
+void read_token_row(const io::InputFile& file, const RowIndex& index, const IndexedDataSet& set, std::int32_t row,
                     const std::function<bool(TokenReader&)>& read_values, const std::string& index_path) {
     const IndexedRow& place = set.rows[static_cast<std::size_t>(row)];
     TokenReader matrix(region(file, place.offset, end_of_row(set, row)));
-    if (matrix.take_token() != place.name || matrix.failed()) {
+    if (take_row_name(matrix, index.names_end_at_tabs) != place.name || matrix.failed()) {
         throw mismatch(index_path, file,
                        "no row " + text::quoted(place.name) + " at byte " + std::to_string(place.offset));
     }
@@ -154,7 +154,7 @@ IndexedCut read_indexed_rows(const io::InputFile& file, const RowIndex& index, c
             continue;
         }
         read_token_row(
-            file, set, row,
+            file, index, set, row,
             [&](TokenReader& matrix) {
                 if (index.layout == Layout::lower) {
                     return lower.take(matrix, row, slot);
@@ -222,8 +222,8 @@ std::optional<IndexedCuts> cut_through_index(const indexing::Reporting& reportin
         io::ReadBuffer start = region(file, 0, stamp->size);
         Detection detection;
         if (choose_layout(start, options.input_layout, detection) || *detection.layout != index.layout ||
-            detection.with_diagonal != index.with_diagonal || index.layout == Layout::pairs ||
-            options.dataset > index.data_sets.size()) {
+            detection.with_diagonal != index.with_diagonal || detection.names_end_at_tabs != index.names_end_at_tabs ||
+            index.layout == Layout::pairs || options.dataset > index.data_sets.size()) {
             // Read whole: as this run reads it, or for the whole-file read's own message.
             not_used = "it was made reading another layout, or this run asks for more than it holds";
             return std::nullopt;

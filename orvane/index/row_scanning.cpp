@@ -1,5 +1,7 @@
 #include "orvane/index/row_scanning.hpp"
 
+#include "orvane/readers/lower_reading.hpp"
+
 #include "io/line_reader.hpp"
 #include "orvane/formats/layout_choice.hpp"
 #include "orvane/readers/square_reading.hpp"
@@ -53,7 +55,7 @@ std::optional<io::IoError> scan_data_set(TokenReader& matrix, const Detection& d
                                         ? static_cast<std::uint64_t>(row) + (detection.with_diagonal ? 1 : 0)
                                         : static_cast<std::uint64_t>(set.order);
         const std::uint64_t offset = matrix.input().file_offset(matrix.cursor());
-        std::string name(matrix.take_token());
+        std::string name = take_row_name(matrix, detection.names_end_at_tabs);
         if (matrix.failed() || !pass_over_values(matrix, set.order, count, values, index)) {
             if (matrix.stop() == TokenReader::Stop::read_error) {
                 return *matrix.input().error();
@@ -120,6 +122,7 @@ std::optional<io::IoError> scan_rows(io::ReadBuffer input, std::optional<Layout>
     }
     index.layout = *detection.layout;
     index.with_diagonal = detection.with_diagonal;
+    index.names_end_at_tabs = detection.names_end_at_tabs;
     if (index.layout == Layout::pairs) {
         return io::IoError::bad_content(
             input.name(), "a pairs file has no rows to find: it is read whole each time, and has no index");

@@ -100,6 +100,40 @@ bool TokenReader::take_name(std::size_t longest, std::string& name) {
     return false;
 }
 
+bool TokenReader::take_name_to_tab(std::size_t longest, std::string& name) {
+    name.clear();
+    if (failed_ || !skip_whitespace()) {
+        fail(Stop::end_of_input);
+        return false;
+    }
+    // Kept a window at a time, only its first longest + 2 bytes (a carriage return may end it),
+    // so that memory stays bounded whatever its length.
+    std::size_t length = 0;
+    for (;;) {
+        const char* const data = input_.data();
+        const std::size_t start = input_.pos();
+        std::size_t pos = start;
+        while (pos < input_.end() && data[pos] != '\t' && data[pos] != '\n') {
+            ++pos;
+        }
+        const std::size_t room = longest + 2 - std::min(name.size(), longest + 2);
+        name.append(data + start, std::min(pos - start, room));
+        length += pos - start;
+        input_.set_pos(pos);
+        if (pos < input_.end()) {
+            break;
+        }
+        if (!input_.refill()) {
+            break;
+        }
+    }
+    if (length <= longest + 1 && name.ends_with('\r')) {
+        name.pop_back();
+        --length;
+    }
+    return length <= longest;
+}
+
 bool TokenReader::skip_token() {
     if (failed_ || !skip_whitespace()) {
         fail(Stop::end_of_input);

@@ -41,6 +41,10 @@ public:
     // length), and the result is false. Fails like take_token at the end of the input.
     [[nodiscard]] bool take_name(std::size_t longest, std::string& name);
 
+    // The same for a name that runs to a tab or its line's end, blanks and all (as mash
+    // triangle writes "g 1.fa\t0.1"); a carriage return before the line break is no part of it.
+    [[nodiscard]] bool take_name_to_tab(std::size_t longest, std::string& name);
+
     // Passes over the next token without looking at it.
     [[nodiscard]] bool skip_token();
 

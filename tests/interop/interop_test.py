@@ -327,6 +327,25 @@ def mash_case(args, folder, rng):
     for row in table[1:]:
         for column, value in zip(listed, row[1:]):
             check(value == written[(row[0], column)], "%s to %s as mash wrote it" % (row[0], column))
+    # mash triangle of files whose names hold blanks: its rows are tab-separated, each name
+    # running to its tab.
+    spaced = []
+    for index, name in enumerate(names[:4]):
+        spaced.append("g %d.fa" % index)
+        shutil.copy(os.path.join(folder, name), os.path.join(folder, spaced[-1]))
+    triangle = subprocess.run(["mash", "triangle"] + spaced, cwd=folder, capture_output=True, timeout=120)
+    check(triangle.returncode == 0, "mash triangle: " + triangle.stderr.decode(errors="replace"))
+    with open(os.path.join(folder, "spaced.txt"), "wb") as handle:
+        handle.write(triangle.stdout)
+    rows = [line.split("\t") for line in triangle.stdout.decode().strip("\n").split("\n")[1:]]
+    with open(os.path.join(folder, "spaced_ids.txt"), "w") as handle:
+        handle.write("%s\n%s\n" % (spaced[3], spaced[1]))
+    batch(args.orvane, ["-l", "spaced_ids.txt", "--list-lines", "-i", "spaced.txt", "-o", "spaced_cut.tsv",
+                        "--output-format", "tsv"], folder)
+    with open(os.path.join(folder, "spaced_cut.tsv")) as handle:
+        table = [line.rstrip("\n").split("\t") for line in handle]
+    check(table[0][1:] == [spaced[3], spaced[1]] and float(table[1][2]) == float(rows[3][2]),
+          "the triangle's names with blanks, and their distance: %s" % table)
     return 0
 
 
