@@ -208,7 +208,7 @@ DataSet read_data_set(Front& front, IdTable& ids, TokenReader& matrix, const Det
     DataSet set{allocate_distance_rows<double>(ids, order), std::nullopt};
     std::optional<io::IoError> stop =
         *detection.layout == Layout::lower
-            ? read_lower_triangle(matrix, ids, order, detection.with_diagonal, detection.names_end_at_tabs, set.rows,
+            ? read_lower_triangle(matrix, ids, order, detection.with_diagonal, set.rows,
                                   front.meter().progress(reading_label))
             : read_distance_matrix(matrix, ids, order, set.rows, Strictness::whole_numbers,
                                    front.meter().progress(reading_label));
@@ -251,7 +251,10 @@ bool confirm_missing_ids(Front& front, const IdTable& ids) {
 Outcome dialogue_steps(Front& front) {
     IdTable ids = read_id_list(front);
     DistanceRows<float> rows = [&] {
-        TokenReader matrix(front.open_input(matrix_file));
+        io::ReadBuffer input(front.open_input(matrix_file));
+        const RowNames names = square_names_of(input);
+        TokenReader matrix(std::move(input));
+        matrix.read_names(names);
         return read_square<float>(front, ids, matrix, Strictness::as_the_stream);
     }();
     if (!confirm_missing_ids(front, ids)) {
@@ -410,6 +413,7 @@ Outcome batch_steps(Front& front, const Choice& options) {
     }
     if (holds_data_sets(layout)) {
         TokenReader matrix(std::move(input));
+        matrix.read_names(detection.names);
         if (cut_data_sets(front, ids, matrix, detection, options, outputs, output_layout) != Outcome::done) {
             return Outcome::declined;
         }

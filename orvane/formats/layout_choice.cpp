@@ -33,13 +33,20 @@ std::string_view read_first_lines(io::ReadBuffer& input, bool& whole) {
 
 }  // namespace
 
+RowNames square_names_of(io::ReadBuffer& input) {
+    input.skip_byte_order_mark();
+    bool whole = false;
+    return square_row_names(read_first_lines(input, whole));
+}
+
 std::optional<io::IoError> choose_layout(io::ReadBuffer& input, std::optional<Layout> named, Detection& detection) {
     input.skip_byte_order_mark();
     bool whole = false;
     const std::string_view start = read_first_lines(input, whole);
     if (named) {
         const LowerShape lower = *named == Layout::lower ? lower_shape(start) : LowerShape{};
-        detection = {*named, lower.with_diagonal, {}, lower.names_end_at_tabs};
+        const RowNames names = *named == Layout::square ? square_row_names(start) : lower.names;
+        detection = {*named, lower.with_diagonal, {}, names};
         return std::nullopt;
     }
     detection = detect_layout(start, whole);

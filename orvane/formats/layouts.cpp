@@ -39,29 +39,6 @@ std::size_t count_tokens(std::string_view line) {
     return tokens;
 }
 
-// Whether the rows after the order line are tab-separated: then a row's fields are told by its
-// tabs, and its name may hold blanks.
-bool rows_have_tabs(const std::vector<std::string_view>& lines) {
-    return std::any_of(lines.begin() + (lines.empty() ? 0 : 1), lines.end(),
-                       [](std::string_view line) { return line.find('\t') != std::string_view::npos; });
-}
-
-// A row's fields: its tab-separated ones, or its blank-separated tokens.
-std::size_t fields_of_row(std::string_view line, bool tabs) {
-    return tabs ? 1 + static_cast<std::size_t>(std::count(line.begin(), line.end(), '\t')) : count_tokens(line);
-}
-
-// Whether the lines after the order read as a lower triangle's first rows, and then whether
-// they hold the diagonal: row 1 holds its name (and perhaps its diagonal) alone and row 2 one
-// more field; rows as long as a square matrix's are none.
-std::optional<bool> lower_rows(const std::vector<std::string_view>& lines, std::int64_t order, bool tabs) {
-    const std::size_t second = fields_of_row(lines[1], tabs);
-    const bool full_rows = second == static_cast<std::uint64_t>(order) + 1;
-    const bool lower = (second == 1 || second == 2) &&
-                       (order == 1 || (lines.size() >= 3 && fields_of_row(lines[2], tabs) == second + 1));
-    return lower && !full_rows ? std::optional(second == 2) : std::nullopt;
-}
-
 // The first whitespace-separated token of a line, when it is a whole number.
 std::optional<std::int64_t> leading_number(std::string_view line) {
     while (!line.empty() && text::is_blank(line.front())) {
@@ -127,6 +104,110 @@ bool is_pair_line(std::string_view line) {
     split_fields(line, ' ', fields, 3);
     return fields.size() == 3 && !fields[0].quoted && !fields[1].quoted &&
            is_number(line.substr(fields[2].begin, fields[2].end - fields[2].begin));
+}
+
+// Whether the rows after the order line are tab-separated.
+bool rows_have_tabs(const std::vector<std::string_view>& lines) {
+    return std::any_of(lines.begin() + (lines.empty() ? 0 : 1), lines.end(),
+                       [](std::string_view line) { return line.find('\t') != std::string_view::npos; });
+}
+
+// A row's first line as a reader of such names splits it: its name, then its values' texts.
+struct RowLine {
+    std::string_view name;
+    std::vector<std::string_view> values;
+};
+
+std::vector<std::string_view> tokens_of(std::string_view line) {
+    std::vector<std::string_view> tokens;
+    for (std::size_t at = 0;;) {
+        while (at < line.size() && text::is_blank(line[at])) {
+            ++at;
+        }
+        if (at == line.size()) {
+            return tokens;
+        }
+        std::size_t end = at;
+        while (end < line.size() && !text::is_blank(line[end])) {
+            ++end;
+        }
+        tokens.push_back(line.substr(at, end - at));
+        at = end;
+    }
+}
+
+RowLine split_row(std::string_view line, RowNames names) {
+    RowLine row;
+    if (names == RowNames::to_tabs) {
+        const std::size_t tab = std::min(line.find('\t'), line.size());
+        row.name = line.substr(0, tab);
+        row.values = tokens_of(line.substr(tab));
+    } else if (names == RowNames::phylip_field) {
+        row.name = line.substr(0, phylip_name_width);
+        row.values = tokens_of(line.substr(std::min(line.size(), phylip_name_width)));
+    } else {
+        row.values = tokens_of(line);
+        if (!row.values.empty()) {
+            row.name = row.values.front();
+            row.values.erase(row.values.begin());
+        }
+    }
+    return row;
+}
+
+bool all_numbers(const std::vector<std::string_view>& texts) {
+    return std::all_of(texts.begin(), texts.end(), [](std::string_view text) { return is_number(text); });
+}
+
+// Whether the lines after the order read as a lower triangle's first rows, names read so, and
+// then whether they hold the diagonal: row 1 holds its name (and perhaps its diagonal) alone and
+// row 2 one value more; rows as long as a square matrix's are none. Rows whose names are
+// tokens may hold any values (their reader tells a word from a number), others only numbers;
+// a diagonal is a number.
+std::optional<bool> lower_rows(const std::vector<std::string_view>& lines, std::int64_t order, RowNames names) {
+    const RowLine first = split_row(lines[1], names);
+    const std::size_t values = first.values.size();
+    const bool full_rows = values == static_cast<std::uint64_t>(order);
+    const auto next_fits = [&] {
+        const RowLine second = split_row(lines[2], names);
+        return second.values.size() == values + 1 && (names == RowNames::tokens || all_numbers(second.values));
+    };
+    const bool lower = (values == 0 || (values == 1 && is_number(first.values[0]))) &&
+                       (order == 1 || (lines.size() >= 3 && next_fits()));
+    return lower && !full_rows && !first.name.empty() ? std::optional(values == 1) : std::nullopt;
+}
+
+// Whether a square matrix's first row reads, names read so, as a name and numbers: as many as
+// the order, or fewer where the row wraps onto a line that goes on with numbers.
+bool fits_square_row(std::string_view line, std::string_view next, std::int64_t order, RowNames names) {
+    const RowLine row = split_row(line, names);
+    if (row.name.empty() || !all_numbers(row.values) || row.values.size() > static_cast<std::uint64_t>(order)) {
+        return false;
+    }
+    const std::vector<std::string_view> following = tokens_of(next);
+    return row.values.size() == static_cast<std::uint64_t>(order) || (!following.empty() && is_number(following[0]));
+}
+
+// A square matrix's names: tokens, unless its first row reads as a name and numbers only with
+// PHYLIP's 10-character name field.
+RowNames square_names(const std::vector<std::string_view>& lines) {
+    const std::optional<std::int64_t> order = lines.empty() ? std::nullopt : order_on(lines[0]);
+    if (!order || lines.size() < 2) {
+        return RowNames::tokens;
+    }
+    // A value that begins as a number and goes on with other text is a damaged value, which the
+    // reader tells as such (or, the dialogue, reads as the stream does), not part of a name.
+    const std::vector<std::string_view> tokens = tokens_of(lines[1]);
+    const bool damaged_value =
+        std::any_of(tokens.begin() + (tokens.empty() ? 0 : 1), tokens.end(), [](std::string_view token) {
+            return !is_number(token) && std::string_view("0123456789+-.").find(token.front()) != std::string_view::npos;
+        });
+    const std::string_view next = lines.size() > 2 ? lines[2] : std::string_view();
+    if (!damaged_value && !fits_square_row(lines[1], next, *order, RowNames::tokens) &&
+        fits_square_row(lines[1], next, *order, RowNames::phylip_field)) {
+        return RowNames::phylip_field;
+    }
+    return RowNames::tokens;
 }
 
 // Pairs: every line a pair, each with as many fields as the first (a table whose names are
@@ -367,11 +448,13 @@ std::optional<std::int64_t> order_at_start(std::string_view start) {
 
 LowerShape lower_shape(std::string_view start) {
     if (const Detection detected = detect_layout(start, true); detected.layout == Layout::lower) {
-        return {detected.with_diagonal, detected.names_end_at_tabs};
+        return {detected.with_diagonal, detected.names};
     }
     const std::vector<std::string_view> lines = first_lines(start, true, 2);
-    return {lines.size() == 2 && count_tokens(lines[1]) == 2, false};
+    return {lines.size() == 2 && count_tokens(lines[1]) == 2, RowNames::tokens};
 }
+
+RowNames square_row_names(std::string_view start) { return square_names(first_lines(start, true, 3)); }
 
 Detection detect_layout(std::string_view start, bool whole) {
     const std::vector<std::string_view> lines = first_lines(start, whole, 3);
@@ -382,23 +465,19 @@ Detection detect_layout(std::string_view start, bool whole) {
         // The order first: a square matrix (whose rows may wrap anywhere), or a lower triangle,
         // whose row 1 holds its name (and perhaps its diagonal) alone and row 2 one more.
         if (count_tokens(lines[0]) == 1 && *order >= 1 && lines.size() >= 2) {
-            // Rows of tokens, as PHYLIP writes them; or, where their tokens fit no lower triangle
-            // or row 1's "diagonal" is no number, rows of tab-separated fields whose names may
-            // hold blanks, as mash triangle writes them.
-            const bool tabs = rows_have_tabs(lines);
-            const std::optional<bool> by_tokens = lower_rows(lines, *order, false);
-            const bool blank_in_name =
-                by_tokens == true && tabs && !is_number(lines[1].substr(lines[1].find_last_of(" \t") + 1));
-            if (by_tokens && !blank_in_name) {
-                return {Layout::lower, *by_tokens, {}};
-            }
+            // Rows of tokens, as most write them; or, where those fit no lower triangle (row 1's
+            // "diagonal" no number, say), tab-separated rows whose names may hold blanks, as mash
+            // triangle writes them, or PHYLIP's 10-character name fields.
             const bool square_row = count_tokens(lines[1]) == static_cast<std::uint64_t>(*order) + 1;
-            if (const std::optional<bool> by_tabs =
-                    tabs && !square_row ? lower_rows(lines, *order, true) : std::nullopt) {
-                return {Layout::lower, *by_tabs, {}, true};
+            for (const RowNames names : {RowNames::tokens, RowNames::to_tabs, RowNames::phylip_field}) {
+                const bool tried =
+                    names == RowNames::tokens || (!square_row && (names != RowNames::to_tabs || rows_have_tabs(lines)));
+                if (const std::optional<bool> diagonal = tried ? lower_rows(lines, *order, names) : std::nullopt) {
+                    return {Layout::lower, *diagonal, {}, names};
+                }
             }
         }
-        return {Layout::square, false, {}};
+        return {Layout::square, false, {}, square_names(lines)};
     }
     // A blank line among pairs lines is passed over by the pairs reader: it keeps them pairs.
     std::vector<std::string_view> filled;

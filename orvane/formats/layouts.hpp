@@ -2,6 +2,8 @@
 // its first lines.
 #pragma once
 
+#include "orvane/parse/row_names.hpp"
+
 #include <array>
 #include <optional>
 #include <string>
@@ -34,8 +36,7 @@ struct Detection {
     std::optional<Layout> layout;
     bool with_diagonal = false;  // lower: each row holds its diagonal value too
     std::string why;
-    // lower: each name runs to a tab, blanks and all, as mash triangle writes "g 1.fa\t0.1"
-    bool names_end_at_tabs = false;
+    RowNames names = RowNames::tokens;  // square and lower: how the rows hold their names
 };
 Detection detect_layout(std::string_view start, bool whole);
 
@@ -50,9 +51,12 @@ std::optional<std::int64_t> order_at_start(std::string_view start);
 // their names run to tabs.
 struct LowerShape {
     bool with_diagonal = false;
-    bool names_end_at_tabs = false;
+    RowNames names = RowNames::tokens;
 };
 LowerShape lower_shape(std::string_view start);
+
+// How a square matrix's rows hold their names, from its first lines.
+RowNames square_row_names(std::string_view start);
 
 // A field of a line of a labelled table: where its text lies in the line, without the quotes
 // around it when it was quoted (RFC 4180: a quote inside is written twice).

@@ -110,7 +110,8 @@ void read_token_row(const io::InputFile& file, const RowIndex& index, const Inde
                     const std::function<bool(TokenReader&)>& read_values, const std::string& index_path) {
     const IndexedRow& place = set.rows[static_cast<std::size_t>(row)];
     TokenReader matrix(region(file, place.offset, end_of_row(set, row)));
-    if (take_row_name(matrix, index.names_end_at_tabs) != place.name || matrix.failed()) {
+    matrix.read_names(index.names);
+    if (take_row_name(matrix) != place.name || matrix.failed()) {
         throw mismatch(index_path, file,
                        "no row " + text::quoted(place.name) + " at byte " + std::to_string(place.offset));
     }
@@ -222,7 +223,7 @@ std::optional<IndexedCuts> cut_through_index(const indexing::Reporting& reportin
         io::ReadBuffer start = region(file, 0, stamp->size);
         Detection detection;
         if (choose_layout(start, options.input_layout, detection) || *detection.layout != index.layout ||
-            detection.with_diagonal != index.with_diagonal || detection.names_end_at_tabs != index.names_end_at_tabs ||
+            detection.with_diagonal != index.with_diagonal || detection.names != index.names ||
             index.layout == Layout::pairs || options.dataset > index.data_sets.size()) {
             // Read whole: as this run reads it, or for the whole-file read's own message.
             not_used = "it was made reading another layout, or this run asks for more than it holds";

@@ -7,7 +7,8 @@ namespace {
 constexpr indexing::IndexKind oix_kind{"ORVANOIX", 2, "orvane", 0};
 constexpr std::uint32_t flag_with_diagonal = 1;
 constexpr std::uint32_t flag_values_checked = 2;
-constexpr std::uint32_t flag_names_end_at_tabs = 4;
+constexpr std::uint32_t flag_names_to_tabs = 4;
+constexpr std::uint32_t flag_phylip_names = 8;
 
 std::string body_bytes(const RowIndex& index) {
     std::string bytes;
@@ -30,7 +31,8 @@ std::string body_bytes(const RowIndex& index) {
 void write_oix(io::OutputFile& output, const indexing::IndexHeader& identity, const RowIndex& index) {
     indexing::IndexHeader header = identity;
     header.flags = (index.with_diagonal ? flag_with_diagonal : 0u) | (index.values_checked ? flag_values_checked : 0u) |
-                   (index.names_end_at_tabs ? flag_names_end_at_tabs : 0u);
+                   (index.names == RowNames::to_tabs ? flag_names_to_tabs : 0u) |
+                   (index.names == RowNames::phylip_field ? flag_phylip_names : 0u);
     const std::string body = body_bytes(index);
     header.body_size = body.size();
     indexing::IndexWriter writer(output, oix_kind, header);
@@ -48,14 +50,17 @@ RowIndex read_oix(const indexing::IndexFile& file) {
     const std::string_view bytes = file.body();
     const auto damaged = [&] { return indexing::cannot_be_used(file.path(), "it is damaged"); };
     const std::uint32_t flags = file.header().flags;
-    if ((flags & ~(flag_with_diagonal | flag_values_checked | flag_names_end_at_tabs)) != 0) {
+    if ((flags & ~(flag_with_diagonal | flag_values_checked | flag_names_to_tabs | flag_phylip_names)) != 0 ||
+        ((flags & flag_names_to_tabs) != 0 && (flags & flag_phylip_names) != 0)) {
         throw damaged();
     }
     indexing::ByteReader cursor(bytes);
     RowIndex index;
     index.with_diagonal = (flags & flag_with_diagonal) != 0;
     index.values_checked = (flags & flag_values_checked) != 0;
-    index.names_end_at_tabs = (flags & flag_names_end_at_tabs) != 0;
+    index.names = (flags & flag_names_to_tabs) != 0  ? RowNames::to_tabs
+                  : (flags & flag_phylip_names) != 0 ? RowNames::phylip_field
+                                                     : RowNames::tokens;
     const std::optional<Layout> layout = layout_named(cursor.take_text());
     const auto data_sets = cursor.take<std::uint32_t>();
     for (std::uint32_t number = 0; cursor.good() && number < data_sets; ++number) {

@@ -1,7 +1,7 @@
 // The .oix: where each row of a matrix file begins, so that a cut reads only the listed rows.
 // Our own format, little-endian: the common header ("ORVANOIX", the version, flags (1: the
 // lower triangle's rows hold their diagonal; 2: every value of the square matrix is a number;
-// 4: a lower triangle's names run to a tab),
+// 4: the rows' names run to a tab; 8: they are PHYLIP's 10-character field),
 // who the file is and its content's checksum); then the body: the layout's name (its length,
 // then its bytes) and the number of data sets; then for each data set its order, where its last
 // row ends, and for each row where it begins and its name (the name's length, then its bytes);
@@ -13,6 +13,7 @@
 #include "io/mapped_file.hpp"
 #include "io/output_file.hpp"
 #include "orvane/formats/layouts.hpp"
+#include "orvane/parse/row_names.hpp"
 
 #include <cstdint>
 #include <optional>
@@ -38,7 +39,7 @@ struct IndexedDataSet {
 struct RowIndex {
     Layout layout = Layout::square;
     bool with_diagonal = false;
-    bool names_end_at_tabs = false;  // a lower triangle's names run to a tab
+    RowNames names = RowNames::tokens;
     // Every value was read as a number when the index was made, so a cut need convert only the
     // listed columns of a listed row: a whole-file read would find no fault in the others.
     bool values_checked = false;

@@ -55,7 +55,7 @@ std::optional<io::IoError> scan_data_set(TokenReader& matrix, const Detection& d
                                         ? static_cast<std::uint64_t>(row) + (detection.with_diagonal ? 1 : 0)
                                         : static_cast<std::uint64_t>(set.order);
         const std::uint64_t offset = matrix.input().file_offset(matrix.cursor());
-        std::string name = take_row_name(matrix, detection.names_end_at_tabs);
+        std::string name = take_row_name(matrix);
         if (matrix.failed() || !pass_over_values(matrix, set.order, count, values, index)) {
             if (matrix.stop() == TokenReader::Stop::read_error) {
                 return *matrix.input().error();
@@ -122,7 +122,7 @@ std::optional<io::IoError> scan_rows(io::ReadBuffer input, std::optional<Layout>
     }
     index.layout = *detection.layout;
     index.with_diagonal = detection.with_diagonal;
-    index.names_end_at_tabs = detection.names_end_at_tabs;
+    index.names = detection.names;
     if (index.layout == Layout::pairs) {
         return io::IoError::bad_content(
             input.name(), "a pairs file has no rows to find: it is read whole each time, and has no index");
@@ -132,6 +132,7 @@ std::optional<io::IoError> scan_rows(io::ReadBuffer input, std::optional<Layout>
     }
     if (holds_data_sets(index.layout)) {
         TokenReader matrix(std::move(input));
+        matrix.read_names(detection.names);
         return scan_data_sets(matrix, detection, index);
     }
     io::LineReader table(std::move(input));

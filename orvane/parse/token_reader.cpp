@@ -70,6 +70,18 @@ std::string_view TokenReader::take_token() {
 }
 
 bool TokenReader::take_name(std::size_t longest, std::string& name) {
+    switch (names_) {
+    case RowNames::to_tabs:
+        return take_name_to_tab(longest, name);
+    case RowNames::phylip_field:
+        return take_phylip_name(longest, name);
+    case RowNames::tokens:
+        break;
+    }
+    return take_token_name(longest, name);
+}
+
+bool TokenReader::take_token_name(std::size_t longest, std::string& name) {
     name.clear();
     if (failed_ || !skip_whitespace()) {
         fail(Stop::end_of_input);
@@ -132,6 +144,23 @@ bool TokenReader::take_name_to_tab(std::size_t longest, std::string& name) {
         --length;
     }
     return length <= longest;
+}
+
+bool TokenReader::take_phylip_name(std::size_t longest, std::string& name) {
+    name.clear();
+    if (failed_ || !skip_whitespace()) {
+        fail(Stop::end_of_input);
+        return false;
+    }
+    // The field's 10 bytes, or fewer where the line ends first; trailing blanks pad it.
+    for (int c = peek(); name.size() < phylip_name_width && c != end_of_input && c != '\n'; c = peek()) {
+        name.push_back(static_cast<char>(c));
+        advance();
+    }
+    while (!name.empty() && is_blank(name.back())) {
+        name.pop_back();
+    }
+    return name.size() <= longest;
 }
 
 bool TokenReader::skip_token() {

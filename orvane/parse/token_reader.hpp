@@ -4,6 +4,7 @@
 #pragma once
 
 #include "io/read_buffer.hpp"
+#include "orvane/parse/row_names.hpp"
 #include "text/characters.hpp"
 
 #include <cstddef>
@@ -36,14 +37,15 @@ public:
     // next read. Empty (and failed) when no token is left.
     std::string_view take_token();
 
-    // The next token into `name` when it has at most `longest` bytes; a longer one is passed
-    // over with only its first longest + 1 bytes kept (so memory stays bounded whatever its
-    // length), and the result is false. Fails like take_token at the end of the input.
-    [[nodiscard]] bool take_name(std::size_t longest, std::string& name);
+    // How take_name reads a row's name (tokens unless told).
+    void read_names(RowNames names) { names_ = names; }
+    RowNames names() const { return names_; }
 
-    // The same for a name that runs to a tab or its line's end, blanks and all (as mash
-    // triangle writes "g 1.fa\t0.1"); a carriage return before the line break is no part of it.
-    [[nodiscard]] bool take_name_to_tab(std::size_t longest, std::string& name);
+    // The next row name, as read_names says, into `name` when it has at most `longest` bytes; a
+    // longer one is passed over with only its first bytes kept (so memory stays bounded
+    // whatever its length), and the result is false. Fails like take_token at the end of the
+    // input.
+    [[nodiscard]] bool take_name(std::size_t longest, std::string& name);
 
     // Passes over the next token without looking at it.
     [[nodiscard]] bool skip_token();
@@ -91,10 +93,14 @@ private:
     // null) across refills; false when it stopped at the end of the file.
     bool skip_to_blank(std::size_t* keep);
     void fail(Stop why);
+    bool take_token_name(std::size_t longest, std::string& name);
+    bool take_name_to_tab(std::size_t longest, std::string& name);
+    bool take_phylip_name(std::size_t longest, std::string& name);
 
     io::ReadBuffer input_;
     bool failed_ = false;
     Stop stop_ = Stop::none;
+    RowNames names_ = RowNames::tokens;
 };
 
 using text::is_blank;

@@ -24,17 +24,14 @@ bool LowerTriangleCut::take(TokenReader& triangle, std::int32_t row, std::uint32
     return true;
 }
 
-std::string take_row_name(TokenReader& matrix, bool names_end_at_tabs) {
-    if (!names_end_at_tabs) {
-        return std::string(matrix.take_token());
-    }
+std::string take_row_name(TokenReader& matrix) {
     std::string name;
-    static_cast<void>(matrix.take_name_to_tab(std::numeric_limits<std::size_t>::max() / 4, name));
+    static_cast<void>(matrix.take_name(std::numeric_limits<std::size_t>::max() / 4, name));
     return name;
 }
 
 std::optional<io::IoError> read_lower_triangle(TokenReader& triangle, IdTable& ids, std::int32_t order,
-                                               bool with_diagonal, bool names_end_at_tabs, DistanceRows<double>& rows,
+                                               bool with_diagonal, DistanceRows<double>& rows,
                                                const io::Progress& progress) {
     progress.begin();
     LowerTriangleCut cut(with_diagonal, rows);
@@ -44,8 +41,7 @@ std::optional<io::IoError> read_lower_triangle(TokenReader& triangle, IdTable& i
                           "the file ends in row " + std::to_string(row + 1) + " of " + std::to_string(order));
     };
     for (std::int32_t row = 0; row < order; ++row) {
-        const bool listable = names_end_at_tabs ? triangle.take_name_to_tab(ids.longest_name(), name)
-                                                : triangle.take_name(ids.longest_name(), name);
+        const bool listable = triangle.take_name(ids.longest_name(), name);
         const std::int64_t slot = listable && !triangle.failed() ? ids.slot_of_row(name) : -1;
         if (slot >= 0 && ids.matrix_row(static_cast<std::uint32_t>(slot)) != IdTable::not_found) {
             return io::IoError::bad_content(triangle.input().name(),

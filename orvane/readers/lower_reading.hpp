@@ -36,13 +36,13 @@ private:
 };
 
 // A lower triangle: fills the rows of the listed IDs, each value read from the row of whichever
-// of its two names comes later (each name a token, or, `names_end_at_tabs`, up to a tab). Says
-// where and why, when the triangle cannot be read whole.
+// of its two names comes later (each name as `triangle` reads names). Says where and why, when
+// the triangle cannot be read whole.
 std::optional<io::IoError> read_lower_triangle(TokenReader& triangle, IdTable& ids, std::int32_t order,
-                                               bool with_diagonal, bool names_end_at_tabs, DistanceRows<double>& rows,
+                                               bool with_diagonal, DistanceRows<double>& rows,
                                                const io::Progress& progress);
 
-// A row's name as the rows of its layout hold it: a token, or all up to a tab.
-std::string take_row_name(TokenReader& matrix, bool names_end_at_tabs);
+// A row's whole name, as `matrix` reads names.
+std::string take_row_name(TokenReader& matrix);
 
 }  // namespace orvane

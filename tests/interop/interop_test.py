@@ -387,6 +387,27 @@ def bootstrap_case(args, folder, rng):
     for tree in trees:
         leaves = tree_leaves(tree + ";")
         check(leaves == set(listed), "each tree holds exactly the listed IDs: %s" % sorted(leaves ^ set(listed)))
+    # dnadist writes each name in PHYLIP's 10-character field, blanks and all, and a name of ten
+    # characters touching its first value: orvane reads the names as neighbor does.
+    spaced = os.path.join(folder, "spaced")
+    os.mkdir(spaced)
+    names = ["B. virgini", "M. secundu", "catcatcatc", "dogdogdogd", "E. coli", "F. nucleat", "G", "H. pylori"]
+    with open(os.path.join(spaced, "infile"), "w") as handle:
+        handle.write("%d %d\n" % (len(names), len(ancestor)))
+        for index, name in enumerate(names):
+            sequence = list(ancestor)
+            for _ in range(8 * (index + 1)):
+                sequence[rng.randrange(len(sequence))] = rng.choice("ACGT")
+            handle.write("%-10s%s\n" % (name, "".join(sequence)))
+    result = subprocess.run(phylip("dnadist"), input=b"Y\n", cwd=spaced, capture_output=True, timeout=120)
+    check(result.returncode == 0, "dnadist: " + result.stdout.decode(errors="replace")[-500:])
+    listed = ["catcatcatc", "B. virgini", "H. pylori", "M. secundu"]
+    with open(os.path.join(spaced, "ids.txt"), "w") as handle:
+        handle.write("\n".join(listed) + "\n")
+    batch(args.orvane, ["-l", "ids.txt", "--list-lines", "-i", "outfile", "-o", "cut.dist"], spaced)
+    trees = neighbor_trees(spaced, os.path.join(spaced, "cut.dist"), b"Y\n")
+    leaves = tree_leaves(trees[0] + ";")
+    check(leaves == {name.replace(" ", "_") for name in listed}, "the tree holds the names dnadist wrote: %s" % leaves)
     return 0
 
 
