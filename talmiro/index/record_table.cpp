@@ -43,6 +43,22 @@ void sort_by_key(LargeVector<Keyed>& items) {
     }
 }
 
+// The first position in [first, last) where `holds` stops holding, as std::partition_point
+// finds it, by positions: each probe reads one record through the checks.
+template <typename Predicate>
+std::size_t partition_point(std::size_t first, std::size_t last, const Predicate& holds) {
+    for (std::size_t count = last - first; count > 0;) {
+        const std::size_t half = count / 2;
+        if (holds(first + half)) {
+            first += half + 1;
+            count -= half + 1;
+        } else {
+            count = half;
+        }
+    }
+    return first;
+}
+
 }  // namespace
 
 std::size_t RecordTableBuilder::shared() const {
@@ -133,17 +149,7 @@ std::size_t RecordTable::bound(std::string_view name, std::uint64_t key, bool af
         const std::string_view other = name_of(sorted.record);
         return after ? !(name < other) : other < name;
     };
-    std::size_t first = 0;
-    for (std::size_t count = size(); count > 0;) {
-        const std::size_t half = count / 2;
-        if (goes_before(first + half)) {
-            first += half + 1;
-            count -= half + 1;
-        } else {
-            count = half;
-        }
-    }
-    return first;
+    return partition_point(0, size(), goes_before);
 }
 
 std::pair<std::size_t, std::size_t> RecordTable::named(std::string_view name) const {
@@ -179,17 +185,7 @@ std::pair<std::size_t, std::size_t> RecordTable::beginning_with(std::string_view
         return (sorted.key & mask) == (key & mask) && (tail <= 8 || name_of(sorted.record).starts_with(prefix));
     };
     const std::size_t first = bound(prefix, key, false);
-    std::size_t after = first;
-    for (std::size_t count = size() - first; count > 0;) {
-        const std::size_t half = count / 2;
-        if (begins_so(after + half)) {
-            after += half + 1;
-            count -= half + 1;
-        } else {
-            count = half;
-        }
-    }
-    return {first, after};
+    return {first, partition_point(first, size(), begins_so)};
 }
 
 void RecordTableBuilder::expect(std::size_t records, std::size_t name_bytes) {

@@ -8,12 +8,12 @@
 // but a defined outcome: the checks of what the index locates catch most of it, not all.
 #include "front/batch_front.hpp"
 #include "fuzz_support.hpp"
-#include "index/index_header.hpp"
 #include "io/file_system.hpp"
 #include "io/temp_files.hpp"
 #include "orvane/app/program.hpp"
 #include "orvane/app/run.hpp"
 #include "support/compression.hpp"
+#include "support/restamping.hpp"
 #include "talmiro/app/program.hpp"
 #include "talmiro/app/run.hpp"
 #include "talmiro/index/tix_format.hpp"
@@ -72,23 +72,9 @@ void write_keeping_times(const std::string& path, const std::string& bytes) {
 
 // The index's header given the file's present stamp and no call for a content check.
 void restamp(const std::string& index, const std::string& file, std::size_t facts_size) {
-    std::string bytes = fuzzing::read_whole(index);
-    if (bytes.size() < 12) {
-        return;
+    if (const auto bytes = testing_support::restamped(fuzzing::read_whole(index), *io::stamp_of(file), facts_size)) {
+        fuzzing::write_whole(index, *bytes);
     }
-    indexing::ByteReader version(std::string_view(bytes).substr(8, 4));
-    const std::string magic = bytes.substr(0, 8);
-    const indexing::IndexKind kind{magic, version.take<std::uint32_t>(), "fuzz", facts_size};
-    indexing::HeaderFault fault{};
-    std::string why_not;
-    std::optional<indexing::IndexHeader> header = indexing::read_header(bytes, kind, fault, why_not);
-    if (!header) {
-        return;
-    }
-    header->stamp = *io::stamp_of(file);
-    header->check_content = false;
-    bytes.replace(0, indexing::header_size(kind), indexing::header_bytes(kind, *header));
-    fuzzing::write_whole(index, bytes);
 }
 
 // One spoiling step, from three bytes of the fuzzer's; true where it forged the stamp.

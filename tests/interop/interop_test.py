@@ -359,18 +359,24 @@ def neighbor_trees(folder, matrix, answers):
         return [tree for tree in handle.read().split(";") if tree.strip()]
 
 
-def bootstrap_case(args, folder, rng):
-    if any(phylip(program) is None for program in ("seqboot", "dnadist", "neighbor")):
-        return SKIP
-    names = ["Taxon%02d" % index for index in range(12)]
-    ancestor = [rng.choice("ACGT") for _ in range(300)]
-    with open(os.path.join(folder, "infile"), "w") as handle:
+def write_alignment(path, names, ancestor, rng):
+    """A PHYLIP alignment: each name in the 10-character field, its sequence the ancestor's with
+    more changes the later it stands."""
+    with open(path, "w") as handle:
         handle.write("%d %d\n" % (len(names), len(ancestor)))
         for index, name in enumerate(names):
             sequence = list(ancestor)
             for _ in range(8 * (index + 1)):
                 sequence[rng.randrange(len(sequence))] = rng.choice("ACGT")
             handle.write("%-10s%s\n" % (name, "".join(sequence)))
+
+
+def bootstrap_case(args, folder, rng):
+    if any(phylip(program) is None for program in ("seqboot", "dnadist", "neighbor")):
+        return SKIP
+    names = ["Taxon%02d" % index for index in range(12)]
+    ancestor = [rng.choice("ACGT") for _ in range(300)]
+    write_alignment(os.path.join(folder, "infile"), names, ancestor, rng)
     replicates = 5
     steps = [("seqboot", "R\n%d\nY\n13\n" % replicates), ("dnadist", "M\nD\n%d\nY\n" % replicates)]
     for program, answers in steps:
@@ -392,13 +398,7 @@ def bootstrap_case(args, folder, rng):
     spaced = os.path.join(folder, "spaced")
     os.mkdir(spaced)
     names = ["B. virgini", "M. secundu", "catcatcatc", "dogdogdogd", "E. coli", "F. nucleat", "G", "H. pylori"]
-    with open(os.path.join(spaced, "infile"), "w") as handle:
-        handle.write("%d %d\n" % (len(names), len(ancestor)))
-        for index, name in enumerate(names):
-            sequence = list(ancestor)
-            for _ in range(8 * (index + 1)):
-                sequence[rng.randrange(len(sequence))] = rng.choice("ACGT")
-            handle.write("%-10s%s\n" % (name, "".join(sequence)))
+    write_alignment(os.path.join(spaced, "infile"), names, ancestor, rng)
     result = subprocess.run(phylip("dnadist"), input=b"Y\n", cwd=spaced, capture_output=True, timeout=120)
     check(result.returncode == 0, "dnadist: " + result.stdout.decode(errors="replace")[-500:])
     listed = ["catcatcatc", "B. virgini", "H. pylori", "M. secundu"]

@@ -1,6 +1,6 @@
 #include "support/session.hpp"
 
-#include "index/index_header.hpp"
+#include "support/restamping.hpp"
 
 #include "project/version.hpp"
 
@@ -265,19 +265,10 @@ void rewrite_keeping_time(const ScratchDir& dir, std::string_view name, std::str
 }
 
 void restamp_index(const ScratchDir& dir, std::string_view index, std::string_view file, std::size_t facts_size) {
-    std::string bytes = dir.read(index);
-    ASSERT_GE(bytes.size(), 12U);
-    indexing::ByteReader prefix(std::string_view(bytes).substr(8, 4));
-    const std::string magic = bytes.substr(0, 8);
-    const indexing::IndexKind kind{magic, prefix.take<std::uint32_t>(), "test", facts_size};
-    indexing::HeaderFault fault{};
-    std::string why_not;
-    std::optional<indexing::IndexHeader> header = indexing::read_header(bytes, kind, fault, why_not);
-    ASSERT_TRUE(header) << why_not;
-    header->stamp = *io::stamp_of((dir / file).string());
-    header->check_content = false;
-    bytes.replace(0, indexing::header_size(kind), indexing::header_bytes(kind, *header));
-    dir.write(index, bytes);
+    const std::optional<std::string> bytes =
+        restamped(dir.read(index), *io::stamp_of((dir / file).string()), facts_size);
+    ASSERT_TRUE(bytes) << index << " has no header to restamp";
+    dir.write(index, *bytes);
 }
 
 void expect_read_whole_after(const fs::path& binary, const std::vector<std::string>& arguments, const ScratchDir& dir,
