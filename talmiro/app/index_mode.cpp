@@ -54,7 +54,10 @@ void commit_indexes(session::Front& front, const std::string& path, const Scanne
 void index_file(session::Front& front, const std::string& path) {
     indexing::Indexable indexable = session::open_to_index_or_abort(path, why_not_indexable);
     const io::FileStamp stamp = indexable.stamp;
-    indexing::ContentSum content(path, stamp);
+    // A plain file's bytes are summed as the scan reads them; BGZF's as stored, on a helper.
+    const bool plain = indexable.storage == io::Storage::plain;
+    indexing::ContentSum content(path, stamp,
+                                 plain ? indexing::ContentSum::Source::scan : indexing::ContentSum::Source::file);
     io::InputFile file = std::move(indexable.file);
     std::optional<std::vector<io::BgzfMember>> members;
     if (indexable.storage == io::Storage::bgzf) {
@@ -68,7 +71,9 @@ void index_file(session::Front& front, const std::string& path) {
     // Compressed text is seldom more than a fifth of its size.
     const std::uint64_t text_guess = members ? stamp.size * 5 : stamp.size;
     Scanned scanned;
-    if (const auto unindexable = scan_for_index(std::move(file), path, fai, text_guess, scanned)) {
+    const auto summing = [&content](std::string_view bytes) { content.add(bytes); };
+    if (const auto unindexable = scan_for_index(std::move(file), path, fai, text_guess, scanned,
+                                                plain ? std::function<void(std::string_view)>(summing) : nullptr)) {
         session::raise_unreadable(*unindexable);
     }
     indexing::IndexHeader identity;

@@ -31,7 +31,7 @@ bool FaiLineMaker::take_whole_lines(std::string_view& piece) {
     const bool with_return = line_width_ - line_bases_ == 2;
     // The line breaks (and carriage returns before them) are the only bytes outside '!' to '~'.
     if (text::count_line_breaks(piece.substr(0, span)) != lines ||
-        text::count_unprintable(piece.substr(0, span)) != lines * (with_return ? 2 : 1)) {
+        !text::only_line_ends_unprintable(piece.substr(0, span))) {
         return false;
     }
     for (std::size_t end = width - 1; end < span; end += width) {
@@ -68,7 +68,7 @@ void FaiLineMaker::add(std::string_view piece) {
             before_last_ = last_;
         }
         last_ = piece[length - 1];
-        line_unprintable_ += text::count_unprintable(piece.substr(0, length));
+        note_unprintable(piece.substr(0, length), found != nullptr);
         at_ += length;
         piece.remove_prefix(length);
         if (found != nullptr) {
@@ -77,12 +77,26 @@ void FaiLineMaker::add(std::string_view piece) {
     }
 }
 
+void FaiLineMaker::note_unprintable(std::string_view part, bool ends_line) {
+    // A carriage return is a line end's only where a line break follows it, perhaps in the next
+    // piece.
+    std::string_view body = ends_line ? part.substr(0, part.size() - 1) : part;
+    if (return_pending_ && !(ends_line && body.empty())) {
+        line_unprintable_ = true;
+    }
+    return_pending_ = !ends_line && body.ends_with('\r');
+    if (body.ends_with('\r')) {
+        body.remove_suffix(1);
+    }
+    line_unprintable_ = line_unprintable_ || text::first_unprintable(body) != std::string_view::npos;
+}
+
 void FaiLineMaker::end_line(bool with_break) {
     if (format_ == RecordFormat::fasta && stage_ == Stage::sequence) {
-        const std::size_t breaking = with_break ? (before_last_ == '\r' && at_ - line_start_ >= 2 ? 2 : 1) : 0;
-        counted_otherwise_ = counted_otherwise_ || line_unprintable_ > breaking;
+        counted_otherwise_ = counted_otherwise_ || line_unprintable_ || (!with_break && return_pending_);
     }
-    line_unprintable_ = 0;
+    line_unprintable_ = false;
+    return_pending_ = false;
     const std::uint64_t width = at_ - line_start_;
     std::uint64_t bases = width;
     if (with_break) {

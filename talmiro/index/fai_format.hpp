@@ -43,6 +43,8 @@ private:
     void end_line(bool with_break);
     void take_line(std::uint64_t width, std::uint64_t bases, bool first_is_plus);
     void add_run(std::uint64_t bases, std::uint64_t width, std::uint64_t lines);
+    // Marks the line being read where `part` of it holds a byte samtools does not count.
+    void note_unprintable(std::string_view part, bool ends_line);
     bool fits(std::uint64_t width, std::uint64_t bases, bool quality);
 
     RecordFormat format_ = RecordFormat::fasta;
@@ -62,7 +64,8 @@ private:
     std::uint64_t quality_bases_ = 0;
     bool quality_short_seen_ = false;
     bool lines_differ_ = false;
-    std::size_t line_unprintable_ = 0;  // bytes outside '!' to '~' in the line being read
+    bool line_unprintable_ = false;  // the line being read holds a byte outside '!' to '~'
+    bool return_pending_ = false;    // its last piece ended in a carriage return
     bool counted_otherwise_ = false;
     // The sequence's lines as runs of alike lines, kept from record to record for their room.
     std::vector<LineRun> runs_;

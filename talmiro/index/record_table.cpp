@@ -188,9 +188,12 @@ std::pair<std::size_t, std::size_t> RecordTable::beginning_with(std::string_view
     return {first, partition_point(first, size(), begins_so)};
 }
 
-void RecordTableBuilder::expect(std::size_t records, std::size_t name_bytes) {
+void RecordTableBuilder::expect(std::size_t records, std::size_t name_bytes, bool with_geometry) {
     places_.reserve(records);
     names_.reserve(name_bytes);
+    if (with_geometry) {
+        geometry_.reserve(records);
+    }
 }
 
 void RecordTableBuilder::add(std::string_view name, std::uint64_t offset) {

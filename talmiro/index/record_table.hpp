@@ -114,7 +114,7 @@ class RecordTableBuilder {
 public:
     // Room for about this many records and bytes of names, so that the arrays need not grow by
     // copying (a guess: more are taken all the same).
-    void expect(std::size_t records, std::size_t name_bytes);
+    void expect(std::size_t records, std::size_t name_bytes, bool with_geometry);
     void add(std::string_view name, std::uint64_t offset);
     // The last record's lines (FASTA): `runs` where they differ.
     void add_geometry(LineGeometry geometry, std::span<const LineRun> runs);

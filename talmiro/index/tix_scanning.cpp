@@ -90,14 +90,17 @@ void add_record(IndexingSink& sink, const std::string& name, io::OutputFile& fai
 }  // namespace
 
 std::optional<io::IoError> scan_for_index(io::InputFile file, const std::string& path, io::OutputFile& fai,
-                                          std::uint64_t text_guess, Scanned& scanned) {
+                                          std::uint64_t text_guess, Scanned& scanned,
+                                          const std::function<void(std::string_view)>& stored) {
     // A record takes at least a few bytes; only the room written to is ever backed by memory.
-    scanned.table.expect(static_cast<std::size_t>(text_guess / 8), static_cast<std::size_t>(text_guess / 2));
     // Copied rather than mapped: every byte is read once, in order, and a read costs less than
     // faulting in the pages of a mapping.
     std::unique_ptr<RecordScanner> records = scan_records(
-        io::ReadBuffer(io::open_source(std::move(file)), io::ReadBuffer::default_size, io::ReadBuffer::Access::copied));
+        io::ReadBuffer(stored ? io::tapped(io::open_source(std::move(file)), stored) : io::open_source(std::move(file)),
+                       io::ReadBuffer::default_size, io::ReadBuffer::Access::copied));
     scanned.format = records->format();
+    scanned.table.expect(static_cast<std::size_t>(text_guess / 8), static_cast<std::size_t>(text_guess / 2),
+                         scanned.format == RecordFormat::fasta);
     IndexingSink sink(records->input(), scanned.format);
     HeaderLine header;
     std::string line;

@@ -11,6 +11,7 @@
 #include "talmiro/records/record_scanner.hpp"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -36,7 +37,9 @@ struct Scanned {
 // Scans the whole file (`text_guess` its likely text size, for room), writing the .fai's lines to
 // `fai` as they are made; or says why the file cannot have an index. `fai` is to be dropped,
 // unclosed, where a record proves undescribable.
+// Where `stored` is given, every byte of a plain file goes to it as it is read.
 std::optional<io::IoError> scan_for_index(io::InputFile file, const std::string& path, io::OutputFile& fai,
-                                          std::uint64_t text_guess, Scanned& scanned);
+                                          std::uint64_t text_guess, Scanned& scanned,
+                                          const std::function<void(std::string_view)>& stored = {});
 
 }  // namespace talmiro

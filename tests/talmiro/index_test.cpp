@@ -61,7 +61,8 @@ TEST(TalmiroFaiLines, StretchesOfWholeLinesMatchLineByLine) {
             const std::size_t take = random() % 9 == 0 ? 1 + random() % (width + 2) : width;
             std::string line;
             for (std::size_t base = 0; base < take && at + base < length; ++base) {
-                line += "ACGT"[random() % 4];
+                // Now and then a byte samtools counts otherwise: then no .fai line.
+                line += random() % 500 == 0 ? " \t"[random() % 2] : "ACGT"[random() % 4];
             }
             at += take;
             bytes += line + (random() % 40 == 0 ? "\r\n" : random() % 60 == 0 ? end + end : end);

@@ -43,6 +43,29 @@ bool sum_pieces(int fd, const std::string& path, std::uint64_t size, std::size_t
 
 }  // namespace
 
+void ContentChecksum::add(std::string_view bytes) {
+    size_ += bytes.size();
+    while (!bytes.empty()) {
+        const auto taken = static_cast<std::size_t>(std::min<std::uint64_t>(bytes.size(), piece_size - in_piece_));
+        piece_sum_ = checksum(bytes.substr(0, taken), piece_sum_);
+        in_piece_ += taken;
+        bytes.remove_prefix(taken);
+        if (in_piece_ == piece_size) {
+            ByteWriter(piece_sums_).put(piece_sum_);
+            piece_sum_ = 0;
+            in_piece_ = 0;
+        }
+    }
+}
+
+std::uint64_t ContentChecksum::value() const {
+    std::string sums = piece_sums_;
+    if (in_piece_ > 0) {
+        ByteWriter(sums).put(piece_sum_);
+    }
+    return checksum(sums);
+}
+
 std::uint64_t checksum(std::string_view bytes, std::uint64_t running) {
     return crc64_ecma_refl(running, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
 }

@@ -81,7 +81,11 @@ std::optional<Indexable> open_to_index(const std::string& path, const StorageRul
     return Indexable{std::move(*lock), std::move(*file), *stamp, storage};
 }
 
-ContentSum::ContentSum(const std::string& path, const io::FileStamp& stamp) : path_(path), stamp_(stamp) {
+ContentSum::ContentSum(const std::string& path, const io::FileStamp& stamp, Source source)
+    : path_(path), stamp_(stamp), source_(source) {
+    if (source_ == Source::scan) {
+        return;
+    }
     helper_ = std::make_unique<threads::Helper>([this](const std::stop_token&) { sum(); });
     if (!helper_->running()) {
         helper_.reset();
@@ -98,6 +102,13 @@ void ContentSum::sum() {
 }
 
 std::optional<std::uint64_t> ContentSum::result(std::optional<io::IoError>& error) {
+    if (source_ == Source::scan) {
+        if (scanned_.size() != stamp_.size) {
+            error = io::IoError::changed_while_read(path_);
+            return std::nullopt;
+        }
+        return scanned_.value();
+    }
     if (helper_) {
         helper_->stop();
         helper_.reset();

@@ -132,6 +132,34 @@ private:
 
 }  // namespace
 
+namespace {
+
+class TappedSource final : public ByteSource {
+public:
+    TappedSource(std::unique_ptr<ByteSource> inner, std::function<void(std::string_view)> tap)
+        : inner_(std::move(inner)), tap_(std::move(tap)) {}
+    std::size_t read(char* into, std::size_t size) override {
+        const std::size_t got = inner_->read(into, size);
+        tap_({into, got});
+        return got;
+    }
+    const std::optional<IoError>& error() const override { return inner_->error(); }
+    const InputFile* plain_file() const override { return nullptr; }
+    const std::string& name() const override { return inner_->name(); }
+
+private:
+    std::unique_ptr<ByteSource> inner_;
+    std::function<void(std::string_view)> tap_;
+};
+
+}  // namespace
+
+std::unique_ptr<ByteSource> tapped(std::unique_ptr<ByteSource> inner, std::function<void(std::string_view)> tap) {
+    // Read and tapped a few blocks ahead on a helper, so that the tap's work runs beside the
+    // reader's.
+    return read_ahead(std::make_unique<TappedSource>(std::move(inner), std::move(tap)));
+}
+
 std::unique_ptr<ByteSource> open_source(InputFile file) {
     bool consumed = false;
     std::string first = first_bytes(file, consumed);

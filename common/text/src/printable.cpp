@@ -42,18 +42,34 @@ std::size_t first_unprintable(std::string_view bytes) {
     return std::string_view::npos;
 }
 
-std::size_t count_unprintable(std::string_view bytes) {
-    std::size_t count = 0;
+bool only_line_ends_unprintable(std::string_view bytes) {
     std::size_t at = 0;
+    bool return_pending = false;  // the byte before `at` is a carriage return
 #if defined(__SSE2__)
     for (; at + 16 <= bytes.size(); at += 16) {
-        count += static_cast<std::size_t>(std::popcount(unprintable_bits(bytes.data() + at)));
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes.data() + at));
+        const auto breaks = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, _mm_set1_epi8('\n'))));
+        const auto returns = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, _mm_set1_epi8('\r'))));
+        // Each return must have a break right after it: within the chunk, or the next chunk's first byte.
+        const std::uint32_t unmatched = returns & ~(breaks >> 1) & 0x7fffu;
+        if ((unprintable_bits(bytes.data() + at) & ~(breaks | returns)) != 0 || unmatched != 0 ||
+            (return_pending && (breaks & 1u) == 0)) {
+            return false;
+        }
+        return_pending = (returns & 0x8000u) != 0;
     }
 #endif
     for (; at < bytes.size(); ++at) {
-        count += unprintable(bytes[at]) ? 1 : 0;
+        const char c = bytes[at];
+        if (return_pending && c != '\n') {
+            return false;
+        }
+        return_pending = c == '\r';
+        if (unprintable(c) && c != '\n' && c != '\r') {
+            return false;
+        }
     }
-    return count;
+    return !return_pending;
 }
 
 }  // namespace text

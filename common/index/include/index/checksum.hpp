@@ -25,4 +25,18 @@ enum class Sharing { one_core, two_cores };
 std::optional<std::uint64_t> checksum_file(int fd, const std::string& path, std::uint64_t size,
                                            std::optional<io::IoError>& error, Sharing sharing = Sharing::two_cores);
 
+// The same checksum built up from a file's bytes as they go by, in order.
+class ContentChecksum {
+public:
+    void add(std::string_view bytes);
+    std::uint64_t value() const;
+    std::uint64_t size() const { return size_; }
+
+private:
+    std::string piece_sums_;  // of the whole pieces, 64 bits each, little-endian
+    std::uint64_t piece_sum_ = 0;
+    std::uint64_t in_piece_ = 0;
+    std::uint64_t size_ = 0;
+};
+
 }  // namespace indexing

@@ -4,6 +4,7 @@
 // not change while it was read.
 #pragma once
 
+#include "index/checksum.hpp"
 #include "index/index_header.hpp"
 #include "io/file_system.hpp"
 #include "io/input_file.hpp"
@@ -31,11 +32,15 @@ struct Indexable {
     io::Storage storage;
 };
 
-// The checksum of a file's whole content as stored, summed on a helper thread while the
-// program scans it (or by the owner when asked for it, where no thread can be had).
+// The checksum of a file's whole content as stored: summed from the bytes the program's scan
+// reads, handed to add() (where the scan reads the file as stored: the sum then costs no
+// second read), or else on a helper thread while the program scans it (or by the owner when
+// asked for it, where no thread can be had).
 class ContentSum {
 public:
-    ContentSum(const std::string& path, const io::FileStamp& stamp);
+    enum class Source { scan, file };
+    ContentSum(const std::string& path, const io::FileStamp& stamp, Source source = Source::file);
+    void add(std::string_view bytes) { scanned_.add(bytes); }
     ~ContentSum() { helper_.reset(); }
     ContentSum(const ContentSum&) = delete;
     ContentSum& operator=(const ContentSum&) = delete;
@@ -47,6 +52,8 @@ private:
 
     std::string path_;
     io::FileStamp stamp_;
+    Source source_;
+    ContentChecksum scanned_;
     std::optional<std::uint64_t> sum_;
     std::optional<io::IoError> error_;
     std::unique_ptr<threads::Helper> helper_;

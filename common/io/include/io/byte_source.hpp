@@ -3,7 +3,9 @@
 
 #include "io/input_file.hpp"
 
+#include <functional>
 #include <memory>
+#include <string_view>
 
 namespace io {
 
@@ -23,5 +25,10 @@ public:
 
 // The source for an opened file, recognised by its first bytes.
 std::unique_ptr<ByteSource> open_source(InputFile file);
+
+// `inner`, every byte it gives handed to `tap` too, in order, read (and tapped) a few blocks
+// ahead on a helper thread where one can be had. It names no plain file, so that a reader
+// copies its bytes (and the tap sees them) rather than mapping them.
+std::unique_ptr<ByteSource> tapped(std::unique_ptr<ByteSource> inner, std::function<void(std::string_view)> tap);
 
 }  // namespace io

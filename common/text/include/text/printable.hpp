@@ -10,7 +10,8 @@ namespace text {
 
 // Where the first byte outside '!' to '~' stands in `bytes`, or npos.
 std::size_t first_unprintable(std::string_view bytes);
-// How many bytes of `bytes` lie outside '!' to '~'.
-std::size_t count_unprintable(std::string_view bytes);
+// Whether every byte of `bytes` outside '!' to '~' is a line break, or a carriage return right
+// before one: lines of letters alone.
+bool only_line_ends_unprintable(std::string_view bytes);
 
 }  // namespace text
