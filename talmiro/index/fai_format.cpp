@@ -196,7 +196,7 @@ void FaiLineMaker::add_run(std::uint64_t bases, std::uint64_t width, std::uint64
 
 LineGeometry FaiLineMaker::geometry(std::uint64_t record_offset) const {
     const std::uint64_t sequence_start = (stage_ == Stage::header ? at_ : sequence_offset_) - record_offset;
-    LineGeometry geometry{bases_, 0, LineGeometry::none_known, 0, 0, 0};
+    LineGeometry geometry{0, bases_, 0, LineGeometry::none_known, 0, 0, 0};
     constexpr std::uint64_t widest = LineGeometry::none_known - 1;
     if (sequence_start > widest || !runs_fit_ || runs_.size() > widest) {
         return geometry;  // read the record's lines to find a base

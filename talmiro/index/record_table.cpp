@@ -188,12 +188,9 @@ std::pair<std::size_t, std::size_t> RecordTable::beginning_with(std::string_view
     return {first, partition_point(first, size(), begins_so)};
 }
 
-void RecordTableBuilder::expect(std::size_t records, std::size_t name_bytes, bool with_geometry) {
+void RecordTableBuilder::expect(std::size_t records, std::size_t name_bytes) {
     places_.reserve(records);
     names_.reserve(name_bytes);
-    if (with_geometry) {
-        geometry_.reserve(records);
-    }
 }
 
 void RecordTableBuilder::add(std::string_view name, std::uint64_t offset) {
@@ -201,7 +198,11 @@ void RecordTableBuilder::add(std::string_view name, std::uint64_t offset) {
     names_.append(name);
 }
 
-void RecordTableBuilder::add_geometry(LineGeometry geometry, std::span<const LineRun> runs) {
+void RecordTableBuilder::add_geometry(LineGeometry geometry, std::span<const LineRun> runs, std::uint64_t length) {
+    if (length < geometry_from || places_.empty()) {
+        return;
+    }
+    geometry.record = places_.size() - 1;
     if (!runs.empty()) {
         geometry.first_run = runs_.size();
         geometry.run_count = static_cast<std::uint32_t>(runs.size());

@@ -28,9 +28,12 @@ struct RecordPlace {
 };
 static_assert(sizeof(RecordPlace) == 16);
 
-// A FASTA record's lines: as a .fai gives them where every line but the last is alike, and
-// otherwise as runs of alike lines in the table of runs.
+// A long FASTA record's lines (of 64 KiB or more: a shorter record is read whole to find a base
+// in it): as a .fai gives them where every line but the last is alike, and otherwise as runs of
+// alike lines in the table of runs. Sorted by record.
+inline constexpr std::uint64_t geometry_from = std::uint64_t{64} << 10;
 struct LineGeometry {
+    std::uint64_t record;          // its number, in file order
     std::uint64_t bases;           // the sequence's length
     std::uint64_t first_run;       // where its runs begin, for lines that differ
     std::uint32_t sequence_start;  // from the record's first byte; none_known where too far
@@ -39,7 +42,7 @@ struct LineGeometry {
     std::uint32_t run_count;       // 0 where the lines are alike
     static constexpr std::uint32_t none_known = 0xffffffff;
 };
-static_assert(sizeof(LineGeometry) == 32);
+static_assert(sizeof(LineGeometry) == 40);
 
 // Lines alike, one after another: the first's first base (in the sequence) and first byte
 // (from the sequence's start), and what each holds; they reach to where the next run begins.
@@ -114,10 +117,11 @@ class RecordTableBuilder {
 public:
     // Room for about this many records and bytes of names, so that the arrays need not grow by
     // copying (a guess: more are taken all the same).
-    void expect(std::size_t records, std::size_t name_bytes, bool with_geometry);
+    void expect(std::size_t records, std::size_t name_bytes);
     void add(std::string_view name, std::uint64_t offset);
-    // The last record's lines (FASTA): `runs` where they differ.
-    void add_geometry(LineGeometry geometry, std::span<const LineRun> runs);
+    // The last record's lines (FASTA): `runs` where they differ. Kept for records of
+    // geometry_from bytes or more (`length`) alone.
+    void add_geometry(LineGeometry geometry, std::span<const LineRun> runs, std::uint64_t length);
     // Puts the records in name order, for lookups in memory.
     void sort();
     // Hands the records to `use` in name order, a stretch at a time, without keeping them:

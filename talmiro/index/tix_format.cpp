@@ -83,12 +83,12 @@ TixFile TixFile::open(const std::string& path) {
     sections.shared = reader.take<std::uint64_t>();
     // Every count is first held to what the body could hold, so that the sums cannot overflow.
     const std::uint64_t body = header.body_size;
-    const bool counts_fit = facts.records <= body / 32 && sections.geometry_count <= body / 32 &&
+    const bool counts_fit = facts.records <= body / 32 && sections.geometry_count <= body / 40 &&
                             sections.run_count <= body / 24 && sections.member_count <= body / 16 && names_size <= body;
     if (counts_fit) {
         sections.sorted = 16 * facts.records;
         sections.geometry = sections.sorted + sizeof(SortedRecord) * facts.records;
-        sections.runs = sections.geometry + 32 * sections.geometry_count;
+        sections.runs = sections.geometry + sizeof(LineGeometry) * sections.geometry_count;
         sections.members = sections.runs + 24 * sections.run_count;
         sections.names = sections.members + 16 * sections.member_count;
         sections.end = sections.names + names_size;

@@ -1,7 +1,8 @@
 // The .tix: talmiro's own index of a FASTA or FASTQ file (plain or BGZF). The common header
 // (who the file is, its content's checksum), then these facts: the number of records, the
 // size of their names, where the text ends (inflated, for BGZF), how many line geometries
-// (one a record for FASTA, none for FASTQ, whose records are read whole), line runs and BGZF
+// (one for each FASTA record of 64 KiB or more; a shorter record, or a FASTQ one, is read whole
+// to find a base in it), line runs and BGZF
 // members it holds, the size and checksum of the .fai and .gzi written with it, and how many
 // leading bytes every name shares. The body: the records in file order (RecordPlace), in name
 // order (SortedRecord: the key of the 8 bytes after the shared beginning, the number), the

@@ -44,6 +44,7 @@ public:
     void end_record() override { ++records_; }
 
     std::uint64_t offset() const { return offset_; }
+    std::uint64_t length() const { return end_ - offset_; }
     bool starts_inside_line() const { return starts_inside_line_; }
     // Whether the record had any byte after its marker, which tells where it lies.
     bool located() const { return located_; }
@@ -69,7 +70,7 @@ void add_record(IndexingSink& sink, const std::string& name, io::OutputFile& fai
     line.clear();
     const FaiLineMaker::Result result = sink.fai().finish(name, line);
     if (scanned.format == RecordFormat::fasta) {
-        scanned.table.add_geometry(sink.fai().geometry(sink.offset()), sink.fai().runs());
+        scanned.table.add_geometry(sink.fai().geometry(sink.offset()), sink.fai().runs(), sink.length());
     }
     if (!scanned.undescribable.empty()) {
         return;
@@ -99,8 +100,7 @@ std::optional<io::IoError> scan_for_index(io::InputFile file, const std::string&
         io::ReadBuffer(stored ? io::tapped(io::open_source(std::move(file)), stored) : io::open_source(std::move(file)),
                        io::ReadBuffer::default_size, io::ReadBuffer::Access::copied));
     scanned.format = records->format();
-    scanned.table.expect(static_cast<std::size_t>(text_guess / 8), static_cast<std::size_t>(text_guess / 2),
-                         scanned.format == RecordFormat::fasta);
+    scanned.table.expect(static_cast<std::size_t>(text_guess / 8), static_cast<std::size_t>(text_guess / 2));
     IndexingSink sink(records->input(), scanned.format);
     HeaderLine header;
     std::string line;
