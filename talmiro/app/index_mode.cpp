@@ -32,11 +32,12 @@ void commit_indexes(session::Front& front, const std::string& path, const Scanne
     facts.bgzf = members.has_value();
     facts.text_size = scanned.text_size;
     std::optional<io::OutputFile> gzi;
+    // The .gzi's bytes, written for samtools and kept in the .tix for talmiro.
+    const std::string gzi_bytes = members ? indexing::gzi_bytes(*members) : std::string();
     if (members) {
-        const std::string bytes = indexing::gzi_bytes(*members);
         gzi = front.create_named_output(path + std::string(gzi_suffix));
-        gzi->write(bytes);
-        facts.gzi = Companion{bytes.size(), indexing::checksum(bytes)};
+        gzi->write(gzi_bytes);
+        facts.gzi = Companion{gzi_bytes.size(), indexing::checksum(gzi_bytes)};
     }
     const bool with_fai = scanned.undescribable.empty();
     if (with_fai) {
@@ -47,7 +48,7 @@ void commit_indexes(session::Front& front, const std::string& path, const Scanne
                    " alone is written");
     }
     io::OutputFile tix = front.create_named_output(path + std::string(tix_suffix));
-    write_tix(tix, identity, facts, scanned.table, members.value_or(std::vector<io::BgzfMember>{}));
+    write_tix(tix, identity, facts, scanned.table, gzi_bytes);
     session::close_outputs({with_fai ? &fai : nullptr, gzi ? &*gzi : nullptr, &tix});
 }
 

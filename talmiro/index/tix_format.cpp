@@ -1,5 +1,7 @@
 #include "talmiro/index/tix_format.hpp"
 
+#include "index/gzi_format.hpp"
+
 #include <bit>
 
 namespace talmiro {
@@ -29,7 +31,7 @@ std::span<const T> items_at(std::string_view body, std::uint64_t offset, std::ui
 }  // namespace
 
 void write_tix(io::OutputFile& output, const indexing::IndexHeader& identity, const TixFacts& facts,
-               const RecordTableBuilder& table, const std::vector<io::BgzfMember>& members) {
+               const RecordTableBuilder& table, std::string_view members) {
     indexing::IndexHeader header = identity;
     header.flags = (facts.format == RecordFormat::fastq ? flag_fastq : 0) | (facts.bgzf ? flag_bgzf : 0) |
                    (facts.fai ? flag_fai : 0) | (facts.gzi ? flag_gzi : 0);
@@ -43,21 +45,15 @@ void write_tix(io::OutputFile& output, const indexing::IndexHeader& identity, co
           fai.checksum, gzi.size, gzi.checksum, static_cast<std::uint64_t>(table.shared())}) {
         writer.put(fact);
     }
-    std::string member_bytes;
-    indexing::ByteWriter member_writer(member_bytes);
-    for (const io::BgzfMember& member : members) {
-        member_writer.put(member.stored);
-        member_writer.put(member.text);
-    }
     header.body_size = table.places().size_bytes() + sizeof(SortedRecord) * table.places().size() +
-                       table.geometry().size_bytes() + table.runs().size_bytes() + member_bytes.size() +
+                       table.geometry().size_bytes() + table.runs().size_bytes() + members.size() +
                        table.names().size();
     indexing::IndexWriter body(output, tix_kind, header);
     body.write(bytes_of(table.places()));
     table.in_order([&](std::span<const SortedRecord> sorted) { body.write(bytes_of(sorted)); });
     body.write(bytes_of(table.geometry()));
     body.write(bytes_of(table.runs()));
-    body.write(member_bytes);
+    body.write(members);
     body.write(table.names());
     body.finish();
 }
@@ -75,7 +71,7 @@ TixFile TixFile::open(const std::string& path) {
     Sections sections;
     sections.geometry_count = reader.take<std::uint64_t>();
     sections.run_count = reader.take<std::uint64_t>();
-    sections.member_count = reader.take<std::uint64_t>();
+    sections.member_bytes = reader.take<std::uint64_t>();
     const Companion fai{reader.take<std::uint64_t>(), reader.take<std::uint64_t>()};
     const Companion gzi{reader.take<std::uint64_t>(), reader.take<std::uint64_t>()};
     facts.fai = (header.flags & flag_fai) != 0 ? std::optional(fai) : std::nullopt;
@@ -84,17 +80,17 @@ TixFile TixFile::open(const std::string& path) {
     // Every count is first held to what the body could hold, so that the sums cannot overflow.
     const std::uint64_t body = header.body_size;
     const bool counts_fit = facts.records <= body / 32 && sections.geometry_count <= body / 40 &&
-                            sections.run_count <= body / 24 && sections.member_count <= body / 16 && names_size <= body;
+                            sections.run_count <= body / 24 && sections.member_bytes <= body && names_size <= body;
     if (counts_fit) {
         sections.sorted = 16 * facts.records;
         sections.geometry = sections.sorted + sizeof(SortedRecord) * facts.records;
         sections.runs = sections.geometry + sizeof(LineGeometry) * sections.geometry_count;
         sections.members = sections.runs + 24 * sections.run_count;
-        sections.names = sections.members + 16 * sections.member_count;
+        sections.names = sections.members + sections.member_bytes;
         sections.end = sections.names + names_size;
     }
     if (!counts_fit || sections.end != body || (header.flags & ~(flag_fastq | flag_bgzf | flag_fai | flag_gzi)) != 0 ||
-        (sections.member_count > 0) != facts.bgzf) {
+        (sections.member_bytes > 0) != facts.bgzf) {
         throw indexing::cannot_be_used(path, "it is damaged (its sizes are not what its header says)");
     }
     return TixFile(std::move(file), facts, sections);
@@ -109,25 +105,13 @@ RecordTable TixFile::table() const {
 }
 
 std::vector<io::BgzfMember> TixFile::members() const {
-    const std::uint64_t size = 16 * sections_.member_count;
-    file_.check(sections_.members, size);
-    indexing::ByteReader reader(file_.body().substr(sections_.members, size));
-    std::vector<io::BgzfMember> members;
-    members.reserve(sections_.member_count);
-    for (std::uint64_t index = 0; index < sections_.member_count; ++index) {
-        io::BgzfMember member;
-        member.stored = reader.take<std::uint64_t>();
-        member.text = reader.take<std::uint64_t>();
-        const bool follows = members.empty()
-                                 ? member.stored == 0 && member.text == 0
-                                 : member.stored > members.back().stored && member.text >= members.back().text &&
-                                       member.text - members.back().text <= io::largest_bgzf_member;
-        if (!follows) {
-            throw indexing::cannot_be_used(file_.path(), "it is damaged (its BGZF members are out of order)");
-        }
-        members.push_back(member);
+    file_.check(sections_.members, sections_.member_bytes);
+    std::optional<std::vector<io::BgzfMember>> members =
+        indexing::parse_gzi(file_.body().substr(sections_.members, sections_.member_bytes));
+    if (!members) {
+        throw indexing::cannot_be_used(file_.path(), "it is damaged (its BGZF members are out of order)");
     }
-    return members;
+    return std::move(*members);
 }
 
 }  // namespace talmiro

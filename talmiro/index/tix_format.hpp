@@ -1,14 +1,13 @@
 // The .tix: talmiro's own index of a FASTA or FASTQ file (plain or BGZF). The common header
-// (who the file is, its content's checksum), then these facts: the number of records, the
-// size of their names, where the text ends (inflated, for BGZF), how many line geometries
-// (one for each FASTA record of 64 KiB or more; a shorter record, or a FASTQ one, is read whole
-// to find a base in it), line runs and BGZF
-// members it holds, the size and checksum of the .fai and .gzi written with it, and how many
-// leading bytes every name shares. The body: the records in file order (RecordPlace), in name
-// order (SortedRecord: the key of the 8 bytes after the shared beginning, the number), the
-// geometries (LineGeometry), the runs (LineRun), the BGZF members (where each begins, stored and
-// inflated: the .tix's own checked copy of the .gzi, which talmiro never reads), then the names.
-// Little-endian throughout, read in place.
+// (who the file is, its content's checksum), then these facts: the number of records, the size
+// of their names, where the text ends (inflated, for BGZF), how many line geometries (one for
+// each FASTA record of 64 KiB or more; a shorter record, or a FASTQ one, is read whole to find
+// a base in it) and line runs it holds, the size of its BGZF members, the size and checksum of
+// the .fai and .gzi written with it, and how many leading bytes every name shares. The body:
+// the records in file order (RecordPlace), in name order (SortedRecord: the key of the 8 bytes
+// after the shared beginning, the number), the geometries (LineGeometry), the runs (LineRun),
+// the BGZF members (the .gzi's bytes themselves: the .tix's own checked copy, as talmiro never
+// reads the .gzi), then the names. Little-endian throughout, read in place.
 #pragma once
 
 #include "index/identity.hpp"
@@ -45,9 +44,10 @@ struct TixFacts {
     std::optional<Companion> gzi;
 };
 
-// Writes a .tix of `table` (whose records the scan found) and `members` (BGZF's, or none).
+// Writes a .tix of `table` (whose records the scan found) and `members`, the .gzi's bytes
+// (BGZF's members as samtools writes them; empty for a file of another storage).
 void write_tix(io::OutputFile& output, const indexing::IndexHeader& identity, const TixFacts& facts,
-               const RecordTableBuilder& table, const std::vector<io::BgzfMember>& members);
+               const RecordTableBuilder& table, std::string_view members);
 
 // A .tix mapped for lookups.
 class TixFile {
@@ -64,7 +64,7 @@ public:
 private:
     struct Sections {
         std::uint64_t places = 0, sorted = 0, geometry = 0, runs = 0, members = 0, names = 0, end = 0;
-        std::uint64_t geometry_count = 0, run_count = 0, member_count = 0, shared = 0;
+        std::uint64_t geometry_count = 0, run_count = 0, member_bytes = 0, shared = 0;
     };
     TixFile(indexing::IndexFile file, TixFacts facts, Sections sections)
         : file_(std::move(file)), facts_(facts), sections_(sections) {}

@@ -1,8 +1,6 @@
 #include "talmiro/index/tix_scanning.hpp"
 
 #include "index/checksum.hpp"
-#include "io/mapped_file.hpp"
-#include "io/random_access.hpp"
 #include "talmiro/index/fai_format.hpp"
 #include "talmiro/index/record_table.hpp"
 #include "talmiro/records/record_scanner.hpp"

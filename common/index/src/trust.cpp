@@ -19,10 +19,6 @@ Untrusted made_for_another_version(const std::string& index_path, const std::str
     return {label(index_path) + " was made for another version of " + label(file_path)};
 }
 
-Untrusted older_than(const std::string& index_path, const std::string& file_path) {
-    return {label(index_path) + " is older than " + label(file_path)};
-}
-
 Untrusted does_not_match(const std::string& index_path, const std::string& file_path, const std::string& what) {
     return {label(index_path) + " does not match " + label(file_path) + " (" + what + ")"};
 }

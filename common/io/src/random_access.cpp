@@ -199,21 +199,4 @@ std::unique_ptr<ByteSource> open_region(const InputFile& file, std::uint64_t beg
     return std::make_unique<PlainRegion>(file, begin, end);
 }
 
-std::optional<std::string> read_whole_file(const std::string& path, std::optional<IoError>& error) {
-    std::uint64_t size = 0;
-    const FileDescriptor file = open_regular(path, size, error);
-    if (!file.valid()) {
-        return std::nullopt;
-    }
-    // No more than the file held when opened: one that grows while read cannot fill memory.
-    std::string bytes(static_cast<std::size_t>(size), '\0');
-    const std::optional<std::size_t> got = read_at(file.get(), 0, bytes.data(), bytes.size());
-    if (!got) {
-        error = IoError{IoError::Action::read, path, errno, {}};
-        return std::nullopt;
-    }
-    bytes.resize(*got);
-    return bytes;
-}
-
 }  // namespace io

@@ -21,8 +21,6 @@ struct Untrusted {
 Untrusted cannot_be_used(const std::string& index_path, const std::string& why_not);
 // The stamp stored in the index is not the file's.
 Untrusted made_for_another_version(const std::string& index_path, const std::string& file_path);
-// An index that stores no stamp (a .fai, a .gzi) is older than the file.
-Untrusted older_than(const std::string& index_path, const std::string& file_path);
 // What the index says and what the file holds differ; `what` says where.
 Untrusted does_not_match(const std::string& index_path, const std::string& file_path, const std::string& what);
 

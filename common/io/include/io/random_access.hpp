@@ -38,8 +38,5 @@ inline constexpr std::size_t largest_bgzf_member = std::size_t{1} << 16;
 std::unique_ptr<ByteSource> open_region(const InputFile& file, std::uint64_t begin, std::uint64_t end,
                                         const std::vector<BgzfMember>* members);
 
-// A whole small file's bytes (an index), no more than it held when opened; or nothing with
-// `error` saying why (a path that names no regular file is refused, never waited on).
-std::optional<std::string> read_whole_file(const std::string& path, std::optional<IoError>& error);
 
 }  // namespace io
