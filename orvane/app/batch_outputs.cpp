@@ -32,7 +32,8 @@ MatrixOutputs create_matrix_outputs(session::Front& front) {
     return outputs;
 }
 
-BatchOutputs::BatchOutputs(session::Front& front, Layout layout) : front_(front), layout_(layout) {
+BatchOutputs::BatchOutputs(session::Front& front, Layout layout, std::uint32_t decimals)
+    : front_(front), layout_(layout), decimals_(decimals) {
     if (front.wants_output(map_file)) {
         short_names_.emplace();
     }
@@ -91,18 +92,20 @@ void BatchOutputs::write(IdTable& ids, const DataSet& set) {
     } else if (outputs_->sample) {
         outputs_->sample->put('\n');  // a blank line between data sets
     }
-    const RowTexts* const texts = set.texts ? &*set.texts : nullptr;
+    const ValueFormat format{set.texts ? &*set.texts : nullptr, decimals_};
     io::OutputFile& matrix = outputs_->matrix;
     io::OutputFile* const sample = outputs_->sample_or_none();
     std::size_t written = 0;
     if (holds_data_sets(layout_)) {
-        written = write_output_files(&matrix, sample, ids, set.rows, front_.meter().progress(writing_label), layout_);
+        written =
+            write_output_files(&matrix, sample, ids, set.rows, front_.meter().progress(writing_label), layout_, format);
     } else {
         written = layout_ == Layout::pairs
-                      ? write_pairs(matrix, ids, set.rows, texts, front_.meter().progress(writing_label))
-                      : write_table(matrix, layout_, ids, set.rows, texts, front_.meter().progress(writing_label));
+                      ? write_pairs(matrix, ids, set.rows, format, front_.meter().progress(writing_label))
+                      : write_table(matrix, layout_, ids, set.rows, format, front_.meter().progress(writing_label));
         if (sample != nullptr) {
-            write_output_files<double>(nullptr, sample, ids, set.rows, front_.meter().progress(writing_label));
+            write_output_files<double>(nullptr, sample, ids, set.rows, front_.meter().progress(writing_label),
+                                       Layout::square, format);
         }
     }
     front_.meter().end_line();

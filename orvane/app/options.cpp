@@ -35,6 +35,10 @@ void declare_options(session::OptionSet& options, Options& values) {
     options.number("--dataset", values.dataset, "N",
                    "cut only the N-th data set (from 1) of a file of several, such as bootstrap replicates "
                    "(default: every one; a tsv, csv, pairs or ssv output takes one)");
+    options.number("--decimals", values.decimals, "N",
+                   "write every value in fixed point with N decimals, 0 to " + std::to_string(most_decimals) +
+                       " (default: each as the input wrote it)",
+                   0, most_decimals);
     options.flag("--no-index", values.no_index, "read the whole matrix even where an index (MATRIX.oix) is beside it");
 }
 
@@ -43,7 +47,7 @@ std::optional<std::string> misuse(const session::BatchOptions& common, const Opt
         Options only_the_layout;
         only_the_layout.input_format = options.input_format;
         if (options.output_format != only_the_layout.output_format || options.list_lines || options.check ||
-            options.exclude || options.dataset != 0 || options.no_index) {
+            options.exclude || options.dataset != 0 || options.no_index || options.decimals) {
             return std::string("--index takes files and no other option than --input-format, -q or -v");
         }
     }
@@ -63,6 +67,7 @@ Choice choice_of(const Options& options) {
     choice.exclude = options.exclude;
     choice.dataset = options.dataset;
     choice.use_index = !options.no_index;
+    choice.decimals = options.decimals;
     return choice;
 }
 

@@ -11,13 +11,14 @@
 namespace orvane {
 
 struct Options {
-    std::string input_format = "auto";  // auto, or a layout's name
-    std::string output_format;          // a layout's name; empty: the input's
-    bool list_lines = false;            // the list holds one ID per line, blanks and all
-    bool check = false;                 // the cut must be symmetric with a zero diagonal
-    bool exclude = false;               // keep every ID but the listed, in matrix order
-    std::uint32_t dataset = 0;          // the one data set to cut (from 1); 0: every one
-    bool no_index = false;              // read the whole matrix even where MATRIX.oix is beside it
+    std::string input_format = "auto";      // auto, or a layout's name
+    std::string output_format;              // a layout's name; empty: the input's
+    bool list_lines = false;                // the list holds one ID per line, blanks and all
+    bool check = false;                     // the cut must be symmetric with a zero diagonal
+    bool exclude = false;                   // keep every ID but the listed, in matrix order
+    std::uint32_t dataset = 0;              // the one data set to cut (from 1); 0: every one
+    bool no_index = false;                  // read the whole matrix even where MATRIX.oix is beside it
+    std::optional<std::uint32_t> decimals;  // values in fixed point; none: each as the input wrote it
 };
 
 // Binds the options to the command line.

@@ -142,8 +142,9 @@ template <typename Distance>
 DistanceRows<Distance> read_square(Front& front, IdTable& ids, TokenReader& matrix, Strictness strictness) {
     const std::int32_t order = read_order(front, matrix, strictness);
     DistanceRows<Distance> rows = allocate_distance_rows<Distance>(ids, order);
-    finish_reading(front, matrix.input(),
-                   read_distance_matrix(matrix, ids, order, rows, strictness, front.meter().progress(reading_label)));
+    finish_reading(
+        front, matrix.input(),
+        read_distance_matrix(matrix, ids, order, rows, nullptr, strictness, front.meter().progress(reading_label)));
     return rows;
 }
 
@@ -157,7 +158,7 @@ DataSet read_table(Front& front, IdTable& ids, io::LineReader& table, Layout lay
     front.show_count(matrix_order, order);
     DataSet set{allocate_distance_rows<double>(ids, order), std::nullopt};
     if (keep_texts) {
-        set.texts.emplace(ids.slots_for(static_cast<std::size_t>(order)), delimiter_of(layout));
+        set.texts.emplace(ids.slots_for(static_cast<std::size_t>(order)));
     }
     finish_reading(front, table.input(),
                    read_table_rows(table, layout, header, std::move(first_row), ids, set.rows,
@@ -195,7 +196,7 @@ io::IoError in_data_set(io::IoError error, std::uint32_t number) {
 // A square matrix or lower triangle, the first of its file or (`order_token` holding the order
 // that starts it) a later one.
 DataSet read_data_set(Front& front, IdTable& ids, TokenReader& matrix, const Detection& detection, std::uint32_t number,
-                      const std::string& order_token) {
+                      const std::string& order_token, bool keep_texts) {
     std::int32_t order = 0;
     if (number == 1) {
         order = read_order(front, matrix, Strictness::whole_numbers);
@@ -206,11 +207,16 @@ DataSet read_data_set(Front& front, IdTable& ids, TokenReader& matrix, const Det
         front.show_count(matrix_order, order);
     }
     DataSet set{allocate_distance_rows<double>(ids, order), std::nullopt};
+    if (keep_texts) {
+        set.texts.emplace(ids.slots_for(static_cast<std::size_t>(order)),
+                          text_shape(*detection.layout, detection.with_diagonal));
+    }
+    ValueTexts* const texts = set.texts ? &*set.texts : nullptr;
     std::optional<io::IoError> stop =
         *detection.layout == Layout::lower
-            ? read_lower_triangle(matrix, ids, order, detection.with_diagonal, set.rows,
+            ? read_lower_triangle(matrix, ids, order, detection.with_diagonal, set.rows, texts,
                                   front.meter().progress(reading_label))
-            : read_distance_matrix(matrix, ids, order, set.rows, Strictness::whole_numbers,
+            : read_distance_matrix(matrix, ids, order, set.rows, texts, Strictness::whole_numbers,
                                    front.meter().progress(reading_label));
     if (stop) {
         stop = in_data_set(std::move(*stop), number);
@@ -332,7 +338,7 @@ Outcome cut_data_sets(Front& front, IdTable& ids, TokenReader& matrix, const Det
         if (number > 1) {
             ids.forget_rows();
         }
-        const DataSet set = read_data_set(front, ids, matrix, detection, number, order_token);
+        const DataSet set = read_data_set(front, ids, matrix, detection, number, order_token, !options.decimals);
         more = next_data_set_follows(front, matrix, number, order_token);
         if (number == 1 && more && options.dataset == 0 && !holds_data_sets(output_layout)) {
             raise_several_data_sets(matrix.input().name(), output_layout);
@@ -393,7 +399,7 @@ Outcome batch_steps(Front& front, const Choice& options) {
             [&](std::int32_t order) { return allocate_distance_rows<double>(ids, order); }, not_used);
         if (indexed) {
             const Layout output_layout = options.output_for(indexed->layout);
-            BatchOutputs outputs(front, output_layout);
+            BatchOutputs outputs(front, output_layout, options.decimals.value_or(6));
             return cut_indexed(front, ids, *indexed, file.name(), options, outputs, output_layout);
         }
     }
@@ -405,7 +411,7 @@ Outcome batch_steps(Front& front, const Choice& options) {
     }
     const Layout layout = *detection.layout;
     const Layout output_layout = options.output_for(layout);
-    BatchOutputs outputs(front, output_layout);
+    BatchOutputs outputs(front, output_layout, options.decimals.value_or(6));
     const bool alongside =
         layout == Layout::square && converts_alongside(ids, first_order(input), threads::Cores::from_affinity);
     if (reads_copied(layout, Scan::cut, alongside)) {
@@ -421,7 +427,7 @@ Outcome batch_steps(Front& front, const Choice& options) {
         if (options.dataset > 1) {
             raise_data_set_past_count(input, 1, options.dataset);
         }
-        const bool keep_texts = !holds_data_sets(output_layout);
+        const bool keep_texts = !options.decimals;
         io::LineReader lines(std::move(input));
         const DataSet set = layout == Layout::pairs ? read_pair_list(front, ids, lines, keep_texts)
                                                     : read_table(front, ids, lines, layout, keep_texts);

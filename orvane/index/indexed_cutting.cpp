@@ -92,12 +92,20 @@ std::vector<std::pair<std::int32_t, std::uint32_t>> locate_rows(const IndexedDat
     return located;
 }
 
-// Of a square row whose values are all numbers, only the cut's columns (in order) converted.
-bool read_columns(TokenReader& matrix, const std::vector<std::int32_t>& columns, std::int32_t order, double* values) {
+// Of a square row whose values are all numbers, only the cut's columns (in order) converted
+// (and their texts kept, in `texts`, when given).
+bool read_columns(TokenReader& matrix, const std::vector<std::int32_t>& columns, std::int32_t order, double* values,
+                  TextRow* texts) {
+    const KeepingTexts keeping(matrix, texts, static_cast<std::size_t>(order));
     std::int32_t next = 0;
     for (const std::int32_t column : columns) {
-        if (!matrix.skip_tokens(static_cast<std::uint64_t>(column - next)) ||
-            !matrix.read_number(values[column], TokenReader::Glued::refused)) {
+        if (!matrix.skip_tokens(static_cast<std::uint64_t>(column - next))) {
+            return false;
+        }
+        if (texts != nullptr) {
+            texts->skip(static_cast<std::size_t>(column - next));  // columns passed over keep their places
+        }
+        if (!matrix.read_number(values[column], TokenReader::Glued::refused)) {
             return false;
         }
         next = column + 1;
@@ -129,11 +137,13 @@ IndexedCut read_indexed_rows(const io::InputFile& file, const RowIndex& index, c
                              const TableHeader* header, IdTable& ids, bool keep_texts, const MakeRows& make_rows,
                              const std::string& index_path, std::uint64_t& located) {
     IndexedCut cut{set.order, DataSet{make_rows(set.order), std::nullopt}, {}};
-    if (keep_texts && header != nullptr) {
-        cut.set.texts.emplace(ids.slots_for(static_cast<std::size_t>(set.order)), delimiter_of(index.layout));
+    if (keep_texts) {
+        cut.set.texts.emplace(ids.slots_for(static_cast<std::size_t>(set.order)),
+                              text_shape(index.layout, index.with_diagonal));
     }
+    ValueTexts* const texts = cut.set.texts ? &*cut.set.texts : nullptr;
     ids.forget_rows();
-    LowerTriangleCut lower(index.with_diagonal, cut.set.rows);
+    LowerTriangleCut lower(index.with_diagonal, cut.set.rows, texts);
     const std::vector<std::pair<std::int32_t, std::uint32_t>> rows = locate_rows(set, ids);
     // The columns the cut takes: the listed rows' own places.
     std::vector<std::int32_t> columns;
@@ -148,8 +158,7 @@ IndexedCut read_indexed_rows(const io::InputFile& file, const RowIndex& index, c
         if (header != nullptr) {
             const IndexedRow& place = set.rows[static_cast<std::size_t>(row)];
             io::LineReader table(region(file, place.offset, end_of_row(set, row)));
-            if (read_table_row_at(table, index.layout, *header, row, 0, ids, cut.set.rows,
-                                  cut.set.texts ? &*cut.set.texts : nullptr)) {
+            if (read_table_row_at(table, index.layout, *header, row, 0, ids, cut.set.rows, texts)) {
                 throw RowFault{};
             }
             continue;
@@ -160,11 +169,13 @@ IndexedCut read_indexed_rows(const io::InputFile& file, const RowIndex& index, c
                 if (index.layout == Layout::lower) {
                     return lower.take(matrix, row, slot);
                 }
+                TextRow* const kept = texts != nullptr ? &texts->row(slot) : nullptr;
                 if (!index.values_checked) {
+                    const KeepingTexts keeping(matrix, kept, static_cast<std::size_t>(set.order));
                     return matrix.read_numbers(cut.set.rows.row(slot), static_cast<std::size_t>(set.order),
                                                TokenReader::Glued::refused);
                 }
-                return read_columns(matrix, columns, set.order, cut.set.rows.row(slot));
+                return read_columns(matrix, columns, set.order, cut.set.rows.row(slot), kept);
             },
             index_path);
         ids.set_matrix_row(slot, row);
@@ -229,9 +240,7 @@ std::optional<IndexedCuts> cut_through_index(const indexing::Reporting& reportin
             not_used = "it was made reading another layout, or this run asks for more than it holds";
             return std::nullopt;
         }
-        // A table's values are kept as read where the output is a table too.
-        const Layout output = options.output_for(index.layout);
-        const bool keep_texts = !holds_data_sets(output);
+        const bool keep_texts = !options.decimals;
         std::optional<TableHeader> header;
         if (!holds_data_sets(index.layout)) {
             header = read_header(file, index, index_path, stamp->size);

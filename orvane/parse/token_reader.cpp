@@ -270,6 +270,10 @@ bool TokenReader::read_number(T& value, Glued glued) {
         fail(Stop::no_number);
         return false;
     }
+    if (kept_ != nullptr) {
+        const char* const begin = input_.data() + input_.pos();
+        kept_->add({begin, static_cast<std::size_t>(stop - begin)});
+    }
     input_.set_pos(static_cast<std::size_t>(stop - input_.data()));
     return true;
 }

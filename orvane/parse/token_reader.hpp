@@ -5,6 +5,7 @@
 
 #include "io/read_buffer.hpp"
 #include "orvane/parse/row_names.hpp"
+#include "orvane/parse/text_row.hpp"
 #include "text/characters.hpp"
 
 #include <cstddef>
@@ -71,6 +72,10 @@ public:
     template <typename T>
     [[nodiscard]] bool read_numbers(T* into, std::size_t count, Glued glued = Glued::left);
 
+    // While set, each number read_number takes is added to `row` as its text (as the input
+    // wrote it: a value converted and written back would change); null stops that.
+    void keep_texts_in(TextRow* row) { kept_ = row; }
+
     // For messages once a read failed: the line of the cursor, and the text there (cut short).
     std::uint64_t line() const { return input_.line_at(input_.pos()); }
     std::string_view text_at_cursor();
@@ -101,6 +106,26 @@ private:
     bool failed_ = false;
     Stop stop_ = Stop::none;
     RowNames names_ = RowNames::tokens;
+    TextRow* kept_ = nullptr;
+};
+
+// Keeps the texts of the numbers `reader` reads in `row` while it lives (nothing when null),
+// the row emptied first.
+class KeepingTexts {
+public:
+    KeepingTexts(TokenReader& reader, TextRow* row, std::size_t values) : reader_(reader) {
+        if (row != nullptr) {
+            row->clear();
+            row->reserve(values);
+        }
+        reader_.keep_texts_in(row);
+    }
+    ~KeepingTexts() { reader_.keep_texts_in(nullptr); }
+    KeepingTexts(const KeepingTexts&) = delete;
+    KeepingTexts& operator=(const KeepingTexts&) = delete;
+
+private:
+    TokenReader& reader_;
 };
 
 using text::is_blank;

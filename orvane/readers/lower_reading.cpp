@@ -11,6 +11,7 @@ bool LowerTriangleCut::take(TokenReader& triangle, std::int32_t row, std::uint32
     // A listed row holds its distances to every earlier row, which earlier listed rows take as
     // theirs to this one.
     double* const own = rows_.row(slot);
+    const KeepingTexts keeping(triangle, texts_ != nullptr ? &texts_->row(slot) : nullptr, values_in(row));
     if (!triangle.read_numbers(own, values_in(row), TokenReader::Glued::refused)) {
         return false;
     }
@@ -31,10 +32,10 @@ std::string take_row_name(TokenReader& matrix) {
 }
 
 std::optional<io::IoError> read_lower_triangle(TokenReader& triangle, IdTable& ids, std::int32_t order,
-                                               bool with_diagonal, DistanceRows<double>& rows,
+                                               bool with_diagonal, DistanceRows<double>& rows, ValueTexts* texts,
                                                const io::Progress& progress) {
     progress.begin();
-    LowerTriangleCut cut(with_diagonal, rows);
+    LowerTriangleCut cut(with_diagonal, rows, texts);
     std::string name;
     const auto stop = [&](std::int32_t row) {
         return token_stop(triangle, name,

@@ -137,20 +137,16 @@ PairMatrix gather(const IdTable& ids, const PairGrid& grid, bool keep_texts) {
     const std::size_t slots = ids.ids().slot_count();
     PairMatrix matrix{DistanceRows<double>(slots, slots), std::nullopt, slots};
     if (keep_texts) {
-        matrix.texts.emplace(slots, '\t');
+        matrix.texts.emplace(slots);
     }
-    std::string line;
     for (std::uint32_t row = 0; row < slots; ++row) {
         double* const values = matrix.rows.row(row);
-        line.clear();
+        TextRow* const texts = keep_texts ? &matrix.texts->row(row) : nullptr;
         for (std::uint32_t column = 0; column < slots; ++column) {
             values[column] = grid.value(row, column);
-            if (keep_texts) {
-                line.append("\t").append(grid.text(row, column));
+            if (texts != nullptr) {
+                texts->add(grid.text(row, column));
             }
-        }
-        if (keep_texts) {
-            matrix.texts->keep(row, line);
         }
     }
     return matrix;

@@ -17,8 +17,8 @@ namespace orvane {
 // so each found slot is its own column (matrix_row(slot) == slot).
 struct PairMatrix {
     DistanceRows<double> rows;
-    std::optional<RowTexts> texts;  // each value's text, when kept
-    std::size_t order;              // the slots (columns) the rows hold
+    std::optional<ValueTexts> texts;  // each value's text, when kept
+    std::size_t order;                // the slots (columns) the rows hold
 };
 
 // Row a, column b takes d from the line "a b d", or from "b a d" where only that one is given; a

@@ -34,7 +34,12 @@ struct Job {
 // blank or the end of the file: anything else (no number, junk glued on) is left to the serial
 // reading, which gives it its exact meaning.
 template <typename Distance>
-bool convert(const char* data, std::size_t file_end, const Job& job, std::size_t count, Distance* into) {
+bool convert(const char* data, std::size_t file_end, const Job& job, std::size_t count, Distance* into,
+             TextRow* texts) {
+    if (texts != nullptr) {
+        texts->clear();
+        texts->reserve(count);
+    }
     std::size_t at = job.begin;
     for (std::size_t index = 0; index < count; ++index) {
         while (at < job.end && is_blank(data[at])) {
@@ -46,6 +51,9 @@ bool convert(const char* data, std::size_t file_end, const Job& job, std::size_t
         const char* const stop = parse_number(data + at, data + file_end, into[index]);
         if (stop == nullptr || (stop != data + file_end && !is_blank(*stop))) {
             return false;
+        }
+        if (texts != nullptr) {
+            texts->add({data + at, static_cast<std::size_t>(stop - (data + at))});
         }
         at = static_cast<std::size_t>(stop - data);
     }
@@ -60,11 +68,12 @@ public:
     static constexpr std::size_t ring = 4096;
     static constexpr std::size_t stop = SIZE_MAX;  // `added_`'s value once nothing more will come
 
-    Converter(const io::ReadBuffer& input, std::size_t order, DistanceRows<Distance>& rows)
+    Converter(const io::ReadBuffer& input, std::size_t order, DistanceRows<Distance>& rows, ValueTexts* texts)
         : data_(input.data()),
           file_end_(input.mapped_size()),
           order_(order),
           rows_(rows),
+          texts_(texts),
           helper_([this](const std::stop_token&) { work(); },
                   [this] {
                       added_.store(stop);
@@ -100,7 +109,8 @@ private:
                 return;
             }
             const Job& job = jobs_[index % ring];
-            whole_[index % ring] = convert(data_, file_end_, job, order_, rows_.row(job.slot));
+            whole_[index % ring] = convert(data_, file_end_, job, order_, rows_.row(job.slot),
+                                           texts_ != nullptr ? &texts_->row(job.slot) : nullptr);
             finished_.store(index + 1, std::memory_order_release);
             finished_.notify_one();
         }
@@ -110,6 +120,7 @@ private:
     std::size_t file_end_;
     std::size_t order_;
     DistanceRows<Distance>& rows_;
+    ValueTexts* texts_;  // each slot's row written by this thread alone while it converts it
     std::array<Job, ring> jobs_{};
     std::array<bool, ring> whole_{};
     std::size_t count_ = 0;  // the scan's own
@@ -124,12 +135,12 @@ template <typename Distance>
 class AlongsideScan {
 public:
     AlongsideScan(TokenReader& matrix, IdTable& ids, std::int32_t order, DistanceRows<Distance>& rows,
-                  const io::Progress& progress)
+                  ValueTexts* texts, const io::Progress& progress)
         : matrix_(matrix),
           ids_(ids),
           order_(order),
           progress_(progress),
-          converter_(matrix.input(), static_cast<std::size_t>(order), rows),
+          converter_(matrix.input(), static_cast<std::size_t>(order), rows, texts),
           taken_(ids.ids().slot_count(), false) {}
 
     bool running() const { return converter_.running(); }
@@ -241,18 +252,18 @@ bool converts_alongside(const IdTable& ids, std::int32_t order, threads::Cores c
 
 template <typename Distance>
 std::int32_t convert_rows_alongside(TokenReader& matrix, IdTable& ids, std::int32_t order, DistanceRows<Distance>& rows,
-                                    const io::Progress& progress, threads::Cores cores) {
+                                    ValueTexts* texts, const io::Progress& progress, threads::Cores cores) {
     // Mapped, the whole file stays where it is: the helper reads rows the scan has passed.
     if (!converts_alongside(ids, order, cores) || !matrix.input().mapped()) {
         return 0;
     }
-    AlongsideScan<Distance> scan(matrix, ids, order, rows, progress);
+    AlongsideScan<Distance> scan(matrix, ids, order, rows, texts, progress);
     return scan.running() ? scan.scan() : 0;
 }
 
-template std::int32_t convert_rows_alongside(TokenReader&, IdTable&, std::int32_t, DistanceRows<float>&,
+template std::int32_t convert_rows_alongside(TokenReader&, IdTable&, std::int32_t, DistanceRows<float>&, ValueTexts*,
                                              const io::Progress&, threads::Cores);
-template std::int32_t convert_rows_alongside(TokenReader&, IdTable&, std::int32_t, DistanceRows<double>&,
+template std::int32_t convert_rows_alongside(TokenReader&, IdTable&, std::int32_t, DistanceRows<double>&, ValueTexts*,
                                              const io::Progress&, threads::Cores);
 
 }  // namespace orvane

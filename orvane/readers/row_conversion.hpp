@@ -23,6 +23,7 @@ bool converts_alongside(const IdTable& ids, std::int32_t order, threads::Cores c
 
 template <typename Distance>
 std::int32_t convert_rows_alongside(TokenReader& matrix, IdTable& ids, std::int32_t order, DistanceRows<Distance>& rows,
-                                    const io::Progress& progress, threads::Cores cores = threads::Cores::from_affinity);
+                                    ValueTexts* texts, const io::Progress& progress,
+                                    threads::Cores cores = threads::Cores::from_affinity);
 
 }  // namespace orvane

@@ -118,7 +118,7 @@ io::IoError describe_unreadable_order(TokenReader& matrix) {
 
 template <typename Distance>
 std::optional<io::IoError> read_distance_matrix(TokenReader& matrix, IdTable& ids, std::int32_t order,
-                                                DistanceRows<Distance>& rows, Strictness strictness,
+                                                DistanceRows<Distance>& rows, ValueTexts* texts, Strictness strictness,
                                                 const io::Progress& progress, threads::Cores cores) {
     const auto glued = strictness == Strictness::whole_numbers ? TokenReader::Glued::refused : TokenReader::Glued::left;
     progress.begin();
@@ -127,7 +127,8 @@ std::optional<io::IoError> read_distance_matrix(TokenReader& matrix, IdTable& id
     std::string name;  // the current row's, kept for a message (the token's view dies with the next read)
     // On two cores the plain rows go faster; from the first row that is not plain (or from the
     // start, on one core) each row is read here, one after the other.
-    for (std::int32_t row = convert_rows_alongside(matrix, ids, order, rows, progress, cores); row < order; ++row) {
+    for (std::int32_t row = convert_rows_alongside(matrix, ids, order, rows, texts, progress, cores); row < order;
+         ++row) {
         const bool listable = matrix.take_name(longest, name);
         if (!matrix.failed()) {
             const std::int64_t slot = listable ? ids.slot_of_row(name) : -1;
@@ -141,6 +142,8 @@ std::optional<io::IoError> read_distance_matrix(TokenReader& matrix, IdTable& id
             }
             if (slot >= 0) {
                 const auto matched = static_cast<std::uint32_t>(slot);
+                const KeepingTexts keeping(matrix, texts != nullptr ? &texts->row(matched) : nullptr,
+                                           static_cast<std::size_t>(order));
                 const bool complete = matrix.read_numbers(rows.row(matched), static_cast<std::size_t>(order), glued);
                 ids.set_matrix_row(matched, complete ? row : IdTable::not_found);
             } else {
@@ -157,8 +160,8 @@ std::optional<io::IoError> read_distance_matrix(TokenReader& matrix, IdTable& id
 }
 
 template std::optional<io::IoError> read_distance_matrix(TokenReader&, IdTable&, std::int32_t, DistanceRows<float>&,
-                                                         Strictness, const io::Progress&, threads::Cores);
+                                                         ValueTexts*, Strictness, const io::Progress&, threads::Cores);
 template std::optional<io::IoError> read_distance_matrix(TokenReader&, IdTable&, std::int32_t, DistanceRows<double>&,
-                                                         Strictness, const io::Progress&, threads::Cores);
+                                                         ValueTexts*, Strictness, const io::Progress&, threads::Cores);
 
 }  // namespace orvane

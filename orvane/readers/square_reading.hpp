@@ -3,6 +3,7 @@
 
 #include "io/io_error.hpp"
 #include "io/progress.hpp"
+#include "orvane/model/data_set.hpp"
 #include "orvane/model/distance_rows.hpp"
 #include "orvane/model/id_table.hpp"
 #include "orvane/parse/token_reader.hpp"
@@ -35,9 +36,10 @@ std::int32_t read_matrix_order(TokenReader& matrix);
 // row whose distances cannot all be read leaves its ID unfound, so nothing unset is ever
 // written out. When the matrix could not be read to its last row, says where and why.
 // On two cores the plain listed rows are converted alongside the scan (`cores` may force either).
+// With `texts`, each listed value's text is kept there too.
 template <typename Distance>
 std::optional<io::IoError> read_distance_matrix(TokenReader& matrix, IdTable& ids, std::int32_t order,
-                                                DistanceRows<Distance>& rows, Strictness strictness,
+                                                DistanceRows<Distance>& rows, ValueTexts* texts, Strictness strictness,
                                                 const io::Progress& progress,
                                                 threads::Cores cores = threads::Cores::from_affinity);
 

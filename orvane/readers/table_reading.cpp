@@ -139,11 +139,20 @@ std::optional<io::IoError> take_row_name(const io::LineReader& table, char delim
                        ": the row names differ from the header's, so this is no distance matrix");
 }
 
+// A converted row's cells, as they stand between their quotes (a number holds none to undouble).
+void keep_cells(std::string_view line, const std::vector<Field>& fields, TextRow& texts) {
+    texts.clear();
+    texts.reserve(fields.size() - 1);
+    for (std::size_t column = 1; column < fields.size(); ++column) {
+        texts.add(line.substr(fields[column].begin, fields[column].end - fields[column].begin));
+    }
+}
+
 // One row, its record taken: named as the header names it; converted (and kept) when listed.
 std::optional<io::IoError> take_table_row(const io::LineReader& table, char delimiter, const TableHeader& header,
                                           std::int64_t row, std::uint64_t line_number, std::string_view line,
                                           std::vector<Field>& fields, IdTable& ids, DistanceRows<double>& rows,
-                                          RowTexts* texts) {
+                                          ValueTexts* texts) {
     // Every row's name is checked against the header; only a listed row is split whole.
     std::string name;
     if (auto misnamed = take_row_name(table, delimiter, header, row, line_number, line, fields, name)) {
@@ -160,7 +169,7 @@ std::optional<io::IoError> take_table_row(const io::LineReader& table, char deli
         }
         ids.set_matrix_row(listed, static_cast<std::int32_t>(row));
         if (texts != nullptr) {
-            texts->keep(listed, line);
+            keep_cells(line, fields, texts->row(listed));
         }
     }
     return std::nullopt;
@@ -200,7 +209,7 @@ std::optional<io::IoError> walk_table_rows(io::LineReader& table, char delimiter
 
 std::optional<io::IoError> read_table_rows(io::LineReader& table, Layout layout, const TableHeader& header,
                                            std::string first_row, IdTable& ids, DistanceRows<double>& rows,
-                                           RowTexts* texts, const io::Progress& progress) {
+                                           ValueTexts* texts, const io::Progress& progress) {
     const char delimiter = delimiter_of(layout);
     const auto order = static_cast<std::int64_t>(header.names.size());
     std::vector<Field> fields;
@@ -217,7 +226,7 @@ std::optional<io::IoError> read_table_rows(io::LineReader& table, Layout layout,
 
 std::optional<io::IoError> read_table_row_at(io::LineReader& table, Layout layout, const TableHeader& header,
                                              std::int64_t row, std::uint64_t line_number, IdTable& ids,
-                                             DistanceRows<double>& rows, RowTexts* texts) {
+                                             DistanceRows<double>& rows, ValueTexts* texts) {
     const char delimiter = delimiter_of(layout);
     std::string joined;
     std::uint64_t lines = 0;

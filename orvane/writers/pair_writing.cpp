@@ -7,19 +7,20 @@
 namespace orvane {
 
 std::size_t write_pairs(io::OutputFile& output, const IdTable& ids, const DistanceRows<double>& rows,
-                        const RowTexts* texts, const io::Progress& progress) {
+                        const ValueFormat& format, const io::Progress& progress) {
     progress.begin();
     const std::vector<std::size_t> found = found_positions(ids);
-    RowCells cells(ids, rows, texts);
+    const Cells cells(ids, rows, format);
+    DistanceField room{};
     const auto list_count = static_cast<std::int64_t>(ids.size());
     for (const std::size_t position : found) {
-        cells.start_row(ids.ids().slot(position));
+        const std::uint32_t slot = ids.ids().slot(position);
         for (const std::size_t column_position : found) {
             output.write(ids.written_name(position));
             output.put('\t');
             output.write(ids.written_name(column_position));
             output.put('\t');
-            cells.write(output, ids.ids().slot(column_position));
+            output.write(cells.text(slot, ids.ids().slot(column_position), room));
             output.put('\n');
         }
         progress.step(io::percentage(static_cast<std::int64_t>(position) + 1, list_count));

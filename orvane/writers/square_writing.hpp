@@ -9,6 +9,7 @@
 #include "orvane/formats/layouts.hpp"
 #include "orvane/model/data_set.hpp"
 #include "orvane/model/id_table.hpp"
+#include "orvane/writers/value_writing.hpp"
 #include "threads/helper.hpp"
 
 #include <array>
@@ -17,23 +18,16 @@
 
 namespace orvane {
 
-// Room for any double in fixed notation with six decimals (up to 309 integer digits), a sign
-// and the separating space.
-using DistanceField = std::array<char, 320>;
-
-// A distance as a right-aligned field of 10, fixed, six decimals. A text that fills or
-// overflows the field gets one space before it so that neighbouring values never touch.
-std::string_view format_distance(float distance, DistanceField& field);
-std::string_view format_distance(double distance, DistanceField& field);
-
 // Writes the matrix in one of the fixed-width layouts, square or lower (row k holds its values
 // to the k rows before it), and the sample (each when there is one) in list order, one row per
-// found entry, and draws the writing meter (the caller ends its line). Returns the number of
-// rows. On two cores every other row is formatted on a helper (`cores` may force either way).
+// found entry, each value as `format` says, and draws the writing meter (the caller ends its
+// line). Returns the number of rows. On two cores every other row is formatted on a helper
+// (`cores` may force either way).
 template <typename Distance>
 std::size_t write_output_files(io::OutputFile* matrix, io::OutputFile* sample, const IdTable& ids,
                                const DistanceRows<Distance>& rows, const io::Progress& progress,
-                               Layout layout = Layout::square, threads::Cores cores = threads::Cores::from_affinity);
+                               Layout layout = Layout::square, const ValueFormat& format = {},
+                               threads::Cores cores = threads::Cores::from_affinity);
 
 // A name to write that PHYLIP's 10-character name field cannot hold, when there is one: one
 // with a tab or a line break, or with a blank and longer than the field (the blank would end it

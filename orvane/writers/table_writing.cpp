@@ -1,7 +1,5 @@
 #include "orvane/writers/table_writing.hpp"
 
-#include "orvane/parse/number_parsing.hpp"
-
 namespace orvane {
 
 namespace {
@@ -34,11 +32,6 @@ void write_r_name(io::OutputFile& output, std::string_view name) {
     output.put('"');
 }
 
-void write_number(io::OutputFile& output, double value) {
-    ShortestText room{};
-    output.write(shortest_text(value, room));
-}
-
 }  // namespace
 
 std::vector<std::size_t> found_positions(const IdTable& ids) {
@@ -51,26 +44,8 @@ std::vector<std::size_t> found_positions(const IdTable& ids) {
     return found;
 }
 
-void RowCells::start_row(std::uint32_t slot) {
-    slot_ = slot;
-    if (texts_ != nullptr) {
-        line_ = texts_->line(slot);
-        split_fields(line_, texts_->delimiter(), fields_);
-    }
-}
-
-void RowCells::write(io::OutputFile& output, std::uint32_t column_slot) const {
-    const auto column = static_cast<std::size_t>(ids_.matrix_row(column_slot));
-    if (texts_ != nullptr) {
-        const Field& cell = fields_[column + 1];
-        output.write(line_.substr(cell.begin, cell.end - cell.begin));
-    } else {
-        write_number(output, rows_.row(slot_)[column]);
-    }
-}
-
 std::size_t write_table(io::OutputFile& output, Layout layout, const IdTable& ids, const DistanceRows<double>& rows,
-                        const RowTexts* texts, const io::Progress& progress) {
+                        const ValueFormat& format, const io::Progress& progress) {
     const bool as_r = layout == Layout::ssv;
     const char delimiter = delimiter_of(layout);
     const auto name = [&](std::size_t position) {
@@ -89,14 +64,15 @@ std::size_t write_table(io::OutputFile& output, Layout layout, const IdTable& id
         name(found[index]);
     }
     output.put('\n');
-    RowCells cells(ids, rows, texts);
+    const Cells cells(ids, rows, format);
+    DistanceField room{};
     const auto list_count = static_cast<std::int64_t>(ids.size());
     for (const std::size_t position : found) {
         name(position);
-        cells.start_row(ids.ids().slot(position));
+        const std::uint32_t slot = ids.ids().slot(position);
         for (const std::size_t column_position : found) {
             output.put(delimiter);
-            cells.write(output, ids.ids().slot(column_position));
+            output.write(cells.text(slot, ids.ids().slot(column_position), room));
         }
         output.put('\n');
         progress.step(io::percentage(static_cast<std::int64_t>(position) + 1, list_count));

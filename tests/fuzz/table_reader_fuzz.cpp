@@ -32,8 +32,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::int32_t order = orvane::read_matrix_order(triangle);
             order = std::min(std::max(order, 0), 4096);
             orvane::DistanceRows<double> rows(ids.ids().slot_count(), static_cast<std::size_t>(order));
-            static_cast<void>(
-                orvane::read_lower_triangle(triangle, ids, order, (choice & 8) != 0, rows, io::Progress()));
+            const bool diagonal = (choice & 8) != 0;
+            orvane::ValueTexts texts(ids.ids().slot_count(), orvane::text_shape(orvane::Layout::lower, diagonal));
+            if (orvane::read_lower_triangle(triangle, ids, order, diagonal, rows, &texts, io::Progress())) {
+                return 0;
+            }
+            // Every cell of the cut, read across the triangle, is the text of its value.
+            for (std::uint32_t slot = 0; slot < ids.ids().slot_count(); ++slot) {
+                for (std::uint32_t column = 0; column < ids.ids().slot_count(); ++column) {
+                    const std::int32_t row = ids.matrix_row(slot);
+                    const std::int32_t at = ids.matrix_row(column);
+                    if (row == orvane::IdTable::not_found || at == orvane::IdTable::not_found) {
+                        continue;
+                    }
+                    const std::string cell_text(texts.cell(slot, row, column, at));
+                    fuzzing::require(std::strtod(cell_text.c_str(), nullptr) == rows.row(slot)[at],
+                                     "each lower cell as its text holds it");
+                }
+            }
             return 0;
         }
         io::LineReader table(std::move(input));
@@ -42,18 +58,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (orvane::read_pairs(table, ids, true, io::Progress(), matrix)) {
                 return 0;
             }
-            std::vector<orvane::Field> fields;
             for (std::uint32_t slot = 0; slot < ids.ids().slot_count(); ++slot) {
                 if (ids.matrix_row(slot) == orvane::IdTable::not_found) {
                     continue;
                 }
-                orvane::split_fields(matrix->texts->line(slot), '\t', fields);
                 for (std::uint32_t column = 0; column < ids.ids().slot_count(); ++column) {
                     if (ids.matrix_row(column) == orvane::IdTable::not_found) {
                         continue;
                     }
-                    const orvane::Field& cell = fields[column + 1];
-                    const std::string cell_text = matrix->texts->line(slot).substr(cell.begin, cell.end - cell.begin);
+                    const std::string cell_text(matrix->texts->row(slot).value(column));
                     const double expected = std::strtod(cell_text.c_str(), nullptr);
                     const double got = matrix->rows.row(slot)[column];
                     fuzzing::require(got == expected || (got != got && expected != expected),
@@ -69,19 +82,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             return 0;
         }
         orvane::DistanceRows<double> rows(ids.ids().slot_count(), header.names.size());
-        orvane::RowTexts texts(ids.ids().slot_count(), orvane::delimiter_of(layout));
+        orvane::ValueTexts texts(ids.ids().slot_count());
         if (orvane::read_table_rows(table, layout, header, first_row, ids, rows, &texts, io::Progress())) {
             return 0;
         }
-        std::vector<orvane::Field> fields;
         for (std::uint32_t slot = 0; slot < ids.ids().slot_count(); ++slot) {
             if (ids.matrix_row(slot) == orvane::IdTable::not_found) {
                 continue;
             }
-            orvane::split_fields(texts.line(slot), orvane::delimiter_of(layout), fields);
             for (std::size_t column = 0; column < header.names.size(); ++column) {
-                const orvane::Field& cell = fields[column + 1];
-                const std::string cell_text = texts.line(slot).substr(cell.begin, cell.end - cell.begin);
+                const std::string cell_text(texts.row(slot).value(column));
                 char* end = nullptr;
                 const double expected = std::strtod(cell_text.c_str(), &end);
                 const double got = rows.row(slot)[column];

@@ -262,6 +262,22 @@ def test_values(element):
     return values
 
 
+def output_datatype(data, namespace):
+    """The datatype Galaxy gives an output: its format, or its source dataset's, or the first change
+    whose input has the value named."""
+    def find(name, scope):
+        if name in scope:
+            return scope[name]
+        inner = [find(name, value) for value in scope.values() if isinstance(value, dict)]
+        return next((value for value in inner if value is not None), None)
+    source = data.get("format_source")
+    datatype = find(source, namespace).ext if source else data.get("format")
+    for when in data.iter("when"):
+        if str(namespace.get(when.get("input"))) == when.get("value"):
+            return when.get("format")
+    return datatype
+
+
 def bind(inputs, given, job, datasets):
     """The namespace Galaxy's template sees, from the inputs' defaults and a test's values."""
     namespace = {}
@@ -344,6 +360,9 @@ def galaxy_case(args, folder):
             else:
                 check(result.returncode == 0, "%s test %d exits with 0:\n%s\n%s" % (tool, number, script, result.stderr))
                 for output in test.findall("output"):
+                    data = next(d for d in root.find("outputs").findall("data") if d.get("name") == output.get("name"))
+                    check(output.get("ftype") in (None, output_datatype(data, namespace)),
+                          "%s test %d's %s is of datatype %s" % (tool, number, output.get("name"), output.get("ftype")))
                     path = produced[output.get("name")]
                     text = read_bytes(path)  # Galaxy's names end in .dat: never decompressed here
                     if output.get("decompress") == "true":

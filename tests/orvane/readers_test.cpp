@@ -74,10 +74,12 @@ TEST(MatrixReadingDifferential, RowsConvertedAlongsideReadAsOneByOne) {
             TokenReader reader(*io::InputFile::open((dir / "input").string()), window, access);
             const std::int32_t declared = orvane::read_matrix_order(reader);
             orvane::DistanceRows<double> rows(ids.ids().slot_count(), static_cast<std::size_t>(declared));
+            // Batch mode keeps every value's text, which must be the value's own.
+            orvane::ValueTexts texts(ids.ids().slot_count());
             std::ostringstream shown;
             console::Meter meter(shown);
             const auto stop = orvane::read_distance_matrix(
-                reader, ids, declared, rows,
+                reader, ids, declared, rows, strict ? &texts : nullptr,
                 strict ? orvane::Strictness::whole_numbers : orvane::Strictness::as_the_stream, meter.progress(""),
                 cores);
             std::string outcome = shown.str() + "|" + (stop ? stop->describe() : "whole") + "|";
@@ -87,6 +89,11 @@ TEST(MatrixReadingDifferential, RowsConvertedAlongsideReadAsOneByOne) {
                 if (ids.found_at(position)) {
                     for (int column = 0; column < declared; ++column) {
                         outcome += std::to_string(rows.row(slot)[column]) + ",";
+                        if (strict) {
+                            const std::string kept(texts.row(slot).value(static_cast<std::size_t>(column)));
+                            outcome += kept + ",";
+                            EXPECT_EQ(std::stod(kept), rows.row(slot)[column]) << kept;
+                        }
                     }
                 }
             }
@@ -245,15 +252,12 @@ TEST(PairReadingDifferential, PairsReadAsByAWholeTextReference) {
                         }
                         const std::uint32_t slot = ids.ids().slot(position);
                         got += std::string(ids.ids().name(position)) + ":";
-                        const std::string& line = matrix->texts->line(slot);
-                        std::vector<orvane::Field> fields;
-                        orvane::split_fields(line, '\t', fields);
                         for (std::size_t column = 0; column < ids.size(); ++column) {
                             if (ids.found_at(column)) {
-                                const orvane::Field& cell = fields[ids.matrix_row(ids.ids().slot(column)) + 1];
-                                got += line.substr(cell.begin, cell.end - cell.begin) + ",";
-                                EXPECT_EQ(std::stod(line.substr(cell.begin, cell.end - cell.begin)),
-                                          matrix->rows.row(slot)[ids.matrix_row(ids.ids().slot(column))]);
+                                const auto at = static_cast<std::size_t>(ids.matrix_row(ids.ids().slot(column)));
+                                const std::string cell(matrix->texts->row(slot).value(at));
+                                got += cell + ",";
+                                EXPECT_EQ(std::stod(cell), matrix->rows.row(slot)[at]);
                             }
                         }
                     }

@@ -3,6 +3,7 @@
 #include "front/dialogue.hpp"
 #include "io/output_file.hpp"
 #include "io/progress.hpp"
+#include "orvane/model/choice.hpp"
 #include "orvane/parse/token_reader.hpp"
 #include "orvane/parse/token_skipping.hpp"
 #include "orvane/readers/pair_reading.hpp"
@@ -83,6 +84,21 @@ TEST(DistanceFormat, FullFieldsGetOneSeparatingSpace) {
     EXPECT_EQ(orvane::format_distance(1234.5F, field), " 1234.500000");
 }
 
+// --decimals N: printf's %10.Nf with a blank before a full field, for every N the option takes.
+TEST(DistanceFormat, AnyNumberOfDecimalsAsPrintf) {
+    orvane::DistanceField field{};
+    for (const double value : {0.0, -0.0, 0.0711117, 1.5e-07, -2.5, 0.125, 1e300, -123456.0078125, 5e-324}) {
+        for (std::uint32_t decimals = 0; decimals <= orvane::most_decimals; ++decimals) {
+            std::array<char, 400> expected{};
+            const int length =
+                std::snprintf(expected.data(), expected.size(), "%10.*f", static_cast<int>(decimals), value);
+            const std::string printed(expected.data(), static_cast<std::size_t>(length));
+            EXPECT_EQ(orvane::format_distance(value, field, decimals), printed.front() == ' ' ? printed : " " + printed)
+                << value << " with " << decimals;
+        }
+    }
+}
+
 // Converting listed rows on a helper thread (mapped inputs, two cores) against reading every row
 // here (a copied window): the same rows found, the same values, the same meter and the same
 // reason to stop, on plain matrices and on every kind of row that must fall back to the one-core
@@ -105,20 +121,29 @@ TEST(MatrixWritingDifferential, RowsFormattedAlongsideWriteAsOneByOne) {
             rows.row(slot)[column] = static_cast<double>(random() % 2000000) / 7.0 - 100.0;
         }
     }
-    for (const orvane::Layout layout : {orvane::Layout::square, orvane::Layout::lower}) {
-        std::vector<std::string> written;
-        for (const threads::Cores cores : {threads::Cores::one, threads::Cores::two}) {
-            const std::string name = std::to_string(static_cast<int>(cores));
-            {
-                io::OutputFile matrix = *io::OutputFile::create((dir / ("matrix" + name)).string());
-                io::OutputFile sample = *io::OutputFile::create((dir / ("sample" + name)).string());
-                orvane::write_output_files(&matrix, &sample, ids, rows, io::Progress(), layout, cores);
-                ASSERT_TRUE(matrix.close() && sample.close());
-            }
-            written.push_back(dir.read("matrix" + name) + "|" + dir.read("sample" + name));
+    // Values written as their input texts: some short, some far longer than the field.
+    orvane::ValueTexts texts(ids.ids().slot_count());
+    for (std::uint32_t slot = 0; slot < ids.ids().slot_count(); ++slot) {
+        for (int column = 0; column < 200; ++column) {
+            texts.row(slot).add(std::string(random() % 3 == 0 ? 1 + random() % 40 : 1 + random() % 9, '7'));
         }
-        EXPECT_TRUE(written[0] == written[1]) << "layout " << static_cast<int>(layout);
-        EXPECT_GT(written[0].size(), std::size_t{100000});
+    }
+    for (const orvane::ValueFormat& format : {orvane::ValueFormat{}, orvane::ValueFormat{&texts, 6}}) {
+        for (const orvane::Layout layout : {orvane::Layout::square, orvane::Layout::lower}) {
+            std::vector<std::string> written;
+            for (const threads::Cores cores : {threads::Cores::one, threads::Cores::two}) {
+                const std::string name = std::to_string(static_cast<int>(cores));
+                {
+                    io::OutputFile matrix = *io::OutputFile::create((dir / ("matrix" + name)).string());
+                    io::OutputFile sample = *io::OutputFile::create((dir / ("sample" + name)).string());
+                    orvane::write_output_files(&matrix, &sample, ids, rows, io::Progress(), layout, format, cores);
+                    ASSERT_TRUE(matrix.close() && sample.close());
+                }
+                written.push_back(dir.read("matrix" + name) + "|" + dir.read("sample" + name));
+            }
+            EXPECT_TRUE(written[0] == written[1]) << "layout " << static_cast<int>(layout);
+            EXPECT_GT(written[0].size(), std::size_t{100000});
+        }
     }
 }
 

@@ -81,6 +81,10 @@ inputs:
     type: int?
     doc: cut only the N-th data set (from 1) of a file of several
     inputBinding: {prefix: --dataset, position: 4}
+  decimals:
+    type: int?
+    doc: write every value in fixed point with N decimals (0 to 17; default each as the input wrote it)
+    inputBinding: {prefix: --decimals, position: 4}
   no_index:
     type: boolean?
     doc: read the whole matrix even where an index is staged beside it

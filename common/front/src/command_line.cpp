@@ -183,6 +183,16 @@ void OptionSet::number(std::string_view names, std::uint32_t& value, std::string
     usage_ += " [" + option->get_name() + " " + std::string(value_name) + "]";
 }
 
+void OptionSet::number(std::string_view names, std::optional<std::uint32_t>& value, std::string_view value_name,
+                       std::string_view help, std::uint32_t least, std::uint32_t most) {
+    CLI::Option* const option =
+        app_.add_option_function<std::uint32_t>(
+                std::string(names), [&value](const std::uint32_t& given) { value = given; }, std::string(help))
+            ->option_text(std::string(value_name))
+            ->check(CLI::Range(least, most));
+    usage_ += " [" + option->get_name() + " " + std::string(value_name) + "]";
+}
+
 std::string help_hint(std::string_view program_name) {
     return "Try '" + std::string(program_name) + " --help' for more information.\n";
 }

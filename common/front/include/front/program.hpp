@@ -49,6 +49,9 @@ public:
 
     // "--dataset N": a whole number from 1; 0 stays where it is not given.
     void number(std::string_view names, std::uint32_t& value, std::string_view value_name, std::string_view help);
+    // "--decimals N": a whole number from `least` to `most`; none where it is not given.
+    void number(std::string_view names, std::optional<std::uint32_t>& value, std::string_view value_name,
+                std::string_view help, std::uint32_t least, std::uint32_t most);
 
     // The declared options as the usage line shows them: " [--quiet]".
     const std::string& usage() const { return usage_; }
