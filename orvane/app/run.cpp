@@ -89,7 +89,9 @@ void warn_of_repeated_ids(Front& front, const text::NameList& ids) {
 }
 
 template <typename Distance>
-DistanceRows<Distance> allocate_distance_rows(const IdTable& ids, std::int32_t order) {
+DistanceRows<Distance> allocate_distance_rows(
+    const IdTable& ids, std::int32_t order,
+    typename DistanceRows<Distance>::Kept kept = DistanceRows<Distance>::Kept::every_row) {
     const std::size_t columns = order < 0 ? 0 : static_cast<std::size_t>(order);
     const std::size_t slots = ids.slots_for(columns);
     if (order < 0 && (ids.ids().slot_count() > 0 || ids.excludes())) {
@@ -97,7 +99,7 @@ DistanceRows<Distance> allocate_distance_rows(const IdTable& ids, std::int32_t o
         throw Abort{Failure::out_of_memory, "the matrix order " + std::to_string(order) + " is negative"};
     }
     try {
-        return DistanceRows<Distance>(slots, columns);
+        return DistanceRows<Distance>(slots, columns, kept);
     } catch (const std::bad_alloc&) {
         throw Abort{Failure::out_of_memory,
                     "out of memory for " + std::to_string(slots) + " rows of " + std::to_string(order) + " distances"};
@@ -148,7 +150,14 @@ DistanceRows<Distance> read_square(Front& front, IdTable& ids, TokenReader& matr
     return rows;
 }
 
-DataSet read_table(Front& front, IdTable& ids, io::LineReader& table, Layout layout, bool keep_texts) {
+// The values a batch cut keeps besides their texts: none, unless they are to be compared or
+// written in fixed point.
+DistanceRows<double>::Kept values_kept(bool keep_texts, const Choice& options) {
+    return keep_texts && !options.check ? DistanceRows<double>::Kept::none : DistanceRows<double>::Kept::every_row;
+}
+
+DataSet read_table(Front& front, IdTable& ids, io::LineReader& table, Layout layout, const Choice& options) {
+    const bool keep_texts = !options.decimals;
     std::string first_row;
     TableHeader header;
     if (const auto unreadable = read_table_header(table, layout, header, first_row)) {
@@ -156,7 +165,7 @@ DataSet read_table(Front& front, IdTable& ids, io::LineReader& table, Layout lay
     }
     const auto order = static_cast<std::int32_t>(std::min<std::size_t>(header.names.size(), INT32_MAX));
     front.show_count(matrix_order, order);
-    DataSet set{allocate_distance_rows<double>(ids, order), std::nullopt};
+    DataSet set{allocate_distance_rows<double>(ids, order, values_kept(keep_texts, options)), std::nullopt};
     if (keep_texts) {
         set.texts.emplace(ids.slots_for(static_cast<std::size_t>(order)));
     }
@@ -196,7 +205,8 @@ io::IoError in_data_set(io::IoError error, std::uint32_t number) {
 // A square matrix or lower triangle, the first of its file or (`order_token` holding the order
 // that starts it) a later one.
 DataSet read_data_set(Front& front, IdTable& ids, TokenReader& matrix, const Detection& detection, std::uint32_t number,
-                      const std::string& order_token, bool keep_texts) {
+                      const std::string& order_token, const Choice& options) {
+    const bool keep_texts = !options.decimals;
     std::int32_t order = 0;
     if (number == 1) {
         order = read_order(front, matrix, Strictness::whole_numbers);
@@ -206,7 +216,7 @@ DataSet read_data_set(Front& front, IdTable& ids, TokenReader& matrix, const Det
         }
         front.show_count(matrix_order, order);
     }
-    DataSet set{allocate_distance_rows<double>(ids, order), std::nullopt};
+    DataSet set{allocate_distance_rows<double>(ids, order, values_kept(keep_texts, options)), std::nullopt};
     if (keep_texts) {
         set.texts.emplace(ids.slots_for(static_cast<std::size_t>(order)),
                           text_shape(*detection.layout, detection.with_diagonal));
@@ -338,7 +348,7 @@ Outcome cut_data_sets(Front& front, IdTable& ids, TokenReader& matrix, const Det
         if (number > 1) {
             ids.forget_rows();
         }
-        const DataSet set = read_data_set(front, ids, matrix, detection, number, order_token, !options.decimals);
+        const DataSet set = read_data_set(front, ids, matrix, detection, number, order_token, options);
         more = next_data_set_follows(front, matrix, number, order_token);
         if (number == 1 && more && options.dataset == 0 && !holds_data_sets(output_layout)) {
             raise_several_data_sets(matrix.input().name(), output_layout);
@@ -396,7 +406,10 @@ Outcome batch_steps(Front& front, const Choice& options) {
     if (options.use_index) {
         std::optional<IndexedCuts> indexed = cut_through_index(
             session::index_reporting(front), file, ids, options,
-            [&](std::int32_t order) { return allocate_distance_rows<double>(ids, order); }, not_used);
+            [&](std::int32_t order) {
+                return allocate_distance_rows<double>(ids, order, values_kept(!options.decimals, options));
+            },
+            not_used);
         if (indexed) {
             const Layout output_layout = options.output_for(indexed->layout);
             BatchOutputs outputs(front, output_layout, options.decimals.value_or(6));
@@ -427,10 +440,9 @@ Outcome batch_steps(Front& front, const Choice& options) {
         if (options.dataset > 1) {
             raise_data_set_past_count(input, 1, options.dataset);
         }
-        const bool keep_texts = !options.decimals;
         io::LineReader lines(std::move(input));
-        const DataSet set = layout == Layout::pairs ? read_pair_list(front, ids, lines, keep_texts)
-                                                    : read_table(front, ids, lines, layout, keep_texts);
+        const DataSet set = layout == Layout::pairs ? read_pair_list(front, ids, lines, !options.decimals)
+                                                    : read_table(front, ids, lines, layout, options);
         if (!check_and_confirm_cut(front, ids, set, options, {})) {
             return Outcome::declined;
         }

@@ -21,7 +21,17 @@ public:
         text_.clear();
         ends_.clear();
     }
-    void reserve(std::size_t values) { ends_.reserve(values); }
+    // Room for `values` values of `bytes` bytes in all, where they are known.
+    void reserve(std::size_t values, std::size_t bytes = 0) {
+        ends_.reserve(values);
+        text_.reserve(bytes);
+    }
+    // Gives back what growing by appends left over: a cut holds thousands of rows at once.
+    void fit() {
+        if (text_.capacity() - text_.size() > text_.size() / 8) {
+            text_.shrink_to_fit();
+        }
+    }
     void add(std::string_view value) {
         if (text_.size() + value.size() > std::numeric_limits<std::uint32_t>::max()) {
             throw std::length_error("a row's values hold more than 4 GiB of text");

@@ -113,19 +113,25 @@ private:
 // the row emptied first.
 class KeepingTexts {
 public:
-    KeepingTexts(TokenReader& reader, TextRow* row, std::size_t values) : reader_(reader) {
+    KeepingTexts(TokenReader& reader, TextRow* row, std::size_t values) : reader_(reader), row_(row) {
         if (row != nullptr) {
             row->clear();
             row->reserve(values);
         }
         reader_.keep_texts_in(row);
     }
-    ~KeepingTexts() { reader_.keep_texts_in(nullptr); }
+    ~KeepingTexts() {
+        reader_.keep_texts_in(nullptr);
+        if (row_ != nullptr) {
+            row_->fit();
+        }
+    }
     KeepingTexts(const KeepingTexts&) = delete;
     KeepingTexts& operator=(const KeepingTexts&) = delete;
 
 private:
     TokenReader& reader_;
+    TextRow* row_;
 };
 
 using text::is_blank;

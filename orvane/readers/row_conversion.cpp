@@ -38,7 +38,7 @@ bool convert(const char* data, std::size_t file_end, const Job& job, std::size_t
              TextRow* texts) {
     if (texts != nullptr) {
         texts->clear();
-        texts->reserve(count);
+        texts->reserve(count, job.end - job.begin);  // the values and the blanks between them
     }
     std::size_t at = job.begin;
     for (std::size_t index = 0; index < count; ++index) {
