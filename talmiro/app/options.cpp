@@ -5,9 +5,10 @@
 namespace talmiro {
 
 void declare_options(session::OptionSet& options, Options& values) {
-    options.choice("--match", values.match, "MODE", {"prefix", "word", "full"},
-                   "which headers a name takes: prefix (default: those it begins, so contig_1 also takes "
-                   "contig_10), word (whose first word it is, a trailing /1 or /2 aside), full (the whole "
+    options.choice("--match", values.match, "MODE", {"word", "prefix", "full"},
+                   "which headers a name takes: word (default: whose first word it is, a trailing /1 or /2 "
+                   "aside, as samtools and seqkit take IDs), prefix (those it begins, so contig_1 also takes "
+                   "contig_10; a record whose first word is a listed name goes to that name), full (the whole "
                    "header line)");
     options.flag("--exact", values.exact, "the same as --match word");
     options.flag("--ignore-case", values.ignore_case, "names match headers whatever the case of their letters");
@@ -47,8 +48,12 @@ std::optional<std::string> misuse(const session::BatchOptions& common, const Opt
 
 Choice choice_of(const Options& options) {
     Choice choice;
-    if (options.exact || options.match == "word") {
-        choice.selection.matching = Matching::word;
+    // Word matching unless asked otherwise: a prefix takes what the user did not list (r:1902
+    // also takes r:19024).
+    choice.selection.matching = Matching::word;
+    if (options.match == "prefix") {
+        choice.selection.matching = Matching::prefix;
+        choice.selection.words_first = true;
     } else if (options.match == "full") {
         choice.selection.matching = Matching::full;
     }

@@ -45,6 +45,7 @@ constexpr session::CountKind records_scanned{"records scanned", {}, {}};
 constexpr session::CountKind records_in_index{"records in the file (from its index)", {}, {}};
 constexpr session::CountKind records_written{"written", {}, {}};
 constexpr session::CountKind records_located{"records read through an index", {}, {}};
+constexpr session::CountKind records_by_prefix{"records taken by a name that only begins their first word", {}, {}};
 
 // A stream's taken records wait in memory up to this, shared by the inputs, then in a file.
 constexpr std::size_t spool_budget = std::size_t{64} << 20;
@@ -87,10 +88,9 @@ std::string why_not_indexed(const Choice& choice) {
 
 // Each input's records are taken through its index where it has one the run can use; the others
 // are scanned by read_inputs().
-std::vector<Input> open_inputs(Front& front, const NameTable& table, const Choice& choice,
+std::vector<Input> open_inputs(Front& front, const NameTable& table, const NameSelector& selector, const Choice& choice,
                                const std::vector<std::string>& spool_folders) {
     std::vector<Input> inputs(front.files_named(fasta_file));
-    const NameSelector selector(table, choice.selection.matching);
     for (std::size_t nth = 0; nth < inputs.size(); ++nth) {
         Input& input = inputs[nth];
         io::InputFile file = front.open_input(fasta_file, nth);
@@ -161,9 +161,8 @@ std::unique_ptr<MateCheck> mate_check_for(const std::vector<Input>& inputs, cons
 }
 
 // Every input is read at once, each on its own thread; only the first draws the meter.
-void read_inputs(Front& front, std::vector<Input>& inputs, const NameTable& table, const Choice& choice,
-                 const std::vector<std::string>& spool_folders) {
-    const NameSelector selector(table, choice.selection.matching);
+void read_inputs(Front& front, std::vector<Input>& inputs, const NameTable& table, const NameSelector& selector,
+                 const Choice& choice, const std::vector<std::string>& spool_folders) {
     for (std::size_t nth = 0; nth < inputs.size(); ++nth) {
         Input& input = inputs[nth];
         if (input.records && !input.output) {
@@ -312,12 +311,16 @@ void finish_file_order(Front& front, std::vector<Input>& inputs) {
 
 Outcome run_steps(Front& front, const Choice& choice, const std::vector<std::string>& spool_folders) {
     const NameTable table = read_name_list(front, choice.selection.ignore_case);
-    std::vector<Input> inputs = open_inputs(front, table, choice, spool_folders);
+    const NameSelector selector(table, choice.selection.matching, choice.selection.words_first);
+    std::vector<Input> inputs = open_inputs(front, table, selector, choice, spool_folders);
     if (choice.order == Order::file) {
         // Written while the inputs are read.
         session::begin_writing(create_outputs(front, inputs));
     }
-    read_inputs(front, inputs, table, choice, spool_folders);
+    read_inputs(front, inputs, table, selector, choice, spool_folders);
+    if (choice.selection.words_first) {
+        front.show_count(records_by_prefix, static_cast<std::int64_t>(selector.taken_by_prefix()));
+    }
     check_in_step(table, inputs);
     if (choice.exclude) {
         count_excluded(front, table, inputs);

@@ -52,8 +52,8 @@ NameTable::NameTable(text::NameList names, bool ignore_case) : names_(std::move(
     }
 }
 
-NameSelector::NameSelector(const NameTable& table, Matching matching)
-    : table_(table), matching_(matching), matcher_(table.keys()) {}
+NameSelector::NameSelector(const NameTable& table, Matching matching, bool words_first)
+    : table_(table), matching_(matching), words_first_(words_first), matcher_(table.keys()) {}
 
 std::int64_t NameSelector::first_of(std::int64_t slot, std::int64_t other) const {
     if (slot < 0 || other < 0) {
@@ -66,6 +66,27 @@ std::int64_t NameSelector::first_of(std::int64_t slot, std::int64_t other) const
                : other;
 }
 
+std::int64_t NameSelector::whole_word_slot(std::string_view word) const {
+    const std::optional<std::string_view> read_name = without_mate(word);
+    return first_of(matcher_.exact_match(word), read_name ? matcher_.exact_match(*read_name) : -1);
+}
+
+std::int64_t NameSelector::prefix_slot(std::string_view line) const {
+    if (!words_first_) {
+        return matcher_.first_match(line);
+    }
+    const std::string_view word = first_word(line);
+    if (const std::int64_t whole = whole_word_slot(word); whole >= 0) {
+        return whole;
+    }
+    const std::int64_t slot = matcher_.first_match(line);
+    if (slot >= 0 &&
+        table_.keys().name(table_.keys().first_position(static_cast<std::uint32_t>(slot))).size() < word.size()) {
+        by_prefix_.fetch_add(1, std::memory_order_relaxed);
+    }
+    return slot;
+}
+
 std::int64_t NameSelector::slot_for(HeaderLine header, std::string& scratch) const {
     std::string_view line = header.text;
     if (table_.ignore_case()) {
@@ -74,12 +95,9 @@ std::int64_t NameSelector::slot_for(HeaderLine header, std::string& scratch) con
     }
     switch (matching_) {
     case Matching::prefix:
-        return matcher_.first_match(line);
-    case Matching::word: {
-        const std::string_view word = first_word(line);
-        const std::optional<std::string_view> read_name = without_mate(word);
-        return first_of(matcher_.exact_match(word), read_name ? matcher_.exact_match(*read_name) : -1);
-    }
+        return prefix_slot(line);
+    case Matching::word:
+        return whole_word_slot(first_word(line));
     case Matching::full:
         return header.whole ? matcher_.exact_match(line) : -1;
     }

@@ -5,6 +5,7 @@
 #include "talmiro/match/name_matcher.hpp"
 #include "text/name_list.hpp"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -25,6 +26,11 @@ enum class Matching { prefix, word, full };
 struct Selection {
     Matching matching = Matching::prefix;
     bool ignore_case = false;  // ASCII letters only
+    // Prefix matching in batch mode: a record whose first word is a listed name (as word matching
+    // reads it) goes to that name, before any shorter name listed earlier that begins it, so no
+    // name that is a record's whole first word is left "not found". The dialogue takes the first
+    // listed name that begins the line, as it always has.
+    bool words_first = false;
 };
 
 // The listed names, and the slots records are gathered under. A name listed twice has one slot;
@@ -61,19 +67,28 @@ struct HeaderLine {
 class NameSelector {
 public:
     // `table` must outlive the selector.
-    NameSelector(const NameTable& table, Matching matching);
+    NameSelector(const NameTable& table, Matching matching, bool words_first = false);
 
     // How much of a header line matching may look at: longer lines need not be read whole.
     std::size_t header_bytes() const { return matcher_.longest_name() + 4; }
     // The slot of the name that takes the record with this header line, or -1.
     std::int64_t slot_for(HeaderLine header, std::string& scratch) const;
 
+    // How many records a name took that is only the beginning of their first word (prefix
+    // matching), for -v: the takes a user may not have meant.
+    std::uint64_t taken_by_prefix() const { return by_prefix_.load(std::memory_order_relaxed); }
+
 private:
     std::int64_t first_of(std::int64_t slot, std::int64_t other) const;
+    // The slot whose name is the word, or that word without a mate number; -1 when none.
+    std::int64_t whole_word_slot(std::string_view word) const;
+    std::int64_t prefix_slot(std::string_view line) const;
 
     const NameTable& table_;
     Matching matching_;
+    bool words_first_;
     NameMatcher matcher_;
+    mutable std::atomic<std::uint64_t> by_prefix_{0};  // the threads scanning several inputs count here
 };
 
 // ASCII letters in lower case, everything else as it is.

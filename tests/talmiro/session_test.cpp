@@ -344,14 +344,42 @@ std::vector<BatchScenario> batch_scenarios() {
          "",
          "talmiro: only one input can be standard input (-)\nTry 'talmiro --help' for more information.\n",
          {}},
-        {"prefix_matching_by_default",
+        {"word_matching_by_default",
          {{"list.txt", "contig_1\n"}, {"in.fa", contigs}},
          arguments({}),
          "",
          0,
          "",
          "",
+         {{"out.fa", ">contig_1 a\nAA\n"}}},
+        {"prefix_matching_as_asked",
+         {{"list.txt", "contig_1\n"}, {"in.fa", contigs}},
+         arguments({"--match", "prefix", "-v"}),
+         "",
+         0,
+         "",
+         "talmiro: list entries: 1\ntalmiro: index not used for 'in.fa': no 'in.fa.tix' beside it\n"
+         "talmiro: records scanned: 3\ntalmiro: records taken by a name that only begins their first word: 1\n"
+         "talmiro: found: 1\ntalmiro: missing: 0\ntalmiro: written: 2\n",
          {{"out.fa", ">contig_1 a\nAA\n>contig_10\nCC\n"}}},
+        // A shorter name listed first no longer leaves a longer one that is a whole first word
+        // without its record; each record is written once.
+        {"prefix_matching_gives_a_whole_word_its_record",
+         {{"list.txt", "r:1902\nr:19024\n"}, {"in.fa", ">r:19024 x\nAC\n>r:1902\nGG\n>r:19025\nTT\n"}},
+         arguments({"--match", "prefix"}),
+         "",
+         0,
+         "",
+         "",
+         {{"out.fa", ">r:1902\nGG\n>r:19025\nTT\n>r:19024 x\nAC\n"}}},
+        {"word_matching_takes_only_the_whole_word",
+         {{"list.txt", "r:1902\nr:19024\n"}, {"in.fa", ">r:19024 x\nAC\n>r:1902\nGG\n>r:19025\nTT\n"}},
+         arguments({}),
+         "",
+         0,
+         "",
+         "",
+         {{"out.fa", ">r:1902\nGG\n>r:19024 x\nAC\n"}}},
         {"exact_matches_the_first_word",
          {{"list.txt", "contig_1\ncontig_2\n"}, {"in.fa", contigs}},
          arguments({"--exact"}),
@@ -660,7 +688,7 @@ std::vector<BatchScenario> batch_scenarios() {
          "",
          2,
          "",
-         "talmiro: --match: regex not in {prefix,word,full}\n" + usage_hint,
+         "talmiro: --match: regex not in {word,prefix,full}\n" + usage_hint,
          {}},
         // Indexing: a mode of its own, for files only.
         {"index_takes_no_list",
@@ -827,19 +855,21 @@ TEST(TalmiroCompressed, EveryFormReadsAsThePlainFile) {
     ScratchDir dir;
     dir.write("in.fa", fasta);
     dir.write("list.txt", list);
-    run_command(TALMIRO_BINARY, {"-l", "list.txt", "-i", "in.fa", "-o", "expected.fa"}, "", dir.path());
+    // Prefix matching, as the dialogue matches.
+    run_command(TALMIRO_BINARY, {"-l", "list.txt", "-i", "in.fa", "-o", "expected.fa", "--match", "prefix"}, "",
+                dir.path());
     const std::string expected = dir.read("expected.fa");
     for (const PackingCase& form : packing_cases()) {
         SCOPED_TRACE(form.name);
         dir.write("in.z", packed(fasta, form.packing));
         dir.write("list.z", packed(list, form.packing));
-        const ProcessResult batch =
-            run_command(TALMIRO_BINARY, {"-l", "list.z", "-i", "in.z", "-o", "batch.fa"}, "", dir.path());
+        const ProcessResult batch = run_command(
+            TALMIRO_BINARY, {"-l", "list.z", "-i", "in.z", "-o", "batch.fa", "--match", "prefix"}, "", dir.path());
         EXPECT_EQ(batch.exit_status, 0) << batch.errors;
         EXPECT_TRUE(dir.read("batch.fa") == expected);
-        const ProcessResult piped =
-            run_command("/bin/sh", {"-c", std::string(TALMIRO_BINARY) + " -l list.txt -i - -o - < in.z > piped.fa"}, "",
-                        dir.path());
+        const ProcessResult piped = run_command(
+            "/bin/sh", {"-c", std::string(TALMIRO_BINARY) + " -l list.txt -i - -o - --match prefix < in.z > piped.fa"},
+            "", dir.path());
         EXPECT_EQ(piped.exit_status, 0) << piped.errors;
         EXPECT_TRUE(dir.read("piped.fa") == expected);
         run_process(TALMIRO_BINARY, "list.z in.z dialogue.fa", dir.path());

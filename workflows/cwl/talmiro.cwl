@@ -54,7 +54,7 @@ inputs:
       - "null"
       - type: enum
         symbols: [prefix, word, full]
-    doc: which headers a name takes (default prefix)
+    doc: which headers a name takes (default word, the header's first word with a trailing /1 or /2 aside)
     inputBinding: {prefix: --match, position: 4}
   exact:
     type: boolean?

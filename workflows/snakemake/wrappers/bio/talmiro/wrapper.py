@@ -3,7 +3,8 @@
 input.names      the list, one name per line
 input.sequences  one FASTA or FASTQ file, or several (R1 and R2 of a read pair): one output each
 output           as many files as inputs, in the same order; a .gz or .zst name is compressed
-params.extra     any further options (--match word, --exclude, --order file, --allow-missing...)
+params.extra     any further options (--match prefix, --exclude, --order file, --allow-missing...); names
+                 match a header's first word unless --match says otherwise
 """
 
 __author__ = "the orvane and talmiro authors"
