@@ -72,22 +72,6 @@ IdTable read_id_lines(Front& front, IdTable::Listing listing) {
     return session::take_list<IdTable>(front, list_entries, std::move(ids), listing);
 }
 
-// An ID listed twice is written twice, as the dialogue does; batch mode says so once per ID, as
-// it is more often a slip in a list than a wish.
-void warn_of_repeated_ids(Front& front, const text::NameList& ids) {
-    std::vector<std::uint32_t> places(ids.slot_count(), 0);
-    for (std::size_t position = 0; position < ids.size(); ++position) {
-        ++places[ids.slot(position)];
-    }
-    for (std::size_t position = 0; position < ids.size(); ++position) {
-        const std::uint32_t slot = ids.slot(position);
-        if (places[slot] > 1 && ids.first_position(slot) == position) {
-            front.warn(text::quoted(ids.name(position)) + " is listed " + std::to_string(places[slot]) +
-                       " times: it is written at each place");
-        }
-    }
-}
-
 template <typename Distance>
 DistanceRows<Distance> allocate_distance_rows(
     const IdTable& ids, std::int32_t order,
@@ -282,9 +266,14 @@ Outcome dialogue_steps(Front& front) {
 
 IdTable read_ids(Front& front, const Choice& options) {
     const auto listing = options.exclude ? IdTable::Listing::excluded : IdTable::Listing::taken;
-    IdTable ids = options.list_lines ? read_id_lines(front, listing) : read_id_list(front, listing);
+    IdTable ids =
+        options.list_column > 0
+            ? session::take_list<IdTable>(front, list_entries,
+                                          session::read_list_column(front, list_file, options.list_column), listing)
+        : options.list_lines ? read_id_lines(front, listing)
+                             : read_id_list(front, listing);
     if (!options.exclude) {
-        warn_of_repeated_ids(front, ids.ids());
+        session::warn_of_repeated_names(front, ids.ids());
     }
     return ids;
 }
@@ -418,6 +407,7 @@ Outcome batch_steps(Front& front, const Choice& options) {
     }
     front.note("index not used for " + text::file_label(file.name(), false) + ": " + not_used);
     io::ReadBuffer input(std::move(file));
+    session::refuse_foreign_content(input, "a distance matrix");
     Detection detection;
     if (const auto unknown = choose_layout(input, options.input_layout, detection)) {
         session::raise_unreadable(*unknown);
@@ -465,7 +455,8 @@ Outcome run_batch(Front& front, const session::BatchOptions& common, const Optio
             return build_row_indexes(steps_front, common.mode_files, choice_of(options).input_layout);
         });
     }
-    const Choice choice = choice_of(options);
+    Choice choice = choice_of(options);
+    choice.list_column = common.list_column;
     return session::run_session(front, [&](Front& steps_front) { return batch_steps(steps_front, choice); });
 }
 

@@ -16,6 +16,7 @@ struct Choice {
     std::optional<Layout> input_layout;     // none: told from the file's first lines
     std::optional<Layout> output_layout;    // none: the input's
     bool list_lines = false;                // the list holds one ID per line, blanks and all
+    std::uint32_t list_column = 0;          // the IDs are this field of each line (from 1); 0: none
     bool check = false;                     // the cut must be symmetric with a zero diagonal
     bool exclude = false;                   // keep every ID but the listed, in matrix order
     std::uint32_t dataset = 0;              // the one data set to cut (from 1); 0: every one

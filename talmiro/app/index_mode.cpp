@@ -12,11 +12,10 @@ namespace {
 
 constexpr session::CountKind records_indexed{"records indexed", {}, {}};
 
-// BGZF is read from the middle through its .gzi; a gzip or zstd stream only from its start.
+// BGZF is read from the middle through its .gzi; a gzip, zstd, bzip2 or xz stream only from its start.
 std::optional<std::string> why_not_indexable(io::Storage storage) {
-    if (storage == io::Storage::gzip || storage == io::Storage::zstd) {
-        return std::string(storage == io::Storage::gzip ? "gzip" : "zstd") +
-               " cannot be read from the middle: recompress it with bgzip (BGZF) to index it";
+    if (const std::optional<std::string> stream = io::stream_only(storage)) {
+        return *stream + " cannot be read from the middle: recompress it with bgzip (BGZF) to index it";
     }
     return std::nullopt;
 }

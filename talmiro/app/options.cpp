@@ -63,6 +63,7 @@ Choice choice_of(const Options& options) {
     choice.use_index = !options.no_index && !options.exclude && !options.ignore_case;
     choice.checks = Checks::strict;
     choice.mate_check = !options.no_mate_check;
+    choice.warn_of_repeats = true;
     return choice;
 }
 

@@ -34,6 +34,10 @@ struct Choice {
     Checks checks = Checks::lenient;
     // Paired inputs read in file order are held to be mates, record for record.
     bool mate_check = false;
+    // The list's names are this field of each line (from 1); 0: each whole line.
+    std::uint32_t list_column = 0;
+    // A name listed several times is said once (batch mode).
+    bool warn_of_repeats = false;
 };
 
 // Binds the options to the command line.

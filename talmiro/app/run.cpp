@@ -65,11 +65,21 @@ struct Input {
 };
 
 // The list file is closed when this returns.
-NameTable read_name_list(Front& front, bool ignore_case) {
-    io::LineReader list(front.open_input(list_file));
-    text::NameList names = io::read_name_lines(list);
-    session::check_read_whole(front, list.input());
-    return session::take_list<NameTable>(front, list_entries, std::move(names), ignore_case);
+NameTable read_name_list(Front& front, const Choice& choice) {
+    text::NameList names;
+    if (choice.list_column > 0) {
+        names = session::read_list_column(front, list_file, choice.list_column);
+    } else {
+        io::LineReader list(front.open_input(list_file));
+        names = io::read_name_lines(list);
+        session::check_read_whole(front, list.input());
+    }
+    NameTable table =
+        session::take_list<NameTable>(front, list_entries, std::move(names), choice.selection.ignore_case);
+    if (choice.warn_of_repeats && choice.order == Order::list) {  // in file order a record is written once
+        session::warn_of_repeated_names(front, table.names());
+    }
+    return table;
 }
 
 // Why the options keep a run from any index (empty where they do not).
@@ -111,7 +121,11 @@ std::vector<Input> open_inputs(Front& front, const NameTable& table, const NameS
             }
         }
         front.note("index not used for " + text::file_label(input.name, false) + ": " + not_used);
-        input.records = scan_records(io::ReadBuffer(std::move(file)), choice.checks);
+        io::ReadBuffer buffer(std::move(file));
+        if (choice.checks == Checks::strict) {
+            session::refuse_foreign_content(buffer, "FASTA or FASTQ");
+        }
+        input.records = scan_records(std::move(buffer), choice.checks);
         input.format = input.records->format();
         input.taken.assign(table.slot_count(), 0);
     }
@@ -259,6 +273,35 @@ bool found_at(const NameTable& table, const std::vector<Input>& inputs, std::siz
     return false;
 }
 
+// A missing name that word matching can never find is told with what would take it: once for
+// a name holding a blank (no first word does), once for one ending in a mate number (a file
+// may carry it in another word, "@x 1:N:0").
+void hint_at_unmatchable_names(Front& front, const NameTable& table, const std::vector<Input>& inputs,
+                               const Choice& choice) {
+    if (choice.selection.matching != Matching::word) {
+        return;
+    }
+    bool blank_told = false;
+    bool mate_told = false;
+    for (std::size_t position = 0; position < table.size(); ++position) {
+        const std::string_view name = table.names().name(position);
+        if (found_at(table, inputs, position)) {
+            continue;
+        }
+        if (!blank_told && name.find_first_of(" \t") != std::string_view::npos) {
+            blank_told = true;
+            front.warn(text::quoted(name) +
+                       " holds a blank, and a header's first word never does: --list-column 1 "
+                       "takes each list line's first field, --match prefix or full the header line");
+        } else if (!mate_told && name.size() > 2 && (name.ends_with("/1") || name.ends_with("/2"))) {
+            mate_told = true;
+            front.warn(text::quoted(name) +
+                       " ends in a mate number, which headers may carry in another word (@x "
+                       "1:N:0): the name without it takes both mates");
+        }
+    }
+}
+
 // Excluding, listed names the input lacks are expected: only counted.
 void count_excluded(Front& front, const NameTable& table, const std::vector<Input>& inputs) {
     std::size_t found = 0;
@@ -310,7 +353,7 @@ void finish_file_order(Front& front, std::vector<Input>& inputs) {
 }
 
 Outcome run_steps(Front& front, const Choice& choice, const std::vector<std::string>& spool_folders) {
-    const NameTable table = read_name_list(front, choice.selection.ignore_case);
+    const NameTable table = read_name_list(front, choice);
     const NameSelector selector(table, choice.selection.matching, choice.selection.words_first);
     std::vector<Input> inputs = open_inputs(front, table, selector, choice, spool_folders);
     if (choice.order == Order::file) {
@@ -324,9 +367,13 @@ Outcome run_steps(Front& front, const Choice& choice, const std::vector<std::str
     check_in_step(table, inputs);
     if (choice.exclude) {
         count_excluded(front, table, inputs);
-    } else if (!session::confirm_missing(front, table.names(),
-                                         [&](std::size_t position) { return found_at(table, inputs, position); })) {
-        return Outcome::declined;
+    } else {
+        const bool go_on = session::confirm_missing(
+            front, table.names(), [&](std::size_t position) { return found_at(table, inputs, position); });
+        hint_at_unmatchable_names(front, table, inputs, choice);
+        if (!go_on) {
+            return Outcome::declined;
+        }
     }
     if (choice.order == Order::file) {
         finish_file_order(front, inputs);
@@ -359,7 +406,8 @@ Outcome run_batch(Front& front, const session::BatchOptions& common, const Optio
         return session::run_session(front,
                                     [&](Front& steps_front) { return build_indexes(steps_front, common.mode_files); });
     }
-    const Choice choice = choice_of(options);
+    Choice choice = choice_of(options);
+    choice.list_column = common.list_column;
     std::vector<std::string> spool_folders;
     for (const std::string& output : common.paths_of(output_file)) {
         spool_folders.push_back(spool_folder_for(output));

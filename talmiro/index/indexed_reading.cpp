@@ -252,8 +252,8 @@ std::optional<IndexedInput> take_through_index(const indexing::Reporting& report
         return std::nullopt;
     }
     const io::Storage storage = io::storage_of(file);
-    if (storage == io::Storage::gzip || storage == io::Storage::zstd) {
-        not_used = std::string(storage == io::Storage::gzip ? "gzip" : "zstd") + " cannot be read from the middle";
+    if (const std::optional<std::string> stream = io::stream_only(storage)) {
+        not_used = *stream + " cannot be read from the middle";
         return std::nullopt;
     }
     const std::string& path = file.name();

@@ -63,10 +63,12 @@ def batch_options(program):
 
 # What no workflow engine offers: the help, the version, the meter and counts of a terminal,
 # and --index, a different job (indexes are made once, outside the workflow).
-NOT_IN_WORKFLOWS = {"--help", "--version", "--quiet", "--verbose", "--index"}
+# --compress is for standard output, and every workflow names its outputs.
+NOT_IN_WORKFLOWS = {"--help", "--version", "--quiet", "--verbose", "--index", "--compress"}
 # Galaxy stages each dataset alone, so an index is never beside it; --exact is offered as its
-# equal, --match word.
-NOT_IN_GALAXY = NOT_IN_WORKFLOWS | {"--no-index", "--exact"}
+# equal, --match word; Galaxy's datasets are stored under names of its own (.dat), which ask for
+# no compression, so there is no level to give.
+NOT_IN_GALAXY = NOT_IN_WORKFLOWS | {"--no-index", "--exact", "--level"}
 
 
 def fastq_records(path):

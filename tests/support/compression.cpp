@@ -1,5 +1,7 @@
 #include "support/compression.hpp"
 
+#include <bzlib.h>
+#include <lzma.h>
 #include <zlib.h>
 #include <zstd.h>
 
@@ -75,7 +77,74 @@ std::string zstd_frame(std::string_view text) {
     return out;
 }
 
+std::string bzip2_stream(std::string_view text) {
+    auto size = static_cast<unsigned>(text.size() + text.size() / 100 + 600);
+    std::string out(size, '\0');
+    if (BZ2_bzBuffToBuffCompress(out.data(), &size, const_cast<char*>(text.data()), static_cast<unsigned>(text.size()),
+                                 9, 0, 0) != BZ_OK) {
+        throw std::runtime_error("BZ2_bzBuffToBuffCompress");
+    }
+    out.resize(size);
+    return out;
+}
+
+std::string xz_stream(std::string_view text) {
+    std::string out(lzma_stream_buffer_bound(text.size()), '\0');
+    std::size_t size = 0;
+    if (lzma_easy_buffer_encode(6, LZMA_CHECK_CRC64, nullptr, reinterpret_cast<const std::uint8_t*>(text.data()),
+                                text.size(), reinterpret_cast<std::uint8_t*>(out.data()), &size,
+                                out.size()) != LZMA_OK) {
+        throw std::runtime_error("lzma_easy_buffer_encode");
+    }
+    out.resize(size);
+    return out;
+}
+
 }  // namespace
+
+std::string unpacked_bzip2(std::string_view data) {
+    std::string text;
+    bz_stream stream{};
+    std::size_t at = 0;
+    while (at < data.size()) {
+        stream = bz_stream{};
+        BZ2_bzDecompressInit(&stream, 0, 0);
+        stream.next_in = const_cast<char*>(data.data() + at);
+        stream.avail_in = static_cast<unsigned>(data.size() - at);
+        int status = BZ_OK;
+        char chunk[65536];
+        while (status == BZ_OK) {
+            stream.next_out = chunk;
+            stream.avail_out = sizeof chunk;
+            status = BZ2_bzDecompress(&stream);
+            text.append(chunk, sizeof chunk - stream.avail_out);
+            if (status == BZ_OK && stream.avail_in == 0 && stream.avail_out == sizeof chunk) {
+                status = BZ_UNEXPECTED_EOF;
+            }
+        }
+        at = data.size() - stream.avail_in;
+        BZ2_bzDecompressEnd(&stream);
+        if (status != BZ_STREAM_END) {
+            throw std::runtime_error("damaged bzip2 data");
+        }
+    }
+    return text;
+}
+
+std::string unpacked_xz(std::string_view data) {
+    std::string text(std::size_t{1} << 26, '\0');
+    std::uint64_t limit = UINT64_MAX;
+    std::size_t in_at = 0;
+    std::size_t out_at = 0;
+    if (lzma_stream_buffer_decode(&limit, 0, nullptr, reinterpret_cast<const std::uint8_t*>(data.data()), &in_at,
+                                  data.size(), reinterpret_cast<std::uint8_t*>(text.data()), &out_at,
+                                  text.size()) != LZMA_OK ||
+        in_at != data.size()) {
+        throw std::runtime_error("damaged xz data");
+    }
+    text.resize(out_at);
+    return text;
+}
 
 const std::vector<PackingCase>& packing_cases() {
     static const std::vector<PackingCase> cases = {
@@ -84,6 +153,10 @@ const std::vector<PackingCase>& packing_cases() {
         {"bgzf", Packing::bgzf, "corrupt or truncated gzip data"},
         {"zstd", Packing::zstd, "corrupt or truncated zstd data"},
         {"zstd_two_frames", Packing::zstd_two_frames, "corrupt or truncated zstd data"},
+        {"bzip2", Packing::bzip2, "corrupt or truncated bzip2 data"},
+        {"bzip2_two_streams", Packing::bzip2_two_streams, "corrupt or truncated bzip2 data"},
+        {"xz", Packing::xz, "corrupt or truncated xz data"},
+        {"xz_two_streams", Packing::xz_two_streams, "corrupt or truncated xz data"},
     };
     return cases;
 }
@@ -102,6 +175,14 @@ std::string packed(std::string_view text, Packing packing) {
         return zstd_frame(text);
     case Packing::zstd_two_frames:
         return zstd_frame(first) + zstd_frame(rest);
+    case Packing::bzip2:
+        return bzip2_stream(text);
+    case Packing::bzip2_two_streams:
+        return bzip2_stream(first) + bzip2_stream(rest);
+    case Packing::xz:
+        return xz_stream(text);
+    case Packing::xz_two_streams:
+        return xz_stream(first) + xz_stream(rest);
     }
     return std::string(text);
 }

@@ -1,4 +1,4 @@
-// Compressed test inputs made in-process with the libraries (zlib, zstd), so that a test does not
+// Compressed test inputs made in-process with the libraries (zlib, zstd, libbz2, liblzma), so that a test does not
 // depend on which compressors the host has; the interoperability tests use the real tools.
 #pragma once
 
@@ -8,7 +8,17 @@
 
 namespace testing_support {
 
-enum class Packing { gzip, gzip_two_members, bgzf, zstd, zstd_two_frames };
+enum class Packing {
+    gzip,
+    gzip_two_members,
+    bgzf,
+    zstd,
+    zstd_two_frames,
+    bzip2,
+    bzip2_two_streams,
+    xz,
+    xz_two_streams
+};
 
 struct PackingCase {
     std::string name;
@@ -26,5 +36,7 @@ std::string packed(std::string_view text, Packing packing);
 // The text of a gzip (any number of members) or zstd file; throws on damage.
 std::string unpacked_gzip(std::string_view data);
 std::string unpacked_zstd(std::string_view data);
+std::string unpacked_bzip2(std::string_view data);
+std::string unpacked_xz(std::string_view data);
 
 }  // namespace testing_support

@@ -309,6 +309,7 @@ std::vector<BatchScenario> batch_scenarios() {
          "",
          1,
          "",
+         "talmiro: warning: 'q' is listed 3 times: it is written at each place\n"
          "talmiro: 'q' not found in 'in.fa' (listed 3 times)\n",
          {}},
         {"past_twenty_missing_names_only_their_number_is_told",
@@ -394,7 +395,9 @@ std::vector<BatchScenario> batch_scenarios() {
          "",
          1,
          "",
-         "talmiro: 'x' not found in 'in.fa'\ntalmiro: 'y\\t' not found in 'in.fa'\n",
+         "talmiro: 'x' not found in 'in.fa'\ntalmiro: 'y\\t' not found in 'in.fa'\n"
+         "talmiro: warning: 'y\\t' holds a blank, and a header's first word never does: --list-column 1 takes each "
+         "list line's first field, --match prefix or full the header line\n",
          {}},
         {"missing_names_allowed_are_warnings",
          {{"list.txt", "x\nseq1\n"}, {"in.fa", three_records}},
@@ -462,13 +465,72 @@ std::vector<BatchScenario> batch_scenarios() {
          "",
          "talmiro: --input is required\n" + usage_hint,
          {}},
+        // Peer-shaped command lines: inputs as arguments, standard output by default.
+        {"inputs_as_arguments_to_standard_output",
+         {{"list.txt", "seq3\nseq1\n"}, {"in.fa", three_records}},
+         {"-l", "list.txt", "in.fa"},
+         "",
+         0,
+         ">seq3 third\nTTTT\nTT\n>seq1 first record\nACGTACGT\nACGT\n",
+         "",
+         {}},
+        {"several_inputs_need_their_outputs",
+         {{"list.txt", "seq1\n"}, {"in.fa", three_records}},
+         {"-l", "list.txt", "in.fa", "in.fa"},
+         "",
+         2,
+         "",
+         "talmiro: each --input needs its own --output (2 inputs, 0 outputs)\n" + usage_hint,
+         {}},
+        {"a_column_of_a_hits_table",
+         {{"list.txt", "seq3\t98.1\t120\n\nseq1 99.0 77\n"}, {"in.fa", three_records}},
+         {"-l", "list.txt", "in.fa", "--list-column", "1", "-o", "out.fa"},
+         "",
+         0,
+         "",
+         "",
+         {{"out.fa", ">seq3 third\nTTTT\nTT\n>seq1 first record\nACGTACGT\nACGT\n"}}},
+        {"a_list_line_without_the_column",
+         {{"list.txt", "seq3\t98.1\nseq1\n"}, {"in.fa", three_records}},
+         {"-l", "list.txt", "in.fa", "--list-column", "2"},
+         "",
+         1,
+         "",
+         "talmiro: 'list.txt' line 2: it has no field 2 (--list-column 2)\n",
+         {}},
+        {"an_output_suffix_that_cannot_be_written",
+         {{"list.txt", "seq1\n"}, {"in.fa", three_records}},
+         {"-l", "list.txt", "in.fa", "-o", "out.fa.lz4"},
+         "",
+         2,
+         "",
+         "talmiro: 'out.fa.lz4' names a .lz4 file, which cannot be written: name it .gz or .bgz (BGZF), .zst, "
+         ".bz2 or .xz, or without a compression suffix for plain text\n" +
+             usage_hint,
+         {}},
+        {"a_level_outside_the_codec",
+         {{"list.txt", "seq1\n"}, {"in.fa", three_records}},
+         {"-l", "list.txt", "in.fa", "-o", "out.fa.bz2", "--level", "12"},
+         "",
+         2,
+         "",
+         "talmiro: --level 12 is outside bzip2's levels, 1 to 9 (for 'out.fa.bz2')\n" + usage_hint,
+         {}},
+        {"a_zip_archive_is_no_fasta",
+         {{"list.txt", "seq1\n"}, {"in.fa", std::string("PK\x03\x04\x14\0\0\0", 8) + three_records}},
+         {"-l", "list.txt", "in.fa", "--exclude"},
+         "",
+         1,
+         "",
+         "talmiro: 'in.fa': it is a zip archive, not FASTA or FASTQ\n",
+         {}},
         {"stray_argument",
          inputs,
          arguments({"extra"}),
          "",
          2,
          "",
-         "talmiro: unexpected argument 'extra'\n" + usage_hint,
+         "talmiro: the input is named both with --input and as 'extra': name it one way\n" + usage_hint,
          {}},
         {"both_inputs_from_standard_input",
          {},
@@ -510,7 +572,9 @@ std::vector<BatchScenario> batch_scenarios() {
          "",
          0,
          "",
-         "talmiro: warning: 'r1/1 lane' not found in 'in.fa'\n",
+         "talmiro: warning: 'r1/1 lane' not found in 'in.fa'\n"
+         "talmiro: warning: 'r1/1 lane' holds a blank, and a header's first word never does: --list-column 1 takes "
+         "each list line's first field, --match prefix or full the header line\n",
          {{"out.fa", ""}}},
         // White space before a header's first word is passed over, as samtools and Biopython read
         // it: the record's name is "foo".
@@ -1278,22 +1342,53 @@ TEST(TalmiroIndex, PairsThroughTheirIndexesStayInStep) {
     }
 }
 
-// Batch mode writes .gz and .zst outputs compressed; any other name, and standard output, plain.
-TEST(TalmiroCompressed, OutputsNamedGzOrZstAreCompressed) {
+// Batch mode compresses an output as its name says (.gz and .bgz as BGZF, .zst, .bz2, .xz), and
+// standard output as --compress says; every one reads back as the plain output, and a BGZF
+// output is the same bytes on any number of threads, ends with the empty block and is indexed
+// like any BGZF file.
+TEST(TalmiroCompressed, OutputsAreCompressedAsNamed) {
     ScratchDir dir;
-    dir.write("in.fa", many_records());
-    dir.write("list.txt", "r3\nr1\n");
-    for (const std::string output : {"out.fa", "out.fa.gz", "out.fa.zst"}) {
-        const ProcessResult run =
-            run_command(TALMIRO_BINARY, {"-l", "list.txt", "-i", "in.fa", "-o", output}, "", dir.path());
-        EXPECT_EQ(run.exit_status, 0) << run.errors;
+    std::string records;
+    for (int copy = 0; copy < 8; ++copy) {
+        records += many_records();  // several BGZF blocks
     }
-    EXPECT_EQ(unpacked_gzip(dir.read("out.fa.gz")), dir.read("out.fa"));
-    EXPECT_EQ(unpacked_zstd(dir.read("out.fa.zst")), dir.read("out.fa"));
+    dir.write("in.fa", records);
+    dir.write("list.txt", "r3\nr1\n");
+    const auto talmiro = [&](std::vector<std::string> extra) {
+        std::vector<std::string> arguments = {"-l", "list.txt", "--match", "prefix", "in.fa"};
+        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        const ProcessResult run = run_command(TALMIRO_BINARY, arguments, "", dir.path());
+        EXPECT_EQ(run.exit_status, 0) << run.errors;
+        return run.output;
+    };
+    const std::string plain = talmiro({});  // no -o: standard output, plain
+    const std::vector<std::pair<std::string, std::string (*)(std::string_view)>> outputs = {
+        {"out.fa.gz", unpacked_gzip},
+        {"out.fa.bgz", unpacked_gzip},
+        {"out.fa.zst", unpacked_zstd},
+        {"out.fa.bz2", unpacked_bzip2},
+        {"out.fa.xz", unpacked_xz}};
+    for (const auto& [output, unpacked] : outputs) {
+        for (const std::string threads : {"1", "2"}) {
+            SCOPED_TRACE(output + " on " + threads);
+            talmiro({"-o", output, "--threads", threads});
+            EXPECT_EQ(unpacked(dir.read(output)), plain);
+            dir.write(threads + output, dir.read(output));
+        }
+        if (output.ends_with("gz")) {
+            EXPECT_TRUE(dir.read("1" + output) == dir.read("2" + output)) << "BGZF bytes alike on 1 and 2 threads";
+            EXPECT_TRUE(dir.read(output).ends_with(
+                std::string("\x1f\x8b\x08\x04\0\0\0\0\0\xff\x06\0BC\x02\0\x1b\0\x03\0\0\0\0\0\0\0\0\0", 28)));
+        }
+    }
+    EXPECT_EQ(unpacked_xz(talmiro({"--compress", "xz"})), plain);
+    EXPECT_EQ(unpacked_gzip(talmiro({"--compress", "gz", "--level", "12"})), plain);
+    ASSERT_EQ(run_command(TALMIRO_BINARY, {"--index", "out.fa.gz"}, "", dir.path()).exit_status, 0);
+    EXPECT_TRUE(dir.exists("out.fa.gz.gzi"));
     // The frame carries its content checksum (the frame header descriptor's bit 2), as the zstd
     // program writes it, so damage inside it cannot pass for other text.
     EXPECT_NE(static_cast<unsigned char>(dir.read("out.fa.zst").at(4)) & 0x04, 0);
-    EXPECT_TRUE(dir.read("out.fa").starts_with(">r3 x\n"));
+    EXPECT_TRUE(plain.starts_with(">r3 x\n"));
 }
 
 }  // namespace

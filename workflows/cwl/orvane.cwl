@@ -89,6 +89,22 @@ inputs:
     type: boolean?
     doc: read the whole matrix even where an index is staged beside it
     inputBinding: {prefix: --no-index, position: 4}
+  level:
+    type: int?
+    doc: the compression level of outputs named .gz, .bgz, .zst, .bz2 or .xz, within the codec's range
+    inputBinding: {prefix: --level, position: 4}
+  list_column:
+    type: int?
+    doc: take the N-th blank- or tab-separated field of each list line as the name
+    inputBinding: {prefix: --list-column, position: 4}
+  threads:
+    type: int?
+    doc: threads to compress and read on (default, the cores the runner gives the job)
+    default: 0
+    inputBinding:
+      prefix: --threads
+      position: 4
+      valueFrom: "$(self > 0 ? self : runtime.cores)"
 
 outputs:
   submatrix:

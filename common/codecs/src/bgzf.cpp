@@ -41,7 +41,8 @@ struct Batch {
 // takes the batches back in order.
 class BgzfDecoder final : public BlockDecoder {
 public:
-    explicit BgzfDecoder(Fill fill) : BlockDecoder(std::move(fill), {}) {
+    BgzfDecoder(Fill fill, unsigned threads)
+        : BlockDecoder(std::move(fill), {}), helpers_(threads > 1 ? threads - 1 : 0) {
         // Where fewer helpers can be had, the reader inflates what no helper takes.
         for (std::optional<threads::Helper>& helper : helpers_) {
             helper.emplace([this](const std::stop_token&) { inflate_batches(); }, [this] { stop_helpers(); });
@@ -87,7 +88,7 @@ private:
             }
             batch = std::move(order_.front());
             order_.pop_front();
-            if (!batch->done && !helpers_[0]->running()) {
+            if (!batch->done && (helpers_.empty() || !helpers_[0]->running())) {
                 // No helper to be had: inflate it here.
                 lock.unlock();
                 inflate(*batch);
@@ -231,12 +232,14 @@ private:
     std::deque<std::unique_ptr<Batch>> order_;  // queued batches, in file order
     std::deque<Batch*> work_;                   // queued batches no helper has taken yet
     bool stopping_ = false;
-    std::array<std::optional<threads::Helper>, 2> helpers_;  // last: started once the rest is in place
+    std::vector<std::optional<threads::Helper>> helpers_;  // last: started once the rest is in place
 };
 
 }  // namespace
 
-std::unique_ptr<Decoder> bgzf_decoder(Fill fill) { return std::make_unique<BgzfDecoder>(std::move(fill)); }
+std::unique_ptr<Decoder> bgzf_decoder(Fill fill, unsigned threads) {
+    return std::make_unique<BgzfDecoder>(std::move(fill), threads);
+}
 
 std::uint32_t bgzf_member_text_size(std::string_view member) {
     return little_endian(reinterpret_cast<const std::uint8_t*>(member.data() + member.size() - 4), 4);

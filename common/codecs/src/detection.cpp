@@ -1,5 +1,7 @@
 #include "internal.hpp"
 
+#include <algorithm>
+
 namespace codecs {
 
 std::size_t bgzf_member_size(std::string_view bytes) {
@@ -23,17 +25,35 @@ Format format_of(std::string_view first_bytes, bool from_the_start) {
     if (first_bytes.starts_with("\x28\xb5\x2f\xfd")) {
         return Format::zstd;
     }
+    // "BZh", the block size, then a block's magic (pi) or, for an empty stream, the end's (sqrt pi).
+    if (first_bytes.size() >= 10 && first_bytes.starts_with("BZh") && first_bytes[3] >= '1' && first_bytes[3] <= '9' &&
+        (first_bytes.substr(4, 6) == "\x31\x41\x59\x26\x53\x59" ||
+         first_bytes.substr(4, 6) == "\x17\x72\x45\x38\x50\x90")) {
+        return Format::bzip2;
+    }
+    if (first_bytes.starts_with(std::string_view("\xfd"
+                                                 "7zXZ\0",
+                                                 6))) {
+        return Format::xz;
+    }
     return Format::plain;
 }
 
-Format format_for_name(std::string_view name) {
-    if (name.ends_with(".gz")) {
-        return Format::gzip;
+LevelRange level_range(Format format) {
+    switch (format) {
+    case Format::gzip:
+    case Format::bgzf:
+        return {1, 12};  // libdeflate's
+    case Format::zstd:
+        return {1, 19};
+    case Format::bzip2:
+        return {1, 9};
+    case Format::xz:
+        return {0, 9};
+    case Format::plain:
+        break;
     }
-    if (name.ends_with(".zst")) {
-        return Format::zstd;
-    }
-    return Format::plain;
+    return {0, 0};
 }
 
 std::string_view format_label(Format format) {
@@ -43,19 +63,28 @@ std::string_view format_label(Format format) {
         return "gzip";
     case Format::zstd:
         return "zstd";
+    case Format::bzip2:
+        return "bzip2";
+    case Format::xz:
+        return "xz";
     case Format::plain:
         break;
     }
     return "plain";
 }
 
-std::unique_ptr<Encoder> encoder_for(Format format) {
-    switch (format) {
+std::unique_ptr<Encoder> encoder_for(const Settings& settings) {
+    const unsigned threads = std::max(1U, settings.threads);
+    switch (settings.format) {
     case Format::gzip:
     case Format::bgzf:
-        return gzip_encoder();
+        return bgzf_encoder(settings.level.value_or(6), threads);
     case Format::zstd:
-        return zstd_encoder();
+        return zstd_encoder(settings.level.value_or(3), threads);
+    case Format::bzip2:
+        return bzip2_encoder(settings.level.value_or(9));
+    case Format::xz:
+        return xz_encoder(settings.level.value_or(6), threads);
     case Format::plain:
         break;
     }

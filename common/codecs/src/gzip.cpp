@@ -122,60 +122,10 @@ private:
     std::size_t member_text_ = 0;  // inflated from the member under way
 };
 
-// Deflates with ISA-L at its fastest level, as one gzip member.
-class GzipEncoder final : public Encoder {
-public:
-    GzipEncoder() : level_buffer_(ISAL_DEF_LVL1_DEFAULT), output_(input_block) {
-        isal_deflate_init(&stream_);
-        stream_.level = 1;
-        stream_.level_buf = level_buffer_.data();
-        stream_.level_buf_size = static_cast<std::uint32_t>(level_buffer_.size());
-        stream_.gzip_flag = IGZIP_GZIP;
-    }
-
-    bool compress(const char* data, std::size_t size, const Write& write) override {
-        stream_.next_in = reinterpret_cast<std::uint8_t*>(const_cast<char*>(data));
-        stream_.avail_in = static_cast<std::uint32_t>(size);
-        return deflate(write);
-    }
-
-    bool finish(const Write& write) override {
-        stream_.next_in = nullptr;
-        stream_.avail_in = 0;
-        stream_.end_of_stream = 1;
-        return deflate(write);
-    }
-
-    std::string failure() const override { return failure_; }
-
-private:
-    bool deflate(const Write& write) {
-        do {
-            stream_.next_out = output_.data();
-            stream_.avail_out = static_cast<std::uint32_t>(output_.size());
-            if (const int status = isal_deflate(&stream_); status != COMP_OK) {
-                failure_ = "ISA-L deflate failed (" + std::to_string(status) + ")";
-                return false;
-            }
-            write(reinterpret_cast<const char*>(output_.data()), output_.size() - stream_.avail_out);
-        } while (stream_.avail_in > 0 || stream_.avail_out == 0 ||
-                 (stream_.end_of_stream != 0 && stream_.internal_state.state != ZSTATE_END));
-        return true;
-    }
-
-    std::string failure_;
-
-    isal_zstream stream_{};
-    std::vector<std::uint8_t> level_buffer_;
-    std::vector<std::uint8_t> output_;
-};
-
 }  // namespace
 
 std::unique_ptr<Decoder> gzip_decoder(Fill fill, std::string already_read) {
     return std::make_unique<GzipDecoder>(std::move(fill), std::move(already_read));
 }
-
-std::unique_ptr<Encoder> gzip_encoder() { return std::make_unique<GzipEncoder>(); }
 
 }  // namespace codecs

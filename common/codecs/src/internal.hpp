@@ -6,8 +6,10 @@
 namespace codecs {
 
 // Each format's encoder, which encoder_for chooses among.
-std::unique_ptr<Encoder> gzip_encoder();
-std::unique_ptr<Encoder> zstd_encoder();
+std::unique_ptr<Encoder> bgzf_encoder(int level, unsigned threads);
+std::unique_ptr<Encoder> zstd_encoder(int level, unsigned threads);
+std::unique_ptr<Encoder> bzip2_encoder(int level);
+std::unique_ptr<Encoder> xz_encoder(int level, unsigned threads);
 
 // A number stored in `bytes` bytes, least significant first, as gzip headers store them.
 inline std::uint32_t little_endian(const std::uint8_t* at, int bytes) {

@@ -60,11 +60,15 @@ private:
 
 class ZstdEncoder final : public Encoder {
 public:
-    ZstdEncoder() : context_(ZSTD_createCCtx()), output_(ZSTD_CStreamOutSize()) {
+    ZstdEncoder(int level, unsigned threads) : context_(ZSTD_createCCtx()), output_(ZSTD_CStreamOutSize()) {
         if (context_ == nullptr) {
             throw std::bad_alloc();
         }
-        ZSTD_CCtx_setParameter(context_, ZSTD_c_compressionLevel, 3);
+        ZSTD_CCtx_setParameter(context_, ZSTD_c_compressionLevel, level);
+        if (threads > 1) {
+            // Workers beside this thread; a libzstd built without them keeps to this one.
+            ZSTD_CCtx_setParameter(context_, ZSTD_c_nbWorkers, static_cast<int>(threads));
+        }
         // As the zstd program writes frames: without the checksum, damage inside a frame can
         // decode to other text that no reader could tell from ours.
         ZSTD_CCtx_setParameter(context_, ZSTD_c_checksumFlag, 1);
@@ -120,6 +124,8 @@ std::unique_ptr<Decoder> zstd_decoder(Fill fill, std::string already_read) {
     return std::make_unique<ZstdDecoder>(std::move(fill), std::move(already_read));
 }
 
-std::unique_ptr<Encoder> zstd_encoder() { return std::make_unique<ZstdEncoder>(); }
+std::unique_ptr<Encoder> zstd_encoder(int level, unsigned threads) {
+    return std::make_unique<ZstdEncoder>(level, threads);
+}
 
 }  // namespace codecs

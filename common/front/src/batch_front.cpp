@@ -40,7 +40,7 @@ io::OutputFile BatchFront::create_output(const FileRole& role, std::size_t nth) 
     std::optional<io::IoError> error;
     io::OutputFile file =
         opened_or_abort(io::OutputFile::replace(path, temps_, &error), error, Failure::cannot_create_output);
-    file.compress_as_named();
+    file.compress(options_.compression_for(path));
     return file;
 }
 

@@ -4,6 +4,7 @@
 
 #include "project/version.hpp"
 #include "text/quoting.hpp"
+#include "threads/helper.hpp"
 
 #include <CLI/CLI.hpp>
 #include <limits>
@@ -87,6 +88,77 @@ std::optional<std::string> standard_streams_shared(const BatchOptions& options) 
     return std::nullopt;
 }
 
+// Every output can be written as asked: its name names a compression these programs write, and
+// the level is one its codec takes.
+std::optional<std::string> compression_misuse(const BatchOptions& options) {
+    bool compressed = false;
+    for (const auto& [role, path] : options.paths) {
+        if (role->direction != FileRole::Direction::output || path.empty()) {
+            continue;
+        }
+        if (const std::optional<std::string> suffix = io::unwritable_suffix(path)) {
+            return text::quoted(path) + " names a " + *suffix +
+                   " file, which cannot be written: name it .gz or .bgz (BGZF), .zst, .bz2 or .xz, or without a "
+                   "compression suffix for plain text";
+        }
+        const io::CompressionChoice choice = options.compression_for(path);
+        if (choice.compression == io::Compression::none) {
+            continue;
+        }
+        compressed = true;
+        const io::LevelRange range = io::level_range(choice.compression);
+        if (options.level &&
+            (static_cast<int>(*options.level) < range.least || static_cast<int>(*options.level) > range.most)) {
+            return "--level " + std::to_string(*options.level) + " is outside " +
+                   std::string(io::compression_label(choice.compression)) + "'s levels, " +
+                   std::to_string(range.least) + " to " + std::to_string(range.most) + " (for " + text::quoted(path) +
+                   ")";
+        }
+    }
+    if (options.level && !compressed) {
+        return "--level " + std::to_string(*options.level) + " is for a compressed output, and none is";
+    }
+    return std::nullopt;
+}
+
+// Arguments after the options are inputs, as the peers take them (`talmiro -l names.txt
+// reads.fq.gz`), for a program whose input was not named with its option.
+std::optional<std::string> take_positional_inputs(const Program& program, const std::vector<std::string>& arguments,
+                                                  std::vector<std::vector<std::string>>& given) {
+    if (arguments.empty()) {
+        return std::nullopt;
+    }
+    for (std::size_t index = 0; index < program.files.size(); ++index) {
+        if (program.files[index] != program.input) {
+            continue;
+        }
+        if (!given[index].empty()) {
+            return "the input is named both with " + std::string(program.input->long_option()) + " and as " +
+                   text::quoted(arguments.front()) + ": name it one way";
+        }
+        given[index] = arguments;
+    }
+    return std::nullopt;
+}
+
+// An output the program must write goes to standard output where it was not named, as the
+// peers write; with several inputs each needs its own name.
+void default_outputs_to_standard_output(const Program& program, std::vector<std::vector<std::string>>& given) {
+    std::size_t inputs = 0;
+    for (std::size_t index = 0; index < program.files.size(); ++index) {
+        if (program.files[index] == program.input) {
+            inputs = given[index].size();
+        }
+    }
+    for (std::size_t index = 0; index < program.files.size(); ++index) {
+        const FileRole& role = *program.files[index];
+        if (role.direction == FileRole::Direction::output && role.need != FileRole::Need::optional &&
+            given[index].empty() && inputs <= 1) {
+            given[index].emplace_back("-");
+        }
+    }
+}
+
 // A mode of its own takes files and the program's own options, none of extraction's files.
 std::optional<std::string> files_mode_misuse(const CLI::App& app, std::string_view mode, const BatchOptions& options,
                                              const BatchProgram& batch) {
@@ -115,18 +187,20 @@ std::optional<std::string> misuse(const CLI::App& app, const Program& program, c
         if (argument.size() > 1 && argument.front() == '-') {
             return "unknown option " + text::quoted(argument);
         }
-        if (!options.files_mode) {
-            return "unexpected argument " + text::quoted(argument);
-        }
     }
     if (options.files_mode) {
         return files_mode_misuse(app, program.files_mode->option, options, batch);
+    }
+    if (auto compression = compression_misuse(options)) {
+        return compression;
     }
     for (const auto& [role, path] : options.paths) {
         if (path.empty() && app.count(std::string(role->long_option())) > 0) {
             return std::string(role->long_option()) + " names no file (an empty name)";
         }
-        if (role->need != FileRole::Need::optional && path.empty()) {
+        // An output not named is standard output, save with several inputs: the program says
+        // what each needs.
+        if (role->need != FileRole::Need::optional && path.empty() && role->direction == FileRole::Direction::input) {
             return std::string(role->long_option()) + " is required";
         }
     }
@@ -140,6 +214,17 @@ std::optional<std::string> misuse(const CLI::App& app, const Program& program, c
 }
 
 }  // namespace
+
+io::CompressionChoice BatchOptions::compression_for(const std::string& path) const {
+    io::CompressionChoice choice;
+    choice.compression =
+        path == "-" ? io::compression_named(compress).value_or(io::Compression::none) : io::compression_for_name(path);
+    if (level) {
+        choice.level = static_cast<int>(*level);
+    }
+    choice.threads = threads ? *threads : threads::usable_cores();
+    return choice;
+}
 
 std::vector<std::string> BatchOptions::paths_of(const FileRole& role) const {
     std::vector<std::string> named;
@@ -199,6 +284,26 @@ std::string help_hint(std::string_view program_name) {
 
 namespace {
 
+// The options of outputs and lists that both programs take.
+void declare_common_options(CLI::App& app, BatchOptions& options, OptionSet& declared) {
+    declared.choice("--compress", options.compress, "FORMAT", {"none", "gz", "bgzf", "zst", "bz2", "xz"},
+                    "how an output written to standard output is compressed (default none; gz and bgzf both "
+                    "write BGZF); a named output is compressed as its name ends: .gz or .bgz (BGZF), .zst, .bz2, "
+                    ".xz");
+    declared.number("--level", options.level, "N",
+                    "the compression level, within the codec's own range (BGZF 1-12, default 6; zstd 1-19, "
+                    "default 3; bzip2 1-9, default 9; xz 0-9, default 6)",
+                    0, 19);
+    declared.number("--threads", options.threads, "N",
+                    "threads to compress, decompress and read on (default: the CPUs the process may use; 1: "
+                    "one core)",
+                    1, 1024);
+    declared.number("--list-column", options.list_column, "N",
+                    "take the N-th blank- or tab-separated field of each list line as the name (a table of "
+                    "hits, as seqtk takes its first column)");
+    static_cast<void>(app);
+}
+
 // Everything the command line takes, bound to `options` and `given` (one list of paths per file
 // role); `declared` gets the program's own.
 void declare_command_line(CLI::App& app, const Program& program, BatchProgram& batch, BatchOptions& options,
@@ -221,6 +326,7 @@ void declare_command_line(CLI::App& app, const Program& program, BatchProgram& b
                      std::string(program.files_mode->help));
     }
     batch.declare_options(declared);
+    declare_common_options(app, options, declared);
     app.add_flag("-q,--quiet", options.quiet, "draw no meter on a terminal");
     app.add_flag("-v,--verbose", options.verbose, "show the counts on standard error");
 }
@@ -274,16 +380,24 @@ ParsedCommandLine parse_command_line(const Program& program, BatchProgram& batch
     } catch (const CLI::ParseError& error) {
         return usage_error(error.what());
     }
-    if (options.files_mode) {
-        // The mode's files are what the parser did not take, in the order given, then all after "--".
-        for (const std::string& argument : app.remaining()) {
-            if (argument.size() <= 1 || argument.front() != '-') {
-                options.mode_files.push_back(argument);
-            }
+    // Files are what the parser did not take, in the order given, then all after "--": the
+    // mode's files, or the inputs.
+    std::vector<std::string> files;
+    for (const std::string& argument : app.remaining()) {
+        if (argument.size() <= 1 || argument.front() != '-') {
+            files.push_back(argument);
+        } else {
+            return usage_error("unknown option " + text::quoted(argument));  // the likeliest slip: told first
         }
-        options.mode_files.insert(options.mode_files.end(), after_options.begin(), after_options.end());
-    } else if (!after_options.empty()) {
-        return usage_error("unexpected argument " + text::quoted(after_options.front()));
+    }
+    files.insert(files.end(), after_options.begin(), after_options.end());
+    if (options.files_mode) {
+        options.mode_files = std::move(files);
+    } else {
+        if (const auto problem = take_positional_inputs(program, files, given)) {
+            return usage_error(*problem);
+        }
+        default_outputs_to_standard_output(program, given);
     }
     for (std::size_t index = 0; index < program.files.size(); ++index) {
         const FileRole& role = *program.files[index];

@@ -1,4 +1,5 @@
 #include "front/batch_front.hpp"
+#include "threads/helper.hpp"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -47,6 +48,10 @@ int program_main(int argc, char** argv, const Program& program, BatchProgram& ba
     // a write failure like any other: the run fails, and no output's temporary file is left
     // behind, as the signal would leave it.
     std::signal(SIGPIPE, SIG_IGN);
+    if (parsed.options->threads) {
+        // Every path that decides its helpers from the CPUs then takes no more than asked.
+        static_cast<void>(threads::keep_to_cores(*parsed.options->threads));
+    }
     io::TempFiles temps;  // before any helper thread starts
     BatchFront front(program, *parsed.options, std::cerr, temps, streams);
     const Outcome outcome = batch.run(front, *parsed.options);

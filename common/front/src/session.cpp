@@ -1,5 +1,9 @@
 #include "front/session.hpp"
 
+#include "io/foreign_content.hpp"
+#include "io/name_lines.hpp"
+#include "text/quoting.hpp"
+
 namespace session {
 
 Outcome run_session(Front& front, const std::function<Outcome(Front&)>& steps) {
@@ -43,6 +47,40 @@ bool confirm_missing(Front& front, const text::NameList& names, const std::funct
         }
     }
     return front.accept_missing(missing);
+}
+
+void refuse_foreign_content(io::ReadBuffer& input, std::string_view wanted) {
+    if (const std::optional<std::string> kind = io::foreign_content(input.peek(io::foreign_content_bytes))) {
+        raise_unreadable(io::IoError::bad_content(input.name(), "it is " + *kind + ", not " + std::string(wanted)));
+    }
+}
+
+text::NameList read_list_column(Front& front, const FileRole& list_file, std::uint32_t column) {
+    io::LineReader list(front.open_input(list_file));
+    std::optional<std::uint64_t> short_line;
+    text::NameList names = io::read_name_column(list, column, short_line);
+    check_read_whole(front, list.input());
+    if (short_line) {
+        raise_unreadable(io::IoError::bad_content(
+            list.input().name(),
+            "it has no field " + std::to_string(column) + " (--list-column " + std::to_string(column) + ")",
+            *short_line));
+    }
+    return names;
+}
+
+void warn_of_repeated_names(Front& front, const text::NameList& names) {
+    std::vector<std::uint32_t> places(names.slot_count(), 0);
+    for (std::size_t position = 0; position < names.size(); ++position) {
+        ++places[names.slot(position)];
+    }
+    for (std::size_t position = 0; position < names.size(); ++position) {
+        const std::uint32_t slot = names.slot(position);
+        if (places[slot] > 1 && names.first_position(slot) == position) {
+            front.warn(text::quoted(names.name(position)) + " is listed " + std::to_string(places[slot]) +
+                       " times: it is written at each place");
+        }
+    }
 }
 
 void check_read_whole(Front& front, const io::ReadBuffer& input) {

@@ -2,6 +2,7 @@
 
 #include "codecs/codecs.hpp"
 #include "read_ahead.hpp"
+#include "threads/helper.hpp"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -110,10 +111,17 @@ private:
             return file_.error() ? std::nullopt : std::optional<std::size_t>(got);
         };
         switch (format_) {
-        case codecs::Format::bgzf:
-            return codecs::bgzf_decoder(std::move(fill));
+        case codecs::Format::bgzf: {
+            // A reader and a helper a core; on one core, the reader alone.
+            const unsigned cores = threads::usable_cores();
+            return codecs::bgzf_decoder(std::move(fill), cores == 1 ? 1 : cores + 1);
+        }
         case codecs::Format::zstd:
             return codecs::zstd_decoder(std::move(fill), std::move(already_read));
+        case codecs::Format::bzip2:
+            return codecs::bzip2_decoder(std::move(fill), std::move(already_read));
+        case codecs::Format::xz:
+            return codecs::xz_decoder(std::move(fill), std::move(already_read));
         case codecs::Format::gzip:
         case codecs::Format::plain:
             break;
@@ -175,6 +183,8 @@ std::unique_ptr<ByteSource> open_source(InputFile file) {
         return std::make_unique<DecodedSource>(std::move(file), format, std::move(first));
     case codecs::Format::gzip:
     case codecs::Format::zstd:
+    case codecs::Format::bzip2:
+    case codecs::Format::xz:
         return read_ahead(std::make_unique<DecodedSource>(std::move(file), format, std::move(first)));
     }
     return std::make_unique<PlainSource>(std::move(file), std::move(first));

@@ -213,7 +213,28 @@ void OutputFile::fail(IoError::Action action, int error_number) {
     }
 }
 
-void OutputFile::compress_as_named() { encoder_ = codecs::encoder_for(codecs::format_for_name(name_)); }
+void OutputFile::compress(const CompressionChoice& choice) {
+    codecs::Settings settings;
+    switch (choice.compression) {
+    case Compression::bgzf:
+        settings.format = codecs::Format::bgzf;
+        break;
+    case Compression::zstd:
+        settings.format = codecs::Format::zstd;
+        break;
+    case Compression::bzip2:
+        settings.format = codecs::Format::bzip2;
+        break;
+    case Compression::xz:
+        settings.format = codecs::Format::xz;
+        break;
+    case Compression::none:
+        break;
+    }
+    settings.level = choice.level;
+    settings.threads = choice.threads;
+    encoder_ = codecs::encoder_for(settings);
+}
 
 void OutputFile::compress_with(std::unique_ptr<codecs::Encoder> encoder) { encoder_ = std::move(encoder); }
 

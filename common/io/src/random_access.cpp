@@ -138,10 +138,31 @@ Storage storage_of(const InputFile& file) {
         return Storage::gzip;
     case codecs::Format::zstd:
         return Storage::zstd;
+    case codecs::Format::bzip2:
+        return Storage::bzip2;
+    case codecs::Format::xz:
+        return Storage::xz;
     case codecs::Format::plain:
         break;
     }
     return Storage::plain;
+}
+
+std::optional<std::string> stream_only(Storage storage) {
+    switch (storage) {
+    case Storage::gzip:
+        return "gzip";
+    case Storage::zstd:
+        return "zstd";
+    case Storage::bzip2:
+        return "bzip2";
+    case Storage::xz:
+        return "xz";
+    case Storage::plain:
+    case Storage::bgzf:
+        break;
+    }
+    return std::nullopt;
 }
 
 std::optional<std::vector<BgzfMember>> list_bgzf_members(const InputFile& file, std::optional<IoError>& error) {

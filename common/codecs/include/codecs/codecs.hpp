@@ -14,21 +14,33 @@
 
 namespace codecs {
 
-enum class Format { plain, gzip, bgzf, zstd };
+enum class Format { plain, gzip, bgzf, zstd, bzip2, xz };
 
 // The first bytes that tell every format apart (a BGZF header is the longest).
 constexpr std::size_t detection_bytes = 18;
 
-// Recognised by the first bytes, never by the name: gzip 1f 8b, zstd 28 b5 2f fd. BGZF (gzip
-// whose first member's header gives the member's size) only when `from_the_start`: its members
-// are read from the file's own start, which a pipe cannot give again.
+// Recognised by the first bytes, never by the name: gzip 1f 8b, zstd 28 b5 2f fd, bzip2 "BZh"
+// and a block's (or the empty stream's) magic, xz fd "7zXZ" 00. BGZF (gzip whose first member's
+// header gives the member's size) only when `from_the_start`: its members are read from the
+// file's own start, which a pipe cannot give again.
 Format format_of(std::string_view first_bytes, bool from_the_start);
 
-// The format an output's name asks for: ".gz" gzip, ".zst" zstd, anything else plain.
-Format format_for_name(std::string_view name);
-
-// The format's name in messages: "gzip" (BGZF too), "zstd".
+// The format's name in messages: "gzip" (BGZF too), "zstd", "bzip2", "xz".
 std::string_view format_label(Format format);
+
+// How an output is compressed: the format (gzip is written as BGZF), a level within the
+// codec's own range (none: the codec's usual), and the threads it may compress on.
+struct Settings {
+    Format format = Format::plain;
+    std::optional<int> level;
+    unsigned threads = 1;
+};
+// The levels each writable format takes, for the command line to hold a level to.
+struct LevelRange {
+    int least;
+    int most;
+};
+LevelRange level_range(Format format);
 
 // Where a decoder's compressed bytes come from: up to `size` bytes, 0 at the end of the data,
 // nothing when they could not be read (the caller keeps why).
@@ -47,9 +59,11 @@ public:
 // recognise the format, which come before whatever `fill` gives.
 std::unique_ptr<Decoder> gzip_decoder(Fill fill, std::string already_read);
 std::unique_ptr<Decoder> zstd_decoder(Fill fill, std::string already_read);
-// BGZF members are independent, so two helper threads inflate batches of them at once; `fill`
-// gives the file from its first byte.
-std::unique_ptr<Decoder> bgzf_decoder(Fill fill);
+std::unique_ptr<Decoder> bzip2_decoder(Fill fill, std::string already_read);
+std::unique_ptr<Decoder> xz_decoder(Fill fill, std::string already_read);
+// BGZF members are independent, so helper threads (`threads` - 1 of them, at least one) inflate
+// batches of them at once; `fill` gives the file from its first byte.
+std::unique_ptr<Decoder> bgzf_decoder(Fill fill, unsigned threads = 3);
 
 // What decoders share: the compressed bytes read a block at a time, and the state that ends
 // the decoded bytes.
@@ -109,8 +123,9 @@ public:
     virtual std::string failure() const = 0;
 };
 
-// The encoder for an output of this format (gzip: ISA-L at its fastest level; zstd: level 3),
-// null for plain text.
-std::unique_ptr<Encoder> encoder_for(Format format);
+// The encoder for an output so compressed, null for plain text. gzip and BGZF are written as
+// BGZF (libdeflate, level 6 unless told: smaller than gzip -6 writes), zstd at level 3, bzip2 at
+// 9, xz at 6, as their own programs write by default.
+std::unique_ptr<Encoder> encoder_for(const Settings& settings);
 
 }  // namespace codecs

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "front/session.hpp"
+#include "io/compression.hpp"
 
 #include <cstdint>
 #include <iosfwd>
@@ -29,6 +30,17 @@ struct BatchOptions {
     // The program's mode of its own was asked for (its option given), with these files.
     bool files_mode = false;
     std::vector<std::string> mode_files;
+    // Outputs: standard output's compression (named outputs follow their names), the level,
+    // and the threads compressing and reading may take (none: the CPUs the process may use).
+    std::string compress = "none";
+    std::optional<std::uint32_t> level;
+    std::optional<std::uint32_t> threads;
+    // The list's lines are fields: the N-th (from 1) of each line is the name; 0 takes the line
+    // (or its words) as the program reads a list.
+    std::uint32_t list_column = 0;
+
+    // How an output named `path` is compressed.
+    io::CompressionChoice compression_for(const std::string& path) const;
 
     // The first path named for `role` ("" where none was).
     const std::string& path_of(const FileRole& role) const;

@@ -154,6 +154,18 @@ Table take_list(Front& front, const CountKind& entries, text::NameList names, co
     }
 }
 
+// Batch mode refuses an input that is a kind of file none of its readers takes (a BAM file, a zip
+// archive...), naming what it looks like and what was wanted (`wanted`: "FASTA or FASTQ").
+void refuse_foreign_content(io::ReadBuffer& input, std::string_view wanted);
+
+// The list's names as the `column`-th field of each line (--list-column); a line with fields but
+// not that many fails the run naming it.
+text::NameList read_list_column(Front& front, const FileRole& list_file, std::uint32_t column);
+
+// A name listed several times is written at each place, as the dialogue does; batch mode says so
+// once per name, as it is more often a slip in a list than a wish.
+void warn_of_repeated_names(Front& front, const text::NameList& names);
+
 // Puts each listed name that was not found to the front, in list order, and shows how many were
 // found and missing; false at the first refusal, when the names after it are not asked about.
 bool confirm_missing(Front& front, const text::NameList& names, const std::function<bool(std::size_t)>& found_at,

@@ -2,6 +2,7 @@
 // (batch mode), plain or compressed as named.
 #pragma once
 
+#include "io/compression.hpp"
 #include "io/io_error.hpp"
 
 #include <cstddef>
@@ -56,9 +57,8 @@ public:
     // Empties a file opened in place by create(); nothing to do for any other.
     void begin_writing();
 
-    // From now on, compresses what is written when the name ends in ".gz" (gzip) or ".zst"
-    // (zstd); any other name is written as it is.
-    void compress_as_named();
+    // From now on, compresses what is written as `choice` says (none: as it is).
+    void compress(const CompressionChoice& choice);
     // Compresses with `encoder` (tests hand in one that fails).
     void compress_with(std::unique_ptr<codecs::Encoder> encoder);
 

@@ -15,8 +15,11 @@
 namespace io {
 
 // How a file holds its text, as its first bytes say.
-enum class Storage { plain, bgzf, gzip, zstd };
+enum class Storage { plain, bgzf, gzip, zstd, bzip2, xz };
 Storage storage_of(const InputFile& file);
+// A compressed stream that can be read only from its start: its format's name ("gzip", "zstd",
+// "bzip2", "xz"); none for a plain file or BGZF, which can be read from the middle.
+std::optional<std::string> stream_only(Storage storage);
 
 // A BGZF member's place: where it starts in the file and in the text.
 struct BgzfMember {
@@ -37,6 +40,5 @@ inline constexpr std::size_t largest_bgzf_member = std::size_t{1} << 16;
 // damaged member is kept there.
 std::unique_ptr<ByteSource> open_region(const InputFile& file, std::uint64_t begin, std::uint64_t end,
                                         const std::vector<BgzfMember>* members);
-
 
 }  // namespace io

@@ -17,6 +17,14 @@ enum class Cores { from_affinity, one, two };
 // Whether a second thread would have a core of its own to do its share on.
 bool second_core(Cores cores);
 
+// The CPUs the process may run on (at least 1).
+unsigned usable_cores();
+
+// Keeps the process, and every thread it starts, to `count` of the CPUs it may use now (as
+// `taskset` would), so that every path that decides its helpers from the CPUs takes no more;
+// nothing where it may use no more than that already. False where the system refuses.
+bool keep_to_cores(unsigned count);
+
 // One helper thread. Where no thread can be had (a process limit), running() is false and the
 // owner does the work itself: every helper here is an optimisation or a convenience, never the
 // only way to finish. The owner declares it after everything the work touches, so it is stopped

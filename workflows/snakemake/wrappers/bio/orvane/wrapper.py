@@ -28,4 +28,5 @@ extra = snakemake.params.get("extra", "")
 log = "> %s 2>&1" % shlex.quote(str(snakemake.log[0])) if snakemake.log else ""
 
 # -q: a job's standard error is a log, never a terminal worth a meter.
-shell("orvane -q -l {snakemake.input.ids:q} -i {snakemake.input.matrix:q} {files} {extra} {log}")
+# The rule's threads: compressing outputs and reading take that many, and no more.
+shell("orvane -q --threads {snakemake.threads} -l {snakemake.input.ids:q} -i {snakemake.input.matrix:q} {files} {extra} {log}")

@@ -32,4 +32,5 @@ extra = snakemake.params.get("extra", "")
 log = "> %s 2>&1" % shlex.quote(str(snakemake.log[0])) if snakemake.log else ""
 
 # -q: a job's standard error is a log, never a terminal worth a meter.
-shell("talmiro -q -l {snakemake.input.names:q} {files} {extra} {log}")
+# The rule's threads: compressing outputs and reading BGZF take that many, and no more.
+shell("talmiro -q --threads {snakemake.threads} -l {snakemake.input.names:q} {files} {extra} {log}")
