@@ -82,11 +82,35 @@ void BatchOutputs::refuse_names_none_can_read(const IdTable& ids) const {
     }
 }
 
+void BatchOutputs::warn_of_long_names(const IdTable& ids) {
+    if (!holds_data_sets(layout_) || short_names_ || long_names_told_) {
+        return;
+    }
+    std::size_t longer = 0;
+    std::string_view first;
+    for (std::size_t position = 0; position < ids.size(); ++position) {
+        const std::string_view name = ids.written_name(position);
+        if (ids.found_at(position) && name.size() > 10 &&
+            ids.ids().first_position(ids.ids().slot(position)) == position) {
+            first = longer == 0 ? name : first;
+            ++longer;
+        }
+    }
+    if (longer > 0) {
+        long_names_told_ = true;
+        front_.warn(text::quoted(first) +
+                    (longer > 1 ? " and " + std::to_string(longer - 1) + " more IDs are" : " is") +
+                    " longer than 10 characters, which PHYLIP's programs read of a name: --short-names writes names "
+                    "they read, and a map back to the IDs");
+    }
+}
+
 void BatchOutputs::write(IdTable& ids, const DataSet& set) {
     if (short_names_) {
         short_names_->give(ids);
     }
     refuse_names_none_can_read(ids);
+    warn_of_long_names(ids);
     if (!outputs_) {
         create();
     } else if (outputs_->sample) {

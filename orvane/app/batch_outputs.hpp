@@ -43,6 +43,8 @@ private:
     void create();
     // Throws where an ID to write is one its output could not be read back with.
     void refuse_names_none_can_read(const IdTable& ids) const;
+    // Once a run: a square or lower output holds IDs longer than PHYLIP's programs read.
+    void warn_of_long_names(const IdTable& ids);
 
     session::Front& front_;
     Layout layout_;
@@ -50,6 +52,7 @@ private:
     std::optional<ShortNames> short_names_;
     std::optional<MatrixOutputs> outputs_;
     std::optional<io::OutputFile> map_;
+    bool long_names_told_ = false;
 };
 
 }  // namespace orvane

@@ -894,11 +894,11 @@ std::vector<BatchScenario> batch_scenarios() {
          "orvane: warning: 'Mus' is listed 2 times: it is written at each place\n",
          {{"out.txt",
            "    5\nHomo_sapie         0         1         3         2         3\n"
-           "Pan_trog-2         1         0         5         4         5\n"
+           "troglodyte         1         0         5         4         5\n"
            "Mus                3         5         0         6         0\n"
            "Pan_troglo         2         4         6         0         6\n"
            "Mus                3         5         0         6         0\n"},
-          {"map.tsv", "Mus\tMus\nPan_troglo\tPan_troglo\nHomo_sapie\tHomo sapiens\nPan_trog-2\tPan_troglodytes\n"}}},
+          {"map.tsv", "Homo_sapie\tHomo sapiens\ntroglodyte\tPan_troglodytes\nMus\tMus\nPan_troglo\tPan_troglo\n"}}},
         // A name that is another ID's code stays its own; across data sets an ID keeps its name,
         // and one found only later never takes a code given before.
         {"short_names_when_a_code_is_another_id",
@@ -906,18 +906,44 @@ std::vector<BatchScenario> batch_scenarios() {
          {"-l", "list.txt", "-i", "matrix.txt", "-o", "-", "--short-names", "map.tsv"},
          "",
          0,
-         "    2\nHomo_sap-2         0         1\nHomo_sapie         1         0\n"
-         "    2\nHomo_sap-2         0         2\nHomo_sapie         2         0\n",
+         "    2\nsapiens_x          0         1\nHomo_sapie         1         0\n"
+         "    2\nsapiens_x          0         2\nHomo_sapie         2         0\n",
          "",
-         {{"out.txt", "kept"}, {"map.tsv", "Homo_sapie\tHomo_sapie\nHomo_sap-2\tHomo_sapiens_x\n"}}},
+         {{"out.txt", "kept"}, {"map.tsv", "sapiens_x\tHomo_sapiens_x\nHomo_sapie\tHomo_sapie\n"}}},
         {"short_names_of_an_id_found_only_later",
          with("1\nHomo_sapiens_x 0\n2\nHomo_sapie 0 2\nHomo_sapiens_x 2 0\n", "Homo_sapiens_x\nHomo_sapie\n"),
          {"-l", "list.txt", "-i", "matrix.txt", "-o", "-", "--short-names", "map.tsv", "--allow-missing"},
          "",
          0,
-         "    1\nHomo_sapie         0\n    2\nHomo_sapie         0         2\nHomo_sap-2         2         0\n",
+         "    1\nsapiens_x          0\n    2\nsapiens_x          0         2\nHomo_sapie         2         0\n",
          "orvane: warning: 'Homo_sapie' not found in data set 1 of 'matrix.txt'\n",
-         {{"out.txt", "kept"}, {"map.tsv", "Homo_sapie\tHomo_sapiens_x\nHomo_sap-2\tHomo_sapie\n"}}},
+         {{"out.txt", "kept"}, {"map.tsv", "sapiens_x\tHomo_sapiens_x\nHomo_sapie\tHomo_sapie\n"}}},
+        {"ids_too_long_for_phylip_are_written_with_a_warning",
+         with("2\nStaphylococcus_aureus 0 1\nEscherichia_coli 1 0\n", "Staphylococcus_aureus\nEscherichia_coli\n"),
+         {"-l", "list.txt", "matrix.txt", "-o", "out.txt"},
+         "",
+         0,
+         "",
+         "orvane: warning: 'Staphylococcus_aureus' and 1 more IDs are longer than 10 characters, which PHYLIP's "
+         "programs read of a name: --short-names writes names they read, and a map back to the IDs\n",
+         {{"out.txt", "    2\nStaphylococcus_aureus         0         1\nEscherichia_coli         1         0\n"}}},
+        // What tells long IDs apart: the words they do not share, numbers without their padding.
+        {"short_names_keep_what_tells_ids_apart",
+         with("3\nStaphylococcus_aureus_GCF_000013425.1 0 1 2\nStaphylococcus_aureus_GCF_000009645.1 1 0 3\n"
+              "Escherichia_coli_GCF_000005845.2 2 3 0\n",
+              "Staphylococcus_aureus_GCF_000009645.1\nStaphylococcus_aureus_GCF_000013425.1\n"
+              "Escherichia_coli_GCF_000005845.2\n"),
+         {"-l", "list.txt", "matrix.txt", "-o", "out.txt", "--short-names", "map.tsv"},
+         "",
+         0,
+         "",
+         "",
+         {{"out.txt",
+           "    3\n9645               0         1         3\n13425              1         0         2\n"
+           "5845               3         2         0\n"},
+          {"map.tsv",
+           "9645\tStaphylococcus_aureus_GCF_000009645.1\n13425\tStaphylococcus_aureus_GCF_000013425.1\n"
+           "5845\tEscherichia_coli_GCF_000005845.2\n"}}},
         {"the_name_map_and_the_matrix_in_one_file",
          inputs,
          arguments({"--short-names", "out.txt"}),
