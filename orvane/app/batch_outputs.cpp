@@ -3,6 +3,7 @@
 #include "orvane/app/meter_labels.hpp"
 
 #include "orvane/app/files.hpp"
+#include "orvane/model/matrix_checking.hpp"
 #include "orvane/writers/pair_writing.hpp"
 #include "orvane/writers/square_writing.hpp"
 #include "orvane/writers/table_writing.hpp"
@@ -111,6 +112,15 @@ void BatchOutputs::write(IdTable& ids, const DataSet& set) {
     }
     refuse_names_none_can_read(ids);
     warn_of_long_names(ids);
+    if (holds_data_sets(layout_) || front_.wants_output(sample_file)) {
+        if (const std::optional<std::string> missing = first_missing_value(ids, set)) {
+            throw Abort{
+                Failure::unreadable_input,
+                *missing + ": a " +
+                    std::string(holds_data_sets(layout_) ? layout_names[static_cast<std::size_t>(layout_)] : "sample") +
+                    " output holds numbers only (a tsv, csv, ssv or pairs output without -s holds it)"};
+        }
+    }
     if (!outputs_) {
         create();
     } else if (outputs_->sample) {

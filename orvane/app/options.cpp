@@ -39,6 +39,10 @@ void declare_options(session::OptionSet& options, Options& values) {
                    "write every value in fixed point with N decimals, 0 to " + std::to_string(most_decimals) +
                        " (default: each as the input wrote it)",
                    0, most_decimals);
+    options.flag("--allow-na", values.allow_na,
+                 "let missing values (NA, NaN, an empty cell, as R and pandas write them) of a table or pairs input "
+                 "through into a tsv, csv, ssv or pairs output, as they stand (a square, lower or sample output, or "
+                 "--check, fails naming the cell)");
     options.flag("--no-index", values.no_index, "read the whole matrix even where an index (MATRIX.oix) is beside it");
 }
 
@@ -47,7 +51,7 @@ std::optional<std::string> misuse(const session::BatchOptions& common, const Opt
         Options only_the_layout;
         only_the_layout.input_format = options.input_format;
         if (options.output_format != only_the_layout.output_format || options.list_lines || options.check ||
-            options.exclude || options.dataset != 0 || options.no_index || options.decimals) {
+            options.exclude || options.dataset != 0 || options.no_index || options.decimals || options.allow_na) {
             return std::string("--index takes files and no other option than --input-format, -q or -v");
         }
     }
@@ -68,6 +72,7 @@ Choice choice_of(const Options& options) {
     choice.dataset = options.dataset;
     choice.use_index = !options.no_index;
     choice.decimals = options.decimals;
+    choice.allow_na = options.allow_na;
     return choice;
 }
 

@@ -19,6 +19,7 @@ struct Options {
     std::uint32_t dataset = 0;              // the one data set to cut (from 1); 0: every one
     bool no_index = false;                  // read the whole matrix even where MATRIX.oix is beside it
     std::optional<std::uint32_t> decimals;  // values in fixed point; none: each as the input wrote it
+    bool allow_na = false;                  // missing values (NA, NaN, empty) pass into table outputs
 };
 
 // Binds the options to the command line.

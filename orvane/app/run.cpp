@@ -153,16 +153,18 @@ DataSet read_table(Front& front, IdTable& ids, io::LineReader& table, Layout lay
     if (keep_texts) {
         set.texts.emplace(ids.slots_for(static_cast<std::size_t>(order)));
     }
-    finish_reading(front, table.input(),
-                   read_table_rows(table, layout, header, std::move(first_row), ids, set.rows,
-                                   set.texts ? &*set.texts : nullptr, front.meter().progress(reading_label)));
+    finish_reading(
+        front, table.input(),
+        read_table_rows(table, layout, header, std::move(first_row), ids, set.rows, set.texts ? &*set.texts : nullptr,
+                        front.meter().progress(reading_label), options.allow_na));
     return set;
 }
 
-DataSet read_pair_list(Front& front, IdTable& ids, io::LineReader& pairs, bool keep_texts) {
+DataSet read_pair_list(Front& front, IdTable& ids, io::LineReader& pairs, const Choice& options) {
     std::optional<PairMatrix> matrix;
     const std::optional<io::IoError> unreadable =
-        read_pairs(pairs, ids, keep_texts, front.meter().progress(reading_label), matrix);
+        read_pairs(pairs, ids, !options.decimals, front.meter().progress(reading_label), matrix,
+                   threads::Cores::from_affinity, options.allow_na);
     finish_reading(front, pairs.input(), unreadable);
     front.show_count(matrix_order, static_cast<std::int64_t>(matrix->order));
     return {std::move(matrix->rows), std::move(matrix->texts)};
@@ -292,7 +294,11 @@ bool check_and_confirm_cut(Front& front, IdTable& ids, const DataSet& set, const
         return false;
     }
     if (options.check) {
-        if (const std::optional<std::string> fault = first_fault_of_cut(ids, set.rows)) {
+        std::optional<std::string> fault = first_missing_value(ids, set);
+        if (!fault) {
+            fault = first_fault_of_cut(ids, set.rows);
+        }
+        if (fault) {
             throw Abort{Failure::unreadable_input,
                         "not a distance matrix: " + (part.empty() ? "" : part + ": ") + *fault};
         }
@@ -431,7 +437,7 @@ Outcome batch_steps(Front& front, const Choice& options) {
             raise_data_set_past_count(input, 1, options.dataset);
         }
         io::LineReader lines(std::move(input));
-        const DataSet set = layout == Layout::pairs ? read_pair_list(front, ids, lines, !options.decimals)
+        const DataSet set = layout == Layout::pairs ? read_pair_list(front, ids, lines, options)
                                                     : read_table(front, ids, lines, layout, options);
         if (!check_and_confirm_cut(front, ids, set, options, {})) {
             return Outcome::declined;

@@ -134,10 +134,10 @@ void read_token_row(const io::InputFile& file, const RowIndex& index, const Inde
 }
 
 IndexedCut read_indexed_rows(const io::InputFile& file, const RowIndex& index, const IndexedDataSet& set,
-                             const TableHeader* header, IdTable& ids, bool keep_texts, const MakeRows& make_rows,
+                             const TableHeader* header, IdTable& ids, const Choice& options, const MakeRows& make_rows,
                              const std::string& index_path, std::uint64_t& located) {
     IndexedCut cut{set.order, DataSet{make_rows(set.order), std::nullopt}, {}};
-    if (keep_texts) {
+    if (!options.decimals) {
         cut.set.texts.emplace(ids.slots_for(static_cast<std::size_t>(set.order)),
                               text_shape(index.layout, index.with_diagonal));
     }
@@ -158,7 +158,7 @@ IndexedCut read_indexed_rows(const io::InputFile& file, const RowIndex& index, c
         if (header != nullptr) {
             const IndexedRow& place = set.rows[static_cast<std::size_t>(row)];
             io::LineReader table(region(file, place.offset, end_of_row(set, row)));
-            if (read_table_row_at(table, index.layout, *header, row, 0, ids, cut.set.rows, texts)) {
+            if (read_table_row_at(table, index.layout, *header, row, 0, ids, cut.set.rows, texts, options.allow_na)) {
                 throw RowFault{};
             }
             continue;
@@ -240,7 +240,6 @@ std::optional<IndexedCuts> cut_through_index(const indexing::Reporting& reportin
             not_used = "it was made reading another layout, or this run asks for more than it holds";
             return std::nullopt;
         }
-        const bool keep_texts = !options.decimals;
         std::optional<TableHeader> header;
         if (!holds_data_sets(index.layout)) {
             header = read_header(file, index, index_path, stamp->size);
@@ -255,7 +254,7 @@ std::optional<IndexedCuts> cut_through_index(const indexing::Reporting& reportin
                 cuts.cuts.push_back(IndexedCut{set.order, DataSet{make_rows(0), std::nullopt}, {}});
                 continue;
             }
-            cuts.cuts.push_back(read_indexed_rows(file, index, set, header ? &*header : nullptr, ids, keep_texts,
+            cuts.cuts.push_back(read_indexed_rows(file, index, set, header ? &*header : nullptr, ids, options,
                                                   make_rows, index_path, cuts.located));
         }
         return cuts;

@@ -22,6 +22,7 @@ struct Choice {
     std::uint32_t dataset = 0;              // the one data set to cut (from 1); 0: every one
     bool use_index = true;                  // a MATRIX.oix beside the file may be used
     std::optional<std::uint32_t> decimals;  // values in fixed point; none: each as the input wrote it
+    bool allow_na = false;                  // missing values (NA, NaN, empty) pass into table outputs
 
     // The layout written, for an input read in `input`.
     Layout output_for(Layout input) const { return output_layout.value_or(input); }

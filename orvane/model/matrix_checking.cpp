@@ -3,6 +3,8 @@
 #include "orvane/parse/number_parsing.hpp"
 #include "text/quoting.hpp"
 
+#include <cmath>
+
 namespace orvane {
 
 namespace {
@@ -37,6 +39,31 @@ std::optional<std::string> first_fault_of_cut(const IdTable& ids, const Distance
                 const std::string other_name = text::quoted(names.name(other));
                 return "the distance from " + name + " to " + other_name + " is " + shortest(there) + ", from " +
                        other_name + " to " + name + " " + shortest(back);
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> first_missing_value(const IdTable& ids, const DataSet& set) {
+    const text::NameList& names = ids.ids();
+    for (std::size_t position = 0; position < names.size(); ++position) {
+        const std::uint32_t slot = names.slot(position);
+        if (!ids.found_at(position)) {
+            continue;
+        }
+        for (std::size_t other = 0; other < names.size(); ++other) {
+            const std::uint32_t other_slot = names.slot(other);
+            if (!ids.found_at(other)) {
+                continue;
+            }
+            const std::int32_t row = ids.matrix_row(slot);
+            const std::int32_t column = ids.matrix_row(other_slot);
+            const std::string_view text =
+                set.texts ? set.texts->cell(slot, row, other_slot, column) : std::string_view();
+            if (set.texts ? is_missing_value(text) : std::isnan(set.rows.row(slot)[column])) {
+                return "the distance from " + text::quoted(names.name(position)) + " to " +
+                       text::quoted(names.name(other)) + " is " + (set.texts ? text::quoted(text) : "NaN");
             }
         }
     }

@@ -280,4 +280,12 @@ bool plainly_a_number(std::string_view text) {
     return at == text.size();
 }
 
+bool is_missing_value(std::string_view text) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    if (text.empty() || text == "NA") {
+        return true;
+    }
+    return text.size() == 3 && lower(text[0]) == 'n' && lower(text[1]) == 'a' && lower(text[2]) == 'n';
+}
+
 }  // namespace orvane

@@ -20,6 +20,10 @@ template <typename T>  // float or double
 // decides such a text.
 bool plainly_a_number(std::string_view text);
 
+// Whether `text` stands for a missing value as R and pandas write one: NA, NaN in any case, or
+// nothing (an empty cell).
+bool is_missing_value(std::string_view text);
+
 // The shortest text that reads back as the same double, as tables write a value they did not
 // read as text; in `room`, which it stays valid with.
 using ShortestText = std::array<char, 32>;

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <limits>
 
 #include <vector>
 
@@ -156,8 +157,8 @@ PairMatrix gather(const IdTable& ids, const PairGrid& grid, bool keep_texts) {
 // thread: its own grid, lookups and found IDs.
 class PairLines {
 public:
-    PairLines(IdTable& ids, bool keep_texts)
-        : ids_(ids), grid_(ids.slots_for(0), keep_texts), found_(ids.slots_for(0), false) {}
+    PairLines(IdTable& ids, bool keep_texts, bool allow_na)
+        : ids_(ids), grid_(ids.slots_for(0), keep_texts), found_(ids.slots_for(0), false), allow_na_(allow_na) {}
 
     // Where the first pair line is already known (the second half of a file).
     void split_at_tabs(bool tabbed) { tabbed_ = tabbed; }
@@ -222,7 +223,9 @@ public:
     // without being converted, as a pair nobody listed needs no value.
     std::optional<std::string> refuse_no_number(std::string_view line) {
         finish_distance(tabbed_.value_or(false), fields_);
-        return plainly_a_number(fields_.distance) ? std::nullopt : distance_of(line).second;
+        return plainly_a_number(fields_.distance) || (allow_na_ && is_missing_value(fields_.distance))
+                   ? std::nullopt
+                   : distance_of(line).second;
     }
 
     // The line's distance as a number, or why it is none.
@@ -230,6 +233,9 @@ public:
         finish_distance(tabbed_.value_or(false), fields_);
         double value = 0;
         const char* const end = fields_.distance.data() + fields_.distance.size();
+        if (allow_na_ && is_missing_value(fields_.distance)) {
+            return {std::numeric_limits<double>::quiet_NaN(), std::nullopt};  // its text goes out as it stands
+        }
         if (parse_number(fields_.distance.data(), line.data() + line.size(), value) != end) {
             return {0, "the distance from " + text::quoted(fields_.first) + " to " + text::quoted(fields_.second) +
                            ": " + text::quoted(fields_.distance) + " is no number"};
@@ -277,6 +283,7 @@ private:
     std::vector<bool> found_;
     std::size_t found_count_ = 0;
     std::optional<bool> tabbed_;
+    bool allow_na_;
 };
 
 // The whole file on this thread, through its reader's windows.
@@ -341,7 +348,7 @@ constexpr std::size_t most_ids_for_halves = 4096;
 // The file read in two halves at once, each on its own thread, then joined: false where it
 // cannot be (an error, a line refused, two values for one pair, the file changed), for the
 // one-thread reading to do it all and say exactly what and where.
-bool read_in_halves(const io::LineReader& pairs, IdTable& ids, bool keep_texts, PairLines& whole,
+bool read_in_halves(const io::LineReader& pairs, IdTable& ids, bool keep_texts, bool allow_na, PairLines& whole,
                     threads::Cores cores) {
     const io::InputFile* const file = pairs.input().plain_file();
     // The second half fills a grid of its own: only where that costs little beside the output.
@@ -376,7 +383,7 @@ bool read_in_halves(const io::LineReader& pairs, IdTable& ids, bool keep_texts, 
     const bool tabbed = pairs_split_at_tabs(io::without_carriage_return(std::string_view(start).substr(
         first_line, first_end == std::string::npos ? start.npos : first_end - first_line)));
     const std::uint64_t split = half + break_in_middle + 1;
-    PairLines later(ids, keep_texts);
+    PairLines later(ids, keep_texts, allow_na);
     later.split_at_tabs(tabbed);
     bool later_whole = false;
     {
@@ -401,12 +408,12 @@ bool read_in_halves(const io::LineReader& pairs, IdTable& ids, bool keep_texts, 
 
 std::optional<io::IoError> read_pairs(io::LineReader& pairs, IdTable& ids, bool keep_texts,
                                       const io::Progress& progress, std::optional<PairMatrix>& matrix,
-                                      threads::Cores cores) {
+                                      threads::Cores cores, bool allow_na) {
     pairs.skip_byte_order_mark();
     progress.begin();
-    std::optional<PairLines> lines(std::in_place, ids, keep_texts);
-    if (!read_in_halves(pairs, ids, keep_texts, *lines, cores)) {
-        lines.emplace(ids, keep_texts);
+    std::optional<PairLines> lines(std::in_place, ids, keep_texts, allow_na);
+    if (!read_in_halves(pairs, ids, keep_texts, allow_na, *lines, cores)) {
+        lines.emplace(ids, keep_texts, allow_na);
         if (auto failure = read_lines_here(pairs, *lines, progress)) {
             return failure;
         }

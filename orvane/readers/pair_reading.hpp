@@ -28,9 +28,10 @@ struct PairMatrix {
 // tabs where the first line's are (pairs_split_at_tabs), else at runs of blanks. On two cores a
 // large plain file is read in two halves at once and joined, with the same outcome: where that
 // cannot be had (an error, a pair given two values), one thread reads it all and says where.
-// `cores` may force either way.
+// `cores` may force either way. With `allow_na`, a missing value (NA, NaN, nothing) is taken as
+// one, its text kept.
 std::optional<io::IoError> read_pairs(io::LineReader& pairs, IdTable& ids, bool keep_texts,
                                       const io::Progress& progress, std::optional<PairMatrix>& matrix,
-                                      threads::Cores cores = threads::Cores::from_affinity);
+                                      threads::Cores cores = threads::Cores::from_affinity, bool allow_na = false);
 
 }  // namespace orvane

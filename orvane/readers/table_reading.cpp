@@ -4,6 +4,8 @@
 #include "orvane/readers/reading_errors.hpp"
 #include "text/quoting.hpp"
 
+#include <limits>
+
 namespace orvane {
 
 namespace {
@@ -47,7 +49,8 @@ io::IoError rows_missing(const io::LineReader& table, std::int64_t rows, std::si
 // A listed row of a labelled table: every cell converted into `values`, or why it cannot be.
 std::optional<io::IoError> convert_table_row(const io::LineReader& table, std::uint64_t line_number,
                                              std::string_view line, const std::vector<Field>& fields,
-                                             const TableHeader& header, const std::string& name, double* values) {
+                                             const TableHeader& header, const std::string& name, double* values,
+                                             bool allow_na) {
     if (fields.size() != header.names.size() + 1) {
         const bool trailing = fields.size() == header.names.size() + 2 && fields.back().begin == fields.back().end &&
                               !fields.back().quoted;
@@ -58,6 +61,10 @@ std::optional<io::IoError> convert_table_row(const io::LineReader& table, std::u
     }
     for (std::size_t column = 1; column < fields.size(); ++column) {
         const Field& cell = fields[column];
+        if (allow_na && is_missing_value(line.substr(cell.begin, cell.end - cell.begin))) {
+            values[column - 1] = std::numeric_limits<double>::quiet_NaN();  // its text goes out as it stands
+            continue;
+        }
         // Parsed over the rest of the line, which lets the fast path look ahead; the number
         // must still end where the cell ends.
         const char* const stop = parse_number(line.data() + cell.begin, line.data() + line.size(), values[column - 1]);
@@ -152,7 +159,7 @@ void keep_cells(std::string_view line, const std::vector<Field>& fields, TextRow
 std::optional<io::IoError> take_table_row(const io::LineReader& table, char delimiter, const TableHeader& header,
                                           std::int64_t row, std::uint64_t line_number, std::string_view line,
                                           std::vector<Field>& fields, IdTable& ids, DistanceRows<double>& rows,
-                                          ValueTexts* texts) {
+                                          ValueTexts* texts, bool allow_na) {
     // Every row's name is checked against the header; only a listed row is split whole.
     std::string name;
     if (auto misnamed = take_row_name(table, delimiter, header, row, line_number, line, fields, name)) {
@@ -164,7 +171,8 @@ std::optional<io::IoError> take_table_row(const io::LineReader& table, char deli
             return at_line(table, line_number, twice_named(name, ids.matrix_row(listed), row));
         }
         split_fields(line, delimiter, fields);
-        if (auto failure = convert_table_row(table, line_number, line, fields, header, name, rows.row(listed))) {
+        if (auto failure =
+                convert_table_row(table, line_number, line, fields, header, name, rows.row(listed), allow_na)) {
             return failure;
         }
         ids.set_matrix_row(listed, static_cast<std::int32_t>(row));
@@ -209,30 +217,31 @@ std::optional<io::IoError> walk_table_rows(io::LineReader& table, char delimiter
 
 std::optional<io::IoError> read_table_rows(io::LineReader& table, Layout layout, const TableHeader& header,
                                            std::string first_row, IdTable& ids, DistanceRows<double>& rows,
-                                           ValueTexts* texts, const io::Progress& progress) {
+                                           ValueTexts* texts, const io::Progress& progress, bool allow_na) {
     const char delimiter = delimiter_of(layout);
     const auto order = static_cast<std::int64_t>(header.names.size());
     std::vector<Field> fields;
     progress.begin();
-    const auto failure = walk_table_rows(
-        table, delimiter, header, first_row,
-        [&](std::int64_t row, std::uint64_t line_number, std::string_view line, std::uint64_t) {
-            auto problem = take_table_row(table, delimiter, header, row, line_number, line, fields, ids, rows, texts);
-            progress.step(io::percentage(row + 1, order));
-            return problem;
-        });
+    const auto failure =
+        walk_table_rows(table, delimiter, header, first_row,
+                        [&](std::int64_t row, std::uint64_t line_number, std::string_view line, std::uint64_t) {
+                            auto problem = take_table_row(table, delimiter, header, row, line_number, line, fields, ids,
+                                                          rows, texts, allow_na);
+                            progress.step(io::percentage(row + 1, order));
+                            return problem;
+                        });
     return failure ? failure : check_nothing_follows(table, order);
 }
 
 std::optional<io::IoError> read_table_row_at(io::LineReader& table, Layout layout, const TableHeader& header,
                                              std::int64_t row, std::uint64_t line_number, IdTable& ids,
-                                             DistanceRows<double>& rows, ValueTexts* texts) {
+                                             DistanceRows<double>& rows, ValueTexts* texts, bool allow_na) {
     const char delimiter = delimiter_of(layout);
     std::string joined;
     std::uint64_t lines = 0;
     const std::string_view line = take_record(table, delimiter, 1, joined, lines);
     std::vector<Field> fields;
-    return take_table_row(table, delimiter, header, row, line_number, line, fields, ids, rows, texts);
+    return take_table_row(table, delimiter, header, row, line_number, line, fields, ids, rows, texts, allow_na);
 }
 
 std::optional<io::IoError> list_table_rows(io::LineReader& table, Layout layout, const TableHeader& header,

@@ -30,16 +30,17 @@ std::optional<io::IoError> read_table_header(io::LineReader& table, Layout layou
                                              std::string& first_row);
 
 // The rows, each of which must be named as the header names them, in that order; the listed
-// ones are converted (and each value's text kept in `texts`, when given).
+// ones are converted (and each value's text kept in `texts`, when given). With `allow_na`, a
+// missing value (NA, NaN, an empty cell) is taken as one, its text kept.
 std::optional<io::IoError> read_table_rows(io::LineReader& table, Layout layout, const TableHeader& header,
                                            std::string first_row, IdTable& ids, DistanceRows<double>& rows,
-                                           ValueTexts* texts, const io::Progress& progress);
+                                           ValueTexts* texts, const io::Progress& progress, bool allow_na = false);
 
 // One row (the `row`-th, 0-based) read from where it begins, as read_table_rows reads it;
 // `line_number` is its line, for messages.
 std::optional<io::IoError> read_table_row_at(io::LineReader& table, Layout layout, const TableHeader& header,
                                              std::int64_t row, std::uint64_t line_number, IdTable& ids,
-                                             DistanceRows<double>& rows, ValueTexts* texts);
+                                             DistanceRows<double>& rows, ValueTexts* texts, bool allow_na = false);
 
 // Every row's place (its first byte in the file, its line) after the header, each checked as
 // read_table_rows checks it but none converted: for an index of the table. `end` gets where the

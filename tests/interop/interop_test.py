@@ -465,7 +465,13 @@ same <- function(a, b) isTRUE(all.equal(a, b, tolerance = 1e-14, check.attribute
     identical(rownames(a), rownames(b)) && identical(colnames(a), colnames(b))
 if (status != 0 || !same(from_tsv, m[ids, ids]) || !same(from_csv, m[ids, ids]) ||
     !same(from_default, m[ids, ids])) quit(status = 1)
-""" % (args.orvane, args.orvane, args.orvane)
+# NA in listed cells: let through as R wrote it, read back as NA in the same cells.
+m[ids[1], ids[2]] <- NA; m[ids[2], ids[1]] <- NA
+write.table(m, "na.txt")
+status <- system2("%s", c("-l", "ids.txt", "-i", "na.txt", "-o", "sub_na.txt", "--allow-na"))
+from_na <- as.matrix(read.table("sub_na.txt", check.names = FALSE))
+if (status != 0 || !same(from_na, m[ids, ids])) quit(status = 1)
+""" % (args.orvane, args.orvane, args.orvane, args.orvane)
     result = subprocess.run(["Rscript", "-e", script], cwd=folder, capture_output=True, timeout=300)
     check(result.returncode == 0, "R reads back m[ids, ids]: " + result.stderr.decode(errors="replace")[-800:])
     return 0
@@ -493,6 +499,13 @@ def pandas_case(args, folder, rng):
         expected = frame.loc[ids, ids]
         check(list(back.index) == ids and list(back.columns) == ids, "the listed names, in list order")
         check(numpy.array_equal(back.to_numpy(), expected.to_numpy()), "the values exactly as pandas wrote them")
+    # pandas writes NaN as an empty cell: let through as it stands, read back as NaN in the same cells.
+    frame.loc[ids[0], ids[1]] = frame.loc[ids[1], ids[0]] = numpy.nan
+    frame.to_csv(os.path.join(folder, "na.csv"))
+    batch(args.orvane, ["-l", "ids.txt", "-i", "na.csv", "-o", "sub_na.csv", "--allow-na"], folder)
+    back = pandas.read_csv(os.path.join(folder, "sub_na.csv"), index_col=0, float_precision="round_trip")
+    check(numpy.array_equal(back.to_numpy(), frame.loc[ids, ids].to_numpy(), equal_nan=True),
+          "a NaN cell goes through as pandas wrote it")
     return 0
 
 

@@ -81,6 +81,10 @@ inputs:
     type: int?
     doc: cut only the N-th data set (from 1) of a file of several
     inputBinding: {prefix: --dataset, position: 4}
+  allow_na:
+    type: boolean?
+    doc: let missing values (NA, NaN, an empty cell) of a table through into a table output, as they stand
+    inputBinding: {prefix: --allow-na, position: 4}
   decimals:
     type: int?
     doc: write every value in fixed point with N decimals (0 to 17; default each as the input wrote it)
