@@ -46,7 +46,11 @@ void RecordWriter::end_record() {
 
 void RecordWriter::finish() {
     if (run_begin_ != nullptr && run_end_ != nullptr && run_end_ > run_begin_) {
-        output_.write({run_begin_, static_cast<std::size_t>(run_end_ - run_begin_)});
+        const auto length = static_cast<std::size_t>(run_end_ - run_begin_);
+        const std::size_t copied =
+            descriptor_ >= 0 ? output_.copy_from(descriptor_, static_cast<std::uint64_t>(run_begin_ - base_), length)
+                             : 0;
+        output_.write({run_begin_ + copied, length - copied});
     }
     run_begin_ = run_end_;
 }

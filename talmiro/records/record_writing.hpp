@@ -12,12 +12,17 @@ namespace talmiro {
 
 // Writes each record handed to it straight to the output: its '>' or '@', its bytes, and a line
 // break where they lack a final one. From a mapped input, records that follow one another in the
-// file (with the marker between them) are written as one stretch of the mapping, straight from
-// it: excluding a few records then costs about what copying the file does.
+// file (with the marker between them) are written as one stretch, copied by the kernel from the
+// file where the output takes it (else written from the mapping): excluding a few records then
+// costs about what copying the file does.
 class RecordWriter final : public RecordSink {
 public:
     RecordWriter(io::OutputFile& output, RecordFormat format, const io::ReadBuffer& input)
-        : output_(output), marker_(marker_of(format)), mapped_(input.mapped()) {}
+        : output_(output),
+          marker_(marker_of(format)),
+          mapped_(input.mapped()),
+          base_(input.data()),
+          descriptor_(input.mapped() && input.plain_file() != nullptr ? input.plain_file()->descriptor() : -1) {}
     ~RecordWriter() { finish(); }
     RecordWriter(const RecordWriter&) = delete;
     RecordWriter& operator=(const RecordWriter&) = delete;
@@ -32,6 +37,8 @@ private:
     io::OutputFile& output_;
     char marker_;
     bool mapped_;
+    const char* base_;  // mapped: the file's first byte, so a stretch's place in it is known
+    int descriptor_;    // mapped: the file, for the kernel to copy stretches from
     bool starting_ = false;
     char last_ = '\n';
     const char* run_begin_ = nullptr;  // mapped: the stretch of the file not yet written

@@ -913,6 +913,46 @@ std::string many_records() {
     return fasta;
 }
 
+// Runs of kept records from a plain file into a plain file are copied by the kernel; into a pipe,
+// from a stream or into a compressed file they are written: the bytes are the same every way,
+// records without a final line break and CR LF lines included.
+TEST(TalmiroFileOrder, KernelCopiedRunsAreTheWrittenRuns) {
+    std::mt19937 random(5);
+    for (const bool fastq : {false, true}) {
+        std::string records;
+        for (int record = 0; record < 3000; ++record) {
+            const std::string sequence(1 + random() % 300, "ACGT"[record % 4]);
+            const std::string end = record % 7 == 3 ? "\r\n" : "\n";
+            records += fastq ? "@r" + std::to_string(record) + end + sequence + end + "+" + end +
+                                   std::string(sequence.size(), 'I') + end
+                             : ">r" + std::to_string(record) + " x" + end + sequence + end;
+        }
+        records.pop_back();  // the last record without its final line break
+        ScratchDir dir;
+        dir.write("in", records);
+        std::string list;
+        for (int record = 0; record < 3000; record += 1 + static_cast<int>(random() % 40)) {
+            list += "r" + std::to_string(record) + "\n";
+        }
+        dir.write("list.txt", list);
+        const std::string talmiro = std::string(TALMIRO_BINARY) + " -l list.txt";
+        for (const std::string mode : {"--exclude", "--order file"}) {
+            SCOPED_TRACE(mode + (fastq ? " FASTQ" : " FASTA"));
+            const ProcessResult runs =
+                run_command("/bin/sh",
+                            {"-c", talmiro + " " + mode + " in -o copied && " + talmiro + " " + mode +
+                                       " in | cat > piped && " + talmiro + " " + mode + " -i - < in > streamed && " +
+                                       talmiro + " " + mode + " in -o packed.gz"},
+                            "", dir.path());
+            ASSERT_EQ(runs.exit_status, 0) << runs.errors;
+            EXPECT_TRUE(dir.read("copied") == dir.read("piped"));
+            EXPECT_TRUE(dir.read("copied") == dir.read("streamed"));
+            EXPECT_TRUE(dir.read("copied") == unpacked_gzip(dir.read("packed.gz")));
+            EXPECT_GT(dir.read("copied").size(), std::size_t{1000});
+        }
+    }
+}
+
 TEST(TalmiroCompressed, EveryFormReadsAsThePlainFile) {
     const std::string fasta = many_records();
     const std::string list = "r399\nr0\nr17\nr250\n";

@@ -9,8 +9,6 @@ namespace codecs {
 
 namespace {
 
-constexpr std::size_t input_block = std::size_t{1} << 20;
-
 // Decompresses stream after stream, as bzip2 -d reads a file of several (pbzip2 writes one per
 // block). Anything after a stream that is not another stream, or data that stops inside one, is
 // damage.

@@ -10,8 +10,6 @@ namespace codecs {
 
 namespace {
 
-constexpr std::size_t input_block = std::size_t{1} << 20;
-
 // Inflates member after member (a BGZF file is a series of small ones) with ISA-L. A stream
 // whose first member is BGZF's (read from a pipe, where it cannot be told before reading) must
 // end with BGZF's empty end-of-file member, as one read by name must: without it the file may

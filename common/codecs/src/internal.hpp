@@ -5,6 +5,9 @@
 
 namespace codecs {
 
+// The compressed bytes a stream decoder asks for at a time, and the room each encoder writes into.
+inline constexpr std::size_t input_block = std::size_t{1} << 20;
+
 // Each format's encoder, which encoder_for chooses among.
 std::unique_ptr<Encoder> bgzf_encoder(int level, unsigned threads);
 std::unique_ptr<Encoder> zstd_encoder(int level, unsigned threads);

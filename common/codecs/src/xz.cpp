@@ -9,8 +9,6 @@ namespace codecs {
 
 namespace {
 
-constexpr std::size_t input_block = std::size_t{1} << 20;
-
 // Decompresses every stream of the file (and the padding xz allows between them), checking
 // each block's check as xz -d does; data that stops inside a stream is damage.
 class XzDecoder final : public BlockDecoder {

@@ -207,6 +207,32 @@ void OutputFile::flush() {
     used_ = 0;
 }
 
+std::size_t OutputFile::copy_from(int descriptor, std::uint64_t offset, std::size_t length) {
+    if (encoder_ || !kernel_copies_ || error_ || fd_ < 0) {
+        return 0;
+    }
+    flush();  // what was written before goes first
+    auto from = static_cast<off64_t>(offset);
+    std::size_t copied = 0;
+    while (copied < length && !error_) {
+        const ssize_t got = ::copy_file_range(descriptor, &from, fd_, nullptr, length - copied, 0);
+        if (got > 0) {
+            copied += static_cast<std::size_t>(got);
+        } else if (got < 0 && errno == EINTR) {
+            continue;
+        } else if (got == 0 || errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP ||
+                   errno == EBADF || errno == ETXTBSY) {
+            // Ends the kernel will not copy between (a pipe, another file system on an old
+            // kernel), or a source that ended early: the caller writes what is left.
+            kernel_copies_ = false;
+            break;
+        } else {
+            fail(IoError::Action::write, errno);
+        }
+    }
+    return copied;
+}
+
 void OutputFile::fail(IoError::Action action, int error_number) {
     if (!error_) {
         error_ = IoError{action, name_, error_number, {}};

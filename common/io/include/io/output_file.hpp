@@ -66,6 +66,12 @@ public:
     void put(char c);
     void flush();
 
+    // Writes `length` bytes of the file open as `descriptor` from `offset` on, copied by the
+    // kernel (copy_file_range) where both ends are files it copies between and nothing is
+    // compressed: no byte passes through this process. Returns how many it copied; the caller
+    // writes the rest. After the kernel refuses once, it is not asked again.
+    std::size_t copy_from(int descriptor, std::uint64_t offset, std::size_t length);
+
     // Flushes and closes (and replaces the target); false when any byte could not be written,
     // the close failed or the target could not be replaced.
     bool close();
@@ -103,6 +109,7 @@ private:
     TempFiles* temps_ = nullptr;
     std::unique_ptr<codecs::Encoder> encoder_;
     bool empty_when_writing_begins_ = false;  // opened in place by create(); never standard output
+    bool kernel_copies_ = true;               // copy_file_range not yet refused
 };
 
 }  // namespace io
