@@ -25,9 +25,9 @@ constexpr std::size_t region_window = std::size_t{1} << 16;
 // each side: the byte before the record and the one after it are kept aside for the checks.
 class RecordBytes final : public io::ByteSource {
 public:
-    RecordBytes(const io::InputFile& file, const std::vector<io::BgzfMember>* members, std::uint64_t offset,
-                std::uint64_t length)
-        : region_(io::open_region(file, offset == 0 ? 0 : offset - 1, offset + length + 1, members)),
+    RecordBytes(const io::InputFile& file, const std::vector<io::BgzfMember>* members, io::BgzfMemberCache* cache,
+                std::uint64_t offset, std::uint64_t length)
+        : region_(io::open_region(file, offset == 0 ? 0 : offset - 1, offset + length + 1, members, cache)),
           skip_(offset == 0 ? 0 : 1),
           length_(length) {}
 
@@ -172,8 +172,9 @@ std::string place_of(const RecordTable& table, const LocatedRecord& entry) {
 
 // Reads one located record through the scanner, into `kept` when a listed name takes it; what
 // is not as the index says is Untrusted. Returns the slot that took it, or -1.
-std::int64_t take_located(const io::InputFile& file, const LoadedIndex& index, const LocatedRecord& entry,
-                          const NameSelector& selector, std::string& scratch, RecordSink& kept) {
+std::int64_t take_located(const io::InputFile& file, const LoadedIndex& index, io::BgzfMemberCache& members,
+                          const LocatedRecord& entry, const NameSelector& selector, std::string& scratch,
+                          RecordSink& kept) {
     const RecordTable table = index.tix.table();
     const auto fail = [&](std::string_view what) {
         return indexing::does_not_match(index.tix.file().path(), file.name(),
@@ -182,8 +183,8 @@ std::int64_t take_located(const io::InputFile& file, const LoadedIndex& index, c
     if (entry.length < 2) {
         throw fail("too short for a record");
     }
-    auto owned =
-        std::make_unique<RecordBytes>(file, index.members ? &*index.members : nullptr, entry.offset, entry.length);
+    auto owned = std::make_unique<RecordBytes>(file, index.members ? &*index.members : nullptr, &members, entry.offset,
+                                               entry.length);
     RecordBytes& bytes = *owned;
     io::ReadBuffer window(std::move(owned), region_window, io::ReadBuffer::Access::copied);
     const char marker = marker_of(index.format());
@@ -229,9 +230,10 @@ IndexedInput take_records(const io::InputFile& file, const LoadedIndex& index, c
     input.places = std::make_unique<TakenRecords>(index.format(), table.slot_count(), spool_folder, spool_budget);
     input.taken.assign(table.slot_count(), 0);
     std::string scratch;
+    io::BgzfMemberCache members;  // records in file order: those sharing a member inflate it once
     for (const LocatedRecord& entry : candidates(index.tix.table(), table, matching)) {
         ++input.located;
-        const std::int64_t slot = take_located(file, index, entry, selector, scratch, *input.places);
+        const std::int64_t slot = take_located(file, index, members, entry, selector, scratch, *input.places);
         if (slot < 0) {
             continue;
         }

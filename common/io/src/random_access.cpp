@@ -49,8 +49,9 @@ private:
 // The text [begin, end) of a BGZF file, inflated member by member from the one holding `begin`.
 class BgzfRegion final : public ByteSource {
 public:
-    BgzfRegion(const InputFile& file, std::uint64_t begin, std::uint64_t end, const std::vector<BgzfMember>& members)
-        : file_(file), text_at_(begin), end_(end) {
+    BgzfRegion(const InputFile& file, std::uint64_t begin, std::uint64_t end, const std::vector<BgzfMember>& members,
+               BgzfMemberCache* cache)
+        : file_(file), text_at_(begin), end_(end), cache_(cache) {
         auto holder = std::upper_bound(members.begin(), members.end(), begin,
                                        [](std::uint64_t text, const BgzfMember& member) { return text < member.text; });
         if (holder == members.begin()) {
@@ -64,11 +65,11 @@ public:
 
     std::size_t read(char* into, std::size_t size) override {
         while (text_at_ < end_ && !error_) {
-            if (text_at_ < member_text_ + inflated_.size() && text_at_ >= member_text_) {
+            if (text_at_ < member_text_ + inflated_size() && text_at_ >= member_text_) {
                 const std::size_t from = static_cast<std::size_t>(text_at_ - member_text_);
                 const std::size_t count =
-                    static_cast<std::size_t>(std::min<std::uint64_t>({size, inflated_.size() - from, end_ - text_at_}));
-                std::memcpy(into, inflated_.data() + from, count);
+                    static_cast<std::size_t>(std::min<std::uint64_t>({size, inflated_size() - from, end_ - text_at_}));
+                std::memcpy(into, inflated_->data() + from, count);
                 text_at_ += count;
                 return count;
             }
@@ -83,12 +84,22 @@ public:
     const std::string& name() const override { return file_.name(); }
 
 private:
-    // The member at stored_at_ into inflated_; false at the end of the file or on damage.
+    std::size_t inflated_size() const { return inflated_ ? inflated_->size() : 0; }
+
+    // The member at stored_at_ into inflated_ (from the cache where it was inflated before);
+    // false at the end of the file or on damage.
     bool inflate_next() {
         if (started_) {
-            member_text_ += inflated_.size();
+            member_text_ += inflated_size();
         }
         started_ = true;
+        if (cache_ != nullptr) {
+            if (const BgzfMemberCache::Member* kept = cache_->find(stored_at_)) {
+                inflated_ = kept->text;
+                stored_at_ += kept->size;
+                return true;
+            }
+        }
         member_.resize(bgzf_header_size);
         const std::optional<std::size_t> header =
             read_at(file_.descriptor(), stored_at_, member_.data(), member_.size());
@@ -107,9 +118,14 @@ private:
         }
         member_.resize(size);
         const std::optional<std::size_t> whole = read_at(file_.descriptor(), stored_at_, member_.data(), size);
-        if (!whole || *whole != size || !codecs::inflate_bgzf_member({member_.data(), size}, inflated_)) {
+        auto text = std::make_shared<std::vector<char>>();
+        if (!whole || *whole != size || !codecs::inflate_bgzf_member({member_.data(), size}, *text)) {
             error_ = IoError::bad_content(file_.name(), "damaged BGZF member at byte " + std::to_string(stored_at_));
             return false;
+        }
+        inflated_ = std::move(text);
+        if (cache_ != nullptr) {
+            cache_->keep({stored_at_, size, inflated_});
         }
         stored_at_ += size;
         return true;
@@ -122,8 +138,9 @@ private:
     std::uint64_t member_text_ = 0;  // where inflated_ starts in the text
     bool started_ = false;
     std::vector<char> member_;
-    std::vector<char> inflated_;
+    std::shared_ptr<const std::vector<char>> inflated_;
     std::optional<IoError> error_;
+    BgzfMemberCache* cache_;
 };
 
 }  // namespace
@@ -212,10 +229,24 @@ std::optional<std::vector<BgzfMember>> list_bgzf_members(const InputFile& file, 
     }
 }
 
+const BgzfMemberCache::Member* BgzfMemberCache::find(std::uint64_t stored) const {
+    for (const Member& member : members_) {
+        if (member.text && member.stored == stored) {
+            return &member;
+        }
+    }
+    return nullptr;
+}
+
+void BgzfMemberCache::keep(Member member) {
+    members_[next_] = std::move(member);
+    next_ = (next_ + 1) % kept;
+}
+
 std::unique_ptr<ByteSource> open_region(const InputFile& file, std::uint64_t begin, std::uint64_t end,
-                                        const std::vector<BgzfMember>* members) {
+                                        const std::vector<BgzfMember>* members, BgzfMemberCache* cache) {
     if (members != nullptr) {
-        return std::make_unique<BgzfRegion>(file, begin, end, *members);
+        return std::make_unique<BgzfRegion>(file, begin, end, *members, cache);
     }
     return std::make_unique<PlainRegion>(file, begin, end);
 }

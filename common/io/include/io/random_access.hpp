@@ -5,6 +5,7 @@
 
 #include "io/byte_source.hpp"
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -34,11 +35,30 @@ std::optional<std::vector<BgzfMember>> list_bgzf_members(const InputFile& file, 
 // The most text a BGZF member holds.
 inline constexpr std::size_t largest_bgzf_member = std::size_t{1} << 16;
 
+// The members of one BGZF file inflated last, by where they are stored: regions read one after
+// another (records in file order, a dozen to a member) inflate a member they share once. The
+// text is shared, never copied: a region keeps what it reads alive.
+class BgzfMemberCache {
+public:
+    struct Member {
+        std::uint64_t stored = UINT64_MAX;
+        std::size_t size = 0;  // compressed, to the next member
+        std::shared_ptr<const std::vector<char>> text;
+    };
+    const Member* find(std::uint64_t stored) const;
+    void keep(Member member);
+
+private:
+    static constexpr std::size_t kept = 4;
+    std::array<Member, kept> members_{};
+    std::size_t next_ = 0;
+};
+
 // The text [begin, end) of `file` (which must outlive the source): read where it lies in a
-// plain file, or inflated from the members of a BGZF file (`members` non-null) that hold it.
-// The source ends early where the file does; error() then says nothing, but a read failure or a
-// damaged member is kept there.
+// plain file, or inflated from the members of a BGZF file (`members` non-null) that hold it,
+// through `cache` where given (which must outlive the source too). The source ends early where
+// the file does; error() then says nothing, but a read failure or a damaged member is kept there.
 std::unique_ptr<ByteSource> open_region(const InputFile& file, std::uint64_t begin, std::uint64_t end,
-                                        const std::vector<BgzfMember>* members);
+                                        const std::vector<BgzfMember>* members, BgzfMemberCache* cache = nullptr);
 
 }  // namespace io
