@@ -1,7 +1,10 @@
-// The decompressing reader against the reference decoders (zlib for gzip, zstd's one-shot API):
-// whatever the bytes, it yields exactly the reference's output, or a prefix of it and an error.
+// The decompressing reader against the reference decoders (zlib for gzip, zstd's one-shot API,
+// whole-buffer bzip2 and xz decoding): whatever the bytes, it yields exactly the reference's
+// output, or a prefix of it and an error.
 #include "fuzz_support.hpp"
 
+#include <bzlib.h>
+#include <lzma.h>
 #include <zlib.h>
 #include <zstd.h>
 
@@ -46,6 +49,61 @@ std::string reference_gunzip(const std::string& data, Verdict& verdict) {
             break;
         }
     }
+    return out;
+}
+
+// Stream after stream, the whole input at once; damaged when a stream is, or stops early, or
+// something that is no stream follows one.
+std::string reference_bunzip2(const std::string& data, Verdict& verdict) {
+    std::string out;
+    std::size_t at = 0;
+    verdict = Verdict::whole;
+    while (at < data.size()) {
+        bz_stream stream{};
+        BZ2_bzDecompressInit(&stream, 0, 0);
+        stream.next_in = const_cast<char*>(data.data() + at);
+        stream.avail_in = static_cast<unsigned>(data.size() - at);
+        int status = BZ_OK;
+        char buffer[65536];
+        while (status == BZ_OK) {
+            stream.next_out = buffer;
+            stream.avail_out = sizeof buffer;
+            status = BZ2_bzDecompress(&stream);
+            out.append(buffer, sizeof buffer - stream.avail_out);
+            if (status == BZ_OK && stream.avail_in == 0 && stream.avail_out == sizeof buffer) {
+                status = BZ_UNEXPECTED_EOF;
+            }
+        }
+        at = data.size() - stream.avail_in;
+        BZ2_bzDecompressEnd(&stream);
+        if (status != BZ_STREAM_END) {
+            verdict = Verdict::damaged;
+            break;
+        }
+    }
+    return out;
+}
+
+// Every stream and its padding, as xz -d reads a file.
+std::string reference_unxz(const std::string& data, Verdict& verdict) {
+    std::string out;
+    lzma_stream stream = LZMA_STREAM_INIT;
+    if (lzma_stream_decoder(&stream, UINT64_MAX, LZMA_CONCATENATED) != LZMA_OK) {
+        verdict = Verdict::unknown;
+        return out;
+    }
+    stream.next_in = reinterpret_cast<const std::uint8_t*>(data.data());
+    stream.avail_in = data.size();
+    lzma_ret status = LZMA_OK;
+    std::uint8_t buffer[65536];
+    while (status == LZMA_OK) {
+        stream.next_out = buffer;
+        stream.avail_out = sizeof buffer;
+        status = lzma_code(&stream, LZMA_FINISH);
+        out.append(reinterpret_cast<const char*>(buffer), sizeof buffer - stream.avail_out);
+    }
+    lzma_end(&stream);
+    verdict = status == LZMA_STREAM_END ? Verdict::whole : Verdict::damaged;
     return out;
 }
 
@@ -112,13 +170,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t choice = parts.take_byte();
     // Half the inputs get a real header, so the decoders are reached often.
     std::string bytes = parts.take_rest();
-    if (choice % 4 == 1) {
+    if (choice % 8 == 1) {
         bytes.insert(0, "\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\x03", 10);
-    } else if (choice % 4 == 2) {
+    } else if (choice % 8 == 2) {
         bytes.insert(0, "\x28\xb5\x2f\xfd", 4);
+    } else if (choice % 8 == 3) {
+        bytes.insert(0, "BZh9\x31\x41\x59\x26\x53\x59", 10);
+    } else if (choice % 8 == 4) {
+        bytes.insert(0,
+                     "\xfd"
+                     "7zXZ\0",
+                     6);
     }
     const fuzzing::MemoryFile file(bytes);
-    io::ReadBuffer reader(file.open(), fuzzing::buffer_size_for(choice >> 2), fuzzing::access_for(choice >> 2));
+    io::ReadBuffer reader(file.open(), fuzzing::buffer_size_for(choice >> 3), fuzzing::access_for(choice >> 3));
     std::size_t keep = 0;  // everything: the window grows to hold all that is decoded
     while (reader.refill(keep)) {
     }
@@ -138,6 +203,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     } else if (bytes.starts_with("\x28\xb5\x2f\xfd")) {
         expected = reference_unzstd(bytes, verdict);
+    } else if (bytes.size() >= 10 && bytes.starts_with("BZh") && bytes[3] >= '1' && bytes[3] <= '9' &&
+               (bytes.compare(4, 6, "\x31\x41\x59\x26\x53\x59") == 0 ||
+                bytes.compare(4, 6, "\x17\x72\x45\x38\x50\x90") == 0)) {
+        expected = reference_bunzip2(bytes, verdict);
+    } else if (bytes.starts_with(std::string_view("\xfd"
+                                                  "7zXZ\0",
+                                                  6))) {
+        expected = reference_unxz(bytes, verdict);
     }
     if (verdict == Verdict::whole) {
         fuzzing::require(got == expected && !reader.error(), "whole data decodes as the reference decodes it");

@@ -2,6 +2,7 @@
 // splitter that cuts the fuzzer's bytes into the parts of a session.
 #pragma once
 
+#include "io/foreign_content.hpp"
 #include "io/line_reader.hpp"
 #include "io/output_file.hpp"
 #include "io/read_buffer.hpp"
@@ -33,14 +34,25 @@ inline void require(bool holds, const char* invariant) {
     }
 }
 
-// Text as the plain readers are to see it. A file that begins as gzip or zstd data does is read
-// through its decoder, which the decompressing reader's own target holds to a reference; here
-// such a start is broken, so that the text stays text.
+// Text as the plain readers are to see it. A file that begins as gzip, zstd, bzip2 or xz data
+// does is read through its decoder, which the decompressing reader's own target holds to a
+// reference, and one that begins as a kind batch mode refuses (a zip or tar archive...) is
+// refused by name; here such a start is broken, so that the text stays text.
 inline std::string as_plain_text(std::string text) {
-    if (text.starts_with("\x1f\x8b") || text.starts_with("\x28\xb5\x2f\xfd")) {
-        text[0] = ' ';
+    constexpr std::size_t tar_magic_at = 257;
+    for (;;) {
+        if (text.starts_with("\x1f\x8b") || text.starts_with("\x28\xb5\x2f\xfd") || text.starts_with("BZh") ||
+            text.starts_with(std::string_view("\xfd"
+                                              "7zXZ\0",
+                                              6))) {
+            text[0] = ' ';
+        } else if (io::foreign_content(text)) {
+            text[text.size() > tar_magic_at + 4 && text.compare(tar_magic_at, 5, "ustar") == 0 ? tar_magic_at : 0] =
+                ' ';
+        } else {
+            return text;
+        }
     }
-    return text;
 }
 
 // A file held in memory, reachable through a path like any other file.

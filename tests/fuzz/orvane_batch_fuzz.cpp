@@ -1,6 +1,6 @@
 // orvane's batch mode on matrices made from the fuzzer's bytes, in every layout, with random
 // options, one value spoiled or the file cut short after a line: a run that succeeds wrote
-// exactly the listed sub-matrix as a straightforward formatting of the values gives it; a run
+// exactly the listed sub-matrix, each value as its text, as a straightforward formatting gives it; a run
 // that fails said why and left no output.
 #include "front/batch_front.hpp"
 #include "fuzz_support.hpp"
@@ -78,23 +78,14 @@ std::string text_of(const Matrix& matrix, orvane::Layout layout) {
     return text;
 }
 
-double value_of(const std::string& text) { return std::strtod(text.c_str(), nullptr); }
-
-std::string fixed_field(const std::string& text) {
-    char field[64];
-    std::snprintf(field, sizeof field, "%.6f", value_of(text));
-    const std::string value(field);
-    return value.size() < 10 ? std::string(10 - value.size(), ' ') + value : " " + value;
-}
-
-std::string shortest(const std::string& text) {
-    char digits[64];
-    return std::string(digits, std::to_chars(digits, digits + sizeof digits, value_of(text)).ptr);
+// A value as batch mode writes it in the fixed-width layouts: its own text, right-aligned in the
+// field of 10, with a blank before it where it fills the field.
+std::string text_field(const std::string& text) {
+    return text.size() < 10 ? std::string(10 - text.size(), ' ') + text : " " + text;
 }
 
 // What the run should write: the listed rows found, in list order, in the output layout.
-std::string expected_output(const Matrix& matrix, const std::vector<std::size_t>& found, orvane::Layout input,
-                            orvane::Layout output) {
+std::string expected_output(const Matrix& matrix, const std::vector<std::size_t>& found, orvane::Layout output) {
     std::string text;
     if (output == orvane::Layout::square || output == orvane::Layout::lower) {
         char count[32];
@@ -105,17 +96,14 @@ std::string expected_output(const Matrix& matrix, const std::vector<std::size_t>
             text += name + (name.size() < 10 ? std::string(10 - name.size(), ' ') : "");
             const std::size_t columns = output == orvane::Layout::square ? found.size() : index;
             for (std::size_t column = 0; column < columns; ++column) {
-                text += fixed_field(matrix.cells[found[index]][found[column]]);
+                text += text_field(matrix.cells[found[index]][found[column]]);
             }
             text += "\n";
         }
         return text;
     }
-    const bool as_read = input != orvane::Layout::square && input != orvane::Layout::lower;
-    const auto cell_text = [&](std::size_t row, std::size_t column) {
-        const std::string& cell = matrix.cells[row][column];
-        return as_read ? cell : shortest(cell);
-    };
+    // Every layout carries each value as its input text.
+    const auto cell_text = [&](std::size_t row, std::size_t column) { return matrix.cells[row][column]; };
     if (output == orvane::Layout::pairs) {
         for (const std::size_t row : found) {
             for (const std::size_t column : found) {
@@ -179,7 +167,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         found = kept;
         missing = false;
     }
-    const std::string expected = expected_output(matrix, found, input, output);
+    const std::string expected = expected_output(matrix, found, output);
     std::string text = text_of(matrix, input);
     // A value that is no number, in a row and column of the fuzzer's choosing, or a cut file.
     if (spoil % 4 == 1) {
