@@ -83,9 +83,10 @@ private:
     libdeflate_compressor* stored_;
 };
 
-// BGZF, as bgzip writes it: members of at most 64 KiB of text, each compressed on its own, so
-// that rounds of them are compressed on several threads and written in order. The bytes are the
-// same for any number of threads.
+// BGZF, as bgzip writes it: members of at most 64 KiB of text, each compressed on its own. On
+// several threads, a round of members is compressed by helpers (one a thread, each taking every
+// n-th member) while this thread fills the next round, and rounds are written in order: the
+// bytes are the same for any number of threads.
 class BgzfEncoder final : public Encoder {
 public:
     BgzfEncoder(int level, unsigned threads) {
@@ -93,18 +94,23 @@ public:
         for (std::size_t worker = 0; worker < workers; ++worker) {
             compressors_.push_back(std::make_unique<MemberCompressor>(level));
         }
-        text_.reserve(workers * members_per_thread * text_per_member);
-        members_.resize(workers * members_per_thread);
+        for (Round& round : rounds_) {
+            round.text.reserve(workers * members_per_thread * text_per_member);
+            round.members.resize(workers * members_per_thread);
+            round.failed.assign(workers, 0);
+            round.helpers = std::vector<std::optional<threads::Helper>>(workers);
+        }
     }
 
     bool compress(const char* data, std::size_t size, const Write& write) override {
-        const std::size_t round = members_.size() * text_per_member;
+        const std::size_t capacity = rounds_[filling_].members.size() * text_per_member;
         while (size > 0) {
-            const std::size_t taken = std::min(size, round - text_.size());
-            text_.append(data, taken);
+            std::string& text = rounds_[filling_].text;
+            const std::size_t taken = std::min(size, capacity - text.size());
+            text.append(data, taken);
             data += taken;
             size -= taken;
-            if (text_.size() == round && !compress_round(write)) {
+            if (text.size() == capacity && !hand_over(write)) {
                 return false;
             }
         }
@@ -112,7 +118,10 @@ public:
     }
 
     bool finish(const Write& write) override {
-        if (!text_.empty() && !compress_round(write)) {
+        if (!rounds_[filling_].text.empty() && !hand_over(write)) {
+            return false;
+        }
+        if (!settle(rounds_[1 - filling_], write)) {
             return false;
         }
         write(reinterpret_cast<const char*>(end_of_file_member.data()), end_of_file_member.size());
@@ -122,47 +131,76 @@ public:
     std::string failure() const override { return failure_; }
 
 private:
-    // The round's text, member by member: worker w takes members w, w + workers, ... (this
-    // thread is worker 0, and takes over any worker no thread could be had for).
-    bool compress_round(const Write& write) {
-        const std::size_t count = (text_.size() + text_per_member - 1) / text_per_member;
-        const std::size_t workers = std::min(compressors_.size(), count);
-        std::vector<char> failed(workers, 0);
-        const auto work = [&](std::size_t worker) {
-            for (std::size_t member = worker; member < count; member += workers) {
-                const std::string_view text = std::string_view(text_).substr(member * text_per_member, text_per_member);
-                if (!compressors_[worker]->compress(text, members_[member])) {
-                    failed[worker] = 1;
-                }
+    struct Round {
+        std::string text;
+        std::vector<std::vector<std::uint8_t>> members;
+        std::size_t count = 0;     // members the text makes
+        std::vector<char> failed;  // per worker
+        bool in_flight = false;    // handed to the workers, not yet written
+        std::vector<std::optional<threads::Helper>> helpers;
+    };
+
+    // Worker `worker` of `workers` compresses members worker, worker + workers, ... of `round`.
+    void compress_share(Round& round, std::size_t worker, std::size_t workers) {
+        for (std::size_t member = worker; member < round.count; member += workers) {
+            const std::string_view text =
+                std::string_view(round.text).substr(member * text_per_member, text_per_member);
+            if (!compressors_[worker]->compress(text, round.members[member])) {
+                round.failed[worker] = 1;
             }
-        };
-        {
-            std::vector<std::optional<threads::Helper>> helpers(workers);
-            for (std::size_t worker = 1; worker < workers; ++worker) {
-                helpers[worker].emplace([&work, worker](const std::stop_token&) { work(worker); });
+        }
+    }
+
+    // The filled round to the workers (on one thread, compressed here), after the round before
+    // it has been written; then the other round is filled.
+    bool hand_over(const Write& write) {
+        Round& round = rounds_[filling_];
+        round.count = (round.text.size() + text_per_member - 1) / text_per_member;
+        const std::size_t workers = compressors_.size();
+        if (workers == 1) {
+            compress_share(round, 0, 1);
+            round.in_flight = true;
+            return settle(round, write);
+        }
+        if (!settle(rounds_[1 - filling_], write)) {
+            return false;
+        }
+        for (std::size_t worker = 0; worker < workers; ++worker) {
+            round.helpers[worker].emplace(
+                [this, &round, worker, workers](const std::stop_token&) { compress_share(round, worker, workers); });
+            if (!round.helpers[worker]->running()) {
+                compress_share(round, worker, workers);  // no thread to be had: done here
             }
-            work(0);
-            for (std::size_t worker = 1; worker < workers; ++worker) {
-                if (!helpers[worker]->running()) {
-                    work(worker);
-                }
-            }
-        }  // every helper joined
-        text_.clear();
-        if (std::find(failed.begin(), failed.end(), 1) != failed.end()) {
+        }
+        round.in_flight = true;
+        filling_ = 1 - filling_;
+        return true;
+    }
+
+    // Waits for the round's workers and writes its members in order.
+    bool settle(Round& round, const Write& write) {
+        if (!round.in_flight) {
+            return true;
+        }
+        for (std::optional<threads::Helper>& helper : round.helpers) {
+            helper.reset();  // joined
+        }
+        round.in_flight = false;
+        round.text.clear();
+        if (std::find(round.failed.begin(), round.failed.end(), 1) != round.failed.end()) {
             failure_ = "BGZF: a member did not fit in 64 KiB";
             return false;
         }
-        for (std::size_t member = 0; member < count; ++member) {
-            write(reinterpret_cast<const char*>(members_[member].data()), members_[member].size());
+        for (std::size_t member = 0; member < round.count; ++member) {
+            write(reinterpret_cast<const char*>(round.members[member].data()), round.members[member].size());
         }
         return true;
     }
 
     std::vector<std::unique_ptr<MemberCompressor>> compressors_;  // one a worker: they are not shared
-    std::string text_;
-    std::vector<std::vector<std::uint8_t>> members_;
     std::string failure_;
+    std::size_t filling_ = 0;
+    std::array<Round, 2> rounds_;  // last: their helpers are joined before the rest goes
 };
 
 }  // namespace

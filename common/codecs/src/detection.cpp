@@ -78,7 +78,7 @@ std::unique_ptr<Encoder> encoder_for(const Settings& settings) {
     switch (settings.format) {
     case Format::gzip:
     case Format::bgzf:
-        return bgzf_encoder(settings.level.value_or(6), threads);
+        return bgzf_encoder(settings.level.value_or(1), threads);
     case Format::zstd:
         return zstd_encoder(settings.level.value_or(3), threads);
     case Format::bzip2:

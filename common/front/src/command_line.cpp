@@ -291,7 +291,7 @@ void declare_common_options(CLI::App& app, BatchOptions& options, OptionSet& dec
                     "write BGZF); a named output is compressed as its name ends: .gz or .bgz (BGZF), .zst, .bz2, "
                     ".xz");
     declared.number("--level", options.level, "N",
-                    "the compression level, within the codec's own range (BGZF 1-12, default 6; zstd 1-19, "
+                    "the compression level, within the codec's own range (BGZF 1-12, default 1; zstd 1-19, "
                     "default 3; bzip2 1-9, default 9; xz 0-9, default 6)",
                     0, 19);
     declared.number("--threads", options.threads, "N",
