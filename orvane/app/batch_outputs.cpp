@@ -33,8 +33,8 @@ MatrixOutputs create_matrix_outputs(session::Front& front) {
     return outputs;
 }
 
-BatchOutputs::BatchOutputs(session::Front& front, Layout layout, std::uint32_t decimals)
-    : front_(front), layout_(layout), decimals_(decimals) {
+BatchOutputs::BatchOutputs(session::Front& front, Layout layout, std::uint32_t decimals, bool missing_allowed)
+    : front_(front), layout_(layout), decimals_(decimals), missing_allowed_(missing_allowed) {
     if (front.wants_output(map_file)) {
         short_names_.emplace();
     }
@@ -112,7 +112,8 @@ void BatchOutputs::write(IdTable& ids, const DataSet& set) {
     }
     refuse_names_none_can_read(ids);
     warn_of_long_names(ids);
-    if (holds_data_sets(layout_) || front_.wants_output(sample_file)) {
+    // Without --allow-na every value was read as a number: nothing to look for.
+    if (missing_allowed_ && (holds_data_sets(layout_) || front_.wants_output(sample_file))) {
         if (const std::optional<std::string> missing = first_missing_value(ids, set)) {
             throw Abort{
                 Failure::unreadable_input,

@@ -31,8 +31,9 @@ MatrixOutputs create_matrix_outputs(session::Front& front);
 // cannot be read never replaces one), then written data set after data set.
 class BatchOutputs {
 public:
-    // Values are written as the data set's texts give them, else with `decimals` decimals.
-    BatchOutputs(session::Front& front, Layout layout, std::uint32_t decimals);
+    // Values are written as the data set's texts give them, else with `decimals` decimals; with
+    // `missing_allowed`, a cut may hold missing values, which only tables can.
+    BatchOutputs(session::Front& front, Layout layout, std::uint32_t decimals, bool missing_allowed);
 
     // The data set's found rows, in list order (names made short where asked).
     void write(IdTable& ids, const DataSet& set);
@@ -49,6 +50,7 @@ private:
     session::Front& front_;
     Layout layout_;
     std::uint32_t decimals_;
+    bool missing_allowed_;
     std::optional<ShortNames> short_names_;
     std::optional<MatrixOutputs> outputs_;
     std::optional<io::OutputFile> map_;

@@ -407,7 +407,7 @@ Outcome batch_steps(Front& front, const Choice& options) {
             not_used);
         if (indexed) {
             const Layout output_layout = options.output_for(indexed->layout);
-            BatchOutputs outputs(front, output_layout, options.decimals.value_or(6));
+            BatchOutputs outputs(front, output_layout, options.decimals.value_or(6), options.allow_na);
             return cut_indexed(front, ids, *indexed, file.name(), options, outputs, output_layout);
         }
     }
@@ -420,7 +420,7 @@ Outcome batch_steps(Front& front, const Choice& options) {
     }
     const Layout layout = *detection.layout;
     const Layout output_layout = options.output_for(layout);
-    BatchOutputs outputs(front, output_layout, options.decimals.value_or(6));
+    BatchOutputs outputs(front, output_layout, options.decimals.value_or(6), options.allow_na);
     const bool alongside =
         layout == Layout::square && converts_alongside(ids, first_order(input), threads::Cores::from_affinity);
     if (reads_copied(layout, Scan::cut, alongside)) {
