@@ -19,6 +19,9 @@ bool is_short_name(std::string_view name) {
     return !name.empty() && name.size() <= longest_short_name && std::all_of(name.begin(), name.end(), is_safe);
 }
 
+namespace {
+
+// An ID's words: its runs of letters and digits.
 std::vector<std::string> words_of(std::string_view name) {
     std::vector<std::string> words;
     const auto alphanumeric = [](char c) {
@@ -38,8 +41,6 @@ std::vector<std::string> words_of(std::string_view name) {
     }
     return words;
 }
-
-namespace {
 
 // A number's digits without the zeros that pad it (an accession's 000013425 is 13425).
 std::string without_padding(const std::string& word) {

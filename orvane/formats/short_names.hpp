@@ -44,9 +44,6 @@ private:
     bool words_known_ = false;
 };
 
-// An ID's words: its runs of letters and digits.
-std::vector<std::string> words_of(std::string_view name);
-
 // Whether `name` may stand in PHYLIP and Newick as it is.
 bool is_short_name(std::string_view name);
 

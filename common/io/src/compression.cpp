@@ -1,15 +1,13 @@
 #include "io/compression.hpp"
 
-#include "codecs/codecs.hpp"
+#include "compression_codecs.hpp"
 
 #include <array>
 #include <utility>
 
 namespace io {
 
-namespace {
-
-codecs::Format format_of(Compression compression) {
+codecs::Format codec_format(Compression compression) {
     switch (compression) {
     case Compression::bgzf:
         return codecs::Format::bgzf;
@@ -24,8 +22,6 @@ codecs::Format format_of(Compression compression) {
     }
     return codecs::Format::plain;
 }
-
-}  // namespace
 
 std::optional<Compression> compression_named(std::string_view name) {
     constexpr std::array<std::pair<std::string_view, Compression>, 6> names = {{{"none", Compression::none},
@@ -68,12 +64,12 @@ std::optional<std::string> unwritable_suffix(std::string_view name) {
 }
 
 LevelRange level_range(Compression compression) {
-    const codecs::LevelRange range = codecs::level_range(format_of(compression));
+    const codecs::LevelRange range = codecs::level_range(codec_format(compression));
     return {range.least, range.most};
 }
 
 std::string_view compression_label(Compression compression) {
-    return compression == Compression::bgzf ? "BGZF" : codecs::format_label(format_of(compression));
+    return compression == Compression::bgzf ? "BGZF" : codecs::format_label(codec_format(compression));
 }
 
 }  // namespace io

@@ -4,6 +4,7 @@
 #include "io/input_file.hpp"
 
 #include "codecs/codecs.hpp"
+#include "compression_codecs.hpp"
 #include "io/temp_files.hpp"
 #include "output_targets.hpp"
 
@@ -241,22 +242,7 @@ void OutputFile::fail(IoError::Action action, int error_number) {
 
 void OutputFile::compress(const CompressionChoice& choice) {
     codecs::Settings settings;
-    switch (choice.compression) {
-    case Compression::bgzf:
-        settings.format = codecs::Format::bgzf;
-        break;
-    case Compression::zstd:
-        settings.format = codecs::Format::zstd;
-        break;
-    case Compression::bzip2:
-        settings.format = codecs::Format::bzip2;
-        break;
-    case Compression::xz:
-        settings.format = codecs::Format::xz;
-        break;
-    case Compression::none:
-        break;
-    }
+    settings.format = codec_format(choice.compression);
     settings.level = choice.level;
     settings.threads = choice.threads;
     encoder_ = codecs::encoder_for(settings);
