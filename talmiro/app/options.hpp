@@ -4,9 +4,11 @@
 #include "front/program.hpp"
 #include "talmiro/match/name_selection.hpp"
 #include "talmiro/records/record_scanner.hpp"
+#include "talmiro/regions/region_parsing.hpp"
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace talmiro {
 
@@ -18,6 +20,13 @@ struct Options {
     std::string order;  // "list" or "file"; empty when not given
     bool no_index = false;
     bool no_mate_check = false;
+    // Regions, in place of the list.
+    std::vector<std::string> regions;  // --region, in the order given
+    bool reverse_complement = false;
+    bool strand = false;
+    bool name_from_bed = false;
+    bool strict_regions = false;
+    std::optional<std::uint32_t> line_width;
     bool operator==(const Options&) const = default;
 };
 
@@ -40,11 +49,27 @@ struct Choice {
     bool warn_of_repeats = false;
 };
 
+// What a run of regions asks for.
+struct RegionChoice {
+    std::vector<std::string> given;  // --region
+    std::string regions_path;        // --regions; empty where not given
+    std::string bed_path;            // --bed; empty where not given
+    BedChoice bed;
+    bool reverse = false;
+    bool strict = false;
+    bool allow_missing = false;
+    std::uint32_t line_width = 60;  // 0: one line
+    Order order = Order::list;
+    bool use_index = true;
+};
+
 // Binds the options to the command line.
 void declare_options(session::OptionSet& options, Options& values);
 // Why the options cannot go together, when they cannot.
 std::optional<std::string> misuse(const session::BatchOptions& common, const Options& options);
 // What the options ask for (once misuse() has passed them).
 Choice choice_of(const Options& options);
+// The same for a run of regions; none where no region is given.
+std::optional<RegionChoice> region_choice_of(const session::BatchOptions& common, const Options& options);
 
 }  // namespace talmiro

@@ -9,7 +9,8 @@ namespace talmiro {
 
 namespace {
 
-constexpr std::array<const session::FileRole*, 3> files = {&list_file, &fasta_file, &output_file};
+constexpr std::array<const session::FileRole*, 5> files = {&list_file, &fasta_file, &output_file, &regions_file,
+                                                           &bed_file};
 
 constexpr session::FilesMode index_mode{
     "--index", "FILE",

@@ -10,6 +10,7 @@
 #include "talmiro/app/index_mode.hpp"
 #include "talmiro/app/input_threads.hpp"
 #include "talmiro/app/meter_labels.hpp"
+#include "talmiro/app/region_run.hpp"
 #include "talmiro/index/indexed_reading.hpp"
 #include "talmiro/records/record_reading.hpp"
 #include "talmiro/records/record_writing.hpp"
@@ -406,12 +407,17 @@ Outcome run_batch(Front& front, const session::BatchOptions& common, const Optio
         return session::run_session(front,
                                     [&](Front& steps_front) { return build_indexes(steps_front, common.mode_files); });
     }
-    Choice choice = choice_of(options);
-    choice.list_column = common.list_column;
     std::vector<std::string> spool_folders;
     for (const std::string& output : common.paths_of(output_file)) {
         spool_folders.push_back(spool_folder_for(output));
     }
+    if (const std::optional<RegionChoice> regions = region_choice_of(common, options)) {
+        return session::run_session(front, [&](Front& steps_front) {
+            return run_regions(steps_front, *regions, spool_folders.at(0), spool_budget);
+        });
+    }
+    Choice choice = choice_of(options);
+    choice.list_column = common.list_column;
     return session::run_session(front,
                                 [&](Front& steps_front) { return run_steps(steps_front, choice, spool_folders); });
 }

@@ -114,4 +114,29 @@ std::vector<io::BgzfMember> TixFile::members() const {
     return std::move(*members);
 }
 
+std::optional<LineGeometry> TixFile::geometry_of(std::uint64_t record) const {
+    const std::span<const LineGeometry> all =
+        items_at<LineGeometry>(file_.body(), sections_.geometry, sections_.geometry_count);
+    // Sorted by record: a binary search checks only the blocks it steps on.
+    std::size_t low = 0;
+    std::size_t high = all.size();
+    while (low < high) {
+        const std::size_t middle = low + (high - low) / 2;
+        file_.check_bytes(&all[middle], sizeof(LineGeometry));
+        if (all[middle].record < record) {
+            low = middle + 1;
+        } else {
+            high = middle;
+        }
+    }
+    if (low == all.size()) {
+        return std::nullopt;
+    }
+    file_.check_bytes(&all[low], sizeof(LineGeometry));
+    if (all[low].record != record) {
+        return std::nullopt;
+    }
+    return all[low];
+}
+
 }  // namespace talmiro

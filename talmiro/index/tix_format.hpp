@@ -60,6 +60,11 @@ public:
     RecordTable table() const;
     // The BGZF members, checked.
     std::vector<io::BgzfMember> members() const;
+    // The lines of FASTA record `record` (its number in file order), where the .tix holds them:
+    // for records of geometry_from bytes or more whose lines are alike. Nothing otherwise (the
+    // record's own lines are then read); a record whose lines differ gives its geometry without
+    // its runs, which a caller reads as none known.
+    std::optional<LineGeometry> geometry_of(std::uint64_t record) const;
 
 private:
     struct Sections {

@@ -278,6 +278,16 @@ void OptionSet::number(std::string_view names, std::optional<std::uint32_t>& val
     usage_ += " [" + option->get_name() + " " + std::string(value_name) + "]";
 }
 
+void OptionSet::texts(std::string_view names, std::vector<std::string>& values, std::string_view value_name,
+                      std::string_view help) {
+    CLI::Option* const option = app_.add_option(std::string(names), values, std::string(help))
+                                    ->option_text(std::string(value_name))
+                                    ->allow_extra_args(false)
+                                    ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    usage_ += " [" + option->get_name() + " " + std::string(value_name) + "...]";
+    texts_.push_back(option->get_name());
+}
+
 std::string help_hint(std::string_view program_name) {
     return "Try '" + std::string(program_name) + " --help' for more information.\n";
 }
@@ -450,9 +460,13 @@ std::vector<OptionInfo> list_options(const Program& program, BatchProgram& batch
         const auto& choices = declared.choices();
         const auto choice = std::find_if(choices.begin(), choices.end(),
                                          [&](const auto& entry) { return entry.first == option->get_name(); });
+        const auto& texts = declared.text_options();
         if (choice != choices.end()) {
             info.value = OptionInfo::Value::choice;
             info.choices = choice->second;
+        } else if (std::find(texts.begin(), texts.end(), option->get_name()) != texts.end()) {
+            info.value = OptionInfo::Value::text;
+            info.repeatable = true;
         } else if (info.value == OptionInfo::Value::none && option->get_type_size() > 0 && !info.value_name.empty()) {
             info.value = OptionInfo::Value::number;
         }

@@ -70,6 +70,7 @@ std::string bash_completion(const Program& program, const std::vector<OptionInfo
                                                 joined(option.choices, " ") + "' -- \"$cur\")\n");
             break;
         case OptionInfo::Value::number:
+        case OptionInfo::Value::text:
             text += bash_case(option.names, "        COMPREPLY=()\n");
             break;
         case OptionInfo::Value::file:
@@ -146,6 +147,7 @@ std::string zsh_completion(const Program& program, const std::vector<OptionInfo>
             entry += ":" + option.value_name + ":(" + joined(option.choices, " ") + ")";
             break;
         case OptionInfo::Value::number:
+        case OptionInfo::Value::text:
             entry += ":" + option.value_name + ":";
             break;
         case OptionInfo::Value::none:

@@ -65,15 +65,22 @@ public:
     void number(std::string_view names, std::optional<std::uint32_t>& value, std::string_view value_name,
                 std::string_view help, std::uint32_t least, std::uint32_t most);
 
+    // "--region TEXT", given again for each further value, kept in the order given.
+    void texts(std::string_view names, std::vector<std::string>& values, std::string_view value_name,
+               std::string_view help);
+
     // The declared options as the usage line shows them: " [--quiet]".
     const std::string& usage() const { return usage_; }
     // The values a choice option takes, by its first name as CLI11 gives it ("--match").
     const std::vector<std::pair<std::string, std::vector<std::string>>>& choices() const { return choices_; }
+    // The options taking free text, by their first name.
+    const std::vector<std::string>& text_options() const { return texts_; }
 
 private:
     CLI::App& app_;
     std::string usage_;
     std::vector<std::pair<std::string, std::vector<std::string>>> choices_;
+    std::vector<std::string> texts_;
 };
 
 // A program's batch mode: its own options, the rules between them, and its run.
@@ -139,7 +146,7 @@ ParsedCommandLine parse_command_line(const Program& program, BatchProgram& batch
 // completions and the fuzz target's vocabulary, made from the one definition so neither can
 // fall behind.
 struct OptionInfo {
-    enum class Value { none, file, choice, number };
+    enum class Value { none, file, choice, number, text };
     std::vector<std::string> names;  // "-l", "--list"
     Value value = Value::none;
     std::string value_name;            // "LIST"

@@ -1,0 +1,231 @@
+#include "talmiro/app/region_run.hpp"
+
+#include "front/index_mode.hpp"
+#include "io/line_reader.hpp"
+#include "talmiro/app/files.hpp"
+#include "talmiro/app/meter_labels.hpp"
+#include "talmiro/regions/region_parsing.hpp"
+#include "talmiro/regions/region_reading.hpp"
+#include "text/quoting.hpp"
+
+#include <algorithm>
+
+namespace talmiro {
+
+namespace {
+
+using session::Abort;
+using session::Failure;
+using session::Front;
+
+constexpr session::CountKind regions_count{"regions", {}, {}};
+constexpr session::CountKind records_scanned{"records scanned", {}, {}};
+constexpr session::CountKind records_in_index{"records in the file (from its index)", {}, {}};
+constexpr session::CountKind records_located{"records read through an index", {}, {}};
+constexpr session::CountKind records_written{"written", {}, {}};
+
+// A long run of regions that fail says little more after its first ones than their number.
+constexpr std::size_t most_told = 20;
+
+std::string origin_of(const Region& region, const RegionChoice& choice) {
+    switch (region.source) {
+    case Region::Source::command_line:
+        return "--region " + text::quoted(choice.given.at(region.line - 1));
+    case Region::Source::region_list:
+        return text::file_label(choice.regions_path, false) + " line " + std::to_string(region.line);
+    case Region::Source::bed:
+        break;
+    }
+    return text::file_label(choice.bed_path, false) + " line " + std::to_string(region.line);
+}
+
+// Regions of one file: `parse` turns each line into a region, an error or nothing to take.
+template <typename Parse>
+void read_region_file(Front& front, const session::FileRole& role, Region::Source source, const std::string& path,
+                      Parse&& parse, std::vector<Region>& regions) {
+    io::LineReader lines(front.open_input(role));
+    lines.skip_byte_order_mark();
+    for (std::uint64_t number = 1; !lines.at_end_of_file(); ++number) {
+        const std::string_view line = lines.take_until('\n');
+        auto parsed = parse(line);
+        if (const RegionError* const bad = std::get_if<RegionError>(&parsed)) {
+            throw Abort{Failure::unreadable_input,
+                        text::file_label(path, false) + " line " + std::to_string(number) + ": " + bad->why};
+        }
+        if (Region* const region = std::get_if<Region>(&parsed)) {
+            region->source = source;
+            region->line = number;
+            regions.push_back(std::move(*region));
+        }
+    }
+    session::check_read_whole(front, lines.input());
+}
+
+// The command line's regions, then those of --regions, then those of --bed, each in its order.
+std::vector<Region> gather_regions(Front& front, const RegionChoice& choice) {
+    std::vector<Region> regions;
+    for (std::size_t nth = 0; nth < choice.given.size(); ++nth) {
+        regions.push_back(std::get<Region>(parse_region(choice.given[nth], choice.reverse)));
+        regions.back().line = nth + 1;
+    }
+    if (!choice.regions_path.empty()) {
+        read_region_file(
+            front, regions_file, Region::Source::region_list, choice.regions_path,
+            [&](std::string_view line) { return parse_region_line(line, choice.reverse); }, regions);
+    }
+    if (!choice.bed_path.empty()) {
+        read_region_file(
+            front, bed_file, Region::Source::bed, choice.bed_path,
+            [&](std::string_view line) { return parse_bed_line(line, choice.bed); }, regions);
+    }
+    return regions;
+}
+
+// The regions cut through the input's index where it has one the run can trust, in one pass
+// over the input otherwise.
+CutRegions cut_input(Front& front, const RegionChoice& choice, const RegionJob& job, std::string& input_name) {
+    io::InputFile file = front.open_input(fasta_file);
+    input_name = file.name();
+    const io::Progress progress = front.meter().progress(reading_label);
+    std::string not_used = "--no-index";
+    if (choice.use_index) {
+        // Nothing is drawn until every region is cut: an index found wrong halfway leaves
+        // nothing to undo before the input is read whole.
+        if (std::optional<CutRegions> cut =
+                cut_through_index(session::index_reporting(front), file, job, io::Progress(), not_used)) {
+            progress.begin();
+            progress.step(100);
+            front.meter().end_line();
+            front.show_count(records_in_index, static_cast<std::int64_t>(cut->records));
+            front.show_count(records_located, static_cast<std::int64_t>(cut->located));
+            return std::move(*cut);
+        }
+    }
+    front.note("index not used for " + text::file_label(input_name, false) + ": " + not_used);
+    io::ReadBuffer buffer(std::move(file));
+    session::refuse_foreign_content(buffer, "FASTA or FASTQ");
+    const std::unique_ptr<RecordScanner> records = scan_records(std::move(buffer), Checks::strict);
+    CutRegions cut = cut_from_scan(*records, job, progress);
+    front.meter().end_line();
+    session::check_read_whole(front, records->input());
+    if (records->malformed()) {
+        front.input_cut_short(*records->malformed());
+    }
+    front.show_count(records_scanned, static_cast<std::int64_t>(cut.records));
+    return cut;
+}
+
+// A region whose record the input lacks fails the run, as a listed name does, unless
+// --allow-missing; a usage error where the command line gave it.
+void check_found(Front& front, const std::vector<Region>& regions, const CutRegions& cut, const RegionChoice& choice,
+                 const std::string& input_name) {
+    std::vector<std::size_t> missing;
+    for (std::size_t nth = 0; nth < regions.size(); ++nth) {
+        if (!cut.record_bases[nth]) {
+            missing.push_back(nth);
+        }
+    }
+    front.show_count(session::found_count, static_cast<std::int64_t>(regions.size() - missing.size()));
+    front.show_count(session::missing_count, static_cast<std::int64_t>(missing.size()));
+    if (missing.empty()) {
+        return;
+    }
+    const auto told = [&](std::size_t nth) {
+        return origin_of(regions[nth], choice) + ": no record " + text::quoted(regions[nth].name) + " in " +
+               text::file_label(input_name, false);
+    };
+    const std::string more = " more regions whose record is not there";
+    if (choice.allow_missing) {
+        for (std::size_t at = 0; at < std::min(missing.size(), most_told); ++at) {
+            front.warn(told(missing[at]));
+        }
+        if (missing.size() > most_told) {
+            front.warn("and " + std::to_string(missing.size() - most_told) + more);
+        }
+        return;
+    }
+    const auto on_command_line = std::find_if(missing.begin(), missing.end(), [&](std::size_t nth) {
+        return regions[nth].source == Region::Source::command_line;
+    });
+    const std::size_t first = on_command_line != missing.end() ? *on_command_line : missing.front();
+    throw Abort{Failure::unreadable_input,
+                told(first) + (missing.size() > 1 ? " (and " + std::to_string(missing.size() - 1) + more + ")" : ""),
+                on_command_line != missing.end()};
+}
+
+// What is wrong with where a region lies in its record of `length` bases; nothing where it
+// lies within it.
+std::string past_the_end(const Region& region, std::uint64_t length) {
+    const std::string bases = " (" + std::to_string(length) + (length == 1 ? " base)" : " bases)");
+    if (region.begin >= length && !(region.begin == 0 && region.end == Region::to_end)) {
+        return "it starts past the end of " + text::quoted(region.name) + bases + ": nothing of it is written";
+    }
+    if (region.end != Region::to_end && region.end > length) {
+        return "it reaches past the end of " + text::quoted(region.name) + bases + ": cut to " +
+               std::to_string(region.begin + 1) + "-" + std::to_string(length);
+    }
+    if (region.begin == region.end) {
+        return "it is empty: its record is written without a base";
+    }
+    return {};
+}
+
+// A region past its record's end is cut to what the record holds, as samtools does, and said;
+// --strict-regions makes it the run's failure.
+void check_ends(Front& front, const std::vector<Region>& regions, const CutRegions& cut, const RegionChoice& choice) {
+    std::size_t told = 0;
+    for (std::size_t nth = 0; nth < regions.size(); ++nth) {
+        const std::string what = cut.record_bases[nth] ? past_the_end(regions[nth], *cut.record_bases[nth]) : "";
+        if (what.empty()) {
+            continue;
+        }
+        const std::string detail = origin_of(regions[nth], choice) + ": " + what;
+        if (choice.strict) {
+            throw Abort{Failure::unreadable_input, detail, regions[nth].source == Region::Source::command_line};
+        }
+        if (++told <= most_told) {
+            front.warn(detail);
+        }
+    }
+    if (told > most_told) {
+        front.warn("and " + std::to_string(told - most_told) + " more regions cut short");
+    }
+}
+
+void write_regions(Front& front, CutRegions& cut, std::size_t count, const RegionChoice& choice) {
+    io::OutputFile output = front.create_output(output_file);
+    session::begin_writing({&output});
+    const auto write = [&output](std::string_view piece) { output.write(piece); };
+    std::uint64_t written = 0;
+    if (choice.order == Order::file) {
+        written = cut.outputs->write_as_taken(write);
+    } else {
+        const io::Progress progress = front.meter().progress(writing_label);
+        progress.begin();
+        cut.outputs->arrange();
+        for (std::size_t nth = 0; nth < count; ++nth) {
+            written += cut.outputs->write(static_cast<std::uint32_t>(nth), write);
+            progress.step(io::percentage(static_cast<std::int64_t>(nth + 1), static_cast<std::int64_t>(count)));
+        }
+    }
+    session::close_outputs({&output});
+    front.meter().end_line();
+    front.show_count(records_written, static_cast<std::int64_t>(written));
+}
+
+}  // namespace
+
+session::Outcome run_regions(Front& front, const RegionChoice& choice, const std::string& spool_folder,
+                             std::size_t spool_budget) {
+    const std::vector<Region> regions = gather_regions(front, choice);
+    front.show_count(regions_count, static_cast<std::int64_t>(regions.size()));
+    const RegionJob job{regions, choice.line_width, spool_folder, spool_budget};
+    std::string input_name;
+    CutRegions cut = cut_input(front, choice, job, input_name);
+    check_found(front, regions, cut, choice, input_name);
+    check_ends(front, regions, cut, choice);
+    write_regions(front, cut, regions.size(), choice);
+    return session::Outcome::done;
+}
+
+}  // namespace talmiro

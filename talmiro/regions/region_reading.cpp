@@ -1,0 +1,258 @@
+#include "talmiro/regions/region_reading.hpp"
+
+#include "index/trust.hpp"
+#include "talmiro/index/located_records.hpp"
+#include "talmiro/match/name_selection.hpp"
+#include "talmiro/regions/region_cutting.hpp"
+#include "text/quoting.hpp"
+
+#include <algorithm>
+#include <cstring>
+#include <unordered_map>
+
+namespace talmiro {
+
+namespace {
+
+CutRegions begin_cut(const RegionJob& job, RecordFormat format) {
+    CutRegions cut;
+    cut.format = format;
+    cut.outputs = std::make_unique<TakenRecords>(format, job.regions.size(), job.spool_folder, job.budget);
+    cut.record_bases.assign(job.regions.size(), std::nullopt);
+    return cut;
+}
+
+// Regions `chosen` (places in the given order) put in file order: by first base, the given
+// order kept among equals.
+void sort_by_begin(const std::vector<Region>& regions, std::vector<std::size_t>& chosen) {
+    std::stable_sort(chosen.begin(), chosen.end(),
+                     [&](std::size_t a, std::size_t b) { return regions[a].begin < regions[b].begin; });
+}
+
+// Keeps the output of region `nth`, cut from a record of `record_bases` bases.
+void keep_output(CutRegions& cut, const RegionJob& job, std::size_t nth, RegionCut& region_cut,
+                 std::uint64_t record_bases, std::string& scratch) {
+    scratch.clear();
+    write_region(job.regions[nth], cut.format, region_cut, job.line_width, scratch);
+    cut.record_bases[nth] = record_bases;
+    cut.outputs->begin_record(static_cast<std::int64_t>(nth));
+    cut.outputs->add(scratch);
+    cut.outputs->end_record();
+}
+
+// Cuts the regions `chosen` (in file order) from the record `records` has just begun.
+void cut_record(CutRegions& cut, const RegionJob& job, const std::vector<std::size_t>& chosen, RegionCutter& cutter,
+                const std::function<void(RecordSink&)>& read, std::string& scratch) {
+    std::vector<const Region*> regions;
+    for (const std::size_t nth : chosen) {
+        regions.push_back(&job.regions[nth]);
+    }
+    cutter.start(cut.format, regions);
+    read(cutter);
+    for (std::size_t at = 0; at < chosen.size(); ++at) {
+        keep_output(cut, job, chosen[at], cutter.cuts()[at], cutter.bases(), scratch);
+    }
+}
+
+}  // namespace
+
+CutRegions cut_from_scan(RecordScanner& records, const RegionJob& job, const io::Progress& progress) {
+    CutRegions cut = begin_cut(job, records.format());
+    std::unordered_map<std::string_view, std::vector<std::size_t>> by_name;
+    std::size_t longest = 0;
+    for (std::size_t nth = 0; nth < job.regions.size(); ++nth) {
+        by_name[job.regions[nth].name].push_back(nth);
+        longest = std::max(longest, job.regions[nth].name.size());
+    }
+    progress.begin();
+    std::size_t found = 0;
+    RegionCutter cutter;
+    std::string scratch;
+    HeaderLine header;
+    while (records.next(longest + 1, header)) {
+        const std::string_view name = first_word(header.text);
+        const bool whole_name = header.whole || name.size() < header.text.size();
+        const auto named = whole_name ? by_name.find(name) : by_name.end();
+        // A name means the first record of that name, as an index and samtools take it.
+        if (named == by_name.end() || named->second.empty()) {
+            records.skip();
+            continue;
+        }
+        std::vector<std::size_t> chosen = std::move(named->second);
+        named->second.clear();
+        sort_by_begin(job.regions, chosen);
+        cut_record(
+            cut, job, chosen, cutter, [&](RecordSink& sink) { records.take(sink); }, scratch);
+        progress.step(io::percentage(static_cast<std::int64_t>(++found), static_cast<std::int64_t>(by_name.size())));
+    }
+    cut.records = records.records();
+    return cut;
+}
+
+namespace {
+
+// A region's place, once its record is looked up.
+struct LocatedRegion {
+    std::size_t nth;  // in the given order
+    LocatedRecord record;
+};
+
+// Reads the bases [begin, end) of a record whose lines are alike from where they lie, holding
+// each line break to be where the index says.
+class AlikeLines {
+public:
+    AlikeLines(const io::InputFile& file, const LoadedIndex& index, io::BgzfMemberCache& cache,
+               const LocatedRecord& record, const LineGeometry& lines)
+        : file_(file), index_(index), cache_(cache), record_(record), lines_(lines) {}
+
+    RegionCut read(std::uint64_t begin, std::uint64_t end) const;
+
+private:
+    std::uint64_t byte_of(std::uint64_t base) const {
+        return record_.offset + lines_.sequence_start + base / lines_.line_bases * lines_.line_width +
+               base % lines_.line_bases;
+    }
+    [[noreturn]] void fail(std::string_view what) const;
+    void take(std::string_view piece, std::uint64_t& column, std::string& into) const;
+
+    const io::InputFile& file_;
+    const LoadedIndex& index_;
+    io::BgzfMemberCache& cache_;
+    const LocatedRecord& record_;
+    const LineGeometry& lines_;
+};
+
+void AlikeLines::fail(std::string_view what) const {
+    throw indexing::does_not_match(index_.tix.file().path(), file_.name(),
+                                   "record " + text::quoted(index_.tix.table().name_of(record_.number)) + " at byte " +
+                                       std::to_string(record_.offset) + ": " + std::string(what));
+}
+
+// The bases of `piece` into `into`; `column` is where in its line the piece begins.
+void AlikeLines::take(std::string_view piece, std::uint64_t& column, std::string& into) const {
+    while (!piece.empty()) {
+        if (column < lines_.line_bases) {
+            const std::size_t count =
+                static_cast<std::size_t>(std::min<std::uint64_t>(lines_.line_bases - column, piece.size()));
+            if (std::memchr(piece.data(), '\n', count) != nullptr) {
+                fail("a line ends before the index says");
+            }
+            into.append(piece.substr(0, count));
+            column += count;
+            piece.remove_prefix(count);
+            continue;
+        }
+        const bool last = column + 1 == lines_.line_width;
+        if (piece.front() != (last ? '\n' : '\r')) {
+            fail("a line does not end where the index says");
+        }
+        column = last ? 0 : column + 1;
+        piece.remove_prefix(1);
+    }
+}
+
+RegionCut AlikeLines::read(std::uint64_t begin, std::uint64_t end) const {
+    RegionCut cut;
+    end = std::min(end, lines_.bases);
+    if (begin >= end) {
+        return cut;
+    }
+    const std::uint64_t first = byte_of(begin);
+    const std::unique_ptr<io::ByteSource> source =
+        io::open_region(file_, first, byte_of(end - 1) + 1, index_.member_list(), &cache_);
+    cut.bases.reserve(static_cast<std::size_t>(end - begin));
+    std::uint64_t column = (first - record_.offset - lines_.sequence_start) % lines_.line_width;
+    char buffer[1 << 16];
+    while (const std::size_t count = source->read(buffer, sizeof buffer)) {
+        take(std::string_view(buffer, count), column, cut.bases);
+    }
+    if (source->error() || cut.bases.size() != end - begin) {
+        fail("the file ends inside it");
+    }
+    return cut;
+}
+
+bool lines_alike(const std::optional<LineGeometry>& lines) {
+    return lines && lines->line_bases > 0 && lines->line_width > lines->line_bases &&
+           lines->sequence_start != LineGeometry::none_known;
+}
+
+// Cuts the regions of one record (`group`, in file order), through its geometry where its lines
+// are alike, by reading it whole otherwise.
+void cut_located(CutRegions& cut, const RegionJob& job, const io::InputFile& file, const LoadedIndex& index,
+                 io::BgzfMemberCache& cache, std::span<const LocatedRegion> group, RegionCutter& cutter,
+                 std::string& scratch) {
+    const LocatedRecord& record = group.front().record;
+    const std::optional<LineGeometry> lines =
+        index.format() == RecordFormat::fasta ? index.tix.geometry_of(record.number) : std::nullopt;
+    if (lines_alike(lines)) {
+        const AlikeLines reader(file, index, cache, record, *lines);
+        for (const LocatedRegion& located : group) {
+            const Region& region = job.regions[located.nth];
+            RegionCut region_cut = reader.read(region.begin, region.end);
+            keep_output(cut, job, located.nth, region_cut, lines->bases, scratch);
+        }
+        return;
+    }
+    std::vector<std::size_t> chosen;
+    for (const LocatedRegion& located : group) {
+        chosen.push_back(located.nth);
+    }
+    const auto read = [&](RecordSink& sink) {
+        read_located(file, index, cache, record, [&](const HeaderLine&) { return &sink; });
+    };
+    cut_record(cut, job, chosen, cutter, read, scratch);
+}
+
+CutRegions cut_indexed(const io::InputFile& file, const LoadedIndex& index, const RegionJob& job,
+                       const io::Progress& progress) {
+    CutRegions cut = begin_cut(job, index.format());
+    cut.records = index.tix.facts().records;
+    const RecordTable table = index.tix.table();
+    std::vector<LocatedRegion> located;
+    for (std::size_t nth = 0; nth < job.regions.size(); ++nth) {
+        const auto [first, last] = table.named(job.regions[nth].name);
+        if (first < last) {
+            located.push_back({nth, table.at(first)});
+        }
+    }
+    // In file order, so that regions sharing a stretch of the file read it once.
+    std::stable_sort(located.begin(), located.end(), [&](const LocatedRegion& a, const LocatedRegion& b) {
+        return a.record.number != b.record.number ? a.record.number < b.record.number
+                                                  : job.regions[a.nth].begin < job.regions[b.nth].begin;
+    });
+    progress.begin();
+    io::BgzfMemberCache cache;
+    RegionCutter cutter;
+    std::string scratch;
+    for (std::size_t at = 0; at < located.size();) {
+        std::size_t group_end = at + 1;
+        while (group_end < located.size() && located[group_end].record.number == located[at].record.number) {
+            ++group_end;
+        }
+        cut_located(cut, job, file, index, cache, std::span(located).subspan(at, group_end - at), cutter, scratch);
+        ++cut.located;
+        at = group_end;
+        progress.step(io::percentage(static_cast<std::int64_t>(at), static_cast<std::int64_t>(located.size())));
+    }
+    return cut;
+}
+
+}  // namespace
+
+std::optional<CutRegions> cut_through_index(const indexing::Reporting& reporting, const io::InputFile& file,
+                                            const RegionJob& job, const io::Progress& progress, std::string& not_used) {
+    try {
+        const std::optional<LoadedIndex> index = open_index(reporting, file, not_used);
+        if (!index) {
+            return std::nullopt;
+        }
+        return cut_indexed(file, *index, job, progress);
+    } catch (const indexing::Untrusted& untrusted) {
+        reporting.warn(indexing::reading_whole(untrusted));
+        not_used = "its index cannot be trusted";
+        return std::nullopt;
+    }
+}
+
+}  // namespace talmiro
