@@ -8,6 +8,8 @@ doc: |
   Copies the FASTA or FASTQ records of the listed names, in list order. Several inputs (R1 and
   R2 of a read pair) each get their output, in the same order, kept in step. A listed name no
   record takes fails the run (exit 1) unless allow_missing is set; a failed run writes nothing.
+  Given regions (regions, region_file or bed) instead of names, it cuts those stretches of one
+  input's records, as samtools faidx writes them.
 
 # The outputs are collected by their names exactly: glob's own characters in a name ([, ], *
 # and ?) stand for themselves, and a name that collects no file, or several, fails the run.
@@ -24,8 +26,8 @@ baseCommand: [talmiro]
 
 inputs:
   names:
-    type: File
-    doc: the list, one name per line
+    type: File?
+    doc: the list, one name per line (or regions below)
     inputBinding: {prefix: --list, position: 1}
   sequences:
     type:
@@ -91,6 +93,42 @@ inputs:
     type: int?
     doc: take the N-th blank- or tab-separated field of each list line as the name
     inputBinding: {prefix: --list-column, position: 4}
+  regions:
+    type:
+      - "null"
+      - type: array
+        items: string
+        inputBinding: {prefix: --region}
+    doc: regions to cut, NAME:START-END from 1 as samtools writes them, in place of names
+    inputBinding: {position: 4}
+  region_file:
+    type: File?
+    doc: a file of regions, one a line as regions takes them
+    inputBinding: {prefix: --regions, position: 4}
+  bed:
+    type: File?
+    doc: a BED file whose intervals are cut (headed NAME:START-END from 1)
+    inputBinding: {prefix: --bed, position: 4}
+  reverse_complement:
+    type: boolean?
+    doc: write each region's reverse complement, its header marked /rc
+    inputBinding: {prefix: --reverse-complement, position: 4}
+  strand:
+    type: boolean?
+    doc: a BED interval on strand - is written reverse complemented
+    inputBinding: {prefix: --strand, position: 4}
+  name_from_bed:
+    type: boolean?
+    doc: head each BED interval with its own name (4th field)
+    inputBinding: {prefix: --name-from-bed, position: 4}
+  strict_regions:
+    type: boolean?
+    doc: a region reaching past its record's end fails the run rather than being cut to it
+    inputBinding: {prefix: --strict-regions, position: 4}
+  line_width:
+    type: int?
+    doc: regions' sequences in lines of N (default 60; 0 for one line)
+    inputBinding: {prefix: --line-width, position: 4}
   threads:
     type: int?
     doc: threads to compress and read on (default, the cores the runner gives the job)
