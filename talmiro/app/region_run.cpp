@@ -134,13 +134,16 @@ void check_found(Front& front, const std::vector<Region>& regions, const CutRegi
         return origin_of(regions[nth], choice) + ": no record " + text::quoted(regions[nth].name) + " in " +
                text::file_label(input_name, false);
     };
-    const std::string more = " more regions whose record is not there";
+    const auto more = [](std::size_t count) {
+        return std::to_string(count) +
+               (count == 1 ? " more region whose record is not there" : " more regions whose records are not there");
+    };
     if (choice.allow_missing) {
         for (std::size_t at = 0; at < std::min(missing.size(), most_told); ++at) {
             front.warn(told(missing[at]));
         }
         if (missing.size() > most_told) {
-            front.warn("and " + std::to_string(missing.size() - most_told) + more);
+            front.warn("and " + more(missing.size() - most_told));
         }
         return;
     }
@@ -149,23 +152,25 @@ void check_found(Front& front, const std::vector<Region>& regions, const CutRegi
     });
     const std::size_t first = on_command_line != missing.end() ? *on_command_line : missing.front();
     throw Abort{Failure::unreadable_input,
-                told(first) + (missing.size() > 1 ? " (and " + std::to_string(missing.size() - 1) + more + ")" : ""),
+                told(first) + (missing.size() > 1 ? " (and " + more(missing.size() - 1) + ")" : ""),
                 on_command_line != missing.end()};
 }
 
-// What is wrong with where a region lies in its record of `length` bases; nothing where it
-// lies within it.
-std::string past_the_end(const Region& region, std::uint64_t length) {
-    const std::string bases = " (" + std::to_string(length) + (length == 1 ? " base)" : " bases)");
+// Where a region reaches past its record of `length` bases: why, and what is written of it
+// (both empty where it lies within the record).
+struct PastTheEnd {
+    std::string why;
+    std::string written;
+};
+PastTheEnd past_the_end(const Region& region, std::uint64_t length) {
+    const std::string record =
+        text::quoted(region.name) + " (" + std::to_string(length) + (length == 1 ? " base)" : " bases)");
     if (region.begin >= length && !(region.begin == 0 && region.end == Region::to_end)) {
-        return "it starts past the end of " + text::quoted(region.name) + bases + ": nothing of it is written";
+        return {"it starts past the end of " + record, "nothing of it is written"};
     }
     if (region.end != Region::to_end && region.end > length) {
-        return "it reaches past the end of " + text::quoted(region.name) + bases + ": cut to " +
-               std::to_string(region.begin + 1) + "-" + std::to_string(length);
-    }
-    if (region.begin == region.end) {
-        return "it is empty: its record is written without a base";
+        return {"it reaches past the end of " + record,
+                "cut to " + std::to_string(region.begin + 1) + "-" + std::to_string(length)};
     }
     return {};
 }
@@ -175,16 +180,19 @@ std::string past_the_end(const Region& region, std::uint64_t length) {
 void check_ends(Front& front, const std::vector<Region>& regions, const CutRegions& cut, const RegionChoice& choice) {
     std::size_t told = 0;
     for (std::size_t nth = 0; nth < regions.size(); ++nth) {
-        const std::string what = cut.record_bases[nth] ? past_the_end(regions[nth], *cut.record_bases[nth]) : "";
-        if (what.empty()) {
+        if (!cut.record_bases[nth]) {
             continue;
         }
-        const std::string detail = origin_of(regions[nth], choice) + ": " + what;
+        const PastTheEnd past = past_the_end(regions[nth], *cut.record_bases[nth]);
+        if (past.why.empty()) {
+            continue;
+        }
+        const std::string detail = origin_of(regions[nth], choice) + ": " + past.why;
         if (choice.strict) {
             throw Abort{Failure::unreadable_input, detail, regions[nth].source == Region::Source::command_line};
         }
         if (++told <= most_told) {
-            front.warn(detail);
+            front.warn(detail + ": " + past.written);
         }
     }
     if (told > most_told) {

@@ -197,8 +197,9 @@ ParsedRegion parse_region(std::string_view text, bool reverse) {
 }
 
 BedLine parse_bed_line(std::string_view line, const BedChoice& choice) {
-    line = trimmed(line);
-    if (line.empty() || is_bed_header(line)) {
+    // Only the end is trimmed: a line beginning with a tab has an empty first field.
+    line = line.substr(0, line.find_last_not_of(blanks) + 1);
+    if (trimmed(line).empty() || is_bed_header(line)) {
         return NotARegion{};
     }
     const std::vector<std::string_view> fields = bed_fields(line);

@@ -651,10 +651,85 @@ def samtools_case(args, folder, rng):
     return 0
 
 
+def regions_case(args, folder, rng):
+    """Regions as samtools cuts them: random FASTA (plain and BGZF, lines of several widths,
+    mixed case and IUPAC codes, records long enough to be read in part through the index) and
+    FASTQ, random regions (single bases, whole records, past the end) on both strands and at
+    several line widths, talmiro through its index and reading whole, byte for byte samtools
+    faidx and fqidx; a BED file's sequences are bedtools getfasta's."""
+    if shutil.which("samtools") is None or shutil.which("bgzip") is None:
+        return SKIP
+    def write(name, text):
+        with open(os.path.join(folder, name), "w", newline="") as handle:
+            handle.write(text)
+    def run(command):
+        result = subprocess.run(["/bin/sh", "-c", command], cwd=folder, capture_output=True, timeout=120)
+        check(result.returncode == 0, "%s: %s" % (command, result.stderr.decode(errors="replace")))
+        return result.stdout
+    lengths = {}
+    fasta, fastq = [], []
+    for index in range(24):
+        name = "chr%d" % index
+        length = rng.choice([1, 7, 300, 5000, 70000, 140000])
+        lengths[name] = length
+        sequence = "".join(rng.choice("ACGTACGTacgtNRYKMSWBDHV") for _ in range(length))
+        width = rng.choice([50, 60, 61, 80, length])
+        fasta.append(">%s chromosome %d\n%s" % (name, index,
+                                                 "".join(sequence[at:at + width] + "\n" for at in range(0, length, width))))
+        quality = "".join(rng.choice("!#5?@ABCI~") for _ in range(min(length, 400)))
+        fastq.append("@%s\n%s\n+\n%s\n" % (name, sequence[:400], quality))
+    write("seqs.fa", "".join(fasta))
+    write("reads.fq", "".join(fastq))
+    run("bgzip -c seqs.fa > seqs.fa.gz && %s --index seqs.fa seqs.fa.gz reads.fq" % args.talmiro)
+    regions = []
+    for _ in range(400):
+        name = rng.choice(sorted(lengths))
+        length = lengths[name]
+        kind = rng.random()
+        if kind < 0.1:
+            regions.append(name)
+        elif kind < 0.2:
+            regions.append("%s:%d" % (name, rng.randint(1, length + 3)))
+        else:
+            start = rng.randint(1, length + 2)
+            regions.append("%s:%d-%d" % (name, start, start + rng.choice([0, 1, 99, 2500, 20000])))
+    write("regions.txt", "\n".join(regions) + "\n")
+    reads = [region for region in regions if lengths[region.split(":")[0]] <= 400]
+    write("reads.txt", "\n".join(reads) + "\n")
+    for width in (60, 7, 1000):
+        for strand in ("", "-i"):
+            ours = "--line-width %d %s" % (width, "--reverse-complement" if strand else "")
+            theirs = run("samtools faidx -n %d %s seqs.fa -r regions.txt 2>/dev/null" % (width, strand))
+            for stem in ("seqs.fa", "seqs.fa.gz"):
+                for index in ("", "--no-index"):
+                    check(run("%s -i %s --regions regions.txt -o - %s %s 2>/dev/null" % (args.talmiro, stem, ours, index))
+                          == theirs, "talmiro cuts %s as samtools faidx -n %d %s (%s)" % (stem, width, strand, index))
+            theirs = run("samtools fqidx -n %d %s reads.fq -r reads.txt 2>/dev/null" % (width, strand))
+            check(run("%s -i reads.fq --regions reads.txt -o - %s 2>/dev/null" % (args.talmiro, ours)) == theirs,
+                  "talmiro cuts FASTQ as samtools fqidx -n %d %s" % (width, strand))
+    if shutil.which("bedtools") is None:
+        return 0
+    bed = []
+    for _ in range(200):
+        name = rng.choice(sorted(lengths))
+        start = rng.randint(0, lengths[name] - 1)
+        bed.append("%s\t%d\t%d\tf%d\t0\t%s" % (name, start, min(lengths[name], start + rng.randint(1, 3000)),
+                                                  len(bed), rng.choice("+-")))
+    write("cuts.bed", "\n".join(bed) + "\n")
+    def sequences(text):
+        return [line for line in text.decode().splitlines() if not line.startswith(">")]
+    theirs = sequences(run("bedtools getfasta -s -fi seqs.fa -bed cuts.bed"))
+    for stem in ("seqs.fa", "seqs.fa.gz"):
+        ours = run("%s -i %s --bed cuts.bed --strand --line-width 0 -o -" % (args.talmiro, stem))
+        check(sequences(ours) == theirs, "talmiro cuts the BED intervals of %s as bedtools getfasta -s" % stem)
+    return 0
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("case", choices=["clustalo", "neighbor", "neighbor_wide", "biopython", "mash", "r", "pandas",
-                                         "compressors", "reads", "bootstrap", "short_names", "samtools"])
+                                         "compressors", "reads", "bootstrap", "short_names", "samtools",
+                                         "regions"])
     parser.add_argument("--orvane")
     parser.add_argument("--talmiro")
     args = parser.parse_args()
@@ -682,6 +757,8 @@ def main():
             outcome = short_names_case(args, folder, rng)
         elif args.case == "samtools":
             outcome = samtools_case(args, folder, rng)
+        elif args.case == "regions":
+            outcome = regions_case(args, folder, rng)
         else:
             outcome = biopython_case(args, folder, rng)
     print("skipped: the program is not installed" if outcome == SKIP else "passed")

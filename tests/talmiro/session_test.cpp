@@ -4,12 +4,14 @@
 #include "support/compression.hpp"
 #include "talmiro/app/run.hpp"
 #include "talmiro/index/tix_format.hpp"
+#include "talmiro/regions/region_cutting.hpp"
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <functional>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -812,6 +814,138 @@ std::vector<BatchScenario> batch_scenarios() {
          "",
          "talmiro: 'in.fa' line 1: text before the first record's '>' is no record\n",
          {}},
+        // Regions, in place of the list: as samtools faidx writes them.
+        {"regions_as_samtools_writes_them",
+         {{"in.fa", three_records}},
+         {"-i", "in.fa", "--region", "seq1:3-10", "--region", "seq3", "--region", "seq2:2"},
+         "",
+         0,
+         ">seq1:3-10\nGTACGTAC\n>seq3\nTTTTTT\n>seq2:2\nGGG\n",
+         "",
+         {}},
+        {"regions_reverse_complemented_in_short_lines",
+         {{"in.fa", three_records}},
+         {"-i", "in.fa", "--region", "seq1:1-5", "--reverse-complement", "--line-width", "4"},
+         "",
+         0,
+         ">seq1:1-5/rc\nTACG\nT\n",
+         "",
+         {}},
+        {"bed_intervals_by_strand_and_name",
+         {{"in.fa", three_records}, {"r.bed", "seq1\t1\t5\tfirst\t0\t-\n# c\nseq3\t2\t6\tthird\t0\t+\n"}},
+         {"-i", "in.fa", "--bed", "r.bed", "--strand", "--name-from-bed", "-o", "out.fa"},
+         "",
+         0,
+         "",
+         "",
+         {{"out.fa", ">first/rc\nTACG\n>third\nTTTT\n"}}},
+        {"region_file_in_file_order",
+         {{"in.fa", three_records}, {"regions.txt", "seq3:1-2\n\n  seq1:1-2  \n"}},
+         {"-i", "in.fa", "--regions", "regions.txt", "--order", "file"},
+         "",
+         0,
+         ">seq1:1-2\nAC\n>seq3:1-2\nTT\n",
+         "",
+         {}},
+        {"fastq_regions_keep_their_qualities",
+         {{"in.fq", reads}},
+         {"-i", "in.fq", "--region", "r1/1:2-3", "--region", "r2/1:2-4", "--region", "R3/1"},
+         "",
+         0,
+         "@r1/1:2-3\nCG\n+\nII\n@r2/1:2-4\nCGT\n+\nIII\n@R3/1\nA\n+\nI\n",
+         "",
+         {}},
+        {"braced_names_hold_colons",
+         {{"in.fa", ">a:b x\nACGT\n"}},
+         {"-i", "in.fa", "--region", "{a:b}:2-3", "--region", "a:b:1-1"},
+         "",
+         0,
+         ">{a:b}:2-3\nCG\n>a:b:1-1\nA\n",
+         "",
+         {}},
+        {"regions_past_the_end_are_cut_and_told",
+         {{"in.fa", three_records}},
+         {"-i", "in.fa", "--region", "seq2:3-10", "--region", "seq2:9"},
+         "",
+         0,
+         ">seq2:3-10\nGG\n>seq2:9\n",
+         "talmiro: warning: --region 'seq2:3-10': it reaches past the end of 'seq2' (4 bases): cut to 3-4\n"
+         "talmiro: warning: --region 'seq2:9': it starts past the end of 'seq2' (4 bases): nothing of it is "
+         "written\n",
+         {}},
+        {"strict_regions_fail_on_the_command_line_as_misuse",
+         {{"in.fa", three_records}},
+         {"-i", "in.fa", "--region", "seq2:3-10", "--strict-regions", "-o", "out.fa"},
+         "",
+         2,
+         "",
+         "talmiro: --region 'seq2:3-10': it reaches past the end of 'seq2' (4 bases)\n" + usage_hint,
+         {}},
+        {"a_start_of_zero_is_a_usage_error",
+         {{"in.fa", three_records}},
+         {"-i", "in.fa", "--region", "seq1:0-5"},
+         "",
+         2,
+         "",
+         "talmiro: --region 'seq1:0-5': a start of 0 (regions count bases from 1)\n" + usage_hint,
+         {}},
+        {"an_unknown_record_in_a_file_fails_naming_its_line",
+         {{"in.fa", three_records}, {"bad.txt", "seq1:1-2\nseq9:1-2\n"}},
+         {"-i", "in.fa", "--regions", "bad.txt", "-o", "out.fa"},
+         "",
+         1,
+         "",
+         "talmiro: 'bad.txt' line 2: no record 'seq9' in 'in.fa'\n",
+         {}},
+        {"an_unknown_record_is_allowed_to_be_missing",
+         {{"in.fa", three_records}, {"bad.txt", "seq1:1-2\nseq9:1-2\n"}},
+         {"-i", "in.fa", "--regions", "bad.txt", "--allow-missing"},
+         "",
+         0,
+         ">seq1:1-2\nAC\n",
+         "talmiro: warning: 'bad.txt' line 2: no record 'seq9' in 'in.fa'\n",
+         {}},
+        {"an_unknown_record_on_the_command_line_is_misuse",
+         {{"in.fa", three_records}, {"bad.txt", "seq9:1-2\n"}},
+         {"-i", "in.fa", "--regions", "bad.txt", "--region", "seq8"},
+         "",
+         2,
+         "",
+         "talmiro: --region 'seq8': no record 'seq8' in 'in.fa' (and 1 more region whose record is not there)\n" +
+             usage_hint,
+         {}},
+        {"a_short_bed_line_fails_naming_it",
+         {{"in.fa", three_records}, {"b.bed", "seq1\t5\n"}},
+         {"-i", "in.fa", "--bed", "b.bed"},
+         "",
+         1,
+         "",
+         "talmiro: 'b.bed' line 1: it has fewer than the 3 fields of a BED interval (NAME, START, END)\n",
+         {}},
+        {"regions_and_a_list_exclude_each_other",
+         inputs,
+         arguments({"--region", "seq1"}),
+         "",
+         2,
+         "",
+         "talmiro: --list takes records by name: it cannot go with regions (--region, --regions, --bed)\n" + usage_hint,
+         {}},
+        {"region_options_need_regions",
+         inputs,
+         arguments({"--line-width", "5"}),
+         "",
+         2,
+         "",
+         "talmiro: --line-width works on regions: it needs --region, --regions or --bed\n" + usage_hint,
+         {}},
+        {"neither_list_nor_regions",
+         inputs,
+         {"-i", "in.fa"},
+         "",
+         2,
+         "",
+         "talmiro: --list is required (or regions: --region, --regions, --bed)\n" + usage_hint,
+         {}},
     };
 }
 
@@ -1432,3 +1566,145 @@ TEST(TalmiroCompressed, OutputsAreCompressedAsNamed) {
 }
 
 }  // namespace
+
+namespace {
+
+// Records long enough to be read in part through the index (lines alike) or read whole (lines
+// that differ), short ones, empty ones; carriage returns in some files; mixed case and IUPAC.
+std::string random_genome(std::mt19937& random, bool crlf) {
+    std::string text;
+    for (int record = 0; record < 8; ++record) {
+        const std::size_t lengths[] = {0, 5, 300, 70000, 100000};
+        const std::size_t length = lengths[random() % 5];
+        const bool alike = random() % 4 != 0;
+        const std::size_t width = 1 + random() % 90;
+        text += ">r" + std::to_string(record) + " record " + std::to_string(record) + (crlf ? "\r\n" : "\n");
+        for (std::size_t at = 0; at < length;) {
+            const std::size_t line = std::min(length - at, alike ? width : 1 + random() % 90);
+            for (std::size_t base = 0; base < line; ++base) {
+                text += "ACGTacgtNRYKMSWBDHV"[random() % 19];
+            }
+            text += crlf ? "\r\n" : "\n";
+            at += line;
+        }
+    }
+    return text;
+}
+
+// The regions of `regions` as the rules say they are written (each record's bases its lines
+// joined, a region cut to what the record holds), at 60 a line, reverse complemented where
+// asked.
+std::string reference_regions(const std::string& genome, const std::vector<std::string>& regions, bool reverse) {
+    std::map<std::string, std::string> records;
+    std::string* bases = nullptr;
+    for (std::size_t at = 0; at < genome.size();) {
+        const std::size_t end = genome.find('\n', at);
+        std::string line = genome.substr(at, end - at);
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        if (line.starts_with('>')) {
+            bases = &records.try_emplace(line.substr(1, line.find(' ') - 1)).first->second;
+        } else {
+            *bases += line;
+        }
+        at = end + 1;
+    }
+    std::string written;
+    for (const std::string& region : regions) {
+        const std::size_t colon = region.find(':');
+        const std::string& record = records.at(region.substr(0, colon));
+        std::size_t begin = 0;
+        std::size_t end = record.size();
+        if (colon != std::string::npos) {
+            const std::size_t dash = region.find('-', colon);
+            begin = std::stoul(region.substr(colon + 1)) - 1;
+            end = dash == std::string::npos ? end : std::min<std::size_t>(end, std::stoul(region.substr(dash + 1)));
+        }
+        std::string cut = begin < end ? record.substr(begin, end - begin) : "";
+        if (reverse) {
+            talmiro::reverse_complement(cut);
+        }
+        written += ">" + region + (reverse ? "/rc" : "") + "\n";
+        for (std::size_t line = 0; line < cut.size(); line += 60) {
+            written += cut.substr(line, 60) + "\n";
+        }
+    }
+    return written;
+}
+
+}  // namespace
+
+// Through the index, plain or BGZF, a run cuts byte for byte what the scan and the reference
+// cut, says the same and ends alike; and an edit the index's stamp does not see that moves a
+// line break of a record read in part is caught, and the file read whole.
+TEST(TalmiroRegions, TheIndexCutsWhatTheScanCuts) {
+    std::mt19937 random(20261211);
+    ScratchDir dir;
+    for (int file = 0; file < 4; ++file) {
+        const std::string genome = random_genome(random, file == 3);
+        std::vector<std::string> regions;
+        std::string region_lines;
+        for (int region = 0; region < 40; ++region) {
+            const std::string name = "r" + std::to_string(random() % 8);
+            const std::size_t start = 1 + random() % 100100;
+            const int form = static_cast<int>(random() % 10);
+            regions.push_back(form == 0   ? name
+                              : form == 1 ? name + ":" + std::to_string(start)
+                                          : name + ":" + std::to_string(start) + "-" +
+                                                std::to_string(start + random() % 20000));
+            region_lines += regions.back() + "\n";
+        }
+        dir.write("regions.txt", region_lines);
+        for (const bool bgzf : {false, true}) {
+            dir.write("in", bgzf ? packed(genome, Packing::bgzf) : genome);
+            fs::remove(dir / "in.tix");
+            fs::remove(dir / "in.fai");
+            fs::remove(dir / "in.gzi");
+            ASSERT_EQ(run_command(TALMIRO_BINARY, {"--index", "in"}, "", dir.path()).exit_status, 0);
+            for (const bool reverse : {false, true}) {
+                SCOPED_TRACE(std::to_string(file) + (bgzf ? " BGZF" : " plain") + (reverse ? " reversed" : ""));
+                std::vector<std::string> common = {"-i", "in", "--regions", "regions.txt", "-v"};
+                if (reverse) {
+                    common.push_back("--reverse-complement");
+                }
+                std::vector<std::string> indexed = common;
+                indexed.insert(indexed.end(), {"-o", "indexed"});
+                std::vector<std::string> scanned = common;
+                scanned.insert(scanned.end(), {"-o", "scanned", "--no-index"});
+                const ProcessResult through = run_command(TALMIRO_BINARY, indexed, "", dir.path());
+                const ProcessResult whole = run_command(TALMIRO_BINARY, scanned, "", dir.path());
+                ASSERT_EQ(through.exit_status, 0) << through.errors;
+                EXPECT_NE(through.errors.find("records read through an index"), std::string::npos);
+                EXPECT_EQ(reading_notes_aside(through.errors), reading_notes_aside(whole.errors));
+                EXPECT_TRUE(dir.read("indexed") == dir.read("scanned"));
+                EXPECT_TRUE(dir.read("indexed") == reference_regions(genome, regions, reverse));
+            }
+        }
+        // A line break of the first record read in part moved one base on, unseen by the stamp.
+        const std::size_t moved = genome.find('\n', genome.find('\n', genome.size() / 2) + 1);
+        std::string edited = genome;
+        std::swap(edited[moved], edited[moved + 1]);
+        if (edited[moved] == '>' || edited[moved + 1] == '>' || edited[moved] == '\r') {
+            continue;
+        }
+        // Every record whole too, so that the moved break lies in a region.
+        for (int record = 0; record < 8; ++record) {
+            regions.push_back("r" + std::to_string(record));
+            region_lines += regions.back() + "\n";
+        }
+        dir.write("regions.txt", region_lines);
+        dir.write("in", genome);
+        fs::remove(dir / "in.tix");
+        fs::remove(dir / "in.fai");
+        ASSERT_EQ(run_command(TALMIRO_BINARY, {"--index", "in"}, "", dir.path()).exit_status, 0);
+        rewrite_keeping_time(dir, "in", edited);
+        testing_support::restamp_index(dir, "in.tix", "in", talmiro::tix_facts_size);
+        const ProcessResult through =
+            run_command(TALMIRO_BINARY, {"-i", "in", "--regions", "regions.txt", "-o", "indexed"}, "", dir.path());
+        run_command(TALMIRO_BINARY, {"-i", "in", "--regions", "regions.txt", "-o", "scanned", "--no-index"}, "",
+                    dir.path());
+        EXPECT_TRUE(dir.read("indexed") == dir.read("scanned"));
+        EXPECT_TRUE(dir.read("indexed") == reference_regions(edited, regions, false));
+    }
+}
