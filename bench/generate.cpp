@@ -126,6 +126,42 @@ int generate_fasta(std::size_t records, std::size_t list_size, const std::string
     return 0;
 }
 
+// A reference as assemblies are laid out: RECORDS contigs of MIN to MAX bases, each in lines
+// of 60, named ctg000000 on; 32 bases from each random draw, so that gigabytes come quickly.
+int generate_contigs(std::size_t records, std::size_t min_bases, std::size_t max_bases, const std::string& dir) {
+    std::mt19937_64 random(records * 7919 + max_bases);
+    std::uniform_int_distribution<std::size_t> length(min_bases, max_bases);
+    std::FILE* out = std::fopen((dir + "/sequences.fa").c_str(), "w");
+    if (out == nullptr) {
+        std::perror("sequences.fa");
+        return 1;
+    }
+    std::string line;
+    for (std::size_t index = 0; index < records; ++index) {
+        char header[64];
+        std::snprintf(header, sizeof header, ">ctg%06zu assembled contig %zu\n", index, index);
+        line += header;
+        const std::size_t bases = length(random);
+        std::uint64_t draw = 0;
+        for (std::size_t base = 0; base < bases; ++base) {
+            if (base % 32 == 0) {
+                draw = random();
+            }
+            line += "ACGT"[draw & 3];
+            draw >>= 2;
+            if (base % 60 == 59 || base + 1 == bases) {
+                line += '\n';
+                if (line.size() > (1 << 16)) {
+                    std::fwrite(line.data(), 1, line.size(), out);
+                    line.clear();
+                }
+            }
+        }
+    }
+    std::fwrite(line.data(), 1, line.size(), out);
+    return std::fclose(out) == 0 ? 0 : 1;
+}
+
 std::string read_name(std::size_t index) {
     char text[64];
     std::snprintf(text, sizeof text, "SIM:1:FCX:1:%zu:%zu:%zu", 1101 + index / 1000000, index % 1000000 / 100 * 7,
@@ -269,6 +305,10 @@ int main(int argc, char** argv) {
     if (what == "fastq" && argc == 5) {
         return generate_fastq(std::strtoull(argv[2], nullptr, 10), std::strtoull(argv[3], nullptr, 10), argv[4]);
     }
+    if (what == "contigs" && argc == 6) {
+        return generate_contigs(std::strtoull(argv[2], nullptr, 10), std::strtoull(argv[3], nullptr, 10),
+                                std::strtoull(argv[4], nullptr, 10), argv[5]);
+    }
     if (what == "pairs" && argc == 5) {
         return generate_pairs(std::strtoull(argv[2], nullptr, 10), std::strtoull(argv[3], nullptr, 10), argv[4]);
     }
@@ -279,7 +319,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr,
                  "usage: generate matrix N LIST_SIZE DIR | generate fasta RECORDS LIST_SIZE DIR | "
                  "generate short_fasta RECORDS LIST_SIZE DIR | generate fastq READS LIST_SIZE DIR | "
-                 "generate pairs GENOMES LIST_SIZE DIR | "
+                 "generate pairs GENOMES LIST_SIZE DIR | generate contigs RECORDS MIN MAX DIR | "
                  "generate datasets SETS ORDER LIST_SIZE DIR\n");
     return 2;
 }

@@ -20,12 +20,13 @@ constexpr session::FilesMode index_mode{
 
 constexpr session::Program the_program{
     .name = "talmiro",
-    .summary = "Copies the FASTA or FASTQ records of the listed names, in list order.",
+    .summary = "Copies the FASTA or FASTQ records of the listed names, in list order, or regions of them.",
     .examples =
         "Examples:\n  talmiro -l names.txt -i sequences.fa -o subset.fa\n"
         "  talmiro -l names.txt -i sequences.fa -o - --match word | grep -c '>'\n"
         "  talmiro -l reads.txt -i R1.fq.gz -i R2.fq.gz -o sub_R1.fq.gz -o sub_R2.fq.gz --match word\n"
         "  talmiro -l contaminants.txt -i R1.fq.gz -o clean_R1.fq.gz --exclude --match word\n"
+        "  talmiro --region chr1:1,000-2,000 --bed peaks.bed --strand -i genome.fa.gz -o cuts.fa\n"
         "  talmiro --index reference.fa   (once: later runs read only the records they take)\n\n"
         "Streaming orders (--order file, --exclude) write while they read: with -o - a missing name is\n"
         "reported after the output; named outputs are still left untouched by a failed run.\n\n"
