@@ -61,6 +61,9 @@ struct RegionChoice {
     std::uint32_t line_width = 60;  // 0: one line
     Order order = Order::list;
     bool use_index = true;
+    // The output is a file replaced once whole (not standard output, a device or a pipe), so
+    // outputs may be written as they are cut: a failed run still leaves nothing behind.
+    bool output_replaced = false;
 };
 
 // Binds the options to the command line.

@@ -81,31 +81,30 @@ std::vector<Region> gather_regions(Front& front, const RegionChoice& choice) {
     return regions;
 }
 
-// The regions cut through the input's index where it has one the run can trust, in one pass
-// over the input otherwise.
-CutRegions cut_input(Front& front, const RegionChoice& choice, const RegionJob& job, std::string& input_name) {
-    io::InputFile file = front.open_input(fasta_file);
-    input_name = file.name();
-    const io::Progress progress = front.meter().progress(reading_label);
-    std::string not_used = "--no-index";
-    if (choice.use_index) {
-        // Nothing is drawn until every region is cut: an index found wrong halfway leaves
-        // nothing to undo before the input is read whole.
-        if (std::optional<CutRegions> cut =
-                cut_through_index(session::index_reporting(front), file, job, io::Progress(), not_used)) {
-            progress.begin();
-            progress.step(100);
-            front.meter().end_line();
-            front.show_count(records_in_index, static_cast<std::int64_t>(cut->records));
-            front.show_count(records_located, static_cast<std::int64_t>(cut->located));
-            return std::move(*cut);
-        }
+// The regions cut through the input's index, where it has one the run can trust; the meter then
+// shows the reading done at once, as nothing is drawn until every region is cut (an index found
+// wrong halfway leaves nothing to undo but the outputs kept).
+std::optional<CutRegions> cut_through_its_index(Front& front, const io::InputFile& file, const RegionJob& job,
+                                                std::string& not_used) {
+    std::optional<CutRegions> cut =
+        cut_through_index(session::index_reporting(front), file, job, io::Progress(), not_used);
+    if (cut) {
+        const io::Progress progress = front.meter().progress(reading_label);
+        progress.begin();
+        progress.step(100);
+        front.meter().end_line();
+        front.show_count(records_in_index, static_cast<std::int64_t>(cut->records));
+        front.show_count(records_located, static_cast<std::int64_t>(cut->located));
     }
-    front.note("index not used for " + text::file_label(input_name, false) + ": " + not_used);
+    return cut;
+}
+
+// The regions cut in one pass over the whole input.
+CutRegions cut_from_whole(Front& front, io::InputFile file, const RegionJob& job) {
     io::ReadBuffer buffer(std::move(file));
     session::refuse_foreign_content(buffer, "FASTA or FASTQ");
     const std::unique_ptr<RecordScanner> records = scan_records(std::move(buffer), Checks::strict);
-    CutRegions cut = cut_from_scan(*records, job, progress);
+    CutRegions cut = cut_from_scan(*records, job, front.meter().progress(reading_label));
     front.meter().end_line();
     session::check_read_whole(front, records->input());
     if (records->malformed()) {
@@ -200,25 +199,33 @@ void check_ends(Front& front, const std::vector<Region>& regions, const CutRegio
     }
 }
 
-void write_regions(Front& front, CutRegions& cut, std::size_t count, const RegionChoice& choice) {
+// Each output written as its region is cut (in the given order, through an index), into a
+// file that replaces its target only once the run has passed every check: nothing is held.
+class DirectRegions final : public RegionOutputs {
+public:
+    explicit DirectRegions(io::OutputFile& output) : output_(output) {}
+    void keep(std::size_t, std::string_view text) override {
+        output_.write(text);
+        ++written_;
+    }
+    std::uint64_t written() const { return written_; }
+
+private:
+    io::OutputFile& output_;
+    std::uint64_t written_ = 0;
+};
+
+void close_output(Front& front, io::OutputFile& output, std::uint64_t written) {
+    session::close_outputs({&output});
+    front.show_count(records_written, static_cast<std::int64_t>(written));
+}
+
+void write_spooled(Front& front, SpooledRegions& spooled, const RegionChoice& choice) {
     io::OutputFile output = front.create_output(output_file);
     session::begin_writing({&output});
-    const auto write = [&output](std::string_view piece) { output.write(piece); };
-    std::uint64_t written = 0;
-    if (choice.order == Order::file) {
-        written = cut.outputs->write_as_taken(write);
-    } else {
-        const io::Progress progress = front.meter().progress(writing_label);
-        progress.begin();
-        cut.outputs->arrange();
-        for (std::size_t nth = 0; nth < count; ++nth) {
-            written += cut.outputs->write(static_cast<std::uint32_t>(nth), write);
-            progress.step(io::percentage(static_cast<std::int64_t>(nth + 1), static_cast<std::int64_t>(count)));
-        }
-    }
-    session::close_outputs({&output});
-    front.meter().end_line();
-    front.show_count(records_written, static_cast<std::int64_t>(written));
+    const std::uint64_t written =
+        spooled.write(choice.order == Order::file, [&output](std::string_view piece) { output.write(piece); });
+    close_output(front, output, written);
 }
 
 }  // namespace
@@ -227,12 +234,34 @@ session::Outcome run_regions(Front& front, const RegionChoice& choice, const std
                              std::size_t spool_budget) {
     const std::vector<Region> regions = gather_regions(front, choice);
     front.show_count(regions_count, static_cast<std::int64_t>(regions.size()));
-    const RegionJob job{regions, choice.line_width, spool_folder, spool_budget};
-    std::string input_name;
-    CutRegions cut = cut_input(front, choice, job, input_name);
-    check_found(front, regions, cut, choice, input_name);
-    check_ends(front, regions, cut, choice);
-    write_regions(front, cut, regions.size(), choice);
+    io::InputFile file = front.open_input(fasta_file);
+    const std::string input_name = file.name();
+    const auto checked = [&](const CutRegions& cut) {
+        check_found(front, regions, cut, choice, input_name);
+        check_ends(front, regions, cut, choice);
+    };
+    SpooledRegions spooled(regions.size(), spool_folder, spool_budget);
+    std::string not_used = "--no-index";
+    if (choice.use_index && choice.order == Order::list && choice.output_replaced) {
+        io::OutputFile output = front.create_output(output_file);
+        DirectRegions direct(output);
+        if (const std::optional<CutRegions> cut =
+                cut_through_its_index(front, file, {regions, choice.line_width, direct, true}, not_used)) {
+            checked(*cut);
+            close_output(front, output, direct.written());
+            return session::Outcome::done;
+        }
+    } else if (choice.use_index) {
+        if (const std::optional<CutRegions> cut =
+                cut_through_its_index(front, file, {regions, choice.line_width, spooled, false}, not_used)) {
+            checked(*cut);
+            write_spooled(front, spooled, choice);
+            return session::Outcome::done;
+        }
+    }
+    front.note("index not used for " + text::file_label(input_name, false) + ": " + not_used);
+    checked(cut_from_whole(front, std::move(file), {regions, choice.line_width, spooled, false}));
+    write_spooled(front, spooled, choice);
     return session::Outcome::done;
 }
 

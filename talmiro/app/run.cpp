@@ -411,7 +411,9 @@ Outcome run_batch(Front& front, const session::BatchOptions& common, const Optio
     for (const std::string& output : common.paths_of(output_file)) {
         spool_folders.push_back(spool_folder_for(output));
     }
-    if (const std::optional<RegionChoice> regions = region_choice_of(common, options)) {
+    if (std::optional<RegionChoice> regions = region_choice_of(common, options)) {
+        const std::string& output = common.path_of(output_file);
+        regions->output_replaced = !output.empty() && output != "-" && !io::special_file_kind(output);
         return session::run_session(front, [&](Front& steps_front) {
             return run_regions(steps_front, *regions, spool_folders.at(0), spool_budget);
         });

@@ -22,7 +22,8 @@ class RecordBytes final : public io::ByteSource {
 public:
     RecordBytes(const io::InputFile& file, const std::vector<io::BgzfMember>* members, io::BgzfMemberCache* cache,
                 std::uint64_t offset, std::uint64_t length)
-        : region_(io::open_region(file, offset == 0 ? 0 : offset - 1, offset + length + 1, members, cache)),
+        : region_(io::open_region(file, text_read_for({0, offset, length}).begin,
+                                  text_read_for({0, offset, length}).end, members, cache)),
           skip_(offset == 0 ? 0 : 1),
           length_(length) {}
 

@@ -31,6 +31,11 @@ struct LoadedIndex {
 std::optional<LoadedIndex> open_index(const indexing::Reporting& reporting, const io::InputFile& file,
                                       std::string& not_used);
 
+// The text read_located() reads of a record: the record and the byte on each side of it.
+inline io::TextRange text_read_for(const LocatedRecord& entry) {
+    return {entry.offset == 0 ? 0 : entry.offset - 1, entry.offset + entry.length + 1};
+}
+
 // Reads the located record through the scanner that reads whole files. `choose`, given its
 // header line, returns the sink for the rest of the record (begun already) or null to pass it
 // over. Throws Untrusted where the record is not one whole record, named as the index says,

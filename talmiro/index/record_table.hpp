@@ -7,8 +7,8 @@
 #pragma once
 
 #include "index/index_file.hpp"
-#include "talmiro/index/large_arrays.hpp"
 #include "talmiro/match/name_selection.hpp"
+#include "talmiro/storage/large_arrays.hpp"
 
 #include <cstdint>
 #include <functional>

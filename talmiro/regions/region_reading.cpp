@@ -5,6 +5,7 @@
 #include "talmiro/match/name_selection.hpp"
 #include "talmiro/regions/region_cutting.hpp"
 #include "text/quoting.hpp"
+#include "threads/helper.hpp"
 
 #include <algorithm>
 #include <cstring>
@@ -17,7 +18,6 @@ namespace {
 CutRegions begin_cut(const RegionJob& job, RecordFormat format) {
     CutRegions cut;
     cut.format = format;
-    cut.outputs = std::make_unique<TakenRecords>(format, job.regions.size(), job.spool_folder, job.budget);
     cut.record_bases.assign(job.regions.size(), std::nullopt);
     return cut;
 }
@@ -32,12 +32,10 @@ void sort_by_begin(const std::vector<Region>& regions, std::vector<std::size_t>&
 // Keeps the output of region `nth`, cut from a record of `record_bases` bases.
 void keep_output(CutRegions& cut, const RegionJob& job, std::size_t nth, RegionCut& region_cut,
                  std::uint64_t record_bases, std::string& scratch) {
-    scratch.clear();
+    scratch.assign(1, marker_of(cut.format));
     write_region(job.regions[nth], cut.format, region_cut, job.line_width, scratch);
     cut.record_bases[nth] = record_bases;
-    cut.outputs->begin_record(static_cast<std::int64_t>(nth));
-    cut.outputs->add(scratch);
-    cut.outputs->end_record();
+    job.outputs.keep(nth, scratch);
 }
 
 // Cuts the regions `chosen` (in file order) from the record `records` has just begun.
@@ -55,6 +53,32 @@ void cut_record(CutRegions& cut, const RegionJob& job, const std::vector<std::si
 }
 
 }  // namespace
+
+void SpooledRegions::keep(std::size_t nth, std::string_view text) {
+    if (!kept_) {
+        const RecordFormat format =
+            text.starts_with(marker_of(RecordFormat::fastq)) ? RecordFormat::fastq : RecordFormat::fasta;
+        kept_.emplace(format, count_, spool_folder_, budget_);
+    }
+    kept_->begin_record(static_cast<std::int64_t>(nth));
+    kept_->add(text.substr(1));  // its marker is written back with it
+    kept_->end_record();
+}
+
+std::uint64_t SpooledRegions::write(bool as_cut, const std::function<void(std::string_view)>& use) {
+    if (!kept_) {
+        return 0;
+    }
+    if (as_cut) {
+        return kept_->write_as_taken(use);
+    }
+    kept_->arrange();
+    std::uint64_t written = 0;
+    for (std::size_t nth = 0; nth < count_; ++nth) {
+        written += kept_->write(static_cast<std::uint32_t>(nth), use);
+    }
+    return written;
+}
 
 CutRegions cut_from_scan(RecordScanner& records, const RegionJob& job, const io::Progress& progress) {
     CutRegions cut = begin_cut(job, records.format());
@@ -107,6 +131,12 @@ public:
 
     RegionCut read(std::uint64_t begin, std::uint64_t end) const;
 
+    // Where the bases [begin, end) lie in the text, as far as the record holds them.
+    io::TextRange text_of(std::uint64_t begin, std::uint64_t end) const {
+        end = std::min(end, lines_.bases);
+        return begin < end ? io::TextRange{byte_of(begin), byte_of(end - 1) + 1} : io::TextRange{0, 0};
+    }
+
 private:
     std::uint64_t byte_of(std::uint64_t base) const {
         return record_.offset + lines_.sequence_start + base / lines_.line_bases * lines_.line_width +
@@ -157,9 +187,10 @@ RegionCut AlikeLines::read(std::uint64_t begin, std::uint64_t end) const {
     if (begin >= end) {
         return cut;
     }
-    const std::uint64_t first = byte_of(begin);
+    const io::TextRange range = text_of(begin, end);
+    const std::uint64_t first = range.begin;
     const std::unique_ptr<io::ByteSource> source =
-        io::open_region(file_, first, byte_of(end - 1) + 1, index_.member_list(), &cache_);
+        io::open_region(file_, first, range.end, index_.member_list(), &cache_);
     cut.bases.reserve(static_cast<std::size_t>(end - begin));
     std::uint64_t column = (first - record_.offset - lines_.sequence_start) % lines_.line_width;
     char buffer[1 << 16];
@@ -177,15 +208,43 @@ bool lines_alike(const std::optional<LineGeometry>& lines) {
            lines->sequence_start != LineGeometry::none_known;
 }
 
+// The record's lines, where the index holds them alike.
+std::optional<LineGeometry> alike_lines(const LoadedIndex& index, const LocatedRecord& record) {
+    std::optional<LineGeometry> lines =
+        index.format() == RecordFormat::fasta ? index.tix.geometry_of(record.number) : std::nullopt;
+    return lines_alike(lines) ? lines : std::nullopt;
+}
+
+// Every stretch of text the groups of `located` will read, in their order: a BGZF file's members
+// holding them are inflated ahead, on every core the run may use.
+void read_ahead(const io::InputFile& file, const LoadedIndex& index, const RegionJob& job,
+                const std::vector<LocatedRegion>& located, io::BgzfMemberCache& cache) {
+    const unsigned cores = threads::usable_cores();
+    if (index.member_list() == nullptr || cores < 2) {
+        return;
+    }
+    std::vector<io::TextRange> ranges;
+    for (std::size_t at = 0; at < located.size(); ++at) {
+        const LocatedRecord& record = located[at].record;
+        const bool group_start = at == 0 || located[at - 1].record.number != record.number;
+        if (const std::optional<LineGeometry> lines = alike_lines(index, record)) {
+            const AlikeLines reader(file, index, cache, record, *lines);
+            const Region& region = job.regions[located[at].nth];
+            ranges.push_back(reader.text_of(region.begin, region.end));
+        } else if (group_start) {
+            ranges.push_back(text_read_for(record));
+        }
+    }
+    cache.read_ahead(file, *index.members, ranges, cores);
+}
+
 // Cuts the regions of one record (`group`, in file order), through its geometry where its lines
 // are alike, by reading it whole otherwise.
 void cut_located(CutRegions& cut, const RegionJob& job, const io::InputFile& file, const LoadedIndex& index,
                  io::BgzfMemberCache& cache, std::span<const LocatedRegion> group, RegionCutter& cutter,
                  std::string& scratch) {
     const LocatedRecord& record = group.front().record;
-    const std::optional<LineGeometry> lines =
-        index.format() == RecordFormat::fasta ? index.tix.geometry_of(record.number) : std::nullopt;
-    if (lines_alike(lines)) {
+    if (const std::optional<LineGeometry> lines = alike_lines(index, record)) {
         const AlikeLines reader(file, index, cache, record, *lines);
         for (const LocatedRegion& located : group) {
             const Region& region = job.regions[located.nth];
@@ -216,13 +275,17 @@ CutRegions cut_indexed(const io::InputFile& file, const LoadedIndex& index, cons
             located.push_back({nth, table.at(first)});
         }
     }
-    // In file order, so that regions sharing a stretch of the file read it once.
-    std::stable_sort(located.begin(), located.end(), [&](const LocatedRegion& a, const LocatedRegion& b) {
-        return a.record.number != b.record.number ? a.record.number < b.record.number
-                                                  : job.regions[a.nth].begin < job.regions[b.nth].begin;
-    });
+    // In file order, so that regions sharing a stretch of the file read it once, unless each
+    // output is written as it is cut.
+    if (!job.in_given_order) {
+        std::stable_sort(located.begin(), located.end(), [&](const LocatedRegion& a, const LocatedRegion& b) {
+            return a.record.number != b.record.number ? a.record.number < b.record.number
+                                                      : job.regions[a.nth].begin < job.regions[b.nth].begin;
+        });
+    }
     progress.begin();
     io::BgzfMemberCache cache;
+    read_ahead(file, index, job, located, cache);
     RegionCutter cutter;
     std::string scratch;
     for (std::size_t at = 0; at < located.size();) {

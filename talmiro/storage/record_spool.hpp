@@ -3,6 +3,7 @@
 
 #include "io/file_descriptor.hpp"
 #include "talmiro/storage/file_rereading.hpp"
+#include "talmiro/storage/large_arrays.hpp"
 
 #include <cstdint>
 #include <functional>
@@ -36,7 +37,7 @@ private:
     std::string directory_;
     std::size_t budget_;
     std::uint64_t size_ = 0;
-    std::vector<char> memory_;   // bytes [0, memory_.size())
+    LargeVector<char> memory_;   // bytes [0, memory_.size())
     io::FileDescriptor file_;    // bytes [memory_.size(), size_), less those still pending
     std::vector<char> pending_;  // the file's last bytes, not yet written
     std::uint64_t written_ = 0;  // bytes in the file

@@ -215,6 +215,44 @@ TEST(RandomAccess, EveryStretchIsTheText) {
             ASSERT_EQ(read, expected) << begin << ".." << end << (places ? " BGZF" : " plain");
         }
     }
+    // Members inflated ahead on helpers, for stretches read in the planned order, out of it, or
+    // never planned: each the text's; a damaged member is still met as damage by its reader.
+    for (const unsigned helpers : {1U, 2U, 3U}) {
+        std::vector<io::TextRange> ranges;
+        for (int stretch = 0; stretch < 60; ++stretch) {
+            const std::uint64_t begin = random() % text.size();
+            ranges.push_back({begin, std::min<std::uint64_t>(text.size(), begin + random() % 200000)});
+        }
+        io::BgzfMemberCache cache;
+        cache.read_ahead(blocked, *members, ranges, helpers);
+        for (std::size_t nth = 0; nth < ranges.size(); ++nth) {
+            // Every fifth stretch read is another than planned.
+            const io::TextRange range =
+                nth % 5 == 4 ? io::TextRange{ranges[nth].begin / 2, ranges[nth].begin} : ranges[nth];
+            const std::unique_ptr<io::ByteSource> source =
+                io::open_region(blocked, range.begin, range.end, &*members, &cache);
+            std::string read;
+            char chunk[8192];
+            for (std::size_t got = 0; (got = source->read(chunk, sizeof chunk)) > 0;) {
+                read.append(chunk, got);
+            }
+            EXPECT_FALSE(source->error());
+            ASSERT_EQ(read, text.substr(range.begin, range.end - range.begin)) << helpers << " helpers, " << nth;
+        }
+    }
+    std::string damaged = dir.read("blocked");
+    damaged[(*members)[2].stored + 40] ^= 0x55;
+    dir.write("damaged", damaged);
+    const io::InputFile spoiled = *io::InputFile::open((dir / "damaged").string());
+    io::BgzfMemberCache cache;
+    const std::vector<io::TextRange> whole = {{0, text.size()}};
+    cache.read_ahead(spoiled, *members, whole, 2);
+    const std::unique_ptr<io::ByteSource> source = io::open_region(spoiled, 0, text.size(), &*members, &cache);
+    char chunk[8192];
+    while (source->read(chunk, sizeof chunk) > 0) {
+    }
+    ASSERT_TRUE(source->error());
+    EXPECT_NE(source->error()->describe().find("damaged BGZF member"), std::string::npos);
 }
 
 // A codec that fails ends its output as a write failure that says so, never as a compressed

@@ -1680,6 +1680,12 @@ TEST(TalmiroRegions, TheIndexCutsWhatTheScanCuts) {
                 EXPECT_TRUE(dir.read("indexed") == dir.read("scanned"));
                 EXPECT_TRUE(dir.read("indexed") == reference_regions(genome, regions, reverse));
             }
+            // Outputs written as they are cut leave nothing behind when a later region fails.
+            const ProcessResult failed = run_command(
+                TALMIRO_BINARY, {"-i", "in", "--regions", "regions.txt", "--region", "nowhere", "-o", "failed"}, "",
+                dir.path());
+            EXPECT_EQ(failed.exit_status, 2) << failed.errors;
+            EXPECT_FALSE(fs::exists(dir / "failed"));
         }
         // A line break of the first record read in part moved one base on, unseen by the stamp.
         const std::size_t moved = genome.find('\n', genome.find('\n', genome.size() / 2) + 1);

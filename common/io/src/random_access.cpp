@@ -1,5 +1,6 @@
 #include "io/random_access.hpp"
 
+#include "bgzf_read_ahead.hpp"
 #include "io/file_system.hpp"
 
 #include "codecs/codecs.hpp"
@@ -15,6 +16,40 @@ namespace io {
 namespace {
 
 constexpr std::size_t bgzf_header_size = 18;
+
+}  // namespace
+
+Inflated inflate_member(const InputFile& file, std::uint64_t stored, std::vector<char>& member, std::vector<char>& text,
+                        std::size_t& size, std::optional<IoError>& error) {
+    // Most members of sequence text compress to well under 32 KiB: one read takes the header and
+    // the member, a second the rest of a larger one (at most 64 KiB).
+    constexpr std::size_t first_read = std::size_t{1} << 15;
+    member.resize(largest_bgzf_member);
+    std::optional<std::size_t> got = read_at(file.descriptor(), stored, member.data(), first_read);
+    if (got && *got >= bgzf_header_size) {
+        size = codecs::bgzf_member_size({member.data(), *got});
+        if (size > *got && *got == first_read) {
+            const std::optional<std::size_t> rest =
+                read_at(file.descriptor(), stored + first_read, member.data() + first_read, size - first_read);
+            got = rest ? std::optional(first_read + *rest) : std::nullopt;
+        }
+    }
+    if (!got) {
+        error = IoError{IoError::Action::read, file.name(), errno, {}};
+        return Inflated::failed;
+    }
+    if (*got == 0) {
+        return Inflated::end;
+    }
+    size = *got < bgzf_header_size ? 0 : codecs::bgzf_member_size({member.data(), *got});
+    if (size == 0 || size > *got || !codecs::inflate_bgzf_member({member.data(), size}, text)) {
+        error = IoError::bad_content(file.name(), "damaged BGZF member at byte " + std::to_string(stored));
+        return Inflated::failed;
+    }
+    return Inflated::member;
+}
+
+namespace {
 
 // The bytes [begin, end) of a plain file, read where they are.
 class PlainRegion final : public ByteSource {
@@ -100,28 +135,16 @@ private:
                 return true;
             }
         }
-        member_.resize(bgzf_header_size);
-        const std::optional<std::size_t> header =
-            read_at(file_.descriptor(), stored_at_, member_.data(), member_.size());
-        if (!header) {
-            error_ = IoError{IoError::Action::read, file_.name(), errno, {}};
-            return false;
-        }
-        if (*header == 0) {
+        auto text = std::make_shared<std::vector<char>>();
+        std::size_t size = 0;
+        switch (inflate_member(file_, stored_at_, member_, *text, size, error_)) {
+        case Inflated::end:
             end_ = text_at_;
             return false;
-        }
-        const std::size_t size = *header < bgzf_header_size ? 0 : codecs::bgzf_member_size({member_.data(), *header});
-        if (size == 0) {
-            error_ = IoError::bad_content(file_.name(), "damaged BGZF member at byte " + std::to_string(stored_at_));
+        case Inflated::failed:
             return false;
-        }
-        member_.resize(size);
-        const std::optional<std::size_t> whole = read_at(file_.descriptor(), stored_at_, member_.data(), size);
-        auto text = std::make_shared<std::vector<char>>();
-        if (!whole || *whole != size || !codecs::inflate_bgzf_member({member_.data(), size}, *text)) {
-            error_ = IoError::bad_content(file_.name(), "damaged BGZF member at byte " + std::to_string(stored_at_));
-            return false;
+        case Inflated::member:
+            break;
         }
         inflated_ = std::move(text);
         if (cache_ != nullptr) {
@@ -229,7 +252,23 @@ std::optional<std::vector<BgzfMember>> list_bgzf_members(const InputFile& file, 
     }
 }
 
-const BgzfMemberCache::Member* BgzfMemberCache::find(std::uint64_t stored) const {
+BgzfMemberCache::BgzfMemberCache() = default;
+BgzfMemberCache::~BgzfMemberCache() = default;
+
+void BgzfMemberCache::read_ahead(const InputFile& file, const std::vector<BgzfMember>& members,
+                                 const std::vector<TextRange>& ranges, unsigned helpers) {
+    ahead_.reset();
+    if (helpers > 0) {
+        ahead_ = std::make_unique<BgzfReadAhead>(file, planned_members(members, ranges), helpers);
+    }
+}
+
+const BgzfMemberCache::Member* BgzfMemberCache::find(std::uint64_t stored) {
+    if (ahead_) {
+        if (const Member* const inflated = ahead_->take(stored)) {
+            return inflated;
+        }
+    }
     for (const Member& member : members_) {
         if (member.text && member.stored == stored) {
             return &member;

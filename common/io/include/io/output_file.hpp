@@ -56,6 +56,9 @@ public:
 
     // Empties a file opened in place by create(); nothing to do for any other.
     void begin_writing();
+    // Whether the bytes go to a temporary file that replaces the target only at a successful
+    // close: a run that fails once it has begun writing then leaves nothing behind.
+    bool replaces_target() const { return !temporary_.empty(); }
 
     // From now on, compresses what is written as `choice` says (none: as it is).
     void compress(const CompressionChoice& choice);

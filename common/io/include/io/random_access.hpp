@@ -35,9 +35,18 @@ std::optional<std::vector<BgzfMember>> list_bgzf_members(const InputFile& file, 
 // The most text a BGZF member holds.
 inline constexpr std::size_t largest_bgzf_member = std::size_t{1} << 16;
 
+class BgzfReadAhead;
+
+// A stretch of a file's text, [begin, end).
+struct TextRange {
+    std::uint64_t begin;
+    std::uint64_t end;
+};
+
 // The members of one BGZF file inflated last, by where they are stored: regions read one after
 // another (records in file order, a dozen to a member) inflate a member they share once. The
-// text is shared, never copied: a region keeps what it reads alive.
+// text is shared, never copied: a region keeps what it reads alive. Where the run knows what
+// it will read, the members are inflated ahead on helper threads.
 class BgzfMemberCache {
 public:
     struct Member {
@@ -45,13 +54,26 @@ public:
         std::size_t size = 0;  // compressed, to the next member
         std::shared_ptr<const std::vector<char>> text;
     };
-    const Member* find(std::uint64_t stored) const;
+    BgzfMemberCache();
+    ~BgzfMemberCache();
+    BgzfMemberCache(const BgzfMemberCache&) = delete;
+    BgzfMemberCache& operator=(const BgzfMemberCache&) = delete;
+
+    // The text of `ranges` will be read in this order: the members holding it are inflated
+    // ahead, each once, on `helpers` threads (none: as the reading needs them). `file` and
+    // `members` must outlive the cache.
+    void read_ahead(const InputFile& file, const std::vector<BgzfMember>& members, const std::vector<TextRange>& ranges,
+                    unsigned helpers);
+    // The member stored at `stored`, inflated, where the cache has it or inflates it ahead (it
+    // then waits for it); null otherwise.
+    const Member* find(std::uint64_t stored);
     void keep(Member member);
 
 private:
     static constexpr std::size_t kept = 4;
     std::array<Member, kept> members_{};
     std::size_t next_ = 0;
+    std::unique_ptr<BgzfReadAhead> ahead_;
 };
 
 // The text [begin, end) of `file` (which must outlive the source): read where it lies in a

@@ -1,6 +1,7 @@
-// Memory for the arrays an index is built in: hundreds of megabytes for tens of millions of
-// records, filled once. Taken in huge pages where the system allows them, as touching that much
-// fresh memory a 4 KiB page at a time costs more than the scan that fills it.
+// Memory for large arrays filled once: an index's tables (hundreds of megabytes for tens of
+// millions of records), the spool of taken records. Taken in huge pages where the system allows
+// them, as touching that much fresh memory a 4 KiB page at a time costs more than the work that
+// fills it.
 #pragma once
 
 #include <sys/mman.h>
