@@ -1714,3 +1714,25 @@ TEST(TalmiroRegions, TheIndexCutsWhatTheScanCuts) {
         EXPECT_TRUE(dir.read("indexed") == reference_regions(edited, regions, false));
     }
 }
+
+// Past twenty names listed several times, only their number is told, as for missing names.
+TEST(TalmiroBatchMessages, PastTwentyRepeatedNamesOnlyTheirNumberIsTold) {
+    ScratchDir dir;
+    std::string list;
+    std::string records;
+    for (int name = 1; name <= 25; ++name) {
+        list += "n" + std::to_string(name) + "\nn" + std::to_string(name) + "\n";
+        records += ">n" + std::to_string(name) + "\nAC\n";
+    }
+    dir.write("list.txt", list);
+    dir.write("in.fa", records);
+    const ProcessResult run =
+        run_command(TALMIRO_BINARY, {"-l", "list.txt", "-i", "in.fa", "-o", "out.fa"}, "", dir.path());
+    EXPECT_EQ(run.exit_status, 0);
+    std::string expected;
+    for (int name = 1; name <= 20; ++name) {
+        expected +=
+            "talmiro: warning: 'n" + std::to_string(name) + "' is listed 2 times: it is written at each place\n";
+    }
+    EXPECT_EQ(run.errors, expected + "talmiro: warning: 5 more names are listed several times\n");
+}

@@ -74,12 +74,19 @@ void warn_of_repeated_names(Front& front, const text::NameList& names) {
     for (std::size_t position = 0; position < names.size(); ++position) {
         ++places[names.slot(position)];
     }
+    // As with missing names, a long run of them says little more past its first lines than
+    // their number.
+    constexpr std::size_t most_told = 20;
+    std::size_t repeated = 0;
     for (std::size_t position = 0; position < names.size(); ++position) {
         const std::uint32_t slot = names.slot(position);
-        if (places[slot] > 1 && names.first_position(slot) == position) {
+        if (places[slot] > 1 && names.first_position(slot) == position && ++repeated <= most_told) {
             front.warn(text::quoted(names.name(position)) + " is listed " + std::to_string(places[slot]) +
                        " times: it is written at each place");
         }
+    }
+    if (repeated > most_told) {
+        front.warn(std::to_string(repeated - most_told) + " more names are listed several times");
     }
 }
 
