@@ -3,8 +3,8 @@
 
   snakemake   each wrapper's test Snakefile, laid out as the public wrapper collection lays its
               own, and the example workflow (a job per read pair and per matrix, gathered), run
-              by Debian's snakemake --cores 2 and again through the SLURM profile with a stand-in
-              sbatch; every output is checked against the expected files or computed afresh.
+              by Debian's snakemake --cores 2; every output is checked against the expected files
+              or computed afresh.
   cwltool     both CommandLineTools validate, name every batch option but -q, -v and --index,
               and run their example jobs (the read pair again with its index staged beside it).
   galaxy      each tool XML has a parameter for every batch option; its <command> is rendered
@@ -16,6 +16,11 @@
               and files.
   drift       every option a workflow file names is one the program takes, the CWL tools and
               Galaxy XML name every batch option, and every version they carry is the programs'.
+  slurm       a one-node SLURM cluster of its own (tests/cluster/slurm-cluster): the example
+              through the Snakemake profile with the real sbatch (the local run's bytes, each
+              rule's resources on its job, failing and cancelled jobs failing the workflow), fanned
+              out over 64 pairs and 16 matrices, and the CWL example by cwltool and by Toil on
+              SLURM, with staged indexes read on the node.
 
 Each case exits 77 (skipped) when the program it needs is not installed.
 """
@@ -61,9 +66,9 @@ def batch_options(program):
     return sorted(set(re.findall(r"^\s+(?:-\w,)?(--[a-z][a-z-]+)", help_text, re.M)))
 
 
-# What no workflow engine offers: the help, the version, the meter and counts of a terminal,
-# and --index, a different job (indexes are made once, outside the workflow).
-# --compress is for standard output, and every workflow names its outputs.
+# What no workflow engine offers: the help, the version, the meter of a terminal, and --index,
+# a different job (indexes are made once, outside the workflow). --compress is for standard
+# output, and every workflow names its outputs. The CWL tools offer --verbose for a job's log.
 NOT_IN_WORKFLOWS = {"--help", "--version", "--quiet", "--verbose", "--index", "--compress"}
 # Galaxy stages each dataset alone, so an index is never beside it; --exact is offered as its
 # equal, --match word; Galaxy's datasets are stored under names of its own (.dat), which ask for
@@ -110,24 +115,6 @@ def snakemake_case(args, folder):
     run(["snakemake", "--cores", "2", "-s", example, "--directory", local])
     check_example_outputs(local)
 
-    # The SLURM profile, with an sbatch that runs each job script at once and gives a job number.
-    stand_in = os.path.join(folder, "bin")
-    os.mkdir(stand_in)
-    with open(os.path.join(stand_in, "sbatch"), "w") as handle:
-        handle.write('#!/bin/sh\nfor script; do :; done\necho "$*" >> "$SBATCH_CALLS"\n'
-                     'sh "$script" >/dev/null 2>&1\necho 4242\n')
-    os.chmod(os.path.join(stand_in, "sbatch"), 0o755)
-    cluster = os.path.join(folder, "cluster")
-    os.mkdir(cluster)
-    environment = dict(os.environ, PATH=stand_in + os.pathsep + os.environ["PATH"],
-                       SBATCH_CALLS=os.path.join(folder, "sbatch-calls"))
-    run(["snakemake", "-s", example, "--profile", os.path.join(WORKFLOWS, "snakemake", "profiles", "slurm"),
-         "--latency-wait", "5"], cwd=cluster, env=environment)
-    check_example_outputs(cluster)
-    with open(os.path.join(folder, "sbatch-calls")) as handle:
-        calls = handle.read().splitlines()
-    check(len(calls) == 5 and all("--partition=main" in call and "--mem=1000" in call for call in calls),
-          "one sbatch per pair and per matrix, with the profile's resources: %s" % calls)
     return 0
 
 
@@ -172,6 +159,17 @@ def cwltool_case(args, folder):
             prefixes = set(re.findall(r"prefix: (--[a-z-]+)", handle.read()))
         absent = [option for option in batch_options(binary) if option not in NOT_IN_WORKFLOWS | prefixes]
         check(not absent, "%s.cwl binds every batch option; not %s" % (tool, absent))
+    # The example workflow: talmiro scattered over the pairs, then orvane's cut.
+    run(["cwltool", "--validate", os.path.join(cwl, "example.cwl")])
+    example = os.path.join(folder, "example")
+    run(["cwltool", "--quiet", "--outdir", example, os.path.join(cwl, "example.cwl"),
+         os.path.join(cwl, "example-job.yml")])
+    for mate in ("R1", "R2"):
+        same_file(os.path.join(example, "clean_sample_b_%s.fq.gz" % mate),
+                  os.path.join(EXPECTED, "talmiro_clean_%s.fq" % mate))
+    with open(os.path.join(example, "genomes.tsv")) as handle:
+        check(handle.readline().split() == ["OQ291490.1", "MZ021680.1", "ON249995.1", "PP346411.1"],
+              "the example's cut holds the listed genomes the matrix has")
     jobs = {"orvane": {"subset.txt": "orvane_subset.txt", "sample.txt": "orvane_sample.txt"},
             "talmiro": {"subset_R1.fq": "talmiro_subset_R1.fq", "subset_R2.fq": "talmiro_subset_R2.fq"},
             "talmiro-regions": {"regions.fa": "talmiro_regions.fa"}}
@@ -491,9 +489,232 @@ def drift_case(args, folder):
     return 0
 
 
+CLUSTER = os.path.join(ROOT, "tests", "cluster", "slurm-cluster")
+PROFILE = os.path.join(WORKFLOWS, "snakemake", "profiles", "slurm")
+EXAMPLE = os.path.join(WORKFLOWS, "snakemake", "example", "Snakefile")
+
+
+def slurm_jobs():
+    """Every job the cluster still knows (it keeps them MinJobAge after they end): number ->
+    its fields (JobName, JobState, NumCPUs, MinMemoryNode...)."""
+    jobs = {}
+    for line in run(["scontrol", "show", "job", "-o"]).stdout.splitlines():
+        fields = dict(field.split("=", 1) for field in line.split() if "=" in field)
+        if "JobId" in fields:
+            jobs[fields["JobId"]] = fields
+    return jobs
+
+
+def new_jobs(before):
+    """The jobs submitted since `before`, told in the log by name and state."""
+    jobs = {number: fields for number, fields in slurm_jobs().items() if number not in before}
+    for number, fields in sorted(jobs.items(), key=lambda item: int(item[0])):
+        print("slurm job %s %s: %s, %s CPUs, %s" % (number, fields.get("JobName"), fields.get("JobState"),
+                                                   fields.get("NumCPUs"), fields.get("MinMemoryNode")))
+    return jobs
+
+
+def snakemake_on_slurm(folder, environment):
+    """The example through the profile with the real sbatch: the local run's bytes, each rule's
+    threads and memory on its job; a failing tool fails the workflow, leaving its message in the
+    job's log and no output; a job SLURM cancels fails the workflow rather than leaving it
+    waiting."""
+    local = os.path.join(folder, "local")
+    run(["snakemake", "--cores", "2", "-s", EXAMPLE, "--directory", local])
+    before = slurm_jobs()
+    cluster = os.path.join(folder, "on-slurm")
+    os.mkdir(cluster)
+    run(["snakemake", "-s", EXAMPLE, "--profile", PROFILE, "--latency-wait", "5"], cwd=cluster, env=environment)
+    check_example_outputs(cluster)
+    for output in ["summary.tsv"] + ["clean/%s_%s.fq.gz" % (sample, mate) for sample in ("sample_a", "sample_b")
+                                     for mate in ("R1", "R2")] + ["genomes/%s.tsv" % layout
+                                                                  for layout in ("square", "lower", "pairs")]:
+        with open(os.path.join(local, output), "rb") as ours, open(os.path.join(cluster, output), "rb") as theirs:
+            check(ours.read() == theirs.read(), "%s on SLURM is the local run's, byte for byte" % output)
+    wanted = {"smk-remove_host_reads": ("2", "400M"), "smk-cut_genomes": ("1", "300M")}
+    jobs = new_jobs(before)
+    check(sorted(fields["JobName"] for fields in jobs.values()) == ["smk-cut_genomes"] * 3 +
+          ["smk-remove_host_reads"] * 2, "a job per matrix and per pair: %s" % jobs)
+    for fields in jobs.values():
+        check(fields["JobState"] == "COMPLETED" and
+              (fields["NumCPUs"], fields["MinMemoryNode"]) == wanted[fields["JobName"]],
+              "the rule's threads and memory reach its job: %s" % fields)
+
+    failing = os.path.join(folder, "failing")
+    os.mkdir(failing)
+    result = subprocess.run(["snakemake", "-s", EXAMPLE, "--profile", PROFILE, "--latency-wait", "5",
+                             "--restart-times", "0", "--config", "allow_missing_genomes=false"],
+                            cwd=failing, env=environment, capture_output=True, text=True, timeout=600)
+    check(result.returncode != 0, "a tool that fails fails the workflow:\n" + result.stdout + result.stderr)
+    with open(os.path.join(failing, "logs", "cut_genomes", "square.log")) as handle:
+        check("'OU999999.1' not found" in handle.read(), "the job's log holds the tool's message")
+    check(not os.path.exists(os.path.join(failing, "genomes", "square.tsv")), "a failed job leaves no output")
+    new_jobs(before)
+
+    # Jobs that cannot start (the partition down) are cancelled as they come: the status script
+    # tells Snakemake, which gives up rather than waiting for outputs forever.
+    cancelled = os.path.join(folder, "cancelled")
+    os.mkdir(cancelled)
+    run(["scontrol", "update", "PartitionName=main", "State=DOWN"], env=environment)
+    try:
+        engine = subprocess.Popen(["snakemake", "-s", EXAMPLE, "--profile", PROFILE, "--restart-times", "0"],
+                                  cwd=cancelled, env=environment, stdout=subprocess.DEVNULL,
+                                  stderr=subprocess.DEVNULL)
+        while engine.poll() is None:
+            subprocess.run(["scancel", "--state=PENDING", "--partition=main"], env=environment)
+            subprocess.run(["sleep", "1"])
+        check(engine.returncode != 0, "a workflow whose jobs SLURM cancelled fails")
+    finally:
+        run(["scontrol", "update", "PartitionName=main", "State=UP"], env=environment)
+    check(not os.path.exists(os.path.join(cancelled, "summary.tsv")), "nothing is gathered from cancelled jobs")
+
+
+def write_fastq(path, names, rng):
+    with gzip.open(path, "wt") if path.endswith(".gz") else open(path, "w") as handle:
+        for name in names:
+            sequence = "".join(rng.choice("ACGT") for _ in range(40))
+            handle.write("@%s\n%s\n+\n%s\n" % (name, sequence, "I" * 40))
+
+
+def scatter_on_slurm(folder, environment):
+    """The example fanned out over 64 read pairs and 16 matrices made here, each job asking for
+    one core, within the node: every pair without its host reads, every matrix cut."""
+    import random
+    rng = random.Random(20261210)
+    data = os.path.join(folder, "scale-data")
+    os.mkdir(data)
+    host = ["host%03d" % number for number in range(50)]
+    with open(os.path.join(data, "host.txt"), "w") as handle:
+        handle.write("\n".join(host) + "\n")
+    pairs = {}
+    for sample in range(64):
+        names = rng.sample(host, 10) + ["read%03d_%d" % (sample, number) for number in range(30)]
+        rng.shuffle(names)
+        suffix = ".fq.gz" if sample % 2 else ".fq"
+        files = []
+        for mate in ("1", "2"):
+            path = "s%02d_R%s%s" % (sample, mate, suffix)
+            write_fastq(os.path.join(data, path), ["%s/%s" % (name, mate) for name in names], rng)
+            files.append(path)
+        pairs["s%02d" % sample] = files
+    matrices = {}
+    for number in range(16):
+        layout = ("distances.txt", "distances_lower.txt", "distances_pairs.tsv")[number % 3]
+        name = "m%02d_%s" % (number, layout)
+        shutil.copy(os.path.join(EXAMPLES, "orvane", layout), os.path.join(data, name))
+        matrices["m%02d" % number] = name
+    shutil.copy(os.path.join(EXAMPLES, "orvane", "ids.txt"), os.path.join(data, "ids.txt"))
+    config = os.path.join(folder, "scale.yaml")
+    with open(config, "w") as handle:
+        handle.write("data: %s\nhost_reads: host.txt\ngenomes: ids.txt\npair_threads: 1\npair_mem_mb: 200\n"
+                     "matrix_mem_mb: 200\npairs:\n" % data)
+        for sample, files in pairs.items():
+            handle.write("  %s: [%s, %s]\n" % (sample, files[0], files[1]))
+        handle.write("matrices:\n")
+        for matrix, path in matrices.items():
+            handle.write("  %s: %s\n" % (matrix, path))
+    work = os.path.join(folder, "scale")
+    os.mkdir(work)
+    before = slurm_jobs()
+    run(["snakemake", "-s", EXAMPLE, "--profile", PROFILE, "--latency-wait", "5", "--configfile", config],
+        cwd=work, env=environment)
+    jobs = new_jobs(before)
+    check(len(jobs) == 80 and all(fields["JobState"] == "COMPLETED" and fields["NumCPUs"] == "1"
+                                  for fields in jobs.values()), "80 jobs of one core each completed")
+    for sample, files in pairs.items():
+        for path in files:
+            mate = "R1" if "_R1" in path else "R2"
+            kept = [record for record in fastq_records(os.path.join(data, path))
+                    if record[0][1:].split("/")[0] not in host]
+            check(fastq_records(os.path.join(work, "clean", "%s_%s.fq.gz" % (sample, mate))) == kept,
+                  "%s's %s keeps every read but the host's" % (sample, mate))
+    for matrix in matrices:
+        with open(os.path.join(work, "genomes", matrix + ".tsv")) as handle:
+            check(len(handle.read().splitlines()) == 5, "%s is cut to the 4 listed genomes it holds" % matrix)
+
+
+def cwl_on_slurm(args, folder, environment):
+    """The CWL example (a scatter over read pairs, then a cut of one matrix) by cwltool and by
+    Toil on SLURM, alike byte for byte; talmiro's tool through Toil with the pair's indexes staged
+    beside it: read through them when fresh, told and passed over when one is stale."""
+    cwl = os.path.join(WORKFLOWS, "cwl")
+    outputs = {}
+    for engine in ("cwltool", "toil"):
+        out = os.path.join(folder, "cwl-" + engine)
+        if engine == "cwltool":
+            run(["cwltool", "--quiet", "--outdir", out, os.path.join(cwl, "example.cwl"),
+                 os.path.join(cwl, "example-job.yml")], env=environment)
+        else:
+            run(toil_command(folder, "example") + ["--outdir", out, os.path.join(cwl, "example.cwl"),
+                                                   os.path.join(cwl, "example-job.yml")], cwd=folder, env=environment)
+        outputs[engine] = {name: read_bytes(os.path.join(out, name)) for name in sorted(os.listdir(out))}
+    check(sorted(outputs["cwltool"]) == ["clean_sample_a_R1.fq", "clean_sample_a_R2.fq", "clean_sample_b_R1.fq.gz",
+                                         "clean_sample_b_R2.fq.gz", "genomes.tsv"], "the workflow's outputs")
+    check(outputs["cwltool"] == outputs["toil"], "Toil on SLURM writes what cwltool writes")
+
+    indexed = os.path.join(folder, "toil-indexed")
+    os.mkdir(indexed)
+    for mate in ("R1", "R2"):
+        shutil.copy2(os.path.join(EXAMPLES, "reads", "sample_a_%s.fq" % mate), indexed)
+    run([args.talmiro, "--index", os.path.join(indexed, "sample_a_R1.fq"), os.path.join(indexed, "sample_a_R2.fq")])
+    job = os.path.join(folder, "toil-indexed-job.yml")
+    with open(job, "w") as handle:
+        handle.write("names: {class: File, path: %s}\nsequences:\n  - {class: File, path: %s/sample_a_R1.fq}\n"
+                     "  - {class: File, path: %s/sample_a_R2.fq}\noutput_names: [subset_R1.fq, subset_R2.fq]\n"
+                     "verbose: true\n" % (os.path.join(EXAMPLES, "reads", "reads.txt"), indexed, indexed))
+    for case in ("fresh", "stale"):
+        if case == "stale":
+            with open(os.path.join(indexed, "sample_a_R2.fq"), "a") as handle:
+                handle.write("@late/2\nACGT\n+\nIIII\n")
+        out = os.path.join(folder, "toil-%s" % case)
+        logs = os.path.join(folder, "toil-%s-logs" % case)
+        os.mkdir(logs)
+        run(toil_command(folder, case) + ["--writeLogs", logs, "--writeLogsFromAllJobs", "--outdir", out,
+                                          os.path.join(cwl, "talmiro.cwl"), job], cwd=folder, env=environment)
+        told = ""
+        for root, _, names in os.walk(logs):
+            for name in names:
+                with open(os.path.join(root, name), errors="replace") as handle:
+                    told += handle.read()
+        check("records read through an index: " in told and ("index not used for" in told) == (case == "stale"),
+              "the staged indexes are read through on the node, a stale one not (%s):\n%s" % (case, told))
+        check(("made for another version" in told) == (case == "stale"), "a stale index is told (%s)" % case)
+        for mate in ("R1", "R2"):
+            same_file(os.path.join(out, "subset_%s.fq" % mate), os.path.join(EXPECTED, "talmiro_subset_%s.fq" % mate))
+
+
+def toil_command(folder, name):
+    return ["toil-cwl-runner", "--batchSystem", "slurm", "--jobStore", os.path.join(folder, "toil-store-" + name),
+            "--workDir", folder, "--disableCaching", "--logLevel", "WARNING"]
+
+
+def slurm_case(args, folder):
+    """A one-node SLURM cluster of the test's own, and every engine on it."""
+    for program in ("snakemake", "toil-cwl-runner", "cwltool"):
+        if not shutil.which(program):
+            print("skipped: %s is not installed" % program)
+            return SKIP
+    cluster = os.path.join(folder, "cluster")
+    started = subprocess.run([CLUSTER, "start", cluster], capture_output=True, text=True, timeout=120)
+    if started.returncode == SKIP:
+        print("skipped: " + started.stderr.strip())
+        return SKIP
+    check(started.returncode == 0, "the cluster starts:\n" + started.stderr)
+    # Every SLURM command of the case (the engines', scontrol's) talks to this cluster alone.
+    os.environ["SLURM_CONF"] = os.path.join(cluster, "slurm.conf")
+    environment = dict(os.environ)
+    try:
+        snakemake_on_slurm(folder, environment)
+        scatter_on_slurm(folder, environment)
+        cwl_on_slurm(args, folder, environment)
+    finally:
+        subprocess.run([CLUSTER, "stop", cluster], timeout=120)
+    return 0
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("case", choices=["snakemake", "cwltool", "galaxy", "completion", "drift"])
+    parser.add_argument("case", choices=["snakemake", "cwltool", "galaxy", "completion", "drift", "slurm"])
     parser.add_argument("--completions", help="the folder of the completions the build wrote")
     parser.add_argument("--orvane", required=True)
     parser.add_argument("--talmiro", required=True)
@@ -505,7 +726,7 @@ def main():
     os.environ["PATH"] = os.pathsep.join([os.path.dirname(args.orvane), os.path.dirname(args.talmiro),
                                           os.environ["PATH"]])
     cases = {"snakemake": snakemake_case, "cwltool": cwltool_case, "galaxy": galaxy_case,
-             "completion": completion_case, "drift": drift_case}
+             "completion": completion_case, "drift": drift_case, "slurm": slurm_case}
     with tempfile.TemporaryDirectory() as folder:
         outcome = cases[args.case](args, folder)
     print("skipped: the program is not installed" if outcome == SKIP else "passed")

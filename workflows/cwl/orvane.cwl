@@ -17,6 +17,10 @@ requirements:
   InlineJavascriptRequirement: {}
 
 hints:
+  # What one job uses: a batch system (Toil on SLURM) asks a node for no more.
+  ResourceRequirement:
+    coresMin: 1
+    ramMin: 512
   SoftwareRequirement:
     packages:
       orvane-talmiro:
@@ -101,6 +105,10 @@ inputs:
     type: int?
     doc: take the N-th blank- or tab-separated field of each list line as the name
     inputBinding: {prefix: --list-column, position: 4}
+  verbose:
+    type: boolean?
+    doc: the counts, and how each input was read (through its index or not), on standard error (the job's log)
+    inputBinding: {prefix: --verbose, position: 4}
   threads:
     type: int?
     doc: threads to compress and read on (default, the cores the runner gives the job)
