@@ -148,6 +148,22 @@ def check_example_outputs(work):
           % (kept["sample_a"], kept["sample_b"]), "the summary gathers every job:\n" + summary)
 
 
+def indexed_pair_job(args, folder, name, option):
+    """The bundled read pair copied into folder/NAME with its indexes made there, and a job of
+    talmiro's CWL tool taking the listed reads from it, with one more input line `option`."""
+    indexed = os.path.join(folder, name)
+    os.mkdir(indexed)
+    for mate in ("R1", "R2"):
+        shutil.copy2(os.path.join(EXAMPLES, "reads", "sample_a_%s.fq" % mate), indexed)
+    run([args.talmiro, "--index", os.path.join(indexed, "sample_a_R1.fq"), os.path.join(indexed, "sample_a_R2.fq")])
+    job = os.path.join(folder, name + "-job.yml")
+    with open(job, "w") as handle:
+        handle.write("names: {class: File, path: %s}\nsequences:\n  - {class: File, path: %s/sample_a_R1.fq}\n"
+                     "  - {class: File, path: %s/sample_a_R2.fq}\noutput_names: [subset_R1.fq, subset_R2.fq]\n%s\n"
+                     % (os.path.join(EXAMPLES, "reads", "reads.txt"), indexed, indexed, option))
+    return indexed, job
+
+
 def cwltool_case(args, folder):
     if not shutil.which("cwltool"):
         return SKIP
@@ -197,16 +213,7 @@ def cwltool_case(args, folder):
     # The read pair with its indexes, staged beside the inputs as secondary files: a fresh index
     # is taken without a word; one whose file was staged with new times too, once its content is
     # proved the same; one whose file changed (a base of an unlisted read, the size kept) is told.
-    indexed = os.path.join(folder, "indexed")
-    os.mkdir(indexed)
-    for mate in ("R1", "R2"):
-        shutil.copy2(os.path.join(EXAMPLES, "reads", "sample_a_%s.fq" % mate), indexed)
-    run([args.talmiro, "--index", os.path.join(indexed, "sample_a_R1.fq"), os.path.join(indexed, "sample_a_R2.fq")])
-    job = os.path.join(folder, "indexed-job.yml")
-    with open(job, "w") as handle:
-        handle.write("names: {class: File, path: %s}\nsequences:\n  - {class: File, path: %s/sample_a_R1.fq}\n"
-                     "  - {class: File, path: %s/sample_a_R2.fq}\noutput_names: [subset_R1.fq, subset_R2.fq]\n"
-                     "match: word\n" % (os.path.join(EXAMPLES, "reads", "reads.txt"), indexed, indexed))
+    indexed, job = indexed_pair_job(args, folder, "indexed", "match: word")
     mate_two = os.path.join(indexed, "sample_a_R2.fq")
     for case in ("fresh", "new times", "changed"):
         if case == "new times":
@@ -652,16 +659,7 @@ def cwl_on_slurm(args, folder, environment):
                                          "clean_sample_b_R2.fq.gz", "genomes.tsv"], "the workflow's outputs")
     check(outputs["cwltool"] == outputs["toil"], "Toil on SLURM writes what cwltool writes")
 
-    indexed = os.path.join(folder, "toil-indexed")
-    os.mkdir(indexed)
-    for mate in ("R1", "R2"):
-        shutil.copy2(os.path.join(EXAMPLES, "reads", "sample_a_%s.fq" % mate), indexed)
-    run([args.talmiro, "--index", os.path.join(indexed, "sample_a_R1.fq"), os.path.join(indexed, "sample_a_R2.fq")])
-    job = os.path.join(folder, "toil-indexed-job.yml")
-    with open(job, "w") as handle:
-        handle.write("names: {class: File, path: %s}\nsequences:\n  - {class: File, path: %s/sample_a_R1.fq}\n"
-                     "  - {class: File, path: %s/sample_a_R2.fq}\noutput_names: [subset_R1.fq, subset_R2.fq]\n"
-                     "verbose: true\n" % (os.path.join(EXAMPLES, "reads", "reads.txt"), indexed, indexed))
+    indexed, job = indexed_pair_job(args, folder, "toil-indexed", "verbose: true")
     for case in ("fresh", "stale"):
         if case == "stale":
             with open(os.path.join(indexed, "sample_a_R2.fq"), "a") as handle:
