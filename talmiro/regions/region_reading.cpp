@@ -38,7 +38,8 @@ void keep_output(CutRegions& cut, const RegionJob& job, std::size_t nth, RegionC
     job.outputs.keep(nth, scratch);
 }
 
-// Cuts the regions `chosen` (in file order) from the record `records` has just begun.
+// Cuts the regions `chosen` (places in the given order, kept in the order listed) from the
+// record that `read` hands on.
 void cut_record(CutRegions& cut, const RegionJob& job, const std::vector<std::size_t>& chosen, RegionCutter& cutter,
                 const std::function<void(RecordSink&)>& read, std::string& scratch) {
     std::vector<const Region*> regions;
@@ -238,8 +239,8 @@ void read_ahead(const io::InputFile& file, const LoadedIndex& index, const Regio
     cache.read_ahead(file, *index.members, ranges, cores);
 }
 
-// Cuts the regions of one record (`group`, in file order), through its geometry where its lines
-// are alike, by reading it whole otherwise.
+// Cuts the regions of one record (`group`, kept in its order), through its geometry where its
+// lines are alike, by reading it whole otherwise.
 void cut_located(CutRegions& cut, const RegionJob& job, const io::InputFile& file, const LoadedIndex& index,
                  io::BgzfMemberCache& cache, std::span<const LocatedRegion> group, RegionCutter& cutter,
                  std::string& scratch) {
