@@ -570,12 +570,9 @@ def sequence_of(record):
     return b"".join(lines[:plus] if record.startswith(b"@") else lines)
 
 
-def samtools_case(args, folder, rng):
-    """Indexes both ways: the .fai and .gzi talmiro --index writes are byte for byte those
-    samtools faidx writes, samtools fetches through ours, and talmiro takes records through a
-    .fai samtools made (with no table of its own) exactly as reading the whole file does."""
-    if shutil.which("samtools") is None or shutil.which("bgzip") is None:
-        return SKIP
+def folder_tools(folder):
+    """Three helpers on files of `folder`: write a text as it is, read a file's bytes, and run a
+    shell command there that must succeed (its result)."""
     def write(name, text):
         with open(os.path.join(folder, name), "w", newline="") as handle:
             handle.write(text)
@@ -586,6 +583,16 @@ def samtools_case(args, folder, rng):
         result = subprocess.run(["/bin/sh", "-c", command], cwd=folder, capture_output=True, timeout=120)
         check(result.returncode == 0, "%s: %s" % (command, result.stderr.decode(errors="replace")))
         return result
+    return write, read, run
+
+
+def samtools_case(args, folder, rng):
+    """Indexes both ways: the .fai and .gzi talmiro --index writes are byte for byte those
+    samtools faidx writes, samtools fetches through ours, and talmiro takes records through a
+    .fai samtools made (with no table of its own) exactly as reading the whole file does."""
+    if shutil.which("samtools") is None or shutil.which("bgzip") is None:
+        return SKIP
+    write, read, run = folder_tools(folder)
     fasta, fastq, names = [], [], []
     for index in range(300):
         name = "contig_%d" % index
@@ -659,13 +666,9 @@ def regions_case(args, folder, rng):
     faidx and fqidx; a BED file's sequences are bedtools getfasta's."""
     if shutil.which("samtools") is None or shutil.which("bgzip") is None:
         return SKIP
-    def write(name, text):
-        with open(os.path.join(folder, name), "w", newline="") as handle:
-            handle.write(text)
+    write, _, shell = folder_tools(folder)
     def run(command):
-        result = subprocess.run(["/bin/sh", "-c", command], cwd=folder, capture_output=True, timeout=120)
-        check(result.returncode == 0, "%s: %s" % (command, result.stderr.decode(errors="replace")))
-        return result.stdout
+        return shell(command).stdout
     lengths = {}
     fasta, fastq = [], []
     for index in range(24):
