@@ -2,7 +2,6 @@
 
 #include "index/trust.hpp"
 #include "talmiro/index/located_records.hpp"
-#include "threads/helper.hpp"
 
 #include <algorithm>
 
@@ -47,20 +46,6 @@ std::vector<LocatedRecord> candidates(const RecordTable& table, const NameTable&
     return found;
 }
 
-// A BGZF file's members holding the records are inflated ahead, on every core the run may use.
-void read_ahead(const io::InputFile& file, const LoadedIndex& index, const std::vector<LocatedRecord>& located,
-                io::BgzfMemberCache& members) {
-    const unsigned cores = threads::usable_cores();
-    if (index.member_list() == nullptr || cores < 2) {
-        return;
-    }
-    std::vector<io::TextRange> ranges;
-    for (const LocatedRecord& record : located) {
-        ranges.push_back(text_read_for(record));
-    }
-    members.read_ahead(file, *index.members, ranges, cores);
-}
-
 IndexedInput take_records(const io::InputFile& file, const LoadedIndex& index, const NameTable& table,
                           const NameSelector& selector, Matching matching, const std::string& spool_folder,
                           std::size_t spool_budget) {
@@ -72,8 +57,12 @@ IndexedInput take_records(const io::InputFile& file, const LoadedIndex& index, c
     std::string scratch;
     // Records in file order: those sharing a member inflate it once, ahead of the reading.
     const std::vector<LocatedRecord> located = candidates(index.tix.table(), table, matching);
+    std::vector<io::TextRange> ranges;
+    for (const LocatedRecord& record : located) {
+        ranges.push_back(text_read_for(record));
+    }
     io::BgzfMemberCache members;
-    read_ahead(file, index, located, members);
+    inflate_ahead(file, index, ranges, members);
     for (const LocatedRecord& entry : located) {
         ++input.located;
         read_located(file, index, members, entry, [&](const HeaderLine& header) -> RecordSink* {

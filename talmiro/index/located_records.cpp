@@ -4,6 +4,7 @@
 #include "io/file_system.hpp"
 #include "talmiro/index/tix_scanning.hpp"
 #include "text/quoting.hpp"
+#include "threads/helper.hpp"
 
 #include <algorithm>
 #include <cstring>
@@ -192,6 +193,14 @@ std::optional<LoadedIndex> open_index(const indexing::Reporting& reporting, cons
         return std::nullopt;
     }
     return load_tix(file, *stamp, storage, reporting);
+}
+
+void inflate_ahead(const io::InputFile& file, const LoadedIndex& index, const std::vector<io::TextRange>& ranges,
+                   io::BgzfMemberCache& cache) {
+    const unsigned cores = threads::usable_cores();
+    if (index.member_list() != nullptr && cores >= 2) {
+        cache.read_ahead(file, *index.members, ranges, cores);
+    }
 }
 
 }  // namespace talmiro

@@ -36,6 +36,12 @@ inline io::TextRange text_read_for(const LocatedRecord& entry) {
     return {entry.offset == 0 ? 0 : entry.offset - 1, entry.offset + entry.length + 1};
 }
 
+// Has the BGZF members that hold `ranges` (in the order they will be read) inflated ahead into
+// `cache`, each once, on every core the run may use; nothing for a plain file or a run kept to
+// one core.
+void inflate_ahead(const io::InputFile& file, const LoadedIndex& index, const std::vector<io::TextRange>& ranges,
+                   io::BgzfMemberCache& cache);
+
 // Reads the located record through the scanner that reads whole files. `choose`, given its
 // header line, returns the sink for the rest of the record (begun already) or null to pass it
 // over. Throws Untrusted where the record is not one whole record, named as the index says,

@@ -5,7 +5,6 @@
 #include "talmiro/match/name_selection.hpp"
 #include "talmiro/regions/region_cutting.hpp"
 #include "text/quoting.hpp"
-#include "threads/helper.hpp"
 
 #include <algorithm>
 #include <cstring>
@@ -216,27 +215,21 @@ std::optional<LineGeometry> alike_lines(const LoadedIndex& index, const LocatedR
     return lines_alike(lines) ? lines : std::nullopt;
 }
 
-// Every stretch of text the groups of `located` will read, in their order: a BGZF file's members
-// holding them are inflated ahead, on every core the run may use.
-void read_ahead(const io::InputFile& file, const LoadedIndex& index, const RegionJob& job,
-                const std::vector<LocatedRegion>& located, io::BgzfMemberCache& cache) {
-    const unsigned cores = threads::usable_cores();
-    if (index.member_list() == nullptr || cores < 2) {
-        return;
-    }
+// Every stretch of text the groups of `located` will read, in their order, for inflating ahead.
+std::vector<io::TextRange> text_to_read(const io::InputFile& file, const LoadedIndex& index, const RegionJob& job,
+                                        const std::vector<LocatedRegion>& located, io::BgzfMemberCache& cache) {
     std::vector<io::TextRange> ranges;
     for (std::size_t at = 0; at < located.size(); ++at) {
         const LocatedRecord& record = located[at].record;
         const bool group_start = at == 0 || located[at - 1].record.number != record.number;
         if (const std::optional<LineGeometry> lines = alike_lines(index, record)) {
-            const AlikeLines reader(file, index, cache, record, *lines);
             const Region& region = job.regions[located[at].nth];
-            ranges.push_back(reader.text_of(region.begin, region.end));
+            ranges.push_back(AlikeLines(file, index, cache, record, *lines).text_of(region.begin, region.end));
         } else if (group_start) {
             ranges.push_back(text_read_for(record));
         }
     }
-    cache.read_ahead(file, *index.members, ranges, cores);
+    return ranges;
 }
 
 // Cuts the regions of one record (`group`, kept in its order), through its geometry where its
@@ -286,7 +279,9 @@ CutRegions cut_indexed(const io::InputFile& file, const LoadedIndex& index, cons
     }
     progress.begin();
     io::BgzfMemberCache cache;
-    read_ahead(file, index, job, located, cache);
+    if (index.member_list() != nullptr) {  // a plain file has nothing to inflate: no plan to make
+        inflate_ahead(file, index, text_to_read(file, index, job, located, cache), cache);
+    }
     RegionCutter cutter;
     std::string scratch;
     for (std::size_t at = 0; at < located.size();) {
