@@ -29,9 +29,9 @@ bool FaiLineMaker::take_whole_lines(std::string_view& piece) {
     // the first line had one: then every line is the first's length, as the simple path finds.
     const std::size_t span = lines * width;
     const bool with_return = line_width_ - line_bases_ == 2;
-    // The line breaks (and carriage returns before them) are the only bytes outside '!' to '~'.
-    if (text::count_line_breaks(piece.substr(0, span)) != lines ||
-        !text::only_line_ends_unprintable(piece.substr(0, span))) {
+    // Those line ends are the only bytes outside '!' to '~': there is no other line break, and
+    // every line holds bases alone. One counting pass, then a look at each line's end.
+    if (text::count_unprintable(piece.substr(0, span)) != lines * (with_return ? 2 : 1)) {
         return false;
     }
     for (std::size_t end = width - 1; end < span; end += width) {
@@ -47,13 +47,22 @@ bool FaiLineMaker::take_whole_lines(std::string_view& piece) {
     return true;
 }
 
+bool FaiLineMaker::at_alike_lines() const {
+    return format_ == RecordFormat::fasta && stage_ == Stage::sequence && line_bases_ > 0 && !line_has_bytes_ &&
+           !short_line_seen_ && !lines_differ_ && line_width_ >= 2;
+}
+
 void FaiLineMaker::add(std::string_view piece) {
-    // Most of a FASTA record is lines as long as its first: those are taken a stretch at a time.
-    if (format_ == RecordFormat::fasta && stage_ == Stage::sequence && line_bases_ > 0 && !line_has_bytes_ &&
-        !short_line_seen_ && !lines_differ_ && line_width_ >= 2) {
-        static_cast<void>(take_whole_lines(piece));
-    }
+    // Most of a FASTA record is lines as long as its first: once that line is known, those are
+    // taken a stretch at a time. Tried once a piece, so that lines which differ cost one look.
+    bool stretch_tried = false;
     while (!piece.empty()) {
+        if (!stretch_tried && at_alike_lines()) {
+            stretch_tried = true;
+            if (take_whole_lines(piece) && piece.empty()) {
+                return;
+            }
+        }
         if (!line_has_bytes_) {
             line_starts_plus_ = piece.front() == '+';
             line_has_bytes_ = true;
@@ -68,7 +77,9 @@ void FaiLineMaker::add(std::string_view piece) {
             before_last_ = last_;
         }
         last_ = piece[length - 1];
-        note_unprintable(piece.substr(0, length), found != nullptr);
+        if (format_ == RecordFormat::fasta && stage_ == Stage::sequence) {
+            note_unprintable(piece.substr(0, length), found != nullptr);
+        }
         at_ += length;
         piece.remove_prefix(length);
         if (found != nullptr) {
@@ -168,19 +179,22 @@ FaiLineMaker::Result FaiLineMaker::finish(std::string_view name, std::string& in
     if (counted_otherwise_) {
         return Result::counted_otherwise;
     }
-    into.append(name);
-    const auto append = [&](std::uint64_t number) {
-        char digits[24];
-        into.push_back('\t');
-        into.append(digits, std::to_chars(digits, digits + sizeof digits, number).ptr);
+    // Composed on the stack and appended once: this runs for every record of the file.
+    char fields[5 * 21 + 1];
+    char* at = fields;
+    const auto put = [&](std::uint64_t number) {
+        *at++ = '\t';
+        at = std::to_chars(at, fields + sizeof fields, number).ptr;
     };
     for (const std::uint64_t number : {bases_, sequence_offset_, line_bases_, line_width_}) {
-        append(number);
+        put(number);
     }
     if (format_ == RecordFormat::fastq) {
-        append(quality_offset_);
+        put(quality_offset_);
     }
-    into.push_back('\n');
+    *at++ = '\n';
+    into.append(name);
+    into.append(fields, static_cast<std::size_t>(at - fields));
     return Result::line;
 }
 

@@ -40,6 +40,8 @@ private:
     // The piece's first lines, where each is exactly as long as the first line, taken at once;
     // false (nothing taken) otherwise.
     bool take_whole_lines(std::string_view& piece);
+    // Whether the next bytes begin a sequence line of a FASTA record whose lines are so far alike.
+    bool at_alike_lines() const;
     void end_line(bool with_break);
     void take_line(std::uint64_t width, std::uint64_t bases, bool first_is_plus);
     void add_run(std::uint64_t bases, std::uint64_t width, std::uint64_t lines);

@@ -1,5 +1,6 @@
 // The text room: the seeded hash of every name table.
 #include "text/line_breaks.hpp"
+#include "text/printable.hpp"
 #include "text/seeded_hash.hpp"
 
 #include <gtest/gtest.h>
@@ -36,20 +37,29 @@ TEST(SeededHash, CollisionsFoundForOneSeedDoNotCarryOver) {
 
 }  // namespace
 
-// The lane-wise count against a byte loop: every start and length around the sixteen-byte
-// blocks, runs of line breaks long enough to fill a lane (255 blocks), and none at all.
+// The lane-wise counts against a byte loop: every start and length around the sixteen-byte
+// blocks, runs long enough to fill a lane (255 blocks), none at all, and every byte that borders
+// '!' to '~' (a blank, DEL, bytes over 127 that compare as negative).
 TEST(LineBreaks, CountedAsByteByByte) {
     std::string text;
+    const std::string odd = " \r\t\x7f\x80\xff!~";
     for (std::size_t index = 0; index < 9000; ++index) {
-        text += index % 13 == 0 || (index > 2000 && index < 7000) ? '\n' : static_cast<char>('a' + index % 26);
+        text += index % 13 == 0 || (index > 2000 && index < 7000) ? '\n'
+                : index % 11 == 0                                 ? odd[index % odd.size()]
+                                                                  : static_cast<char>('a' + index % 26);
     }
+    const auto unprintable = [](char byte) { return byte < '!' || byte > '~'; };
     for (const std::size_t start : {std::size_t{0}, std::size_t{1}, std::size_t{7}, std::size_t{15}, std::size_t{16}}) {
         for (std::size_t length = 0; start + length <= text.size(); length += length < 70 ? 1 : 997) {
             const std::string_view bytes = std::string_view(text).substr(start, length);
             EXPECT_EQ(text::count_line_breaks(bytes),
                       static_cast<std::uint64_t>(std::count(bytes.begin(), bytes.end(), '\n')))
                 << "start " << start << ", length " << length;
+            EXPECT_EQ(text::count_unprintable(bytes),
+                      static_cast<std::uint64_t>(std::count_if(bytes.begin(), bytes.end(), unprintable)))
+                << "start " << start << ", length " << length;
         }
     }
     EXPECT_EQ(text::count_line_breaks(std::string(5000, 'x')), 0U);
+    EXPECT_EQ(text::count_unprintable(std::string(5000, 'x')), 0U);
 }

@@ -1,5 +1,6 @@
 #include "text/printable.hpp"
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 
@@ -42,34 +43,32 @@ std::size_t first_unprintable(std::string_view bytes) {
     return std::string_view::npos;
 }
 
-bool only_line_ends_unprintable(std::string_view bytes) {
+std::uint64_t count_unprintable(std::string_view bytes) {
     std::size_t at = 0;
-    bool return_pending = false;  // the byte before `at` is a carriage return
+    std::uint64_t count = 0;
 #if defined(__SSE2__)
-    for (; at + 16 <= bytes.size(); at += 16) {
-        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes.data() + at));
-        const auto breaks = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, _mm_set1_epi8('\n'))));
-        const auto returns = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, _mm_set1_epi8('\r'))));
-        // Each return must have a break right after it: within the chunk, or the next chunk's first byte.
-        const std::uint32_t unmatched = returns & ~(breaks >> 1) & 0x7fffu;
-        if ((unprintable_bits(bytes.data() + at) & ~(breaks | returns)) != 0 || unmatched != 0 ||
-            (return_pending && (breaks & 1u) == 0)) {
-            return false;
+    // An unprintable byte compares as -1 (all ones) in its lane; subtracting adds one. A lane holds
+    // up to 255 before the lanes are summed (psadbw) into the total.
+    const __m128i low = _mm_set1_epi8('!');
+    const __m128i span = _mm_set1_epi8('~' - '!');
+    while (at + 16 <= bytes.size()) {
+        const std::size_t blocks = std::min<std::size_t>((bytes.size() - at) / 16, 255);
+        __m128i lanes = _mm_setzero_si128();
+        for (std::size_t block = 0; block < blocks; ++block, at += 16) {
+            const __m128i shifted =
+                _mm_sub_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes.data() + at)), low);
+            const __m128i inside = _mm_cmpeq_epi8(_mm_min_epu8(shifted, span), shifted);
+            lanes = _mm_sub_epi8(lanes, _mm_xor_si128(inside, _mm_set1_epi8(-1)));
         }
-        return_pending = (returns & 0x8000u) != 0;
+        const __m128i sums = _mm_sad_epu8(lanes, _mm_setzero_si128());
+        count += static_cast<std::uint64_t>(_mm_cvtsi128_si64(sums)) +
+                 static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums)));
     }
 #endif
     for (; at < bytes.size(); ++at) {
-        const char c = bytes[at];
-        if (return_pending && c != '\n') {
-            return false;
-        }
-        return_pending = c == '\r';
-        if (unprintable(c) && c != '\n' && c != '\r') {
-            return false;
-        }
+        count += unprintable(bytes[at]) ? 1 : 0;
     }
-    return !return_pending;
+    return count;
 }
 
 }  // namespace text

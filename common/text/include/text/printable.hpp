@@ -4,14 +4,14 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 namespace text {
 
 // Where the first byte outside '!' to '~' stands in `bytes`, or npos.
 std::size_t first_unprintable(std::string_view bytes);
-// Whether every byte of `bytes` outside '!' to '~' is a line break, or a carriage return right
-// before one: lines of letters alone.
-bool only_line_ends_unprintable(std::string_view bytes);
+// How many bytes of `bytes` lie outside '!' to '~'.
+std::uint64_t count_unprintable(std::string_view bytes);
 
 }  // namespace text
