@@ -15,6 +15,7 @@ namespace {
 
 // Header lines are read whole however long (half the range: the reader adds it to an offset).
 constexpr std::size_t whole_line = std::numeric_limits<std::size_t>::max() / 2;
+constexpr std::size_t fai_stretch = std::size_t{64} << 10;
 
 // Where each record lies, as the scan hands its bytes on; and its .fai line.
 class IndexingSink final : public RecordSink {
@@ -61,12 +62,21 @@ private:
     std::uint64_t records_ = 0;
 };
 
+// The .fai's lines made so far, written and summed a stretch at a time (a line is a few dozen
+// bytes; a call for each would cost more than the line).
+void write_fai_lines(io::OutputFile& fai, std::string& lines, Scanned& scanned) {
+    fai.write(lines);
+    scanned.fai.size += lines.size();
+    scanned.fai.checksum = indexing::checksum(lines, scanned.fai.checksum);
+    lines.clear();
+}
+
 // The record's place, its line geometry (FASTA) and its .fai line, until one record proves
 // one that a .fai cannot describe.
-void add_record(IndexingSink& sink, const std::string& name, io::OutputFile& fai, std::string& line, Scanned& scanned) {
+void add_record(IndexingSink& sink, const std::string& name, io::OutputFile& fai, std::string& lines,
+                Scanned& scanned) {
     scanned.table.add(name, sink.offset());
-    line.clear();
-    const FaiLineMaker::Result result = sink.fai().finish(name, line);
+    const FaiLineMaker::Result result = sink.fai().finish(name, lines);
     if (scanned.format == RecordFormat::fasta) {
         scanned.table.add_geometry(sink.fai().geometry(sink.offset()), sink.fai().runs(), sink.length());
     }
@@ -81,9 +91,9 @@ void add_record(IndexingSink& sink, const std::string& name, io::OutputFile& fai
                                           "character, which samtools would not count as bases";
         return;
     }
-    fai.write(line);
-    scanned.fai.size += line.size();
-    scanned.fai.checksum = indexing::checksum(line, scanned.fai.checksum);
+    if (lines.size() >= fai_stretch) {
+        write_fai_lines(fai, lines, scanned);
+    }
 }
 
 }  // namespace
@@ -101,10 +111,12 @@ std::optional<io::IoError> scan_for_index(io::InputFile file, const std::string&
     scanned.table.expect(static_cast<std::size_t>(text_guess / 8), static_cast<std::size_t>(text_guess / 2));
     IndexingSink sink(records->input(), scanned.format);
     HeaderLine header;
-    std::string line;
+    std::string fai_lines;
+    fai_lines.reserve(2 * fai_stretch);
+    std::string name;
     while (records->next(whole_line, header)) {
         // Copied now: the header's bytes may leave the window while the record is read.
-        const std::string name(index_name(header.text));
+        name.assign(index_name(header.text));
         sink.begin_record(0);
         records->take(sink);
         if (records->malformed()) {
@@ -119,10 +131,13 @@ std::optional<io::IoError> scan_for_index(io::InputFile file, const std::string&
                                                       "' there), which no index can describe: the file is read whole "
                                                       "each time");
         }
-        add_record(sink, name, fai, line, scanned);
+        add_record(sink, name, fai, fai_lines, scanned);
     }
     if (records->malformed()) {
         return records->malformed();
+    }
+    if (scanned.undescribable.empty()) {
+        write_fai_lines(fai, fai_lines, scanned);
     }
     const io::ReadBuffer& input = records->input();
     scanned.text_size = input.file_offset(input.end());

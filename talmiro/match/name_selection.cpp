@@ -1,6 +1,7 @@
 #include "talmiro/match/name_selection.hpp"
 
 #include <algorithm>
+#include <cstdint>
 #include <utility>
 
 namespace talmiro {
@@ -18,7 +19,13 @@ std::optional<std::string_view> without_mate(std::string_view word) {
 }  // namespace
 
 std::string_view first_word(std::string_view header) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; };
+    // One comparison for the bytes of a name, which are almost all it meets.
+    constexpr std::uint64_t blanks = std::uint64_t{1} << ' ' | std::uint64_t{1} << '\t' | std::uint64_t{1} << '\n' |
+                                     std::uint64_t{1} << '\v' | std::uint64_t{1} << '\f' | std::uint64_t{1} << '\r';
+    const auto blank = [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte <= ' ' && ((blanks >> byte) & 1) != 0;
+    };
     std::size_t begin = 0;
     while (begin < header.size() && blank(header[begin])) {
         ++begin;
