@@ -1,6 +1,9 @@
 #include "talmiro/index/record_table.hpp"
 
 #include <algorithm>
+#include <array>
+#include <numeric>
+#include <span>
 #include <utility>
 
 namespace talmiro {
@@ -18,28 +21,56 @@ std::uint64_t sort_key(std::string_view name, std::size_t from) {
     return key;
 }
 
-// By key, in four passes of 16 bits from the least significant, each stable; a pass whose 16
-// bits every key shares is left out. Equal keys keep their order, which is the file's.
-template <typename Keyed>
-void sort_by_key(LargeVector<Keyed>& items) {
-    LargeVector<Keyed> other(items.size());
-    std::vector<std::size_t> counts(std::size_t{1} << 16);
-    for (int shift = 0; shift < 64; shift += 16) {
-        std::fill(counts.begin(), counts.end(), 0);
-        for (const Keyed& item : items) {
-            ++counts[(item.key >> shift) & 0xffff];
+// By key alone, in place: a radix sort from the most significant byte that swaps each entry
+// into its byte's bucket and then sorts each bucket by the next byte, short runs by insertion.
+// No second array: on a building run fresh memory is dearer than the swaps. Equal keys are left
+// in any order; the caller puts those in order by name and place.
+void sort_by_key(std::span<SortedRecord> items, int shift = 56) {
+    constexpr std::size_t by_insertion = 32;
+    const auto byte_of = [&shift](const SortedRecord& item) {
+        return static_cast<std::size_t>(item.key >> shift) & 0xff;
+    };
+    while (items.size() > by_insertion) {
+        std::array<std::size_t, 257> starts{};
+        for (const SortedRecord& item : items) {
+            ++starts[byte_of(item) + 1];
         }
-        if (!items.empty() && counts[(items.front().key >> shift) & 0xffff] == items.size()) {
+        if (std::find(starts.begin(), starts.end(), items.size()) != starts.end()) {
+            if (shift == 0) {
+                return;  // every key alike
+            }
+            shift -= 8;  // every key shares this byte: on to the next
             continue;
         }
-        std::size_t start = 0;
-        for (std::size_t& count : counts) {
-            start += std::exchange(count, start);
+        std::partial_sum(starts.begin(), starts.end(), starts.begin());
+        std::array<std::size_t, 256> next{};
+        std::copy(starts.begin(), starts.end() - 1, next.begin());
+        for (std::size_t bucket = 0; bucket < 256; ++bucket) {
+            // Each entry taken out is swapped along a cycle until one that belongs here comes back.
+            while (next[bucket] < starts[bucket + 1]) {
+                SortedRecord item = items[next[bucket]];
+                for (std::size_t its = byte_of(item); its != bucket; its = byte_of(item)) {
+                    std::swap(item, items[next[its]++]);
+                }
+                items[next[bucket]++] = item;
+            }
         }
-        for (const Keyed& item : items) {
-            other[counts[(item.key >> shift) & 0xffff]++] = item;
+        if (shift > 0) {
+            for (std::size_t bucket = 0; bucket < 256; ++bucket) {
+                if (starts[bucket + 1] - starts[bucket] > 1) {
+                    sort_by_key(items.subspan(starts[bucket], starts[bucket + 1] - starts[bucket]), shift - 8);
+                }
+            }
         }
-        items.swap(other);
+        return;
+    }
+    for (std::size_t at = 1; at < items.size(); ++at) {
+        const SortedRecord item = items[at];
+        std::size_t to = at;
+        for (; to > 0 && items[to - 1].key > item.key; --to) {
+            items[to] = items[to - 1];
+        }
+        items[to] = item;
     }
 }
 
@@ -61,23 +92,7 @@ std::size_t partition_point(std::size_t first, std::size_t last, const Predicate
 
 }  // namespace
 
-std::size_t RecordTableBuilder::shared() const {
-    const RecordTableBuilder& table = *this;
-    const std::size_t count = table.places().size();
-    if (count == 0) {
-        return 0;
-    }
-    const std::string_view first = table.name_of(0);
-    std::size_t shared = first.size();
-    for (std::uint64_t record = 1; record < count && shared > 0; ++record) {
-        const std::string_view name = table.name_of(record);
-        shared = std::min(shared, name.size());
-        shared = static_cast<std::size_t>(
-            std::mismatch(first.begin(), first.begin() + static_cast<std::ptrdiff_t>(shared), name.begin()).first -
-            first.begin());
-    }
-    return shared;
-}
+std::size_t RecordTableBuilder::shared() const { return places_.empty() ? 0 : shared_; }
 
 std::string_view index_name(std::string_view header) { return first_word(header); }
 
@@ -194,6 +209,14 @@ void RecordTableBuilder::expect(std::size_t records, std::size_t name_bytes) {
 }
 
 void RecordTableBuilder::add(std::string_view name, std::uint64_t offset) {
+    // What every name shares is narrowed as each comes, while its bytes are at hand.
+    if (places_.empty()) {
+        shared_ = name.size();
+    } else if (shared_ > 0) {
+        const std::string_view first = std::string_view(names_).substr(0, std::min(shared_, name.size()));
+        shared_ =
+            static_cast<std::size_t>(std::mismatch(first.begin(), first.end(), name.begin()).first - first.begin());
+    }
     places_.push_back(RecordPlace{offset, names_.size()});
     names_.append(name);
 }

@@ -146,6 +146,7 @@ private:
     LargeVector<LineGeometry> geometry_;
     LargeVector<LineRun> runs_;
     LargeVector<SortedRecord> sorted_;
+    std::size_t shared_ = 0;
 };
 
 }  // namespace talmiro
