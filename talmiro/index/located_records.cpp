@@ -199,7 +199,7 @@ void inflate_ahead(const io::InputFile& file, const LoadedIndex& index, const st
                    io::BgzfMemberCache& cache) {
     const unsigned cores = threads::usable_cores();
     if (index.member_list() != nullptr && cores >= 2) {
-        cache.read_ahead(file, *index.members, ranges, cores);
+        cache.read_ahead(file, *index.members, ranges, cores - 1);  // the reader inflates too
     }
 }
 

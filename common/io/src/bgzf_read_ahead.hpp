@@ -27,15 +27,16 @@ std::vector<std::uint64_t> planned_members(const std::vector<BgzfMember>& member
 
 class BgzfReadAhead {
 public:
-    // `file` must outlive this.
+    // `file` must outlive this. The reader inflates too (whatever no helper has begun when it
+    // gets there), so `helpers` and the reader together should be the cores to use.
     BgzfReadAhead(const InputFile& file, std::vector<std::uint64_t> planned, unsigned helpers);
     ~BgzfReadAhead();
     BgzfReadAhead(const BgzfReadAhead&) = delete;
     BgzfReadAhead& operator=(const BgzfReadAhead&) = delete;
 
-    // The planned member stored at `stored`, once a helper has inflated it; members planned
-    // before it are let go. Null where it is not the next planned ones (read out of the plan's
-    // order) or could not be inflated: the reader then inflates it itself, and meets the fault.
+    // The planned member stored at `stored`, inflated; members planned before it are let go.
+    // Null where it is not among the next planned ones (read out of the plan's order) or could
+    // not be inflated: the reader then inflates it itself, and meets the fault.
     const BgzfMemberCache::Member* take(std::uint64_t stored);
 
 private:
@@ -45,18 +46,29 @@ private:
         BgzfMemberCache::Member member;
         bool done = false;
     };
+    using Text = std::shared_ptr<std::vector<char>>;
     void inflate_planned(const std::stop_token& stop);
+    // Inflates planned member `nth` (claimed, outside the lock) into `text` and stores it.
+    void inflate(std::size_t nth, Text text, std::vector<char>& member);
+    // The text of a member let go, where nothing else holds it, kept to be filled again: a
+    // fresh 64 KiB buffer would be cleared first.
+    void let_go(Slot& slot);
+    Text spare_text();
     void wake();
 
     const InputFile& file_;
     std::vector<std::uint64_t> planned_;
     std::vector<Slot> slots_;
     std::mutex mutex_;
-    std::condition_variable inflated_;                       // a slot is done
-    std::condition_variable moved_;                          // the reader moved on, or the helpers are to stop
-    std::size_t next_ = 0;                                   // the next planned member a helper takes
-    std::size_t reader_ = 0;                                 // the planned member the reader is at
-    std::size_t working_ = 0;                                // helpers running
+    std::condition_variable inflated_;  // a slot is done
+    std::condition_variable moved_;     // the reader moved on, or the helpers are to stop
+    std::size_t next_ = 0;              // the next planned member no one has begun
+    std::size_t reader_ = 0;            // the planned member the reader is at
+    // Who waits, so that a thread that changes nothing another waits for makes no call to wake it.
+    bool reader_waiting_ = false;
+    std::size_t helpers_waiting_ = 0;
+    std::vector<Text> spare_;
+    std::vector<char> reader_member_;                        // the reader's compressed bytes
     std::vector<std::unique_ptr<threads::Helper>> helpers_;  // last: stopped before the rest goes
 };
 

@@ -60,8 +60,9 @@ public:
     BgzfMemberCache& operator=(const BgzfMemberCache&) = delete;
 
     // The text of `ranges` will be read in this order: the members holding it are inflated
-    // ahead, each once, on `helpers` threads (none: as the reading needs them). `file` and
-    // `members` must outlive the cache.
+    // ahead, each once, on `helpers` threads and by the reader where it gets to one no helper
+    // has begun (no helpers: as the reading needs them). `file` and `members` must outlive the
+    // cache.
     void read_ahead(const InputFile& file, const std::vector<BgzfMember>& members, const std::vector<TextRange>& ranges,
                     unsigned helpers);
     // The member stored at `stored`, inflated, where the cache has it or inflates it ahead (it
