@@ -23,6 +23,24 @@ median_seconds() {
     rm -f "$json"
 }
 
+# alternating_medians A B RUNS: the median seconds of A and of B, run in turn (A, B, A, B...),
+# so that a drift of the machine (the page cache, a neighbour on the host) falls on both alike.
+alternating_medians() {
+    local round start end a_times="" b_times=""
+    for round in $(seq "$3"); do
+        for which in a b; do
+            start=$(date +%s%N)
+            if [ "$which" = a ]; then bash -c "$1" >/dev/null 2>&1; else bash -c "$2" >/dev/null 2>&1; fi
+            end=$(date +%s%N)
+            if [ "$which" = a ]; then a_times+="$((end - start)) "; else b_times+="$((end - start)) "; fi
+        done
+    done
+    for times in "$a_times" "$b_times"; do
+        printf '%s\n' $times | sort -n | awk '{ t[NR] = $1 } END { printf "%.4f ", t[int((NR + 1) / 2)] / 1e9 }'
+    done
+    echo
+}
+
 # peak_rss_mb COMMAND: the largest resident set of one run, in MB.
 peak_rss_mb() {
     local report kb
