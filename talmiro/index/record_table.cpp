@@ -245,9 +245,12 @@ LargeVector<SortedRecord> RecordTableBuilder::sorted_places() const {
     // sort looks at the 8 bytes after what every name shares first, and at whole names only
     // where those agree.
     const std::size_t shared = this->shared();
-    LargeVector<SortedRecord> keyed(places_.size());
+    // Room reserved and each entry written once: sized up front, every entry would first be
+    // cleared.
+    LargeVector<SortedRecord> keyed;
+    keyed.reserve(places_.size());
     for (std::size_t record = 0; record < places_.size(); ++record) {
-        keyed[record] = {sort_key(name_of(record), shared), record};
+        keyed.push_back({sort_key(name_of(record), shared), record});
     }
     sort_by_key(keyed);
     // Names alike in their 8 bytes are put in order by the whole name, then by place (a
