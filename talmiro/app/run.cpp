@@ -12,6 +12,7 @@
 #include "talmiro/app/meter_labels.hpp"
 #include "talmiro/app/region_run.hpp"
 #include "talmiro/index/indexed_reading.hpp"
+#include "talmiro/records/fastq_halves.hpp"
 #include "talmiro/records/record_reading.hpp"
 #include "talmiro/records/record_writing.hpp"
 #include "text/quoting.hpp"
@@ -56,6 +57,7 @@ constexpr std::size_t spool_budget = std::size_t{64} << 20;
 struct Input {
     std::string name;
     std::unique_ptr<RecordScanner> records;  // none where an index gave the records
+    std::unique_ptr<RecordScanner> later;    // a large FASTQ file's later half, read beside it
     RecordFormat format = RecordFormat::fasta;
     std::uint64_t indexed_records = 0;  // in the whole file, as its index says
     std::uint64_t located = 0;          // records read where its index put them
@@ -175,15 +177,41 @@ std::unique_ptr<MateCheck> mate_check_for(const std::vector<Input>& inputs, cons
     return std::make_unique<MateCheck>(std::move(names));
 }
 
+// Both halves of a large FASTQ input at once. The later half's records wait apart until the
+// earlier half's are handed on, then follow them: written after them as they are read (file
+// order), or kept with them for the list's order.
+std::uint64_t read_in_halves(Input& input, RecordSink& sink, RecordWriter* writer, const NameSelector& selector,
+                             bool exclude, const io::Progress& progress, std::size_t list_count,
+                             const std::string& spool_folder) {
+    auto later_places = std::make_unique<TakenRecords>(input.later->input(), input.later->format(), input.taken.size(),
+                                                       spool_folder, spool_budget / 2);
+    bool later_counts = false;
+    const std::uint64_t handed = read_halves(*input.records, *input.later, selector, exclude, sink, *later_places,
+                                             input.taken, progress, list_count, later_counts);
+    if (later_counts && writer != nullptr && !input.records->malformed()) {
+        writer->finish();
+        io::OutputFile& output = *input.output;
+        later_places->write_as_taken([&output](std::string_view piece) { output.write(piece); });
+    } else if (later_counts && writer == nullptr) {
+        input.places->follow_with(std::move(later_places));
+    }
+    later_places.reset();  // reads again through the later half's reader
+    input.later.reset();
+    return handed;
+}
+
 // Every input is read at once, each on its own thread; only the first draws the meter.
 void read_inputs(Front& front, std::vector<Input>& inputs, const NameTable& table, const NameSelector& selector,
                  const Choice& choice, const std::vector<std::string>& spool_folders) {
     for (std::size_t nth = 0; nth < inputs.size(); ++nth) {
         Input& input = inputs[nth];
+        if (input.records && inputs.size() == 1) {
+            input.later = later_half_of(*input.records, threads::Cores::from_affinity);
+        }
         if (input.records && !input.output) {
-            input.places =
-                std::make_unique<TakenRecords>(input.records->input(), input.records->format(), table.slot_count(),
-                                               spool_folders.at(nth), spool_budget / inputs.size());
+            input.places = std::make_unique<TakenRecords>(input.records->input(), input.records->format(),
+                                                          table.slot_count(), spool_folders.at(nth),
+                                                          spool_budget / inputs.size() / (input.later ? 2 : 1));
         }
     }
     std::unique_ptr<MateCheck> mates = mate_check_for(inputs, choice);
@@ -207,9 +235,11 @@ void read_inputs(Front& front, std::vector<Input>& inputs, const NameTable& tabl
                 writer = std::make_unique<RecordWriter>(*input.output, input.records->format(), input.records->input());
                 sink = writer.get();
             }
-            input.handed = read_records(*input.records, selector, choice.exclude, *sink, input.taken,
-                                        nth == 0 ? front.meter().progress(reading_label) : io::Progress(), table.size(),
-                                        mates.get(), nth);
+            const io::Progress progress = nth == 0 ? front.meter().progress(reading_label) : io::Progress();
+            input.handed = input.later ? read_in_halves(input, *sink, writer.get(), selector, choice.exclude, progress,
+                                                        table.size(), spool_folders.at(nth))
+                                       : read_records(*input.records, selector, choice.exclude, *sink, input.taken,
+                                                      progress, table.size(), mates.get(), nth);
         },
         [&mates] {
             if (mates) {

@@ -116,6 +116,12 @@ bool FastqScanner::next(std::size_t, HeaderLine& header) {
             lines_ += stop == no_line_break ? 0 : 1;
             continue;
         }
+        if (input_.file_offset(from) == stop_at_) {
+            stopped_ = true;
+            ended_ = true;
+            input_.set_pos(from);
+            return false;
+        }
         if (line.front() != '@') {
             fail("a FASTQ record must begin with '@', not " + text::quoted(line.substr(0, 20)), lines_ + 1);
             return false;
@@ -229,6 +235,22 @@ bool FastqScanner::repeats_the_title(std::string_view plus_line, std::uint64_t l
     }
     fail("FASTQ record " + record_name() + ": its '+' line repeats another title than its header's", line);
     return false;
+}
+
+void FastqScanner::absorb(const FastqScanner& later) {
+    records_ += later.records_;
+    if (!malformed_) {
+        // A failure of the later part is met, in one pass, after every line of this one.
+        if (later.input_.changed()) {
+            malformed_ = io::IoError::changed_while_read(input_.name());
+        } else if (later.input_.error()) {
+            malformed_ = later.input_.error();
+        } else if (later.malformed_) {
+            malformed_ = later.malformed_;
+            malformed_->line += malformed_->line > 0 ? lines_ : 0;
+        }
+    }
+    lines_ += later.lines_;
 }
 
 void FastqScanner::fail(std::string problem, std::uint64_t line) {

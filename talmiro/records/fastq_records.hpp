@@ -23,6 +23,16 @@ public:
     RecordFormat format() const override { return RecordFormat::fastq; }
     std::uint64_t records() const override { return records_; }
     io::ReadBuffer& input() override { return input_; }
+    Checks checks() const { return checks_; }
+
+    // Ends the records before the one that begins at this offset of the file, where one does:
+    // another scanner reads from there. Where none does (the offset lies inside a record), the
+    // records go on to the end as if no stop were set.
+    void stop_at(std::uint64_t file_offset) { stop_at_ = file_offset; }
+    bool stopped() const { return stopped_; }
+    // Takes on the counts of `later`, which read on from where this scanner stopped, and its
+    // failure (its lines counted on from here) where this one had none.
+    void absorb(const FastqScanner& later);
 
 private:
     static constexpr std::size_t no_line_break = SIZE_MAX;
@@ -50,6 +60,8 @@ private:
     std::uint64_t lines_ = 0;  // the lines before pos()
     std::uint64_t records_ = 0;
     bool ended_ = false;
+    std::uint64_t stop_at_ = UINT64_MAX;
+    bool stopped_ = false;
     std::optional<io::IoError> malformed_;
     std::vector<std::size_t> breaks_;  // window offsets of line breaks found ahead, ascending
     std::size_t next_break_ = 0;       // the first of breaks_ not yet passed

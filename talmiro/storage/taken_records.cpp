@@ -49,6 +49,14 @@ void TakenRecords::keep_apart() {
     long_lengths_ = std::move(long_lengths);
     spool_.emplace(std::move(apart));
     kept_ = std::vector<char>();
+    if (later_) {
+        later_->keep_apart();
+    }
+}
+
+void TakenRecords::follow_with(std::unique_ptr<TakenRecords> later) {
+    later->input_ = input_;  // the same file: read again through the reader that stays
+    later_ = std::move(later);
 }
 
 void TakenRecords::add(std::string_view piece) {
@@ -94,7 +102,9 @@ void TakenRecords::end_record() {
     }
     places_.push_back(
         Place{record_offset_, static_cast<std::uint32_t>(std::min<std::uint64_t>(record_length_, long_length)), slot_});
-    ++first_place_[slot_];  // a count until arranged
+    if (slot_ != no_slot) {
+        ++first_place_[slot_];  // a count until arranged
+    }
 }
 
 void TakenRecords::arrange() {
@@ -106,6 +116,9 @@ void TakenRecords::arrange() {
         const std::uint64_t count = first;
         first = start;
         start += count;
+    }
+    if (later_) {
+        later_->arrange();
     }
 }
 
@@ -154,14 +167,15 @@ std::uint64_t TakenRecords::write(std::uint32_t slot, const std::function<void(s
     for (std::uint64_t index = first_place_[slot]; index < first_place_[slot + 1]; ++index) {
         write_place(places_[index], use);
     }
-    return first_place_[slot + 1] - first_place_[slot];
+    const std::uint64_t count = first_place_[slot + 1] - first_place_[slot];
+    return later_ ? count + later_->write(slot, use) : count;
 }
 
 std::uint64_t TakenRecords::write_as_taken(const std::function<void(std::string_view)>& use) {
     for (const Place& place : places_) {
         write_place(place, use);
     }
-    return places_.size();
+    return later_ ? places_.size() + later_->write_as_taken(use) : places_.size();
 }
 
 }  // namespace talmiro

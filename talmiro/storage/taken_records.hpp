@@ -11,6 +11,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -29,7 +30,8 @@ public:
     TakenRecords(RecordFormat format, std::size_t slot_count, std::string spool_folder, std::size_t budget);
 
     void begin_record(std::int64_t slot) override {
-        slot_ = static_cast<std::uint32_t>(slot);
+        // A record no name took (excluding) is only ever written as taken.
+        slot_ = slot >= 0 ? static_cast<std::uint32_t>(slot) : no_slot;
         record_length_ = 0;
         starting_ = true;
     }
@@ -39,6 +41,10 @@ public:
     // Copies the records out of the input file into a spool of their own, for when the input is
     // about to be emptied (an output written in place over it).
     void keep_apart();
+
+    // Hands on, after this one's, the records of `later`: those of a later part of the same file,
+    // read beside this one by another reader (which may go once this returns).
+    void follow_with(std::unique_ptr<TakenRecords> later);
 
     // Puts each slot's records together, in file order, ready for write(); call once, after
     // the last record.
@@ -59,6 +65,7 @@ private:
     };
     static_assert(sizeof(Place) == 16);
     static constexpr std::uint32_t long_length = UINT32_MAX;
+    static constexpr std::uint32_t no_slot = UINT32_MAX;
     static constexpr std::uint64_t in_file = std::uint64_t{1} << 63;  // marks a file offset
 
     void keep(std::string_view piece);
@@ -82,6 +89,7 @@ private:
     std::deque<Place> places_;                             // grows by blocks: no doubling, no copy of all places
     std::map<std::uint64_t, std::uint64_t> long_lengths_;  // by offset, for records of 4 GiB and more
     std::vector<std::uint64_t> first_place_;               // per slot, once arranged; one more at the end
+    std::unique_ptr<TakenRecords> later_;                  // a later part's records, written after these
     std::uint32_t slot_ = 0;
     std::uint64_t record_offset_ = 0;
     std::uint64_t record_length_ = 0;

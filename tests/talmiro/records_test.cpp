@@ -7,6 +7,7 @@
 #include "talmiro/index/fai_format.hpp"
 #include "talmiro/index/record_table.hpp"
 #include "talmiro/match/name_matcher.hpp"
+#include "talmiro/records/fastq_halves.hpp"
 #include "talmiro/records/mate_check.hpp"
 
 #include <gtest/gtest.h>
@@ -151,6 +152,127 @@ TEST(TalmiroRecordWriting, MappedStretchesMatchPieceByPiece) {
             }
         }
     }
+}
+
+// Four-line records, as nearly every FASTQ file has them, with quality lines beginning with '@'
+// or '+', now and then a wrapped record, and now and then a fault: a short quality, a byte no
+// reader takes.
+std::string four_line_fastq(std::mt19937& random, int records) {
+    std::string content;
+    for (int record = 0; record < records; ++record) {
+        std::string sequence = "A" + random_text(random, 40, "ACGT");
+        std::string quality(sequence.size(), 'I');
+        for (char& c : quality) {
+            c = "@I#+"[random() % 4];
+        }
+        const unsigned fault = random() % 400;
+        if (fault == 0) {
+            quality.pop_back();
+        } else if (fault == 1) {
+            sequence[0] = '\x01';
+        }
+        // Wrapped in three, a quality of "@..", "I..", "+.." reads as a header, a sequence and a
+        // '+' line: the split's guess falls inside the record.
+        const std::size_t third = random() % 8 == 0 ? sequence.size() / 3 : 0;
+        if (third > 0 && fault > 1) {
+            quality[0] = '@';
+            quality[third] = 'I';
+            quality[2 * third] = '+';
+        }
+        const auto lines = [third](const std::string& text) {
+            return third == 0
+                       ? text
+                       : text.substr(0, third) + "\n" + text.substr(third, third) + "\n" + text.substr(2 * third);
+        };
+        content += "@" + random_text(random, 3, "abc") + " x\n" + lines(sequence) + "\n+\n" + lines(quality) + "\n";
+    }
+    return content;
+}
+
+// What one reading of an input gave: the records each listed position takes, as written, the
+// stream of every record handed on, the counts and the verdict.
+struct HalvesOutcome {
+    std::vector<std::string> texts;
+    std::string stream;
+    std::vector<std::uint64_t> taken;
+    std::uint64_t records = 0;
+    std::uint64_t handed = 0;
+    std::string fault;
+};
+
+struct Splits {
+    int guessed = 0;
+    int proven = 0;
+};
+
+HalvesOutcome read_fastq(const std::string& path, const talmiro::NameTable& table, bool exclude, bool in_halves,
+                         Splits& splits) {
+    auto records = talmiro::scan_records(io::ReadBuffer(*io::InputFile::open(path)));
+    const talmiro::NameSelector selector(table, talmiro::Matching::word);
+    auto later = in_halves ? talmiro::later_half_of(*records, threads::Cores::two, 0) : nullptr;
+    splits.guessed += later ? 1 : 0;
+    HalvesOutcome got;
+    got.taken.assign(table.slot_count(), 0);
+    talmiro::TakenRecords places(records->input(), records->format(), table.slot_count(), talmiro::temporary_folder(),
+                                 1000);
+    if (later) {
+        auto later_places = std::make_unique<talmiro::TakenRecords>(later->input(), later->format(), table.slot_count(),
+                                                                    talmiro::temporary_folder(), 1000);
+        bool counts = false;
+        got.handed = talmiro::read_halves(*records, *later, selector, exclude, places, *later_places, got.taken,
+                                          io::Progress(), table.size(), counts);
+        splits.proven += counts ? 1 : 0;
+        if (counts) {
+            places.follow_with(std::move(later_places));
+        }
+    } else {
+        got.handed =
+            talmiro::read_records(*records, selector, exclude, places, got.taken, io::Progress(), table.size());
+    }
+    later.reset();
+    got.records = records->records();
+    got.fault = records->malformed() ? records->malformed()->describe() : "";
+    static_cast<void>(places.write_as_taken([&](std::string_view piece) { got.stream += piece; }));
+    if (!exclude) {
+        places.arrange();
+        for (std::size_t position = 0; position < table.size(); ++position) {
+            std::string& text = got.texts.emplace_back();
+            static_cast<void>(places.write(table.slot(position), [&](std::string_view piece) { text += piece; }));
+        }
+    }
+    return got;
+}
+
+// Two halves read at once give what one pass gives: the same records for every name, in the
+// same order, the same counts, and the same first fault at the same line, wherever the split
+// falls (a guess inside a record, or past a fault, counts for nothing).
+TEST(TalmiroRecordReading, HalvesReadAsOnePass) {
+    std::mt19937 random(31);
+    ScratchDir dir;
+    Splits splits;
+    for (int round = 0; round < 120; ++round) {
+        dir.write("input", four_line_fastq(random, 1 + static_cast<int>(random() % 300)));
+        text::NameList list;
+        for (const char* const name : {"a", "ab", "abc", "b", "cab", "ccc", "a"}) {
+            list.add(name);
+        }
+        const talmiro::NameTable table(std::move(list), false);
+        for (const bool exclude : {false, true}) {
+            Splits ignored;
+            const HalvesOutcome one = read_fastq((dir / "input").string(), table, exclude, false, ignored);
+            const HalvesOutcome two = read_fastq((dir / "input").string(), table, exclude, true, splits);
+            const std::string context = testing::PrintToString(dir.read("input")) + (exclude ? ", excluding" : "");
+            ASSERT_EQ(two.fault, one.fault) << context;
+            ASSERT_EQ(two.records, one.records) << context;
+            ASSERT_EQ(two.handed, one.handed) << context;
+            ASSERT_EQ(two.taken, one.taken) << context;
+            ASSERT_EQ(two.stream, one.stream) << context;
+            ASSERT_EQ(two.texts, one.texts) << context;
+        }
+    }
+    // Most rounds were read in two halves indeed, and some guesses were proven wrong.
+    EXPECT_GT(splits.proven, 100);
+    EXPECT_GT(splits.guessed - splits.proven, 5);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
+#include <string>
 #include <utility>
 
 namespace io {
@@ -41,6 +42,24 @@ std::size_t InputFile::read_some(char* into, std::size_t size) {
         }
     }
     return 0;
+}
+
+std::optional<InputFile> InputFile::open_again() const {
+    // Through /proc the name stays the file it was, even where it has since been renamed or
+    // replaced; the inode is compared all the same.
+    const std::string path = "/proc/self/fd/" + std::to_string(fd_.get());
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    InputFile again(fd, name_);
+    struct stat first {};
+    struct stat second {};
+    if (::fstat(fd_.get(), &first) != 0 || ::fstat(fd, &second) != 0 || !S_ISREG(first.st_mode) ||
+        first.st_dev != second.st_dev || first.st_ino != second.st_ino) {
+        return std::nullopt;
+    }
+    return again;
 }
 
 InputFile InputFile::standard_input() { return InputFile(::dup(STDIN_FILENO), "-"); }

@@ -238,6 +238,18 @@ void ReadBuffer::copy_from_here() {
     exhausted_ = false;
 }
 
+std::optional<ReadBuffer> ReadBuffer::reader_from(std::uint64_t offset) const {
+    const InputFile* const plain = source_->plain_file();
+    std::optional<InputFile> again = plain != nullptr ? plain->open_again() : std::nullopt;
+    if (!again || ::lseek(again->descriptor(), static_cast<off_t>(offset), SEEK_SET) < 0) {
+        return std::nullopt;
+    }
+    std::optional<ReadBuffer> other(std::in_place, std::move(*again), window_, Access::copied);
+    other->source_ = read_ahead(std::move(other->source_));
+    other->bytes_read_ = offset;
+    return other;
+}
+
 bool ReadBuffer::refill() {
     std::size_t keep = pos_;
     return refill(keep);

@@ -18,6 +18,9 @@ public:
                                                        std::optional<IoError>* error = nullptr);
     // Standard input, named "-".
     static InputFile standard_input();
+    // The same file opened once more, with a read position of its own, so that two threads can
+    // each read a part of it; none where it cannot be (not a regular file, or no /proc).
+    std::optional<InputFile> open_again() const;
 
     InputFile(InputFile&& other) noexcept = default;
     InputFile& operator=(InputFile&& other) noexcept = default;
