@@ -183,19 +183,29 @@ std::unique_ptr<MateCheck> mate_check_for(const std::vector<Input>& inputs, cons
 std::uint64_t read_in_halves(Input& input, RecordSink& sink, RecordWriter* writer, const NameSelector& selector,
                              bool exclude, const io::Progress& progress, std::size_t list_count,
                              const std::string& spool_folder) {
-    auto later_places = std::make_unique<TakenRecords>(input.later->input(), input.later->format(), input.taken.size(),
-                                                       spool_folder, spool_budget / 2);
+    RecordScanner& later = *input.later;
     bool later_counts = false;
-    const std::uint64_t handed = read_halves(*input.records, *input.later, selector, exclude, sink, *later_places,
-                                             input.taken, progress, list_count, later_counts);
-    if (later_counts && writer != nullptr && !input.records->malformed()) {
-        writer->finish();
-        io::OutputFile& output = *input.output;
-        later_places->write_as_taken([&output](std::string_view piece) { output.write(piece); });
-    } else if (later_counts && writer == nullptr) {
-        input.places->follow_with(std::move(later_places));
+    std::uint64_t handed = 0;
+    if (writer != nullptr) {
+        DeferredRecords deferred;
+        {
+            RecordWriter later_writer(deferred, later.format(), later.input());
+            handed = read_halves(*input.records, later, selector, exclude, sink, later_writer, input.taken, progress,
+                                 list_count, later_counts);
+        }
+        if (later_counts && !input.records->malformed()) {
+            writer->finish();
+            deferred.write_to(*input.output, input.records->input().plain_file()->descriptor());
+        }
+    } else {
+        auto later_places = std::make_unique<TakenRecords>(later.input(), later.format(), input.taken.size(),
+                                                           spool_folder, spool_budget / 2);
+        handed = read_halves(*input.records, later, selector, exclude, sink, *later_places, input.taken, progress,
+                             list_count, later_counts);
+        if (later_counts) {
+            input.places->follow_with(std::move(later_places));
+        }
     }
-    later_places.reset();  // reads again through the later half's reader
     input.later.reset();
     return handed;
 }

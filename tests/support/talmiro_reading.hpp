@@ -43,9 +43,10 @@ inline TalmiroReading read_as_talmiro(io::ReadBuffer input, const std::vector<st
     return reading;
 }
 
-// The output of a streaming run (file order, or excluding) over `input`, written to `path`.
+// The output of a streaming run (file order, or excluding) over `input`, written to `path`;
+// `deferred`, kept by the writer as stretches of the file and written once all is read.
 inline std::string stream_as_talmiro(io::ReadBuffer input, const std::vector<std::string>& names, bool exclude,
-                                     const std::string& path) {
+                                     const std::string& path, bool deferred = false) {
     text::NameList list;
     for (const std::string& name : names) {
         list.add(name);
@@ -54,12 +55,15 @@ inline std::string stream_as_talmiro(io::ReadBuffer input, const std::vector<std
     const auto records = talmiro::scan_records(std::move(input), talmiro::Checks::lenient);
     std::optional<io::OutputFile> output = io::OutputFile::create(path);
     output->begin_writing();
+    talmiro::DeferredRecords kept;
     {
-        talmiro::RecordWriter writer(*output, records->format(), records->input());
+        talmiro::RecordWriter writer = deferred ? talmiro::RecordWriter(kept, records->format(), records->input())
+                                                : talmiro::RecordWriter(*output, records->format(), records->input());
         std::vector<std::uint64_t> counts(table.slot_count(), 0);
         static_cast<void>(talmiro::read_records(*records, talmiro::NameSelector(table, talmiro::Matching::prefix),
                                                 exclude, writer, counts, io::Progress(), table.size()));
     }
+    kept.write_to(*output, records->input().plain_file()->descriptor());
     static_cast<void>(output->close());
     return read_file(path);
 }

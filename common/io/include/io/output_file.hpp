@@ -74,6 +74,8 @@ public:
     // compressed: no byte passes through this process. Returns how many it copied; the caller
     // writes the rest. After the kernel refuses once, it is not asked again.
     std::size_t copy_from(int descriptor, std::uint64_t offset, std::size_t length);
+    // Whether copy_from() may still copy anything.
+    bool copies_in_kernel() const { return !encoder_ && kernel_copies_ && !error_ && fd_ >= 0; }
 
     // Flushes and closes (and replaces the target); false when any byte could not be written,
     // the close failed or the target could not be replaced.
