@@ -28,6 +28,7 @@ struct Job {
     std::size_t name_start;  // where the serial reading would take the row up again
     std::size_t begin;       // the row's distances
     std::size_t end;
+    bool converted = false;  // by the scan itself, the helper being busy
 };
 
 // `count` numbers from [begin, end) of the mapping, as read_numbers takes them, each ending at a
@@ -68,8 +69,10 @@ public:
     static constexpr std::size_t ring = 4096;
     static constexpr std::size_t stop = SIZE_MAX;  // `added_`'s value once nothing more will come
 
-    Converter(const io::ReadBuffer& input, std::size_t order, DistanceRows<Distance>& rows, ValueTexts* texts)
-        : data_(input.data()),
+    Converter(const io::ReadBuffer& input, std::size_t order, DistanceRows<Distance>& rows, ValueTexts* texts,
+              threads::Cores cores)
+        : forced_(cores == threads::Cores::two),
+          data_(input.data()),
           file_end_(input.mapped_size()),
           order_(order),
           rows_(rows),
@@ -84,6 +87,18 @@ public:
 
     bool running() const { return helper_.running(); }
     bool full(std::size_t confirmed) const { return count_ - confirmed >= ring; }
+    // Whether the scan converts the next listed row itself: where the helper has a row waiting
+    // besides the one it converts, so that both cores convert where the helper alone would lag.
+    // Forced to two cores (the differential tests), every other row, whatever the timing.
+    bool for_the_scan() const {
+        return forced_ ? count_ % 2 == 1 : count_ - finished_.load(std::memory_order_relaxed) >= 2;
+    }
+    // The row converted here, on the scan's side: the helper only passes it.
+    void convert_here(Job& job) {
+        job.converted = true;
+        whole_[count_ % ring] = convert(data_, file_end_, job, order_, rows_.row(job.slot),
+                                        texts_ != nullptr ? &texts_->row(job.slot) : nullptr);
+    }
     void add(const Job& job) {
         jobs_[count_ % ring] = job;
         added_.store(++count_, std::memory_order_release);
@@ -109,13 +124,16 @@ private:
                 return;
             }
             const Job& job = jobs_[index % ring];
-            whole_[index % ring] = convert(data_, file_end_, job, order_, rows_.row(job.slot),
-                                           texts_ != nullptr ? &texts_->row(job.slot) : nullptr);
+            if (!job.converted) {
+                whole_[index % ring] = convert(data_, file_end_, job, order_, rows_.row(job.slot),
+                                               texts_ != nullptr ? &texts_->row(job.slot) : nullptr);
+            }
             finished_.store(index + 1, std::memory_order_release);
             finished_.notify_one();
         }
     }
 
+    bool forced_;
     const char* data_;
     std::size_t file_end_;
     std::size_t order_;
@@ -135,12 +153,12 @@ template <typename Distance>
 class AlongsideScan {
 public:
     AlongsideScan(TokenReader& matrix, IdTable& ids, std::int32_t order, DistanceRows<Distance>& rows,
-                  ValueTexts* texts, const io::Progress& progress)
+                  ValueTexts* texts, const io::Progress& progress, threads::Cores cores)
         : matrix_(matrix),
           ids_(ids),
           order_(order),
           progress_(progress),
-          converter_(matrix.input(), static_cast<std::size_t>(order), rows, texts),
+          converter_(matrix.input(), static_cast<std::size_t>(order), rows, texts, cores),
           taken_(ids.ids().slot_count(), false) {}
 
     bool running() const { return converter_.running(); }
@@ -183,7 +201,7 @@ private:
 
     // Waits while the ring is full or the helper lags too far behind; false once a row before
     // this one stopped the conversion.
-    bool hand_over(const Job& job) {
+    bool hand_over(Job job) {
         while (converter_.full(confirmed_) ||
                (unsettled() && matrix_.cursor() - converter_.job(confirmed_).begin > most_bytes_ahead)) {
             settle(true);
@@ -192,6 +210,9 @@ private:
             }
         }
         taken_[job.slot] = true;
+        if (converter_.for_the_scan()) {
+            converter_.convert_here(job);
+        }
         converter_.add(job);
         return true;
     }
@@ -257,7 +278,7 @@ std::int32_t convert_rows_alongside(TokenReader& matrix, IdTable& ids, std::int3
     if (!converts_alongside(ids, order, cores) || !matrix.input().mapped()) {
         return 0;
     }
-    AlongsideScan<Distance> scan(matrix, ids, order, rows, texts, progress);
+    AlongsideScan<Distance> scan(matrix, ids, order, rows, texts, progress, cores);
     return scan.running() ? scan.scan() : 0;
 }
 
