@@ -56,9 +56,12 @@ struct FormattedRow {
 };
 
 // Hands out the formatted rows in order. Formatting is most of the work of writing, and rows are
-// independent: where a second core can be had, a helper thread formats the odd rows while this
-// one formats the even ones and writes every row in order, so the bytes are the same either way.
-// Rows live in a ring of buffers; a buffer is reused once the row before in it has been written.
+// independent: where a second core can be had, a helper thread formats rows ahead of the writer,
+// taking each row the writer has not taken first, while the writer formats any row it comes to
+// that the helper has not begun and writes every row in order. Where writing costs (files) the
+// helper formats most rows; where it costs nothing, each formats about half. The bytes are the
+// same whoever formats a row. Rows live in a ring of buffers; a buffer is reused once the row
+// before in it has been written.
 class RowFormatting {
 public:
     using Format = std::function<void(std::size_t row, FormattedRow& into)>;
@@ -68,7 +71,7 @@ public:
         // Where no thread can be had, every row is formatted here.
         // Forced to two cores (the differential tests), any matrix is.
         if ((rows_ >= minimum_for_helper || cores == threads::Cores::two) && threads::second_core(cores)) {
-            helper_.emplace([this](const std::stop_token& stop) { format_odd_rows(stop); },
+            helper_.emplace([this](const std::stop_token& stop) { format_ahead(stop); },
                             [this] {
                                 written_.store(SIZE_MAX);  // releases a helper waiting for a buffer
                                 written_.notify_all();
@@ -78,17 +81,24 @@ public:
     RowFormatting(const RowFormatting&) = delete;
     RowFormatting& operator=(const RowFormatting&) = delete;
 
-    // Row `row`, formatted; valid until done_with(row).
+    // Row `row`, formatted; valid until done_with(row). While the helper still formats it, the
+    // writer formats rows after it that no one has taken, rather than wait.
     const FormattedRow& get(std::size_t row) {
-        FormattedRow& buffer = buffers_[row % ring];
-        if (!helping() || row % 2 == 0) {
-            format_(row, buffer);
-        } else {
-            for (std::size_t done = formatted_.load(); done < row + 1; done = formatted_.load()) {
-                formatted_.wait(done);
+        if (!helping()) {
+            format_(row, slots_[row % ring].buffer);
+            return slots_[row % ring].buffer;
+        }
+        Slot& wanted = slots_[row % ring];
+        for (std::size_t done = wanted.done.load(); done != row + 1; done = wanted.done.load()) {
+            // Rows below `row` are written, so the buffers of rows up to row + ring - 1 are free.
+            std::size_t next = next_.load();
+            if (next < row + ring && next_.compare_exchange_strong(next, next + 1)) {
+                format_into_slot(next);
+            } else if (next >= row + ring) {
+                wanted.done.wait(done);
             }
         }
-        return buffer;
+        return wanted.buffer;
     }
 
     void done_with(std::size_t row) {
@@ -103,28 +113,39 @@ private:
     // a bootstrap file's small data sets, one after another, would start one each.
     static constexpr std::size_t minimum_for_helper = 256;
 
+    struct Slot {
+        FormattedRow buffer;
+        std::atomic<std::size_t> done{0};  // one more than the row last formatted here
+    };
+
     bool helping() const { return helper_ && helper_->running(); }
 
-    void format_odd_rows(const std::stop_token& stop) {
-        for (std::size_t row = 1; row < rows_ && !stop.stop_requested(); row += 2) {
+    void format_ahead(const std::stop_token& stop) {
+        for (std::size_t row = next_.load(); row < rows_ && !stop.stop_requested(); row = next_.load()) {
             // The buffer's previous row (row - ring) must have been written.
             const std::size_t needed = row >= ring ? row - ring + 1 : 0;
             for (std::size_t written = written_.load(); written < needed; written = written_.load()) {
                 written_.wait(written);
             }
-            if (stop.stop_requested()) {
-                return;
+            if (stop.stop_requested() || !next_.compare_exchange_strong(row, row + 1)) {
+                continue;  // the writer took the row meanwhile: try the next
             }
-            format_(row, buffers_[row % ring]);
-            formatted_.store(row + 1);
-            formatted_.notify_one();
+            format_into_slot(row);
         }
+    }
+
+    // Formats a row taken from next_ into its buffer, and tells the writer it is there.
+    void format_into_slot(std::size_t row) {
+        Slot& slot = slots_[row % ring];
+        format_(row, slot.buffer);
+        slot.done.store(row + 1);
+        slot.done.notify_one();
     }
 
     std::size_t rows_;
     Format format_;
-    std::array<FormattedRow, ring> buffers_;
-    std::atomic<std::size_t> formatted_{0};  // the helper has formatted every odd row below this
+    std::array<Slot, ring> slots_;
+    std::atomic<std::size_t> next_{0};       // the first row neither the helper nor the writer has taken
     std::atomic<std::size_t> written_{0};    // every row below this has been written
     std::optional<threads::Helper> helper_;  // last: started once the rest is in place
 };

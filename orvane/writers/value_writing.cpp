@@ -50,8 +50,22 @@ bool scale_to_micro_units(Float distance, std::uint64_t& micro_units) {
     return rounded < limit;
 }
 
+// A float's 24-bit mantissa times 10^6 fits in 44 bits: the same rounding in 64-bit arithmetic,
+// a third of the 128-bit one's cost, for the common value below 2^31 and above 2^-40.
 bool scale_to_micro_units(float distance, std::uint64_t& micro_units) {
-    return scale_to_micro_units<float, std::uint32_t, 23, 127>(distance, micro_units);
+    const auto bits = std::bit_cast<std::uint32_t>(distance);
+    const std::uint32_t biased_exponent = (bits >> 23) & 0xFF;
+    const int exponent = static_cast<int>(biased_exponent) - 127 - 23;
+    if (biased_exponent == 0 || exponent >= 0 || exponent <= -64) {
+        return scale_to_micro_units<float, std::uint32_t, 23, 127>(distance, micro_units);
+    }
+    const std::uint64_t scaled = std::uint64_t{(bits & 0x7FFFFF) | 0x800000} * 1000000;
+    const auto shift = static_cast<unsigned>(-exponent);
+    const std::uint64_t quotient = scaled >> shift;
+    const std::uint64_t remainder = scaled & ((std::uint64_t{1} << shift) - 1);
+    const std::uint64_t half = std::uint64_t{1} << (shift - 1);
+    micro_units = quotient + ((remainder > half || (remainder == half && (quotient & 1) != 0)) ? 1 : 0);
+    return micro_units < (std::uint64_t{1} << 31) * 1000000;
 }
 bool scale_to_micro_units(double distance, std::uint64_t& micro_units) {
     return scale_to_micro_units<double, std::uint64_t, 52, 1023>(distance, micro_units);
