@@ -12,7 +12,7 @@
 #include "talmiro/app/meter_labels.hpp"
 #include "talmiro/app/region_run.hpp"
 #include "talmiro/index/indexed_reading.hpp"
-#include "talmiro/records/fastq_halves.hpp"
+#include "talmiro/records/halved_reading.hpp"
 #include "talmiro/records/record_reading.hpp"
 #include "talmiro/records/record_writing.hpp"
 #include "text/quoting.hpp"
@@ -57,7 +57,7 @@ constexpr std::size_t spool_budget = std::size_t{64} << 20;
 struct Input {
     std::string name;
     std::unique_ptr<RecordScanner> records;  // none where an index gave the records
-    std::unique_ptr<RecordScanner> later;    // a large FASTQ file's later half, read beside it
+    std::unique_ptr<RecordScanner> later;    // a large file's later half, read beside it
     RecordFormat format = RecordFormat::fasta;
     std::uint64_t indexed_records = 0;  // in the whole file, as its index says
     std::uint64_t located = 0;          // records read where its index put them
@@ -177,7 +177,7 @@ std::unique_ptr<MateCheck> mate_check_for(const std::vector<Input>& inputs, cons
     return std::make_unique<MateCheck>(std::move(names));
 }
 
-// Both halves of a large FASTQ input at once. The later half's records wait apart until the
+// Both halves of a large input at once. The later half's records wait apart until the
 // earlier half's are handed on, then follow them: written after them as they are read (file
 // order), or kept with them for the list's order.
 std::uint64_t read_in_halves(Input& input, RecordSink& sink, RecordWriter* writer, const NameSelector& selector,

@@ -47,7 +47,7 @@ Leading look_past_blank_lines(io::ReadBuffer& input) {
 
 }  // namespace
 
-FastaScanner::FastaScanner(io::ReadBuffer input, Checks checks) : reader_(std::move(input)) {
+FastaScanner::FastaScanner(io::ReadBuffer input, Checks checks) : reader_(std::move(input)), checks_(checks) {
     io::ReadBuffer& window = reader_.window();
     const Leading leading = look_past_blank_lines(window);
     if (leading.marker) {
@@ -77,7 +77,12 @@ FastaScanner::FastaScanner(io::ReadBuffer input, Checks checks) : reader_(std::m
 }
 
 bool FastaScanner::next(std::size_t most, HeaderLine& header) {
-    if (reader_.at_end_of_file() || malformed_) {
+    if (reader_.at_end_of_file() || malformed_ || stopped_) {
+        return false;
+    }
+    // The window stands just past the record's '>'.
+    if (stop_at_ != UINT64_MAX && reader_.window().file_offset(reader_.window().pos()) == stop_at_ + 1) {
+        stopped_ = true;
         return false;
     }
     header_ = reader_.take_until_at_most('\n', most, whole_);
@@ -89,6 +94,16 @@ bool FastaScanner::next(std::size_t most, HeaderLine& header) {
     header = HeaderLine{whole_ ? io::without_carriage_return(header_) : header_, whole_};
     ++records_;
     return true;
+}
+
+void FastaScanner::absorb(const FastaScanner& later) {
+    records_ += later.records_;
+    const io::ReadBuffer& window = later.reader_.window();
+    if (!malformed_ && window.changed()) {
+        malformed_ = io::IoError::changed_while_read(window.name());
+    } else if (!malformed_ && window.error()) {
+        malformed_ = window.error();
+    }
 }
 
 void FastaScanner::take(RecordSink& sink) {

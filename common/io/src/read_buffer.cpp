@@ -238,13 +238,22 @@ void ReadBuffer::copy_from_here() {
     exhausted_ = false;
 }
 
-std::optional<ReadBuffer> ReadBuffer::reader_from(std::uint64_t offset) const {
+std::optional<ReadBuffer> ReadBuffer::reader_from(std::uint64_t offset, Access access) const {
     const InputFile* const plain = source_->plain_file();
     std::optional<InputFile> again = plain != nullptr ? plain->open_again() : std::nullopt;
     if (!again || ::lseek(again->descriptor(), static_cast<off_t>(offset), SEEK_SET) < 0) {
         return std::nullopt;
     }
-    std::optional<ReadBuffer> other(std::in_place, std::move(*again), window_, Access::copied);
+    std::optional<ReadBuffer> other(std::in_place, std::move(*again), window_, access);
+    if (other->mapped()) {
+        if (offset > other->file_size_) {
+            return std::nullopt;
+        }
+        other->pos_ = other->end_ = static_cast<std::size_t>(offset);
+        other->released_ = other->pos_ / static_cast<std::size_t>(::sysconf(_SC_PAGESIZE)) *
+                           static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));  // nothing before it is read
+        return other;
+    }
     other->source_ = read_ahead(std::move(other->source_));
     other->bytes_read_ = offset;
     return other;

@@ -34,6 +34,7 @@ public:
     const ReadBuffer& input() const { return input_; }
     // For a format's own look at what comes next (where a record begins, say).
     ReadBuffer& window() { return input_; }
+    const ReadBuffer& window() const { return input_; }
 
     // The text up to `delimiter` (consumed, not included), whole and in one piece; valid until
     // the next read. At the end of the file: the rest, possibly empty.

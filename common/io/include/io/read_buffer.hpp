@@ -51,9 +51,10 @@ public:
     // the mapping than copying the file costs.
     void copy_from_here();
     // Another reader of this buffer's file (a regular file read as it is), from file offset
-    // `offset` on, copied as after copy_from_here(): for reading a part of the file on another
-    // thread (its line_at() counts from there). None where the file cannot be opened again.
-    std::optional<ReadBuffer> reader_from(std::uint64_t offset) const;
+    // `offset` on, mapped or copied as after copy_from_here(): for reading a part of the file on
+    // another thread (its line_at() counts from there). None where the file cannot be opened
+    // again.
+    std::optional<ReadBuffer> reader_from(std::uint64_t offset, Access access) const;
 
     // The offset in the file of window offset `at`, for a file read as it is (mapped or copied),
     // so that a reader can note where something is and read it again later with pread.

@@ -1,5 +1,6 @@
-#include "talmiro/records/fastq_halves.hpp"
+#include "talmiro/records/halved_reading.hpp"
 
+#include "talmiro/records/fasta_records.hpp"
 #include "talmiro/records/fastq_records.hpp"
 #include "talmiro/records/record_reading.hpp"
 
@@ -43,6 +44,26 @@ std::optional<std::uint64_t> record_start_near(int descriptor, std::uint64_t mid
     return std::nullopt;
 }
 
+// The first '>' at or after `middle`: in FASTA, wherever it stands, a record's start.
+std::optional<std::uint64_t> marker_near(int descriptor, std::uint64_t middle) {
+    constexpr std::size_t looked_at = std::size_t{1} << 20;
+    std::string bytes(looked_at, '\0');
+    const ssize_t got = ::pread(descriptor, bytes.data(), looked_at, static_cast<off_t>(middle));
+    bytes.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    const std::size_t marker = bytes.find('>');
+    return marker == std::string::npos ? std::nullopt : std::optional<std::uint64_t>(middle + marker);
+}
+
+// Both halves' scanners as their format has them; the other member null.
+struct Scanners {
+    FastqScanner* fastq = nullptr;
+    FastaScanner* fasta = nullptr;
+};
+
+Scanners scanners_of(RecordScanner& records) {
+    return {dynamic_cast<FastqScanner*>(&records), dynamic_cast<FastaScanner*>(&records)};
+}
+
 std::uint64_t sum_of(const std::vector<std::uint64_t>& counts) {
     return std::accumulate(counts.begin(), counts.end(), std::uint64_t{0});
 }
@@ -50,24 +71,34 @@ std::uint64_t sum_of(const std::vector<std::uint64_t>& counts) {
 }  // namespace
 
 std::unique_ptr<RecordScanner> later_half_of(RecordScanner& records, threads::Cores cores, std::uint64_t smallest) {
-    auto* const fastq = dynamic_cast<FastqScanner*>(&records);
+    const Scanners earlier = scanners_of(records);
     const io::InputFile* const file = records.input().plain_file();
     struct stat info {};
-    if (fastq == nullptr || file == nullptr || !threads::second_core(cores) ||
+    if ((earlier.fastq == nullptr && earlier.fasta == nullptr) || file == nullptr || !threads::second_core(cores) ||
         ::fstat(file->descriptor(), &info) != 0 || !S_ISREG(info.st_mode) ||
         static_cast<std::uint64_t>(info.st_size) < smallest) {
         return nullptr;
     }
     const auto size = static_cast<std::uint64_t>(info.st_size);
     const std::uint64_t read_so_far = records.input().file_offset(records.input().pos());
-    const std::optional<std::uint64_t> split =
-        record_start_near(file->descriptor(), read_so_far + (size - read_so_far) / 2);
-    std::optional<io::ReadBuffer> reader = split ? records.input().reader_from(*split) : std::nullopt;
+    const std::uint64_t middle = read_so_far + (size - read_so_far) / 2;
+    const std::optional<std::uint64_t> split = earlier.fastq != nullptr ? record_start_near(file->descriptor(), middle)
+                                                                        : marker_near(file->descriptor(), middle);
+    // Each half is read as the whole file would be: FASTQ copied, FASTA through the mapping.
+    std::optional<io::ReadBuffer> reader =
+        split ? records.input().reader_from(*split, records.input().mapped()
+                                                        ? io::ReadBuffer::Access::mapped_when_possible
+                                                        : io::ReadBuffer::Access::copied)
+              : std::nullopt;
     if (!reader) {
         return nullptr;
     }
-    fastq->stop_at(*split);
-    return std::make_unique<FastqScanner>(std::move(*reader), fastq->checks());
+    if (earlier.fastq != nullptr) {
+        earlier.fastq->stop_at(*split);
+        return std::make_unique<FastqScanner>(std::move(*reader), earlier.fastq->checks());
+    }
+    earlier.fasta->stop_at(*split);
+    return std::make_unique<FastaScanner>(std::move(*reader), earlier.fasta->checks());
 }
 
 std::uint64_t read_halves(RecordScanner& earlier, RecordScanner& later, const NameSelector& selector, bool exclude,
@@ -91,15 +122,19 @@ std::uint64_t read_halves(RecordScanner& earlier, RecordScanner& later, const Na
             read_later();
         }
     }  // joined here
-    auto& earlier_fastq = dynamic_cast<FastqScanner&>(earlier);
-    later_counts = earlier_fastq.stopped();
+    const Scanners both = scanners_of(earlier);
+    later_counts = both.fastq != nullptr ? both.fastq->stopped() : both.fasta->stopped();
     if (!later_counts) {
         return handed;  // the split was no record start: the earlier half read the whole file
     }
     if (later_failure) {
         std::rethrow_exception(later_failure);
     }
-    earlier_fastq.absorb(dynamic_cast<const FastqScanner&>(later));
+    if (both.fastq != nullptr) {
+        both.fastq->absorb(dynamic_cast<const FastqScanner&>(later));
+    } else {
+        both.fasta->absorb(dynamic_cast<const FastaScanner&>(later));
+    }
     for (std::size_t slot = 0; slot < taken.size(); ++slot) {
         taken[slot] += later_taken[slot];
     }

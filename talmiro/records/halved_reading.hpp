@@ -1,8 +1,9 @@
-// A large FASTQ file read in two halves, one a core: the later half from a record start found
-// near the middle, the earlier up to it. The earlier half proves the split: it stops only where
-// a record of its own begins exactly there, and otherwise reads on to the end while the later
-// half's reading counts for nothing. Records, counts, checks and messages are so those of one
-// pass whatever the guess.
+// A large FASTA or FASTQ file read in two halves, one a core: the later half from a record
+// start found near the middle, the earlier up to it. The earlier half proves the split: it stops
+// only where a record of its own begins exactly there, and otherwise reads on to the end while
+// the later half's reading counts for nothing. Records, counts, checks and messages are so those
+// of one pass whatever the split. (In FASTA every '>' after the first record's begins a record;
+// in FASTQ the start is a guess.)
 #pragma once
 
 #include "io/progress.hpp"
@@ -21,8 +22,8 @@ namespace talmiro {
 constexpr std::uint64_t halving_from = std::uint64_t{64} << 20;
 
 // The later half of the file `records` reads, from a record start near its middle, with
-// `records` told to stop there; null where the file is not a regular FASTQ file read as it is,
-// is smaller than `smallest`, no second core is at hand, or no record start is found.
+// `records` told to stop there; null where the file is not a regular file read as it is, is
+// smaller than `smallest`, no second core is at hand, or no record start is found.
 std::unique_ptr<RecordScanner> later_half_of(RecordScanner& records, threads::Cores cores,
                                              std::uint64_t smallest = halving_from);
 
