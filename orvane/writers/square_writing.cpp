@@ -91,10 +91,11 @@ public:
         Slot& wanted = slots_[row % ring];
         for (std::size_t done = wanted.done.load(); done != row + 1; done = wanted.done.load()) {
             // Rows below `row` are written, so the buffers of rows up to row + ring - 1 are free.
+            const std::size_t last = std::min(rows_, row + ring);
             std::size_t next = next_.load();
-            if (next < row + ring && next_.compare_exchange_strong(next, next + 1)) {
+            if (next < last && next_.compare_exchange_strong(next, next + 1)) {
                 format_into_slot(next);
-            } else if (next >= row + ring) {
+            } else if (next >= last) {
                 wanted.done.wait(done);
             }
         }

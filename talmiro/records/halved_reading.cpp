@@ -15,15 +15,21 @@ namespace talmiro {
 
 namespace {
 
+// The file's bytes from `offset` on, a megabyte of them: where a split is looked for. Fewer at
+// the end, none where the file cannot be read (no split then).
+std::string megabyte_at(int descriptor, std::uint64_t offset) {
+    std::string bytes(std::size_t{1} << 20, '\0');
+    const ssize_t got = ::pread(descriptor, bytes.data(), bytes.size(), static_cast<off_t>(offset));
+    bytes.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    return bytes;
+}
+
 // A line beginning with '@' whose next line begins with neither '@' nor '+' and whose line after
 // that begins with '+': a header, a sequence on one line and its '+' line, as nearly every FASTQ
 // file has them. A quality line beginning with '@' is followed by a header, so is passed over.
 // Only a guess, proven by the earlier half.
 std::optional<std::uint64_t> record_start_near(int descriptor, std::uint64_t middle) {
-    constexpr std::size_t looked_at = std::size_t{1} << 20;
-    std::string bytes(looked_at, '\0');
-    const ssize_t got = ::pread(descriptor, bytes.data(), looked_at, static_cast<off_t>(middle));
-    bytes.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    const std::string bytes = megabyte_at(descriptor, middle);
     const auto begins_with = [&](std::size_t line_break, char marker) {
         return line_break + 1 < bytes.size() && bytes[line_break + 1] == marker;
     };
@@ -46,10 +52,7 @@ std::optional<std::uint64_t> record_start_near(int descriptor, std::uint64_t mid
 
 // The first '>' at or after `middle`: in FASTA, wherever it stands, a record's start.
 std::optional<std::uint64_t> marker_near(int descriptor, std::uint64_t middle) {
-    constexpr std::size_t looked_at = std::size_t{1} << 20;
-    std::string bytes(looked_at, '\0');
-    const ssize_t got = ::pread(descriptor, bytes.data(), looked_at, static_cast<off_t>(middle));
-    bytes.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    const std::string bytes = megabyte_at(descriptor, middle);
     const std::size_t marker = bytes.find('>');
     return marker == std::string::npos ? std::nullopt : std::optional<std::uint64_t>(middle + marker);
 }

@@ -147,4 +147,37 @@ TEST(MatrixWritingDifferential, RowsFormattedAlongsideWriteAsOneByOne) {
     }
 }
 
+// Outputs of a few rows, over and over: the last rows are where the writer, waiting for the
+// helper's row, must not take rows past the end to format ahead.
+TEST(MatrixWritingDifferential, ShortOutputsEndWhereTheyEnd) {
+    ScratchDir dir;
+    for (const int count : {1, 2, 3, 5, 8, 300, 500}) {
+        text::NameList listed;
+        for (int id = 0; id < count; ++id) {
+            listed.add("ID" + std::to_string(id));
+        }
+        orvane::IdTable ids(std::move(listed));
+        orvane::DistanceRows<double> rows(ids.ids().slot_count(), static_cast<std::size_t>(count));
+        orvane::ValueTexts texts(ids.ids().slot_count());
+        for (std::uint32_t slot = 0; slot < ids.ids().slot_count(); ++slot) {
+            ids.set_matrix_row(slot, static_cast<std::int32_t>(slot));
+            for (int column = 0; column < count; ++column) {
+                rows.row(slot)[column] = slot + column / 10.0;
+                texts.row(slot).add(std::to_string(slot * 100 + static_cast<std::uint32_t>(column)));
+            }
+        }
+        for (int round = 0; round < (count > 100 ? 12 : 40); ++round) {
+            std::vector<std::string> written;
+            for (const threads::Cores cores : {threads::Cores::one, threads::Cores::two}) {
+                io::OutputFile matrix = *io::OutputFile::create((dir / "matrix").string());
+                orvane::write_output_files(&matrix, nullptr, ids, rows, io::Progress(), orvane::Layout::lower,
+                                           orvane::ValueFormat{round % 2 == 0 ? &texts : nullptr, 6}, cores);
+                ASSERT_TRUE(matrix.close());
+                written.push_back(dir.read("matrix"));
+            }
+            ASSERT_EQ(written[1], written[0]) << count << " rows";
+        }
+    }
+}
+
 }  // namespace
