@@ -14,14 +14,6 @@ namespace orvane {
 
 namespace {
 
-// Why a scan that reached its end did not read the whole file.
-std::optional<io::IoError> whole_read_failure(const io::ReadBuffer& input) {
-    if (input.changed()) {
-        return io::IoError::changed_while_read(input.name());
-    }
-    return input.error();
-}
-
 // Passes over row `row`'s `count` values, checking them as numbers while `index` still holds
 // that every value is one; false where the row is cut short.
 bool pass_over_values(TokenReader& matrix, std::int32_t order, std::uint64_t count, std::vector<double>& values,
@@ -90,7 +82,7 @@ std::optional<io::IoError> scan_data_sets(TokenReader& matrix, const Detection& 
     if (index.data_sets.empty()) {
         return io::IoError::bad_content(matrix.input().name(), "no matrix order: the file is empty");
     }
-    return whole_read_failure(matrix.input());
+    return matrix.input().read_failure();
 }
 
 std::optional<io::IoError> scan_table(io::LineReader& table, Layout layout, RowIndex& index) {
@@ -110,7 +102,7 @@ std::optional<io::IoError> scan_table(io::LineReader& table, Layout layout, RowI
             set.end)) {
         return unreadable;
     }
-    return whole_read_failure(table.input());
+    return table.input().read_failure();
 }
 
 }  // namespace

@@ -98,11 +98,8 @@ bool FastaScanner::next(std::size_t most, HeaderLine& header) {
 
 void FastaScanner::absorb(const FastaScanner& later) {
     records_ += later.records_;
-    const io::ReadBuffer& window = later.reader_.window();
-    if (!malformed_ && window.changed()) {
-        malformed_ = io::IoError::changed_while_read(window.name());
-    } else if (!malformed_ && window.error()) {
-        malformed_ = window.error();
+    if (!malformed_) {
+        malformed_ = later.reader_.window().read_failure();
     }
 }
 

@@ -241,10 +241,8 @@ void FastqScanner::absorb(const FastqScanner& later) {
     records_ += later.records_;
     if (!malformed_) {
         // A failure of the later part is met, in one pass, after every line of this one.
-        if (later.input_.changed()) {
-            malformed_ = io::IoError::changed_while_read(input_.name());
-        } else if (later.input_.error()) {
-            malformed_ = later.input_.error();
+        if (std::optional<io::IoError> failure = later.input_.read_failure()) {
+            malformed_ = std::move(failure);
         } else if (later.malformed_) {
             malformed_ = later.malformed_;
             malformed_->line += malformed_->line > 0 ? lines_ : 0;

@@ -91,11 +91,8 @@ void warn_of_repeated_names(Front& front, const text::NameList& names) {
 }
 
 void check_read_whole(Front& front, const io::ReadBuffer& input) {
-    if (input.changed()) {
-        front.input_cut_short(io::IoError::changed_while_read(input.name()));
-    }
-    if (input.error()) {
-        front.input_cut_short(*input.error());
+    if (const std::optional<io::IoError> failure = input.read_failure()) {
+        front.input_cut_short(*failure);
     }
 }
 

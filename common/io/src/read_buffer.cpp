@@ -184,6 +184,13 @@ bool ReadBuffer::changed() const {
            (::fstat(plain->descriptor(), &info) == 0 && static_cast<std::size_t>(info.st_size) != file_size_);
 }
 
+std::optional<IoError> ReadBuffer::read_failure() const {
+    if (changed()) {
+        return IoError::changed_while_read(name());
+    }
+    return error();
+}
+
 bool ReadBuffer::settle() {
     if (!guard_ || !guard_->faulted() || readable_size_ < file_size_) {
         return false;

@@ -82,6 +82,9 @@ public:
     // scan: it ends the window where the file now ends, and is true when it moved that end (the
     // scan must then be redone).
     bool changed() const;
+    // Why what was read may not be the file as it stands, once the reading has ended: changed
+    // under the reader (first), or a read error; none where it was read whole.
+    std::optional<IoError> read_failure() const;
     bool settle();
     const std::string& name() const;
     // The file read, where its bytes are the text (not decoded); else null.
