@@ -4,13 +4,16 @@
 #include "io/mapped_file.hpp"
 
 #include "orvane/parse/number_parsing.hpp"
+#include "orvane/parse/separator_scan.hpp"
 #include "orvane/readers/pair_grid.hpp"
+#include "orvane/readers/pair_lookups.hpp"
 #include "orvane/readers/reading_errors.hpp"
 #include "text/characters.hpp"
 #include "text/quoting.hpp"
 #include "threads/helper.hpp"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 #include <limits>
@@ -64,52 +67,40 @@ std::string_view next_blank_separated(std::string_view& rest) {
     return field;
 }
 
-// The two IDs, and where the distance begins; false when the line holds fewer than three fields.
-// A tab-separated distance's end is found only for a pair that is taken (finish_distance): most
-// lines of a pair list name an ID nobody listed.
-bool split_pair(std::string_view line, bool tabbed, PairFields& fields) {
-    if (tabbed) {
-        const std::size_t first_end = tab_from(line, 0);
-        const std::size_t second_end = tab_from(line, first_end + 1);
-        if (second_end + 1 >= line.size() || line[second_end + 1] == '\t') {
-            return false;
-        }
-        fields.first = line.substr(0, first_end);
-        fields.second = line.substr(first_end + 1, second_end - first_end - 1);
-        fields.distance = line.substr(second_end + 1);
-    } else {
-        std::string_view rest = line;
-        fields.first = next_blank_separated(rest);
-        fields.second = next_blank_separated(rest);
-        fields.distance = next_blank_separated(rest);
+// Where a tab-separated line's first three fields end: at a tab, or at the line's end where it
+// has no more tabs.
+struct TabbedEnds {
+    std::size_t first;
+    std::size_t second;
+    std::size_t third;
+};
+
+TabbedEnds tabbed_ends(std::string_view line) {
+    TabbedEnds ends{};
+    ends.first = tab_from(line, 0);
+    ends.second = ends.first == line.size() ? line.size() : tab_from(line, ends.first + 1);
+    ends.third = ends.second == line.size() ? line.size() : tab_from(line, ends.second + 1);
+    return ends;
+}
+
+bool split_at_tabs(std::string_view line, TabbedEnds ends, PairFields& fields) {
+    if (ends.second + 1 >= line.size() || ends.third == ends.second + 1) {
+        return false;
     }
+    fields.first = line.substr(0, ends.first);
+    fields.second = line.substr(ends.first + 1, ends.second - ends.first - 1);
+    fields.distance = line.substr(ends.second + 1, ends.third - ends.second - 1);
+    return !fields.first.empty() && !fields.second.empty();
+}
+
+// The two IDs and the distance; false when the line holds fewer than three fields.
+bool split_at_blanks(std::string_view line, PairFields& fields) {
+    std::string_view rest = line;
+    fields.first = next_blank_separated(rest);
+    fields.second = next_blank_separated(rest);
+    fields.distance = next_blank_separated(rest);
     return !fields.first.empty() && !fields.second.empty() && !fields.distance.empty();
 }
-
-void finish_distance(bool tabbed, PairFields& fields) {
-    if (tabbed) {
-        fields.distance = fields.distance.substr(0, tab_from(fields.distance, 0));
-    }
-}
-
-// The slot of the ID last looked up, looked up again only when the ID changes: pair lists come
-// grouped by one of their two IDs.
-class CachedLookup {
-public:
-    std::int64_t slot_of(IdTable& ids, std::string_view name) {
-        if (!looked_up_ || name != last_) {
-            last_.assign(name);
-            slot_ = ids.slot_of_row(name);
-            looked_up_ = true;
-        }
-        return slot_;
-    }
-
-private:
-    std::string last_;
-    std::int64_t slot_ = -1;
-    bool looked_up_ = false;
-};
 
 // Every two found IDs need a distance between them; a missing self-pair is 0.
 std::optional<std::string> complete_diagonal_and_check(const IdTable& ids, PairGrid& grid) {
@@ -160,8 +151,8 @@ public:
     PairLines(IdTable& ids, bool keep_texts, bool allow_na)
         : ids_(ids), grid_(ids.slots_for(0), keep_texts), found_(ids.slots_for(0), false), allow_na_(allow_na) {}
 
-    // Where the first pair line is already known (the second half of a file).
-    void split_at_tabs(bool tabbed) { tabbed_ = tabbed; }
+    // Where the first pair line is already known (a file read in halves).
+    void split_lines_at_tabs(bool tabbed) { tabbed_ = tabbed; }
 
     // Takes one line, its line break and carriage return removed; why it cannot be taken, when it
     // cannot.
@@ -172,7 +163,45 @@ public:
         if (!tabbed_ && line.find_first_not_of(" \t") != std::string_view::npos) {
             tabbed_ = pairs_split_at_tabs(line);
         }
-        if (!split_pair(line, tabbed_.value_or(false), fields_)) {
+        const bool split =
+            tabbed_.value_or(false) ? split_at_tabs(line, tabbed_ends(line), fields_) : split_at_blanks(line, fields_);
+        return take_fields(line, split);
+    }
+
+    // The same for a line of a tab-separated list whose field ends are already found.
+    std::optional<std::string> take_tabbed(std::string_view line, TabbedEnds ends) {
+        return line.empty() ? std::nullopt : take_fields(line, split_at_tabs(line, ends, fields_));
+    }
+
+    bool splits_at_tabs() const { return tabbed_.value_or(false); }
+
+    // Takes in the lines of the file's later part, read by `later`; false where the two give one
+    // pair two values (the one-thread reading then says where).
+    bool follow_with(const PairLines& later) {
+        for (std::size_t slot = 0; slot < later.found_.size(); ++slot) {
+            if (later.found_[slot]) {
+                find(slot);
+            }
+        }
+        return grid_.follow_with(later.grid_);
+    }
+
+    // The IDs found become the table's found rows (each its own column).
+    void settle_found() {
+        for (std::size_t slot = 0; slot < found_.size(); ++slot) {
+            if (found_[slot]) {
+                ids_.set_matrix_row(static_cast<std::uint32_t>(slot), static_cast<std::int32_t>(slot));
+            }
+        }
+    }
+
+    PairGrid& grid() { return grid_; }
+    const PairGrid& grid() const { return grid_; }
+
+private:
+    // The line's fields are in fields_ where `split`.
+    std::optional<std::string> take_fields(std::string_view line, bool split) {
+        if (!split) {
             if (line.find_first_not_of(" \t") == std::string_view::npos) {
                 return std::nullopt;
             }
@@ -182,14 +211,21 @@ public:
         std::int64_t column = -1;
         if (ids_.excludes()) {
             // The IDs are gathered in the order the lines name them.
+            if (!second_.holds(fields_.second)) {
+                first_.begin_run();
+            }
             row = first_.slot_of(ids_, fields_.first);
             column = second_.slot_of(ids_, fields_.second);
         } else {
             // Pair lists come in runs of one second ID; once every listed ID is found, a run of an
             // unlisted one holds nothing for the cut.
-            column = second_.slot_of(ids_, fields_.second);
+            bool new_run = false;
+            column = second_.slot_of(ids_, fields_.second, new_run);
             if (column < 0 && found_count_ == ids_.ids().slot_count()) {
                 return refuse_no_number(line);
+            }
+            if (new_run) {
+                first_.begin_run();
             }
             row = first_.slot_of(ids_, fields_.first);
         }
@@ -222,7 +258,6 @@ public:
     // Why the line's distance is no number, if it is none; most are plainly numbers, told so
     // without being converted, as a pair nobody listed needs no value.
     std::optional<std::string> refuse_no_number(std::string_view line) {
-        finish_distance(tabbed_.value_or(false), fields_);
         return plainly_a_number(fields_.distance) || (allow_na_ && is_missing_value(fields_.distance))
                    ? std::nullopt
                    : distance_of(line).second;
@@ -230,7 +265,6 @@ public:
 
     // The line's distance as a number, or why it is none.
     std::pair<double, std::optional<std::string>> distance_of(std::string_view line) {
-        finish_distance(tabbed_.value_or(false), fields_);
         double value = 0;
         const char* const end = fields_.distance.data() + fields_.distance.size();
         if (allow_na_ && is_missing_value(fields_.distance)) {
@@ -243,30 +277,6 @@ public:
         return {value, std::nullopt};
     }
 
-    // Takes in the lines of the file's later part, read by `later`; false where the two give one
-    // pair two values (the one-thread reading then says where).
-    bool follow_with(const PairLines& later) {
-        for (std::size_t slot = 0; slot < later.found_.size(); ++slot) {
-            if (later.found_[slot]) {
-                find(slot);
-            }
-        }
-        return grid_.follow_with(later.grid_);
-    }
-
-    // The IDs found become the table's found rows (each its own column).
-    void settle_found() {
-        for (std::size_t slot = 0; slot < found_.size(); ++slot) {
-            if (found_[slot]) {
-                ids_.set_matrix_row(static_cast<std::uint32_t>(slot), static_cast<std::int32_t>(slot));
-            }
-        }
-    }
-
-    PairGrid& grid() { return grid_; }
-    const PairGrid& grid() const { return grid_; }
-
-private:
     void find(std::size_t slot) {
         if (slot >= found_.size()) {
             found_.resize(slot + 1, false);
@@ -277,7 +287,7 @@ private:
 
     IdTable& ids_;
     PairGrid grid_;
-    CachedLookup first_;
+    RunLookup first_;
     CachedLookup second_;
     PairFields fields_;
     std::vector<bool> found_;
@@ -310,8 +320,54 @@ std::optional<io::IoError> read_lines_here(io::LineReader& pairs, PairLines& lin
     return std::nullopt;
 }
 
-// Lines of [begin, end) of a file, read with pread a megabyte at a time; false at a read error
-// or a refused line.
+// Takes the whole lines of `text`, a tab-separated list's, finding their fields from one scan of
+// every separator; where the lines end (the unfinished one's start), or none where one is
+// refused.
+std::optional<std::size_t> take_tabbed_lines(std::string_view text, PairLines& lines) {
+    SeparatorScan scan(text);
+    std::size_t line_start = 0;
+    for (;;) {
+        std::array<std::size_t, 3> tabs{};
+        std::size_t found = 0;
+        bool line_break = false;
+        std::size_t at = scan.next(line_break);
+        for (; at < text.size() && !line_break; at = scan.next(line_break)) {
+            if (found < tabs.size()) {
+                tabs[found++] = at - line_start;
+            }
+        }
+        if (at == text.size()) {
+            return line_start;
+        }
+        // A carriage return before the break is no field's: the last field ends before it.
+        const std::string_view line = io::without_carriage_return(text.substr(line_start, at - line_start));
+        std::fill(tabs.begin() + static_cast<std::ptrdiff_t>(found), tabs.end(), line.size());
+        if (lines.take_tabbed(line, TabbedEnds{tabs[0], tabs[1], tabs[2]})) {
+            return std::nullopt;
+        }
+        line_start = at + 1;
+    }
+}
+
+// The same for any list, a line at a time.
+std::optional<std::size_t> take_lines(std::string_view text, PairLines& lines) {
+    if (lines.splits_at_tabs()) {
+        return take_tabbed_lines(text, lines);
+    }
+    std::size_t line_start = 0;
+    for (std::size_t line_end = text.find('\n'); line_end != std::string_view::npos;
+         line_end = text.find('\n', line_start)) {
+        if (lines.take(io::without_carriage_return(text.substr(line_start, line_end - line_start)))) {
+            return std::nullopt;
+        }
+        line_start = line_end + 1;
+    }
+    return line_start;
+}
+
+// Lines of [begin, end) of a file, read with pread a megabyte at a time; false at a read error,
+// a refused line, or a line of more than a megabyte (which the one-thread reading takes without
+// searching its start again for each megabyte).
 bool take_lines_between(int descriptor, std::uint64_t begin, std::uint64_t end, PairLines& lines) {
     constexpr std::size_t chunk = std::size_t{1} << 20;
     std::string buffer;
@@ -325,16 +381,12 @@ bool take_lines_between(int descriptor, std::uint64_t begin, std::uint64_t end, 
         }
         at += *got;
         const std::string_view text(buffer.data(), kept + *got);
-        std::size_t line_start = 0;
-        for (std::size_t line_end = text.find('\n'); line_end != std::string_view::npos;
-             line_end = text.find('\n', line_start)) {
-            if (lines.take(io::without_carriage_return(text.substr(line_start, line_end - line_start)))) {
-                return false;
-            }
-            line_start = line_end + 1;
+        const std::optional<std::size_t> taken = take_lines(text, lines);
+        if (!taken || text.size() - *taken > chunk) {
+            return false;
         }
-        kept = text.size() - line_start;
-        std::memmove(buffer.data(), buffer.data() + line_start, kept);
+        kept = text.size() - *taken;
+        std::memmove(buffer.data(), buffer.data() + *taken, kept);
     }
     return kept == 0 || !lines.take(io::without_carriage_return(std::string_view(buffer.data(), kept)));
 }
@@ -344,6 +396,21 @@ bool take_lines_between(int descriptor, std::uint64_t begin, std::uint64_t end, 
 // a second core.
 constexpr std::uint64_t least_for_halves = std::uint64_t{32} << 20;
 constexpr std::size_t most_ids_for_halves = 4096;
+
+// How a list's lines split, as its first line that is not blank tells the one-thread reading;
+// none where the text holds no such whole line.
+std::optional<bool> first_line_splits_at_tabs(std::string_view text) {
+    std::size_t line_start = 0;
+    for (std::size_t line_end = text.find('\n'); line_end != std::string_view::npos;
+         line_end = text.find('\n', line_start)) {
+        const std::string_view line = io::without_carriage_return(text.substr(line_start, line_end - line_start));
+        if (line.find_first_not_of(" \t") != std::string_view::npos) {
+            return pairs_split_at_tabs(line);
+        }
+        line_start = line_end + 1;
+    }
+    return std::nullopt;
+}
 
 // The file read in two halves at once, each on its own thread, then joined: false where it
 // cannot be (an error, a line refused, two values for one pair, the file changed), for the
@@ -374,17 +441,15 @@ bool read_in_halves(const io::LineReader& pairs, IdTable& ids, bool keep_texts, 
     }
     start.resize(*read);
     middle.resize(*middle_read);
-    const std::size_t first_line = start.find_first_not_of(" \t\r\n");
+    const std::optional<bool> tabbed = first_line_splits_at_tabs(start);
     const std::size_t break_in_middle = middle.find('\n');
-    if (first_line == std::string::npos || break_in_middle == std::string::npos) {
+    if (!tabbed || break_in_middle == std::string::npos) {
         return false;
     }
-    const std::size_t first_end = start.find('\n', first_line);
-    const bool tabbed = pairs_split_at_tabs(io::without_carriage_return(std::string_view(start).substr(
-        first_line, first_end == std::string::npos ? start.npos : first_end - first_line)));
     const std::uint64_t split = half + break_in_middle + 1;
+    whole.split_lines_at_tabs(*tabbed);
     PairLines later(ids, keep_texts, allow_na);
-    later.split_at_tabs(tabbed);
+    later.split_lines_at_tabs(*tabbed);
     bool later_whole = false;
     {
         threads::Helper helper(

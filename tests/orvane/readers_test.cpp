@@ -119,11 +119,48 @@ TEST(MatrixReadingDifferential, RowsConvertedAlongsideReadAsOneByOne) {
 // Every other output row formatted on a helper thread against every row formatted here, forced
 // either way on any machine: the same bytes in both fixed-width layouts, the sample included.
 
+// The cut of a pair list as a text (each found ID's row of distance texts), or the reading's
+// failure.
+std::string cut_of_pairs(const std::filesystem::path& file, const std::vector<std::string>& listed, bool excluding,
+                         threads::Cores cores, std::size_t window = io::ReadBuffer::default_size) {
+    text::NameList names;
+    for (const std::string& id : listed) {
+        names.add(id);
+    }
+    orvane::IdTable ids(std::move(names),
+                        excluding ? orvane::IdTable::Listing::excluded : orvane::IdTable::Listing::taken);
+    io::LineReader reader(*io::InputFile::open(file.string()), window,
+                          window == 64 ? io::ReadBuffer::Access::copied : io::ReadBuffer::Access::mapped_when_possible);
+    std::ostringstream shown;
+    console::Meter meter(shown);
+    std::optional<orvane::PairMatrix> matrix;
+    if (const auto stop = orvane::read_pairs(reader, ids, true, meter.progress(""), matrix, cores)) {
+        return stop->reason.find("no distance between") != std::string::npos ? "no distance" : stop->describe();
+    }
+    std::string got;
+    for (std::size_t position = 0; position < ids.size(); ++position) {
+        if (!ids.found_at(position)) {
+            continue;
+        }
+        const std::uint32_t slot = ids.ids().slot(position);
+        got += std::string(ids.ids().name(position)) + ":";
+        for (std::size_t column = 0; column < ids.size(); ++column) {
+            if (ids.found_at(column)) {
+                const auto at = static_cast<std::size_t>(ids.matrix_row(ids.ids().slot(column)));
+                const std::string cell(matrix->texts->row(slot).value(at));
+                got += cell + ",";
+                EXPECT_EQ(std::stod(cell), matrix->rows.row(slot)[at]);
+            }
+        }
+    }
+    return got;
+}
+
 }  // namespace
 
 // Pair lists read line by line with the IDs' lookups cached, on one thread or in two halves at
 // once, against a whole-text reference: for random lists of pairs (tab- or blank-separated, one
-// order or both, repeated, with extra fields, blank lines and CRLF), taking a list of IDs or
+// order or both, repeated, in runs of one second ID, with extra fields, blank lines and CRLF), taking a list of IDs or
 // excluding it, at windows that cut every line.
 TEST(PairReadingDifferential, PairsReadAsByAWholeTextReference) {
     ScratchDir dir;
@@ -152,8 +189,14 @@ TEST(PairReadingDifferential, PairsReadAsByAWholeTextReference) {
         };
         std::vector<PairLine> lines;
         for (int line = 0; line < count * count; ++line) {
-            const int a = static_cast<int>(random() % static_cast<unsigned>(count));
-            const int b = round % 3 == 0 ? line % count : static_cast<int>(random() % static_cast<unsigned>(count));
+            // Some rounds run as mash dist writes: every first ID against one second ID, in the same
+            // order run after run, bar every fourth run (shifted by one).
+            const bool runs = round % 6 == 5;
+            const int a = runs ? (line + (line / count % 4 == 3 ? 1 : 0)) % count
+                               : static_cast<int>(random() % static_cast<unsigned>(count));
+            const int b = runs             ? line / count
+                          : round % 3 == 0 ? line % count
+                                           : static_cast<int>(random() % static_cast<unsigned>(count));
             const auto earlier = given.find({a, b});
             const std::string value = earlier != given.end() && !(conflicting && random() % 3 == 0)
                                           ? earlier->second
@@ -227,45 +270,54 @@ TEST(PairReadingDifferential, PairsReadAsByAWholeTextReference) {
         }
         for (const threads::Cores cores : {threads::Cores::one, threads::Cores::two})
             for (const std::size_t window : {std::size_t{64}, io::ReadBuffer::default_size}) {
-                text::NameList names;
+                std::vector<std::string> names;
                 for (const int id : listed) {
-                    names.add(prefix + std::to_string(id));
+                    names.push_back(prefix + std::to_string(id));
                 }
-                orvane::IdTable ids(std::move(names),
-                                    excluding ? orvane::IdTable::Listing::excluded : orvane::IdTable::Listing::taken);
-                io::LineReader reader(
-                    *io::InputFile::open((dir / "pairs").string()), window,
-                    window == 64 ? io::ReadBuffer::Access::copied : io::ReadBuffer::Access::mapped_when_possible);
-                std::ostringstream shown;
-                console::Meter meter(shown);
-                std::optional<orvane::PairMatrix> matrix;
-                const auto stop = orvane::read_pairs(reader, ids, true, meter.progress(""), matrix, cores);
-                std::string got;
-                if (stop) {
-                    got = stop->reason.find("no distance between") != std::string::npos ? "no distance"
-                                                                                        : stop->describe();
-                } else {
-                    std::vector<std::string_view> cells;
-                    for (std::size_t position = 0; position < ids.size(); ++position) {
-                        if (!ids.found_at(position)) {
-                            continue;
-                        }
-                        const std::uint32_t slot = ids.ids().slot(position);
-                        got += std::string(ids.ids().name(position)) + ":";
-                        for (std::size_t column = 0; column < ids.size(); ++column) {
-                            if (ids.found_at(column)) {
-                                const auto at = static_cast<std::size_t>(ids.matrix_row(ids.ids().slot(column)));
-                                const std::string cell(matrix->texts->row(slot).value(at));
-                                got += cell + ",";
-                                EXPECT_EQ(std::stod(cell), matrix->rows.row(slot)[at]);
-                            }
-                        }
-                    }
-                }
+                const std::string got = cut_of_pairs(dir / "pairs", names, excluding, cores, window);
                 EXPECT_EQ(got, expected) << "round " << round << ", window " << window
                                          << (excluding ? ", excluding" : "")
                                          << (cores == threads::Cores::two ? ", two halves" : "") << "\n"
                                          << text;
             }
+    }
+}
+
+// Handmade lists the halves must read as one pass does: a first pair line led by a tab (the list
+// then splits at blanks, in both halves), lines cut by the halves' megabyte reads, a line longer
+// than a read, CRLF and no last line break.
+TEST(PairReadingDifferential, HalvesReadHandmadeListsAsOnePass) {
+    ScratchDir dir;
+    std::string filler;
+    for (int line = 0; line < 3000; ++line) {
+        filler += "A\tB\t0.1\n";
+    }
+    std::string wide;  // 80 IDs of 100 bytes, every pair, extra fields: 2.7 MB
+    const auto wide_id = [](int id) { return std::string(96, 'g') + std::to_string(1000 + id); };
+    for (int first = 0; first < 80; ++first) {
+        for (int second = 0; second < 80; ++second) {
+            wide += wide_id(first) + "\t" + wide_id(second) + "\t0." + std::to_string(first * 80 + second + 1) + "\t" +
+                    std::string(200, 'x') + (second % 5 == 0 ? "\r\n" : "\n");
+        }
+    }
+    struct Case {
+        std::string name;
+        std::string text;
+        std::vector<std::string> listed;
+    };
+    const std::vector<Case> cases = {
+        {"a first line led by a tab", "\tA\tB\t0.1\n" + filler + "X y\tB\t0.3\n", {"A", "B"}},
+        {"lines cut by the reads", wide, {wide_id(3), wide_id(77), wide_id(40)}},
+        {"a line longer than a read",
+         filler + "C\tD\t0.2\t" + std::string(std::size_t{3} << 19, 'x') + "\n" + filler + "A\tD\t0.4\nB\tD\t0.5",
+         {"D", "A", "B"}},
+        {"CRLF, no last line break", "A\tB\t0.1\r\n" + filler + "B\tC\t0.7\r\nA\tC\t0.2\r", {"C", "A", "B"}},
+    };
+    for (const Case& one : cases) {
+        dir.write("pairs", one.text);
+        const std::string once = cut_of_pairs(dir / "pairs", one.listed, false, threads::Cores::one);
+        EXPECT_EQ(cut_of_pairs(dir / "pairs", one.listed, false, threads::Cores::two), once) << one.name;
+        EXPECT_NE(once.find(one.name == "a first line led by a tab" ? "'B' is no number" : "0."), std::string::npos)
+            << one.name << ": " << once;
     }
 }
