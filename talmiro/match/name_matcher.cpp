@@ -40,6 +40,21 @@ std::uint64_t partial_word_at(const char* at, std::size_t bytes, std::size_t roo
     return word_at(at, bytes);
 }
 
+// The last `count` (1 to 7) of the `size` bytes at `at`, as word_at(at + size - count, count)
+// reads them: the word hashed last, read as one load (a copy of a variable count is a call).
+std::uint64_t last_word_at(const char* at, std::size_t size, std::size_t count) {
+    if constexpr (std::endian::native == std::endian::little) {
+        if (size >= 8) {
+            return word_at(at + size - 8, 8) >> (8 * (8 - count));
+        }
+    }
+    std::uint64_t word = 0;
+    for (std::size_t byte = 0; byte < count; ++byte) {
+        word |= std::uint64_t{static_cast<unsigned char>(at[size - count + byte])} << (8 * byte);
+    }
+    return word;
+}
+
 // The two filter bits of a name of this hash and length, from bits the table index does not use
 // (the length stirred in: the filter serves every length).
 std::size_t first_filter_bit(std::uint64_t hash, std::size_t length) {
@@ -95,7 +110,7 @@ std::uint64_t NameMatcher::hash_of(std::string_view name) const {
     for (; at + 8 <= name.size(); at += 8) {
         hash = folded_in(hash, base_, word_at(name.data() + at, 8));
     }
-    return with_rest(hash, at < name.size() ? word_at(name.data() + at, name.size() - at) : 0);
+    return with_rest(hash, at < name.size() ? last_word_at(name.data(), name.size(), name.size() - at) : 0);
 }
 
 const NameMatcher::Cell* NameMatcher::find_in(const LengthGroup& group, std::string_view prefix,
