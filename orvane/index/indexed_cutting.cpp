@@ -10,8 +10,11 @@
 #include "orvane/readers/lower_reading.hpp"
 #include "orvane/readers/table_reading.hpp"
 #include "text/quoting.hpp"
+#include "threads/helper.hpp"
 
 #include <algorithm>
+#include <atomic>
+#include <exception>
 #include <unordered_map>
 
 namespace orvane {
@@ -133,9 +136,38 @@ void read_token_row(const io::InputFile& file, const RowIndex& index, const Inde
     }
 }
 
+// Runs `read_row` for rows [0, count) on this thread and, where a second core is to be had, a
+// helper, each taking the next row from one counter; what a row threw is kept at its place. Rows
+// are taken in order, so once one fails every row before it has been taken: the rows after it,
+// which could change nothing, are left.
+std::vector<std::exception_ptr> read_rows_shared(std::size_t count, threads::Cores cores,
+                                                 const std::function<void(std::size_t)>& read_row) {
+    std::vector<std::exception_ptr> faults(count);
+    std::atomic<std::size_t> next{0};
+    std::atomic<bool> failed{false};
+    const auto take_rows = [&] {
+        for (std::size_t row = next++; row < count && !failed.load(std::memory_order_relaxed); row = next++) {
+            try {
+                read_row(row);
+            } catch (...) {
+                faults[row] = std::current_exception();
+                failed = true;
+            }
+        }
+    };
+    {
+        std::optional<threads::Helper> helper;
+        if (count > 1 && threads::second_core(cores)) {
+            helper.emplace([&](const std::stop_token&) { take_rows(); });
+        }
+        take_rows();
+    }  // the helper's rows are done once it is joined
+    return faults;
+}
+
 IndexedCut read_indexed_rows(const io::InputFile& file, const RowIndex& index, const IndexedDataSet& set,
                              const TableHeader* header, IdTable& ids, const Choice& options, const MakeRows& make_rows,
-                             const std::string& index_path, std::uint64_t& located) {
+                             const std::string& index_path, std::uint64_t& located, threads::Cores cores) {
     IndexedCut cut{set.order, DataSet{make_rows(set.order), std::nullopt}, {}};
     if (!options.decimals) {
         cut.set.texts.emplace(ids.slots_for(static_cast<std::size_t>(set.order)),
@@ -150,35 +182,52 @@ IndexedCut read_indexed_rows(const io::InputFile& file, const RowIndex& index, c
     for (const auto& place : rows) {
         columns.push_back(place.first);
     }
-    for (const auto& [at, listed] : rows) {
-        // Named, not bound: a lambda below takes them.
-        const std::int32_t row = at;
-        const std::uint32_t slot = listed;
-        ++located;
-        if (header != nullptr) {
-            const IndexedRow& place = set.rows[static_cast<std::size_t>(row)];
-            io::LineReader table(region(file, place.offset, end_of_row(set, row)));
-            if (read_table_row_at(table, index.layout, *header, row, 0, ids, cut.set.rows, texts, options.allow_na)) {
-                throw RowFault{};
+    if (header == nullptr && index.layout == Layout::square) {
+        // Each square row fills its own row of the cut alone: the rows are read on both cores,
+        // and the first that fails, in file order, is the one a reading in order would stop at.
+        const std::vector<std::exception_ptr> faults = read_rows_shared(rows.size(), cores, [&](std::size_t at) {
+            const auto [row, slot] = rows[at];
+            read_token_row(
+                file, index, set, row,
+                [&](TokenReader& matrix) {
+                    TextRow* const kept = texts != nullptr ? &texts->row(slot) : nullptr;
+                    if (!index.values_checked) {
+                        const KeepingTexts keeping(matrix, kept, static_cast<std::size_t>(set.order));
+                        return matrix.read_numbers(cut.set.rows.row(slot), static_cast<std::size_t>(set.order),
+                                                   TokenReader::Glued::refused);
+                    }
+                    return read_columns(matrix, columns, set.order, cut.set.rows.row(slot), kept);
+                },
+                index_path);
+        });
+        for (std::size_t at = 0; at < rows.size(); ++at) {
+            ++located;
+            if (faults[at]) {
+                std::rethrow_exception(faults[at]);
             }
-            continue;
+            ids.set_matrix_row(rows[at].second, rows[at].first);
         }
-        read_token_row(
-            file, index, set, row,
-            [&](TokenReader& matrix) {
-                if (index.layout == Layout::lower) {
-                    return lower.take(matrix, row, slot);
+    } else {
+        // A lower row fills other rows' cells too, and a table's row is read against its header:
+        // one at a time.
+        for (const auto& [at, listed] : rows) {
+            // Named, not bound: a lambda below takes them.
+            const std::int32_t row = at;
+            const std::uint32_t slot = listed;
+            ++located;
+            if (header != nullptr) {
+                const IndexedRow& place = set.rows[static_cast<std::size_t>(row)];
+                io::LineReader table(region(file, place.offset, end_of_row(set, row)));
+                if (read_table_row_at(table, index.layout, *header, row, 0, ids, cut.set.rows, texts,
+                                      options.allow_na)) {
+                    throw RowFault{};
                 }
-                TextRow* const kept = texts != nullptr ? &texts->row(slot) : nullptr;
-                if (!index.values_checked) {
-                    const KeepingTexts keeping(matrix, kept, static_cast<std::size_t>(set.order));
-                    return matrix.read_numbers(cut.set.rows.row(slot), static_cast<std::size_t>(set.order),
-                                               TokenReader::Glued::refused);
-                }
-                return read_columns(matrix, columns, set.order, cut.set.rows.row(slot), kept);
-            },
-            index_path);
-        ids.set_matrix_row(slot, row);
+                continue;
+            }
+            read_token_row(
+                file, index, set, row, [&](TokenReader& matrix) { return lower.take(matrix, row, slot); }, index_path);
+            ids.set_matrix_row(slot, row);
+        }
     }
     for (std::uint32_t slot = 0; slot < ids.ids().slot_count(); ++slot) {
         cut.matrix_rows.push_back(ids.matrix_row(slot));
@@ -209,7 +258,7 @@ TableHeader read_header(const io::InputFile& file, const RowIndex& index, const 
 
 std::optional<IndexedCuts> cut_through_index(const indexing::Reporting& reporting, const io::InputFile& file,
                                              IdTable& ids, const Choice& options, const MakeRows& make_rows,
-                                             std::string& not_used) {
+                                             std::string& not_used, threads::Cores cores) {
     const std::string& path = file.name();
     const std::optional<io::FileStamp> stamp = io::stamp_of(file.descriptor());
     const std::string index_path = path + std::string(oix_suffix);
@@ -255,7 +304,7 @@ std::optional<IndexedCuts> cut_through_index(const indexing::Reporting& reportin
                 continue;
             }
             cuts.cuts.push_back(read_indexed_rows(file, index, set, header ? &*header : nullptr, ids, options,
-                                                  make_rows, index_path, cuts.located));
+                                                  make_rows, index_path, cuts.located, cores));
         }
         return cuts;
     } catch (const indexing::Untrusted& untrusted) {

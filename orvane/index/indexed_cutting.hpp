@@ -12,6 +12,7 @@
 #include "orvane/model/data_set.hpp"
 #include "orvane/model/id_table.hpp"
 #include "orvane/readers/square_reading.hpp"
+#include "threads/helper.hpp"
 
 #include <cstdint>
 #include <functional>
@@ -39,9 +40,11 @@ struct IndexedCuts {
 using MakeRows = std::function<DistanceRows<double>(std::int32_t order)>;
 
 // The cuts through MATRIX.oix, or nothing where the file is to be read whole (an index passed
-// over is said through `reporting`); `not_used` then says why, for -v.
+// over is said through `reporting`); `not_used` then says why, for -v. A square matrix's rows
+// are read on two cores where `cores` has them.
 std::optional<IndexedCuts> cut_through_index(const indexing::Reporting& reporting, const io::InputFile& file,
                                              IdTable& ids, const Choice& options, const MakeRows& make_rows,
-                                             std::string& not_used);
+                                             std::string& not_used,
+                                             threads::Cores cores = threads::Cores::from_affinity);
 
 }  // namespace orvane

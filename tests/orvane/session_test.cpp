@@ -1822,6 +1822,9 @@ TEST(OrvaneIndex, ASpoiledIndexIsToldAndTheFileReadWhole) {
          [&](const ScratchDir& dir) { keep_time(dir, "3\nP 0 1 2\nQ 1 0\n3 R 2 3 0\n"); }, ""},
         {"a row's name grown in place", [&](const ScratchDir& dir) { keep_time(dir, "3\nP 0 1 2\nQ 1 0 3\nRR 2 3 0"); },
          "'m.txt.oix' does not match 'm.txt' (no row 'R' at byte 17)"},
+        // Rows read on two cores at once: the first in the file is told, whichever fails first.
+        {"two rows renamed in place", [&](const ScratchDir& dir) { keep_time(dir, "3\nP 0 1 2\nX 1 0 3\nRR 2 3 0"); },
+         "'m.txt.oix' does not match 'm.txt' (no row 'Q' at byte 9)"},
         {"a value spoiled in place", [&](const ScratchDir& dir) { keep_time(dir, "3\nP 0 1 2\nQ 1 x 3\nR 2 3 0\n"); },
          ""},
         {"damaged", [](const ScratchDir& dir) { dir.write("m.txt.oix", "ORVANOIX\1"); },
