@@ -1,5 +1,6 @@
 #include "orvane/writers/value_writing.hpp"
 
+#include <array>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -71,10 +72,18 @@ bool scale_to_micro_units(double distance, std::uint64_t& micro_units) {
     return scale_to_micro_units<double, std::uint64_t, 52, 1023>(distance, micro_units);
 }
 
-constexpr char digit_pairs[] =
-    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-    "8081828384858687888990919293949596979899";
+// "000" to "999", four bytes apart: six decimals are two lookups, not three divisions in a row.
+struct DigitTriples {
+    std::array<char, 4000> text{};
+    constexpr DigitTriples() {
+        for (int value = 0; value < 1000; ++value) {
+            text[static_cast<std::size_t>(4 * value)] = static_cast<char>('0' + value / 100);
+            text[static_cast<std::size_t>(4 * value + 1)] = static_cast<char>('0' + value / 10 % 10);
+            text[static_cast<std::size_t>(4 * value + 2)] = static_cast<char>('0' + value % 10);
+        }
+    }
+};
+constexpr DigitTriples digit_triples;
 
 int decimal_digits(std::uint64_t value) {
     int digits = 1;
@@ -110,12 +119,12 @@ char* write_distance_field(Distance distance, std::uint32_t decimals, char* out)
     std::memset(out, ' ', distance_width);  // a fixed-size store; digits overwrite what they need
     char* const end = out + pad + length;
     char* at = end;
-    std::uint64_t fraction = micro_units % 1000000;
-    for (int pair = 0; pair < 3; ++pair) {
-        at -= 2;
-        std::memcpy(at, digit_pairs + 2 * (fraction % 100), 2);
-        fraction /= 100;
-    }
+    const auto fraction = static_cast<std::uint32_t>(micro_units % 1000000);
+    const std::uint32_t thousands = fraction / 1000;
+    at -= 3;
+    std::memcpy(at, digit_triples.text.data() + 4 * (fraction - thousands * 1000), 3);
+    at -= 3;
+    std::memcpy(at, digit_triples.text.data() + 4 * thousands, 3);
     *--at = '.';
     std::uint64_t rest = whole;
     do {
