@@ -2,6 +2,7 @@
 
 #include "front/dialogue_front.hpp"
 #include "front/index_mode.hpp"
+#include "io/byte_source.hpp"
 #include "io/file_system.hpp"
 #include "io/line_reader.hpp"
 #include "io/name_lines.hpp"
@@ -16,6 +17,7 @@
 #include "talmiro/records/record_reading.hpp"
 #include "talmiro/records/record_writing.hpp"
 #include "text/quoting.hpp"
+#include "threads/helper.hpp"
 
 #include <filesystem>
 #include <memory>
@@ -104,6 +106,10 @@ std::string why_not_indexed(const Choice& choice) {
 std::vector<Input> open_inputs(Front& front, const NameTable& table, const NameSelector& selector, const Choice& choice,
                                const std::vector<std::string>& spool_folders) {
     std::vector<Input> inputs(front.files_named(fasta_file));
+    // Each input is read on a thread of its own: a compressed one is decoded ahead on another
+    // only where cores are left over.
+    const io::Decoding decoding =
+        inputs.size() > 1 && threads::usable_cores() <= inputs.size() ? io::Decoding::by_reader : io::Decoding::ahead;
     for (std::size_t nth = 0; nth < inputs.size(); ++nth) {
         Input& input = inputs[nth];
         io::InputFile file = front.open_input(fasta_file, nth);
@@ -124,7 +130,7 @@ std::vector<Input> open_inputs(Front& front, const NameTable& table, const NameS
             }
         }
         front.note("index not used for " + text::file_label(input.name, false) + ": " + not_used);
-        io::ReadBuffer buffer(std::move(file));
+        io::ReadBuffer buffer(io::open_source(std::move(file), decoding));
         if (choice.checks == Checks::strict) {
             session::refuse_foreign_content(buffer, "FASTA or FASTQ");
         }

@@ -1105,6 +1105,13 @@ TEST(TalmiroCompressed, EveryFormReadsAsThePlainFile) {
             TALMIRO_BINARY, {"-l", "list.z", "-i", "in.z", "-o", "batch.fa", "--match", "prefix"}, "", dir.path());
         EXPECT_EQ(batch.exit_status, 0) << batch.errors;
         EXPECT_TRUE(dir.read("batch.fa") == expected);
+        // As read pairs, each input decoded by its own reader where the cores are all readers'.
+        const ProcessResult pair =
+            run_command(TALMIRO_BINARY,
+                        {"-l", "list.z", "-i", "in.z", "-i", "in.z", "-o", "1.fa", "-o", "2.fa", "--match", "prefix"},
+                        "", dir.path());
+        EXPECT_EQ(pair.exit_status, 0) << pair.errors;
+        EXPECT_TRUE(dir.read("1.fa") == expected && dir.read("2.fa") == expected);
         const ProcessResult piped = run_command(
             "/bin/sh", {"-c", std::string(TALMIRO_BINARY) + " -l list.txt -i - -o - --match prefix < in.z > piped.fa"},
             "", dir.path());
@@ -1154,6 +1161,13 @@ TEST(TalmiroCompressed, DamagedDataEndsTheInput) {
                 EXPECT_EQ(batch.exit_status, 1);
                 EXPECT_EQ(batch.errors, "talmiro: 'in.z': " + form.damage + "\n");
                 EXPECT_FALSE(dir.exists("out.fa"));
+                dir.write("whole.z", whole);
+                const ProcessResult pair = run_command(
+                    TALMIRO_BINARY, {"-l", "list.txt", "-i", "whole.z", "-i", "in.z", "-o", "1.fa", "-o", "2.fa"}, "",
+                    dir.path());
+                EXPECT_EQ(pair.exit_status, 1);
+                EXPECT_EQ(pair.errors, "talmiro: 'in.z': " + form.damage + "\n");
+                EXPECT_FALSE(dir.exists("1.fa") || dir.exists("2.fa"));
                 const ProcessResult dialogue = run_process(TALMIRO_BINARY, "list.txt in.z y out.fa", dir.path());
                 EXPECT_EQ(dialogue.exit_status, 0);
                 if (dir.exists("out.fa")) {

@@ -168,7 +168,7 @@ std::unique_ptr<ByteSource> tapped(std::unique_ptr<ByteSource> inner, std::funct
     return read_ahead(std::make_unique<TappedSource>(std::move(inner), std::move(tap)));
 }
 
-std::unique_ptr<ByteSource> open_source(InputFile file) {
+std::unique_ptr<ByteSource> open_source(InputFile file, Decoding decoding) {
     bool consumed = false;
     std::string first = first_bytes(file, consumed);
     const codecs::Format format = codecs::format_of(first, !consumed);
@@ -184,8 +184,13 @@ std::unique_ptr<ByteSource> open_source(InputFile file) {
     case codecs::Format::gzip:
     case codecs::Format::zstd:
     case codecs::Format::bzip2:
-    case codecs::Format::xz:
-        return read_ahead(std::make_unique<DecodedSource>(std::move(file), format, std::move(first)));
+    case codecs::Format::xz: {
+        auto decoded = std::make_unique<DecodedSource>(std::move(file), format, std::move(first));
+        if (decoding == Decoding::by_reader) {
+            return decoded;
+        }
+        return read_ahead(std::move(decoded));
+    }
     }
     return std::make_unique<PlainSource>(std::move(file), std::move(first));
 }

@@ -23,8 +23,15 @@ public:
     virtual const std::string& name() const = 0;
 };
 
-// The source for an opened file, recognised by its first bytes.
-std::unique_ptr<ByteSource> open_source(InputFile file);
+// Who decodes a compressed stream: a helper thread a few blocks ahead of the reader, so that
+// decoding and scanning share two cores; or the reader itself, where every core already has a
+// reader of its own (read pairs, one thread an input) and a helper each would only take turns
+// with them and copy every byte once more.
+enum class Decoding { ahead, by_reader };
+
+// The source for an opened file, recognised by its first bytes. (BGZF is inflated on helpers
+// of its own either way.)
+std::unique_ptr<ByteSource> open_source(InputFile file, Decoding decoding = Decoding::ahead);
 
 // `inner`, every byte it gives handed to `tap` too, in order, read (and tapped) a few blocks
 // ahead on a helper thread where one can be had. It names no plain file, so that a reader
