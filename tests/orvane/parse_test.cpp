@@ -4,6 +4,7 @@
 #include "io/output_file.hpp"
 #include "io/progress.hpp"
 #include "orvane/parse/number_parsing.hpp"
+#include "orvane/parse/separator_scan.hpp"
 #include "orvane/parse/token_reader.hpp"
 #include "orvane/parse/token_skipping.hpp"
 #include "orvane/readers/pair_reading.hpp"
@@ -362,6 +363,35 @@ TEST(TokenSkipping, EachKernelFindsTheSameStartsAsAByteLoop) {
                 ASSERT_EQ(got.in_token, expected.in_token);
             }
         }
+    }
+}
+
+// The pair lines' separator scan gives every tab and line break, in order and telling which, as
+// a byte walk finds them: texts of every length around the 64-byte blocks, separators anywhere
+// (the first and last byte, across block edges, runs of them) among bytes that look alike ('\v',
+// '\r', 0x89 and 0x8A, which equal a tab or a line break in their low bits).
+TEST(SeparatorScan, GivesEverySeparatorAsAByteWalkFindsIt) {
+    std::mt19937 random(66);
+    const std::string bytes = "\t\nab\v\r\x89\x8A 0.";
+    for (std::size_t length = 0; length < 300; ++length) {
+        std::string text;
+        for (std::size_t at = 0; at < length; ++at) {
+            text += bytes[random() % bytes.size()];
+        }
+        std::vector<std::pair<std::size_t, bool>> expected;
+        for (std::size_t at = 0; at < text.size(); ++at) {
+            if (text[at] == '\t' || text[at] == '\n') {
+                expected.emplace_back(at, text[at] == '\n');
+            }
+        }
+        std::vector<std::pair<std::size_t, bool>> got;
+        orvane::SeparatorScan scan(text);
+        bool line_break = true;
+        for (std::size_t at = scan.next(line_break); at < text.size(); at = scan.next(line_break)) {
+            got.emplace_back(at, line_break);
+        }
+        EXPECT_FALSE(line_break);
+        ASSERT_EQ(got, expected) << "length " << length;
     }
 }
 
