@@ -302,8 +302,11 @@ std::optional<io::IoError> read_lines_here(io::LineReader& pairs, PairLines& lin
     // Lines this short are found faster in copied windows (read ahead on a helper) than through
     // the mapping, whose page walks cost more than the copy.
     pairs.window().copy_from_here();
-    // Each pair given, and its mirror, fill the sub-matrix's cells.
+    // Each pair given, and its mirror, fill the sub-matrix's cells. The meter moves when they
+    // do: most lines give no listed pair, and once every cell is filled the rest of the file
+    // would redraw 100% a line (hundreds of thousands of lines, each drawn and pushed out).
     const auto cells = static_cast<std::int64_t>(grid.side() * grid.side());
+    std::int64_t shown = 0;
     std::uint64_t line_number = 0;
     while (!pairs.at_end_of_file()) {
         ++line_number;
@@ -311,7 +314,12 @@ std::optional<io::IoError> read_lines_here(io::LineReader& pairs, PairLines& lin
             return io::IoError::bad_content(pairs.input().name(), std::move(*refused), line_number);
         }
         if (cells > 0) {
-            progress.step(io::percentage(std::min(2 * static_cast<std::int64_t>(grid.given()), cells), cells));
+            const std::int64_t percent =
+                io::percentage(std::min(2 * static_cast<std::int64_t>(grid.given()), cells), cells);
+            if (percent != shown) {
+                progress.step(percent);
+                shown = percent;
+            }
         }
     }
     if (pairs.input().error()) {

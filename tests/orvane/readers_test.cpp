@@ -321,3 +321,24 @@ TEST(PairReadingDifferential, HalvesReadHandmadeListsAsOnePass) {
             << one.name << ": " << once;
     }
 }
+
+// The meter follows the listed cells, not the lines: a list whose listed pairs come first draws
+// each percentage once, not 100% again for every line after them.
+TEST(PairReadingMeter, DrawsEachPercentageOnceHoweverLongTheListGoesOn) {
+    ScratchDir dir;
+    std::string text = "A\tB\t0.1\n";
+    for (int line = 0; line < 5000; ++line) {
+        text += "X" + std::to_string(line) + "\tY\t0.5\n";
+    }
+    dir.write("pairs", text);
+    text::NameList names;
+    names.add("A");
+    names.add("B");
+    orvane::IdTable ids(std::move(names), orvane::IdTable::Listing::taken);
+    io::LineReader reader(*io::InputFile::open((dir / "pairs").string()));
+    std::ostringstream shown;
+    console::Meter meter(shown, std::chrono::steady_clock::now, console::Meter::Display::transcript);
+    std::optional<orvane::PairMatrix> matrix;
+    ASSERT_FALSE(orvane::read_pairs(reader, ids, true, meter.progress("P "), matrix, threads::Cores::one));
+    EXPECT_EQ(shown.str(), "\nP 0%\rP 50%\rP 100%");
+}
