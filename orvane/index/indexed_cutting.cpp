@@ -136,6 +136,23 @@ void read_token_row(const io::InputFile& file, const RowIndex& index, const Inde
     }
 }
 
+// A square row, where the index says, into its row of the cut (and its texts where kept): only
+// the cut's columns converted where the index found every value a number.
+void read_square_row(const io::InputFile& file, const RowIndex& index, const IndexedDataSet& set, std::int32_t row,
+                     const std::vector<std::int32_t>& columns, double* values, TextRow* texts,
+                     const std::string& index_path) {
+    read_token_row(
+        file, index, set, row,
+        [&](TokenReader& matrix) {
+            if (!index.values_checked) {
+                const KeepingTexts keeping(matrix, texts, static_cast<std::size_t>(set.order));
+                return matrix.read_numbers(values, static_cast<std::size_t>(set.order), TokenReader::Glued::refused);
+            }
+            return read_columns(matrix, columns, set.order, values, texts);
+        },
+        index_path);
+}
+
 // Runs `read_row` for rows [0, count) on this thread and, where a second core is to be had, a
 // helper, each taking the next row from one counter; what a row threw is kept at its place. Rows
 // are taken in order, so once one fails every row before it has been taken: the rows after it,
@@ -186,19 +203,8 @@ IndexedCut read_indexed_rows(const io::InputFile& file, const RowIndex& index, c
         // Each square row fills its own row of the cut alone: the rows are read on both cores,
         // and the first that fails, in file order, is the one a reading in order would stop at.
         const std::vector<std::exception_ptr> faults = read_rows_shared(rows.size(), cores, [&](std::size_t at) {
-            const auto [row, slot] = rows[at];
-            read_token_row(
-                file, index, set, row,
-                [&](TokenReader& matrix) {
-                    TextRow* const kept = texts != nullptr ? &texts->row(slot) : nullptr;
-                    if (!index.values_checked) {
-                        const KeepingTexts keeping(matrix, kept, static_cast<std::size_t>(set.order));
-                        return matrix.read_numbers(cut.set.rows.row(slot), static_cast<std::size_t>(set.order),
-                                                   TokenReader::Glued::refused);
-                    }
-                    return read_columns(matrix, columns, set.order, cut.set.rows.row(slot), kept);
-                },
-                index_path);
+            read_square_row(file, index, set, rows[at].first, columns, cut.set.rows.row(rows[at].second),
+                            texts != nullptr ? &texts->row(rows[at].second) : nullptr, index_path);
         });
         for (std::size_t at = 0; at < rows.size(); ++at) {
             ++located;
