@@ -337,7 +337,8 @@ TEST(PairReadingMeter, DrawsEachPercentageOnceHoweverLongTheListGoesOn) {
     orvane::IdTable ids(std::move(names), orvane::IdTable::Listing::taken);
     io::LineReader reader(*io::InputFile::open((dir / "pairs").string()));
     std::ostringstream shown;
-    console::Meter meter(shown, std::chrono::steady_clock::now, console::Meter::Display::transcript);
+    console::Meter meter(
+        shown, [] { return console::Meter::Instant{}; }, console::Meter::Display::transcript);
     std::optional<orvane::PairMatrix> matrix;
     ASSERT_FALSE(orvane::read_pairs(reader, ids, true, meter.progress("P "), matrix, threads::Cores::one));
     EXPECT_EQ(shown.str(), "\nP 0%\rP 50%\rP 100%");
